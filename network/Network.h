@@ -1,0 +1,115 @@
+#pragma once
+
+#include "cartogram/Extent.h"
+#include "cartogram/SimplePolygon.h"
+#include "network/FacilityObjectList.h"
+#include "network/NetworkChain.h"
+#include "network/NetworkNode.h"
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <vector>
+
+namespace tessaro {
+
+class CNodeIndex;
+
+// How nodes are told apart and ordered in the node list.
+enum NetworkKeyMode : uint32_t {
+    KeyByCoordinates = 0,      // X and Y exactly equal; ordered by X, ties in arrival order
+    KeyByName = 1,             // names equal; ordered by name (byte comparison)
+    KeyByNameMergeParallel = 2, // as 1, and parallel chains are merged
+    KeyByNameOrderByX = 3,     // names equal; ordered by X, ties in arrival order
+};
+
+// One document's graph: nodes kept sorted by the key mode, chains in loading order, point
+// layers and a polygon layer, and the extent. The network owns all of them.
+class CNetwork {
+public:
+    using NodeList = std::list<std::unique_ptr<CNetworkNode>>;
+    using ChainList = std::list<std::unique_ptr<CNetworkChain>>;
+    using FacilityLists = std::vector<std::unique_ptr<CFacilityObjectList>>;
+    using PolygonList = std::vector<std::unique_ptr<CSimplePolygon>>;
+
+    // Index step copied into every new or reset network.
+    static constexpr uint32_t DefaultIndexStep = 10;
+
+    CNetwork();
+    virtual ~CNetwork();
+    CNetwork(const CNetwork&) = delete;
+    CNetwork& operator=(const CNetwork&) = delete;
+
+    uint32_t IndexStep() const { return IndexStep_; }
+    uint32_t KeyMode() const { return KeyMode_; }
+    void SetKeyMode(uint32_t mode) { KeyMode_ = mode; }
+
+    uint32_t NodeCount() const { return NodeCount_; }
+    uint32_t ChainCount() const { return ChainCount_; }
+    uint32_t FacilityListCount() const { return static_cast<uint32_t>(FacilityLists_.size()); }
+    uint32_t PolygonCount() const { return static_cast<uint32_t>(Polygons_.size()); }
+
+    const NodeList& Nodes() const { return Nodes_; }
+    const ChainList& Chains() const { return Chains_; }
+    const FacilityLists& Facilities() const { return FacilityLists_; }
+    const PolygonList& Polygons() const { return Polygons_; }
+    CSimplePolygon& Polygon(uint32_t i) { return *Polygons_[i]; }
+    const CSimplePolygon& Polygon(uint32_t i) const { return *Polygons_[i]; }
+
+    const CExtent& Extent() const { return Extent_; }
+
+    // Appends to the chain list; null is refused with "A invalid pointer!".
+    bool AddChain(std::unique_ptr<CNetworkChain> chain);
+    // Null is refused with "A Invalid Pointer!\n无效数据指针！".
+    bool AddFacilityList(std::unique_ptr<CFacilityObjectList> list);
+    // Appends and widens the extent by the polygon's box; null refused as for facility lists.
+    bool AddPolygon(std::unique_ptr<CSimplePolygon> polygon);
+
+    // Merges the fresh end nodes of every chain into the node list by key. Chains whose ends
+    // already belong to the node list are left alone. Returns true.
+    bool BuildTopology();
+    // Inserts a fresh node (attached to exactly one chain) into the sorted node list, or merges
+    // it into the first equal node that a scan from the head of the list meets.
+    bool InsertNode(std::unique_ptr<CNetworkNode> node, bool loop);
+    // Removes and destroys a chain; an end node left without chains leaves the node list.
+    bool RemoveChain(CNetworkChain* chain);
+
+    void ComputeChainLengths();
+    // Gives the i-th chain of the chain list the weight values[i], for as many as both have.
+    void SetChainWeights(const std::vector<double>& values);
+    bool MergeParallelChains();
+    void PlaceNodesOnCircle(double radius);
+    void MakeStraightChains();
+
+    void ResetExtent();
+    // Copies the box when the extent was never set (MinX and MaxX both 0) or `replace` is
+    // set; otherwise unites the two.
+    void SetExtent(const CExtent& box, bool replace);
+    void ExtendExtentByPolygon(const CSimplePolygon& polygon);
+    void ComputeExtentFromNodes();
+
+    void ClearFacilities();
+    void ClearPolygons();
+    // Before a reload: nodes, chains and the index go; facilities and polygons stay.
+    void Reset();
+    // Everything goes.
+    void Clear();
+
+    static bool NodesEqual(const CNetworkNode& a, const CNetworkNode& b, bool byName);
+
+private:
+    bool ByName() const { return KeyMode_ != KeyByCoordinates; }
+
+    uint32_t IndexStep_ = DefaultIndexStep;
+    uint32_t KeyMode_ = KeyByName;
+    uint32_t NodeCount_ = 0;
+    uint32_t ChainCount_ = 0;
+    NodeList Nodes_;
+    ChainList Chains_;
+    FacilityLists FacilityLists_;
+    std::unique_ptr<CNodeIndex> Index_;
+    CExtent Extent_ = CExtent::Zero();
+    PolygonList Polygons_;
+};
+
+} // namespace tessaro

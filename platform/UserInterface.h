@@ -1,0 +1,52 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tessaro {
+
+enum class MessageKind { Information, Warning, Error };
+
+// What a file chooser shows. Filter strings keep the desktop form
+// "Description(*.ext)|*.ext|All Files (*.*)|*.*|"; each front end converts them.
+struct FileChooserOptions {
+    std::string Title;
+    std::string DefaultExtension;
+    std::string InitialName;
+    std::string Filter;
+    bool OverwritePrompt = false;
+};
+
+// The user-facing services the model needs deep inside its operations: modal messages,
+// Yes/No questions, file choosers, the wait indicator and view refreshes. The front end
+// installs one implementation for the whole process; implementations must accept calls
+// from any thread.
+class CUserInterface {
+public:
+    virtual ~CUserInterface() = default;
+
+    virtual void ShowMessage(const std::string& text, MessageKind kind) = 0;
+    virtual bool AskYesNo(const std::string& text) = 0;
+    virtual std::optional<std::string> ChooseFileToOpen(const FileChooserOptions& options) = 0;
+    virtual std::optional<std::string> ChooseFileToSave(const FileChooserOptions& options) = 0;
+    virtual void BeginWait() = 0;
+    virtual void EndWait() = 0;
+    // Asks every view of the given document to redraw; documents identify themselves by address.
+    virtual void RefreshViews(const void* document) = 0;
+};
+
+// Installs the process-wide user interface and returns the previous one. Passing null
+// restores the built-in console interface (messages to standard error, questions answered No).
+std::unique_ptr<CUserInterface> InstallUserInterface(std::unique_ptr<CUserInterface> ui);
+
+// Forwarders to the installed interface.
+void ShowMessage(const std::string& text, MessageKind kind = MessageKind::Information);
+bool AskYesNo(const std::string& text);
+std::optional<std::string> ChooseFileToOpen(const FileChooserOptions& options);
+std::optional<std::string> ChooseFileToSave(const FileChooserOptions& options);
+void BeginWait();
+void EndWait();
+void RefreshViews(const void* document);
+
+} // namespace tessaro

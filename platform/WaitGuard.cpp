@@ -1,0 +1,11 @@
+#include "WaitGuard.h"
+
+#include "UserInterface.h"
+
+namespace tessaro {
+
+CWaitGuard::CWaitGuard() { BeginWait(); }
+
+CWaitGuard::~CWaitGuard() { EndWait(); }
+
+} // namespace tessaro
