@@ -1,0 +1,87 @@
+#pragma once
+
+#include "cartogram/Extent.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessaro {
+
+class CFacilityObjectList;
+class CMemoryFile;
+class CNetwork;
+
+// Reads the geometry member (.shp) of an ESRI shapefile into a network: point records become a
+// point layer, line records chains (merged into a topology afterwards), polygon records are
+// appended to the polygon layer. One translator lives in every document, bound to its network.
+class CShpFileTranslator {
+public:
+    // ReadShapeFile results: the header was accepted (0), or why it was refused.
+    static constexpr int Accepted = 0;
+    static constexpr int WrongFileCode = -2;
+    static constexpr int LengthMismatch = -3;
+    static constexpr int WrongVersion = -4;
+    static constexpr int UnknownType = -5;
+
+    // Shape types the reader recognises.
+    static constexpr int32_t PointType = 1;
+    static constexpr int32_t ArcType = 3;
+    static constexpr int32_t PolygonType = 5;
+    static constexpr int32_t MultiPointType = 8;
+
+    explicit CShpFileTranslator(CNetwork& network);
+    virtual ~CShpFileTranslator();
+    CShpFileTranslator(const CShpFileTranslator&) = delete;
+    CShpFileTranslator& operator=(const CShpFileTranslator&) = delete;
+
+    // Reads the whole file into memory and parses it. `expectedType` is -1 (any type) or 5
+    // (polygons wanted: a point or line file is read only if the user confirms). Returns
+    // Accepted also when the user declined, for a multipoint file and when a damaged record
+    // stopped the reading; the messages tell the user what happened. A file that cannot be
+    // opened or read throws CFileError.
+    int ReadShapeFile(const std::string& path, int expectedType);
+
+    // Header fields of the last read.
+    int64_t FileLength() const { return FileLength_; }
+    const CExtent& HeaderExtent() const { return Extent_; }
+    int32_t ShapeType() const { return ShapeType_; }
+    int32_t RecordNumber() const { return RecordNumber_; }
+    int64_t ContentLength() const { return ContentLength_; }
+
+    // What the last read did, for front ends that report it.
+    struct ReadSummary {
+        int32_t RecordsRead = 0;   // records whose contents were taken into the network
+        int LoopStatus = 0;        // 0 when every record was read, -1 or -2 when the loop stopped
+        bool RecordsLoopRan = false; // false when the header, a question or the type ended the read
+        double TopologyMilliseconds = -1.0; // time of the topology pass of a line file, -1 without
+    };
+    const ReadSummary& LastRead() const { return LastRead_; }
+
+private:
+    int CheckHeader();
+    int DispatchOnType(int expectedType);
+    int ReadRecordHeader();
+    int ReadRecordShapeType(int32_t loopType, const char* mismatchMessage);
+    int ReadPointRecords();
+    int ReadArcRecords();
+    int ReadPolygonRecords();
+    void BuildTopologyTimed();
+
+    struct PartedRecord;
+    int ReadPartedRecord(PartedRecord& record);
+
+    std::unique_ptr<CFacilityObjectList> PointLayer_;
+    std::unique_ptr<CMemoryFile> File_;
+    CNetwork& Network_;
+    int64_t FileLength_ = 0;
+    CExtent Extent_ = CExtent::Zero();
+    int32_t ShapeType_ = 0;
+    int32_t RecordNumber_ = 0;
+    int64_t ContentLength_ = 0;
+    int32_t RecordOrdinal_ = 0;
+    ReadSummary LastRead_;
+};
+
+} // namespace tessaro

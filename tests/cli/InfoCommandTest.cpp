@@ -1,0 +1,129 @@
+#include "cli/InfoCommand.h"
+
+#include "platform/RecordingUserInterface.h"
+#include "tests/support/ShapefileFixtures.h"
+#include "tests/support/ShpBytes.h"
+#include "tests/support/TempDir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <shapefil.h>
+
+#include <array>
+#include <cstdio>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace tessaro::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+const std::string UsStates = std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states.shp";
+
+struct CommandResult {
+    int Exit = -1;
+    std::string Out;
+    std::string Err;
+};
+
+// Runs the installed executable through the shell, capturing both streams.
+CommandResult RunCli(const std::string& arguments, const CTempDir& folder)
+{
+    const std::string errFile = folder.File("stderr.txt");
+    const std::string command = std::string(TESSARO_CLI_PATH) + " " + arguments + " 2>" + errFile + " </dev/null";
+    CommandResult result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return result;
+    std::array<char, 4096> buffer{};
+    size_t got = 0;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        result.Out.append(buffer.data(), got);
+    const int status = ::pclose(pipe);
+    result.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::vector<unsigned char> err = ReadBytes(errFile);
+    result.Err.assign(err.begin(), err.end());
+    return result;
+}
+
+TEST(InfoCommand, SummarisesThePolygonExample)
+{
+    CScopedRecordingUserInterface ui;
+    std::ostringstream out;
+    EXPECT_EQ(RunInfoCommand({UsStates, false}, out), InfoComplete);
+    const std::string text = out.str();
+    EXPECT_THAT(text, HasSubstr("Shape type:     5 (Polygon)\n"));
+    EXPECT_THAT(text, HasSubstr("Records:        49\n"));
+    EXPECT_THAT(text, HasSubstr("Polygons:       49\n"));
+    EXPECT_THAT(text, HasSubstr("Rings:          140\n"));
+    EXPECT_THAT(text, HasSubstr("Vertices:       9866\n"));
+    EXPECT_THAT(text, HasSubstr("Extent:         -"));
+    // The wait indicator was shown for the read and ended with it.
+    EXPECT_EQ(ui->WaitCount(), 1);
+    EXPECT_EQ(ui->WaitDepth(), 0);
+}
+
+TEST(InfoCommand, ExitStatusTellsCompletePartialAndUnreadableApart)
+{
+    CScopedRecordingUserInterface ui;
+    CTempDir folder;
+    std::ostringstream out;
+
+    EXPECT_EQ(RunInfoCommand({folder.File("missing.shp"), false}, out), InfoUnreadable);
+    EXPECT_THAT(ui->Messages().back(), HasSubstr("missing.shp"));
+
+    std::vector<unsigned char> wrongCode = CShpBytes(5).Bytes();
+    PutInt32BigEndian(wrongCode, 0, 1);
+    WriteBytes(folder.File("code.shp"), wrongCode);
+    EXPECT_EQ(RunInfoCommand({folder.File("code.shp"), false}, out), InfoUnreadable);
+
+    CShpBytes damaged(5);
+    damaged.AddParted(5, {0}, {0, 0, 0, 1, 1, 1, 1, 0, 0, 0}).AddNull();
+    damaged.Save(folder.File("damaged.shp"));
+    std::ostringstream partial;
+    EXPECT_EQ(RunInfoCommand({folder.File("damaged.shp"), false}, partial), InfoIncomplete);
+    EXPECT_THAT(partial.str(), HasSubstr("Polygons:       1\n"));
+}
+
+TEST(InfoCommandExecutable, PrintsTheSummaryOnStandardOutputAndMessagesOnStandardError)
+{
+    CTempDir folder;
+    const CommandResult ok = RunCli("info " + UsStates, folder);
+    EXPECT_EQ(ok.Exit, 0);
+    EXPECT_THAT(ok.Out, HasSubstr("Polygons:       49\n"));
+    EXPECT_EQ(ok.Err, "");
+
+    const CommandResult missing = RunCli("info " + folder.File("nothing.shp"), folder);
+    EXPECT_EQ(missing.Exit, 2);
+    EXPECT_EQ(missing.Out, "");
+    EXPECT_THAT(missing.Err, HasSubstr("nothing.shp"));
+
+    const CommandResult usage = RunCli("info", folder);
+    EXPECT_NE(usage.Exit, 0);
+}
+
+TEST(InfoCommandExecutable, YesAndNoAnswerTheQuestionOfALineFileReadAsPolygons)
+{
+    CTempDir folder;
+    const std::string lines = WriteShapefile(folder.File("lines"), SHPT_ARC, {ShapeSpec{{0}, {0, 1}, {0, 1}}});
+
+    const CommandResult declined = RunCli("info --polygons " + lines, folder);
+    EXPECT_EQ(declined.Exit, 1);
+    EXPECT_THAT(declined.Err, HasSubstr("Are you sure that is the LINE TYPE?"));
+    EXPECT_THAT(declined.Out, HasSubstr("Nothing was read."));
+
+    const CommandResult accepted = RunCli("--yes info --polygons " + lines, folder);
+    EXPECT_EQ(accepted.Exit, 0);
+    EXPECT_THAT(accepted.Out, HasSubstr("Chains:         1\n"));
+    EXPECT_THAT(accepted.Out, HasSubstr("Nodes:          2\n"));
+    EXPECT_THAT(accepted.Err, HasSubstr("The time for adding nodes is: "));
+
+    const CommandResult refused = RunCli("info --polygons --no " + lines, folder);
+    EXPECT_EQ(refused.Exit, 1);
+    EXPECT_THAT(refused.Out, Not(HasSubstr("Chains:")));
+}
+
+} // namespace
+} // namespace tessaro::test
