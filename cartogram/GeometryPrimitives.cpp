@@ -20,12 +20,16 @@ bool IsTinyVector(double dx, double dy)
 double DirectionAngle(double dx, double dy)
 {
     double cosine = DirectionCos(dx, dy);
-    if (cosine > 1.0) cosine = 1.0;
-    if (cosine < -1.0) cosine = -1.0;
+    if (cosine > 1.0)
+        cosine = 1.0;
+    if (cosine < -1.0)
+        cosine = -1.0;
     double angle = std::acos(cosine);
-    if (dy < 0.0 && angle > 0.0) angle = TwoPi - angle;
+    if (dy < 0.0 && angle > 0.0)
+        angle = TwoPi - angle;
     // 2*pi minus a tiny acos rounds to 2*pi itself, which is the same direction as 0.
-    if (angle >= TwoPi) angle = 0.0;
+    if (angle >= TwoPi)
+        angle = 0.0;
     return angle;
 }
 
@@ -59,7 +63,8 @@ bool PointOnSegment(const CPoint2D& a, const CPoint2D& b, const CPoint2D& p)
 // Whether the edge (a, b) crosses the horizontal ray from p towards +x.
 bool EdgeCrossesRay(const CPoint2D& a, const CPoint2D& b, const CPoint2D& p)
 {
-    if ((a.Y > p.Y) == (b.Y > p.Y)) return false;
+    if ((a.Y > p.Y) == (b.Y > p.Y))
+        return false;
     const double crossingX = a.X + (p.Y - a.Y) * (b.X - a.X) / (b.Y - a.Y);
     return crossingX > p.X;
 }
@@ -75,31 +80,36 @@ double PointDistance(const CPoint2D& a, const CPoint2D& b)
 
 double DirectionCos(double dx, double dy)
 {
-    if (IsTinyVector(dx, dy)) return 1.0;
+    if (IsTinyVector(dx, dy))
+        return 1.0;
     return dx / std::sqrt(dx * dx + dy * dy);
 }
 
 double DirectionSin(double dx, double dy)
 {
-    if (IsTinyVector(dx, dy)) return 1.0;
+    if (IsTinyVector(dx, dy))
+        return 1.0;
     return dy / std::sqrt(dx * dx + dy * dy);
 }
 
 double DirectionCos(double dx, double dy, double length)
 {
-    if (IsTinyVector(dx, dy) || length < GeomEpsilon) return 1.0;
+    if (IsTinyVector(dx, dy) || length < GeomEpsilon)
+        return 1.0;
     return dx / length;
 }
 
 double DirectionSin(double dx, double dy, double length)
 {
-    if (IsTinyVector(dx, dy) || length < GeomEpsilon) return 1.0;
+    if (IsTinyVector(dx, dy) || length < GeomEpsilon)
+        return 1.0;
     return dy / length;
 }
 
 CPoint2D UnitVector(double dx, double dy, double length)
 {
-    if (IsTinyVector(dx, dy) || length < GeomEpsilon) return {1.0, 1.0};
+    if (IsTinyVector(dx, dy) || length < GeomEpsilon)
+        return {1.0, 1.0};
     return {dx / length, dy / length};
 }
 
@@ -110,7 +120,8 @@ double CosAngle(const CPoint2D& u, const CPoint2D& v)
 
 double CosAngle(const CPoint2D& u, const CPoint2D& v, double lengthU, double lengthV)
 {
-    if (lengthU < GeomEpsilon || lengthV < GeomEpsilon) return 1.0;
+    if (lengthU < GeomEpsilon || lengthV < GeomEpsilon)
+        return 1.0;
     return (u.X * v.X + u.Y * v.Y) / (lengthU * lengthV);
 }
 
@@ -119,17 +130,22 @@ double TurnAngle(const CPoint2D& o, const CPoint2D& a, const CPoint2D& b)
     const double angleA = DirectionAngle(a.X - o.X, a.Y - o.Y);
     const double angleB = DirectionAngle(b.X - o.X, b.Y - o.Y);
     double turn = angleB - angleA;
-    if (turn < 0.0) turn += TwoPi;
-    if (turn >= TwoPi) turn -= TwoPi;
+    if (turn < 0.0)
+        turn += TwoPi;
+    if (turn >= TwoPi)
+        turn -= TwoPi;
     return turn;
 }
 
 bool PointInTriangle(const CPoint2D& a, const CPoint2D& b, const CPoint2D& c, const CPoint2D& p)
 {
     int crossings = 0;
-    if (EdgeCrossesRay(a, b, p)) ++crossings;
-    if (EdgeCrossesRay(b, c, p)) ++crossings;
-    if (EdgeCrossesRay(c, a, p)) ++crossings;
+    if (EdgeCrossesRay(a, b, p))
+        ++crossings;
+    if (EdgeCrossesRay(b, c, p))
+        ++crossings;
+    if (EdgeCrossesRay(c, a, p))
+        ++crossings;
     return crossings % 2 == 1;
 }
 

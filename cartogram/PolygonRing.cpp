@@ -18,6 +18,11 @@
 #ifndef BOOST_ALLOW_DEPRECATED_HEADERS
 #define BOOST_ALLOW_DEPRECATED_HEADERS
 #endif
+// Boost 1.74 still snaps overlay input to an integer grid by default, which loses about 1e-8 of
+// a piece's area; later releases dropped that rescaling, and the pieces must add up to the ring.
+#ifndef BOOST_GEOMETRY_NO_ROBUSTNESS
+#define BOOST_GEOMETRY_NO_ROBUSTNESS
+#endif
 #include <boost/geometry/algorithms/intersection.hpp>
 #include <boost/geometry/core/exception.hpp>
 #include <boost/geometry/geometries/point_xy.hpp>
@@ -47,9 +52,10 @@ void ReportAllocationFailure(const std::exception& failure)
     std::cerr << "bad memory alloction " << failure.what() << '\n';
 }
 
-void ThrowIfTooManyPoints(int64_t count)
+void ThrowIfTooManyPoints(double count)
 {
-    if (count > MaxPointCount) throw std::length_error("ring point count exceeds the 32-bit limit");
+    if (count > static_cast<double>(MaxPointCount))
+        throw std::length_error("ring point count exceeds the 32-bit limit");
 }
 
 // Number of equal pieces an edge is cut into for the spacing d: 1 when the edge is not
@@ -59,7 +65,8 @@ double EdgePieces(const double* from, const double* to, double d)
     const double dx = to[0] - from[0];
     const double dy = to[1] - from[1];
     const double squared = dx * dx + dy * dy;
-    if (!(squared > d * d) || !std::isfinite(squared)) return 1.0;
+    if (!(squared > d * d) || !std::isfinite(squared))
+        return 1.0;
     return std::floor(std::sqrt(squared) / d) + 1.0;
 }
 
@@ -82,7 +89,8 @@ std::vector<double> SplitAtGridLines(const std::vector<double>& points, const do
     out.reserve(2 * (4 * count + 16));
     std::vector<std::pair<double, double>> crossings; // (line position, other coordinate)
 
-    if (count > 0) AppendPoint(out, points[0], points[1]);
+    if (count > 0)
+        AppendPoint(out, points[0], points[1]);
     for (size_t i = 0; i + 1 < count; ++i) {
         const double* p = &points[2 * i];
         const double* q = &points[2 * i + 2];
@@ -94,15 +102,18 @@ std::vector<double> SplitAtGridLines(const std::vector<double>& points, const do
         if (!std::isnan(first)) {
             const auto start = static_cast<int32_t>(std::clamp(first, 1.0, static_cast<double>(n - 1)));
             for (int32_t j = start; j < n - 1 && hi - lines[j] >= GeomEpsilon; ++j) {
-                if (lines[j] - lo < GeomEpsilon) continue;
+                if (lines[j] - lo < GeomEpsilon)
+                    continue;
                 const double t = (lines[j] - p[axis]) / (q[axis] - p[axis]);
                 const double across = p[other] + t * (q[other] - p[other]);
-                if (!(across >= spanLo && across <= spanHi)) continue;
+                if (!(across >= spanLo && across <= spanHi))
+                    continue;
                 crossings.emplace_back(lines[j], across);
             }
         }
         // Crossings were found in ascending line order; the new vertices follow the edge.
-        if (p[axis] > q[axis]) std::reverse(crossings.begin(), crossings.end());
+        if (p[axis] > q[axis])
+            std::reverse(crossings.begin(), crossings.end());
         for (const auto& [along, across] : crossings) {
             if (axis == 0) {
                 AppendPoint(out, along, across);
@@ -112,18 +123,20 @@ std::vector<double> SplitAtGridLines(const std::vector<double>& points, const do
         }
         AppendPoint(out, q[0], q[1]);
     }
-    ThrowIfTooManyPoints(static_cast<int64_t>(out.size() / 2));
+    ThrowIfTooManyPoints(static_cast<double>(out.size() / 2));
     return out;
 }
 
-bool IsUsableSpacing(double spacing) { return spacing > 0.0 && std::isfinite(spacing); }
+bool IsUsableSpacing(double spacing)
+{
+    return spacing > 0.0 && std::isfinite(spacing);
+}
 
 // Distance of vertex k from the chord (first, last): to the line through the end vertices, or
 // to their midpoint when they are closer than GeomEpsilon (a closed ring's first chord).
 class CChordDistance {
 public:
-    CChordDistance(const double* points, int32_t first, int32_t last)
-        : Points_(points)
+    CChordDistance(const double* points, int32_t first, int32_t last) : Points_(points)
     {
         const CPoint2D a{points[2 * first], points[2 * first + 1]};
         const CPoint2D b{points[2 * last], points[2 * last + 1]};
@@ -140,7 +153,8 @@ public:
     {
         const double x = Points_[2 * k];
         const double y = Points_[2 * k + 1];
-        if (Length_ < GeomEpsilon) return PointDistance({MidX_, MidY_}, {x, y});
+        if (Length_ < GeomEpsilon)
+            return PointDistance({MidX_, MidY_}, {x, y});
         return std::fabs(Ex_ * (y - Ay_) - Ey_ * (x - Ax_)) / Length_;
     }
 
@@ -160,7 +174,8 @@ struct CChordSplit {
 struct CSplitOrder {
     bool operator()(const CChordSplit& a, const CChordSplit& b) const
     {
-        if (a.Deviation != b.Deviation) return a.Deviation < b.Deviation;
+        if (a.Deviation != b.Deviation)
+            return a.Deviation < b.Deviation;
         return a.Candidate > b.Candidate;
     }
 };
@@ -209,17 +224,21 @@ std::vector<double> ThinByDeviation(const double* points, int32_t count, int32_t
         queue.pop();
         keep[static_cast<size_t>(split.Candidate)] = 1;
         ++kept;
-        for (const auto& [first, last] : {std::pair{split.First, split.Candidate}, std::pair{split.Candidate, split.Last}}) {
-            if (last - first < 2) continue;
+        for (const auto& [first, last] :
+             {std::pair{split.First, split.Candidate}, std::pair{split.Candidate, split.Last}}) {
+            if (last - first < 2)
+                continue;
             const CChordSplit next = FarthestFromChord(points, first, last);
-            if (next.Deviation > tolerance) queue.push(next);
+            if (next.Deviation > tolerance)
+                queue.push(next);
         }
     }
 
     std::vector<double> out;
     out.reserve(2 * static_cast<size_t>(kept));
     for (int32_t k = 0; k < count; ++k) {
-        if (keep[static_cast<size_t>(k)]) AppendPoint(out, points[2 * k], points[2 * k + 1]);
+        if (keep[static_cast<size_t>(k)])
+            AppendPoint(out, points[2 * k], points[2 * k + 1]);
     }
     return out;
 }
@@ -249,24 +268,19 @@ BoostPolygon ToClockwiseBoostPolygon(const CPolygonRing& ring, bool reverse)
     return polygon;
 }
 
-// GCC 12 flags an uninitialised factor inside Boost's rescale policy once intersection is
-// inlined here; the value is always assigned before use.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 std::vector<BoostPolygon> Intersect(const BoostPolygon& a, const BoostPolygon& b)
 {
     std::vector<BoostPolygon> pieces;
     bg::intersection(a, b, pieces);
     return pieces;
 }
-#pragma GCC diagnostic pop
 
 } // namespace
 
 bool CPolygonRing::AreaAndCentroid(CPoint2D* centroid, double* area) const
 {
-    if (centroid == nullptr && area == nullptr) return false;
+    if (centroid == nullptr && area == nullptr)
+        return false;
 
     // The sums are taken relative to the first vertex: the same area and centroid, without the
     // cancellation that large map coordinates cause in the plain shoelace products.
@@ -286,14 +300,18 @@ bool CPolygonRing::AreaAndCentroid(CPoint2D* centroid, double* area) const
         sumX += (xi + xj) * c;
         sumY += (yi + yj) * c;
     }
-    if (area != nullptr) *area = 0.5 * sumC;
-    if (centroid == nullptr) return true;
+    if (area != nullptr)
+        *area = 0.5 * sumC;
+    if (centroid == nullptr)
+        return true;
 
     // A ring of zero area has no centroid.
-    if (sumC == 0.0) return false;
+    if (sumC == 0.0)
+        return false;
     const double cx = sumX / (3.0 * sumC) + originX;
     const double cy = sumY / (3.0 * sumC) + originY;
-    if (!std::isfinite(cx) || !std::isfinite(cy)) return false;
+    if (!std::isfinite(cx) || !std::isfinite(cy))
+        return false;
     *centroid = {cx, cy};
     return true;
 }
@@ -301,14 +319,16 @@ bool CPolygonRing::AreaAndCentroid(CPoint2D* centroid, double* area) const
 double CPolygonRing::Perimeter() const
 {
     double perimeter = 0.0;
-    for (int32_t i = 0; i + 1 < PointCount_; ++i) perimeter += PointDistance(Point(i), Point(i + 1));
+    for (int32_t i = 0; i + 1 < PointCount_; ++i)
+        perimeter += PointDistance(Point(i), Point(i + 1));
     return perimeter;
 }
 
 void CPolygonRing::UpdateBoundingBox()
 {
     CExtent box;
-    for (int32_t i = 0; i < PointCount_; ++i) box.Include(Points_[2 * i], Points_[2 * i + 1]);
+    for (int32_t i = 0; i < PointCount_; ++i)
+        box.Include(Points_[2 * i], Points_[2 * i + 1]);
     MinX_ = box.MinX;
     MinY_ = box.MinY;
     MaxX_ = box.MaxX;
@@ -319,7 +339,8 @@ void CPolygonRing::AssignPoints(std::vector<double> points, bool updateBox)
 {
     PointCount_ = static_cast<int32_t>(points.size() / 2);
     Points_ = std::move(points);
-    if (updateBox) UpdateBoundingBox();
+    if (updateBox)
+        UpdateBoundingBox();
 }
 
 bool CPolygonRing::SetPoints(int32_t n, const double* points, bool updateBox)
@@ -328,12 +349,15 @@ bool CPolygonRing::SetPoints(int32_t n, const double* points, bool updateBox)
         ShowMessage(ArcTooShortMessage, MessageKind::Error);
         return false;
     }
-    if (points == nullptr) return false;
+    if (points == nullptr)
+        return false;
 
     if (n == PointCount_) {
         // Same count: reuse the storage (the caller may be handing our own points back).
-        if (points != Points_.data()) std::copy(points, points + 2 * static_cast<size_t>(n), Points_.begin());
-        if (updateBox) UpdateBoundingBox();
+        if (points != Points_.data())
+            std::copy(points, points + 2 * static_cast<size_t>(n), Points_.begin());
+        if (updateBox)
+            UpdateBoundingBox();
         return true;
     }
     AssignPoints(std::vector<double>(points, points + 2 * static_cast<size_t>(n)), updateBox);
@@ -342,7 +366,8 @@ bool CPolygonRing::SetPoints(int32_t n, const double* points, bool updateBox)
 
 bool CPolygonRing::CopyFrom(const CPolygonRing& other)
 {
-    if (&other == this) return false;
+    if (&other == this)
+        return false;
     PointCount_ = other.PointCount_;
     Points_ = other.Points_;
     MinX_ = other.MinX_;
@@ -357,8 +382,10 @@ bool CPolygonRing::CopyFrom(const CPolygonRing& other)
 bool CPolygonRing::DensifyByDistance(double d)
 {
     // Only a positive, finite spacing can split an edge.
-    if (!(d > 0.0) || !std::isfinite(d)) return true;
-    if (PointCount_ < 2) return true;
+    if (!(d > 0.0) || !std::isfinite(d))
+        return true;
+    if (PointCount_ < 2)
+        return true;
 
     try {
         // Count first, so that the new buffer is allocated once and a count beyond 32 bits is
@@ -366,11 +393,12 @@ bool CPolygonRing::DensifyByDistance(double d)
         int64_t total = PointCount_;
         for (int32_t i = 0; i + 1 < PointCount_; ++i) {
             const double pieces = EdgePieces(&Points_[2 * i], &Points_[2 * i + 2], d);
-            if (pieces > static_cast<double>(MaxPointCount)) ThrowIfTooManyPoints(MaxPointCount + 1);
+            ThrowIfTooManyPoints(pieces);
             total += static_cast<int64_t>(pieces) - 1;
-            ThrowIfTooManyPoints(total);
+            ThrowIfTooManyPoints(static_cast<double>(total));
         }
-        if (total == PointCount_) return true;
+        if (total == PointCount_)
+            return true;
 
         std::vector<double> out;
         out.reserve(2 * static_cast<size_t>(total));
@@ -397,19 +425,23 @@ bool CPolygonRing::DensifyByDistance(double d)
 
 bool CPolygonRing::DensifyAtGridLines(const double* xs, const double* ys, int32_t n)
 {
-    if (xs == nullptr || ys == nullptr || n < 3 || PointCount_ < 2) return true;
+    if (xs == nullptr || ys == nullptr || n < 3 || PointCount_ < 2)
+        return true;
     const double spacingX = (xs[n - 1] - xs[0]) / (n - 1);
     const double spacingY = (ys[n - 1] - ys[0]) / (n - 1);
     const bool splitX = IsUsableSpacing(spacingX);
     const bool splitY = IsUsableSpacing(spacingY);
-    if (!splitX && !splitY) return true;
+    if (!splitX && !splitY)
+        return true;
 
     try {
         std::vector<double> points = Points_;
         // Vertical lines first, then horizontal lines over the result; each line only spans the
         // grid's extent on the other axis.
-        if (splitX) points = SplitAtGridLines(points, xs, n, spacingX, ys[0], ys[n - 1], 0);
-        if (splitY) points = SplitAtGridLines(points, ys, n, spacingY, xs[0], xs[n - 1], 1);
+        if (splitX)
+            points = SplitAtGridLines(points, xs, n, spacingX, ys[0], ys[n - 1], 0);
+        if (splitY)
+            points = SplitAtGridLines(points, ys, n, spacingY, xs[0], xs[n - 1], 1);
         // Inserted vertices lie on existing edges, so the box stays as it is.
         AssignPoints(std::move(points), false);
         return true;
@@ -423,7 +455,8 @@ bool CPolygonRing::DensifyAtGridLines(const double* xs, const double* ys, int32_
 
 bool CPolygonRing::RemoveNearDuplicates(double tolerance)
 {
-    if (PointCount_ < 2) return true;
+    if (PointCount_ < 2)
+        return true;
 
     // Compact in place: every vertex is compared with the last vertex kept, which is the
     // predecessor it has once the vertices between them are gone.
@@ -431,12 +464,14 @@ bool CPolygonRing::RemoveNearDuplicates(double tolerance)
     for (int32_t i = 1; i < PointCount_; ++i) {
         const double dx = std::fabs(Points_[2 * i] - Points_[2 * (kept - 1)]);
         const double dy = std::fabs(Points_[2 * i + 1] - Points_[2 * (kept - 1) + 1]);
-        if (dx < tolerance && dy < tolerance) continue;
+        if (dx < tolerance && dy < tolerance)
+            continue;
         Points_[2 * kept] = Points_[2 * i];
         Points_[2 * kept + 1] = Points_[2 * i + 1];
         ++kept;
     }
-    if (kept == PointCount_) return true;
+    if (kept == PointCount_)
+        return true;
 
     Points_.resize(2 * static_cast<size_t>(kept));
     Points_.shrink_to_fit();
@@ -465,19 +500,24 @@ bool CPolygonRing::SimplifyToCount(int32_t maxCount, double tolerance, bool dens
 
 int32_t CPolygonRing::MakeGridCells(int32_t k, RingList& output, bool clear) const
 {
-    if (clear) output.clear();
-    if (k < 1) return 0;
+    if (clear)
+        output.clear();
+    if (k < 1)
+        return 0;
 
     const double width = MaxX_ - MinX_;
     const double height = MaxY_ - MinY_;
-    if (!(width > 0.0) || !(height > 0.0) || !std::isfinite(width) || !std::isfinite(height)) return 0;
+    if (!(width > 0.0) || !(height > 0.0) || !std::isfinite(width) || !std::isfinite(height))
+        return 0;
 
     // k cells on the shorter side; the longer side takes as many as it needs to be covered.
     const bool tall = height > width;
     const double side = (tall ? width : height) / k;
-    if (!(side > 0.0)) return 0;
+    if (!(side > 0.0))
+        return 0;
     const double along = std::ceil((tall ? height : width) / side);
-    if (!(along * k <= MaxGridCells)) return 0;
+    if (!(along * k <= MaxGridCells))
+        return 0;
     const auto columns = tall ? k : static_cast<int32_t>(along);
     const auto rows = tall ? static_cast<int32_t>(along) : k;
 
@@ -502,7 +542,8 @@ int32_t CPolygonRing::ClipToCells(const RingList& cells, RingList& output) const
 {
     // A ring without area has no pieces, and Boost would only be handed a degenerate polygon.
     const double area = SignedArea(*this);
-    if (PointCount_ < 4 || area == 0.0 || !std::isfinite(area)) return 0;
+    if (PointCount_ < 4 || area == 0.0 || !std::isfinite(area))
+        return 0;
 
     // A counter-clockwise ring is clipped reversed and its pieces reversed back, so that the
     // pieces of a hole are still holes.
@@ -511,7 +552,8 @@ int32_t CPolygonRing::ClipToCells(const RingList& cells, RingList& output) const
 
     int32_t appended = 0;
     for (const auto& cell : cells) {
-        if (!cell || cell->PointCount() < 4) continue;
+        if (!cell || cell->PointCount() < 4)
+            continue;
         const BoostPolygon clip = ToClockwiseBoostPolygon(*cell, SignedArea(*cell) > 0.0);
         std::vector<BoostPolygon> pieces;
         try {
@@ -522,7 +564,8 @@ int32_t CPolygonRing::ClipToCells(const RingList& cells, RingList& output) const
         }
         for (const BoostPolygon& piece : pieces) {
             const auto& outer = piece.outer();
-            if (outer.size() < 2) continue;
+            if (outer.size() < 2)
+                continue;
             std::vector<double> flat;
             flat.reserve(2 * outer.size());
             for (size_t i = 0; i < outer.size(); ++i) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace tessaro {
@@ -99,6 +100,10 @@ public:
 
 private:
     bool ByName() const { return KeyMode_ != KeyByCoordinates; }
+    void ConnectChain(CNetworkChain& chain);
+    void MergeNodeInto(CNetworkNode& survivor, CNetworkNode& node, bool loop);
+    void DropIfUnattached(CNetworkNode* node);
+    void FollowIndexStep();
 
     uint32_t IndexStep_ = DefaultIndexStep;
     uint32_t KeyMode_ = KeyByName;
@@ -106,6 +111,8 @@ private:
     uint32_t ChainCount_ = 0;
     NodeList Nodes_;
     ChainList Chains_;
+    // Finds a chain's place in the chain list without walking it (RemoveChain).
+    std::unordered_map<const CNetworkChain*, ChainList::iterator> ChainPositions_;
     FacilityLists FacilityLists_;
     std::unique_ptr<CNodeIndex> Index_;
     CExtent Extent_ = CExtent::Zero();

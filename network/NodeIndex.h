@@ -57,10 +57,6 @@ public:
     Position Insert(Position before, std::unique_ptr<CNetworkNode> node);
     // Takes a listed node out of the list and destroys it; false for a node not in the list.
     bool Erase(const CNetworkNode* node);
-    bool Contains(const CNetworkNode* node) const { return Entries_.count(node) != 0; }
-
-    // True while the index answers by scanning (the list breaks the order of its key mode).
-    bool ScansLinearly() const { return Scheme_ == EScheme::Linear; }
 
     // The node of a list entry; a null entry is an invalid list.
     static CNetworkNode& Require(const std::unique_ptr<CNetworkNode>& entry);
@@ -101,7 +97,7 @@ private:
     void ClearMaps();
     // False when the node, taken in list order, breaks the order the scheme relies on.
     bool FitsOrder(const CNetworkNode& node) const;
-    void Record(Position where, bool hinted);
+    void Record(Position where);
 
     Placement LocateByCoordinates(const CNetworkNode& node) const;
     Placement LocateByName(const CNetworkNode& node) const;

@@ -1,1 +1,363 @@
+#include "network/Network.h"
+#include "network/NodeIndex.h"
+
+#include "NetworkTestSupport.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <list>
+#include <map>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tessaro {
+namespace {
+
+using test::AddNamedChain;
+using test::MakeChain;
+using test::MakeNode;
+using test::NamesInOrder;
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+// ---------------------------------------------------------------------------------------------
+// Behaviour in every key mode
+
+class TopologyInEveryModeTest : public testing::TestWithParam<uint32_t> {
+protected:
+    // Mode 0 tells places apart by coordinates, the others by name; give both the same meaning.
+    CNetworkChain* AddChain(int from, int to)
+    {
+        const std::string names[] = {"Oslo", "Bergen", "Tromso"};
+        auto chain = MakeChain(MakeNode(names[from], from, 10.0 * from), MakeNode(names[to], to, 10.0 * to));
+        CNetworkChain* added = chain.get();
+        Network.AddChain(std::move(chain));
+        return added;
+    }
+
+    void SetUp() override { Network.SetKeyMode(GetParam()); }
+
+    CNetwork Network;
+};
+
+TEST_P(TopologyInEveryModeTest, ChainsMeetingAtAPlaceShareItsNodeAndLoopsAttachOnce)
+{
+    CNetworkChain* first = AddChain(0, 1);
+    CNetworkChain* second = AddChain(1, 2);
+    CNetworkChain* loop = AddChain(1, 1);
+    ASSERT_TRUE(Network.BuildTopology());
+
+    // The loop's second fresh end is dropped, not listed.
+    ASSERT_EQ(Network.NodeCount(), 3u);
+    CNetworkNode* shared = first->To();
+    EXPECT_EQ(second->From(), shared);
+    EXPECT_EQ(loop->From(), shared);
+    EXPECT_EQ(loop->To(), shared);
+    ASSERT_EQ(shared->ChainCount(), 3u);
+    EXPECT_EQ(shared->GetChain(0), first);
+    EXPECT_EQ(shared->GetChain(1), second);
+    EXPECT_EQ(shared->GetChain(2), loop);
+    EXPECT_EQ(first->From()->ChainCount(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(KeyModes, TopologyInEveryModeTest, testing::Values(0u, 1u, 2u, 3u));
+
+// ---------------------------------------------------------------------------------------------
+// Mode-specific order
+
+TEST(NetworkTopologyTest, CoordinatesModeKeepsEqualXInArrivalOrderAndMergesSignedZeros)
+{
+    CNetwork network;
+    network.SetKeyMode(KeyByCoordinates);
+    network.AddChain(MakeChain(MakeNode("a", 2.0, 9.0), MakeNode("b", 1.0, 5.0)));
+    network.AddChain(MakeChain(MakeNode("c", 2.0, 1.0), MakeNode("d", -0.0, 0.0)));
+    network.AddChain(MakeChain(MakeNode("e", 0.0, 0.0), MakeNode("f", 2.0, 9.0)));
+    network.BuildTopology();
+    EXPECT_EQ(NamesInOrder(network), (std::vector<std::string>{"d", "b", "a", "c"}));
+}
+
+TEST(NetworkTopologyTest, NameOrderComparesBytesUnsigned)
+{
+    CNetwork network;
+    network.SetKeyMode(KeyByName);
+    AddNamedChain(network, "\xC3\x85land", "Zurich");
+    AddNamedChain(network, "Ab", "A");
+    AddNamedChain(network, "", "a");
+    network.BuildTopology();
+    EXPECT_EQ(NamesInOrder(network), (std::vector<std::string>{"", "A", "Ab", "Zurich", "a", "\xC3\x85land"}));
+}
+
+TEST(NetworkTopologyTest, NameByXModeMergesOnlyWithNamesakesTheScanReaches)
+{
+    CNetwork network;
+    network.SetKeyMode(KeyByNameOrderByX);
+    CNetworkChain* bc = AddNamedChain(network, "B", "C", 2.0, 4.0);
+    AddNamedChain(network, "A", "D", 6.0, 8.0);
+    // A at 3 stops at C (4 > 3) without meeting A at 6; A at 7 meets the A at 3 first.
+    CNetworkChain* early = AddNamedChain(network, "A", "E", 3.0, 9.0);
+    CNetworkChain* late = AddNamedChain(network, "A", "F", 7.0, 10.0);
+    // The node where the scan stops is tested for equality first: C at 3.5 merges into C at 4.
+    CNetworkChain* stop = AddNamedChain(network, "C", "G", 3.5, 11.0);
+    network.BuildTopology();
+
+    EXPECT_EQ(NamesInOrder(network), (std::vector<std::string>{"B", "A", "C", "A", "D", "E", "F", "G"}));
+    EXPECT_EQ(late->From(), early->From());
+    EXPECT_EQ(early->From()->X(), 3.0);
+    EXPECT_EQ(early->From()->ChainCount(), 2u);
+    EXPECT_EQ(stop->From(), bc->To());
+}
+
+TEST(NetworkTopologyTest, IndexStepGrowsAsTheNodeCountReachesEachNextSquare)
+{
+    CNetwork network;
+    network.SetKeyMode(KeyByName);
+    for (int i = 0; i < 60; ++i) {
+        AddNamedChain(network, "from" + std::to_string(i), "to" + std::to_string(i));
+    }
+    network.BuildTopology();
+    EXPECT_EQ(network.NodeCount(), 120u);
+    EXPECT_EQ(network.IndexStep(), 10u);
+    AddNamedChain(network, "x", "x");
+    network.BuildTopology();
+    EXPECT_EQ(network.NodeCount(), 121u);
+    EXPECT_EQ(network.IndexStep(), 11u);
+    network.Reset();
+    EXPECT_EQ(network.IndexStep(), CNetwork::DefaultIndexStep);
+}
+
+TEST(NodeIndexTest, NullEntryInTheListIsAnInvalidArgument)
+{
+    CNodeIndex::NodeList list;
+    list.push_back(MakeNode("A"));
+    list.push_back(nullptr);
+    CNodeIndex index(list);
+    EXPECT_THROW(index.Prepare(KeyByName), std::invalid_argument);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The node list equals a plain scan from the head, whatever the keys
+
+struct Key {
+    std::string Name;
+    double X;
+    double Y;
+};
+
+// The reference: every insertion scans a std::list from its head, nothing else.
+class PlainScanNetwork {
+public:
+    struct Node {
+        uint32_t Id;
+        Key Keys;
+        std::vector<int32_t> Chains;
+    };
+
+    uint32_t Mode = 0;
+    std::list<Node> Nodes;
+    std::map<int32_t, std::pair<uint32_t, uint32_t>> Ends;
+
+    void Connect(int32_t chain, uint32_t fromId, const Key& from, uint32_t toId, const Key& to)
+    {
+        if (Equal(from, to)) {
+            const uint32_t node = Insert(fromId, from, chain);
+            Ends[chain] = {node, node};
+            return;
+        }
+        Ends[chain].first = Insert(fromId, from, chain);
+        Ends[chain].second = Insert(toId, to, chain);
+    }
+
+    void Remove(int32_t chain)
+    {
+        const auto [from, to] = Ends.at(chain);
+        Detach(from, chain);
+        if (to != from) Detach(to, chain);
+        Ends.erase(chain);
+    }
+
+private:
+    bool Equal(const Key& a, const Key& b) const { return Mode == 0 ? a.X == b.X && a.Y == b.Y : a.Name == b.Name; }
+    bool Greater(const Key& listed, const Key& key) const
+    {
+        return (Mode == 1 || Mode == 2) ? listed.Name.compare(key.Name) > 0 : listed.X > key.X;
+    }
+
+    uint32_t Insert(uint32_t id, const Key& key, int32_t chain)
+    {
+        auto it = Nodes.begin();
+        for (; it != Nodes.end(); ++it) {
+            if (Equal(it->Keys, key)) {
+                if (Mode == 1 || std::find(it->Chains.begin(), it->Chains.end(), chain) == it->Chains.end()) {
+                    it->Chains.push_back(chain);
+                }
+                return it->Id;
+            }
+            if (Greater(it->Keys, key)) break;
+        }
+        Nodes.insert(it, Node{id, key, {chain}});
+        return id;
+    }
+
+    void Detach(uint32_t id, int32_t chain)
+    {
+        auto node = std::find_if(Nodes.begin(), Nodes.end(), [id](const Node& n) { return n.Id == id; });
+        node->Chains.erase(std::find(node->Chains.begin(), node->Chains.end(), chain));
+        if (node->Chains.empty()) Nodes.erase(node);
+    }
+};
+
+bool SameDouble(double a, double b)
+{
+    return (std::isnan(a) && std::isnan(b)) || (a == b && std::signbit(a) == std::signbit(b));
+}
+
+void ExpectSameAsPlainScan(const CNetwork& network, const PlainScanNetwork& reference)
+{
+    ASSERT_EQ(network.NodeCount(), reference.Nodes.size());
+    ASSERT_EQ(network.Nodes().size(), reference.Nodes.size());
+    auto expected = reference.Nodes.begin();
+    size_t position = 0;
+    for (const auto& node : network.Nodes()) {
+        ASSERT_EQ(node->ID(), expected->Id) << "node " << position;
+        EXPECT_EQ(node->Name(), expected->Keys.Name);
+        EXPECT_TRUE(SameDouble(node->X(), expected->Keys.X));
+        EXPECT_TRUE(SameDouble(node->Y(), expected->Keys.Y));
+        std::vector<int32_t> chains;
+        for (uint32_t i = 0; i < node->ChainCount(); ++i) chains.push_back(node->GetChain(static_cast<int32_t>(i))->ID());
+        ASSERT_EQ(chains, expected->Chains) << "node " << position;
+        ++expected;
+        ++position;
+    }
+    ASSERT_EQ(network.ChainCount(), reference.Ends.size());
+    for (const auto& chain : network.Chains()) {
+        const auto& ends = reference.Ends.at(chain->ID());
+        EXPECT_EQ(chain->From()->ID(), ends.first) << "chain " << chain->ID();
+        EXPECT_EQ(chain->To()->ID(), ends.second) << "chain " << chain->ID();
+    }
+}
+
+// Keys with many ties and duplicates: few distinct X, Y and names, odd bytes, the empty name,
+// signed zeros, some loops and a few NaN coordinates.
+class KeyMaker {
+public:
+    explicit KeyMaker(uint32_t seed)
+        : Random_(seed)
+    {
+        for (int i = 0; i < 1500; ++i) {
+            switch (i % 4) {
+            case 0: Names_.push_back("N" + std::to_string(i)); break;
+            case 1: Names_.push_back(std::to_string(i * 7919 % 1000)); break;
+            case 2: Names_.push_back(std::string(1, static_cast<char>(0xC0 + i % 50)) + std::to_string(i % 37)); break;
+            default: Names_.push_back(std::string(static_cast<size_t>(i % 9), 'Z')); break;
+            }
+        }
+    }
+
+    Key Next()
+    {
+        Key key{Names_[Pick(Names_.size())], 0.25 * static_cast<double>(Pick(200)), static_cast<double>(Pick(20))};
+        if (key.X == 0.0 && Pick(2) == 0) key.X = -0.0;
+        if (Pick(500) == 0) key.X = NaN;
+        if (Pick(500) == 0) key.Y = NaN;
+        if (Pick(100) == 0) {
+            // Rare names, often first seen without X, so that later namesakes meet NaN nodes.
+            key.Name = "R" + std::to_string(Pick(30));
+            if (Pick(2) == 0) key.X = NaN;
+        }
+        return key;
+    }
+
+    bool Loop() { return Pick(20) == 0; }
+    size_t Pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(Random_); }
+
+private:
+    std::mt19937 Random_;
+    std::vector<std::string> Names_;
+};
+
+// Feeds the same random chains to the network and to the reference.
+class TopologyAgainstPlainScan {
+public:
+    TopologyAgainstPlainScan(uint32_t mode, uint32_t seed)
+        : Keys(seed)
+    {
+        SetMode(mode);
+    }
+
+    void SetMode(uint32_t mode)
+    {
+        Network.SetKeyMode(mode);
+        Reference.Mode = mode;
+    }
+
+    void AddChains(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            const Key from = Keys.Next();
+            const Key to = Keys.Loop() ? from : Keys.Next();
+            auto chain = MakeChain(MakeNode(from.Name, from.X, from.Y), MakeNode(to.Name, to.X, to.Y));
+            Reference.Connect(chain->ID(), chain->From()->ID(), from, chain->To()->ID(), to);
+            Live.push_back(chain.get());
+            Network.AddChain(std::move(chain));
+        }
+        Network.BuildTopology();
+    }
+
+    void RemoveChains(int count)
+    {
+        for (int i = 0; i < count && !Live.empty(); ++i) {
+            const size_t victim = Keys.Pick(Live.size());
+            Reference.Remove(Live[victim]->ID());
+            ASSERT_TRUE(Network.RemoveChain(Live[victim]));
+            Live.erase(Live.begin() + static_cast<std::ptrdiff_t>(victim));
+        }
+    }
+
+    KeyMaker Keys;
+    CNetwork Network;
+    PlainScanNetwork Reference;
+    std::vector<CNetworkChain*> Live;
+};
+
+class TopologyRandomKeysTest : public testing::TestWithParam<uint32_t> {};
+
+// Over 10,000 insertions (2 per chain, 1 per loop) in two topology passes, with chains removed
+// in between.
+TEST_P(TopologyRandomKeysTest, NodeListEqualsPlainScanFromTheHead)
+{
+    TopologyAgainstPlainScan run(GetParam(), 20240 + GetParam());
+    run.AddChains(2600);
+    ASSERT_NO_FATAL_FAILURE(ExpectSameAsPlainScan(run.Network, run.Reference));
+    run.RemoveChains(300);
+    ASSERT_NO_FATAL_FAILURE(ExpectSameAsPlainScan(run.Network, run.Reference));
+    run.AddChains(2600);
+    ASSERT_NO_FATAL_FAILURE(ExpectSameAsPlainScan(run.Network, run.Reference));
+}
+
+INSTANTIATE_TEST_SUITE_P(KeyModes, TopologyRandomKeysTest, testing::Values(0u, 1u, 2u, 3u));
+
+// After a mode change the list no longer has the order of its new mode; insertion must still
+// do what a scan of that list does.
+class TopologyModeChangeTest : public testing::TestWithParam<std::pair<uint32_t, uint32_t>> {};
+
+TEST_P(TopologyModeChangeTest, LaterPassFollowsPlainScanOfTheExistingList)
+{
+    const auto [first, second] = GetParam();
+    TopologyAgainstPlainScan run(first, 77 + first * 4 + second);
+    run.AddChains(800);
+    run.SetMode(second);
+    run.AddChains(800);
+    ASSERT_NO_FATAL_FAILURE(ExpectSameAsPlainScan(run.Network, run.Reference));
+}
+
+INSTANTIATE_TEST_SUITE_P(ModePairs, TopologyModeChangeTest,
+                         testing::Values(std::pair{0u, 1u}, std::pair{3u, 1u}, std::pair{1u, 3u}, std::pair{2u, 0u},
+                                         std::pair{1u, 2u}));
+
+} // namespace
+} // namespace tessaro

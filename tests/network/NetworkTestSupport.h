@@ -1,0 +1,52 @@
+#pragma once
+
+#include "network/Network.h"
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tessaro::test {
+
+// A fresh end node as the translators make them, placed as well so that mode 0 and 3 see keys.
+inline std::unique_ptr<CNetworkNode> MakeNode(const std::string& name, double x = 0.0, double y = 0.0)
+{
+    auto node = std::make_unique<CNetworkNode>();
+    node->SetXY(x, y);
+    node->SetName(name);
+    return node;
+}
+
+inline std::unique_ptr<CNetworkChain> MakeChain(std::unique_ptr<CNetworkNode> from, std::unique_ptr<CNetworkNode> to)
+{
+    auto chain = std::make_unique<CNetworkChain>();
+    chain->SetFreshEnds(std::move(from), std::move(to));
+    return chain;
+}
+
+// Adds a chain between two named places and returns it (owned by the network).
+inline CNetworkChain* AddNamedChain(CNetwork& network, const std::string& from, const std::string& to,
+                                    double fromX = 0.0, double toX = 0.0)
+{
+    auto chain = MakeChain(MakeNode(from, fromX), MakeNode(to, toX));
+    CNetworkChain* added = chain.get();
+    network.AddChain(std::move(chain));
+    return added;
+}
+
+inline std::vector<std::string> NamesInOrder(const CNetwork& network)
+{
+    std::vector<std::string> names;
+    for (const auto& node : network.Nodes()) names.push_back(node->Name());
+    return names;
+}
+
+inline std::vector<CNetworkChain*> ChainsInOrder(const CNetwork& network)
+{
+    std::vector<CNetworkChain*> chains;
+    for (const auto& chain : network.Chains()) chains.push_back(chain.get());
+    return chains;
+}
+
+} // namespace tessaro::test
