@@ -107,7 +107,7 @@ TEST(InfoCommandExecutable, PrintsTheSummaryOnStandardOutputAndMessagesOnStandar
 TEST(InfoCommandExecutable, YesAndNoAnswerTheQuestionOfALineFileReadAsPolygons)
 {
     CTempDir folder;
-    const std::string lines = WriteShapefile(folder.File("lines"), SHPT_ARC, {ShapeSpec{{0}, {0, 1}, {0, 1}}});
+    const std::string lines = WriteShapefile(folder.File("lines"), SHPT_ARC, {TestShape{{0}, {0, 1}, {0, 1}}});
 
     const CommandResult declined = RunCli("info --polygons " + lines, folder);
     EXPECT_EQ(declined.Exit, 1);

@@ -13,7 +13,7 @@ std::vector<double> RingPoints(const CPolygonRing& ring)
     return {ring.Points(), ring.Points() + 2 * ring.PointCount()};
 }
 
-std::vector<double> Interleave(const ShapeSpec& shape, size_t from, size_t to)
+std::vector<double> Interleave(const TestShape& shape, size_t from, size_t to)
 {
     std::vector<double> xy;
     for (size_t i = from; i < to; ++i) {
@@ -25,8 +25,8 @@ std::vector<double> Interleave(const ShapeSpec& shape, size_t from, size_t to)
 
 TEST_F(ShpReaderTest, ReadsPolygonRecordsRingByRingAsShapelibWroteThem)
 {
-    const ShapeSpec withHole = Combine(Square(0, 0, 4), ShapeSpec{{0}, {1, 2, 2, 1, 1}, {1, 1, 2, 2, 1}});
-    const ShapeSpec single = Square(10, 10, 1);
+    const TestShape withHole = Combine(Square(0, 0, 4), TestShape{{0}, {1, 2, 2, 1, 1}, {1, 1, 2, 2, 1}});
+    const TestShape single = Square(10, 10, 1);
     const std::string path = WriteShapefile(Folder.File("polys"), SHPT_POLYGON, {withHole, single});
 
     ASSERT_EQ(Read(path, CShpFileTranslator::PolygonType), CShpFileTranslator::Accepted);
@@ -62,8 +62,8 @@ TEST_F(ShpReaderTest, SplitsPartsByTheirStartIndices)
 TEST_F(ShpReaderTest, ReadsLinesIntoChainsAndMergesTheirEndsIntoNodes)
 {
     // Three segments meeting at (1, 1): one record of two parts, one of one part.
-    const ShapeSpec twoParts{{0, 2}, {0, 1, 1, 2}, {0, 1, 1, 0}};
-    const ShapeSpec third{{0}, {1, 1}, {1, 5}};
+    const TestShape twoParts{{0, 2}, {0, 1, 1, 2}, {0, 1, 1, 0}};
+    const TestShape third{{0}, {1, 1}, {1, 5}};
     const std::string path = WriteShapefile(Folder.File("lines"), SHPT_ARC, {twoParts, third});
 
     ASSERT_EQ(Read(path), 0);
@@ -88,7 +88,7 @@ TEST_F(ShpReaderTest, ReadsLinesIntoChainsAndMergesTheirEndsIntoNodes)
 TEST_F(ShpReaderTest, ReadsPointsIntoOneLayerHandedOverAtTheEnd)
 {
     const std::string path = WriteShapefile(Folder.File("points"), SHPT_POINT,
-                                            {ShapeSpec{{}, {1}, {2}}, ShapeSpec{{}, {3}, {4}}, ShapeSpec{{}, {5}, {6}}});
+                                            {TestShape{{}, {1}, {2}}, TestShape{{}, {3}, {4}}, TestShape{{}, {5}, {6}}});
     ASSERT_EQ(Read(path), 0);
     ASSERT_EQ(Network.FacilityListCount(), 1u);
     const auto& facilities = Network.Facilities()[0]->Facilities();
@@ -103,7 +103,7 @@ TEST_F(ShpReaderTest, ReadsPointsIntoOneLayerHandedOverAtTheEnd)
 
 TEST_F(ShpReaderTest, AsksBeforeReadingPointsOrLinesAsPolygonInput)
 {
-    const std::string points = WriteShapefile(Folder.File("points"), SHPT_POINT, {ShapeSpec{{}, {1}, {2}}});
+    const std::string points = WriteShapefile(Folder.File("points"), SHPT_POINT, {TestShape{{}, {1}, {2}}});
     ASSERT_EQ(Read(points, CShpFileTranslator::PolygonType), 0);
     EXPECT_THAT(Ui->Questions(), ElementsAre("Are you sure that is the POINT TYPE?"));
     EXPECT_EQ(Network.FacilityListCount(), 0u);
@@ -119,7 +119,7 @@ TEST_F(ShpReaderTest, AsksBeforeReadingPointsOrLinesAsPolygonInput)
 TEST_F(ShpReaderTest, ALineFileConfirmedAsPolygonInputReplacesNodesAndChainsButKeepsPolygons)
 {
     const std::string polys = WriteShapefile(Folder.File("polys"), SHPT_POLYGON, {Square(0, 0, 1)});
-    const std::string lines = WriteShapefile(Folder.File("lines"), SHPT_ARC, {ShapeSpec{{0}, {0, 1}, {0, 0}}});
+    const std::string lines = WriteShapefile(Folder.File("lines"), SHPT_ARC, {TestShape{{0}, {0, 1}, {0, 0}}});
     ASSERT_EQ(Read(lines), 0);
     ASSERT_EQ(Read(polys), 0);
 
@@ -143,7 +143,7 @@ TEST_F(ShpReaderTest, ReadingThePolygonFileTwiceKeepsBothSets)
 
 TEST_F(ShpReaderTest, AMultipointFileIsAnnouncedAndNotRead)
 {
-    const std::string path = WriteShapefile(Folder.File("multi"), SHPT_MULTIPOINT, {ShapeSpec{{}, {1, 2}, {3, 4}}});
+    const std::string path = WriteShapefile(Folder.File("multi"), SHPT_MULTIPOINT, {TestShape{{}, {1, 2}, {3, 4}}});
     for (int expected : {-1, 5}) {
         Ui->ClearEntries();
         EXPECT_EQ(Read(path, expected), 0);

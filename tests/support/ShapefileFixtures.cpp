@@ -6,16 +6,16 @@
 
 namespace tessaro::test {
 
-ShapeSpec Square(double left, double bottom, double side)
+TestShape Square(double left, double bottom, double side)
 {
     const double right = left + side;
     const double top = bottom + side;
-    return ShapeSpec{{0}, {left, left, right, right, left}, {bottom, top, top, bottom, bottom}};
+    return TestShape{{0}, {left, left, right, right, left}, {bottom, top, top, bottom, bottom}};
 }
 
-ShapeSpec Combine(const ShapeSpec& shape, const ShapeSpec& other)
+TestShape Combine(const TestShape& shape, const TestShape& other)
 {
-    ShapeSpec combined = shape;
+    TestShape combined = shape;
     const int offset = static_cast<int>(shape.X.size());
     for (int start : other.PartStarts)
         combined.PartStarts.push_back(start + offset);
@@ -24,15 +24,15 @@ ShapeSpec Combine(const ShapeSpec& shape, const ShapeSpec& other)
     return combined;
 }
 
-std::string WriteShapefile(const std::string& basePath, int shapeType, const std::vector<ShapeSpec>& shapes)
+std::string WriteShapefile(const std::string& basePath, int shapeType, const std::vector<TestShape>& shapes)
 {
     SHPHandle handle = SHPCreate(basePath.c_str(), shapeType);
     if (handle == nullptr)
         throw std::runtime_error("shapelib cannot create " + basePath);
-    for (const ShapeSpec& spec : shapes) {
-        const int partCount = static_cast<int>(spec.PartStarts.size());
-        SHPObject* object = SHPCreateObject(shapeType, -1, partCount, partCount > 0 ? spec.PartStarts.data() : nullptr,
-                                            nullptr, static_cast<int>(spec.X.size()), spec.X.data(), spec.Y.data(),
+    for (const TestShape& shape : shapes) {
+        const int partCount = static_cast<int>(shape.PartStarts.size());
+        SHPObject* object = SHPCreateObject(shapeType, -1, partCount, partCount > 0 ? shape.PartStarts.data() : nullptr,
+                                            nullptr, static_cast<int>(shape.X.size()), shape.X.data(), shape.Y.data(),
                                             nullptr, nullptr);
         SHPWriteObject(handle, -1, object);
         SHPDestroyObject(object);
