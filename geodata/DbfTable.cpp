@@ -1,0 +1,66 @@
+#include "geodata/DbfTable.h"
+
+#include <shapefil.h>
+
+namespace tessaro {
+
+struct CDbfTable::Handle {
+    DBFHandle Dbf = nullptr;
+};
+
+namespace {
+
+CDbfTable::FieldType ToFieldType(DBFFieldType type)
+{
+    switch (type) {
+    case FTString:
+        return CDbfTable::FieldType::String;
+    case FTInteger:
+        return CDbfTable::FieldType::Integer;
+    case FTDouble:
+        return CDbfTable::FieldType::Double;
+    case FTLogical:
+        return CDbfTable::FieldType::Logical;
+    case FTDate:
+        return CDbfTable::FieldType::Date;
+    default:
+        return CDbfTable::FieldType::Invalid;
+    }
+}
+
+} // namespace
+
+std::unique_ptr<CDbfTable> CDbfTable::Open(const std::string& path)
+{
+    DBFHandle dbf = DBFOpen(path.c_str(), "rb");
+    if (dbf == nullptr)
+        return nullptr;
+    auto handle = std::make_unique<Handle>();
+    handle->Dbf = dbf;
+    return std::make_unique<CDbfTable>(std::move(handle));
+}
+
+CDbfTable::CDbfTable(std::unique_ptr<Handle> handle) : Handle_(std::move(handle)) {}
+
+CDbfTable::~CDbfTable() { DBFClose(Handle_->Dbf); }
+
+int CDbfTable::FieldCount() const { return DBFGetFieldCount(Handle_->Dbf); }
+
+int CDbfTable::RecordCount() const { return DBFGetRecordCount(Handle_->Dbf); }
+
+CDbfTable::FieldInfo CDbfTable::Field(int index) const
+{
+    // shapelib writes at most 11 name characters and a terminating zero.
+    char name[XBASE_FLDNAME_LEN_READ + 1] = {};
+    FieldInfo info;
+    info.Type = ToFieldType(DBFGetFieldInfo(Handle_->Dbf, index, name, &info.Width, &info.Decimals));
+    info.Name = name;
+    return info;
+}
+
+double CDbfTable::ReadDouble(int record, int field) const
+{
+    return DBFReadDoubleAttribute(Handle_->Dbf, record, field);
+}
+
+} // namespace tessaro
