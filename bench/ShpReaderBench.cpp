@@ -1,7 +1,7 @@
 // Reading the shipped example shapefiles: one file read into one buffer, parsed from memory.
 #include "geodata/ShpFileTranslator.h"
 #include "network/Network.h"
-#include "platform/UserInterface.h"
+#include "platform/SilentUserInterface.h"
 
 #include <benchmark/benchmark.h>
 
@@ -11,21 +11,9 @@ namespace {
 
 using namespace tessaro;
 
-// Discards the readers' messages (the topology time of a line file) while timing.
-class CQuietUserInterface : public CUserInterface {
-public:
-    void ShowMessage(const std::string&, MessageKind) override {}
-    bool AskYesNo(const std::string&) override { return false; }
-    std::optional<std::string> ChooseFileToOpen(const FileChooserOptions&) override { return std::nullopt; }
-    std::optional<std::string> ChooseFileToSave(const FileChooserOptions&) override { return std::nullopt; }
-    void BeginWait() override {}
-    void EndWait() override {}
-    void RefreshViews(const void*) override {}
-};
-
 void ReadExample(benchmark::State& state, const std::string& name)
 {
-    InstallUserInterface(std::make_unique<CQuietUserInterface>());
+    InstallUserInterface(std::make_unique<CSilentUserInterface>(false));
     const std::string path = std::string(TESSARO_SOURCE_DIR) + "/examples/" + name;
     for (auto _ : state) {
         CNetwork network;

@@ -52,6 +52,22 @@ void ReportAllocationFailure(const std::exception& failure)
     std::cerr << "bad memory alloction " << failure.what() << '\n';
 }
 
+// Runs one densify step. When memory runs out, or the step would pass the 32-bit point count,
+// the ring stays as it was, the failure is reported and the result is false.
+template <typename Step>
+bool DensifyGuarded(Step step)
+{
+    try {
+        step();
+        return true;
+    } catch (const std::bad_alloc& failure) {
+        ReportAllocationFailure(failure);
+    } catch (const std::length_error& failure) {
+        ReportAllocationFailure(failure);
+    }
+    return false;
+}
+
 void ThrowIfTooManyPoints(double count)
 {
     if (count > static_cast<double>(MaxPointCount))
@@ -387,7 +403,7 @@ bool CPolygonRing::DensifyByDistance(double d)
     if (PointCount_ < 2)
         return true;
 
-    try {
+    return DensifyGuarded([&] {
         // Count first, so that the new buffer is allocated once and a count beyond 32 bits is
         // refused before anything is written.
         int64_t total = PointCount_;
@@ -398,7 +414,7 @@ bool CPolygonRing::DensifyByDistance(double d)
             ThrowIfTooManyPoints(static_cast<double>(total));
         }
         if (total == PointCount_)
-            return true;
+            return;
 
         std::vector<double> out;
         out.reserve(2 * static_cast<size_t>(total));
@@ -414,13 +430,7 @@ bool CPolygonRing::DensifyByDistance(double d)
             AppendPoint(out, q[0], q[1]);
         }
         AssignPoints(std::move(out), false);
-        return true;
-    } catch (const std::bad_alloc& failure) {
-        ReportAllocationFailure(failure);
-    } catch (const std::length_error& failure) {
-        ReportAllocationFailure(failure);
-    }
-    return false;
+    });
 }
 
 bool CPolygonRing::DensifyAtGridLines(const double* xs, const double* ys, int32_t n)
@@ -434,7 +444,7 @@ bool CPolygonRing::DensifyAtGridLines(const double* xs, const double* ys, int32_
     if (!splitX && !splitY)
         return true;
 
-    try {
+    return DensifyGuarded([&] {
         std::vector<double> points = Points_;
         // Vertical lines first, then horizontal lines over the result; each line only spans the
         // grid's extent on the other axis.
@@ -444,13 +454,7 @@ bool CPolygonRing::DensifyAtGridLines(const double* xs, const double* ys, int32_
             points = SplitAtGridLines(points, ys, n, spacingY, xs[0], xs[n - 1], 1);
         // Inserted vertices lie on existing edges, so the box stays as it is.
         AssignPoints(std::move(points), false);
-        return true;
-    } catch (const std::bad_alloc& failure) {
-        ReportAllocationFailure(failure);
-    } catch (const std::length_error& failure) {
-        ReportAllocationFailure(failure);
-    }
-    return false;
+    });
 }
 
 bool CPolygonRing::RemoveNearDuplicates(double tolerance)

@@ -4,7 +4,7 @@
 #include "geodata/ShpFileTranslator.h"
 #include "network/Network.h"
 #include "platform/FileError.h"
-#include "platform/UserInterface.h"
+#include "platform/SilentUserInterface.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -16,18 +16,6 @@ namespace {
 
 using namespace tessaro;
 
-// Discards messages and answers Yes, so that every reading path is taken.
-class CSilentUserInterface : public CUserInterface {
-public:
-    void ShowMessage(const std::string&, MessageKind) override {}
-    bool AskYesNo(const std::string&) override { return true; }
-    std::optional<std::string> ChooseFileToOpen(const FileChooserOptions&) override { return std::nullopt; }
-    std::optional<std::string> ChooseFileToSave(const FileChooserOptions&) override { return std::nullopt; }
-    void BeginWait() override {}
-    void EndWait() override {}
-    void RefreshViews(const void*) override {}
-};
-
 const std::string& InputPath()
 {
     static const std::string path = [] {
@@ -36,7 +24,7 @@ const std::string& InputPath()
         if (fd < 0)
             throw std::runtime_error("cannot create the fuzz input file");
         ::close(fd);
-        InstallUserInterface(std::make_unique<CSilentUserInterface>());
+        InstallUserInterface(std::make_unique<CSilentUserInterface>(true));
         return pattern;
     }();
     return path;
