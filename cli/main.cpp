@@ -1,10 +1,13 @@
 // tessaro-cli: the batch front end. Each subcommand reads like the work it runs; the work
 // itself lives in the libraries.
+#include "cli/FieldsCommand.h"
 #include "cli/InfoCommand.h"
+#include "cli/ParamsCommand.h"
 #include "platform/ConsoleUserInterface.h"
 
 #include <CLI/CLI.hpp>
 
+#include <clocale>
 #include <iostream>
 #include <unistd.h>
 
@@ -43,12 +46,29 @@ int main(int argc, char** argv)
     infoCommand->add_flag("--polygons", info.AsPolygonInput,
                           "Read as cartogram input: polygons wanted, other types only after a Yes");
 
+    std::string fieldsPath;
+    CLI::App* fieldsCommand = app.add_subcommand("fields", "List the numeric fields a cartogram can take sizes from");
+    fieldsCommand->add_option("FILE", fieldsPath, "The .shp file whose attribute table (.dbf) is listed")->required();
+
+    tessaro::ParamsOptions params;
+    CLI::App* paramsCommand = app.add_subcommand("params", "Print or write a cartogram parameter file (.cartoparam)");
+    auto* readOption = paramsCommand->add_option("--read", params.ReadPath, "Print the parameters this file yields");
+    paramsCommand->add_option("--write", params.WritePath, "Write the default parameters to this file")
+        ->excludes(readOption);
+
     CLI11_PARSE(app, argc, argv);
+
+    // The user's locale, as any program sets it; numbers in files stay in the C form regardless.
+    std::setlocale(LC_ALL, "");
 
     tessaro::InstallUserInterface(
         std::make_unique<CConsoleUserInterface>(std::cerr, ChooseAnswerPolicy(yes, no), &std::cin));
 
     if (infoCommand->parsed())
         return tessaro::RunInfoCommand(info, std::cout);
+    if (fieldsCommand->parsed())
+        return tessaro::RunFieldsCommand(fieldsPath, std::cout);
+    if (paramsCommand->parsed())
+        return tessaro::RunParamsCommand(params, std::cout);
     return 2;
 }

@@ -3,16 +3,14 @@
 #include "platform/RecordingUserInterface.h"
 #include "tests/support/ShapefileFixtures.h"
 #include "tests/support/ShpBytes.h"
+#include "tests/cli/CliRunner.h"
 #include "tests/support/TempDir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <shapefil.h>
 
-#include <array>
-#include <cstdio>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace tessaro::test {
 namespace {
@@ -21,32 +19,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 const std::string UsStates = std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states.shp";
-
-struct CommandResult {
-    int Exit = -1;
-    std::string Out;
-    std::string Err;
-};
-
-// Runs the installed executable through the shell, capturing both streams.
-CommandResult RunCli(const std::string& arguments, const CTempDir& folder)
-{
-    const std::string errFile = folder.File("stderr.txt");
-    const std::string command = std::string(TESSARO_CLI_PATH) + " " + arguments + " 2>" + errFile + " </dev/null";
-    CommandResult result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return result;
-    std::array<char, 4096> buffer{};
-    size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        result.Out.append(buffer.data(), got);
-    const int status = ::pclose(pipe);
-    result.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const std::vector<unsigned char> err = ReadBytes(errFile);
-    result.Err.assign(err.begin(), err.end());
-    return result;
-}
 
 TEST(InfoCommand, SummarisesThePolygonExample)
 {

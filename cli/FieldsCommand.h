@@ -1,0 +1,13 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+namespace tessaro {
+
+// Lists the size fields of the table beside a shapefile, one per line, in the order the
+// field list of the cartogram command shows them. Exit status 0 with fields, 1 when the table
+// has no numeric field, 2 when there is no table to open.
+int RunFieldsCommand(const std::string& shapefilePath, std::ostream& out);
+
+} // namespace tessaro

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+namespace tessaro {
+
+struct ParamsOptions {
+    std::string ReadPath;  // print the block this file yields (read over the defaults)
+    std::string WritePath; // write the defaults to this file
+};
+
+// Prints a parameter file: the defaults, or the block a file yields, in the file's own format.
+// With a write path it writes the defaults there instead. Exit status 0, or 2 when the file
+// cannot be read or written.
+int RunParamsCommand(const ParamsOptions& options, std::ostream& out);
+
+} // namespace tessaro

@@ -1,0 +1,89 @@
+#include "tests/cli/CliRunner.h"
+#include "tests/support/DbfFixtures.h"
+#include "tests/support/TempDir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace tessaro::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+const std::string UsStates = std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states.shp";
+
+std::string FileText(const std::string& path)
+{
+    const std::vector<unsigned char> bytes = ReadBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+TEST(FieldsCommand, ListsTheNumericFieldsOfTheExampleInListOrder)
+{
+    CTempDir folder;
+    const CommandResult result = RunCli("fields " + UsStates, folder);
+    EXPECT_EQ(result.Exit, 0);
+    EXPECT_EQ(result.Out, "HURRICANES\nPOP\n");
+}
+
+TEST(FieldsCommand, ReportsAMissingTableOrOneWithoutNumericFields)
+{
+    CTempDir folder;
+    const CommandResult missing = RunCli("fields " + folder.File("nothing.shp"), folder);
+    EXPECT_EQ(missing.Exit, 2);
+    EXPECT_EQ(missing.Out, "");
+    EXPECT_THAT(missing.Err, HasSubstr("nothing.dbf"));
+
+    WriteTable(folder.File("names.dbf"), {{"NAME", 'C', 10, 0}}, {{std::string("x")}});
+    const CommandResult textOnly = RunCli("fields " + folder.File("names.shp"), folder);
+    EXPECT_EQ(textOnly.Exit, 1);
+    EXPECT_THAT(textOnly.Err, HasSubstr("no numeric field"));
+}
+
+TEST(ParamsCommand, WritesPrintsAndReadsBackTheDefaultsUnderADecimalCommaLocale)
+{
+    CTempDir folder;
+    const std::string path = folder.File("x.cartoparam");
+    const CommandResult written = RunCli("params --write " + path, folder, "LC_ALL=de_DE.UTF-8");
+    ASSERT_EQ(written.Exit, 0) << written.Err;
+
+    const std::string threads = std::to_string(std::max(1u, std::thread::hardware_concurrency()));
+    const std::string expectedValues = "-1.000000, 1.050000, 6.000000, 9.000000, 10.000000, 0.010000\n"
+                                       "256.000000, -1.000000\n"
+                                       "0, 1, 1 \n"
+                                       "4, 1, " + threads + ", 6, 0, 0, 16\n"
+                                       "3, 0.333333, 3\n"
+                                       "2, 0.001000\n"
+                                       "\n\n\n\n# Notes: \n";
+    const std::string text = FileText(path);
+    EXPECT_THAT(text, StartsWith(expectedValues));
+
+    const CommandResult printed = RunCli("params", folder);
+    EXPECT_EQ(printed.Exit, 0);
+    EXPECT_EQ(printed.Out, text);
+
+    const CommandResult read = RunCli("params --read " + path, folder, "LC_ALL=de_DE.UTF-8");
+    EXPECT_EQ(read.Exit, 0);
+    EXPECT_EQ(read.Out, text);
+}
+
+TEST(ParamsCommand, ShowsTheBlockAnEditedFileYields)
+{
+    CTempDir folder;
+    const std::string path = folder.File("edited.cartoparam");
+    WriteBytes(path, {'2', ',', ' ', '1', '.', '5', '\r', '\n'});
+    const CommandResult read = RunCli("params --read " + path, folder);
+    EXPECT_EQ(read.Exit, 0);
+    // Line 1 gave the first two values; everything else kept its default.
+    EXPECT_THAT(read.Out, StartsWith("2.000000, 1.500000, 6.000000, 9.000000, 10.000000, 0.010000\n256.000000"));
+
+    const CommandResult missing = RunCli("params --read " + folder.File("none.cartoparam"), folder);
+    EXPECT_EQ(missing.Exit, 2);
+    EXPECT_THAT(missing.Err, HasSubstr("none.cartoparam"));
+}
+
+} // namespace
+} // namespace tessaro::test
