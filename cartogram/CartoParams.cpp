@@ -1,4 +1,4 @@
-#include "CartoParams.h"
+#include "cartogram/CartoParams.h"
 
 #include "cartogram/NumberText.h"
 #include "platform/AtomicFileWriter.h"

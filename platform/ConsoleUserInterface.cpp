@@ -1,4 +1,4 @@
-#include "ConsoleUserInterface.h"
+#include "platform/ConsoleUserInterface.h"
 
 #include <istream>
 #include <ostream>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserInterface.h"
+#include "platform/UserInterface.h"
 
 #include <deque>
 #include <iosfwd>

@@ -1,4 +1,4 @@
-#include "RecordingUserInterface.h"
+#include "platform/RecordingUserInterface.h"
 
 namespace tessaro {
 namespace {

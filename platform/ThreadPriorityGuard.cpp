@@ -1,4 +1,4 @@
-#include "ThreadPriorityGuard.h"
+#include "platform/ThreadPriorityGuard.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "UserInterface.h"
+#include "platform/UserInterface.h"
 
-#include "ConsoleUserInterface.h"
+#include "platform/ConsoleUserInterface.h"
 
 #include <iostream>
 #include <mutex>

@@ -1,6 +1,6 @@
-#include "WaitGuard.h"
+#include "platform/WaitGuard.h"
 
-#include "UserInterface.h"
+#include "platform/UserInterface.h"
 
 namespace tessaro {
 
