@@ -20,6 +20,10 @@ namespace tessaro {
 namespace {
 
 using test::CTempDir;
+using test::FolderEntries;
+using test::ReadText;
+using test::WriteText;
+using Names = std::vector<std::string>;
 
 const std::string NotesHeader = "\n\n\n\n# Notes: \n";
 
@@ -68,46 +72,19 @@ CartoParams NonDefaultParams()
 }
 const std::string NonDefaultLine1 = "2.500000, 1.250000, 3.500000, 12.125000, 7.750000, 0.015625";
 
-std::string ReadText(const std::string& path)
-{
-    const auto bytes = test::ReadBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
-void WriteText(const std::string& path, const std::string& text)
-{
-    test::WriteBytes(path, {text.begin(), text.end()});
-}
-
-std::vector<std::string> FolderEntries(const std::filesystem::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // --- The written text ---
 
 TEST(CartoParamsSave, DefaultsGiveTheTableValuesThenSixNoteLinesWithLineFeedsOnly)
 {
-    CTempDir dir;
-    ASSERT_TRUE(CartoParams().SaveParamFile(dir.File("param.cartoparam")));
-    const std::string text = ReadText(dir.File("param.cartoparam"));
-    EXPECT_EQ(text, CartoParams().FormatParamFile());
-
+    const std::string text = CartoParams().FormatParamFile();
     const auto notes = text.find(NotesHeader);
     ASSERT_NE(notes, std::string::npos);
     EXPECT_EQ(text.substr(0, notes), DefaultValueLines());
     EXPECT_EQ(text.find('\r'), std::string::npos);
-    std::vector<std::string> noteLines;
-    for (auto begin = notes + NotesHeader.size(); begin < text.size(); begin = text.find('\n', begin) + 1)
-        noteLines.push_back(text.substr(begin, text.find('\n', begin) - begin));
-    ASSERT_EQ(noteLines.size(), 6u);
-    for (std::size_t i = 0; i < noteLines.size(); ++i)
-        EXPECT_TRUE(noteLines[i].starts_with("#  Line " + std::to_string(i + 1) + ": ")) << noteLines[i];
-    EXPECT_TRUE(text.ends_with("1 and 2 are the same point) \n"));
+    std::size_t at = notes + NotesHeader.size(); // six numbered note lines, then the end
+    for (int i = 1; i <= 6; ++i, at = text.find('\n', at) + 1)
+        EXPECT_TRUE(text.substr(at).starts_with("#  Line " + std::to_string(i) + ": ")) << text.substr(at);
+    EXPECT_EQ(at, text.size());
 }
 
 TEST(CartoParamsSave, LoadingWhatWasSavedGivesTheSameBlockAndNothingOfTheOldFileRemains)
@@ -123,7 +100,7 @@ TEST(CartoParamsSave, LoadingWhatWasSavedGivesTheSameBlockAndNothingOfTheOldFile
         ASSERT_TRUE(loaded.LoadParamFile(path));
         EXPECT_EQ(loaded, saved);
     }
-    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"param.cartoparam"});
+    EXPECT_EQ(FolderEntries(dir.Path()), Names{"param.cartoparam"});
 }
 
 // --- Loading hand-written files over a block that differs from the defaults ---
@@ -140,8 +117,7 @@ TEST_P(CartoParamsLoad, ChangesExactlyTheFieldsTheFileSupplies)
 {
     CTempDir dir;
     WriteText(dir.File("in.cartoparam"), GetParam().Text);
-    CartoParams loaded = NonDefaultParams();
-    CartoParams expected = NonDefaultParams();
+    CartoParams loaded = NonDefaultParams(), expected = loaded;
     GetParam().Expect(expected);
     ASSERT_TRUE(loaded.LoadParamFile(dir.File("in.cartoparam")));
     EXPECT_EQ(loaded, expected);
@@ -154,27 +130,17 @@ const std::string FourLines = "-1.000000, 1.050000, 6.000000, 9.000000, 10.00000
                               "4, 1, 8, 6, 0, 0, 16\n";
 const std::string OldNotes = "# Notes: \n#  Line 1: Inner Force Cancellation Control\n";
 
+// Lines 1-4 give the defaults with 8 threads; the five fields of lines 5 and 6 keep their values.
 void FourLinesRead(CartoParams& p)
 {
-    const CartoParams d;
-    p.RadiusCorrection = d.RadiusCorrection;
-    p.EpsilonFactor = d.EpsilonFactor;
-    p.EnlargeRate = d.EnlargeRate;
-    p.ShrinkRate = d.ShrinkRate;
-    p.MaxRadiusRatio = d.MaxRadiusRatio;
-    p.MinRadiusRatio = d.MinRadiusRatio;
-    p.MinVertexDistanceScale = d.MinVertexDistanceScale;
-    p.RectangleFactor = d.RectangleFactor;
-    p.SquareFullTree = false;
-    p.StopWhenErrorRises = true;
-    p.RelativeSizes = true;
-    p.MaxSteps = 4;
-    p.ExportEvery = 1;
-    p.ThreadCount = 8;
-    p.TreeDepth = 6;
-    p.ElasticityType = 0;
-    p.ForceType = 0;
-    p.CirclePoints = 16;
+    CartoParams read;
+    read.ThreadCount = 8;
+    read.MinTreeDepth = p.MinTreeDepth;
+    read.OptimalNodeSize = p.OptimalNodeSize;
+    read.LocalSearchDepth = p.LocalSearchDepth;
+    read.DensificationType = p.DensificationType;
+    read.ZeroTolerance = p.ZeroTolerance;
+    p = read;
 }
 
 const std::string SixLines = FourLines + "7, 0.5, 2\n0, 0.25\n";
@@ -189,21 +155,18 @@ void SixLinesRead(CartoParams& p)
     p.ZeroTolerance = 0.25;
 }
 
-std::string WithCrLf(const std::string& text)
+std::string WithCrLf(std::string text)
 {
-    std::string out;
-    for (const char c : text)
-        out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return out;
+    for (auto at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2))
+        text.insert(at, 1, '\r');
+    return text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, CartoParamsLoad,
-    testing::Values(LoadCase{"SixLines", SixLines + NotesHeader + OldNotes, SixLinesRead},
-                    LoadCase{"SixLinesWithCrLf", WithCrLf(SixLines + NotesHeader + OldNotes), SixLinesRead},
+    testing::Values(LoadCase{"SixLinesWithCrLf", WithCrLf(SixLines + NotesHeader + OldNotes), SixLinesRead},
                     LoadCase{"NoFinalLineEnd", FourLines + "7, 0.5, 2\n0, 0.25", SixLinesRead},
                     LoadCase{"OlderFourLinesThenEmptyLinesAndNotes", FourLines + NotesHeader + OldNotes, FourLinesRead},
-                    LoadCase{"OlderFourLinesThenNotesAtOnce", FourLines + OldNotes, FourLinesRead},
                     LoadCase{"LineFiveCommentSkipped", FourLines + "# 7, 0.5, 2\n0, 0.25\n",
                              [](CartoParams& p) {
                                  FourLinesRead(p);
@@ -224,96 +187,51 @@ INSTANTIATE_TEST_SUITE_P(
                                  p.MaxSteps = 10;
                                  p.ExportEvery = 2;
                              }},
-                    LoadCase{"BlankBeforeACommaEndsTheLine", "\n\n\n10 , 2\n", [](CartoParams& p) { p.MaxSteps = 10; }},
-                    LoadCase{"CommasWithNoneOrManyBlanks", "\n\n\n\t 1,2,\t3,   4, 5,6,7  \n",
-                             [](CartoParams& p) {
-                                 p.MaxSteps = 1;
-                                 p.ExportEvery = 2;
-                                 p.ThreadCount = 3;
-                                 p.TreeDepth = 4;
-                                 p.ElasticityType = 5;
-                                 p.ForceType = 6;
-                                 p.CirclePoints = 7;
-                             }},
                     LoadCase{"AnyNonZeroFlagIsTrue", "\n\n0, 5, -2\n",
                              [](CartoParams& p) {
                                  p.SquareFullTree = false;
                                  p.StopWhenErrorRises = true;
                                  p.RelativeSizes = true;
                              }},
-                    LoadCase{"RealsAsCReadsThem", "1e-3, +2.5E1, .5, 5., -0, 0x10\n",
-                             [](CartoParams& p) {
-                                 p.RadiusCorrection = 0.001;
-                                 p.EpsilonFactor = 25;
-                                 p.EnlargeRate = 0.5;
-                                 p.ShrinkRate = 5;
-                                 p.MaxRadiusRatio = 0;
-                                 p.MinRadiusRatio = 16;
-                             }},
-                    LoadCase{"IntegerBeyondInt32IsNoNumber", "\n\n\n5, 2147483648, 3\n",
-                             [](CartoParams& p) { p.MaxSteps = 5; }},
-                    // A decimal comma splits a number in two: "1,5, 2,25" is 1, 5, 2 and 25.
-                    LoadCase{"DecimalCommaIsNoDecimalPoint", "1,5, 2,25\n",
-                             [](CartoParams& p) {
-                                 p.RadiusCorrection = 1;
-                                 p.EpsilonFactor = 5;
-                                 p.EnlargeRate = 2;
-                                 p.ShrinkRate = 25;
-                             }},
                     LoadCase{"EmptyFile", "", [](CartoParams&) {}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-TEST(CartoParamsLoad, MissingFileOrAFolderReturnsFalseSilentlyAndLeavesTheBlock)
-{
-    CScopedRecordingUserInterface ui;
-    CTempDir dir;
-    for (const std::string& path : {dir.File("missing.cartoparam"), dir.Path().string()}) {
-        CartoParams params = NonDefaultParams();
-        EXPECT_FALSE(params.LoadParamFile(path)) << path;
-        EXPECT_EQ(params, NonDefaultParams()) << path;
-    }
-    EXPECT_TRUE(ui->Entries().empty());
-}
+// --- Files that cannot be opened, created or written ---
 
-// --- Saves that cannot complete ---
-
-TEST(CartoParamsSave, FileThatCannotBeCreatedReturnsFalseSilentlyAndLeavesNothing)
+TEST(CartoParamsFiles, LoadOrSaveThatCannotOpenReturnsFalseSilentlyAndChangesNothing)
 {
     CScopedRecordingUserInterface ui;
     CTempDir dir;
     std::filesystem::create_directory(dir.Path() / "taken");
+    for (const std::string& path : {dir.File("missing.cartoparam"), dir.File("taken")}) {
+        CartoParams params = NonDefaultParams();
+        EXPECT_FALSE(params.LoadParamFile(path)) << path;
+        EXPECT_EQ(params, NonDefaultParams()) << path;
+    }
+    // What the writer leaves of a target it refuses is checked in AtomicFileWriterTest.
     EXPECT_FALSE(CartoParams().SaveParamFile(dir.File("no such folder/param.cartoparam")));
     EXPECT_FALSE(CartoParams().SaveParamFile(dir.File("taken")));
     EXPECT_TRUE(ui->Entries().empty());
-    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"taken"});
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path() / "taken"));
 }
 
 // Lowers the file size limit for a scope, so that writes past it fail with EFBIG as on a full
 // disk; the signal such a write raises is ignored meanwhile.
-class CScopedFileSizeLimit {
-public:
-    explicit CScopedFileSizeLimit(rlim_t bytes) : PreviousHandler_(std::signal(SIGXFSZ, SIG_IGN))
+struct CScopedFileSizeLimit {
+    explicit CScopedFileSizeLimit(rlim_t bytes) : PreviousHandler(std::signal(SIGXFSZ, SIG_IGN))
     {
-        ::getrlimit(RLIMIT_FSIZE, &Previous_);
-        rlimit lowered = Previous_;
+        ::getrlimit(RLIMIT_FSIZE, &Previous);
+        rlimit lowered = Previous;
         lowered.rlim_cur = bytes;
-        Set_ = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+        Set = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
     }
     ~CScopedFileSizeLimit()
     {
-        ::setrlimit(RLIMIT_FSIZE, &Previous_);
-        std::signal(SIGXFSZ, PreviousHandler_);
+        ::setrlimit(RLIMIT_FSIZE, &Previous);
+        std::signal(SIGXFSZ, PreviousHandler);
     }
-    CScopedFileSizeLimit(const CScopedFileSizeLimit&) = delete;
-    CScopedFileSizeLimit& operator=(const CScopedFileSizeLimit&) = delete;
-
-    bool Set() const { return Set_; }
-
-private:
-    void (*PreviousHandler_)(int);
-    rlimit Previous_{};
-    bool Set_ = false;
+    void (*PreviousHandler)(int);
+    rlimit Previous{};
+    bool Set = false;
 };
 
 TEST(CartoParamsSave, FailedWriteShowsTheFileErrorAndKeepsTheOldFileWhole)
@@ -325,11 +243,11 @@ TEST(CartoParamsSave, FailedWriteShowsTheFileErrorAndKeepsTheOldFileWhole)
     WriteText(path, old);
     {
         CScopedFileSizeLimit limit(100);
-        ASSERT_TRUE(limit.Set());
+        ASSERT_TRUE(limit.Set);
         EXPECT_FALSE(CartoParams().SaveParamFile(path));
     }
     EXPECT_EQ(ReadText(path), old);
-    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"param.cartoparam"});
+    EXPECT_EQ(FolderEntries(dir.Path()), Names{"param.cartoparam"});
     const auto entries = ui->Entries();
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].Kind, CRecordingUserInterface::EntryKind::Error);
@@ -339,35 +257,24 @@ TEST(CartoParamsSave, FailedWriteShowsTheFileErrorAndKeepsTheOldFileWhole)
 // --- A user's locale with a decimal comma ---
 
 // Sets the process locale for a scope and puts "C" back, also when an assertion fails.
-class CScopedLocale {
-public:
-    explicit CScopedLocale(const char* name) : Set_(std::setlocale(LC_ALL, name) != nullptr) {}
+struct CScopedLocale {
+    explicit CScopedLocale(const char* name) : Set(std::setlocale(LC_ALL, name) != nullptr) {}
     ~CScopedLocale() { std::setlocale(LC_ALL, "C"); }
-    CScopedLocale(const CScopedLocale&) = delete;
-    CScopedLocale& operator=(const CScopedLocale&) = delete;
-
-    bool Set() const { return Set_; }
-
-private:
-    bool Set_;
+    const bool Set;
 };
 
 TEST(CartoParamsLocale, DecimalCommaLocaleStillWritesAndReadsDecimalPoints)
 {
     CTempDir dir;
     const CScopedLocale german("de_DE.UTF-8");
-    ASSERT_TRUE(german.Set()) << "the de_DE.UTF-8 locale is not installed";
+    ASSERT_TRUE(german.Set) << "the de_DE.UTF-8 locale is not installed";
     ASSERT_STREQ(std::localeconv()->decimal_point, ","); // else this test proves nothing
 
-    ASSERT_TRUE(CartoParams().SaveParamFile(dir.File("defaults.cartoparam")));
+    const std::string defaults = CartoParams().FormatParamFile();
+    EXPECT_EQ(defaults.substr(0, defaults.find(NotesHeader)), DefaultValueLines());
     ASSERT_TRUE(NonDefaultParams().SaveParamFile(dir.File("changed.cartoparam")));
-    const std::string defaultsText = ReadText(dir.File("defaults.cartoparam"));
-    EXPECT_EQ(defaultsText.substr(0, defaultsText.find(NotesHeader)), DefaultValueLines());
     EXPECT_TRUE(ReadText(dir.File("changed.cartoparam")).starts_with(NonDefaultLine1 + "\n"));
-
-    CartoParams loaded = NonDefaultParams();
-    ASSERT_TRUE(loaded.LoadParamFile(dir.File("defaults.cartoparam")));
-    EXPECT_EQ(loaded, CartoParams());
+    CartoParams loaded; // differs from the saved block in every field
     ASSERT_TRUE(loaded.LoadParamFile(dir.File("changed.cartoparam")));
     EXPECT_EQ(loaded, NonDefaultParams());
 }
@@ -395,8 +302,9 @@ TEST_P(ScanNumbersLikeSscanf, ReadsTheSameRealsAndIntegers)
 
 INSTANTIATE_TEST_SUITE_P(Texts, ScanNumbersLikeSscanf,
                          testing::Values("1.5, 2.5", "  -3,4", "+7,\n\t 8", "1 , 2", "1;2", "1,", "", "   ", "x, 2",
-                                         "2.5e2, -1E-2", "inf, -infinity", "nan, 1", "1e999, 4e-330", "0x1p3, 12abc",
-                                         "- 5, 6", "007, -0", "2147483647, -2147483648"));
+                                         "2.5e2, -1E-2", ".5, 5.", "0x10,-0", "inf, -infinity", "nan, 1",
+                                         "1e999, 4e-330", "0x1p3, 12abc", "- 5, 6", "007, -0",
+                                         "2147483647, -2147483648"));
 
 TEST(ScanNumbers, IntegerBeyondInt32IsNoMatchAndLeavesItsField)
 {

@@ -15,12 +15,6 @@ using ::testing::StartsWith;
 
 const std::string UsStates = std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states.shp";
 
-std::string FileText(const std::string& path)
-{
-    const std::vector<unsigned char> bytes = ReadBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
 TEST(FieldsCommand, ListsTheNumericFieldsOfTheExampleInListOrder)
 {
     CTempDir folder;
@@ -58,7 +52,7 @@ TEST(ParamsCommand, WritesPrintsAndReadsBackTheDefaultsUnderADecimalCommaLocale)
                                        "3, 0.333333, 3\n"
                                        "2, 0.001000\n"
                                        "\n\n\n\n# Notes: \n";
-    const std::string text = FileText(path);
+    const std::string text = ReadText(path);
     EXPECT_THAT(text, StartsWith(expectedValues));
 
     const CommandResult printed = RunCli("params", folder);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,120 @@ namespace {
 using test::AddNamedChain;
 using test::ChainsInOrder;
 using test::NamesInOrder;
+
+std::vector<double> PointsOf(const CNetworkChain& chain)
+{
+    return std::vector<double>(chain.Points(), chain.Points() + 2 * chain.PointCount());
+}
+
+// --- Nodes ---
+
+// Exits 0 when the first IDs handed out in this process are 2 (counters start at 1).
+[[noreturn]] void ExitWithFirstIdCheck()
+{
+    CNetworkNode node;
+    node.SetXY(0.0, 0.0);
+    CNetworkChain chain;
+    const double points[] = {0.0, 0.0, 1.0, 1.0};
+    chain.SetPoints(2, points);
+    const bool firstIds = node.ID() == 2 && chain.From()->ID() == 3 && chain.To()->ID() == 4 && chain.ID() == 2;
+    std::_Exit(firstIds ? 0 : 1);
+}
+
+// The threadsafe death-test style re-runs the binary, so the child sees untouched counters.
+TEST(NetworkIdCounterDeathTest, FirstNodeAndChainIdsAreTwo)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(ExitWithFirstIdCheck(), testing::ExitedWithCode(0), "");
+}
+
+TEST(NetworkNodeTest, AddChainRefusesRepeatsExceptInBibliographyMode)
+{
+    CNetworkChain a;
+    CNetworkChain b;
+    for (uint32_t mode : {0u, 2u, 3u}) {
+        CNetworkNode node;
+        EXPECT_TRUE(node.AddChain(&a, mode));
+        EXPECT_FALSE(node.AddChain(&a, mode)) << "mode " << mode;
+        EXPECT_TRUE(node.AddChain(&b, mode));
+        EXPECT_FALSE(node.AddChain(nullptr, mode));
+        EXPECT_EQ(node.ChainCount(), 2u);
+    }
+    CNetworkNode named;
+    EXPECT_FALSE(named.SetID(0));
+    EXPECT_TRUE(named.AddChain(&a, 1));
+    EXPECT_TRUE(named.AddChain(&a, 1));
+    EXPECT_EQ(named.ChainCount(), 2u);
+}
+
+TEST(NetworkNodeTest, CarriesMoreChainsThanASixteenBitIndexAndAnswersNullOutsideThem)
+{
+    std::deque<CNetworkChain> chains(40000);
+    CNetworkNode hub;
+    for (CNetworkChain& chain : chains) {
+        hub.AddChain(&chain, 1);
+    }
+    EXPECT_EQ(hub.ChainCount(), 40000u);
+    EXPECT_EQ(hub.GetChain(39999), &chains.back());
+    EXPECT_EQ(hub.GetChain(40000), nullptr);
+    EXPECT_EQ(hub.GetChain(-1), nullptr);
+}
+
+// --- Chains ---
+
+TEST(NetworkChainTest, SetPointsRefusesAnArcOfOnePointAndLeavesTheChainEmpty)
+{
+    CScopedRecordingUserInterface ui;
+    CNetworkChain chain;
+    const double point[] = {1.0, 2.0};
+    EXPECT_FALSE(chain.SetPoints(1, point));
+    EXPECT_EQ(ui->Messages(), std::vector<std::string>{"Errors! The arc just have not more than two points!"});
+    EXPECT_EQ(chain.PointCount(), 0);
+    EXPECT_EQ(chain.ID(), -1);
+    EXPECT_FALSE(chain.HasFreshEnds());
+}
+
+TEST(NetworkChainTest, SetPointsMakesNamedFreshEndsAtTheFirstAndLastPoint)
+{
+    CNetworkChain chain;
+    const std::vector<double> points = {1.0, 2.0, 5.0, 5.0, 7.0, -3.0};
+    ASSERT_TRUE(chain.SetPoints(3, points.data()));
+
+    EXPECT_EQ(chain.ID(), CNetworkChain::LastChainID());
+    EXPECT_EQ(PointsOf(chain), points);
+    ASSERT_TRUE(chain.HasFreshEnds());
+    EXPECT_EQ(chain.From()->X(), 1.0);
+    EXPECT_EQ(chain.From()->Y(), 2.0);
+    EXPECT_EQ(chain.To()->X(), 7.0);
+    EXPECT_EQ(chain.To()->Y(), -3.0);
+    EXPECT_EQ(chain.To()->ID(), chain.From()->ID() + 1);
+    EXPECT_EQ(chain.From()->Name(), "Node_ID_" + std::to_string(chain.From()->ID()));
+    EXPECT_EQ(chain.To()->Name(), "Node_ID_" + std::to_string(chain.To()->ID()));
+}
+
+TEST(NetworkChainTest, MakeStraightMovesPolylineEndsAndRedrawsShortChains)
+{
+    CNetworkChain polyline;
+    const double points[] = {0.0, 0.0, 3.0, 4.0, 6.0, 0.0};
+    const double box[] = {0.0, 0.0, 6.0, 4.0};
+    polyline.SetPoints(3, points);
+    polyline.SetBoundingBox(box);
+    polyline.From()->SetXY(-1.0, -2.0);
+    polyline.To()->SetXY(9.0, 8.0);
+    polyline.MakeStraight();
+    EXPECT_EQ(PointsOf(polyline), (std::vector<double>{-1.0, -2.0, 3.0, 4.0, 9.0, 8.0}));
+    EXPECT_EQ(polyline.MaxX(), 6.0) << "a polyline keeps its box";
+
+    // Translator chains have no points at all until they are made straight.
+    CNetworkChain named;
+    named.SetFreshEnds(test::MakeNode("A", 5.0, -1.0), test::MakeNode("B", -2.0, 3.0));
+    named.MakeStraight();
+    EXPECT_EQ(PointsOf(named), (std::vector<double>{5.0, -1.0, -2.0, 3.0}));
+    EXPECT_EQ(std::vector<double>({named.MinX(), named.MinY(), named.MaxX(), named.MaxY()}),
+              (std::vector<double>{-2.0, -1.0, 5.0, 3.0}));
+}
+
+// --- Networks ---
 
 std::unique_ptr<CSimplePolygon> MakeSquare(double x, double side)
 {
@@ -78,35 +194,21 @@ TEST(NetworkTest, PolygonsWidenTheExtentAndOutliveAReset)
     EXPECT_EQ(network.PolygonCount() + network.FacilityListCount(), 0u);
 }
 
-TEST(NetworkTest, RemoveChainDropsOnlyListedEndsLeftWithoutChains)
+// Removal after topology, loops and re-adding are compared with a plain scan in NetworkTopologyTest.
+TEST(NetworkTest, RemoveChainRefusesStrangersKeepsTheChainOrderAndTheListedEndsOfAFreshChain)
 {
-    CNetwork network;
+    CNetwork network, other;
     CNetworkChain* ab = AddNamedChain(network, "A", "B");
     CNetworkChain* bc = AddNamedChain(network, "B", "C");
-    CNetworkChain* loop = AddNamedChain(network, "D", "D");
-    CNetwork other;
+    CNetworkChain* cd = AddNamedChain(network, "C", "D");
     CNetworkChain* stranger = AddNamedChain(other, "A", "B");
     network.BuildTopology();
-
     EXPECT_FALSE(network.RemoveChain(stranger));
-    ASSERT_TRUE(network.RemoveChain(ab));
-    EXPECT_EQ(NamesInOrder(network), (std::vector<std::string>{"B", "C", "D"}));
-    EXPECT_EQ(bc->From()->ChainCount(), 1u);
-    ASSERT_TRUE(network.RemoveChain(loop));
-    EXPECT_EQ(NamesInOrder(network), (std::vector<std::string>{"B", "C"}));
-    EXPECT_EQ(network.NodeCount(), 2u);
-    EXPECT_EQ(ChainsInOrder(network), std::vector<CNetworkChain*>{bc});
-
-    // A chain not yet through topology owns its ends; the listed A and B must stay.
-    CNetworkChain* fresh = AddNamedChain(network, "B", "Q");
-    EXPECT_TRUE(network.RemoveChain(fresh));
-    EXPECT_EQ(network.NodeCount(), 2u);
-
-    // A node that left the list left the index too: its name comes back as a new node.
-    CNetworkChain* again = AddNamedChain(network, "A", "B");
-    network.BuildTopology();
-    EXPECT_EQ(NamesInOrder(network), (std::vector<std::string>{"A", "B", "C"}));
-    EXPECT_EQ(again->To(), bc->From());
+    ASSERT_TRUE(network.RemoveChain(bc));
+    EXPECT_EQ(ChainsInOrder(network), (std::vector<CNetworkChain*>{ab, cd}));
+    // A chain not yet through topology owns its ends; the listed B must stay.
+    EXPECT_TRUE(network.RemoveChain(AddNamedChain(network, "B", "Q")));
+    EXPECT_EQ(NamesInOrder(network), (std::vector<std::string>{"A", "B", "C", "D"}));
 }
 
 TEST(NetworkTest, CitationModeMergesParallelChainsKeepingTheLastOne)
@@ -170,13 +272,13 @@ TEST(NetworkTest, NamedNetworksKeepTheirWeightsWhenLengthsAreComputed)
         CNetwork network;
         network.SetKeyMode(mode);
         auto chain = std::make_unique<CNetworkChain>();
-        const double points[] = {0.0, 0.0, 3.0, 4.0};
-        chain->SetPoints(2, points);
+        const double points[] = {0.0, 0.0, 3.0, 4.0, 3.0, 10.0};
+        chain->SetPoints(3, points);
         network.AddChain(std::move(chain));
         network.SetChainWeights({7.0, 8.0});
-        network.ComputeChainLengths();
+        network.ComputeChainLengths(); // else the sum of the segments
         const bool kept = mode == 1 || mode == 2;
-        EXPECT_EQ(network.Chains().front()->Attribute().GetWeightedLength(), kept ? 7.0 : 5.0) << "mode " << mode;
+        EXPECT_EQ(network.Chains().front()->Attribute().GetWeightedLength(), kept ? 7.0 : 11.0) << "mode " << mode;
     }
 }
 

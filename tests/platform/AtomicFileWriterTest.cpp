@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <sys/stat.h>
@@ -12,61 +11,48 @@ namespace tessaro {
 namespace {
 
 using test::CTempDir;
+using test::FolderEntries;
+using test::ReadText;
+using Names = std::vector<std::string>;
 
-std::string ReadText(const std::string& path)
-{
-    const auto bytes = test::ReadBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
-void WriteText(const std::string& path, const std::string& text)
-{
-    test::WriteBytes(path, {text.begin(), text.end()});
-}
-
-std::vector<std::string> FolderEntries(const std::filesystem::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-TEST(AtomicFileWriter, TargetKeepsItsOldContentUntilCommitThenHoldsOnlyTheNew)
+// A name near the length limit, so that a temporary named by appending to it would not fit.
+TEST(AtomicFileWriter, TargetKeepsItsOldContentUntilCommitAndEachWriterHasItsOwnTemporary)
 {
     CTempDir dir;
-    const std::string path = dir.File("out.txt");
-    WriteText(path, "old content that is longer than the new");
-
-    CAtomicFileWriter writer;
-    ASSERT_TRUE(writer.Open(path));
-    ASSERT_TRUE(writer.Write("new "));
-    ASSERT_TRUE(writer.Write("text"));
+    const std::string name(250, 'n');
+    const std::string path = dir.File(name);
+    test::WriteText(path, "old content that is longer than the new");
+    CAtomicFileWriter first, second;
+    ASSERT_TRUE(first.Open(path));
+    ASSERT_TRUE(second.Open(path));
+    EXPECT_NE(first.TemporaryPath(), second.TemporaryPath());
+    EXPECT_EQ(std::filesystem::path(first.TemporaryPath()).parent_path(), dir.Path());
+    ASSERT_TRUE(first.Write("new "));
+    ASSERT_TRUE(first.Write("text"));
+    ASSERT_TRUE(second.Write("second"));
     EXPECT_EQ(ReadText(path), "old content that is longer than the new");
-    EXPECT_EQ(std::filesystem::path(writer.TemporaryPath()).parent_path(), dir.Path());
 
-    ASSERT_TRUE(writer.Commit());
-    EXPECT_EQ(ReadText(path), "new text");
-    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"out.txt"});
-    EXPECT_EQ(writer.LastError(), 0);
+    ASSERT_TRUE(second.Commit());
+    ASSERT_TRUE(first.Commit());
+    EXPECT_EQ(ReadText(path), "new text"); // the last commit wins
+    EXPECT_EQ(FolderEntries(dir.Path()), Names{name});
+    EXPECT_EQ(first.LastError(), 0);
 }
 
 TEST(AtomicFileWriter, UncommittedWritesLeaveNoTraceWhetherAbandonedOrDestroyed)
 {
     CTempDir dir;
-    WriteText(dir.File("kept.txt"), "old");
+    test::WriteText(dir.File("kept.txt"), "old");
     {
-        CAtomicFileWriter destroyed;
+        CAtomicFileWriter destroyed, abandoned;
         ASSERT_TRUE(destroyed.Open(dir.File("kept.txt")));
         ASSERT_TRUE(destroyed.Write("half"));
-        CAtomicFileWriter abandoned;
         ASSERT_TRUE(abandoned.Open(dir.File("never.txt")));
         ASSERT_TRUE(abandoned.Write("half"));
         abandoned.Abandon();
         EXPECT_FALSE(abandoned.Commit());
     }
-    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"kept.txt"});
+    EXPECT_EQ(FolderEntries(dir.Path()), Names{"kept.txt"});
     EXPECT_EQ(ReadText(dir.File("kept.txt")), "old");
 }
 
@@ -74,18 +60,15 @@ TEST(AtomicFileWriter, RefusesTargetsThatCouldNotBeCreatedInPlace)
 {
     CTempDir dir;
     std::filesystem::create_directory(dir.Path() / "folder");
-    struct RefusedCase {
-        std::string Path;
-        int Error;
-    };
-    for (const auto& [path, error] : {RefusedCase{dir.File("missing/out.txt"), ENOENT},
-                                      RefusedCase{dir.File("folder"), EISDIR}, RefusedCase{"", ENOENT}}) {
+    const std::pair<std::string, int> cases[] = {
+        {dir.File("missing/out.txt"), ENOENT}, {dir.File("folder"), EISDIR}, {"", ENOENT}};
+    for (const auto& [path, error] : cases) {
         CAtomicFileWriter writer;
         EXPECT_FALSE(writer.Open(path)) << path;
         EXPECT_EQ(writer.LastError(), error) << path;
         EXPECT_FALSE(writer.Write("x")) << path;
     }
-    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"folder"});
+    EXPECT_EQ(FolderEntries(dir.Path()), Names{"folder"});
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path() / "folder"));
 }
 
@@ -98,29 +81,12 @@ TEST(AtomicFileWriter, FailedRenameRemovesTheTemporary)
     ASSERT_TRUE(writer.Write("text"));
     // Something else puts a non-empty folder where the file should go while we write.
     std::filesystem::create_directory(path);
-    WriteText(dir.File("out.txt/inside"), "x");
+    test::WriteText(dir.File("out.txt/inside"), "x");
 
     EXPECT_FALSE(writer.Commit());
     EXPECT_NE(writer.LastError(), 0);
-    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"out.txt"});
-    EXPECT_EQ(FolderEntries(path), std::vector<std::string>{"inside"});
-}
-
-TEST(AtomicFileWriter, WritersOfOneTargetUseTheirOwnTemporariesAndTheLastCommitWins)
-{
-    CTempDir dir;
-    const std::string path = dir.File("out.txt");
-    CAtomicFileWriter first;
-    CAtomicFileWriter second;
-    ASSERT_TRUE(first.Open(path));
-    ASSERT_TRUE(second.Open(path));
-    EXPECT_NE(first.TemporaryPath(), second.TemporaryPath());
-    ASSERT_TRUE(second.Write("second"));
-    ASSERT_TRUE(first.Write("first"));
-    ASSERT_TRUE(second.Commit());
-    ASSERT_TRUE(first.Commit());
-    EXPECT_EQ(ReadText(path), "first");
-    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"out.txt"});
+    EXPECT_EQ(FolderEntries(dir.Path()), Names{"out.txt"});
+    EXPECT_EQ(FolderEntries(path), Names{"inside"});
 }
 
 TEST(AtomicFileWriter, NewFilePermissionsFollowTheUmask)
@@ -137,17 +103,6 @@ TEST(AtomicFileWriter, NewFilePermissionsFollowTheUmask)
         ASSERT_EQ(::stat(path.c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask) << std::oct << mask;
     }
-}
-
-TEST(AtomicFileWriter, LongFileNamesStillGetATemporary)
-{
-    CTempDir dir;
-    const std::string path = dir.File(std::string(250, 'n'));
-    CAtomicFileWriter writer;
-    ASSERT_TRUE(writer.Open(path));
-    ASSERT_TRUE(writer.Write("long"));
-    ASSERT_TRUE(writer.Commit());
-    EXPECT_EQ(ReadText(path), "long");
 }
 
 } // namespace
