@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <vector>
+
+namespace tessaro {
+
+// One worker's contiguous share of n items.
+struct CWorkChunk {
+    size_t Begin = 0;
+    size_t Count = 0;
+};
+
+// Splits n items among `workers` workers: each takes c = ceil(n / workers) items from
+// w * c on, the last the rest; a chunk never reaches past item n - 1, so late workers may get
+// none. Combining per-worker results in chunk order gives the sequential order, which keeps
+// results independent of the thread count.
+std::vector<CWorkChunk> SplitIntoChunks(size_t n, size_t workers);
+
+// Runs body(w) for w = 0 .. count-1, each on its own thread at below-normal priority, and
+// returns when all have finished. If a thread cannot be started, or a worker throws, the
+// first such exception is rethrown after every started worker has been joined.
+void RunWorkers(size_t count, const std::function<void(size_t worker)>& body);
+
+} // namespace tessaro
