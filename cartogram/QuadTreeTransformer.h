@@ -1,0 +1,39 @@
+#pragma once
+
+#include <mutex>
+
+namespace tessaro {
+
+class CQuadTree;
+
+// Moves map vertices with the deformed quadtree: each leaf is cut along one diagonal into two
+// triangles, and a vertex follows the affine map that carries its triangle's undeformed corners
+// (one vertex map of the tree) onto their displaced positions (another). The affine maps are
+// cached per leaf for one call, so each costs one 3 x 3 inverse and one product per round.
+class CQuadTreeTransformer {
+public:
+    explicit CQuadTreeTransformer(CQuadTree* treeRoot) : TreeRoot(treeRoot) {}
+
+    CQuadTree* TreeRoot;
+    // Guards the leaf cache that the workers of TransformVerticesParallel share.
+    std::mutex CacheLock;
+
+    // Transforms n flat points from `in` into `out`, which must hold a copy of `in` beforehand:
+    // a vertex outside the root or in no triangle keeps the position found there. False when
+    // n < 1, an array or map is missing, or a leaf lacks a corner in either map (later vertices
+    // are then left as they are). The tree's CurrentMap is set to the undeformed map for the
+    // call and restored on every way out.
+    bool TransformVertices(const double* in, int n, double* out, int undeformedMap, int displacedMap, bool useCache,
+                           int searchLevels);
+
+    // The same on max(threads, 2) workers, each on its own contiguous chunk with its own cursor
+    // leaf, sharing one leaf cache under CacheLock. Gives the same bits for any thread count.
+    bool TransformVerticesParallel(const double* in, int n, double* out, int undeformedMap, int displacedMap,
+                                   bool useCache, int threads, int searchLevels);
+
+private:
+    bool Transform(const double* in, int n, double* out, int undeformedMap, int displacedMap, bool useCache,
+                   int workers, int searchLevels);
+};
+
+} // namespace tessaro
