@@ -30,20 +30,21 @@ int32_t CellsOnShortSide(double width, double height, double absArea)
     return static_cast<int32_t>(std::max(1.0, k));
 }
 
-// The optional third slot traces a force ring back to the input ring it came from.
-void TagForceRing(CPolygonRing& ring, size_t index, bool valueFlag)
+// On request a force ring also carries its source ring's second value in slot 2 (a source
+// ring without one gives nothing to carry).
+void TagForceRing(CPolygonRing& ring, const CPolygonRing& source, bool valueFlag)
 {
-    if (valueFlag)
-        ring.Values().push_back(static_cast<double>(index));
+    if (valueFlag && source.Values().size() > 1)
+        ring.Values().push_back(source.Values()[1]);
 }
 
-void AppendWhole(std::unique_ptr<CPolygonRing> copy, double ratio, size_t index, bool valueFlag, RingList& output)
+void AppendWhole(std::unique_ptr<CPolygonRing> copy, double ratio, const CPolygonRing& source, bool valueFlag,
+                 RingList& output)
 {
-    std::vector<double>& values = copy->Values();
-    if (values.size() < 2)
-        values.resize(2, ratio);
-    values[1] = ratio;
-    TagForceRing(*copy, index, valueFlag);
+    // The copy took the source's values and the simplification's spacing; a force ring holds
+    // the ratio in slots 0 and 1 and, on request, the source's slot 1 in slot 2.
+    copy->Values().assign({ratio, ratio});
+    TagForceRing(*copy, source, valueFlag);
     output.push_back(std::move(copy));
 }
 
@@ -60,7 +61,7 @@ bool PiecesCoverArea(const RingList& pieces, double absArea)
 
 } // namespace
 
-int32_t BuildForceRing(const CPolygonRing& input, size_t index, double totalArea, int32_t depth, bool compactRule,
+int32_t BuildForceRing(const CPolygonRing& input, double totalArea, int32_t depth, bool compactRule,
                        bool valueFlag, RingList& output)
 {
     // A ring without a ratio is treated as already at its size.
@@ -75,19 +76,19 @@ int32_t BuildForceRing(const CPolygonRing& input, size_t index, double totalArea
     // A ring without area (or a total without area) cannot be cut into cells of its own size:
     // the cell count would divide by zero. It is kept whole and later gets no circle samples.
     if (absArea < GeomEpsilon || !(totalArea > 0.0)) {
-        AppendWhole(std::move(copy), ratio, index, valueFlag, output);
+        AppendWhole(std::move(copy), ratio, input, valueFlag, output);
         return 1;
     }
     const double shareLimit = std::ldexp(1.0, 2 - 2 * depth); // 4 / 4^depth
     if (absArea / totalArea < shareLimit) {
-        AppendWhole(std::move(copy), ratio, index, valueFlag, output);
+        AppendWhole(std::move(copy), ratio, input, valueFlag, output);
         return 1;
     }
     const double width = copy->MaxX() - copy->MinX();
     const double height = copy->MaxY() - copy->MinY();
     if (compactRule && std::floor(width * height / absArea) == 1.0 &&
         std::max(width / height, height / width) < CompactAspectLimit) {
-        AppendWhole(std::move(copy), ratio, index, valueFlag, output);
+        AppendWhole(std::move(copy), ratio, input, valueFlag, output);
         return 1;
     }
 
@@ -99,13 +100,13 @@ int32_t BuildForceRing(const CPolygonRing& input, size_t index, double totalArea
     // hair-thin sliver passing a cell corner, handing back the whole ring for that cell. Pieces
     // that do not add up to the ring are not trusted: the ring is kept whole then.
     if (pieces.empty() || !PiecesCoverArea(pieces, absArea)) {
-        AppendWhole(std::move(copy), ratio, index, valueFlag, output);
+        AppendWhole(std::move(copy), ratio, input, valueFlag, output);
         return 1;
     }
     for (auto& piece : pieces) {
         piece->Values().push_back(ratio);
         piece->Values().push_back(ratio);
-        TagForceRing(*piece, index, valueFlag);
+        TagForceRing(*piece, input, valueFlag);
         output.push_back(std::move(piece));
     }
     return static_cast<int32_t>(pieces.size());
@@ -117,7 +118,7 @@ void BuildRange(const RingList& input, size_t begin, size_t count, double totalA
                 bool valueFlag, RingList& output)
 {
     for (size_t i = begin; i < begin + count; ++i)
-        BuildForceRing(*input[i], i, totalArea, depth, compactRule, valueFlag, output);
+        BuildForceRing(*input[i], totalArea, depth, compactRule, valueFlag, output);
 }
 
 } // namespace

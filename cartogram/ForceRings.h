@@ -16,10 +16,10 @@ inline constexpr double MaxForceRingCells = 16384.0;
 // Turns one polygon ring (its ratio in Values slot 0) into force rings appended to output:
 // the ring thinned to 33 vertices, kept whole when its share of the total area T is below
 // 4 / 4^depth, otherwise cut into square cells of about its own area. Every force ring carries
-// the ratio in Values slots 0 and 1, and with valueFlag the input ring's index in slot 2.
+// the ratio in Values slots 0 and 1, and with valueFlag the input ring's slot 1 in slot 2.
 // compactRule keeps whole a ring that one roughly square cell would cover (threaded builder only).
 // Returns the number of rings appended.
-int32_t BuildForceRing(const CPolygonRing& input, size_t index, double totalArea, int32_t depth, bool compactRule,
+int32_t BuildForceRing(const CPolygonRing& input, double totalArea, int32_t depth, bool compactRule,
                        bool valueFlag, RingList& output);
 
 // All input rings in order, in the calling thread; returns the size of output.
