@@ -4,9 +4,10 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  libboost-dev libshp-dev libcli11-dev
+  libboost-dev libshp-dev libcli11-dev libuemf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  emf2svg
   locales
 )
 
