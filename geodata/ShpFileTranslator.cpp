@@ -4,9 +4,15 @@
 #include "cartogram/SimplePolygon.h"
 #include "geodata/MemoryFile.h"
 #include "network/Network.h"
+#include "platform/AtomicFileWriter.h"
+#include "platform/FileError.h"
 #include "platform/UserInterface.h"
 
+#include <cerrno>
+#include <cstring>
+#include <limits>
 #include <string>
+#include <sys/stat.h>
 
 namespace tessaro {
 namespace {
@@ -35,6 +41,182 @@ public:
 private:
     std::unique_ptr<CMemoryFile>& File_;
 };
+
+// ---- Writing ----------------------------------------------------------------------------
+
+// Lengths in the file are 32-bit counts of 16-bit words.
+constexpr int64_t MaxWords = std::numeric_limits<int32_t>::max();
+constexpr int64_t RecordHeaderSize = 8;
+constexpr int64_t IndexEntrySize = 8;
+
+void PutInt32BigEndian(std::string& bytes, size_t offset, int32_t value)
+{
+    const auto bits = static_cast<uint32_t>(value);
+    for (size_t i = 0; i < 4; ++i)
+        bytes[offset + i] = static_cast<char>((bits >> (8 * (3 - i))) & 0xFFu);
+}
+
+void PutInt32LittleEndian(std::string& bytes, size_t offset, int32_t value)
+{
+    const auto bits = static_cast<uint32_t>(value);
+    for (size_t i = 0; i < 4; ++i)
+        bytes[offset + i] = static_cast<char>((bits >> (8 * i)) & 0xFFu);
+}
+
+void PutDoubleLittleEndian(std::string& bytes, size_t offset, double value)
+{
+    uint64_t bits = 0;
+    static_assert(sizeof bits == sizeof value);
+    std::memcpy(&bits, &value, sizeof bits);
+    for (size_t i = 0; i < 8; ++i)
+        bytes[offset + i] = static_cast<char>((bits >> (8 * i)) & 0xFFu);
+}
+
+void AppendInt32BigEndian(std::string& bytes, int32_t value)
+{
+    bytes.resize(bytes.size() + 4);
+    PutInt32BigEndian(bytes, bytes.size() - 4, value);
+}
+
+void AppendInt32LittleEndian(std::string& bytes, int32_t value)
+{
+    bytes.resize(bytes.size() + 4);
+    PutInt32LittleEndian(bytes, bytes.size() - 4, value);
+}
+
+void AppendDoubleLittleEndian(std::string& bytes, double value)
+{
+    bytes.resize(bytes.size() + 8);
+    PutDoubleLittleEndian(bytes, bytes.size() - 8, value);
+}
+
+// The 100-byte header shared by the .shp and the .shx; only the file length differs.
+std::string ShapefileHeader(const CExtent& extent, int32_t fileWords)
+{
+    std::string header(HeaderSize, '\0');
+    PutInt32BigEndian(header, 0, ShapefileCode);
+    PutInt32BigEndian(header, 24, fileWords);
+    PutInt32LittleEndian(header, 28, ShapefileVersion);
+    PutInt32LittleEndian(header, 32, CShpFileTranslator::PolygonType);
+    PutDoubleLittleEndian(header, 36, extent.MinX);
+    PutDoubleLittleEndian(header, 44, extent.MinY);
+    PutDoubleLittleEndian(header, 52, extent.MaxX);
+    PutDoubleLittleEndian(header, 60, extent.MaxY);
+    return header;
+}
+
+// Points of all rings. The ring counts are summed here rather than taken from the polygon's
+// running total so that the record always agrees with the points written.
+int64_t PointsOf(const CSimplePolygon& polygon)
+{
+    int64_t points = 0;
+    for (const auto& ring : polygon.Rings())
+        points += ring->PointCount();
+    return points;
+}
+
+// Content length of a polygon record in words: shape type, box and counts (22 words), one
+// start index per ring, two doubles per point.
+int64_t ContentWords(int64_t parts, int64_t points) { return 22 + 2 * parts + 8 * points; }
+
+// The record contents after the record header.
+void AppendPolygonContents(std::string& bytes, const CSimplePolygon& polygon, int32_t pointCount)
+{
+    AppendInt32LittleEndian(bytes, CShpFileTranslator::PolygonType);
+    AppendDoubleLittleEndian(bytes, polygon.MinX());
+    AppendDoubleLittleEndian(bytes, polygon.MinY());
+    AppendDoubleLittleEndian(bytes, polygon.MaxX());
+    AppendDoubleLittleEndian(bytes, polygon.MaxY());
+    AppendInt32LittleEndian(bytes, polygon.RingCount());
+    AppendInt32LittleEndian(bytes, pointCount);
+    int32_t start = 0;
+    for (const auto& ring : polygon.Rings()) {
+        AppendInt32LittleEndian(bytes, start);
+        start += ring->PointCount();
+    }
+    for (const auto& ring : polygon.Rings()) {
+        const double* points = ring->Points();
+        for (int32_t i = 0; i < 2 * ring->PointCount(); ++i)
+            AppendDoubleLittleEndian(bytes, points[i]);
+    }
+}
+
+// The bytes of both files, or an empty .shp when a length does not fit in 32 bits.
+struct ShapefileBytes {
+    std::string Shp;
+    std::string Shx;
+};
+
+bool BuildShapefile(const CNetwork& network, ShapefileBytes& files)
+{
+    const int64_t polygonCount = network.PolygonCount();
+    int64_t shpSize = HeaderSize;
+    for (const auto& polygon : network.Polygons()) {
+        const int64_t words = ContentWords(polygon->RingCount(), PointsOf(*polygon));
+        if (words > MaxWords)
+            return false;
+        shpSize += RecordHeaderSize + 2 * words;
+        if (shpSize / 2 > MaxWords)
+            return false;
+    }
+    const int64_t shxSize = static_cast<int64_t>(HeaderSize) + IndexEntrySize * polygonCount;
+    if (shxSize / 2 > MaxWords)
+        return false;
+
+    files.Shp = ShapefileHeader(network.Extent(), static_cast<int32_t>(shpSize / 2));
+    files.Shx = ShapefileHeader(network.Extent(), static_cast<int32_t>(shxSize / 2));
+    files.Shp.reserve(static_cast<size_t>(shpSize));
+    files.Shx.reserve(static_cast<size_t>(shxSize));
+    int32_t recordNumber = 0;
+    for (const auto& polygon : network.Polygons()) {
+        const auto points = static_cast<int32_t>(PointsOf(*polygon));
+        const auto words = static_cast<int32_t>(ContentWords(polygon->RingCount(), points));
+        AppendInt32BigEndian(files.Shx, static_cast<int32_t>(files.Shp.size() / 2));
+        AppendInt32BigEndian(files.Shx, words);
+        AppendInt32BigEndian(files.Shp, ++recordNumber);
+        AppendInt32BigEndian(files.Shp, words);
+        AppendPolygonContents(files.Shp, *polygon, points);
+    }
+    return true;
+}
+
+// The name without a final ".shp", ".shx" or ".dbf" (any case), then without surrounding
+// white space. The extension is tested before trimming: "a.shp " keeps its ".shp".
+std::string ShapefileBaseName(const std::string& path)
+{
+    std::string base = path;
+    if (base.size() >= 5) {
+        std::string extension = base.substr(base.size() - 4);
+        for (char& c : extension)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        if (extension == ".shp" || extension == ".shx" || extension == ".dbf")
+            base.resize(base.size() - 4);
+    }
+    const char* blanks = " \t\n\r\f\v";
+    const size_t first = base.find_first_not_of(blanks);
+    if (first == std::string::npos)
+        return {};
+    return base.substr(first, base.find_last_not_of(blanks) - first + 1);
+}
+
+// True when both paths name an existing file and it is the same one (device and inode).
+bool SameFile(const std::string& a, const std::string& b)
+{
+    if (a.empty() || b.empty())
+        return false;
+    struct stat first {};
+    struct stat second {};
+    if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0)
+        return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+int ReportFileError(const std::string& path, const char* action, int error)
+{
+    ShowError(CFileError(path, action, error).what());
+    return CShpFileTranslator::NotWritten;
+}
 
 } // namespace
 
@@ -70,6 +252,7 @@ int CShpFileTranslator::ReadShapeFile(const std::string& path, int expectedType)
 
     File_ = std::make_unique<CMemoryFile>(CMemoryFile::Load(path));
     CReleaseOnExit release(File_);
+    LastReadPath_ = path;
 
     const int header = CheckHeader();
     if (header != Accepted)
@@ -287,6 +470,49 @@ int CShpFileTranslator::ReadPolygonRecords()
         ++LastRead_.RecordsRead;
     }
     return LoopCompleted;
+}
+
+int CShpFileTranslator::WriteNetworkPolygons(const std::string& path)
+{
+    const std::string base = ShapefileBaseName(path);
+    if (base.empty()) {
+        ShowError("The shapefile was not written: the name \"" + path + "\" has no base name.");
+        return NotWritten;
+    }
+    const std::string shpPath = base + ".shp";
+    const std::string shxPath = base + ".shx";
+    for (const std::string& target : {shpPath, shxPath}) {
+        if (SameFile(target, LastReadPath_)) {
+            ShowError("The shapefile was not written: \"" + target +
+                      "\" is the file that was read as input and would be overwritten. Choose another name.");
+            return NotWritten;
+        }
+    }
+
+    ShapefileBytes files;
+    if (!BuildShapefile(Network_, files)) {
+        ShowError("The shapefile \"" + shpPath +
+                  "\" was not written: its polygons exceed the 32-bit lengths of the shapefile format.");
+        return NotWritten;
+    }
+
+    // Both temporaries are written in full before either replaces its target; the index goes
+    // first so that a new .shp never appears without its new .shx when the .shx failed.
+    CAtomicFileWriter shp;
+    CAtomicFileWriter shx;
+    if (!shp.Open(shpPath))
+        return ReportFileError(shpPath, "create", shp.LastError());
+    if (!shx.Open(shxPath))
+        return ReportFileError(shxPath, "create", shx.LastError());
+    if (!shp.Write(files.Shp))
+        return ReportFileError(shpPath, "write", shp.LastError());
+    if (!shx.Write(files.Shx))
+        return ReportFileError(shxPath, "write", shx.LastError());
+    if (!shx.Commit())
+        return ReportFileError(shxPath, "write", shx.LastError());
+    if (!shp.Commit())
+        return ReportFileError(shpPath, "write", shp.LastError());
+    return Written;
 }
 
 } // namespace tessaro

@@ -15,7 +15,8 @@ class CNetwork;
 
 // Reads the geometry member (.shp) of an ESRI shapefile into a network: point records become a
 // point layer, line records chains (merged into a topology afterwards), polygon records are
-// appended to the polygon layer. One translator lives in every document, bound to its network.
+// appended to the polygon layer. It also writes the network's polygon layer as a polygon
+// shapefile (.shp and .shx). One translator lives in every document, bound to its network.
 class CShpFileTranslator {
 public:
     // ReadShapeFile results: the header was accepted (0), or why it was refused.
@@ -42,6 +43,22 @@ public:
     // stopped the reading; the messages tell the user what happened. A file that cannot be
     // opened or read throws CFileError.
     int ReadShapeFile(const std::string& path, int expectedType);
+
+    // WriteNetworkPolygons results.
+    static constexpr int Written = 1;
+    static constexpr int NotWritten = -1;
+
+    // Writes the network's polygons, in array order, as a polygon shapefile: `path` minus a
+    // final ".shp", ".shx" or ".dbf" (any case) and minus surrounding white space is the base
+    // name of the .shp and .shx written. Both files are built in memory and replace existing
+    // files only once both have been written in full; until then the old files stay as they
+    // were. Returns Written, or NotWritten after a message saying why: a file could not be
+    // created or written, a target is the file this translator last read, the base name is
+    // empty, or the polygons do not fit the format's 32-bit lengths.
+    int WriteNetworkPolygons(const std::string& path);
+
+    // The path given to the last ReadShapeFile whose file could be loaded; empty before.
+    const std::string& LastReadPath() const { return LastReadPath_; }
 
     // Header fields of the last read.
     int64_t FileLength() const { return FileLength_; }
@@ -82,6 +99,7 @@ private:
     int64_t ContentLength_ = 0;
     int32_t RecordOrdinal_ = 0;
     ReadSummary LastRead_;
+    std::string LastReadPath_;
 };
 
 } // namespace tessaro
