@@ -143,6 +143,39 @@ void CRecordingUserInterface::RefreshViews(const void*)
     ++RefreshCount_;
 }
 
+void CRecordingUserInterface::QueuePictureFlagsAnswer(std::optional<CPictureFlags> flags)
+{
+    std::scoped_lock lock(Mutex_);
+    PictureFlagsAnswers_.push_back(flags);
+}
+
+int CRecordingUserInterface::PictureFlagsRequests() const
+{
+    std::scoped_lock lock(Mutex_);
+    return PictureFlagsRequests_;
+}
+
+CPictureFlags CRecordingUserInterface::LastPictureFlagsShown() const
+{
+    std::scoped_lock lock(Mutex_);
+    return LastPictureFlagsShown_;
+}
+
+bool CRecordingUserInterface::EditPictureFlags(CPictureFlags& flags)
+{
+    std::scoped_lock lock(Mutex_);
+    ++PictureFlagsRequests_;
+    LastPictureFlagsShown_ = flags;
+    if (PictureFlagsAnswers_.empty())
+        return true;
+    const std::optional<CPictureFlags> answer = PictureFlagsAnswers_.front();
+    PictureFlagsAnswers_.pop_front();
+    if (!answer)
+        return false;
+    flags = *answer;
+    return true;
+}
+
 CScopedRecordingUserInterface::CScopedRecordingUserInterface()
 {
     auto ui = std::make_unique<CRecordingUserInterface>();

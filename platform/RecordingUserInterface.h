@@ -23,6 +23,9 @@ public:
     void QueueAnswer(bool yes);
     // Answers of the next file choosers; an empty optional stands for Cancel.
     void QueueFileAnswer(std::optional<std::string> path);
+    // Answers of the next picture settings dialogs: the flags OK returns, or an empty optional
+    // for Cancel. Once the script is used up, the dialog is confirmed with the flags unchanged.
+    void QueuePictureFlagsAnswer(std::optional<CPictureFlags> flags);
 
     std::vector<Entry> Entries() const;
     // The texts of the messages (questions and choosers left out), in order.
@@ -32,6 +35,9 @@ public:
     int WaitDepth() const;
     int WaitCount() const;
     int RefreshCount() const;
+    // How often the picture settings dialog was shown, and the flags it was last shown with.
+    int PictureFlagsRequests() const;
+    CPictureFlags LastPictureFlagsShown() const;
     void ClearEntries();
 
     void ShowMessage(const std::string& text, MessageKind kind) override;
@@ -41,6 +47,7 @@ public:
     void BeginWait() override;
     void EndWait() override;
     void RefreshViews(const void* document) override;
+    bool EditPictureFlags(CPictureFlags& flags) override;
 
 private:
     std::optional<std::string> NextFileAnswer(EntryKind kind, const FileChooserOptions& options);
@@ -52,6 +59,9 @@ private:
     int WaitDepth_ = 0;
     int WaitCount_ = 0;
     int RefreshCount_ = 0;
+    std::deque<std::optional<CPictureFlags>> PictureFlagsAnswers_;
+    int PictureFlagsRequests_ = 0;
+    CPictureFlags LastPictureFlagsShown_;
 };
 
 // Installs a recording interface for a scope (a test) and puts the previous one back after.

@@ -36,6 +36,8 @@ CUserInterface& Current()
 
 } // namespace
 
+bool CUserInterface::EditPictureFlags(CPictureFlags&) { return true; }
+
 std::unique_ptr<CUserInterface> InstallUserInterface(std::unique_ptr<CUserInterface> ui)
 {
     if (!ui)
@@ -65,5 +67,7 @@ void BeginWait() { Current().BeginWait(); }
 void EndWait() { Current().EndWait(); }
 
 void RefreshViews(const void* document) { Current().RefreshViews(document); }
+
+bool EditPictureFlags(CPictureFlags& flags) { return Current().EditPictureFlags(flags); }
 
 } // namespace tessaro

@@ -18,6 +18,18 @@ struct FileChooserOptions {
     bool OverwritePrompt = false;
 };
 
+// The five display flags that the picture settings dialog edits ("Boundary", "Point Features",
+// "Polygons", "Quadtree ", "Quadtree Nodes"); checked = true.
+struct CPictureFlags {
+    bool ShowBoundary = true;
+    bool ShowPointFeatures = false;
+    bool ShowPolygons = true;
+    bool ShowQuadtree = true;
+    bool ShowQuadtreeNodes = false;
+
+    bool operator==(const CPictureFlags&) const = default;
+};
+
 // The user-facing services the model needs deep inside its operations: modal messages,
 // Yes/No questions, file choosers, the wait indicator and view refreshes. The front end
 // installs one implementation for the whole process; implementations must accept calls
@@ -34,6 +46,10 @@ public:
     virtual void EndWait() = 0;
     // Asks every view of the given document to redraw; documents identify themselves by address.
     virtual void RefreshViews(const void* document) = 0;
+    // Runs the picture settings dialog on `flags`: true for OK (with the flags as the user left
+    // them), false for Cancel (flags untouched). Interfaces without a dialog accept the flags
+    // unchanged.
+    virtual bool EditPictureFlags(CPictureFlags& flags);
 };
 
 // Installs the process-wide user interface and returns the previous one. Passing null
@@ -48,5 +64,6 @@ std::optional<std::string> ChooseFileToSave(const FileChooserOptions& options);
 void BeginWait();
 void EndWait();
 void RefreshViews(const void* document);
+bool EditPictureFlags(CPictureFlags& flags);
 
 } // namespace tessaro
