@@ -18,6 +18,7 @@ public:
     explicit CMemoryFile(std::vector<unsigned char> bytes) : Bytes_(std::move(bytes)) {}
 
     size_t Length() const { return Bytes_.size(); }
+    const std::vector<unsigned char>& Bytes() const { return Bytes_; }
     size_t Position() const { return Position_; }
     size_t Remaining() const { return Bytes_.size() - Position_; }
     bool AtEnd() const { return Position_ == Bytes_.size(); }
