@@ -11,6 +11,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace tessaro::test {
@@ -58,6 +59,13 @@ TEST_F(RoundExportTest, WritesTheShapefileThreePicturesAndBothCopiesInOrder)
     EXPECT_EQ(ReadWithShapelib(Folder.File("usa_3.shp")).size(), 49u);
     EXPECT_EQ(ReadBytes(Folder.File("usa_3.dbf")), ReadBytes(Folder.File("usa.dbf")));
     EXPECT_EQ(ReadBytes(Folder.File("usa_3.prj")), ReadBytes(Folder.File("usa.prj")));
+    // Every picture is a metafile that an independent reader converts without complaint.
+    for (const char* picture : {"usa_3_qt.emf", "usa_3_py.emf", "usa_3_qp.emf"}) {
+        const std::string command = "emf2svg-conv -i " + Folder.File(picture) + " -o " + Folder.File("check.svg") +
+                                    " > " + Folder.File("check.log") + " 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << picture;
+        EXPECT_EQ(ReadText(Folder.File("check.log")), "") << picture;
+    }
     // The picture of the cells only is smaller than the one with the polygons as well.
     EXPECT_LT(std::filesystem::file_size(Folder.File("usa_3_qt.emf")), std::filesystem::file_size(Folder.File("usa_3_qp.emf")));
     EXPECT_TRUE(Ui->Messages().empty());
