@@ -161,6 +161,18 @@ std::string ConvertEmf(const std::string& emf, const CTempDir& dir)
 }
 
 
+// The small network and depth-1 quadtree of these tests, a writer on them and a folder.
+class PictureWriterTest : public ::testing::Test {
+protected:
+    PictureWriterTest() { BuildTree(tree); }
+
+    CScopedRecordingUserInterface ui;
+    CTempDir dir;
+    std::unique_ptr<CNetwork> network = MakeNetwork();
+    CQuadTree tree;
+    CNetworkEmfWriter writer{*network};
+};
+
 TEST(NetworkEmfWriterTest, MapsTheWorkedExample)
 {
     const CPictureMapping m = CPictureMapping::Make(CExtent{0, 0, 100, 50}, 21590, 27939, 0.06);
@@ -214,14 +226,8 @@ TEST(NetworkEmfWriterTest, DegenerateExtentsDrawCentred)
     EXPECT_TRUE(ui->Messages().empty());
 }
 
-TEST(NetworkEmfWriterTest, EmfConvertsAndDrawsEveryLayer)
+TEST_F(PictureWriterTest, EmfConvertsAndDrawsEveryLayer)
 {
-    CScopedRecordingUserInterface ui;
-    CTempDir dir;
-    auto network = MakeNetwork();
-    CQuadTree tree;
-    BuildTree(tree);
-    CNetworkEmfWriter writer(*network);
     writer.Quadtree = &tree;
     writer.ShowQuadtreeNodes = true;
     ASSERT_EQ(writer.WritePicture(dir.File("all.emf"), 0.06, true), 1);
@@ -262,14 +268,8 @@ TEST(NetworkEmfWriterTest, EmfConvertsAndDrawsEveryLayer)
               std::string::npos);
 }
 
-TEST(NetworkEmfWriterTest, SvgTwinDrawsTheSameElements)
+TEST_F(PictureWriterTest, SvgTwinDrawsTheSameElements)
 {
-    CScopedRecordingUserInterface ui;
-    CTempDir dir;
-    auto network = MakeNetwork();
-    CQuadTree tree;
-    BuildTree(tree);
-    CNetworkEmfWriter writer(*network);
     writer.Quadtree = &tree;
     writer.ShowQuadtreeNodes = true;
     ASSERT_EQ(writer.WriteSvgPicture(dir.File("all.svg"), 0.06), 1);
@@ -286,14 +286,8 @@ TEST(NetworkEmfWriterTest, SvgTwinDrawsTheSameElements)
     EXPECT_NE(svg.find("<ellipse cx=\"647.0\" cy=\"19043.0\" rx=\"20.0\" ry=\"20.0\""), std::string::npos);
 }
 
-TEST(NetworkEmfWriterTest, PolygonsOffQuadtreeOnDrawsChainsAndCellsOnly)
+TEST_F(PictureWriterTest, PolygonsOffQuadtreeOnDrawsChainsAndCellsOnly)
 {
-    CScopedRecordingUserInterface ui;
-    CTempDir dir;
-    auto network = MakeNetwork();
-    CQuadTree tree;
-    BuildTree(tree);
-    CNetworkEmfWriter writer(*network);
     writer.Quadtree = &tree;
     writer.ShowPolygons = false;
     ASSERT_EQ(writer.WritePicture(dir.File("q.emf"), 0.05, true), 1);
@@ -335,12 +329,8 @@ TEST(NetworkEmfWriterTest, PolygonWithTwoRingsGivesTwoOutlines)
     EXPECT_EQ(Count(e, "path", "#000000", 10.0, "none"), 2);
 }
 
-TEST(NetworkEmfWriterTest, EditSettingsCancelWritesNothing)
+TEST_F(PictureWriterTest, EditSettingsCancelWritesNothing)
 {
-    CScopedRecordingUserInterface ui;
-    CTempDir dir;
-    auto network = MakeNetwork();
-    CNetworkEmfWriter writer(*network);
     ui->QueuePictureFlagsAnswer(std::nullopt);
     EXPECT_EQ(writer.WritePicture(dir.File("c.emf"), 0.06, false), -1);
     EXPECT_FALSE(std::filesystem::exists(dir.File("c.emf")));
@@ -364,12 +354,8 @@ TEST(NetworkEmfWriterTest, EditSettingsCancelWritesNothing)
     EXPECT_EQ(c.Segments, 3);
 }
 
-TEST(NetworkEmfWriterTest, PageSizeAndWriteFailure)
+TEST_F(PictureWriterTest, PageSizeAndWriteFailure)
 {
-    CScopedRecordingUserInterface ui;
-    CTempDir dir;
-    auto network = MakeNetwork();
-    CNetworkEmfWriter writer(*network);
     writer.SetPageSize(107950, 139695);
     writer.SetPageSize(0, 5);
     writer.SetPageSize(5, -1);
