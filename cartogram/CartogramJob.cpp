@@ -449,12 +449,9 @@ bool CCartogramJob::Run(CNetwork& network, CQuadTree& tree, CShpFileTranslator& 
         const std::string timeText = RoundTimeText(timer);
         log.WriteRound(r, measures, displacement.ElasticityDivisor, displacement.LoggedMaxDisplacement, timeText);
 
-        if (schedule.ExportsRound(r)) {
-            const int previousMap = tree.CurrentMap;
-            tree.CurrentMap = 1;
+        // The export draws the displaced map and restores the current one itself.
+        if (schedule.ExportsRound(r))
             ExportRound(names, r, translator, pictures, &tree, false);
-            tree.CurrentMap = previousMap;
-        }
 
         if (Progress) {
             RoundProgress progress;

@@ -134,4 +134,26 @@ private:
     bool Split(CQuadTreeNode* node);
 };
 
+// Sets a tree's CurrentMap for a scope and restores it on every way out; a null tree is left
+// alone.
+class CCurrentMapScope {
+public:
+    CCurrentMapScope(CQuadTree* tree, int map) : Tree_(tree), Saved_(tree != nullptr ? tree->CurrentMap : 0)
+    {
+        if (Tree_ != nullptr)
+            Tree_->CurrentMap = map;
+    }
+    ~CCurrentMapScope()
+    {
+        if (Tree_ != nullptr)
+            Tree_->CurrentMap = Saved_;
+    }
+    CCurrentMapScope(const CCurrentMapScope&) = delete;
+    CCurrentMapScope& operator=(const CCurrentMapScope&) = delete;
+
+private:
+    CQuadTree* Tree_;
+    int Saved_;
+};
+
 } // namespace tessaro

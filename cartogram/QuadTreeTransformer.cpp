@@ -50,19 +50,6 @@ struct CLeafView {
     std::array<const CTransformMatrix*, 2> TriangleMaps{};
 };
 
-// Sets the tree's CurrentMap for one call and restores it on every way out.
-class CCurrentMapScope {
-public:
-    CCurrentMapScope(CQuadTree& tree, int map) : Tree(tree), Saved(tree.CurrentMap) { tree.CurrentMap = map; }
-    ~CCurrentMapScope() { Tree.CurrentMap = Saved; }
-    CCurrentMapScope(const CCurrentMapScope&) = delete;
-    CCurrentMapScope& operator=(const CCurrentMapScope&) = delete;
-
-private:
-    CQuadTree& Tree;
-    int Saved;
-};
-
 constexpr size_t Corner(int k)
 {
     return static_cast<size_t>(((k % 4) + 4) % 4);
@@ -234,7 +221,7 @@ bool CQuadTreeTransformer::Transform(const double* in, int n, double* out, int u
         return false;
     if (TreeRoot->Map(undeformedMap) == nullptr || TreeRoot->Map(displacedMap) == nullptr)
         return false;
-    CCurrentMapScope scope(*TreeRoot, undeformedMap);
+    CCurrentMapScope scope(TreeRoot, undeformedMap);
     CLeafCache cache;
     const CPass pass{*TreeRoot, undeformedMap, displacedMap, useCache, searchLevels, cache, CacheLock};
     const auto count = static_cast<size_t>(n);

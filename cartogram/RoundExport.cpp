@@ -30,27 +30,6 @@ void Record(RoundExportResult& result, bool written, const std::string& path)
         ++result.Failures;
 }
 
-// Puts the tree's current map back however the export ends.
-class CCurrentMapGuard {
-public:
-    CCurrentMapGuard(CQuadTree* tree, int map) : Tree_(tree), Saved_(tree != nullptr ? tree->CurrentMap : 0)
-    {
-        if (Tree_ != nullptr)
-            Tree_->CurrentMap = map;
-    }
-    ~CCurrentMapGuard()
-    {
-        if (Tree_ != nullptr)
-            Tree_->CurrentMap = Saved_;
-    }
-    CCurrentMapGuard(const CCurrentMapGuard&) = delete;
-    CCurrentMapGuard& operator=(const CCurrentMapGuard&) = delete;
-
-private:
-    CQuadTree* Tree_;
-    int Saved_;
-};
-
 void WritePicture(RoundExportResult& result, CNetworkEmfWriter& pictures, const std::string& path, bool polygons,
                   bool quadtree, bool withSvg)
 {
@@ -84,7 +63,7 @@ RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTra
     const bool shapefileWritten = shapefiles.WriteNetworkPolygons(files.Shapefile) == 1;
     Record(result, shapefileWritten, files.Shapefile);
     {
-        CCurrentMapGuard displaced(tree, DisplacedMap);
+        CCurrentMapScope displaced(tree, DisplacedMap);
         WritePicture(result, pictures, files.QuadtreePicture, false, true, withSvg);
         WritePicture(result, pictures, files.PolygonPicture, true, false, withSvg);
         WritePicture(result, pictures, files.CombinedPicture, true, true, withSvg);
