@@ -1,5 +1,6 @@
 // tessaro-cli: the batch front end. Each subcommand reads like the work it runs; the work
 // itself lives in the libraries.
+#include "cli/CheckCommand.h"
 #include "cli/FieldsCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/ParamsCommand.h"
@@ -56,6 +57,12 @@ int main(int argc, char** argv)
     paramsCommand->add_option("--write", params.WritePath, "Write the default parameters to this file")
         ->excludes(readOption);
 
+    tessaro::CheckOptions check;
+    CLI::App* checkCommand =
+        app.add_subcommand("check", "Check the polygons of a shapefile before a cartogram: rings, validity, overlaps");
+    checkCommand->add_option("FILE", check.Path, "The polygon .shp file to check")->required();
+    checkCommand->add_flag("--overlaps", check.Overlaps, "Also report every pair of records whose interiors overlap");
+
     CLI11_PARSE(app, argc, argv);
 
     // The user's locale, as any program sets it; numbers in files stay in the C form regardless.
@@ -70,5 +77,7 @@ int main(int argc, char** argv)
         return tessaro::RunFieldsCommand(fieldsPath, std::cout);
     if (paramsCommand->parsed())
         return tessaro::RunParamsCommand(params, std::cout);
+    if (checkCommand->parsed())
+        return tessaro::RunCheckCommand(check, std::cout);
     return 2;
 }

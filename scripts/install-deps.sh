@@ -7,7 +7,7 @@ packages=(
   libboost-dev libshp-dev libcli11-dev libuemf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  emf2svg
+  emf2svg graphviz libigraph-dev
   locales
 )
 

@@ -1,0 +1,7 @@
+#include "cli/CheckCommand.h"
+
+namespace tessaro {
+
+int RunCheckCommand(const CheckOptions&, std::ostream&) { return 2; }
+
+} // namespace tessaro

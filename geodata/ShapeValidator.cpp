@@ -1,0 +1,1 @@
+#include "geodata/ShapeValidator.h"

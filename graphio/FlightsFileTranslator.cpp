@@ -1,0 +1,1 @@
+#include "graphio/FlightsFileTranslator.h"

@@ -1,0 +1,1 @@
+#include "graphio/GraphExporter.h"

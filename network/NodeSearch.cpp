@@ -1,0 +1,1 @@
+#include "network/NodeSearch.h"
