@@ -3,8 +3,12 @@
 #include "cartogram/CartoParams.h"
 #include "cartogram/RunMeasures.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tessaro {
 
@@ -17,6 +21,30 @@ struct RoundProgress {
     int Round = 0;
     RoundMeasures Measures;
     std::string ElapsedText; // the time column of the round line
+};
+
+// What a run did, for the front ends to report.
+struct CartogramRunSummary {
+    enum class Outcome {
+        Completed, // a stop rule ended the run
+        Stopped,   // the progress observer asked to stop
+        Cancelled, // the file chooser was cancelled
+        Refused,   // preparation failed; the reason was shown
+    };
+    Outcome Result = Outcome::Refused;
+    int RoundsTransformed = 0;
+    // The measures of round 0 and of the last measurement (the final line's, or the last
+    // round's when the observer stopped the run).
+    std::optional<RoundMeasures> FirstMeasures;
+    std::optional<RoundMeasures> LastMeasures;
+    int LastRound = -1;
+    // No table or no matching numeric field: every polygon was given the same share.
+    bool EqualShares = false;
+    std::string SizeFieldRead; // the table's name of the field that gave the sizes
+    std::vector<size_t> ZeroSizeRecords; // records (from 1) given the stand-in for size 0
+    std::string InformationFile;
+    std::vector<std::string> WrittenFiles; // exports, in the order written
+    int ExportFailures = 0;
 };
 
 // One cartogram run: loads the polygon shapefile into the network, then deforms the polygons
@@ -34,12 +62,22 @@ public:
     std::string OutputFolder;
     // Optional; without one the run goes on until a stop rule fires.
     ProgressObserver Progress;
+    // An SVG twin beside every exported picture.
+    bool WithSvg = false;
+    // Filled by Run.
+    CartogramRunSummary Summary;
 
     // Runs the cartogram. False only when the user cancels the file chooser; true otherwise,
     // also when the run was refused with a message (information file, derived names, polygon
-    // count against the table's record count, degenerate areas). A shapefile that cannot be
-    // opened or read throws CFileError from the loader.
+    // count against the table's record count, size values, degenerate areas); `Summary` tells
+    // which. A shapefile that cannot be opened or read throws CFileError from the loader.
     bool Run(CNetwork& network, CQuadTree& tree, CShpFileTranslator& translator, const CartoParams& params);
+
+private:
+    void LoadPolygons(CNetwork& network, CShpFileTranslator& translator);
+    // One share per polygon: the size field's, or equal shares without a table or field.
+    // Nullopt when the column was refused.
+    std::optional<std::vector<double>> ReadShares(uint32_t n);
 };
 
 } // namespace tessaro

@@ -35,11 +35,16 @@ CRunLog::~CRunLog()
 bool CRunLog::Open(const std::string& path)
 {
     Close();
-    const int descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // Created exclusively first, to know whether a discarded run may remove it again.
+    int descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    Created_ = descriptor >= 0;
+    if (descriptor < 0 && errno == EEXIST)
+        descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (descriptor < 0)
         return false;
     Descriptor_ = descriptor;
     Failed_ = false;
+    Written_ = false;
     Path_ = path;
     return true;
 }
@@ -51,10 +56,19 @@ void CRunLog::Close()
     Descriptor_ = -1;
 }
 
+void CRunLog::Discard()
+{
+    const bool remove = IsOpen() && Created_ && !Written_;
+    Close();
+    if (remove)
+        ::unlink(Path_.c_str());
+}
+
 bool CRunLog::WriteLine(const std::string& line)
 {
     if (Descriptor_ < 0 || Failed_)
         return false;
+    Written_ = true;
     const char* data = line.data();
     std::size_t left = line.size();
     while (left > 0) {

@@ -25,6 +25,9 @@ public:
     // False (and nothing shown) when it cannot be opened.
     bool Open(const std::string& path);
     void Close();
+    // Closes the file and, when this Open created it and nothing was written, removes it, so a
+    // run refused after opening its log leaves no file behind.
+    void Discard();
     bool IsOpen() const { return Descriptor_ >= 0; }
     const std::string& Path() const { return Path_; }
 
@@ -48,6 +51,8 @@ public:
 private:
     int Descriptor_ = -1;
     bool Failed_ = false;
+    bool Created_ = false;
+    bool Written_ = false;
     std::string Path_;
 };
 

@@ -1,5 +1,6 @@
 // tessaro-cli: the batch front end. Each subcommand reads like the work it runs; the work
 // itself lives in the libraries.
+#include "cli/CartogramCommand.h"
 #include "cli/CheckCommand.h"
 #include "cli/FieldsCommand.h"
 #include "cli/InfoCommand.h"
@@ -57,6 +58,26 @@ int main(int argc, char** argv)
     paramsCommand->add_option("--write", params.WritePath, "Write the default parameters to this file")
         ->excludes(readOption);
 
+    tessaro::CartogramOptions carto;
+    CLI::App* cartogramCommand =
+        app.add_subcommand("cartogram", "Make an area cartogram: deform the polygons until their areas follow a field");
+    cartogramCommand->add_option("INPUT", carto.Input, "The polygon shapefile (.shp)")->required();
+    cartogramCommand->add_option("--field", carto.Field, "The numeric field of the table that gives the sizes")
+        ->required();
+    cartogramCommand->add_option("--params", carto.ParamsPath, "A .cartoparam file to start from (else the defaults)");
+    cartogramCommand->add_option("--steps", carto.Steps, "Transformation rounds at most (fewer than 2 count as 2)")
+        ->check(CLI::NonNegativeNumber);
+    cartogramCommand->add_option("--export-every", carto.ExportEvery, "Export every N-th round (the last always)")
+        ->check(CLI::NonNegativeNumber);
+    cartogramCommand->add_option("--threads", carto.Threads, "Worker threads (default: the processor count)")
+        ->check(CLI::Range(1, 1024));
+    cartogramCommand->add_option("--depth", carto.Depth, "Quadtree depth, 2 to 12; 0 or 1 choose it from the map")
+        ->check(CLI::Range(0, 12));
+    cartogramCommand->add_option("--output-dir", carto.OutputFolder,
+                                 "Write the log and exports into this folder (created if missing) instead of "
+                                 "beside the input");
+    cartogramCommand->add_flag("--svg", carto.WithSvg, "Write an SVG twin beside every .emf picture");
+
     tessaro::CheckOptions check;
     CLI::App* checkCommand =
         app.add_subcommand("check", "Check the polygons of a shapefile before a cartogram: rings, validity, overlaps");
@@ -77,6 +98,8 @@ int main(int argc, char** argv)
         return tessaro::RunFieldsCommand(fieldsPath, std::cout);
     if (paramsCommand->parsed())
         return tessaro::RunParamsCommand(params, std::cout);
+    if (cartogramCommand->parsed())
+        return tessaro::RunCartogramCommand(carto, std::cout, std::cerr);
     if (checkCommand->parsed())
         return tessaro::RunCheckCommand(check, std::cout);
     return 2;

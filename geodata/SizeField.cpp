@@ -1,11 +1,14 @@
 #include "geodata/SizeField.h"
 
 #include "geodata/DbfTable.h"
+#include "cartogram/NumberText.h"
 #include "platform/UserInterface.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
+#include <numeric>
 
 namespace tessaro {
 namespace {
@@ -44,6 +47,49 @@ void ReportUnusableColumn(const std::string& tablePath, const std::string& field
                 MessageKind::Error);
 }
 
+// One value per record; a record count other than the caller's slot count is refused, so the
+// values can never be paired with the wrong shapes or written past the caller's array.
+bool ReadColumn(const CDbfTable& table, int field, size_t slotCount, const std::string& tablePath,
+                std::vector<double>& sizes)
+{
+    const int records = table.RecordCount();
+    if (records < 0 || static_cast<size_t>(records) != slotCount) {
+        ReportUnusableColumn(tablePath, table.Field(field).Name,
+                             "has " + std::to_string(records) + " records for " + std::to_string(slotCount) + " shapes");
+        return false;
+    }
+    sizes.resize(slotCount);
+    for (int r = 0; r < records; ++r)
+        sizes[static_cast<size_t>(r)] = table.ReadDouble(r, field);
+    return true;
+}
+
+bool RefuseNegativeSizes(const std::vector<double>& sizes, const std::string& tablePath, const std::string& fieldName)
+{
+    for (size_t r = 0; r < sizes.size(); ++r) {
+        if (sizes[r] >= 0.0 && std::isfinite(sizes[r]))
+            continue;
+        ReportUnusableColumn(tablePath, fieldName,
+                             "holds " + FormatFixed(sizes[r], 6) + " at record " + std::to_string(r + 1) +
+                                 "; sizes must be 0 or more");
+        return false;
+    }
+    return true;
+}
+
+void ReportZeroSizes(const std::string& tablePath, const std::string& fieldName, const std::vector<size_t>& records,
+                     double standIn)
+{
+    std::string list;
+    for (size_t record : records)
+        list += (list.empty() ? "" : ", ") + std::to_string(record);
+    ShowMessage("The size field " + fieldName + " of " + tablePath + " is 0 at record" +
+                    (records.size() > 1 ? "s " : " ") + list + "; " + (records.size() > 1 ? "they are" : "it is") +
+                    " given the size " + FormatFixed(standIn, 6) +
+                    ", a hundredth of the smallest size above 0, so the polygon stays small but present.",
+                MessageKind::Warning);
+}
+
 } // namespace
 
 std::string TablePathFor(const std::string& shapefilePath) { return ReplaceAll(shapefilePath, ".shp", ".dbf"); }
@@ -72,18 +118,10 @@ int ReadSizeField(const std::string& tablePath, double* values, size_t slotCount
     if (field < 0)
         return 0;
     const std::string name = table->Field(field).Name;
-    const int records = table->RecordCount();
-    if (records < 0 || static_cast<size_t>(records) != slotCount) {
-        ReportUnusableColumn(tablePath, name,
-                             "has " + std::to_string(records) + " records for " + std::to_string(slotCount) + " shapes");
+    std::vector<double> sizes;
+    if (!ReadColumn(*table, field, slotCount, tablePath, sizes))
         return 0;
-    }
-    std::vector<double> sizes(slotCount);
-    double sum = 0.0;
-    for (int r = 0; r < records; ++r) {
-        sizes[static_cast<size_t>(r)] = table->ReadDouble(r, field);
-        sum += sizes[static_cast<size_t>(r)];
-    }
+    const double sum = std::accumulate(sizes.begin(), sizes.end(), 0.0);
     if (sum == 0.0 || !std::isfinite(sum)) {
         ReportUnusableColumn(tablePath, name, sum == 0.0 ? "sums to 0" : "sums to a value that is not a number");
         return 0;
@@ -91,6 +129,46 @@ int ReadSizeField(const std::string& tablePath, double* values, size_t slotCount
     for (size_t r = 0; r < slotCount; ++r)
         values[r] = sizes[r] / sum;
     return 1;
+}
+
+SizeColumn ReadSizeColumn(const std::string& tablePath, size_t slotCount, const std::string& fieldName)
+{
+    SizeColumn column;
+    const std::unique_ptr<CDbfTable> table = CDbfTable::Open(tablePath);
+    if (!table)
+        return column;
+    const int field = FindSizeField(*table, UpperCase(fieldName));
+    if (field < 0)
+        return column;
+    column.FieldName = table->Field(field).Name;
+    column.Result = SizeColumn::Outcome::Refused;
+    std::vector<double> sizes;
+    if (!ReadColumn(*table, field, slotCount, tablePath, sizes) || !RefuseNegativeSizes(sizes, tablePath, column.FieldName))
+        return column;
+    double smallest = std::numeric_limits<double>::infinity();
+    for (double size : sizes)
+        if (size > 0.0)
+            smallest = std::min(smallest, size);
+    if (!std::isfinite(smallest)) {
+        ReportUnusableColumn(tablePath, column.FieldName, "has no value above 0");
+        return column;
+    }
+    for (size_t r = 0; r < sizes.size(); ++r)
+        if (sizes[r] == 0.0) {
+            sizes[r] = smallest * ZeroSizeStandIn;
+            column.ZeroRecords.push_back(r + 1);
+        }
+    if (!column.ZeroRecords.empty())
+        ReportZeroSizes(tablePath, column.FieldName, column.ZeroRecords, sizes[column.ZeroRecords.front() - 1]);
+    const double sum = std::accumulate(sizes.begin(), sizes.end(), 0.0);
+    if (!std::isfinite(sum)) {
+        ReportUnusableColumn(tablePath, column.FieldName, "sums to a value that is not a number");
+        return column;
+    }
+    column.Fractions.resize(sizes.size());
+    std::transform(sizes.begin(), sizes.end(), column.Fractions.begin(), [sum](double size) { return size / sum; });
+    column.Result = SizeColumn::Outcome::Read;
+    return column;
 }
 
 } // namespace tessaro

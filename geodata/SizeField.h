@@ -25,4 +25,30 @@ std::optional<std::vector<std::string>> ListSizeFields(const std::string& tableP
 // message, since the shares would otherwise be wrong or not numbers at all).
 int ReadSizeField(const std::string& tablePath, double* values, size_t slotCount, const std::string& fieldName);
 
+// The size column as the cartogram run reads it: shares that are safe to take roots and
+// logarithms of.
+struct SizeColumn {
+    enum class Outcome {
+        Read,     // Fractions hold one positive share per record, summing to 1
+        NotFound, // no table, or no numeric field matching the name: the caller decides
+        Refused,  // the column cannot give sizes; the reason was shown
+    };
+    Outcome Result = Outcome::NotFound;
+    std::string FieldName; // the table's own name of the field that was read
+    std::vector<double> Fractions;
+    // Records (counted from 1) whose size was 0 and that were given the small stand-in size.
+    std::vector<size_t> ZeroRecords;
+};
+
+// A zero size would ask for a polygon of no area, whose radius ratio is 0 and whose logarithm
+// has no value. Such a record gets this part of the smallest positive size in the column:
+// small enough to rank below every real value, large enough to stay a polygon.
+inline constexpr double ZeroSizeStandIn = 0.01;
+
+// Reads the size field as `ReadSizeField` finds it. Negative, infinite or NaN sizes refuse
+// the column with a message naming the first such record; zero sizes get the stand-in and
+// are listed in a notice; a column with no positive value, or whose record count differs
+// from `slotCount`, is refused with a message.
+SizeColumn ReadSizeColumn(const std::string& tablePath, size_t slotCount, const std::string& fieldName);
+
 } // namespace tessaro

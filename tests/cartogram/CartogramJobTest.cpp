@@ -33,6 +33,14 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
+void ScanColumns(const std::string& line, std::vector<double>& columns)
+{
+    std::istringstream stream(line);
+    std::string cell;
+    while (std::getline(stream, cell, ','))
+        columns.push_back(std::stod(cell));
+}
+
 // A 3 x 2 grid of unit squares (clockwise rings) with a POP column.
 class CartogramJobTest : public ::testing::Test {
 protected:
@@ -177,7 +185,82 @@ TEST_F(CartogramJobTest, RefusesATableWhoseRecordCountDiffersFromThePolygons)
     ASSERT_TRUE(RunJob(shp, Params(2)));
     ASSERT_EQ(Ui->Messages().size(), 1u);
     EXPECT_THAT(Ui->Messages()[0], ::testing::HasSubstr("5 records"));
-    EXPECT_THAT(InformationLines(), IsEmpty());
+    // The log opened for the run is removed again: a refused run leaves no file.
+    EXPECT_FALSE(std::filesystem::exists(Folder.File("grid_nfo.txt")));
+}
+
+TEST_F(CartogramJobTest, SizeValuesBelowZeroAreRefusedAndZeroGetsTheStandIn)
+{
+    CCartogramJob job;
+    job.ShapefilePath = MakeGrid({1, 2, -3, 4, 5, 6});
+    job.SizeField = "POP";
+    EXPECT_TRUE(job.Run(Network, Tree, Translator, Params(2)));
+    EXPECT_EQ(job.Summary.Result, CartogramRunSummary::Outcome::Refused);
+    ASSERT_EQ(Ui->Messages().size(), 1u);
+    EXPECT_THAT(Ui->Messages()[0], ::testing::HasSubstr("at record 3"));
+    EXPECT_THAT(FolderEntries(Folder.Path()), ::testing::Not(::testing::Contains(::testing::HasSubstr("nfo"))));
+
+    job.ShapefilePath = MakeGrid({0, 2, 3, 0, 5, 6});
+    EXPECT_TRUE(job.Run(Network, Tree, Translator, Params(2)));
+    EXPECT_EQ(job.Summary.Result, CartogramRunSummary::Outcome::Completed);
+    EXPECT_EQ(job.Summary.ZeroSizeRecords, (std::vector<size_t>{1, 4}));
+    ASSERT_EQ(Ui->Messages().size(), 2u);
+    EXPECT_THAT(Ui->Messages()[1], ::testing::HasSubstr("records 1, 4"));
+    // The zero-sized polygons shrank below every other one.
+    const auto area = [this](uint32_t i) {
+        double value = 0.0;
+        CPoint2D centroid;
+        Network.Polygon(i).AreaAndCentroid(&centroid, &value);
+        return value;
+    };
+    const double smallestOther = std::min({area(1), area(2), area(4), area(5)});
+    EXPECT_LT(area(0), smallestOther);
+    EXPECT_LT(area(3), smallestOther);
+}
+
+TEST_F(CartogramJobTest, WithoutTheFieldEveryPolygonGetsAnEqualShare)
+{
+    CCartogramJob job;
+    job.ShapefilePath = MakeGrid({1, 2, 3, 4, 5, 6});
+    job.SizeField = "INCOME";
+    EXPECT_TRUE(job.Run(Network, Tree, Translator, Params(2)));
+    EXPECT_TRUE(job.Summary.EqualShares);
+    // Six equal squares already have equal shares: the first measurement stops the run.
+    EXPECT_EQ(job.Summary.RoundsTransformed, 0);
+    EXPECT_EQ(job.Summary.Result, CartogramRunSummary::Outcome::Completed);
+}
+
+TEST_F(CartogramJobTest, RisingErrorsStopTheRunNoEarlierThanRoundTwo)
+{
+    const std::string shp = MakeGrid({1, 2, 3, 4, 5, 6});
+    CartoParams params = Params(12);
+    params.StopWhenErrorRises = true;
+    ASSERT_TRUE(RunJob(shp, params));
+    const std::vector<std::string> lines = InformationLines();
+    ASSERT_GE(lines.size(), 5u); // header, rounds 0 and 1 at least, final, parameters
+    const std::string& final = lines[lines.size() - 2];
+    const int finalRound = std::stoi(final);
+    EXPECT_GE(finalRound, 2);
+    if (finalRound < 12) {
+        // Stopped by the rule: error, mean quadratic, simple mean and weighted mean all rose.
+        std::vector<double> last;
+        std::vector<double> previous;
+        ScanColumns(final, last);
+        ScanColumns(lines[lines.size() - 3], previous);
+        for (size_t column = 3; column <= 6; ++column)
+            EXPECT_GE(last[column], previous[column]) << column;
+    }
+}
+
+TEST_F(CartogramJobTest, AnExportIntervalBeyondTheStepsExportsOnlyTheLastRound)
+{
+    const std::string shp = MakeGrid({1, 2, 3, 4, 5, 6});
+    CartoParams params = Params(3);
+    params.ExportEvery = 10;
+    ASSERT_TRUE(RunJob(shp, params));
+    EXPECT_FALSE(std::filesystem::exists(Folder.File("grid_0.shp")));
+    EXPECT_FALSE(std::filesystem::exists(Folder.File("grid_1.shp")));
+    EXPECT_TRUE(std::filesystem::exists(Folder.File("grid_2.shp")));
 }
 
 TEST_F(CartogramJobTest, CancelledFileChooserReturnsFalseWithoutFiles)
