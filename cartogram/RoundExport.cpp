@@ -22,6 +22,13 @@ std::string SvgTwin(const std::string& emfPath)
     return std::filesystem::path(emfPath).replace_extension(".svg").string();
 }
 
+// The index the shapefile writer puts beside "x.shp" (or "x.SHP").
+std::string IndexFileOf(const std::string& shapefile)
+{
+    const bool upper = shapefile.size() >= 4 && shapefile.compare(shapefile.size() - 4, 4, ".SHP") == 0;
+    return shapefile.substr(0, shapefile.size() - 4) + (upper ? ".SHX" : ".shx");
+}
+
 void Record(RoundExportResult& result, bool written, const std::string& path)
 {
     if (written)
@@ -62,6 +69,8 @@ RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTra
     RoundExportResult result;
     const bool shapefileWritten = shapefiles.WriteNetworkPolygons(files.Shapefile) == 1;
     Record(result, shapefileWritten, files.Shapefile);
+    if (shapefileWritten)
+        result.Written.push_back(IndexFileOf(files.Shapefile));
     {
         CCurrentMapScope displaced(tree, DisplacedMap);
         WritePicture(result, pictures, files.QuadtreePicture, false, true, withSvg);

@@ -55,7 +55,8 @@ TEST_F(RoundExportTest, WritesTheShapefileThreePicturesAndBothCopiesInOrder)
     std::vector<std::string> names;
     for (const std::string& path : result.Written)
         names.push_back(Name(path));
-    EXPECT_THAT(names, ElementsAre("usa_3.shp", "usa_3_qt.emf", "usa_3_py.emf", "usa_3_qp.emf", "usa_3.dbf", "usa_3.prj"));
+    EXPECT_THAT(names, ElementsAre("usa_3.shp", "usa_3.shx", "usa_3_qt.emf", "usa_3_py.emf", "usa_3_qp.emf", "usa_3.dbf",
+                                    "usa_3.prj"));
     EXPECT_EQ(ReadWithShapelib(Folder.File("usa_3.shp")).size(), 49u);
     EXPECT_EQ(ReadBytes(Folder.File("usa_3.dbf")), ReadBytes(Folder.File("usa.dbf")));
     EXPECT_EQ(ReadBytes(Folder.File("usa_3.prj")), ReadBytes(Folder.File("usa.prj")));
