@@ -651,6 +651,8 @@ bool CCartogramJob::Run(CNetwork& network, CQuadTree& tree, CShpFileTranslator& 
     const RoundOutputs outputs{log, names, translator, pictures, &tree, WithSvg};
     RunRounds(rounds, schedule, setup, outputs, Progress, Summary);
     tree.CurrentMap = 1;
+    if (Summary.Result == CartogramRunSummary::Outcome::Refused)
+        log.Discard();
     log.Close();
     return true;
 }

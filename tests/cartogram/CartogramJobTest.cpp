@@ -263,6 +263,22 @@ TEST_F(CartogramJobTest, AnExportIntervalBeyondTheStepsExportsOnlyTheLastRound)
     EXPECT_TRUE(std::filesystem::exists(Folder.File("grid_2.shp")));
 }
 
+TEST_F(CartogramJobTest, AFlatPolygonLeavesTheAutomaticDepthFiniteAndIsRefusedByTheMeasures)
+{
+    std::vector<TestShape> shapes{Square(0, 0, 1), Square(1, 0, 1), TestShape{{0}, {3, 3, 3, 3}, {0, 1, 2, 0}}};
+    CCartogramJob job;
+    job.ShapefilePath = WriteShapefile(Folder.File("flat"), SHPT_POLYGON, shapes);
+    WriteTable(Folder.File("flat.dbf"), {{"POP", 'N', 10, 0}}, {{1.0}, {2.0}, {3.0}});
+    job.SizeField = "POP";
+    CartoParams params = Params(2);
+    params.TreeDepth = 0;
+    EXPECT_TRUE(job.Run(Network, Tree, Translator, params));
+    EXPECT_EQ(job.Summary.Result, CartogramRunSummary::Outcome::Refused);
+    EXPECT_EQ(job.Summary.RoundsTransformed, 0);
+    EXPECT_EQ(Ui->Messages().size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(Folder.File("flat_nfo.txt")));
+}
+
 TEST_F(CartogramJobTest, CancelledFileChooserReturnsFalseWithoutFiles)
 {
     Ui->QueueFileAnswer(std::nullopt);
