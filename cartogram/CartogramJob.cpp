@@ -550,7 +550,12 @@ bool CheckLayerAgainstTable(uint32_t n, const std::string& shapefilePath, const 
         Refuse("The shapefile " + shapefilePath + " holds no polygons; the cartogram cannot be made.");
         return false;
     }
-    const std::unique_ptr<CDbfTable> table = CDbfTable::Open(tablePath);
+    std::string damage;
+    const std::unique_ptr<CDbfTable> table = CDbfTable::Open(tablePath, &damage);
+    if (!damage.empty()) {
+        Refuse(damage);
+        return false;
+    }
     if (table && table->RecordCount() != static_cast<int>(n)) {
         Refuse("The shapefile holds " + std::to_string(n) + " polygons but its table " + tablePath + " holds " +
                std::to_string(table->RecordCount()) +

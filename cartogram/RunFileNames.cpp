@@ -1,9 +1,10 @@
 #include "cartogram/RunFileNames.h"
 
+#include "platform/InputFiles.h"
+
 #include <cctype>
 #include <cstdint>
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace tessaro {
 namespace {
@@ -18,28 +19,6 @@ bool EqualsIgnoringCase(const std::string& text, std::size_t from, const char* l
             return false;
     }
     return from + std::char_traits<char>::length(lower) == text.size();
-}
-
-// The path with the same text as `path` after the filesystem resolved what it can; the plain
-// path when that fails.
-std::string Resolved(const std::string& path)
-{
-    std::error_code error;
-    fs::path absolute = fs::absolute(path, error);
-    if (error)
-        return fs::path(path).lexically_normal().string();
-    fs::path resolved = fs::weakly_canonical(absolute, error);
-    return (error ? absolute.lexically_normal() : resolved).string();
-}
-
-bool SameFile(const std::string& first, const std::string& second)
-{
-    if (Resolved(first) == Resolved(second))
-        return true;
-    struct stat a {};
-    struct stat b {};
-    return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
 }
 
 } // namespace
@@ -101,20 +80,14 @@ bool CheckDerivedNames(const CRunFileNames& names, const std::vector<int>& round
         const std::string shx = files.Shapefile.substr(0, files.Shapefile.size() - 4) + ".shx";
         derived.insert(derived.end(), {files.Shapefile, shx, files.QuadtreePicture, files.PolygonPicture,
                                        files.CombinedPicture, files.TableCopy, files.ProjectionCopy});
+        for (const std::string* picture : {&files.QuadtreePicture, &files.PolygonPicture, &files.CombinedPicture})
+            derived.push_back(fs::path(*picture).replace_extension(".svg").string());
     }
-    const std::string inputs[] = {names.InputShapefile(), names.InputIndex(), names.InputTable(),
-                                  names.InputProjection()};
-    for (const std::string& output : derived) {
-        for (const std::string& input : inputs) {
-            if (SameFile(output, input)) {
-                message = "The output file \"" + output + "\" would overwrite the input file \"" + input +
-                          "\". Please choose another output folder or rename the shapefile.";
-                return false;
-            }
-        }
-    }
-    message.clear();
-    return true;
+    CInputFiles inputs;
+    inputs.AddShapefile(names.InputShapefile());
+    const std::optional<std::string> refusal = inputs.CheckOutputs(derived);
+    message = refusal.value_or(std::string());
+    return !refusal;
 }
 
 } // namespace tessaro

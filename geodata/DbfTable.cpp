@@ -1,5 +1,7 @@
 #include "geodata/DbfTable.h"
 
+#include "geodata/DbfHeader.h"
+
 #include <shapefil.h>
 
 namespace tessaro {
@@ -30,8 +32,16 @@ CDbfTable::FieldType ToFieldType(DBFFieldType type)
 
 } // namespace
 
-std::unique_ptr<CDbfTable> CDbfTable::Open(const std::string& path)
+std::unique_ptr<CDbfTable> CDbfTable::Open(const std::string& path, std::string* problem)
 {
+    const std::string table = CDbfHeader::LocateTable(path);
+    if (table.empty())
+        return nullptr;
+    if (const std::optional<std::string> damage = CDbfHeader::Check(table)) {
+        if (problem != nullptr)
+            *problem = *damage;
+        return nullptr;
+    }
     DBFHandle dbf = DBFOpen(path.c_str(), "rb");
     if (dbf == nullptr)
         return nullptr;

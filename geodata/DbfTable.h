@@ -21,8 +21,10 @@ public:
     };
 
     // Opens the table; null when it cannot be opened. Like shapelib, it looks for the ".dbf"
-    // or ".DBF" file of the path's base name whatever extension the path carries.
-    static std::unique_ptr<CDbfTable> Open(const std::string& path);
+    // or ".DBF" file of the path's base name whatever extension the path carries. A table
+    // whose header does not fit its file is not opened either; `problem`, when given, then
+    // receives the reason (and stays empty for a table that is simply missing).
+    static std::unique_ptr<CDbfTable> Open(const std::string& path, std::string* problem = nullptr);
 
     struct Handle;
     // Made by Open; the handle type is private to the table.

@@ -90,13 +90,25 @@ void ReportZeroSizes(const std::string& tablePath, const std::string& fieldName,
                 MessageKind::Warning);
 }
 
+// A missing table is quietly null; a damaged one is null after its damage was shown.
+std::unique_ptr<CDbfTable> OpenTable(const std::string& tablePath, std::string* damage = nullptr)
+{
+    std::string problem;
+    std::unique_ptr<CDbfTable> table = CDbfTable::Open(tablePath, &problem);
+    if (!problem.empty())
+        ShowMessage(problem, MessageKind::Error);
+    if (damage != nullptr)
+        *damage = problem;
+    return table;
+}
+
 } // namespace
 
 std::string TablePathFor(const std::string& shapefilePath) { return ReplaceAll(shapefilePath, ".shp", ".dbf"); }
 
 std::optional<std::vector<std::string>> ListSizeFields(const std::string& tablePath)
 {
-    const std::unique_ptr<CDbfTable> table = CDbfTable::Open(tablePath);
+    const std::unique_ptr<CDbfTable> table = OpenTable(tablePath);
     if (!table)
         return std::nullopt;
     std::vector<std::string> names;
@@ -111,7 +123,7 @@ std::optional<std::vector<std::string>> ListSizeFields(const std::string& tableP
 
 int ReadSizeField(const std::string& tablePath, double* values, size_t slotCount, const std::string& fieldName)
 {
-    const std::unique_ptr<CDbfTable> table = CDbfTable::Open(tablePath);
+    const std::unique_ptr<CDbfTable> table = OpenTable(tablePath);
     if (!table || values == nullptr)
         return 0;
     const int field = FindSizeField(*table, UpperCase(fieldName));
@@ -134,9 +146,13 @@ int ReadSizeField(const std::string& tablePath, double* values, size_t slotCount
 SizeColumn ReadSizeColumn(const std::string& tablePath, size_t slotCount, const std::string& fieldName)
 {
     SizeColumn column;
-    const std::unique_ptr<CDbfTable> table = CDbfTable::Open(tablePath);
-    if (!table)
+    std::string problem;
+    const std::unique_ptr<CDbfTable> table = OpenTable(tablePath, &problem);
+    if (!table) {
+        if (!problem.empty())
+            column.Result = SizeColumn::Outcome::Refused;
         return column;
+    }
     const int field = FindSizeField(*table, UpperCase(fieldName));
     if (field < 0)
         return column;

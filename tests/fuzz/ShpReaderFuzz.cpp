@@ -4,41 +4,14 @@
 #include "geodata/ShpFileTranslator.h"
 #include "network/Network.h"
 #include "platform/FileError.h"
-#include "platform/SilentUserInterface.h"
+#include "tests/fuzz/FuzzInput.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <stdexcept>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
 using namespace tessaro;
-
-const std::string& InputPath()
-{
-    static const std::string path = [] {
-        std::string pattern = "/tmp/tessaro-fuzz-shp-XXXXXX";
-        const int fd = ::mkstemp(pattern.data());
-        if (fd < 0)
-            throw std::runtime_error("cannot create the fuzz input file");
-        ::close(fd);
-        InstallUserInterface(std::make_unique<CSilentUserInterface>(true));
-        return pattern;
-    }();
-    return path;
-}
-
-void WriteInput(const uint8_t* data, size_t size)
-{
-    FILE* file = std::fopen(InputPath().c_str(), "wb");
-    if (file == nullptr)
-        throw std::runtime_error("cannot write the fuzz input file");
-    if (size > 0)
-        std::fwrite(data, 1, size, file);
-    std::fclose(file);
-}
 
 void ExercisePolygons(CNetwork& network)
 {
@@ -56,13 +29,14 @@ void ExercisePolygons(CNetwork& network)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    WriteInput(data, size);
+    const std::string& path = fuzz::InputPath(".shp");
+    fuzz::WriteInput(path, data, size);
     for (int expectedType : {-1, CShpFileTranslator::PolygonType}) {
         CNetwork network;
         network.SetKeyMode(KeyByCoordinates);
         CShpFileTranslator reader(network);
         try {
-            reader.ReadShapeFile(InputPath(), expectedType);
+            reader.ReadShapeFile(path, expectedType);
         } catch (const CFileError&) {
         }
         ExercisePolygons(network);
