@@ -6,6 +6,7 @@
 #include "platform/UserInterface.h"
 
 #include <array>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -114,7 +115,7 @@ std::string CartoParams::FormatParamFile() const
     return text + Notes;
 }
 
-bool CartoParams::LoadParamFile(const std::string& path)
+bool CartoParams::LoadParamFile(const std::string& path, std::vector<int>* incompleteLines)
 {
     // A folder opens for reading on Linux but holds no lines; it is no parameter file.
     std::error_code ignored;
@@ -124,23 +125,53 @@ bool CartoParams::LoadParamFile(const std::string& path)
     if (!in.is_open())
         return false;
     const auto lines = ReadValueLines(in);
+    std::vector<int> incomplete;
+    const auto note = [&incomplete](int line, int read, int wanted) {
+        if (read < wanted)
+            incomplete.push_back(line);
+    };
 
-    ScanNumbers(lines[0], "%lf, %lf, %lf, %lf, %lf, %lf",
-                {&RadiusCorrection, &EpsilonFactor, &EnlargeRate, &ShrinkRate, &MaxRadiusRatio, &MinRadiusRatio});
-    ScanNumbers(lines[1], "%lf, %lf", {&MinVertexDistanceScale, &RectangleFactor});
+    note(1, ScanNumbers(lines[0], "%lf, %lf, %lf, %lf, %lf, %lf",
+                        {&RadiusCorrection, &EpsilonFactor, &EnlargeRate, &ShrinkRate, &MaxRadiusRatio, &MinRadiusRatio}),
+         6);
+    note(2, ScanNumbers(lines[1], "%lf, %lf", {&MinVertexDistanceScale, &RectangleFactor}), 2);
     // Flags are written as integers; any non-zero value turns one on. Unread flags keep theirs.
     std::array<int32_t, 3> flags{SquareFullTree, StopWhenErrorRises, RelativeSizes};
-    ScanNumbers(lines[2], "%d, %d, %d", {&flags[0], &flags[1], &flags[2]});
+    note(3, ScanNumbers(lines[2], "%d, %d, %d", {&flags[0], &flags[1], &flags[2]}), 3);
     SquareFullTree = flags[0] != 0;
     StopWhenErrorRises = flags[1] != 0;
     RelativeSizes = flags[2] != 0;
-    ScanNumbers(lines[3], "%d, %d, %d, %d, %d, %d, %d",
-                {&MaxSteps, &ExportEvery, &ThreadCount, &TreeDepth, &ElasticityType, &ForceType, &CirclePoints});
+    note(4, ScanNumbers(lines[3], "%d, %d, %d, %d, %d, %d, %d",
+                        {&MaxSteps, &ExportEvery, &ThreadCount, &TreeDepth, &ElasticityType, &ForceType, &CirclePoints}),
+         7);
     if (HoldsValues(lines[4]))
-        ScanNumbers(lines[4], "%d, %lf, %d", {&MinTreeDepth, &OptimalNodeSize, &LocalSearchDepth});
+        note(5, ScanNumbers(lines[4], "%d, %lf, %d", {&MinTreeDepth, &OptimalNodeSize, &LocalSearchDepth}), 3);
     if (HoldsValues(lines[5]))
-        ScanNumbers(lines[5], "%d, %lf", {&DensificationType, &ZeroTolerance});
+        note(6, ScanNumbers(lines[5], "%d, %lf", {&DensificationType, &ZeroTolerance}), 2);
+    if (incompleteLines != nullptr)
+        *incompleteLines = std::move(incomplete);
     return true;
+}
+
+std::string CartoParams::LimitProblem() const
+{
+    const auto outside = [](const char* name, int value, int low, int high) {
+        return value < low || value > high ? std::string(name) + " is " + std::to_string(value) + "; it must lie in " +
+                                                 std::to_string(low) + " ... " + std::to_string(high) + "."
+                                           : std::string();
+    };
+    for (const std::string& problem :
+         {outside("The thread count", ThreadCount, 1, 1024), outside("The tree depth", TreeDepth, -1000000, 16),
+          outside("The minimum tree depth", MinTreeDepth, -1000000, 16),
+          outside("The number of circle points", CirclePoints, 1, 100000),
+          outside("The number of steps", MaxSteps, -1000000, 1000000)})
+        if (!problem.empty())
+            return problem;
+    for (const double value : {RadiusCorrection, EpsilonFactor, EnlargeRate, ShrinkRate, MaxRadiusRatio,
+                               MinRadiusRatio, RectangleFactor, OptimalNodeSize, ZeroTolerance})
+        if (!std::isfinite(value))
+            return "A parameter is not a finite number.";
+    return {};
 }
 
 bool CartoParams::SaveParamFile(const std::string& path) const

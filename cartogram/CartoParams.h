@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tessaro {
 
@@ -39,12 +40,19 @@ struct CartoParams {
     void SetDefaults();
 
     // Reads a parameter file into the block in place. Fields a line does not supply keep
-    // their values. False, with the block unchanged, when the file cannot be opened.
-    bool LoadParamFile(const std::string& path);
+    // their values; `incompleteLines`, when given, receives the numbers (from 1) of the value
+    // lines that did not supply all of theirs. False, with the block unchanged, when the file
+    // cannot be opened.
+    bool LoadParamFile(const std::string& path, std::vector<int>* incompleteLines = nullptr);
     // Writes the block as a parameter file, replacing an existing one only once the new one
     // is complete. False when the file cannot be created (nothing shown) or written (the
     // file error is shown).
     bool SaveParamFile(const std::string& path) const;
+    // A sentence naming the first value a run cannot work with (a thread count outside
+    // 1 ... 1024, a tree depth beyond 16, which would ask for billions of cells, a circle of
+    // no points, a number that is not finite); empty when every value can be used.
+    std::string LimitProblem() const;
+
     // The exact text SaveParamFile writes.
     std::string FormatParamFile() const;
 

@@ -1,6 +1,7 @@
 #include "cli/CartogramCommand.h"
 
 #include "app/LumarixDoc.h"
+#include "cli/ParamsCommand.h"
 #include "cartogram/NumberText.h"
 #include "platform/FileError.h"
 #include "platform/UserInterface.h"
@@ -29,10 +30,8 @@ void Fail(const std::string& text) { ShowMessage(text, MessageKind::Error); }
 // The parameter block: the defaults, a parameter file over them, the options over both.
 bool MakeParams(const CartogramOptions& options, CartoParams& params)
 {
-    if (!options.ParamsPath.empty() && !params.LoadParamFile(options.ParamsPath)) {
-        Fail("Cannot read the parameter file " + options.ParamsPath + ".");
+    if (!options.ParamsPath.empty() && !LoadParamFileWhole(options.ParamsPath, params))
         return false;
-    }
     if (options.Steps)
         params.MaxSteps = *options.Steps;
     if (options.ExportEvery)
@@ -41,6 +40,10 @@ bool MakeParams(const CartogramOptions& options, CartoParams& params)
         params.ThreadCount = *options.Threads;
     if (options.Depth)
         params.TreeDepth = *options.Depth;
+    if (const std::string problem = params.LimitProblem(); !problem.empty()) {
+        Fail(problem);
+        return false;
+    }
     return true;
 }
 

@@ -70,7 +70,9 @@ TEST(ParamsCommand, ShowsTheBlockAnEditedFileYields)
     const std::string path = folder.File("edited.cartoparam");
     WriteBytes(path, {'2', ',', ' ', '1', '.', '5', '\r', '\n'});
     const CommandResult read = RunCli("params --read " + path, folder);
-    EXPECT_EQ(read.Exit, 0);
+    // The block is printed, and the lines that fell short are named.
+    EXPECT_EQ(read.Exit, 1);
+    EXPECT_THAT(read.Err, HasSubstr("lines 1, 2, 3, 4;"));
     // Line 1 gave the first two values; everything else kept its default.
     EXPECT_THAT(read.Out, StartsWith("2.000000, 1.500000, 6.000000, 9.000000, 10.000000, 0.010000\n256.000000"));
 
