@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -156,15 +157,19 @@ bool CartoParams::LoadParamFile(const std::string& path, std::vector<int>* incom
 std::string CartoParams::LimitProblem() const
 {
     const auto outside = [](const char* name, int value, int low, int high) {
-        return value < low || value > high ? std::string(name) + " is " + std::to_string(value) + "; it must lie in " +
-                                                 std::to_string(low) + " ... " + std::to_string(high) + "."
-                                           : std::string();
+        if (value >= low && value <= high)
+            return std::string();
+        return std::string(name) + " is " + std::to_string(value) + "; it must be " +
+               (low == std::numeric_limits<int>::min() ? "at most " + std::to_string(high)
+                                                        : "from " + std::to_string(low) + " to " + std::to_string(high)) +
+               ".";
     };
+    constexpr int any = std::numeric_limits<int>::min();
     for (const std::string& problem :
-         {outside("The thread count", ThreadCount, 1, 1024), outside("The tree depth", TreeDepth, -1000000, 16),
-          outside("The minimum tree depth", MinTreeDepth, -1000000, 16),
+         {outside("The thread count", ThreadCount, 1, 1024), outside("The tree depth", TreeDepth, any, 16),
+          outside("The minimum tree depth", MinTreeDepth, any, 16),
           outside("The number of circle points", CirclePoints, 1, 100000),
-          outside("The number of steps", MaxSteps, -1000000, 1000000)})
+          outside("The number of steps", MaxSteps, any, 1000000)})
         if (!problem.empty())
             return problem;
     for (const double value : {RadiusCorrection, EpsilonFactor, EnlargeRate, ShrinkRate, MaxRadiusRatio,

@@ -585,14 +585,16 @@ std::optional<std::vector<double>> CCartogramJob::ReadShares(uint32_t n)
     return std::nullopt;
 }
 
-void CCartogramJob::LoadPolygons(CNetwork& network, CShpFileTranslator& translator)
+bool CCartogramJob::LoadPolygons(CNetwork& network, CShpFileTranslator& translator)
 {
     // Only the polygons of this shapefile may be in the layer, or the sizes would be paired
     // with the wrong polygons.
     network.ClearPolygons();
     network.ResetExtent();
     CWaitGuard wait;
-    translator.ReadShapeFile(ShapefilePath, CShpFileTranslator::PolygonType);
+    const int status = translator.ReadShapeFile(ShapefilePath, CShpFileTranslator::PolygonType);
+    const CShpFileTranslator::ReadSummary& read = translator.LastRead();
+    return status == CShpFileTranslator::Accepted && read.RecordsLoopRan && read.LoopStatus == 0;
 }
 
 bool CCartogramJob::Run(CNetwork& network, CQuadTree& tree, CShpFileTranslator& translator, const CartoParams& params)
@@ -633,14 +635,21 @@ bool CCartogramJob::Run(CNetwork& network, CQuadTree& tree, CShpFileTranslator& 
     Summary.InformationFile = names.InformationFile();
     EpsilonFactor = params.EpsilonFactor;
 
+    bool wholeFile = false;
     try {
-        LoadPolygons(network, translator);
+        wholeFile = LoadPolygons(network, translator);
     } catch (...) {
         log.Discard();
         throw;
     }
     lowPriority.reset();
     RefreshViews(&network);
+    if (!wholeFile) {
+        Refuse("The shapefile " + ShapefilePath + " could not be read whole, so the cartogram is not made.");
+        Summary.Result = CartogramRunSummary::Outcome::Unreadable;
+        log.Discard();
+        return true;
+    }
 
     const uint32_t n = network.PolygonCount();
     std::optional<std::vector<double>> fractions;

@@ -30,6 +30,7 @@ struct CartogramRunSummary {
         Stopped,   // the progress observer asked to stop
         Cancelled, // the file chooser was cancelled
         Refused,   // preparation failed; the reason was shown
+        Unreadable, // the shapefile could not be read whole; the reader said why
     };
     Outcome Result = Outcome::Refused;
     int RoundsTransformed = 0;
@@ -74,7 +75,9 @@ public:
     bool Run(CNetwork& network, CQuadTree& tree, CShpFileTranslator& translator, const CartoParams& params);
 
 private:
-    void LoadPolygons(CNetwork& network, CShpFileTranslator& translator);
+    // False when the shapefile was not read whole (refused header, damaged record, declined
+    // question): a cartogram of part of a map would pair sizes with the wrong polygons.
+    bool LoadPolygons(CNetwork& network, CShpFileTranslator& translator);
     // One share per polygon: the size field's, or equal shares without a table or field.
     // Nullopt when the column was refused.
     std::optional<std::vector<double>> ReadShares(uint32_t n);

@@ -104,6 +104,8 @@ int ExitFor(const CartogramRunSummary& summary)
     case CartogramRunSummary::Outcome::Completed:
     case CartogramRunSummary::Outcome::Stopped:
         return summary.ExportFailures == 0 ? CartogramDone : CartogramFailed;
+    case CartogramRunSummary::Outcome::Unreadable:
+        return CartogramUnreadable;
     case CartogramRunSummary::Outcome::Cancelled:
     case CartogramRunSummary::Outcome::Refused:
         break;

@@ -1,0 +1,126 @@
+#!/usr/bin/env python3
+"""Writes the corrupt-file catalogue: one small damaged file per check the readers make, each
+beside a sound companion where the reader needs one (a .shp beside a damaged .dbf, and so on).
+The files are committed; this script documents how they were made and can make them again:
+    python3 tests/data/corrupt/make-catalogue.py
+What each case must give is listed in catalogue.tsv beside it."""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def square(left, bottom, side=1.0):
+    # Clockwise ring, closed: the outer-ring orientation of the shapefile format.
+    return [(left, bottom), (left, bottom + side), (left + side, bottom + side), (left + side, bottom), (left, bottom)]
+
+
+def polygon_record(number, rings, shape_type=5, parts=None, num_parts=None, num_points=None):
+    points = [p for ring in rings for p in ring]
+    if parts is None:
+        parts, start = [], 0
+        for ring in rings:
+            parts.append(start)
+            start += len(ring)
+    xs = [p[0] for p in points]
+    ys = [p[1] for p in points]
+    content = struct.pack('<i4d', shape_type, min(xs), min(ys), max(xs), max(ys))
+    content += struct.pack('<ii', len(parts) if num_parts is None else num_parts,
+                           len(points) if num_points is None else num_points)
+    content += struct.pack('<%di' % len(parts), *parts)
+    content += b''.join(struct.pack('<2d', x, y) for x, y in points)
+    return struct.pack('>ii', number, len(content) // 2) + content
+
+
+def shp_file(records, shape_type=5, code=9994, version=1000, length_words=None):
+    body = b''.join(records)
+    words = (100 + len(body)) // 2 if length_words is None else length_words
+    header = struct.pack('>i5ii', code, 0, 0, 0, 0, 0, words)
+    header += struct.pack('<ii4d4d', version, shape_type, 0.0, 0.0, 3.0, 1.0, 0, 0, 0, 0)
+    return header + body
+
+
+def dbf_file(fields, rows, record_count=None, record_length=None, header_length=None):
+    """fields: (name, type, width, decimals); rows: lists of values as text."""
+    length = 1 + sum(f[2] for f in fields)
+    head_len = 32 + 32 * len(fields) + 1
+    header = struct.pack('<BBBBIHH20x', 3, 126, 12, 6, len(rows) if record_count is None else record_count,
+                         head_len if header_length is None else header_length,
+                         length if record_length is None else record_length)
+    for name, kind, width, decimals in fields:
+        header += struct.pack('<11sc4xBB14x', name.encode(), kind.encode(), width, decimals)
+    header += b'\r'
+    body = b''
+    for row in rows:
+        body += b' '
+        for (name, kind, width, decimals), value in zip(fields, row):
+            body += value.rjust(width).encode()[:width]
+    return header + body + b'\x1a'
+
+
+POP = [('NAME', 'C', 8, 0), ('POP', 'N', 10, 0)]
+
+
+def pop_rows(values):
+    return [['S%d' % (i + 1), str(v)] for i, v in enumerate(values)]
+
+
+def write(name, data):
+    with open(os.path.join(HERE, name), 'wb') as f:
+        f.write(data)
+
+
+def main():
+    two = [polygon_record(1, [square(0, 0)]), polygon_record(2, [square(1, 0)])]
+    good_shp = shp_file(two)
+    good_dbf = dbf_file(POP, pop_rows([100, 300]))
+
+    # Shapefile header checks.
+    write('short_header.shp', good_shp[:60])
+    write('wrong_file_code.shp', shp_file(two, code=1234))
+    write('length_mismatch.shp', shp_file(two, length_words=999))
+    write('wrong_version.shp', shp_file(two, version=999))
+    write('unknown_type.shp', shp_file(two, shape_type=31))
+    # Shapefile record checks.
+    write('truncated_record_header.shp', shp_file(two + [struct.pack('>i', 3)]))
+    long_record = bytearray(two[1])
+    struct.pack_into('>i', long_record, 4, 100000)
+    write('record_longer_than_file.shp', shp_file([two[0], bytes(long_record)]))
+    write('wrong_record_type.shp', shp_file([two[0], polygon_record(2, [square(1, 0)], shape_type=3)]))
+    write('truncated_box.shp', shp_file([two[0], two[1][:8 + 4 + 16]]))
+    write('negative_counts.shp', shp_file([two[0], polygon_record(2, [square(1, 0)], num_points=-5)]))
+    write('parts_past_end.shp', shp_file([two[0], polygon_record(2, [square(1, 0)], num_points=5000)]))
+    write('descending_parts.shp',
+          shp_file([two[0], polygon_record(2, [square(1, 0), square(1.2, 0.2, 0.5)], parts=[5, 0])]))
+    for name in ('short_header', 'wrong_file_code', 'length_mismatch', 'wrong_version', 'unknown_type',
+                 'truncated_record_header', 'record_longer_than_file', 'wrong_record_type', 'truncated_box',
+                 'negative_counts', 'parts_past_end', 'descending_parts'):
+        write(name + '.dbf', good_dbf)
+
+    # Attribute-table checks, each beside a sound two-polygon shapefile.
+    tables = {
+        'dbf_fields_wider_than_record': dbf_file(POP, pop_rows([100, 300]), record_length=12),
+        'dbf_more_records_than_file': dbf_file(POP, pop_rows([100, 300]), record_count=40),
+        'dbf_short_header': good_dbf[:20],
+        'dbf_header_length_past_end': dbf_file(POP, pop_rows([100, 300]), header_length=60000),
+        'dbf_fewer_records_than_shapes': dbf_file(POP, pop_rows([100])),
+        'dbf_more_records_than_shapes': dbf_file(POP, pop_rows([100, 300, 500])),
+        'dbf_negative_size': dbf_file(POP, pop_rows([100, -300])),
+        'dbf_all_sizes_zero': dbf_file(POP, pop_rows([0, 0])),
+    }
+    for name, table in tables.items():
+        write(name + '.shp', good_shp)
+        write(name + '.dbf', table)
+
+    # Parameter files, used beside the sound shapefile.
+    write('params_garbage.shp', good_shp)
+    write('params_garbage.dbf', good_dbf)
+    write('params_garbage.cartoparam', b'this is not\x00 a parameter file\n\xff\xfe\n4, 1\n')
+    write('params_depth_too_large.shp', good_shp)
+    write('params_depth_too_large.dbf', good_dbf)
+    write('params_depth_too_large.cartoparam',
+          b'-1, 1.05, 6, 9, 10, 0.01\n256, -1\n0, 1, 1\n4, 1, 2, 40, 0, 0, 16\n3, 0.333333, 3\n2, 0.001\n')
+
+
+if __name__ == '__main__':
+    main()
