@@ -1,1 +1,73 @@
 #pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace tessaro {
+
+class CNetwork;
+class CTextLines;
+
+// Builds an author citation network from two comma-separated tables, each with a header line:
+// - the author table (the file opened): a quoted name, then two integers first and last; the
+//   numbers first..last stand for that name, a later line taking over numbers already given;
+// - the citation table beside it ("<path minus its last 10 characters>Citations.csv"): the
+//   citing author before the second comma, then the numbers of the cited entries separated by
+//   single blanks.
+// Every citation is a chain of weight 1.0 from the cited author to the citing one; a cited entry
+// naming several authors joined by " and " gives one chain per author. Parallel chains are
+// merged afterwards, which needs the network in key mode 2; the document sets the mode.
+class CCitationFileTranslator {
+public:
+    // The only kind of citation files there is.
+    static constexpr int AuthorAndCitationTables = 1;
+
+    // Bound to the document's network, which must outlive the translator.
+    explicit CCitationFileTranslator(CNetwork* network);
+    virtual ~CCitationFileTranslator();
+    CCitationFileTranslator(const CCitationFileTranslator&) = delete;
+    CCitationFileTranslator& operator=(const CCitationFileTranslator&) = delete;
+
+    // Reads the author table at `path` and its citation table and finishes the network. Any
+    // kind but 1 returns false without reading. False after a message when either table cannot
+    // be opened or read (both are read before the network changes) or memory runs out;
+    // otherwise the result of FinishCitationNetwork.
+    bool ReadCitations(const std::string& path, int kind);
+
+    // Adds the chains of one citation; both names are trimmed first. An empty name shows
+    // "Error. Empty author names!" and adds nothing. False when no chain was added.
+    bool AddCitation(std::string_view cited, std::string_view citing);
+    // Topology, parallel chains merged, nodes on a circle of radius 100, chains straight.
+    bool FinishCitationNetwork();
+
+    // The author table's name for a number written as "%d" writes it; empty for any other text
+    // and for numbers no line gave.
+    std::string AuthorForNumber(std::string_view number) const;
+    // The citation table belonging to an author table.
+    static std::string CitationTablePathFor(const std::string& authorTablePath);
+
+    // Milliseconds of the last topology pass, -1 before the first.
+    double TopologyMilliseconds() const { return TopologyMilliseconds_; }
+
+private:
+    // Numbers first..last of one author line. Ranges are kept whole, not spread into one entry
+    // per number, so a line claiming two billion numbers costs one entry.
+    struct AuthorRange {
+        int64_t Last;
+        std::string Name;
+    };
+
+    void ReadAuthorTable(CTextLines& lines);
+    void ReadCitationTable(CTextLines& lines);
+    // Gives first..last to `name`, cutting back the ranges of earlier lines that overlap it.
+    void MapAuthorRange(int64_t first, int64_t last, const std::string& name);
+
+    CNetwork* Network_;
+    // Disjoint ranges keyed by their first number.
+    std::map<int64_t, AuthorRange> AuthorIndex_;
+    double TopologyMilliseconds_ = -1.0;
+};
+
+} // namespace tessaro

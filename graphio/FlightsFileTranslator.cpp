@@ -1,1 +1,98 @@
 #include "graphio/FlightsFileTranslator.h"
+
+#include "graphio/NamedNetwork.h"
+#include "graphio/TextLines.h"
+#include "network/Network.h"
+#include "platform/FileError.h"
+#include "platform/UserInterface.h"
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <new>
+
+namespace tessaro {
+namespace {
+
+// Shorter lines cannot hold a flight; they are skipped.
+constexpr size_t ShortestFlightLine = 20;
+// The flight count follows the fifth comma.
+constexpr size_t CommasBeforeCount = 5;
+// 340 flights weigh the square root of this.
+constexpr double FlightScaleSquare = 50.49436848545301;
+constexpr double FlightScaleCount = 340.0;
+
+std::string CityName(std::string_view field)
+{
+    return std::string(TrimBlanks(WithoutQuotes(field)));
+}
+
+} // namespace
+
+CFlightsFileTranslator::CFlightsFileTranslator(CNetwork* network) : Network_(network) {}
+
+CFlightsFileTranslator::~CFlightsFileTranslator() = default;
+
+double CFlightsFileTranslator::FlightWeight(double flights)
+{
+    return flights * std::sqrt(FlightScaleSquare) / FlightScaleCount;
+}
+
+bool CFlightsFileTranslator::ReadFlights(const std::string& path)
+{
+    if (Network_ == nullptr) {
+        ShowMessage("A invalid pointer!", MessageKind::Error);
+        return false;
+    }
+    try {
+        CTextLines lines;
+        if (!lines.Load(path)) {
+            ShowMessage(CFileError(path, lines.FailedAction(), lines.LastError()).what(), MessageKind::Error);
+            return false;
+        }
+        std::string_view line;
+        lines.Next(line); // the header
+        while (lines.Next(line)) {
+            if (line.size() < ShortestFlightLine)
+                continue;
+            std::array<size_t, CommasBeforeCount> commas{};
+            size_t found = 0;
+            for (size_t at = line.find(','); at != std::string_view::npos && found < commas.size();
+                 at = line.find(',', at + 1))
+                commas[found++] = at;
+            if (found < commas.size())
+                continue;
+            const std::string from = CityName(line.substr(0, commas[0]));
+            const std::string to = CityName(line.substr(commas[0] + 1, commas[1] - commas[0] - 1));
+            const double flights = ReadCDouble(line.substr(commas[4] + 1));
+            if (!from.empty() && !to.empty())
+                AddFlight(from, to, FlightWeight(flights));
+        }
+    } catch (const std::bad_alloc&) {
+        ShowMessage(CFileError(path, "read", ENOMEM).what(), MessageKind::Error);
+        return false;
+    }
+    return FinishFlightNetwork();
+}
+
+bool CFlightsFileTranslator::AddFlight(std::string_view from, std::string_view to, double weight)
+{
+    if (Network_ == nullptr)
+        return false;
+    return AddNamedChain(*Network_, std::string(from), std::string(to), weight) != nullptr;
+}
+
+bool CFlightsFileTranslator::FinishFlightNetwork()
+{
+    if (Network_ == nullptr)
+        return false;
+    TopologyMilliseconds_ = BuildNamedTopology(*Network_, "The number of cities is: ");
+    // A no-op outside key mode 2: flights between the same cities stay separate chains.
+    const bool merged = Network_->MergeParallelChains();
+    Network_->PlaceNodesOnCircle(NamedNetworkRadius);
+    Network_->MakeStraightChains();
+    Network_->ComputeExtentFromNodes();
+    return merged;
+}
+
+} // namespace tessaro

@@ -1,1 +1,45 @@
 #pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tessaro {
+
+class CNetwork;
+
+// Builds a city network from a comma-separated flight table with a header line: origin,
+// destination, three more fields and the number of flights, e.g.
+// "ABE,ATL,Allentown,Atlanta,PA-GA,853". Every line is one chain from origin to destination
+// whose weight is the number of flights scaled by sqrt(50.49436848545301) / 340, so 340 flights
+// weigh sqrt(50.49436848545301), about 7.1059. Chains between the same cities are kept apart.
+// The network is expected in key mode 3 (names, ordered by X); the document sets the mode.
+class CFlightsFileTranslator {
+public:
+    // Bound to the document's network, which must outlive the translator.
+    explicit CFlightsFileTranslator(CNetwork* network);
+    virtual ~CFlightsFileTranslator();
+    CFlightsFileTranslator(const CFlightsFileTranslator&) = delete;
+    CFlightsFileTranslator& operator=(const CFlightsFileTranslator&) = delete;
+
+    // Reads the table and finishes the network. False after a message when the file cannot be
+    // opened or read (the network is left as it was) or memory runs out; otherwise the result
+    // of FinishFlightNetwork. Lines under 20 characters, lines with fewer than five commas and
+    // lines with an empty city are skipped.
+    bool ReadFlights(const std::string& path);
+
+    // The weight of a line's flight count.
+    static double FlightWeight(double flights);
+    // One chain of `weight` from a node named `from` to a node named `to`.
+    bool AddFlight(std::string_view from, std::string_view to, double weight);
+    // Topology, nodes on a circle of radius 100, chains straight, extent from the nodes.
+    bool FinishFlightNetwork();
+
+    // Milliseconds of the last topology pass, -1 before the first.
+    double TopologyMilliseconds() const { return TopologyMilliseconds_; }
+
+private:
+    CNetwork* Network_;
+    double TopologyMilliseconds_ = -1.0;
+};
+
+} // namespace tessaro
