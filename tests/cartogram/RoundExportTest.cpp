@@ -5,6 +5,7 @@
 #include "geodata/ShpFileTranslator.h"
 #include "network/Network.h"
 #include "platform/RecordingUserInterface.h"
+#include "tests/support/EmfCheck.h"
 #include "tests/support/ShapefileFixtures.h"
 #include "tests/support/TempDir.h"
 
@@ -66,6 +67,8 @@ TEST_F(RoundExportTest, WritesTheShapefileThreePicturesAndBothCopiesInOrder)
                                     " > " + Folder.File("check.log") + " 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << picture;
         EXPECT_EQ(ReadText(Folder.File("check.log")), "") << picture;
+        const EmfCheckResult structure = CheckEmfStructure(Folder.File(picture));
+        EXPECT_TRUE(structure.Ok) << picture << ": " << structure.Reason;
     }
     // The picture of the cells only is smaller than the one with the polygons as well.
     EXPECT_LT(std::filesystem::file_size(Folder.File("usa_3_qt.emf")), std::filesystem::file_size(Folder.File("usa_3_qp.emf")));
@@ -82,6 +85,8 @@ TEST_F(RoundExportTest, WithoutAProjectionFileThereIsNoCopyAndNoMessage)
     EXPECT_FALSE(std::filesystem::exists(Folder.File("usa_0.prj")));
     for (const char* svg : {"usa_0_qt.svg", "usa_0_py.svg", "usa_0_qp.svg"})
         EXPECT_TRUE(std::filesystem::exists(Folder.File(svg))) << svg;
+    for (const char* picture : {"usa_0_qt.emf", "usa_0_py.emf", "usa_0_qp.emf"})
+        EXPECT_TRUE(CheckEmfStructure(Folder.File(picture)).Ok) << picture << ": " << CheckEmfStructure(Folder.File(picture)).Reason;
     EXPECT_TRUE(Ui->Messages().empty());
 }
 
@@ -93,6 +98,8 @@ TEST_F(RoundExportTest, AFailedCopyIsCountedAndTheExportGoesOn)
     EXPECT_EQ(result.Failures, 1);
     EXPECT_EQ(Name(result.Written.back()), "usa_1.prj");
     EXPECT_FALSE(std::filesystem::exists(Folder.File("usa_1.dbf")));
+    for (const char* picture : {"usa_1_qt.emf", "usa_1_py.emf", "usa_1_qp.emf"})
+        EXPECT_TRUE(CheckEmfStructure(Folder.File(picture)).Ok) << picture << ": " << CheckEmfStructure(Folder.File(picture)).Reason;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "geodata/SvgCanvas.h"
 #include "network/Network.h"
 #include "platform/RecordingUserInterface.h"
+#include "tests/support/EmfCheck.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -148,9 +149,12 @@ ConvertedCounts Classify(const std::vector<Element>& elements)
     return c;
 }
 
-// Converts an EMF with emf2svg-conv; fails the test when the tool complains.
+// Converts an EMF with emf2svg-conv; fails the test when the tool complains or the file's
+// record structure is unsound.
 std::string ConvertEmf(const std::string& emf, const CTempDir& dir)
 {
+    const test::EmfCheckResult structure = test::CheckEmfStructure(emf);
+    EXPECT_TRUE(structure.Ok) << emf << ": " << structure.Reason;
     const std::string svg = dir.File("converted.svg");
     const std::string log = dir.File("converted.log");
     const std::string command = "emf2svg-conv -i '" + emf + "' -o '" + svg + "' >'" + log + "' 2>&1";
@@ -365,6 +369,7 @@ TEST_F(PictureWriterTest, PageSizeAndWriteFailure)
     // A good picture stays when a later one cannot be written.
     const std::string path = dir.File("keep.emf");
     ASSERT_EQ(writer.WritePicture(path, 0.05, true), 1);
+    EXPECT_TRUE(test::CheckEmfStructure(path).Ok) << test::CheckEmfStructure(path).Reason;
     const std::string before = ReadText(path);
     std::filesystem::create_directory(dir.File("folder.emf"));
     EXPECT_EQ(writer.WritePicture(dir.File("folder.emf"), 0.05, true), -1);
