@@ -1,5 +1,7 @@
 #include "app/LumarixDoc.h"
 
+#include "geodata/DbfTable.h"
+#include "graphio/GraphExporter.h"
 #include "platform/FileError.h"
 #include "platform/ThreadPriorityGuard.h"
 #include "platform/UserInterface.h"
@@ -9,6 +11,8 @@
 #include <cctype>
 #include <cerrno>
 #include <fstream>
+#include <memory>
+#include <vector>
 
 namespace tessaro {
 namespace {
@@ -31,6 +35,20 @@ bool CheckReadable(const std::string& path)
     return false;
 }
 
+// The field of that name, compared without regard to case; -1 without one.
+int FieldIndex(const CDbfTable& table, const std::string& name)
+{
+    const auto upper = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        return text;
+    };
+    for (int i = 0; i < table.FieldCount(); ++i)
+        if (upper(table.Field(i).Name) == upper(name))
+            return i;
+    return -1;
+}
+
 } // namespace
 
 bool CLumarixDoc::OnOpenDocument(const std::string& path)
@@ -41,11 +59,7 @@ bool CLumarixDoc::OnOpenDocument(const std::string& path)
     try {
         CWaitGuard wait;
         CThreadPriorityGuard lowered;
-        const std::string ending = Ending(path);
-        if (ending == "SHP") {
-            Network_.SetKeyMode(KeyByCoordinates);
-            ShpTranslator_.ReadShapeFile(path, -1);
-        } else {
+        if (!ReadByEnding(path)) {
             ShowMessage("Unknown File Format", MessageKind::Error);
             return false;
         }
@@ -54,6 +68,112 @@ bool CLumarixDoc::OnOpenDocument(const std::string& path)
         return false;
     }
     RefreshViews(&Network_);
+    return true;
+}
+
+bool CLumarixDoc::ReadByEnding(const std::string& path)
+{
+    const std::string ending = Ending(path);
+    if (ending == "SHP") {
+        Network_.SetKeyMode(KeyByCoordinates);
+        Inputs_.AddShapefile(path);
+        ShpTranslator_.ReadShapeFile(path, -1);
+    } else if (ending == "TXT") {
+        Network_.SetKeyMode(KeyByName);
+        Inputs_.Add(path);
+        LitTranslator_.ReadBibliography(path);
+    } else if (ending == "CSV") {
+        Network_.SetKeyMode(KeyByNameMergeParallel);
+        Inputs_.Add(path);
+        Inputs_.Add(CCitationFileTranslator::CitationTablePathFor(path));
+        CitationTranslator_.ReadCitations(path, 1);
+    } else if (ending == "FLT") {
+        Network_.SetKeyMode(KeyByNameOrderByX);
+        Inputs_.Add(path);
+        FlightsTranslator_.ReadFlights(path);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+int CLumarixDoc::ExportGuarded(const std::string& path, int (*write)(CNetwork&, const std::string&))
+{
+    if (const std::optional<std::string> refusal = Inputs_.CheckOutput(path)) {
+        ShowMessage(*refusal, MessageKind::Error);
+        return -1;
+    }
+    CWaitGuard wait;
+    return write(Network_, path);
+}
+
+int CLumarixDoc::ExportPajek(const std::string& path)
+{
+    return ExportGuarded(path, [](CNetwork& network, const std::string& target) {
+        return CGraphExporter(network).WritePajek(target);
+    });
+}
+
+int CLumarixDoc::ExportGraphviz(const std::string& path)
+{
+    return ExportGuarded(path, [](CNetwork& network, const std::string& target) {
+        return CGraphExporter(network).WriteGraphviz(target);
+    });
+}
+
+bool CLumarixDoc::SetOriginNode(CNetworkNode* node)
+{
+    if (node == nullptr) {
+        ShowMessage("The Start Point Pointer is NULL!", MessageKind::Error);
+        return false;
+    }
+    return ShortestPath_.SetOrigin(node);
+}
+
+void CLumarixDoc::SetDestinationNode(CNetworkNode* node)
+{
+    if (node != nullptr)
+        ShortestPath_.SetDestination(node);
+}
+
+void CLumarixDoc::InitializeBestRoute() { ShortestPath_.Initialize(); }
+
+void CLumarixDoc::RunBestRoute(double initCircle)
+{
+    {
+        CWaitGuard wait;
+        CThreadPriorityGuard lowered;
+        if (initCircle <= 0.0)
+            ShortestPath_.Solve(CShortestPath::ModeCandidates, initCircle);
+        else
+            ShortestPath_.Solve(CShortestPath::ModeRegional, initCircle);
+    }
+    RefreshViews(&Network_);
+}
+
+void CLumarixDoc::UseChainLengths() { Network_.ComputeChainLengths(); }
+
+bool CLumarixDoc::UseChainWeightsFromTable(const std::string& tablePath, const std::string& fieldName)
+{
+    std::string damage;
+    const std::unique_ptr<CDbfTable> table = CDbfTable::Open(tablePath, &damage);
+    if (!table) {
+        ShowMessage(damage.empty() ? "Cannot open the attribute table " + tablePath + "." : damage, MessageKind::Error);
+        return false;
+    }
+    if (table->RecordCount() != static_cast<int>(Network_.ChainCount())) {
+        ShowMessage("文件不匹配，请重新选择正确的文件！", MessageKind::Error);
+        return false;
+    }
+    const int field = FieldIndex(*table, fieldName);
+    if (field < 0) {
+        ShowMessage("The attribute table " + tablePath + " has no field " + fieldName + ".", MessageKind::Error);
+        return false;
+    }
+    std::vector<double> weights(Network_.ChainCount());
+    for (int r = 0; r < table->RecordCount(); ++r)
+        weights[static_cast<size_t>(r)] = table->ReadDouble(r, field);
+    Network_.SetChainWeights(weights);
     return true;
 }
 

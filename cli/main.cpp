@@ -3,8 +3,10 @@
 #include "cli/CartogramCommand.h"
 #include "cli/CheckCommand.h"
 #include "cli/FieldsCommand.h"
+#include "cli/GraphCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/ParamsCommand.h"
+#include "cli/RouteCommand.h"
 #include "platform/ConsoleUserInterface.h"
 
 #include <CLI/CLI.hpp>
@@ -78,6 +80,42 @@ int main(int argc, char** argv)
                                  "beside the input");
     cartogramCommand->add_flag("--svg", carto.WithSvg, "Write an SVG twin beside every .emf picture");
 
+    tessaro::GraphOptions graph;
+    CLI::App* graphCommand = app.add_subcommand("graph", "Write the network of a file as a Pajek or Graphviz graph");
+    graphCommand->add_option("INPUT", graph.Input, "A .shp, bibliography .txt, citation .csv or flight .flt file")
+        ->required();
+    auto* pajekOption = graphCommand->add_option("--pajek", graph.PajekPath, "Write a Pajek network file (.net)");
+    auto* graphvizOption =
+        graphCommand->add_option("--graphviz", graph.GraphvizPath, "Write a Graphviz graph file (.gv or .dot)");
+    graphCommand->callback([pajekOption, graphvizOption] {
+        if (pajekOption->count() == 0 && graphvizOption->count() == 0)
+            throw CLI::ValidationError("graph", "give --pajek FILE, --graphviz FILE or both");
+    });
+
+    tessaro::RouteOptions route;
+    CLI::App* routeCommand = app.add_subcommand("route", "Find the best route between two nodes of a network");
+    routeCommand->add_option("INPUT", route.Input, "A line .shp, bibliography .txt, citation .csv or flight .flt file")
+        ->required();
+    auto* fromName = routeCommand->add_option("--from", route.From, "The origin node's name");
+    auto* toName = routeCommand->add_option("--to", route.To, "The destination node's name");
+    auto* fromPoint = routeCommand->add_option("--from-xy", route.FromPoint, "The node nearest this point X,Y")
+                          ->delimiter(',')
+                          ->excludes(fromName);
+    auto* toPoint =
+        routeCommand->add_option("--to-xy", route.ToPoint, "The node nearest this point X,Y")->delimiter(',')->excludes(toName);
+    routeCommand->add_option("--weights", route.Weights,
+                             "Chain costs: length (Euclidean) or a field of the table beside a line shapefile");
+    routeCommand->add_option("--mode", route.Mode, "1 scan, 2 candidate list (default), 3 regional")
+        ->check(CLI::Range(1, 3));
+    routeCommand->add_option("--init-circle", route.InitCircle, "Ring width of the regional search (mode 3)")
+        ->check(CLI::PositiveNumber);
+    routeCommand->callback([fromName, toName, fromPoint, toPoint, &route] {
+        if (fromName->count() + fromPoint->count() == 0 || toName->count() + toPoint->count() == 0)
+            throw CLI::ValidationError("route", "give the origin (--from or --from-xy) and the destination (--to or --to-xy)");
+        if (route.Mode == 3 && !(route.InitCircle > 0.0))
+            throw CLI::ValidationError("route", "mode 3 needs --init-circle with a ring width above 0");
+    });
+
     tessaro::CheckOptions check;
     CLI::App* checkCommand =
         app.add_subcommand("check", "Check the polygons of a shapefile before a cartogram: rings, validity, overlaps");
@@ -100,6 +138,10 @@ int main(int argc, char** argv)
         return tessaro::RunParamsCommand(params, std::cout);
     if (cartogramCommand->parsed())
         return tessaro::RunCartogramCommand(carto, std::cout, std::cerr);
+    if (graphCommand->parsed())
+        return tessaro::RunGraphCommand(graph, std::cout);
+    if (routeCommand->parsed())
+        return tessaro::RunRouteCommand(route, std::cout);
     if (checkCommand->parsed())
         return tessaro::RunCheckCommand(check, std::cout);
     return 2;
