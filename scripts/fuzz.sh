@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds a libFuzzer target with clang and AddressSanitizer and fuzzes it for a while.
-# Usage: scripts/fuzz.sh TARGET SECONDS   (TARGET: shp, params, dbf)
+# Usage: scripts/fuzz.sh TARGET SECONDS   (TARGET: shp, params, dbf, bibliography, citations, flights)
 # New inputs go to a scratch corpus; the seed corpus in tests/fuzz/corpus is left untouched.
 # A crash or leak makes the script fail and keeps the crashing input in build/fuzz/artifacts.
 set -euo pipefail
