@@ -1,0 +1,127 @@
+#include "tests/cli/CliRunner.h"
+#include "tests/support/DbfFixtures.h"
+#include "tests/support/ShapefileFixtures.h"
+#include "tests/support/TempDir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <shapefil.h>
+
+#include <filesystem>
+#include <sstream>
+
+namespace tessaro::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+const std::string Flights = std::string(TESSARO_SOURCE_DIR) + "/examples/us_flights/us_flights.flt";
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+double Cost(const std::string& out)
+{
+    const size_t at = out.find("Cost: ");
+    return at == std::string::npos ? -1.0 : std::stod(out.substr(at + 6));
+}
+
+TEST(GraphCommand, WritesTheRealFlightTableForGraphvizAndPajek)
+{
+    CTempDir folder;
+    const CommandResult result =
+        RunCli("graph " + Flights + " --pajek " + folder.File("f.net") + " --graphviz " + folder.File("f.gv"), folder);
+    ASSERT_EQ(result.Exit, 0) << result.Err;
+    EXPECT_THAT(result.Out, StartsWith("Nodes: 305\nChains: 5366\n"));
+
+    // Graphviz's own parser counts the nodes and edges (gc prints "nodes edges name (file)").
+    const CommandResult counted = RunCli("", folder, "gc -n -e " + folder.File("f.gv") + " #");
+    std::istringstream counts(counted.Out);
+    int nodes = 0;
+    int edges = 0;
+    counts >> nodes >> edges;
+    EXPECT_EQ(nodes, 305);
+    EXPECT_EQ(edges, 5366);
+
+    const std::vector<std::string> pajek = Lines(ReadText(folder.File("f.net")));
+    ASSERT_GT(pajek.size(), 306u);
+    EXPECT_EQ(pajek[0], "*Vertices 305");
+    EXPECT_EQ(pajek[306], "*Edges");
+    EXPECT_EQ(pajek.size(), 307u + 5366u);
+}
+
+TEST(GraphCommand, NeverWritesOverItsInput)
+{
+    CTempDir folder;
+    const std::string input = folder.File("f.flt");
+    std::filesystem::copy_file(Flights, input);
+    std::filesystem::create_symlink(input, folder.File("link.net"));
+    const std::vector<unsigned char> before = ReadBytes(input);
+    for (const std::string& target : {input, folder.File("link.net"), folder.File("./../") +
+                                                                          std::filesystem::path(folder.Path()).filename().string() + "/f.flt"}) {
+        const CommandResult result = RunCli("graph " + input + " --pajek " + target, folder);
+        EXPECT_EQ(result.Exit, 1) << target;
+        EXPECT_THAT(result.Err, HasSubstr("would overwrite the input file")) << target;
+    }
+    EXPECT_EQ(ReadBytes(input), before);
+    EXPECT_NE(RunCli("graph " + input, folder).Exit, 0) << "no output asked for";
+}
+
+TEST(RouteCommand, FindsTheSameCheapestFlightRouteInTheExactModes)
+{
+    CTempDir folder;
+    const CommandResult candidates = RunCli("route " + Flights + " --from ord --to SFO", folder);
+    ASSERT_EQ(candidates.Exit, 0) << candidates.Err;
+    const std::vector<std::string> lines = Lines(candidates.Out);
+    EXPECT_THAT(lines.front(), StartsWith("1. ORD "));
+    EXPECT_THAT(candidates.Out, HasSubstr(". SFO ("));
+    EXPECT_THAT(candidates.Out, HasSubstr("Candidate list maximum: "));
+    EXPECT_THAT(candidates.Out, HasSubstr("Search time: "));
+
+    const CommandResult scan = RunCli("route " + Flights + " --from ORD --to SFO --mode 1", folder);
+    ASSERT_EQ(scan.Exit, 0);
+    EXPECT_DOUBLE_EQ(Cost(scan.Out), Cost(candidates.Out));
+    // The regional search may take a longer route, never a shorter one.
+    const CommandResult regional = RunCli("route " + Flights + " --from ORD --to SFO --mode 3 --init-circle 30", folder);
+    if (regional.Exit == 0) {
+        EXPECT_GE(Cost(regional.Out), Cost(candidates.Out));
+    }
+
+    const CommandResult unknown = RunCli("route " + Flights + " --from ORD --to XYZZY", folder);
+    EXPECT_EQ(unknown.Exit, 1);
+    EXPECT_THAT(unknown.Err, HasSubstr("No node is named \"XYZZY\""));
+}
+
+// Three roads from (0,0) to (2,0): straight (length 2), and over (1,1) (length 2.83); the
+// table's TIME field makes the straight road the slow one.
+TEST(RouteCommand, TakesItsCostsFromLengthsOrFromATableField)
+{
+    CTempDir folder;
+    const std::vector<TestShape> roads{{{0}, {0, 2}, {0, 0}}, {{0}, {0, 1}, {0, 1}}, {{0}, {1, 2}, {1, 0}}};
+    const std::string shp = WriteShapefile(folder.File("roads"), SHPT_ARC, roads);
+    WriteTable(folder.File("roads.dbf"), {{"TIME", 'N', 10, 2}}, {{9.0}, {1.0}, {1.5}});
+
+    const CommandResult byLength = RunCli("route " + shp + " --from-xy -0.1,0 --to-xy 2.2,0.1", folder);
+    ASSERT_EQ(byLength.Exit, 0) << byLength.Err;
+    EXPECT_NEAR(Cost(byLength.Out), 2.0, 1e-9);
+    EXPECT_EQ(Lines(byLength.Out).size(), 5u); // two nodes, cost, candidates, time
+
+    const CommandResult byTime = RunCli("route " + shp + " --from-xy 0,0 --to-xy 2,0 --weights time", folder);
+    ASSERT_EQ(byTime.Exit, 0) << byTime.Err;
+    EXPECT_NEAR(Cost(byTime.Out), 2.5, 1e-9);
+    EXPECT_THAT(Lines(byTime.Out)[1], ::testing::EndsWith(" (1.0000, 1.0000)"));
+
+    const CommandResult noField = RunCli("route " + shp + " --from-xy 0,0 --to-xy 2,0 --weights SPEED", folder);
+    EXPECT_EQ(noField.Exit, 1);
+    EXPECT_THAT(noField.Err, HasSubstr("SPEED"));
+}
+
+} // namespace
+} // namespace tessaro::test
