@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cerrno>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -49,10 +50,49 @@ int FieldIndex(const CDbfTable& table, const std::string& name)
     return -1;
 }
 
+// How many damaged lines a warning names; the count covers the rest.
+constexpr size_t NamedDamagedLines = 5;
+
+// "The flight table x.flt has 3 lines that could not be read (line 4: fewer than five commas;
+// ...); they were left out."
+std::string DescribeDamagedLines(const std::string& table, const std::string& path, const CDamagedLines& damaged)
+{
+    const bool one = damaged.Count() == 1;
+    std::string text = table + " " + path + " has " + std::to_string(damaged.Count()) +
+                       (one ? " line" : " lines") + " that could not be read (";
+    const std::vector<CDamagedLines::Line>& listed = damaged.Listed();
+    const size_t named = std::min(listed.size(), NamedDamagedLines);
+    for (size_t i = 0; i < named; ++i)
+        text += (i == 0 ? "line " : "; line ") + std::to_string(listed[i].Number) + ": " + std::string(listed[i].Reason);
+    if (damaged.Count() > static_cast<int64_t>(named))
+        text += "; ...";
+    return text + (one ? "); it was left out." : "); they were left out.");
+}
+
+struct DamagedTable {
+    const char* Table;
+    std::string Path;
+    const CDamagedLines& Lines;
+};
+
+// One warning naming the damaged lines of every table of a read; true when there were none.
+bool ReportDamagedLines(std::initializer_list<DamagedTable> tables)
+{
+    std::string text;
+    for (const DamagedTable& table : tables)
+        if (!table.Lines.Empty())
+            text += (text.empty() ? "" : "\n") + DescribeDamagedLines(table.Table, table.Path, table.Lines);
+    if (text.empty())
+        return true;
+    ShowMessage(text, MessageKind::Warning);
+    return false;
+}
+
 } // namespace
 
 bool CLumarixDoc::OnOpenDocument(const std::string& path)
 {
+    LastReadWhole_ = false;
     if (!CheckReadable(path))
         return false;
     DocumentPath = path;
@@ -75,26 +115,44 @@ bool CLumarixDoc::ReadByEnding(const std::string& path)
 {
     const std::string ending = Ending(path);
     if (ending == "SHP") {
-        Network_.SetKeyMode(KeyByCoordinates);
-        Inputs_.AddShapefile(path);
-        ShpTranslator_.ReadShapeFile(path, -1);
+        LastReadWhole_ = ReadShapefileWhole(path);
     } else if (ending == "TXT") {
         Network_.SetKeyMode(KeyByName);
         Inputs_.Add(path);
-        LitTranslator_.ReadBibliography(path);
+        const bool read = LitTranslator_.ReadBibliography(path) == CLitFileTranslator::ReadSucceeded;
+        LastReadWhole_ = ReportDamagedLines({{"The bibliography", path, LitTranslator_.DamagedLines()}}) && read;
     } else if (ending == "CSV") {
-        Network_.SetKeyMode(KeyByNameMergeParallel);
-        Inputs_.Add(path);
-        Inputs_.Add(CCitationFileTranslator::CitationTablePathFor(path));
-        CitationTranslator_.ReadCitations(path, 1);
+        LastReadWhole_ = ReadCitationsWhole(path);
     } else if (ending == "FLT") {
         Network_.SetKeyMode(KeyByNameOrderByX);
         Inputs_.Add(path);
-        FlightsTranslator_.ReadFlights(path);
+        const bool read = FlightsTranslator_.ReadFlights(path);
+        LastReadWhole_ = ReportDamagedLines({{"The flight table", path, FlightsTranslator_.DamagedLines()}}) && read;
     } else {
         return false;
     }
     return true;
+}
+
+bool CLumarixDoc::ReadShapefileWhole(const std::string& path)
+{
+    Network_.SetKeyMode(KeyByCoordinates);
+    Inputs_.AddShapefile(path);
+    const int status = ShpTranslator_.ReadShapeFile(path, -1);
+    const CShpFileTranslator::ReadSummary& read = ShpTranslator_.LastRead();
+    return status == CShpFileTranslator::Accepted && read.RecordsLoopRan && read.LoopStatus == 0;
+}
+
+bool CLumarixDoc::ReadCitationsWhole(const std::string& path)
+{
+    const std::string citationPath = CCitationFileTranslator::CitationTablePathFor(path);
+    Network_.SetKeyMode(KeyByNameMergeParallel);
+    Inputs_.Add(path);
+    Inputs_.Add(citationPath);
+    const bool read = CitationTranslator_.ReadCitations(path, CCitationFileTranslator::AuthorAndCitationTables);
+    const bool sound = ReportDamagedLines({{"The author table", path, CitationTranslator_.DamagedAuthorLines()},
+                                           {"The citation table", citationPath, CitationTranslator_.DamagedCitationLines()}});
+    return sound && read;
 }
 
 int CLumarixDoc::ExportGuarded(const std::string& path, int (*write)(CNetwork&, const std::string&))

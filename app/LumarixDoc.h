@@ -29,8 +29,14 @@ public:
     // bibliography (names), CSV an author and citation table pair (names, parallel chains
     // merged), FLT a flight table (names ordered by X). False when the file cannot be opened
     // (the file error is shown) or the ending is unknown ("Unknown File Format"). The readers
-    // report their own failures; their results do not decide this one.
+    // report their own failures; their results do not decide this one. Lines of a text file
+    // that its reader had to leave out as damaged are named in one warning.
     bool OnOpenDocument(const std::string& path);
+    // True when the last open read its file whole: a shapefile with every record read, a text
+    // file with no damaged line left out. False before the first open, after a failed one and
+    // after a read that stopped early or left something out; a batch front end must not
+    // present such a network as the file's.
+    bool LastReadWasWhole() const { return LastReadWhole_; }
 
     // The files the opened document was read from, which no export may overwrite.
     const CInputFiles& InputFiles() const { return Inputs_; }
@@ -74,6 +80,8 @@ public:
 
 private:
     bool ReadByEnding(const std::string& path);
+    bool ReadShapefileWhole(const std::string& path);
+    bool ReadCitationsWhole(const std::string& path);
     int ExportGuarded(const std::string& path, int (*write)(CNetwork&, const std::string&));
 
     // The network comes first: the engines and readers hold it from their construction on.
@@ -85,6 +93,7 @@ private:
     CFlightsFileTranslator FlightsTranslator_{&Network_};
     CQuadTree QuadTree_;
     CInputFiles Inputs_;
+    bool LastReadWhole_ = false;
 };
 
 } // namespace tessaro

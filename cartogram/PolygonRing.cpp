@@ -14,15 +14,6 @@
 #include <stdexcept>
 #include <utility>
 
-// Boost 1.74 pulls a deprecated Boost header in from its math constants; the note is noise.
-#ifndef BOOST_ALLOW_DEPRECATED_HEADERS
-#define BOOST_ALLOW_DEPRECATED_HEADERS
-#endif
-// Boost 1.74 still snaps overlay input to an integer grid by default, which loses about 1e-8 of
-// a piece's area; later releases dropped that rescaling, and the pieces must add up to the ring.
-#ifndef BOOST_GEOMETRY_NO_ROBUSTNESS
-#define BOOST_GEOMETRY_NO_ROBUSTNESS
-#endif
 #include <boost/geometry/algorithms/intersection.hpp>
 #include <boost/geometry/core/exception.hpp>
 #include <boost/geometry/geometries/point_xy.hpp>

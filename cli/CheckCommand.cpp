@@ -21,20 +21,6 @@ namespace {
 
 constexpr uint32_t ShapefileCode = 9994;
 
-const char* ShapeTypeName(int32_t type)
-{
-    switch (type) {
-    case CShpFileTranslator::PointType:
-        return "Point";
-    case CShpFileTranslator::ArcType:
-        return "PolyLine";
-    case CShpFileTranslator::MultiPointType:
-        return "MultiPoint";
-    default:
-        return "unsupported";
-    }
-}
-
 // The shape type of a file that starts with the shapefile code; nothing for any other file,
 // whose faults the reader then reports in its own words.
 std::optional<int32_t> PeekShapeType(const std::string& path)
@@ -53,7 +39,7 @@ std::optional<int32_t> PeekShapeType(const std::string& path)
 void RefuseType(const std::string& path, int32_t type)
 {
     ShowMessage(path + " is not a polygon shapefile: its shape type is " + std::to_string(type) + " (" +
-                    ShapeTypeName(type) + "). The check reads polygon shapefiles (type 5) only.",
+                    CShpFileTranslator::ShapeTypeName(type) + "). The check reads polygon shapefiles (type 5) only.",
                 MessageKind::Error);
 }
 

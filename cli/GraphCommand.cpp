@@ -11,6 +11,10 @@ int RunGraphCommand(const GraphOptions& options, std::ostream& out)
     CLumarixDoc document;
     if (!document.OnOpenDocument(options.Input))
         return 2;
+    // A graph of part of a file must not pass for the file's graph; the reader has already said
+    // what it left out.
+    if (!document.LastReadWasWhole())
+        return 1;
     const CNetwork& network = document.Network();
     out << "Nodes: " << network.NodeCount() << "\nChains: " << network.ChainCount() << '\n';
     bool written = true;

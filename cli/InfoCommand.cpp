@@ -13,22 +13,6 @@
 namespace tessaro {
 namespace {
 
-const char* ShapeTypeName(int32_t type)
-{
-    switch (type) {
-    case CShpFileTranslator::PointType:
-        return "Point";
-    case CShpFileTranslator::ArcType:
-        return "PolyLine";
-    case CShpFileTranslator::PolygonType:
-        return "Polygon";
-    case CShpFileTranslator::MultiPointType:
-        return "MultiPoint";
-    default:
-        return "unsupported";
-    }
-}
-
 struct PolygonCounts {
     uint64_t Polygons = 0;
     uint64_t Rings = 0;
@@ -87,7 +71,7 @@ void WriteSummary(std::ostream& out, const std::string& path, const CShpFileTran
 {
     const CExtent& box = reader.HeaderExtent();
     WriteLine(out, "File:           ", path);
-    WriteLine(out, "Shape type:     ", std::to_string(reader.ShapeType()) + " (" + ShapeTypeName(reader.ShapeType()) + ")");
+    WriteLine(out, "Shape type:     ", std::to_string(reader.ShapeType()) + " (" + CShpFileTranslator::ShapeTypeName(reader.ShapeType()) + ")");
     WriteLine(out, "Records:        ", std::to_string(reader.LastRead().RecordsRead));
     WriteLine(out, "Extent:         ", FormatFixed(box.MinX, 6) + " " + FormatFixed(box.MinY, 6) + " " +
                                            FormatFixed(box.MaxX, 6) + " " + FormatFixed(box.MaxY, 6) +

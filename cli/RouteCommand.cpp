@@ -77,6 +77,10 @@ int RunRouteCommand(const RouteOptions& options, std::ostream& out)
     CLumarixDoc document;
     if (!document.OnOpenDocument(options.Input))
         return 2;
+    // A route through part of a file's network is no answer for the file; the reader has
+    // already said what it left out.
+    if (!document.LastReadWasWhole())
+        return 1;
     if (!SetWeights(document, options))
         return 1;
     CNetworkNode* origin = FindEnd(document.Network(), options.From, options.FromPoint);

@@ -20,8 +20,8 @@ struct RouteOptions {
 
 // Opens the input, finds the two nodes, searches the best route and prints it node by node
 // with its cost, the candidate-list maximum and the search time. Exit status 0 with a route,
-// 1 when a node is not found, the weights cannot be set or the destination is not reached,
-// 2 when the input cannot be opened.
+// 1 when the input was not read whole, a node is not found, the weights cannot be set or the
+// destination is not reached, 2 when the input cannot be opened.
 int RunRouteCommand(const RouteOptions& options, std::ostream& out);
 
 } // namespace tessaro

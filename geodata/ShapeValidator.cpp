@@ -10,13 +10,6 @@
 #include <optional>
 #include <utility>
 
-// The same Boost settings as the engine's clipping, so that the templates both instantiate agree.
-#ifndef BOOST_ALLOW_DEPRECATED_HEADERS
-#define BOOST_ALLOW_DEPRECATED_HEADERS
-#endif
-#ifndef BOOST_GEOMETRY_NO_ROBUSTNESS
-#define BOOST_GEOMETRY_NO_ROBUSTNESS
-#endif
 // GCC 12 sees the box that Boost 1.74's multi-polygon validity test grows from an inverted start
 // as maybe uninitialised; it is assigned before use, so the warning is noise for this file.
 #if defined(__GNUC__) && !defined(__clang__)

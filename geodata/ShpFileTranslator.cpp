@@ -262,6 +262,22 @@ int CShpFileTranslator::ReadShapeFile(const std::string& path, int expectedType)
     return DispatchOnType(expectedType);
 }
 
+const char* CShpFileTranslator::ShapeTypeName(int32_t type)
+{
+    switch (type) {
+    case PointType:
+        return "Point";
+    case ArcType:
+        return "PolyLine";
+    case PolygonType:
+        return "Polygon";
+    case MultiPointType:
+        return "MultiPoint";
+    default:
+        return "unsupported";
+    }
+}
+
 int CShpFileTranslator::CheckHeader()
 {
     // A file shorter than its header cannot hold the length it claims.

@@ -74,6 +74,10 @@ public:
         bool RecordsLoopRan = false; // false when the header, a question or the type ended the read
         double TopologyMilliseconds = -1.0; // time of the topology pass of a line file, -1 without
     };
+    // The shapefile format's name of a shape type code ("Point", "PolyLine", "Polygon",
+    // "MultiPoint"), or "unsupported".
+    static const char* ShapeTypeName(int32_t type);
+
     const ReadSummary& LastRead() const { return LastRead_; }
 
 private:

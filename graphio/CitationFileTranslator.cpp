@@ -11,6 +11,7 @@
 #include <limits>
 #include <new>
 #include <optional>
+#include <vector>
 
 namespace tessaro {
 namespace {
@@ -43,6 +44,31 @@ std::optional<int64_t> DecimalNumber(std::string_view text)
     return value;
 }
 
+// A cited entry's number: an optional sign and decimal digits. Whether an author has it is
+// another matter; text that is no number at all is damage.
+bool IsNumberText(std::string_view text)
+{
+    if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+        text.remove_prefix(1);
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The cited numbers of a citation line, separated by single blanks: a doubled blank leaves an
+// empty number, which cites nobody. Nothing when one of them is no number at all.
+std::optional<std::vector<std::string_view>> CitedNumbers(std::string_view list)
+{
+    std::vector<std::string_view> numbers;
+    for (;;) {
+        const size_t blank = list.find(' ');
+        numbers.push_back(list.substr(0, blank));
+        if (!numbers.back().empty() && !IsNumberText(numbers.back()))
+            return std::nullopt;
+        if (blank == std::string_view::npos)
+            return numbers;
+        list.remove_prefix(blank + 1);
+    }
+}
+
 bool ReportUnreadable(const std::string& path, const CTextLines& lines)
 {
     ShowMessage(CFileError(path, lines.FailedAction(), lines.LastError()).what(), MessageKind::Error);
@@ -62,6 +88,8 @@ std::string CCitationFileTranslator::CitationTablePathFor(const std::string& aut
 
 bool CCitationFileTranslator::ReadCitations(const std::string& path, int kind)
 {
+    DamagedAuthors_.Clear();
+    DamagedCitations_.Clear();
     if (kind != AuthorAndCitationTables)
         return false;
     if (Network_ == nullptr) {
@@ -93,24 +121,37 @@ void CCitationFileTranslator::ReadAuthorTable(CTextLines& lines)
     std::string_view line;
     if (!lines.Next(line))
         return; // the header
-    while (lines.Next(line)) {
-        if (line.size() < ShortestAuthorLine)
-            continue;
-        // The name runs to the first double quote after the line's first character; a line
-        // without that quote, or without the commas before both numbers, is no author line.
-        const size_t quote = line.find('"', 1);
-        if (quote == std::string_view::npos)
-            continue;
-        const size_t firstComma = line.find(',', quote + 1);
-        if (firstComma == std::string_view::npos)
-            continue;
-        const size_t secondComma = line.find(',', firstComma + 1);
-        if (secondComma == std::string_view::npos)
-            continue;
-        const int32_t first = ReadCInteger(line.substr(firstComma + 1, secondComma - firstComma - 1));
-        const int32_t last = ReadCInteger(line.substr(secondComma + 1));
-        MapAuthorRange(first, last, WithoutQuotes(line.substr(0, quote)));
-    }
+    while (lines.Next(line))
+        if (const std::string_view damage = ReadAuthorLine(line); !damage.empty())
+            DamagedAuthors_.Add(lines.LineNumber(), damage);
+}
+
+std::string_view CCitationFileTranslator::ReadAuthorLine(std::string_view line)
+{
+    if (const std::string_view damage = TextDamage(line); !damage.empty())
+        return damage;
+    if (line.size() < ShortestAuthorLine)
+        return {};
+    // The name runs to the first double quote after the line's first character; the numbers
+    // follow the next two commas.
+    const size_t quote = line.find('"', 1);
+    if (quote == std::string_view::npos)
+        return "no double quote closing the name";
+    const size_t firstComma = line.find(',', quote + 1);
+    const size_t secondComma = firstComma == std::string_view::npos ? firstComma : line.find(',', firstComma + 1);
+    if (secondComma == std::string_view::npos)
+        return "fewer than two commas after the name";
+    const std::string name = WithoutQuotes(line.substr(0, quote));
+    if (TrimBlanks(name).empty())
+        return "an empty name";
+    // The last number ends at a further comma, as the C conversion stopped there.
+    const std::string_view lastField = line.substr(secondComma + 1);
+    const std::optional<int32_t> first = WholeCInteger(line.substr(firstComma + 1, secondComma - firstComma - 1));
+    const std::optional<int32_t> last = WholeCInteger(lastField.substr(0, lastField.find(',')));
+    if (!first || !last)
+        return "a first or last number that is not a whole number";
+    MapAuthorRange(*first, *last, name);
+    return {};
 }
 
 void CCitationFileTranslator::MapAuthorRange(int64_t first, int64_t last, const std::string& name)
@@ -159,27 +200,40 @@ void CCitationFileTranslator::ReadCitationTable(CTextLines& lines)
     std::string_view line;
     if (!lines.Next(line))
         return; // the header
-    while (lines.Next(line)) {
-        line = TrimBlanks(line);
-        if (line.size() < ShortestCitationLine)
-            continue;
-        // The citing name is "Last, First": its own comma is the first of the line.
-        const size_t firstComma = line.find(',');
-        const size_t secondComma = firstComma == std::string_view::npos ? firstComma : line.find(',', firstComma + 1);
-        if (secondComma == std::string_view::npos)
-            continue;
-        const std::string citing(TrimBlanks(WithoutQuotes(line.substr(0, secondComma))));
-        std::string_view numbers = line.substr(secondComma + 1);
-        for (;;) {
-            const size_t blank = numbers.find(' ');
-            const std::string cited(TrimBlanks(AuthorForNumber(numbers.substr(0, blank))));
-            if (!cited.empty() && !citing.empty())
-                AddCitation(cited, citing);
-            if (blank == std::string_view::npos)
-                break;
-            numbers.remove_prefix(blank + 1);
-        }
+    while (lines.Next(line))
+        if (const std::string_view damage = ReadCitationLine(line); !damage.empty())
+            DamagedCitations_.Add(lines.LineNumber(), damage);
+}
+
+std::string_view CCitationFileTranslator::ReadCitationLine(std::string_view line)
+{
+    if (const std::string_view damage = TextDamage(line); !damage.empty())
+        return damage;
+    line = TrimBlanks(line);
+    if (line.size() < ShortestCitationLine)
+        return {};
+    // The citing name is "Last, First": its own comma is the first of the line.
+    const size_t firstComma = line.find(',');
+    const size_t secondComma = firstComma == std::string_view::npos ? firstComma : line.find(',', firstComma + 1);
+    if (secondComma == std::string_view::npos)
+        return "fewer than two commas";
+    // "Last, First" with neither part is no name, though its comma is left.
+    const auto emptyPart = [line](size_t from, size_t to) {
+        return TrimBlanks(WithoutQuotes(line.substr(from, to - from))).empty();
+    };
+    if (emptyPart(0, firstComma) && emptyPart(firstComma + 1, secondComma))
+        return "an empty citing name";
+    const std::string citing(TrimBlanks(WithoutQuotes(line.substr(0, secondComma))));
+    // The whole line is checked before any of its citations is added.
+    const std::optional<std::vector<std::string_view>> numbers = CitedNumbers(line.substr(secondComma + 1));
+    if (!numbers)
+        return "a cited number that is not a number";
+    for (const std::string_view number : *numbers) {
+        const std::string cited(TrimBlanks(AuthorForNumber(number)));
+        if (!cited.empty())
+            AddCitation(cited, citing);
     }
+    return {};
 }
 
 bool CCitationFileTranslator::AddCitation(std::string_view cited, std::string_view citing)

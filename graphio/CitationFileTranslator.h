@@ -1,5 +1,7 @@
 #pragma once
 
+#include "graphio/DamagedLines.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -33,8 +35,16 @@ public:
     // Reads the author table at `path` and its citation table and finishes the network. Any
     // kind but 1 returns false without reading. False after a message when either table cannot
     // be opened or read (both are read before the network changes) or memory runs out;
-    // otherwise the result of FinishCitationNetwork.
+    // otherwise the result of FinishCitationNetwork. Blank and short lines are skipped as the
+    // format has it. Damaged lines are skipped too and listed per table: an author line without
+    // the quote closing its name, without the two commas before its numbers, with an empty name
+    // or a number that is not one whole number; a citation line without its two commas, with an
+    // empty citing name or a cited number that is not a number; and lines that are not text
+    // (TextDamage).
     bool ReadCitations(const std::string& path, int kind);
+    // The damaged lines of each table in the last ReadCitations; empty before the first.
+    const CDamagedLines& DamagedAuthorLines() const { return DamagedAuthors_; }
+    const CDamagedLines& DamagedCitationLines() const { return DamagedCitations_; }
 
     // Adds the chains of one citation; both names are trimmed first. An empty name shows
     // "Error. Empty author names!" and adds nothing. False when no chain was added.
@@ -61,12 +71,18 @@ private:
 
     void ReadAuthorTable(CTextLines& lines);
     void ReadCitationTable(CTextLines& lines);
+    // Each reads one line of its table. Returns why the line is damaged, empty when it was read
+    // or skipped as the format has it.
+    std::string_view ReadAuthorLine(std::string_view line);
+    std::string_view ReadCitationLine(std::string_view line);
     // Gives first..last to `name`, cutting back the ranges of earlier lines that overlap it.
     void MapAuthorRange(int64_t first, int64_t last, const std::string& name);
 
     CNetwork* Network_;
     // Disjoint ranges keyed by their first number.
     std::map<int64_t, AuthorRange> AuthorIndex_;
+    CDamagedLines DamagedAuthors_;
+    CDamagedLines DamagedCitations_;
     double TopologyMilliseconds_ = -1.0;
 };
 

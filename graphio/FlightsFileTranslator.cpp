@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cmath>
 #include <new>
+#include <optional>
 
 namespace tessaro {
 namespace {
@@ -40,6 +41,7 @@ double CFlightsFileTranslator::FlightWeight(double flights)
 
 bool CFlightsFileTranslator::ReadFlights(const std::string& path)
 {
+    Damaged_.Clear();
     if (Network_ == nullptr) {
         ShowMessage("A invalid pointer!", MessageKind::Error);
         return false;
@@ -50,29 +52,46 @@ bool CFlightsFileTranslator::ReadFlights(const std::string& path)
             ShowMessage(CFileError(path, lines.FailedAction(), lines.LastError()).what(), MessageKind::Error);
             return false;
         }
-        std::string_view line;
-        lines.Next(line); // the header
-        while (lines.Next(line)) {
-            if (line.size() < ShortestFlightLine)
-                continue;
-            std::array<size_t, CommasBeforeCount> commas{};
-            size_t found = 0;
-            for (size_t at = line.find(','); at != std::string_view::npos && found < commas.size();
-                 at = line.find(',', at + 1))
-                commas[found++] = at;
-            if (found < commas.size())
-                continue;
-            const std::string from = CityName(line.substr(0, commas[0]));
-            const std::string to = CityName(line.substr(commas[0] + 1, commas[1] - commas[0] - 1));
-            const double flights = ReadCDouble(line.substr(commas[4] + 1));
-            if (!from.empty() && !to.empty())
-                AddFlight(from, to, FlightWeight(flights));
-        }
+        ReadFlightLines(lines);
     } catch (const std::bad_alloc&) {
         ShowMessage(CFileError(path, "read", ENOMEM).what(), MessageKind::Error);
         return false;
     }
     return FinishFlightNetwork();
+}
+
+void CFlightsFileTranslator::ReadFlightLines(CTextLines& lines)
+{
+    std::string_view line;
+    lines.Next(line); // the header
+    while (lines.Next(line))
+        if (const std::string_view damage = ReadFlightLine(line); !damage.empty())
+            Damaged_.Add(lines.LineNumber(), damage);
+}
+
+std::string_view CFlightsFileTranslator::ReadFlightLine(std::string_view line)
+{
+    if (const std::string_view damage = TextDamage(line); !damage.empty())
+        return damage;
+    if (line.size() < ShortestFlightLine)
+        return {};
+    std::array<size_t, CommasBeforeCount> commas{};
+    size_t found = 0;
+    for (size_t at = line.find(','); at != std::string_view::npos && found < commas.size(); at = line.find(',', at + 1))
+        commas[found++] = at;
+    if (found < commas.size())
+        return "fewer than five commas";
+    const std::string from = CityName(line.substr(0, commas[0]));
+    const std::string to = CityName(line.substr(commas[0] + 1, commas[1] - commas[0] - 1));
+    if (from.empty() || to.empty())
+        return "an empty city name";
+    // The count ends at a further comma, as the C conversion stopped there.
+    const std::string_view countField = line.substr(commas[4] + 1);
+    const std::optional<double> flights = WholeCDouble(countField.substr(0, countField.find(',')));
+    if (!flights)
+        return "a flight count that is not a number";
+    AddFlight(from, to, FlightWeight(*flights));
+    return {};
 }
 
 bool CFlightsFileTranslator::AddFlight(std::string_view from, std::string_view to, double weight)

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "graphio/DamagedLines.h"
+
 #include <string>
 #include <string_view>
 
 namespace tessaro {
 
 class CNetwork;
+class CTextLines;
 
 // Builds a city network from a comma-separated flight table with a header line: origin,
 // destination, three more fields and the number of flights, e.g.
@@ -23,9 +26,13 @@ public:
 
     // Reads the table and finishes the network. False after a message when the file cannot be
     // opened or read (the network is left as it was) or memory runs out; otherwise the result
-    // of FinishFlightNetwork. Lines under 20 characters, lines with fewer than five commas and
-    // lines with an empty city are skipped.
+    // of FinishFlightNetwork. Blank lines and lines under 20 characters are skipped as the
+    // format has it. Damaged lines are skipped too and listed in DamagedLines: fewer than five
+    // commas, an empty city, a flight count that is not one number, and lines that are not
+    // text (TextDamage).
     bool ReadFlights(const std::string& path);
+    // The damaged lines of the last ReadFlights; empty before the first.
+    const CDamagedLines& DamagedLines() const { return Damaged_; }
 
     // The weight of a line's flight count.
     static double FlightWeight(double flights);
@@ -38,7 +45,13 @@ public:
     double TopologyMilliseconds() const { return TopologyMilliseconds_; }
 
 private:
+    void ReadFlightLines(CTextLines& lines);
+    // Adds the flight of one line. Returns why the line is damaged, empty when it was read or
+    // skipped as the format has it.
+    std::string_view ReadFlightLine(std::string_view line);
+
     CNetwork* Network_;
+    CDamagedLines Damaged_;
     double TopologyMilliseconds_ = -1.0;
 };
 

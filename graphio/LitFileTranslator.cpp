@@ -4,6 +4,7 @@
 #include "graphio/TextLines.h"
 #include "network/Network.h"
 #include "platform/FileError.h"
+#include "platform/InputFiles.h"
 #include "platform/UserInterface.h"
 
 #include <cerrno>
@@ -44,6 +45,7 @@ std::string CLitFileTranslator::SummaryPathFor(const std::string& path)
 
 int CLitFileTranslator::ReadBibliography(const std::string& path)
 {
+    Damaged_.Clear();
     if (Network_ == nullptr) {
         ShowMessage("A invalid pointer!", MessageKind::Error);
         return ReadFailed;
@@ -80,6 +82,10 @@ void CLitFileTranslator::ReadTaggedLines(CTextLines& lines)
     bool inAuthorRun = false;
     std::string_view line;
     while (lines.Next(line)) {
+        if (const std::string_view damage = TextDamage(line); !damage.empty()) {
+            Damaged_.Add(lines.LineNumber(), damage);
+            continue;
+        }
         if (line.size() < ShortestTaggedLine)
             continue;
         const std::string_view tag = line.substr(0, TagLength);
@@ -144,7 +150,7 @@ void CLitFileTranslator::OpenSummary(const std::string& bibliographyPath)
     SummaryPath_ = SummaryPathFor(bibliographyPath);
     SummaryBuffer_.clear();
     // Replacing the summary must never replace the bibliography, even through a link.
-    SummaryOpen_ = !SameFile(SummaryPath_, bibliographyPath) && Summary_.Open(SummaryPath_);
+    SummaryOpen_ = !CInputFiles::SameFile(SummaryPath_, bibliographyPath) && Summary_.Open(SummaryPath_);
     if (!SummaryOpen_) {
         ShowMessage(SummaryRefusedText, MessageKind::Warning);
         return;

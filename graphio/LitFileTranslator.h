@@ -1,5 +1,6 @@
 #pragma once
 
+#include "graphio/DamagedLines.h"
 #include "platform/AtomicFileWriter.h"
 
 #include <cstdint>
@@ -36,7 +37,12 @@ public:
     // circle of radius 100 with straight chains. Returns ReadSucceeded, or ReadFailed after a
     // message when the file cannot be opened or read (the network is left as it was) or memory
     // runs out. A summary file that cannot be written is reported and the read goes on.
+    // Short, blank and untagged lines are part of the format. Lines that are not text
+    // (TextDamage) are skipped as if they were not there, without ending a run of authors, and
+    // listed in DamagedLines.
     int ReadBibliography(const std::string& path);
+    // The damaged lines of the last ReadBibliography; empty before the first.
+    const CDamagedLines& DamagedLines() const { return Damaged_; }
 
     // Cut right after the first full stop ("SMITH J.A." -> "SMITH J."); unchanged without one.
     static std::string NormaliseAuthorName(std::string_view name);
@@ -72,6 +78,7 @@ private:
     std::string SummaryBuffer_;
     int32_t PaperCounter_ = 1;
     double TopologyMilliseconds_ = -1.0;
+    CDamagedLines Damaged_;
 };
 
 } // namespace tessaro

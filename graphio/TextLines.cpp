@@ -3,6 +3,7 @@
 #include "cartogram/NumberText.h"
 
 #include <cerrno>
+#include <cmath>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,12 +35,64 @@ bool IsBlank(char c)
 
 constexpr size_t ReadChunk = size_t{1} << 20;
 
+// The length of the UTF-8 sequence that `lead` starts, 0 for a byte that starts none, and the
+// range its second byte must lie in. The narrowed ranges refuse overlong forms (E0, F0),
+// surrogates (ED) and code points above U+10FFFF (F4).
+size_t SequenceLength(unsigned char lead, unsigned char& low, unsigned char& high)
+{
+    low = 0x80;
+    high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        if (lead == 0xE0)
+            low = 0xA0;
+        else if (lead == 0xED)
+            high = 0x9F;
+        return 3;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        if (lead == 0xF0)
+            low = 0x90;
+        else if (lead == 0xF4)
+            high = 0x8F;
+        return 4;
+    }
+    return 0;
+}
+
+bool IsUtf8(std::string_view text)
+{
+    size_t at = 0;
+    while (at < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        if (lead < 0x80) {
+            ++at;
+            continue;
+        }
+        unsigned char low = 0;
+        unsigned char high = 0;
+        const size_t length = SequenceLength(lead, low, high);
+        if (length == 0 || text.size() - at < length)
+            return false;
+        const auto second = static_cast<unsigned char>(text[at + 1]);
+        if (second < low || second > high)
+            return false;
+        for (size_t k = 2; k < length; ++k)
+            if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80)
+                return false;
+        at += length;
+    }
+    return true;
+}
+
 } // namespace
 
 bool CTextLines::Load(const std::string& path)
 {
     Text_.clear();
     Position_ = 0;
+    LineNumber_ = 0;
     FailedAction_ = "";
     Error_ = 0;
     const CDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -88,10 +141,22 @@ bool CTextLines::Next(std::string_view& line)
     Position_ = end == std::string_view::npos ? Text_.size() : Position_ + end + 1;
     if (!text.empty() && text.back() == '\r')
         text.remove_suffix(1);
-    if (const size_t nul = text.find('\0'); nul != std::string_view::npos)
-        text = text.substr(0, nul);
     line = text;
+    ++LineNumber_;
     return true;
+}
+
+std::string_view TextDamage(std::string_view line)
+{
+    static_assert(LongestTextLine == 65536, "the reason below names the limit");
+    // The length first: a binary file's "lines" are not worth scanning further.
+    if (line.size() > LongestTextLine)
+        return "longer than 65536 bytes";
+    if (line.find('\0') != std::string_view::npos)
+        return "a NUL byte";
+    if (!IsUtf8(line))
+        return "not valid UTF-8";
+    return {};
 }
 
 std::string_view TrimBlanks(std::string_view text)
@@ -137,6 +202,26 @@ int32_t ReadCInteger(std::string_view text)
     return value;
 }
 
+std::optional<double> WholeCDouble(std::string_view text)
+{
+    const std::string field(TrimBlanks(text));
+    const char* cursor = field.c_str();
+    double value = 0.0;
+    if (!detail::ScanReal(cursor, value) || cursor != field.c_str() + field.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<int32_t> WholeCInteger(std::string_view text)
+{
+    const std::string field(TrimBlanks(text));
+    const char* cursor = field.c_str();
+    int32_t value = 0;
+    if (!detail::ScanInteger(cursor, value) || cursor != field.c_str() + field.size())
+        return std::nullopt;
+    return value;
+}
+
 std::string ReplaceFileNameTail(const std::string& path, size_t count, const std::string& suffix)
 {
     const size_t slash = path.rfind('/');
@@ -146,13 +231,5 @@ std::string ReplaceFileNameTail(const std::string& path, size_t count, const std
     return path.substr(0, path.size() - cut) + suffix;
 }
 
-bool SameFile(const std::string& a, const std::string& b)
-{
-    struct stat first {};
-    struct stat second {};
-    if (a.empty() || b.empty() || ::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0)
-        return false;
-    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
 
 } // namespace tessaro

@@ -1,3 +1,4 @@
+#include "graphio/CitationFileTranslator.h"
 #include "tests/cli/CliRunner.h"
 #include "tests/support/TempDir.h"
 
@@ -6,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace tessaro::test {
@@ -18,10 +20,17 @@ const fs::path Catalogue = fs::path(TESSARO_SOURCE_DIR) / "tests/data/corrupt";
 
 struct CorruptCase {
     std::string Name;
-    int CartogramExit = 0;
-    int InfoExit = 0;
+    // Each command's exit status; none when the case leaves the command out.
+    std::optional<int> CartogramExit;
+    std::optional<int> InfoExit;
+    std::optional<int> GraphExit; // also the route's
     std::string Message;
 };
+
+std::optional<int> ExitField(const std::string& text)
+{
+    return text == "-" ? std::nullopt : std::optional<int>(std::stoi(text));
+}
 
 std::vector<CorruptCase> ReadCatalogue()
 {
@@ -34,53 +43,93 @@ std::vector<CorruptCase> ReadCatalogue()
         CorruptCase entry;
         std::string cartogramExit;
         std::string infoExit;
+        std::string graphExit;
         std::getline(fields, entry.Name, '\t');
         std::getline(fields, cartogramExit, '\t');
         std::getline(fields, infoExit, '\t');
+        std::getline(fields, graphExit, '\t');
         std::getline(fields, entry.Message);
-        entry.CartogramExit = std::stoi(cartogramExit);
-        entry.InfoExit = std::stoi(infoExit);
+        entry.CartogramExit = ExitField(cartogramExit);
+        entry.InfoExit = ExitField(infoExit);
+        entry.GraphExit = ExitField(graphExit);
         cases.push_back(entry);
     }
     return cases;
 }
 
-// Copies the case's files (its .shp, .dbf and any parameter file) into a fresh folder.
-void CopyCase(const std::string& name, const CTempDir& folder)
+// A text case names its file with the ending; a shapefile case is opened by its .shp.
+std::string OpenedFile(const std::string& name)
 {
-    for (const auto& entry : fs::directory_iterator(Catalogue))
-        if (entry.path().stem() == name)
-            fs::copy_file(entry.path(), folder.File(entry.path().filename().string()));
+    return fs::path(name).has_extension() ? name : name + ".shp";
 }
 
-// Every damaged file of the catalogue gets its own message and a non-zero exit from the
-// cartogram, and nothing is written; `info` reports the shapefile damage with its status.
+// Copies the case's files into a fresh folder: those named like the case (a shapefile's .shp,
+// .dbf and any parameter file; a text file) and the citation table an author table reads.
+void CopyCase(const std::string& name, const CTempDir& folder)
+{
+    const fs::path stem = fs::path(name).stem();
+    for (const auto& entry : fs::directory_iterator(Catalogue))
+        if (entry.path().stem() == stem)
+            fs::copy_file(entry.path(), folder.File(entry.path().filename().string()));
+    if (fs::path(name).extension() == ".csv") {
+        const std::string citations = CCitationFileTranslator::CitationTablePathFor(name);
+        fs::copy_file(Catalogue / citations, folder.File(citations));
+    }
+}
+
+// What a command left in the folder, apart from the standard error captured there and the paper
+// summary that every bibliography read writes beside its file.
+std::vector<std::string> Entries(const CTempDir& folder)
+{
+    std::vector<std::string> entries = FolderEntries(folder.Path());
+    std::erase_if(entries, [](const std::string& name) {
+        return name == "stderr.txt" || name.ends_with("_paper_sum.csv");
+    });
+    return entries;
+}
+
+// Runs the command and checks that it is refused with the case's message and writes nothing.
+void ExpectRefused(const std::string& arguments, int exit, const CorruptCase& entry, const CTempDir& folder)
+{
+    SCOPED_TRACE(arguments);
+    const std::vector<std::string> before = Entries(folder);
+    const CommandResult run = RunCli(arguments, folder);
+    EXPECT_EQ(run.Exit, exit);
+    EXPECT_THAT(run.Err, HasSubstr(entry.Message));
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(Entries(folder), before);
+}
+
+// Every damaged file of the catalogue gets its own message and a non-zero exit, and nothing is
+// written: the cartogram refuses a damaged shapefile, table or parameter file; `info` reports
+// the shapefile damage with its status; `graph` and `route` refuse a network read from part of
+// a file. The route goes from a node to itself, which any network read whole would answer.
 TEST(CorruptFileCatalogue, EveryCaseIsRefusedWithItsMessageAndWritesNothing)
 {
     const std::vector<CorruptCase> cases = ReadCatalogue();
-    ASSERT_GE(cases.size(), 20u);
+    ASSERT_GE(cases.size(), 30u);
     for (const CorruptCase& entry : cases) {
         SCOPED_TRACE(entry.Name);
         CTempDir folder;
         CopyCase(entry.Name, folder);
-        const std::vector<std::string> before = FolderEntries(folder.Path());
-        const std::string params = fs::exists(folder.File(entry.Name + ".cartoparam"))
-                                       ? " --params " + folder.File(entry.Name + ".cartoparam")
-                                       : "";
-        const CommandResult run = RunCli("--yes cartogram " + folder.File(entry.Name + ".shp") +
-                                             " --field POP --threads 1" + params,
-                                         folder);
-        EXPECT_EQ(run.Exit, entry.CartogramExit);
-        EXPECT_THAT(run.Err, HasSubstr(entry.Message));
-        EXPECT_EQ(run.Out, "");
-        std::vector<std::string> after = FolderEntries(folder.Path());
-        std::erase(after, "stderr.txt");
-        EXPECT_EQ(after, before);
-
-        const CommandResult info = RunCli("info " + folder.File(entry.Name + ".shp"), folder);
-        EXPECT_EQ(info.Exit, entry.InfoExit);
-        if (entry.InfoExit != 0) {
-            EXPECT_THAT(info.Err, HasSubstr(entry.Message));
+        const std::string input = folder.File(OpenedFile(entry.Name));
+        if (entry.CartogramExit) {
+            const std::string params = fs::exists(folder.File(entry.Name + ".cartoparam"))
+                                           ? " --params " + folder.File(entry.Name + ".cartoparam")
+                                           : "";
+            ExpectRefused("--yes cartogram " + input + " --field POP --threads 1" + params, *entry.CartogramExit,
+                          entry, folder);
+        }
+        if (entry.InfoExit) {
+            const CommandResult info = RunCli("info " + input, folder);
+            EXPECT_EQ(info.Exit, *entry.InfoExit);
+            if (*entry.InfoExit != 0) {
+                EXPECT_THAT(info.Err, HasSubstr(entry.Message));
+            }
+        }
+        if (entry.GraphExit) {
+            ExpectRefused("graph " + input + " --pajek " + folder.File("out.net"), *entry.GraphExit, entry, folder);
+            ExpectRefused("route " + input + " --from-xy 0,100 --to-xy 0,100", *entry.GraphExit, entry, folder);
         }
     }
 }

@@ -23,6 +23,8 @@ using test::NodeNames;
 using test::WriteText;
 using Names = std::vector<std::string>;
 using Pairs = std::vector<NamePair>;
+using Damage = std::vector<CDamagedLines::Line>;
+using namespace std::string_literals;
 
 const std::string AuthorHeader = "Name,First,Last\n";
 const std::string CitationHeader = "Citing,Cited\n";
@@ -198,17 +200,41 @@ TEST_F(CitationFileTranslatorTest, AnotherReadStartsFromAnEmptyAuthorIndex)
 
 // --- The citation table ---
 
-TEST_F(CitationFileTranslatorTest, CitationLinesThatCannotBeReadAreSkipped)
+TEST_F(CitationFileTranslatorTest, DamagedLinesOfEitherTableAreListedAndLeftOut)
 {
-    ASSERT_TRUE(Read("\"Smith, J.\",1,1\n",
-                     "\"Lee, K.\",1\n"       // a good line
-                     "Lee,1\n"               // one comma: "Last, First" needs its own
-                     "  \n"                  // too short
-                     "\"Kim, M.\",9\n"       // a number no author has
-                     "\"Ray, R.\",1  1\n")); // a double blank is an empty number, then 1
+    ASSERT_TRUE(Read("\"Smith, J.\",1,1\n"
+                     "short\n"                        // 3: under 10 characters
+                     "\"Doe, A.,2,2 unclosed\n"       // 4
+                     "\"Doe, A.\" 2 2 no commas\n"    // 5
+                     "\"   \",2,2 blank\n"            // 6
+                     "\"Doe, A.\",two,2\n"            // 7
+                     "\"Doe, A.\",2,2x\n"             // 8
+                     "\"Doe, A.\",2,99999999999\n"    // 9: beyond 32 bits
+                     "\"Doe, A.\xFF\",2,2\n"          // 10
+                     "\"Lee, K.\",3,3,a note\n",      // a field after the numbers is no harm
+                     "\"Ray, R.\",1 2 3\n"            // 2
+                     "Lee,1\n"                        // 3: one comma; "Last, First" needs its own
+                     "  \n"                           // 4: too short
+                     "\" , \",1\n"                     // 5: neither part of the name
+                     "\"Kim, M.\",9\n"                // a number no author has
+                     "\"Fox, F.\",1 x3\n"             // 7: nothing of it is read
+                     "\"Ray, R.\",1  3\n"             // a doubled blank is an empty number
+                     "\"Ray, R.\",1\0\n"s));           // 9
 
-    EXPECT_EQ(ChainEnds(Network), (Pairs{{"Smith, J.", "Lee, K."}, {"Smith, J.", "Ray, R."}}));
+    // Number 2 was never given: every line giving it is damaged.
+    EXPECT_EQ(ChainEnds(Network), (Pairs{{"Smith, J.", "Ray, R."}, {"Lee, K.", "Ray, R."}}));
+    const std::string_view number = "a first or last number that is not a whole number";
+    EXPECT_EQ(Translator.DamagedAuthorLines().Listed(),
+              (Damage{{4, "no double quote closing the name"}, {5, "fewer than two commas after the name"},
+                      {6, "an empty name"}, {7, number}, {8, number}, {9, number}, {10, "not valid UTF-8"}}));
+    EXPECT_EQ(Translator.DamagedCitationLines().Listed(),
+              (Damage{{3, "fewer than two commas"}, {5, "an empty citing name"},
+                      {7, "a cited number that is not a number"}, {9, "a NUL byte"}}));
     EXPECT_EQ(Ui->Messages().size(), 2u); // only the count and the time
+
+    ASSERT_TRUE(Read("\"Smith, J.\",1,1\n", "\"Lee, K.\",1\n"));
+    EXPECT_TRUE(Translator.DamagedAuthorLines().Empty());
+    EXPECT_TRUE(Translator.DamagedCitationLines().Empty());
 }
 
 struct TablePathCase {

@@ -1,5 +1,6 @@
 #include "graphio/FlightsFileTranslator.h"
 
+#include "graphio/TextLines.h"
 #include "network/Network.h"
 #include "platform/RecordingUserInterface.h"
 #include "tests/graphio/TranslatorTestSupport.h"
@@ -24,6 +25,8 @@ using test::NamePair;
 using test::WriteText;
 using Names = std::vector<std::string>;
 using Pairs = std::vector<NamePair>;
+using Damage = std::vector<CDamagedLines::Line>;
+using namespace std::string_literals;
 
 const std::string Header = "ORIGIN,DEST,ORIGIN_CITY,DEST_CITY,STATES,FLIGHTS\n";
 // The weight of one flight, sqrt(50.49436848545301) / 340, worked out apart from the program.
@@ -90,9 +93,8 @@ TEST_P(FlightWeight, ReadsTheCountAfterTheFifthCommaAsAtofDoes)
 INSTANTIATE_TEST_SUITE_P(Counts, FlightWeight,
                          testing::Values(WeightCase{"1", 1.0}, WeightCase{"0", 0.0}, WeightCase{"853", 853.0},
                                          WeightCase{"13788", 13788.0}, WeightCase{"170.5", 170.5},
-                                         WeightCase{"  85", 85.0}, WeightCase{"12abc", 12.0}, WeightCase{"1e3", 1000.0},
-                                         WeightCase{"abc", 0.0}, WeightCase{"77,999,extra", 77.0},
-                                         WeightCase{"", 0.0}));
+                                         WeightCase{"  85", 85.0}, WeightCase{"1e3", 1000.0},
+                                         WeightCase{"77,999,extra", 77.0}, WeightCase{"+4 ", 4.0}));
 
 TEST_F(FlightsFileTranslatorTest, CountsReadWithAFullStopUnderADecimalCommaLocale)
 {
@@ -125,19 +127,55 @@ TEST_F(FlightsFileTranslatorTest, CityNamesLoseTheirQuotesAndBlanks)
     EXPECT_EQ(ChainEnds(Network), (Pairs{{"ABE", "ATL"}}));
 }
 
-TEST_F(FlightsFileTranslatorTest, LinesThatCannotHoldAFlightAreSkipped)
+TEST_F(FlightsFileTranslatorTest, DamagedLinesAreListedAndLeftOutWhileShortAndBlankOnesAreNot)
 {
-    ASSERT_TRUE(Read("ABE,ATL,a,b,c,1\n"                    // under 20 characters
-                     "ABE,ATL,Allentown,Atlanta PA-GA 1\n"  // four commas
-                     ",ATL,Allentown,Atlanta,PA-GA,3\n"     // no origin
-                     "ABE,\"\",Allentown,Atlanta,PA-GA,3\n" // no destination
-                     "  ,   ,Allentown,Atlanta,PA-GA,3\n"   // blanks only
-                     "\n"
-                     "BHM,CLE,Birmingham,Cleveland,AL-OH,4\n"));
+    const std::string route = "ABE,ATL,Allentown,";
+    const std::string tail = ",PA-GA,3";
+    const std::string longest = route + std::string(LongestTextLine - route.size() - tail.size(), 'x') + tail;
+    ASSERT_TRUE(Read("\n"                                            // 2: blank
+                     "ABE,ATL,a,b,c,1\n"                             // 3: under 20 characters
+                     "ABE,ATL,Allentown,Atlanta PA-GA 1\n"           // 4
+                     ",ATL,Allentown,Atlanta,PA-GA,3\n"              // 5
+                     "ABE,\"\",Allentown,Atlanta,PA-GA,3\n"          // 6
+                     "ABE,ATL,Allentown,Atlanta,PA-GA,many\n"        // 7
+                     "ABE,ATL,Allentown,Atlanta,PA-GA,12abc\n"       // 8
+                     "ABE,ATL,Allentown,Atlanta,PA-GA,\n"            // 9
+                     "ABE,ATL,Allentown,Atlanta,PA-GA,inf\n" +       // 10
+                     "ABE,ATL,Allen\0town,Atlanta,PA-GA,3\n"s +     // 11
+                     "ABE,ATL,Allentown,Atl\xE9nta,PA-GA,3\n" +      // 12: Latin-1, not UTF-8
+                     longest + "\n" +                                // 13: just fits
+                     longest + "x\n" +                               // 14: one byte too many
+                     "BHM,CLE,Birmingham,Cleveland,AL-OH,4"));       // 15, without a line end
 
     // The header would make a chain ORIGIN -> DEST if it were read.
-    EXPECT_EQ(ChainEnds(Network), (Pairs{{"BHM", "CLE"}}));
-    EXPECT_EQ(Ui->Messages().size(), 2u); // only the count and the time
+    EXPECT_EQ(ChainEnds(Network), (Pairs{{"ABE", "ATL"}, {"BHM", "CLE"}}));
+    const std::string_view count = "a flight count that is not a number";
+    EXPECT_EQ(Translator.DamagedLines().Listed(),
+              (Damage{{4, "fewer than five commas"}, {5, "an empty city name"}, {6, "an empty city name"},
+                      {7, count}, {8, count}, {9, count}, {10, count}, {11, "a NUL byte"}, {12, "not valid UTF-8"},
+                      {14, "longer than 65536 bytes"}}));
+    EXPECT_EQ(Translator.DamagedLines().Count(), 10);
+    EXPECT_EQ(Ui->Messages().size(), 2u); // the count and the time: the document reports damage
+
+    // Each read starts a new list.
+    ASSERT_TRUE(Read("BHM,CLE,Birmingham,Cleveland,AL-OH,4\n"));
+    EXPECT_TRUE(Translator.DamagedLines().Empty());
+}
+
+TEST_F(FlightsFileTranslatorTest, AFileOfDamagedLinesKeepsABoundedList)
+{
+    std::string lines;
+    for (int i = 0; i < 3000; ++i)
+        lines += "ABE;ATL;Allentown;Atlanta;PA-GA;3\n"; // semicolons: no line is a flight
+
+    ASSERT_TRUE(Read(lines));
+
+    const CDamagedLines& damaged = Translator.DamagedLines();
+    EXPECT_EQ(damaged.Count(), 3000);
+    ASSERT_EQ(damaged.Listed().size(), CDamagedLines::ListedLimit);
+    EXPECT_EQ(damaged.Listed().front().Number, 2);
+    EXPECT_EQ(damaged.Listed().back().Number, static_cast<int64_t>(CDamagedLines::ListedLimit) + 1);
+    EXPECT_EQ(Network.ChainCount(), 0u);
 }
 
 // --- Files that cannot be read ---

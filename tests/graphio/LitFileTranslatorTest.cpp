@@ -22,6 +22,7 @@ using test::NodeNames;
 using test::ReadText;
 using test::WriteText;
 using Names = std::vector<std::string>;
+using namespace std::string_literals;
 
 const std::string SummaryHeader = "PaperID,Number of Authors\n";
 const std::string SummaryRefused = "Can't create or open this file for write!";
@@ -169,6 +170,33 @@ TEST_F(LitFileTranslatorTest, AnEmptyBibliographyGivesAnEmptyNetwork)
     EXPECT_EQ(Network.ChainCount(), 0u);
     EXPECT_EQ(ReadText(Dir.File("refs_paper_sum.csv")), SummaryHeader);
     EXPECT_TRUE(HasMessage("The number of authors is: 0"));
+}
+
+// --- Lines that are not text ---
+
+TEST_F(LitFileTranslatorTest, LinesThatAreNotTextAreListedAndLeaveTheRunOfAuthorsWhole)
+{
+    ASSERT_EQ(Read("AU: Aa1\n"
+                   "AU: Bad\xC0\xAF\n"         // 2: an overlong form of "/"
+                   "AU: Bb1\n"
+                   "AU: Bad\xED\xA0\x80\n"     // 4: a surrogate
+                   "AU: Bad\xF4\x90\x80\x80\n" // 5: above U+10FFFF
+                   "AU: Bad\xE2\x82\n"         // 6: a sequence cut short
+                   "AU: Bad\x80 \n"            // 7: a continuation byte without a lead
+                   "AU: M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x98\x80\n" // two, three and four bytes
+                   "AU: Nul\0Cut\n"s +          // 9
+                   "\xFF\n"                     // 10: short, but no text either
+                   "untagged line\n"            // part of the format
+                   "PY: 2001\n"),
+              CLitFileTranslator::ReadSucceeded);
+
+    EXPECT_EQ(NodeNames(Network), (Names{"AA1", "BB1", "M\xC3\xBCLLER \xE2\x82\xAC \xF0\x9F\x98\x80"}));
+    EXPECT_EQ(Network.ChainCount(), 3u);
+    EXPECT_EQ(ReadText(Dir.File("refs_paper_sum.csv")), SummaryHeader + "1,3\n");
+    const std::string_view utf8 = "not valid UTF-8";
+    EXPECT_EQ(Translator.DamagedLines().Listed(),
+              (std::vector<CDamagedLines::Line>{
+                  {2, utf8}, {4, utf8}, {5, utf8}, {6, utf8}, {7, utf8}, {9, "a NUL byte"}, {10, utf8}}));
 }
 
 // --- The paper summary ---
@@ -330,8 +358,10 @@ TEST_F(LitFileTranslatorTest, HostileLinesNeverReachOutsideTheirLine)
     ASSERT_NE(FindNode(Network, "VALID A."), nullptr);
     ASSERT_NE(FindNode(Network, "VALID B."), nullptr);
     ASSERT_NE(FindNode(Network, "LAST Z."), nullptr);
-    ASSERT_NE(FindNode(Network, std::string(longName.size(), 'Q')), nullptr);
-    EXPECT_EQ(FindNode(Network, "VALID A.")->ChainCount(), 2u);
+    // The megabyte-long name is no text line; the two valid authors remain one paper.
+    EXPECT_EQ(FindNode(Network, std::string(longName.size(), 'Q')), nullptr);
+    EXPECT_EQ(FindNode(Network, "VALID A.")->ChainCount(), 1u);
+    EXPECT_FALSE(Translator.DamagedLines().Empty());
     for (const auto& node : Network.Nodes()) {
         EXPECT_EQ(node->Name().find('\0'), std::string::npos);
         EXPECT_EQ(node->Name().find("NUL-CUT"), std::string::npos);

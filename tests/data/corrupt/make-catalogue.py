@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the corrupt-file catalogue: one small damaged file per check the readers make, each
-beside a sound companion where the reader needs one (a .shp beside a damaged .dbf, and so on).
+beside a sound companion where the reader needs one (a .shp beside a damaged .dbf, an author
+table beside a damaged citation table, and so on).
 The files are committed; this script documents how they were made and can make them again:
     python3 tests/data/corrupt/make-catalogue.py
 What each case must give is listed in catalogue.tsv beside it."""
@@ -120,6 +121,38 @@ def main():
     write('params_depth_too_large.dbf', good_dbf)
     write('params_depth_too_large.cartoparam',
           b'-1, 1.05, 6, 9, 10, 0.01\n256, -1\n0, 1, 1\n4, 1, 2, 40, 0, 0, 16\n3, 0.333333, 3\n2, 0.001\n')
+
+
+    # Text files: each holds sound lines and one damaged line, which the reader must name.
+    flight_header = b'ORIGIN,DEST,ORIGIN_CITY,DEST_CITY,STATES,FLIGHTS\n'
+    flight = b'ABE,ATL,Allentown,Atlanta,PA-GA,853\n'
+    last_flight = b'BHM,CLE,Birmingham,Cleveland,AL-OH,4\n'
+    flights = {
+        'flights_missing_commas': b'ABE,ATL,Allentown,Atlanta PA-GA 12\n',
+        'flights_nul_byte': b'ABE,ATL,Allen\x00town,Atlanta,PA-GA,12\n',
+        'flights_invalid_utf8': b'ABE,ATL,Allentown,Atl\xe9nta,PA-GA,12\n',
+        # One byte over the 65536 a line may hold.
+        'flights_overlong_line': b'ABE,ATL,' + b'x' * (65536 - len(b'ABE,ATL,,PA-GA,12') + 1) + b',PA-GA,12\n',
+        'flights_count_not_a_number': b'ABE,ATL,Allentown,Atlanta,PA-GA,twelve\n',
+    }
+    for name, damaged in flights.items():
+        write(name + '.flt', flight_header + flight + damaged + last_flight)
+    # More damaged lines than a message names.
+    write('flights_many_damaged_lines.flt', flight_header + flight + b''.join(
+        flights[name] for name in ('flights_missing_commas', 'flights_nul_byte', 'flights_invalid_utf8',
+                                   'flights_count_not_a_number', 'flights_missing_commas', 'flights_nul_byte'))
+          + last_flight)
+
+    author_header = b'Name,First,Last\n'
+    citation_header = b'Citing,Cited\n'
+    write('citations_missing_commaAuthor.csv', author_header + b'"Smith, J.",1,2\n"Doe, A.",3,3\n')
+    write('citations_missing_commaCitations.csv', citation_header + b'"Lee, K.",1 3\nLee K. 2\n')
+    write('citations_nul_byteAuthor.csv', author_header + b'"Smith, J.",1,2\n"Doe,\x00A.",3,3\n')
+    write('citations_nul_byteCitations.csv', citation_header + b'"Lee, K.",1 3\n')
+
+    bibliography = b'AU: Smith J.\nAU: Doe A.\nPY: 2001\nJR: Graphs\n'
+    write('bibliography_nul_byte.txt', bibliography + b'AU: Lee\x00K.\nPY: 2002\n')
+    write('bibliography_invalid_utf8.txt', bibliography + b'AU: M\xfcller K.\nPY: 2002\n')
 
 
 if __name__ == '__main__':
