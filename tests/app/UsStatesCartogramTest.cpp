@@ -2,6 +2,7 @@
 
 #include "cartogram/RunLog.h"
 #include "platform/RecordingUserInterface.h"
+#include "tests/support/EmfCheck.h"
 #include "tests/support/ShapefileFixtures.h"
 #include "tests/support/TempDir.h"
 
@@ -74,11 +75,17 @@ TEST_F(UsStatesCartogramTest, AtTheDefaultsFourRoundsBringTheErrorDownAndEveryRo
     for (int r = 0; r < 4; ++r) {
         const std::string stem = out.File("us_states_" + std::to_string(r));
         EXPECT_EQ(ReadWithShapelib(stem + ".shp").size(), 49u) << r;
-        for (const char* suffix : {".shx", ".dbf", ".prj", "_qt.emf", "_py.emf", "_qp.emf"})
+        for (const char* suffix : {".shx", ".dbf", ".prj"})
             EXPECT_TRUE(std::filesystem::exists(stem + suffix)) << stem << suffix;
+        for (const char* picture : {"_qt.emf", "_py.emf", "_qp.emf"}) {
+            const EmfCheckResult check = CheckEmfStructure(stem + picture);
+            EXPECT_TRUE(check.Ok) << stem << picture << ": " << check.Reason;
+        }
     }
     EXPECT_EQ(ReadBytes(out.File("us_states_3.dbf")), ReadBytes(ExampleFolder + "/us_states.dbf"));
-    // Nothing was written beside the input.
+    // No temporary file is left, and nothing was written beside the input.
+    for (const std::string& name : FolderEntries(out.Path()))
+        EXPECT_NE(name.front(), '.') << name;
     EXPECT_EQ(FolderEntries(ExampleFolder), exampleFiles);
 }
 
