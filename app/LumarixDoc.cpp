@@ -3,6 +3,7 @@
 #include "geodata/DbfTable.h"
 #include "graphio/GraphExporter.h"
 #include "platform/FileError.h"
+#include "platform/TextCase.h"
 #include "platform/ThreadPriorityGuard.h"
 #include "platform/UserInterface.h"
 #include "platform/WaitGuard.h"
@@ -20,10 +21,7 @@ namespace {
 
 std::string Ending(const std::string& path)
 {
-    std::string ending = path.size() >= 3 ? path.substr(path.size() - 3) : path;
-    std::transform(ending.begin(), ending.end(), ending.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return ending;
+    return UpperCaseAscii(path.size() >= 3 ? path.substr(path.size() - 3) : path);
 }
 
 // The open's first step: the file must be readable, or the open fails with the file error.
@@ -39,13 +37,8 @@ bool CheckReadable(const std::string& path)
 // The field of that name, compared without regard to case; -1 without one.
 int FieldIndex(const CDbfTable& table, const std::string& name)
 {
-    const auto upper = [](std::string text) {
-        std::transform(text.begin(), text.end(), text.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        return text;
-    };
     for (int i = 0; i < table.FieldCount(); ++i)
-        if (upper(table.Field(i).Name) == upper(name))
+        if (UpperCaseAscii(table.Field(i).Name) == UpperCaseAscii(name))
             return i;
     return -1;
 }

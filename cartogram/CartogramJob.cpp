@@ -15,6 +15,7 @@
 #include "geodata/ShpFileTranslator.h"
 #include "geodata/SizeField.h"
 #include "network/Network.h"
+#include "platform/TextCase.h"
 #include "platform/ThreadPriorityGuard.h"
 #include "platform/UserInterface.h"
 #include "platform/WaitGuard.h"
@@ -98,13 +99,6 @@ struct BorrowedRings {
             static_cast<void>(ring.release());
     }
 };
-
-std::string ToUpper(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // What preparation fixes for the whole run.
 struct RunSetup {
@@ -569,7 +563,7 @@ bool CheckLayerAgainstTable(uint32_t n, const std::string& shapefilePath, const 
 
 std::optional<std::vector<double>> CCartogramJob::ReadShares(uint32_t n)
 {
-    SizeField = ToUpper(SizeField);
+    SizeField = UpperCaseAscii(SizeField);
     SizeColumn column = ReadSizeColumn(TablePathFor(ShapefilePath), n, SizeField);
     Summary.SizeFieldRead = column.FieldName;
     Summary.ZeroSizeRecords = column.ZeroRecords;

@@ -1,4 +1,5 @@
 #include "geodata/RecordNames.h"
+#include "platform/TextCase.h"
 
 #include <shapefil.h>
 
@@ -14,12 +15,6 @@ struct DbfCloser {
 };
 using DbfPtr = std::unique_ptr<DBFInfo, DbfCloser>;
 
-std::string UpperCase(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
 // Index of the name field; -1 without one.
 int FindNameField(DBFHandle dbf, std::string& name)
 {
@@ -29,7 +24,7 @@ int FindNameField(DBFHandle dbf, std::string& name)
         char field[XBASE_FLDNAME_LEN_READ + 1] = {};
         if (DBFGetFieldInfo(dbf, i, field, nullptr, nullptr) != FTString)
             continue;
-        const std::string upper = UpperCase(field);
+        const std::string upper = UpperCaseAscii(field);
         if (upper == "NAME") {
             name = field;
             return i;

@@ -1,7 +1,8 @@
 #include "geodata/SizeField.h"
 
-#include "geodata/DbfTable.h"
 #include "cartogram/NumberText.h"
+#include "geodata/DbfTable.h"
+#include "platform/TextCase.h"
 #include "platform/UserInterface.h"
 
 #include <algorithm>
@@ -20,21 +21,14 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     return text;
 }
 
-std::string UpperCase(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
-bool LessIgnoringCase(const std::string& a, const std::string& b) { return UpperCase(a) < UpperCase(b); }
+bool LessIgnoringCase(const std::string& a, const std::string& b) { return UpperCaseAscii(a) < UpperCaseAscii(b); }
 
 // Index of the first numeric field whose upper-cased name contains `wanted`; -1 without one.
 int FindSizeField(const CDbfTable& table, const std::string& wanted)
 {
     for (int i = 0; i < table.FieldCount(); ++i) {
         const CDbfTable::FieldInfo field = table.Field(i);
-        if (field.IsNumeric() && UpperCase(field.Name).find(wanted) != std::string::npos)
+        if (field.IsNumeric() && UpperCaseAscii(field.Name).find(wanted) != std::string::npos)
             return i;
     }
     return -1;
@@ -126,7 +120,7 @@ int ReadSizeField(const std::string& tablePath, double* values, size_t slotCount
     const std::unique_ptr<CDbfTable> table = OpenTable(tablePath);
     if (!table || values == nullptr)
         return 0;
-    const int field = FindSizeField(*table, UpperCase(fieldName));
+    const int field = FindSizeField(*table, UpperCaseAscii(fieldName));
     if (field < 0)
         return 0;
     const std::string name = table->Field(field).Name;
@@ -153,7 +147,7 @@ SizeColumn ReadSizeColumn(const std::string& tablePath, size_t slotCount, const 
             column.Result = SizeColumn::Outcome::Refused;
         return column;
     }
-    const int field = FindSizeField(*table, UpperCase(fieldName));
+    const int field = FindSizeField(*table, UpperCaseAscii(fieldName));
     if (field < 0)
         return column;
     column.FieldName = table->Field(field).Name;

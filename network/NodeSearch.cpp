@@ -1,6 +1,7 @@
 #include "network/NodeSearch.h"
 
 #include "network/Network.h"
+#include "platform/TextCase.h"
 
 #include <algorithm>
 
@@ -33,16 +34,7 @@ bool NameMatches(const std::string& upperName, const std::string& upperFilter)
 
 } // namespace
 
-std::string UpperCaseName(const std::string& name)
-{
-    std::string upper = name;
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return upper;
-}
+std::string UpperCaseName(const std::string& name) { return UpperCaseAscii(name); }
 
 std::vector<CNetworkNode*> FindNodesByName(const CNetwork& network, const std::string& filter)
 {
