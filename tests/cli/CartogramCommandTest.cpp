@@ -80,6 +80,25 @@ TEST(CartogramCommand, RefusalsExitNonZeroAndWriteNothing)
     EXPECT_EQ(after, before);
 }
 
+TEST(CartogramCommand, AnOutputThatIsAnInputUnderAnotherNameIsRefused)
+{
+    CTempDir folder;
+    WriteGrid(folder, {1, 2, 3, 4, 5, 6});
+    std::filesystem::create_directory(folder.File("out"));
+    std::filesystem::create_hard_link(folder.File("grid.dbf"), folder.File("out/grid_1.dbf"));
+    std::filesystem::create_symlink(folder.File("grid.shp"), folder.File("out/grid_0.shp"));
+    const std::vector<unsigned char> table = ReadBytes(folder.File("grid.dbf"));
+    const std::vector<unsigned char> shapes = ReadBytes(folder.File("grid.shp"));
+
+    const CommandResult result =
+        RunCli("cartogram " + folder.File("grid.shp") + " --field POP --output-dir " + folder.File("out"), folder);
+    EXPECT_EQ(result.Exit, 1);
+    EXPECT_THAT(result.Err, HasSubstr("would overwrite the input file"));
+    EXPECT_EQ(ReadBytes(folder.File("grid.dbf")), table);
+    EXPECT_EQ(ReadBytes(folder.File("grid.shp")), shapes);
+    EXPECT_EQ(FolderEntries(folder.File("out")).size(), 2u);
+}
+
 TEST(CartogramCommand, SaysWhenEverySizeIsEqualForWantOfTheField)
 {
     CTempDir folder;
