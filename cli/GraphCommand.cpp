@@ -18,18 +18,16 @@ int RunGraphCommand(const GraphOptions& options, std::ostream& out)
     const CNetwork& network = document.Network();
     out << "Nodes: " << network.NodeCount() << "\nChains: " << network.ChainCount() << '\n';
     bool written = true;
-    if (!options.PajekPath.empty()) {
-        const bool ok = document.ExportPajek(options.PajekPath) == 1;
+    const auto write = [&](const std::string& path, int (CLumarixDoc::*exporter)(const std::string&), const char* kind) {
+        if (path.empty())
+            return;
+        const bool ok = (document.*exporter)(path) == 1;
         if (ok)
-            out << "Pajek file: " << options.PajekPath << '\n';
+            out << kind << " file: " << path << '\n';
         written = written && ok;
-    }
-    if (!options.GraphvizPath.empty()) {
-        const bool ok = document.ExportGraphviz(options.GraphvizPath) == 1;
-        if (ok)
-            out << "Graphviz file: " << options.GraphvizPath << '\n';
-        written = written && ok;
-    }
+    };
+    write(options.PajekPath, &CLumarixDoc::ExportPajek, "Pajek");
+    write(options.GraphvizPath, &CLumarixDoc::ExportGraphviz, "Graphviz");
     return written ? 0 : 1;
 }
 
