@@ -2,6 +2,7 @@
 
 #include "network/Network.h"
 #include "platform/RecordingUserInterface.h"
+#include "tests/graphio/TranslatorTestSupport.h"
 #include "tests/network/NetworkTestSupport.h"
 #include "tests/support/TempDir.h"
 
@@ -9,69 +10,53 @@
 #include <igraph/igraph.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
-#include <string>
 #include <tuple>
-#include <vector>
 
 namespace tessaro {
 namespace {
 
 using test::CTempDir;
-using test::MakeChain;
-using test::MakeNode;
 using test::ReadText;
 
 // 56 characters: longer than the 48 that fit a 50-wide quoted field.
 const std::string LongName = "Long name of a research group at a far-away university";
 
-struct CPlace {
-    double X;
-    double Y;
-};
-
-struct CLink {
-    std::string From;
-    std::string To;
-    double Weight;
-};
-
-// Node list by name: Ada (ID 1), Bob (2), Cy (3), the long name (4). Two parallel chains
-// Ada-Bob and a loop on Cy.
-const std::map<std::string, CPlace> Places = {
+// Nodes by name: Ada (file number 1), Bob (2), Cy (3), the long name (4).
+const std::map<std::string, std::pair<double, double>> Places = {
     {"Ada", {1.5, -2.25}}, {"Bob", {0.125, 3.0}}, {"Cy", {1e6 / 3.0, 7.0}}, {LongName, {-1234.5, 0.5}}};
-const std::vector<CLink> Links = {{"Ada", "Bob", 1.0},    {"Bob", "Cy", 2.5},    {"Ada", "Cy", 0.333333333},
-                                  {LongName, "Ada", 4.75}, {"Cy", "Cy", 1.25}, {"Ada", "Bob", 1.0}};
 
-void Build(CNetwork& network, const std::vector<CLink>& links)
-{
-    network.SetKeyMode(KeyByName);
-    for (const CLink& link : links) {
-        const CPlace from = Places.at(link.From);
-        const CPlace to = Places.at(link.To);
-        auto chain = MakeChain(MakeNode(link.From, from.X, from.Y), MakeNode(link.To, to.X, to.Y));
-        chain->Attribute().SetWeightedLength(link.Weight);
-        network.AddChain(std::move(chain));
+// Two parallel chains Ada-Bob and a loop on Cy.
+class GraphExporterTest : public testing::Test {
+protected:
+    GraphExporterTest()
+    {
+        const std::vector<std::tuple<std::string, std::string, double>> links = {
+            {"Ada", "Bob", 1.0},     {"Bob", "Cy", 2.5}, {"Ada", "Cy", 0.333333333},
+            {LongName, "Ada", 4.75}, {"Cy", "Cy", 1.25}, {"Ada", "Bob", 1.0}};
+        Network.SetKeyMode(KeyByName);
+        for (const auto& [from, to, weight] : links) {
+            const auto [fromX, fromY] = Places.at(from);
+            const auto [toX, toY] = Places.at(to);
+            auto chain = test::MakeChain(test::MakeNode(from, fromX, fromY), test::MakeNode(to, toX, toY));
+            chain->Attribute().SetWeightedLength(weight);
+            Network.AddChain(std::move(chain));
+        }
+        Network.BuildTopology();
     }
-    network.BuildTopology();
-}
 
-// The chains as each file lists them: by node in list order, each chain seen from its end
-// with the larger number, in the order the chains were attached to that node.
-struct CEdge {
-    int From;
-    int To;
-    double Weight;
+    CTempDir Dir;
+    CNetwork Network;
 };
-const std::vector<CEdge> EdgesInFileOrder = {{2, 1, 1.0},         {2, 1, 1.0},  {3, 2, 2.5},
-                                             {3, 1, 0.333333333}, {3, 3, 1.25}, {4, 1, 4.75}};
+
+// Each chain once, from its end with the larger number, node by node in attachment order.
+const std::vector<std::tuple<int, int, double>> EdgesInFileOrder = {
+    {2, 1, 1.0}, {2, 1, 1.0}, {3, 2, 2.5}, {3, 1, 0.333333333}, {3, 3, 1.25}, {4, 1, 4.75}};
 
 template <typename... Args>
 std::string Printf(const char* format, Args... args)
@@ -81,74 +66,46 @@ std::string Printf(const char* format, Args... args)
     return buffer;
 }
 
-// The expected files, printed by the C library in the C locale from the formats of each file.
-std::string ExpectedPajek()
+// The expected files, printed by the C library in the C locale.
+TEST_F(GraphExporterTest, WritesTheCFormatsWithDecimalPointsInAnyLocale)
 {
-    std::string text = Printf("*Vertices %d\n", 4);
+    std::string pajek = "*Vertices 4\n", graphviz = "graph COAUTHOR {\n graph [mode=\"maxent\"]\n";
     int k = 0;
     for (const auto& [name, place] : Places) {
-        text += Printf(" %d %50s %16f %16f %16f\n", ++k, ("\"" + name + "\"").c_str(), place.X, place.Y, 0.0);
+        pajek += Printf(" %d %50s %16f %16f %16f\n", ++k, ("\"" + name + "\"").c_str(), place.first, place.second, 0.0);
+        graphviz += Printf("  %d [label=\"%s\", shape=circle];\n", k, name.c_str());
     }
-    text += "*Edges\n";
-    for (const CEdge& edge : EdgesInFileOrder) text += Printf(" %d %d %f\n", edge.From, edge.To, edge.Weight);
-    return text;
-}
-
-std::string ExpectedGraphviz()
-{
-    std::string text = "graph COAUTHOR {\n graph [mode=\"maxent\"]\n";
-    int k = 0;
-    for (const auto& entry : Places) text += Printf("  %d [label=\"%s\", shape=circle];\n", ++k, entry.first.c_str());
-    text += "\n";
-    for (const CEdge& edge : EdgesInFileOrder) text += Printf("  %d -- %d [len=%f]\n", edge.From, edge.To, edge.Weight);
-    return text + "}\n";
-}
-
-// Sets the process locale for a scope and puts "C" back, also when an assertion fails.
-struct CScopedLocale {
-    explicit CScopedLocale(const char* name) : Set(std::setlocale(LC_ALL, name) != nullptr) {}
-    ~CScopedLocale() { std::setlocale(LC_ALL, "C"); }
-    const bool Set;
-};
-
-TEST(GraphExporterTest, WritesTheCFormatsWithDecimalPointsInAnyLocale)
-{
-    CTempDir dir;
-    const std::string pajek = ExpectedPajek();
-    const std::string graphviz = ExpectedGraphviz();
+    pajek += "*Edges\n";
+    graphviz += "\n";
+    for (const auto& [from, to, weight] : EdgesInFileOrder) {
+        pajek += Printf(" %d %d %f\n", from, to, weight);
+        graphviz += Printf("  %d -- %d [len=%f]\n", from, to, weight);
+    }
     ASSERT_NE(pajek.find(" \"" + LongName + "\"     -1234.500000"), std::string::npos); // not cut
-    CNetwork network;
-    Build(network, Links);
+    CNetwork empty;
 
-    const CScopedLocale german("de_DE.UTF-8");
+    const test::CScopedLocale german("de_DE.UTF-8");
     ASSERT_TRUE(german.Set) << "the de_DE.UTF-8 locale is not installed";
     ASSERT_STREQ(std::localeconv()->decimal_point, ",");
-    CGraphExporter exporter(network);
-    ASSERT_EQ(exporter.WritePajek(dir.File("g.net")), 1);
-    ASSERT_EQ(exporter.WriteGraphviz(dir.File("g.gv")), 1);
-    EXPECT_EQ(ReadText(dir.File("g.net")), pajek);
-    EXPECT_EQ(ReadText(dir.File("g.gv")), graphviz);
-
-    CNetwork empty;
-    CGraphExporter emptyExporter(empty);
-    ASSERT_EQ(emptyExporter.WritePajek(dir.File("e.net")), 1);
-    ASSERT_EQ(emptyExporter.WriteGraphviz(dir.File("e.gv")), 1);
-    EXPECT_EQ(ReadText(dir.File("e.net")), "*Vertices 0\n*Edges\n");
-    EXPECT_EQ(ReadText(dir.File("e.gv")), "graph COAUTHOR {\n graph [mode=\"maxent\"]\n\n}\n");
+    ASSERT_EQ(CGraphExporter(Network).WritePajek(Dir.File("g.net")), 1);
+    ASSERT_EQ(CGraphExporter(Network).WriteGraphviz(Dir.File("g.gv")), 1);
+    ASSERT_EQ(CGraphExporter(empty).WritePajek(Dir.File("e.net")), 1);
+    ASSERT_EQ(CGraphExporter(empty).WriteGraphviz(Dir.File("e.gv")), 1);
+    EXPECT_EQ(ReadText(Dir.File("g.net")), pajek);
+    EXPECT_EQ(ReadText(Dir.File("g.gv")), graphviz + "}\n");
+    EXPECT_EQ(ReadText(Dir.File("e.net")), "*Vertices 0\n*Edges\n");
+    EXPECT_EQ(ReadText(Dir.File("e.gv")), "graph COAUTHOR {\n graph [mode=\"maxent\"]\n\n}\n");
 }
 
-TEST(GraphExporterTest, PajekFileReadByIgraphHasTheVerticesEdgesAndWeights)
+TEST_F(GraphExporterTest, PajekFileReadByIgraphHasTheVerticesEdgesAndWeights)
 {
-    CTempDir dir;
-    CNetwork network;
-    Build(network, Links);
-    ASSERT_EQ(CGraphExporter(network).WritePajek(dir.File("g.net")), 1);
-    // The file numbers stay on the nodes: list positions 1..n.
+    ASSERT_EQ(CGraphExporter(Network).WritePajek(Dir.File("g.net")), 1);
     uint32_t k = 0;
-    for (const auto& node : network.Nodes()) EXPECT_EQ(node->ID(), ++k);
+    for (const auto& node : Network.Nodes())
+        EXPECT_EQ(node->ID(), ++k); // the file numbers stay on the nodes
 
     igraph_set_attribute_table(&igraph_cattribute_table);
-    FILE* file = std::fopen(dir.File("g.net").c_str(), "r");
+    FILE* file = std::fopen(Dir.File("g.net").c_str(), "r");
     ASSERT_NE(file, nullptr);
     igraph_t graph;
     const igraph_error_t read = igraph_read_graph_pajek(&graph, file);
@@ -156,63 +113,53 @@ TEST(GraphExporterTest, PajekFileReadByIgraphHasTheVerticesEdgesAndWeights)
     ASSERT_EQ(read, IGRAPH_SUCCESS);
 
     EXPECT_EQ(igraph_vcount(&graph), 4);
-    ASSERT_EQ(igraph_ecount(&graph), 6);
     EXPECT_EQ(std::string(VAS(&graph, "id", 3)), LongName);
     EXPECT_DOUBLE_EQ(VAN(&graph, "x", 3), -1234.5);
     EXPECT_DOUBLE_EQ(VAN(&graph, "y", 0), -2.25);
-    std::multiset<std::tuple<igraph_integer_t, igraph_integer_t, double>> edges;
-    for (igraph_integer_t e = 0; e < igraph_ecount(&graph); ++e) {
-        // igraph counts vertices from 0 and puts the smaller number first.
+    std::multiset<std::tuple<igraph_integer_t, igraph_integer_t, double>> edges; // smaller number first
+    for (igraph_integer_t e = 0; e < igraph_ecount(&graph); ++e)
         edges.emplace(std::min(IGRAPH_FROM(&graph, e), IGRAPH_TO(&graph, e)) + 1,
                       std::max(IGRAPH_FROM(&graph, e), IGRAPH_TO(&graph, e)) + 1, EAN(&graph, "weight", e));
-    }
     igraph_destroy(&graph);
     EXPECT_EQ(edges, (std::multiset<std::tuple<igraph_integer_t, igraph_integer_t, double>>{
                          {1, 2, 1.0}, {1, 2, 1.0}, {2, 3, 2.5}, {1, 3, 0.333333}, {3, 3, 1.25}, {1, 4, 4.75}}));
 }
 
-// Node and edge lines of dot's plain layout of a file.
-std::map<std::string, int> LayOutWithDot(const std::string& input, const std::string& output)
+TEST_F(GraphExporterTest, GraphvizFileIsLaidOutByDotWithEveryNodeAndChain)
 {
-    const std::string command = "dot -Tplain '" + input + "' -o '" + output + "'";
+    ASSERT_EQ(CGraphExporter(Network).WriteGraphviz(Dir.File("g.gv")), 1);
+
+    const std::string command = "dot -Tplain '" + Dir.File("g.gv") + "' -o '" + Dir.File("g.plain") + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
     std::map<std::string, int> counts;
-    if (std::system(command.c_str()) != 0) return counts;
-    std::istringstream plain(ReadText(output));
-    for (std::string line; std::getline(plain, line);) ++counts[line.substr(0, line.find(' '))];
-    return counts;
-}
-
-TEST(GraphExporterTest, GraphvizFileIsLaidOutByDotWithEveryNodeAndChain)
-{
-    CTempDir dir;
-    CNetwork network;
-    Build(network, Links);
-    ASSERT_EQ(CGraphExporter(network).WriteGraphviz(dir.File("g.gv")), 1);
-    const std::map<std::string, int> counts = LayOutWithDot(dir.File("g.gv"), dir.File("g.plain"));
+    std::istringstream plain(ReadText(Dir.File("g.plain")));
+    for (std::string line; std::getline(plain, line);)
+        ++counts[line.substr(0, line.find(' '))];
     EXPECT_EQ(counts, (std::map<std::string, int>{{"graph", 1}, {"node", 4}, {"edge", 6}, {"stop", 1}}));
-    EXPECT_NE(ReadText(dir.File("g.plain")).find(LongName), std::string::npos);
+    EXPECT_NE(ReadText(Dir.File("g.plain")).find(LongName), std::string::npos);
 }
 
-TEST(GraphExporterTest, UnwritableTargetIsReportedAndChangesNothing)
+TEST_F(GraphExporterTest, UnwritableTargetIsReportedAndChangesNothing)
 {
-    CTempDir dir;
-    CNetwork network;
-    Build(network, Links);
-    std::vector<uint32_t> ids;
-    for (const auto& node : network.Nodes()) ids.push_back(node->ID());
-    ASSERT_NE(ids.front(), 1u); // IDs from placing the nodes, not yet file numbers
-    std::filesystem::create_directory(dir.File("folder.net"));
+    const auto ids = [this] {
+        std::vector<uint32_t> ids;
+        for (const auto& node : Network.Nodes())
+            ids.push_back(node->ID());
+        return ids;
+    };
+    const std::vector<uint32_t> before = ids();
+    ASSERT_NE(before.front(), 1u); // not yet file numbers
+    std::filesystem::create_directory(Dir.File("folder.net"));
 
     CScopedRecordingUserInterface ui;
-    CGraphExporter exporter(network);
-    EXPECT_EQ(exporter.WritePajek(dir.File("missing/g.net")), -1);
-    EXPECT_EQ(exporter.WriteGraphviz(dir.File("missing/g.gv")), -1);
-    EXPECT_EQ(exporter.WritePajek(dir.File("folder.net")), -1);
+    CGraphExporter exporter(Network);
+    EXPECT_EQ(exporter.WritePajek(Dir.File("missing/g.net")), -1);
+    EXPECT_EQ(exporter.WriteGraphviz(Dir.File("missing/g.gv")), -1);
+    EXPECT_EQ(exporter.WritePajek(Dir.File("folder.net")), -1);
+
     EXPECT_EQ(ui->Messages(), std::vector<std::string>(3, "Can't create or open this file for write!"));
-    std::vector<uint32_t> after;
-    for (const auto& node : network.Nodes()) after.push_back(node->ID());
-    EXPECT_EQ(after, ids);
-    EXPECT_EQ(test::FolderEntries(dir.Path()), std::vector<std::string>{"folder.net"});
+    EXPECT_EQ(ids(), before);
+    EXPECT_EQ(test::FolderEntries(Dir.Path()), std::vector<std::string>{"folder.net"});
 }
 
 } // namespace

@@ -2,8 +2,11 @@
 
 #include "network/Network.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -56,6 +59,24 @@ inline bool IsTopologyTimeMessage(const std::string& text)
         return false;
     const std::string digits = text.substr(prefix.size(), text.size() - prefix.size() - unit.size());
     return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// What every translator does last: the count message and the topology time, every node on the
+// circle of radius 100 and every chain a straight line between its ends.
+inline void ExpectCountTimeAndCircle(const CNetwork& network, const std::vector<std::string>& messages,
+                                     const std::string& count)
+{
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], count);
+    EXPECT_TRUE(IsTopologyTimeMessage(messages[1])) << messages[1];
+    for (const auto& node : network.Nodes())
+        EXPECT_NEAR(std::hypot(node->X(), node->Y()), 100.0, 1e-9) << node->Name();
+    for (const auto& chain : network.Chains()) {
+        ASSERT_EQ(chain->PointCount(), 2);
+        const double* p = chain->Points();
+        EXPECT_EQ((std::vector<double>{p[0], p[1], p[2], p[3]}),
+                  (std::vector<double>{chain->From()->X(), chain->From()->Y(), chain->To()->X(), chain->To()->Y()}));
+    }
 }
 
 // Lines that no well-formed file holds: very long runs of one character, fields and quotes in
