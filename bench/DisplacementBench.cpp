@@ -1,4 +1,4 @@
-#include "cartogram/PointDisplacementTransformer.h"
+#include "engine/PointDisplacementTransformer.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Times the round's quadtree steps on about 100,000 vertices laid out like a map's rings:
 // the depth-6 build, and the vertex transformation on one thread and on two.
-#include "cartogram/QuadTree.h"
-#include "cartogram/QuadTreeTransformer.h"
+#include "engine/QuadTree.h"
+#include "engine/QuadTreeTransformer.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 #include "cli/CartogramCommand.h"
 
-#include "app/LumarixDoc.h"
+#include "document/LumarixDoc.h"
 #include "cli/ParamsCommand.h"
-#include "cartogram/NumberText.h"
+#include "platform/NumberText.h"
 #include "platform/FileError.h"
 #include "platform/UserInterface.h"
 

@@ -1,6 +1,6 @@
 #include "cli/GraphCommand.h"
 
-#include "app/LumarixDoc.h"
+#include "document/LumarixDoc.h"
 
 #include <ostream>
 

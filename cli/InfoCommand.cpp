@@ -1,6 +1,6 @@
 #include "cli/InfoCommand.h"
 
-#include "cartogram/NumberText.h"
+#include "platform/NumberText.h"
 #include "geodata/ShpFileTranslator.h"
 #include "network/Network.h"
 #include "platform/FileError.h"

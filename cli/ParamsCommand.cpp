@@ -1,6 +1,7 @@
 #include "cli/ParamsCommand.h"
 
-#include "cartogram/CartoParams.h"
+#include "engine/CartoParams.h"
+#include "run/ParamFile.h"
 #include "platform/UserInterface.h"
 
 #include <ostream>
@@ -26,7 +27,7 @@ int RunParamsCommand(const ParamsOptions& options, std::ostream& out)
 {
     CartoParams params;
     if (!options.WritePath.empty()) {
-        if (!params.SaveParamFile(options.WritePath)) {
+        if (!SaveParamFile(params, options.WritePath)) {
             ShowMessage("Cannot write the parameter file " + options.WritePath + ".", MessageKind::Error);
             return 2;
         }
@@ -38,7 +39,7 @@ int RunParamsCommand(const ParamsOptions& options, std::ostream& out)
         return 0;
     }
     std::vector<int> incomplete;
-    if (!params.LoadParamFile(options.ReadPath, &incomplete)) {
+    if (!LoadParamFile(params, options.ReadPath, &incomplete)) {
         ShowMessage("Cannot read the parameter file " + options.ReadPath + ".", MessageKind::Error);
         return 2;
     }
@@ -51,7 +52,7 @@ int RunParamsCommand(const ParamsOptions& options, std::ostream& out)
 bool LoadParamFileWhole(const std::string& path, CartoParams& params)
 {
     std::vector<int> incomplete;
-    if (!params.LoadParamFile(path, &incomplete)) {
+    if (!LoadParamFile(params, path, &incomplete)) {
         ShowMessage("Cannot read the parameter file " + path + ".", MessageKind::Error);
         return false;
     }

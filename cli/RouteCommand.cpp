@@ -1,8 +1,8 @@
 #include "cli/RouteCommand.h"
 
-#include "app/LumarixDoc.h"
-#include "cartogram/HighResolutionTime.h"
-#include "cartogram/NumberText.h"
+#include "document/LumarixDoc.h"
+#include "platform/HighResolutionTime.h"
+#include "platform/NumberText.h"
 #include "geodata/SizeField.h"
 #include "network/NodeSearch.h"
 #include "platform/UserInterface.h"

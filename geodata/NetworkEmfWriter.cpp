@@ -1,6 +1,6 @@
 #include "geodata/NetworkEmfWriter.h"
 
-#include "cartogram/QuadTree.h"
+#include "engine/QuadTree.h"
 #include "geodata/EmfCanvas.h"
 #include "geodata/SvgCanvas.h"
 #include "network/Network.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cartogram/Extent.h"
+#include "geometry/Extent.h"
 #include "geodata/PictureCanvas.h"
 #include "platform/UserInterface.h"
 

@@ -1,6 +1,6 @@
 #include "geodata/ShapeValidator.h"
 
-#include "cartogram/GeometryPrimitives.h"
+#include "geometry/GeometryPrimitives.h"
 
 #include <algorithm>
 #include <cmath>

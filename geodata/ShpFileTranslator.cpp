@@ -1,7 +1,7 @@
 #include "geodata/ShpFileTranslator.h"
 
-#include "cartogram/HighResolutionTime.h"
-#include "cartogram/SimplePolygon.h"
+#include "platform/HighResolutionTime.h"
+#include "geometry/SimplePolygon.h"
 #include "geodata/MemoryFile.h"
 #include "network/Network.h"
 #include "platform/AtomicFileWriter.h"

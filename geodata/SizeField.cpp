@@ -1,6 +1,6 @@
 #include "geodata/SizeField.h"
 
-#include "cartogram/NumberText.h"
+#include "platform/NumberText.h"
 #include "geodata/DbfTable.h"
 #include "platform/TextCase.h"
 #include "platform/UserInterface.h"

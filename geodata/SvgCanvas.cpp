@@ -1,6 +1,6 @@
 #include "geodata/SvgCanvas.h"
 
-#include "cartogram/NumberText.h"
+#include "platform/NumberText.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "graphio/GraphExporter.h"
 
-#include "cartogram/NumberText.h"
+#include "platform/NumberText.h"
 #include "network/Network.h"
 #include "platform/AtomicFileWriter.h"
 #include "platform/UserInterface.h"

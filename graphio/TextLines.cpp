@@ -1,6 +1,6 @@
 #include "graphio/TextLines.h"
 
-#include "cartogram/NumberText.h"
+#include "platform/NumberText.h"
 
 #include <cerrno>
 #include <cmath>

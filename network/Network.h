@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cartogram/Extent.h"
-#include "cartogram/SimplePolygon.h"
+#include "geometry/Extent.h"
+#include "geometry/SimplePolygon.h"
 #include "network/FacilityObjectList.h"
 #include "network/NetworkChain.h"
 #include "network/NetworkNode.h"

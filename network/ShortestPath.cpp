@@ -1,6 +1,6 @@
 #include "network/ShortestPath.h"
 
-#include "cartogram/HighResolutionTime.h"
+#include "platform/HighResolutionTime.h"
 #include "network/Network.h"
 #include "platform/UserInterface.h"
 

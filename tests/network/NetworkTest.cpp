@@ -1,7 +1,7 @@
 #include "network/Network.h"
 
 #include "NetworkTestSupport.h"
-#include "cartogram/PolygonRing.h"
+#include "geometry/PolygonRing.h"
 #include "platform/RecordingUserInterface.h"
 
 #include <gtest/gtest.h>

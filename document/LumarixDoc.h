@@ -1,0 +1,99 @@
+#pragma once
+
+#include "engine/CartoParams.h"
+#include "run/CartogramJob.h"
+#include "engine/QuadTree.h"
+#include "geodata/ShpFileTranslator.h"
+#include "graphio/CitationFileTranslator.h"
+#include "graphio/FlightsFileTranslator.h"
+#include "graphio/LitFileTranslator.h"
+#include "network/Network.h"
+#include "network/ShortestPath.h"
+#include "platform/InputFiles.h"
+
+#include <string>
+
+namespace tessaro {
+
+// One opened file's world: the network with its layers, the readers bound to it, the
+// cartogram quadtree and parameters. Front ends (the desktop shell, the command line) drive
+// it; it holds no window type.
+class CLumarixDoc {
+public:
+    CLumarixDoc() = default;
+    CLumarixDoc(const CLumarixDoc&) = delete;
+    CLumarixDoc& operator=(const CLumarixDoc&) = delete;
+
+    // Reads the file into the network by its ending (upper-cased last three characters), with
+    // the key mode that ending calls for: SHP a shapefile of any type (coordinates), TXT a
+    // bibliography (names), CSV an author and citation table pair (names, parallel chains
+    // merged), FLT a flight table (names ordered by X). False when the file cannot be opened
+    // (the file error is shown) or the ending is unknown ("Unknown File Format"). The readers
+    // report their own failures; their results do not decide this one. Lines of a text file
+    // that its reader had to leave out as damaged are named in one warning.
+    bool OnOpenDocument(const std::string& path);
+    // True when the last open read its file whole: a shapefile with every record read, a text
+    // file with no damaged line left out. False before the first open, after a failed one and
+    // after a read that stopped early or left something out; a batch front end must not
+    // present such a network as the file's.
+    bool LastReadWasWhole() const { return LastReadWhole_; }
+
+    // The files the opened document was read from, which no export may overwrite.
+    const CInputFiles& InputFiles() const { return Inputs_; }
+
+    // The graph exports: refused with a message when `path` is one of the input files,
+    // otherwise the writer's result (1 written, -1 not).
+    int ExportPajek(const std::string& path);
+    int ExportGraphviz(const std::string& path);
+
+    // Best route. The origin: null is refused with "The Start Point Pointer is NULL!".
+    bool SetOriginNode(CNetworkNode* node);
+    // The destination; null is ignored.
+    void SetDestinationNode(CNetworkNode* node);
+    void InitializeBestRoute();
+    // Mode 2 when `initCircle` <= 0, the regional mode 3 with that ring width otherwise; at
+    // lowered priority under the wait indicator, the views refreshed afterwards.
+    void RunBestRoute(double initCircle);
+    // Chain weights: the Euclidean lengths, or record i of a table field for chain i. A table
+    // whose record count differs from the chain count is refused with its message.
+    void UseChainLengths();
+    bool UseChainWeightsFromTable(const std::string& tablePath, const std::string& fieldName);
+    CShortestPath& BestRoute() { return ShortestPath_; }
+
+    // The cartogram run's polygon load: the shapefile read as polygons, under the wait
+    // indicator and at lowered priority, then the views refreshed. Returns the reader's status.
+    int LoadPolygonShapefile(const std::string& path);
+
+    // The cartogram command once its dialogs are done: runs `job` (path, field and options
+    // filled by the caller) on this document's network, quadtree and parameters, under the
+    // wait indicator, and refreshes the views. Returns the job's summary.
+    const CartogramRunSummary& RunCartogram(CCartogramJob& job);
+
+    CNetwork& Network() { return Network_; }
+    const CNetwork& Network() const { return Network_; }
+    CQuadTree& QuadTree() { return QuadTree_; }
+    const CQuadTree& QuadTree() const { return QuadTree_; }
+    CShpFileTranslator& ShpTranslator() { return ShpTranslator_; }
+
+    std::string DocumentPath;
+    CartoParams Params;
+
+private:
+    bool ReadByEnding(const std::string& path);
+    bool ReadShapefileWhole(const std::string& path);
+    bool ReadCitationsWhole(const std::string& path);
+    int ExportGuarded(const std::string& path, int (*write)(CNetwork&, const std::string&));
+
+    // The network comes first: the engines and readers hold it from their construction on.
+    CNetwork Network_;
+    CShortestPath ShortestPath_{Network_};
+    CShpFileTranslator ShpTranslator_{Network_};
+    CLitFileTranslator LitTranslator_{&Network_};
+    CCitationFileTranslator CitationTranslator_{&Network_};
+    CFlightsFileTranslator FlightsTranslator_{&Network_};
+    CQuadTree QuadTree_;
+    CInputFiles Inputs_;
+    bool LastReadWhole_ = false;
+};
+
+} // namespace tessaro

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessaro {
+
+// The cartogram parameter block. Every document owns one, created with the defaults; the
+// parameter dialog edits it and may load or save it as a ".cartoparam" text file (opened by
+// the run's ParamFile), and a run reads its own copy without changing it.
+struct CartoParams {
+    int32_t MaxSteps;
+    int32_t ExportEvery;
+    int32_t TreeDepth;
+    int32_t ForceType;    // 0 exponential decay, 1 with directional decay
+    double EpsilonFactor; // the dialog shows this minus 1.0
+    int32_t CirclePoints;
+    double EnlargeRate;
+    double ShrinkRate;
+    double MaxRadiusRatio;
+    double MinRadiusRatio;
+    double RadiusCorrection;
+    int32_t ThreadCount;
+    int32_t ElasticityType; // 0 Jacobian, 1 gradient
+    bool StopWhenErrorRises;
+    bool RelativeSizes;
+    double RectangleFactor;
+    int32_t DensificationType; // 0 minimum distance, 1 quadtree leaf, 2 both
+    double MinVertexDistanceScale;
+    bool SquareFullTree;
+    int32_t MinTreeDepth;
+    double OptimalNodeSize;
+    int32_t LocalSearchDepth;
+    double ZeroTolerance;
+
+    CartoParams() { SetDefaults(); }
+
+    // The defaults; ThreadCount is the processor count, at least 1.
+    void SetDefaults();
+
+    // Reads the text of a parameter file into the block in place. Fields a line does not
+    // supply keep their values. Returns the numbers (from 1) of the value lines that did not
+    // supply all of theirs.
+    std::vector<int> ParseParamText(const std::string& text);
+    // A sentence naming the first value a run cannot work with (a thread count outside
+    // 1 ... 1024, a tree depth beyond 16, which would ask for billions of cells, a circle of
+    // no points, a number that is not finite); empty when every value can be used.
+    std::string LimitProblem() const;
+
+    // The exact text of a parameter file holding this block.
+    std::string FormatParamFile() const;
+
+    bool operator==(const CartoParams&) const = default;
+};
+
+} // namespace tessaro

@@ -1,0 +1,54 @@
+#include "engine/ParallelWorkers.h"
+
+#include "platform/ThreadPriorityGuard.h"
+
+#include <cmath>
+#include <exception>
+#include <thread>
+
+namespace tessaro {
+
+std::vector<CWorkChunk> SplitIntoChunks(size_t n, size_t workers)
+{
+    std::vector<CWorkChunk> chunks(workers);
+    if (workers == 0)
+        return chunks;
+    const auto size = static_cast<size_t>(std::ceil(static_cast<double>(n) / static_cast<double>(workers)));
+    for (size_t w = 0; w < workers; ++w) {
+        const size_t begin = std::min(n, w * size);
+        const size_t end = w + 1 == workers ? n : std::min(n, begin + size);
+        chunks[w] = {begin, end - begin};
+    }
+    return chunks;
+}
+
+void RunWorkers(size_t count, const std::function<void(size_t worker)>& body)
+{
+    std::vector<std::exception_ptr> failures(count);
+    std::vector<std::thread> threads;
+    threads.reserve(count);
+    std::exception_ptr startFailure;
+    try {
+        for (size_t w = 0; w < count; ++w) {
+            threads.emplace_back([&body, &failures, w] {
+                try {
+                    CThreadPriorityGuard lowered;
+                    body(w);
+                } catch (...) {
+                    failures[w] = std::current_exception();
+                }
+            });
+        }
+    } catch (...) {
+        startFailure = std::current_exception();
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    if (startFailure)
+        std::rethrow_exception(startFailure);
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+}
+
+} // namespace tessaro

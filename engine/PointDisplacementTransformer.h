@@ -1,0 +1,93 @@
+#pragma once
+
+#include "geometry/Extent.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tessaro {
+
+class CSimplePolygon;
+
+// Force types and elasticity types as the parameter block numbers them.
+inline constexpr int32_t ForceExponentialDecay = 0;
+inline constexpr int32_t ForceDirectionalDecay = 1;
+inline constexpr int32_t ElasticityJacobian = 0;
+inline constexpr int32_t ElasticityGradient = 1;
+
+// Displacement and elasticity measure of the force field at one point.
+struct CPointForce {
+    double Dx = 0.0;
+    double Dy = 0.0;
+    double Measure = 1.0;
+};
+
+// Holds the control vectors of a round and evaluates the force field they make: every vector
+// pushes the plane along itself, damped exponentially with the distance from its start, and the
+// whole field is divided by an elasticity divisor so that the deformed mesh does not fold.
+class CPointDisplacementTransformer {
+public:
+    static constexpr int32_t RecordSize = 8;
+
+    std::vector<double> Sources;  // s_i, flat x, y
+    std::vector<double> Targets;  // t_i
+    std::vector<double> Centres;  // c_i, centre of the circle that vector i samples
+    int32_t ControlCount = 0;
+    double ElasticityDivisor = 1.0;
+    int32_t KernelVariant = 2;
+    double LoggedMaxDisplacement = 0.0;
+    // Per vector: L^2, L, 1/L (1e300 for a zero vector), u_x, u_y, |s - c|^2, Rc^2 / |s - c|^2, 0.
+    std::vector<double> ControlRecords;
+
+    // Returns 1, or 0 for n < 1, a missing array, or when exactly one of the two lists exists.
+    int SetControlVectors(int32_t n, const double* sources, const double* targets);
+    // Requires n = ControlCount.
+    int SetCentres(int32_t n, const double* centres);
+    // Rebuilds ControlRecords for the correction radius rc; DisplaceAll must be given the same rc.
+    bool Precompute(double rc);
+
+    // Moves the n points (in and out may be the same buffer). Returns 1, or 0 when an array or
+    // the records are missing, the force type is unknown, or rc differs from Precompute's.
+    int DisplaceAll(int32_t n, const double* in, double* out, int32_t forceType, double onePlusEpsilon, double rc,
+                    int32_t elasticityType);
+
+    // The field at one point; the one kernel both the sequential and the threaded forms use.
+    // Call only after CanEvaluate has accepted the arguments.
+    CPointForce EvaluatePoint(double x, double y, int32_t forceType, int32_t elasticityType) const;
+    bool CanEvaluate(int32_t forceType, double rc) const;
+
+    // Rc^2 with the sign of Rc.
+    static double SignedSquare(double rc);
+    // Largest step along the field before p -> p + lambda * D(p) folds; from the full Jacobian.
+    static double JacobianMeasure(double jxx, double jyy, double jxy, double jyx);
+    static double GradientMeasure(double jxx, double jyy);
+    // The elasticity type actually applied: the directional kernel only has the gradient form.
+    static int32_t EffectiveElasticityType(int32_t forceType, int32_t elasticityType);
+    // N from the smallest measure (already capped at 1).
+    static double DivisorFromMinimum(double lambdaMin, double onePlusEpsilon, int32_t effectiveType);
+
+    // Maps points from one box to another; with keepAspect one scale serves both axes and the
+    // short axis is centred. Returns 0 for missing arrays, n < 1 or a from box without area.
+    static int FitPointsToBox(int32_t n, const double* in, double* out, const CExtent& fromBox,
+                              const CExtent& toBox, bool keepAspect);
+    static int FitPolygonToBox(CSimplePolygon& polygon, const CExtent& fromBox, const CExtent& toBox,
+                               bool keepAspect);
+
+private:
+    CPointForce ExponentialKernel(double x, double y, int32_t effectiveType) const;
+    CPointForce DirectionalKernel(double x, double y) const;
+
+    double PrecomputedQ_ = 0.0;
+};
+
+// Raw displacements of points [begin, begin + count) into displacements (same indexing as in);
+// returns the smallest measure, starting from 1e38.
+double ComputeDisplacements(const CPointDisplacementTransformer& transformer, size_t begin, size_t count,
+                            const double* in, double* displacements, int32_t forceType, int32_t elasticityType);
+
+// DisplaceAll with max(threads, 2) workers; the same bits as DisplaceAll.
+int DisplaceAllParallel(CPointDisplacementTransformer& transformer, int32_t n, const double* in, double* out,
+                        int32_t threads, int32_t forceType, double onePlusEpsilon, double rc, int32_t elasticityType);
+
+} // namespace tessaro

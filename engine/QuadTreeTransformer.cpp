@@ -1,0 +1,238 @@
+#include "engine/QuadTreeTransformer.h"
+
+#include "geometry/GeometryPrimitives.h"
+#include "engine/ParallelWorkers.h"
+#include "engine/QuadTree.h"
+#include "engine/TransformMatrix.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace tessaro {
+
+namespace {
+
+constexpr double RightAngle = 1.5707963267948966;
+
+// What the cache keeps per leaf. A matrix, once stored, is never replaced or changed until the
+// cache goes, so a pointer to it read under the lock stays valid and may be used without it.
+struct CLeafRecord {
+    std::array<std::unique_ptr<const CTransformMatrix>, 2> TriangleMaps; // first, second
+    int SplitCorner = -1;
+};
+
+using CLeafCache = std::unordered_map<const CQuadTreeNode*, CLeafRecord>;
+
+// Everything a pass over a range of vertices reads; shared by all workers of one call.
+struct CPass {
+    CQuadTree& Tree;
+    int UndeformedMap;
+    int DisplacedMap;
+    bool UseCache;
+    int SearchLevels;
+    CLeafCache& Cache;
+    std::mutex& CacheLock;
+};
+
+// A worker's view of one leaf: its corners in both maps, its split corner and the cached
+// matrices the worker has seen. Consecutive vertices of a ring mostly share a leaf, and this
+// spares them the corner lookups and the lock.
+struct CLeafView {
+    const CQuadTreeNode* Leaf = nullptr;
+    std::array<CPoint2D, 4> Undeformed{};
+    std::array<CPoint2D, 4> Displaced{};
+    int SplitCorner = -1;
+    CLeafRecord* Record = nullptr;
+    std::array<const CTransformMatrix*, 2> TriangleMaps{};
+};
+
+constexpr size_t Corner(int k)
+{
+    return static_cast<size_t>(((k % 4) + 4) % 4);
+}
+
+// The diagonal starts at the first non-acute corner of the displaced quadrilateral (one exists
+// in every convex quadrilateral), so neither triangle folds over when the cell is sheared.
+int ChooseSplitCorner(const std::array<CPoint2D, 4>& displaced)
+{
+    for (int k = 0; k < 3; ++k)
+        if (TurnAngle(displaced[Corner(k)], displaced[Corner(k - 1)], displaced[Corner(k + 1)]) >= RightAngle)
+            return k;
+    return 3;
+}
+
+// Corner indices of triangle 0 (k+2, k-1, k) or triangle 1 (k+2, k+1, k).
+std::array<size_t, 3> TriangleCorners(int k, int triangle)
+{
+    return {Corner(k + 2), triangle == 0 ? Corner(k - 1) : Corner(k + 1), Corner(k)};
+}
+
+// 0 or 1 for the triangle that holds p, -1 for neither. Interiors are tested before edges so
+// that a vertex on the diagonal goes to whichever triangle the crossing test gives it.
+int ChooseTriangle(const std::array<CPoint2D, 4>& corners, int k, const CPoint2D& p)
+{
+    const auto first = TriangleCorners(k, 0);
+    const auto second = TriangleCorners(k, 1);
+    const auto& c = corners;
+    if (PointInTriangle(c[first[0]], c[first[1]], c[first[2]], p))
+        return 0;
+    if (PointInTriangle(c[second[0]], c[second[1]], c[second[2]], p))
+        return 1;
+    if (PointOnTriangleEdge(c[first[0]], c[first[1]], c[first[2]], p))
+        return 0;
+    if (PointOnTriangleEdge(c[second[0]], c[second[1]], c[second[2]], p))
+        return 1;
+    return -1;
+}
+
+// A worker's working matrices, reused from triangle to triangle so the arithmetic allocates nothing.
+struct CTriangleScratch {
+    CTransformMatrix Undeformed;
+    CTransformMatrix Displaced;
+    CTransformMatrix Inverse;
+    CTransformMatrix Map;
+};
+
+// M = P_B * P_A^-1 carries each undeformed corner of the triangle onto its displaced corner.
+bool TriangleMap(const CLeafView& view, int triangle, CTriangleScratch& scratch)
+{
+    const auto idx = TriangleCorners(view.SplitCorner, triangle);
+    const auto& a = view.Undeformed;
+    const auto& b = view.Displaced;
+    scratch.Undeformed.SetFromPoints(a[idx[0]], a[idx[1]], a[idx[2]]);
+    scratch.Displaced.SetFromPoints(b[idx[0]], b[idx[1]], b[idx[2]]);
+    return scratch.Undeformed.Inverse3(scratch.Inverse) &&
+           CTransformMatrix::Multiply(scratch.Displaced, scratch.Inverse, scratch.Map);
+}
+
+// The cache lock is held only for a lookup or a pointer store, far shorter than a sleep and
+// wake-up, so a waiting worker spins a little before it blocks.
+std::unique_lock<std::mutex> LockCache(std::mutex& cacheLock)
+{
+    constexpr int SpinAttempts = 100;
+    for (int attempt = 0; attempt < SpinAttempts; ++attempt)
+        if (cacheLock.try_lock())
+            return std::unique_lock<std::mutex>(cacheLock, std::adopt_lock);
+    return std::unique_lock<std::mutex>(cacheLock);
+}
+
+// Reads the leaf's corners and, with the cache, its record; false when a corner is missing.
+bool LoadLeaf(const CPass& pass, const CQuadTreeNode* leaf, CLeafView& view)
+{
+    view = CLeafView{};
+    if (!pass.Tree.NodeCorners(leaf, view.Undeformed, pass.UndeformedMap) ||
+        !pass.Tree.NodeCorners(leaf, view.Displaced, pass.DisplacedMap))
+        return false;
+    view.Leaf = leaf;
+    // Every worker would choose the same corner; choosing it before locking keeps the lock short.
+    const int splitCorner = ChooseSplitCorner(view.Displaced);
+    if (!pass.UseCache) {
+        view.SplitCorner = splitCorner;
+        return true;
+    }
+    const auto lock = LockCache(pass.CacheLock);
+    CLeafRecord& record = pass.Cache[leaf];
+    if (record.SplitCorner < 0)
+        record.SplitCorner = splitCorner;
+    view.SplitCorner = record.SplitCorner;
+    view.Record = &record;
+    view.TriangleMaps = {record.TriangleMaps[0].get(), record.TriangleMaps[1].get()};
+    return true;
+}
+
+// Stores a copy of a freshly computed map unless another worker got there first; either way
+// the view then points at the stored one, which has the same bits.
+void PublishMap(const CPass& pass, CLeafView& view, int triangle, const CTransformMatrix& map)
+{
+    auto copy = std::make_unique<const CTransformMatrix>(map); // allocated outside the lock
+    const auto lock = LockCache(pass.CacheLock);
+    auto& stored = view.Record->TriangleMaps[static_cast<size_t>(triangle)];
+    if (!stored)
+        stored = std::move(copy);
+    view.TriangleMaps[static_cast<size_t>(triangle)] = stored.get();
+}
+
+// Transforms vertices [begin, begin + count) with a cursor leaf of its own. The worker keeps its
+// own view of every leaf it has met, so a leaf it comes back to costs no lock; only a leaf new
+// to it, or a matrix new to it, goes to the shared cache.
+bool TransformRange(const CPass& shared, const double* in, double* out, size_t begin, size_t count)
+{
+    // A copy on this worker's stack: the shared one sits next to the cache map, whose size
+    // field the other workers write, and reading it per vertex would bounce that cache line.
+    const CPass pass = shared;
+    CQuadTreeNode* cursor = nullptr;
+    std::unordered_map<const CQuadTreeNode*, CLeafView> views;
+    CLeafView* view = nullptr;
+    CTriangleScratch scratch;
+    for (size_t i = begin; i < begin + count; ++i) {
+        const CPoint2D p{in[2 * i], in[2 * i + 1]};
+        CQuadTreeNode* leaf = pass.Tree.LocateLeaf(cursor, p.X, p.Y, pass.SearchLevels);
+        if (leaf == nullptr)
+            continue; // outside the root
+        cursor = leaf;
+        if (view == nullptr || view->Leaf != leaf) {
+            const auto [entry, fresh] = views.try_emplace(leaf);
+            view = &entry->second;
+            if (fresh && !LoadLeaf(pass, leaf, *view))
+                return false;
+        }
+        if (!pass.UseCache)
+            view->SplitCorner = ChooseSplitCorner(view->Displaced);
+        const int triangle = ChooseTriangle(view->Undeformed, view->SplitCorner, p);
+        if (triangle < 0)
+            continue;
+        const CTransformMatrix* map = view->TriangleMaps[static_cast<size_t>(triangle)];
+        if (map == nullptr) {
+            if (!TriangleMap(*view, triangle, scratch))
+                continue; // collinear corners: cannot occur on square cells
+            map = &scratch.Map;
+            if (pass.UseCache)
+                PublishMap(pass, *view, triangle, scratch.Map);
+        }
+        const CPoint2D image = map->Apply(p);
+        out[2 * i] = image.X;
+        out[2 * i + 1] = image.Y;
+    }
+    return true;
+}
+
+} // namespace
+
+bool CQuadTreeTransformer::TransformVertices(const double* in, int n, double* out, int undeformedMap, int displacedMap,
+                                             bool useCache, int searchLevels)
+{
+    return Transform(in, n, out, undeformedMap, displacedMap, useCache, 1, searchLevels);
+}
+
+bool CQuadTreeTransformer::TransformVerticesParallel(const double* in, int n, double* out, int undeformedMap,
+                                                     int displacedMap, bool useCache, int threads, int searchLevels)
+{
+    return Transform(in, n, out, undeformedMap, displacedMap, useCache, std::max(threads, 2), searchLevels);
+}
+
+bool CQuadTreeTransformer::Transform(const double* in, int n, double* out, int undeformedMap, int displacedMap,
+                                     bool useCache, int workers, int searchLevels)
+{
+    if (n < 1 || in == nullptr || out == nullptr || TreeRoot == nullptr)
+        return false;
+    if (TreeRoot->Map(undeformedMap) == nullptr || TreeRoot->Map(displacedMap) == nullptr)
+        return false;
+    CCurrentMapScope scope(TreeRoot, undeformedMap);
+    CLeafCache cache;
+    const CPass pass{*TreeRoot, undeformedMap, displacedMap, useCache, searchLevels, cache, CacheLock};
+    const auto count = static_cast<size_t>(n);
+    if (workers < 2)
+        return TransformRange(pass, in, out, 0, count);
+
+    const std::vector<CWorkChunk> chunks = SplitIntoChunks(count, static_cast<size_t>(workers));
+    std::vector<std::uint8_t> handled(chunks.size(), 1);
+    RunWorkers(chunks.size(),
+               [&](size_t w) { handled[w] = TransformRange(pass, in, out, chunks[w].Begin, chunks[w].Count) ? 1 : 0; });
+    return std::all_of(handled.begin(), handled.end(), [](std::uint8_t ok) { return ok != 0; });
+}
+
+} // namespace tessaro

@@ -1,0 +1,115 @@
+#include "engine/RunMeasures.h"
+
+#include <cmath>
+
+namespace tessaro {
+namespace {
+
+bool IsPositiveFinite(double value)
+{
+    return std::isfinite(value) && value > 0.0;
+}
+
+MeasureResult Refuse(MeasureStatus status, std::size_t polygon = 0)
+{
+    MeasureResult result;
+    result.Status = status;
+    result.Polygon = polygon;
+    return result;
+}
+
+} // namespace
+
+MeasureResult ComputeRoundMeasures(std::span<const double> areas, std::span<const double> fractions, double total)
+{
+    if (areas.size() != fractions.size())
+        return Refuse(MeasureStatus::CountMismatch);
+    if (areas.empty())
+        return Refuse(MeasureStatus::NoPolygons);
+    if (!IsPositiveFinite(total))
+        return Refuse(MeasureStatus::BadTotal);
+    for (std::size_t i = 0; i < areas.size(); ++i) {
+        if (!IsPositiveFinite(areas[i]))
+            return Refuse(MeasureStatus::BadArea, i);
+        if (!IsPositiveFinite(fractions[i]))
+            return Refuse(MeasureStatus::BadFraction, i);
+    }
+
+    MeasureResult result;
+    RoundMeasures& m = result.Measures;
+    const std::size_t n = areas.size();
+    m.Ratios.reserve(n);
+    m.RelativeErrors.reserve(n);
+    double squaredDeviations = 0.0;
+    double squaredErrors = 0.0;
+    double errors = 0.0;
+    double weightedErrors = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double radius = std::sqrt(areas[i] * RunInversePi);
+        const double desiredRadius = std::sqrt(total * fractions[i] * RunInversePi);
+        const double ratio = desiredRadius / radius;
+        const double squared = ratio * ratio;
+        const double relativeError = std::fabs(squared - 1.0) / (squared + 1.0);
+        // A finite ρ² keeps e_i and (ρ_i − 1)² finite too.
+        if (!std::isfinite(squared)) {
+            result.Status = MeasureStatus::NotFinite;
+            result.Polygon = i;
+            return result;
+        }
+        if (ratio > 1.0)
+            ++m.Growers;
+        else
+            ++m.Shrinkers;
+        squaredDeviations += (ratio - 1.0) * (ratio - 1.0);
+        squaredErrors += relativeError * relativeError;
+        errors += relativeError;
+        weightedErrors += relativeError * areas[i];
+        if (ratio < m.MinRatio)
+            m.MinRatio = ratio;
+        if (ratio > m.MaxRatio)
+            m.MaxRatio = ratio;
+        m.RadiusSum += radius;
+        m.Ratios.push_back(ratio);
+        m.RelativeErrors.push_back(relativeError);
+    }
+
+    const double count = static_cast<double>(n);
+    m.MinRit = 1.0 / (m.MinRatio * m.MinRatio) - 1.0;
+    m.MaxRit = 1.0 - 1.0 / (m.MaxRatio * m.MaxRatio);
+    m.Error = squaredDeviations / count;
+    m.MeanQuadraticError = std::sqrt(squaredErrors / count);
+    m.SimpleMeanError = errors / count;
+    m.WeightedMeanError = weightedErrors / total;
+    for (const double value : {m.MinRit, m.MaxRit, m.Error, m.MeanQuadraticError, m.SimpleMeanError,
+                               m.WeightedMeanError, m.RadiusSum}) {
+        if (!std::isfinite(value)) {
+            result.Status = MeasureStatus::NotFinite;
+            break;
+        }
+    }
+    return result;
+}
+
+std::string DescribeMeasureFailure(const MeasureResult& result)
+{
+    const std::string polygon = "polygon " + std::to_string(result.Polygon + 1);
+    switch (result.Status) {
+    case MeasureStatus::Ok:
+        return {};
+    case MeasureStatus::NoPolygons:
+        return "The layer has no polygons to measure.";
+    case MeasureStatus::CountMismatch:
+        return "The number of sizes differs from the number of polygons.";
+    case MeasureStatus::BadTotal:
+        return "The total area of the layer is zero or not a number.";
+    case MeasureStatus::BadArea:
+        return "The area of " + polygon + " is zero, negative or not a number.";
+    case MeasureStatus::BadFraction:
+        return "The desired size of " + polygon + " is zero, negative or not a number.";
+    case MeasureStatus::NotFinite:
+        return "The error measures overflowed at " + polygon + "; its area or size is too extreme.";
+    }
+    return {};
+}
+
+} // namespace tessaro

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "run/RunFileNames.h"
+
+#include <string>
+#include <vector>
+
+namespace tessaro {
+
+class CNetworkEmfWriter;
+class CQuadTree;
+class CShpFileTranslator;
+
+// What one round's export left on disk.
+struct RoundExportResult {
+    std::vector<std::string> Written; // every file written, in order
+    int Failures = 0;                 // shapefile, pictures and copies that could not be written
+};
+
+// Writes the export set of round `round`, in this order: the network's polygons as a shapefile,
+// the quadtree picture (cells only), the polygon picture and the combined picture (each with
+// an SVG twin beside it when `withSvg`), the copy of the input's attribute table and, when the
+// input has one, the copy of its projection file. The quadtree's current map is the displaced
+// one (1) while the pictures are drawn and is restored afterwards. A file that cannot be
+// written is reported by its writer; the export goes on with the next one.
+RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTranslator& shapefiles,
+                              CNetworkEmfWriter& pictures, CQuadTree* tree, bool withSvg);
+
+// Copies a file through a temporary beside the target, replacing an older copy only when the
+// new one is complete. False when the source cannot be read or the copy written.
+bool CopyFileWhole(const std::string& source, const std::string& target);
+
+} // namespace tessaro
