@@ -3,11 +3,12 @@
 #include "document/LumarixDoc.h"
 #include "cli/ParamsCommand.h"
 #include "platform/NumberText.h"
-#include "platform/FileError.h"
 #include "platform/UserInterface.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <csignal>
 #include <filesystem>
 #include <ostream>
 #include <system_error>
@@ -76,14 +77,83 @@ bool PrepareOutputFolder(const std::string& folder)
     return true;
 }
 
-void WriteProgressLine(std::ostream& progress, const RoundProgress& round)
+// The progress lines, and the warning about equal shares before the first of them.
+class CProgressLines : public CCartogramFeedback {
+public:
+    CProgressLines(std::ostream& progress, const CCartogramJob& job, const std::string& input)
+        : Progress_(progress), Job_(job), Input_(input)
+    {
+    }
+
+    void OnRound(std::shared_ptr<const CRoundFrame> frame) override
+    {
+        WarnEqualShares();
+        Progress_ << "round " << frame->Round << ": weighted mean error "
+                  << FormatFixed(frame->Measures.WeightedMeanError, 6) << ", " << frame->ElapsedText << std::endl;
+    }
+
+    // Said before the first progress line, or after the run when no round was transformed.
+    void WarnEqualShares()
+    {
+        if (Warned_ || !Job_.Summary.EqualShares)
+            return;
+        Warned_ = true;
+        ShowMessage("No numeric field matching " + Job_.SizeField + " in the table beside " + Input_ +
+                        "; every polygon is given an equal share.",
+                    MessageKind::Warning);
+    }
+
+private:
+    std::ostream& Progress_;
+    const CCartogramJob& Job_;
+    const std::string& Input_;
+    bool Warned_ = false;
+};
+
+// The feedback a SIGINT cancels. A lock-free atomic store is safe in a signal handler.
+std::atomic<CFeedback*> InterruptTarget{nullptr};
+static_assert(std::atomic<CFeedback*>::is_always_lock_free);
+
+extern "C" void CancelOnInterrupt(int)
 {
-    progress << "round " << round.Round << ": weighted mean error "
-             << FormatFixed(round.Measures.WeightedMeanError, 6) << ", " << round.ElapsedText << std::endl;
+    if (CFeedback* feedback = InterruptTarget.load())
+        feedback->Cancel();
 }
+
+// While it lives, the first SIGINT cancels the run through its feedback; a second one ends the
+// program as usual (the handler resets itself).
+class CInterruptCancels {
+public:
+    explicit CInterruptCancels(CFeedback& feedback)
+    {
+        InterruptTarget.store(&feedback);
+        struct sigaction action {};
+        action.sa_handler = CancelOnInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        Installed_ = ::sigaction(SIGINT, &action, &Previous_) == 0;
+    }
+    ~CInterruptCancels()
+    {
+        if (Installed_)
+            ::sigaction(SIGINT, &Previous_, nullptr);
+        InterruptTarget.store(nullptr);
+    }
+    CInterruptCancels(const CInterruptCancels&) = delete;
+    CInterruptCancels& operator=(const CInterruptCancels&) = delete;
+
+private:
+    struct sigaction Previous_ {};
+    bool Installed_ = false;
+};
 
 void WriteSummary(std::ostream& out, const CartogramRunSummary& summary)
 {
+    if (summary.Result == CartogramRunSummary::Outcome::Cancelled)
+        out << "Cancelled: "
+            << (summary.LastRound < 0 ? std::string("before round 0 was finished")
+                                      : "after round " + std::to_string(summary.LastRound))
+            << "; every file written is complete.\n";
     out << "Rounds transformed: " << summary.RoundsTransformed << '\n';
     if (summary.FirstMeasures && summary.LastMeasures)
         out << "Weighted mean error: " << FormatFixed(summary.FirstMeasures->WeightedMeanError, 6)
@@ -92,7 +162,8 @@ void WriteSummary(std::ostream& out, const CartogramRunSummary& summary)
     out << "Sizes: "
         << (summary.EqualShares ? std::string("equal shares (no size field found)") : "field " + summary.SizeFieldRead)
         << '\n';
-    out << "Information file: " << summary.InformationFile << '\n';
+    if (!summary.InformationFile.empty())
+        out << "Information file: " << summary.InformationFile << '\n';
     out << "Files written: " << summary.WrittenFiles.size() << '\n';
     for (const std::string& file : summary.WrittenFiles)
         out << "  " << file << '\n';
@@ -102,11 +173,11 @@ int ExitFor(const CartogramRunSummary& summary)
 {
     switch (summary.Result) {
     case CartogramRunSummary::Outcome::Completed:
-    case CartogramRunSummary::Outcome::Stopped:
         return summary.ExportFailures == 0 ? CartogramDone : CartogramFailed;
     case CartogramRunSummary::Outcome::Unreadable:
         return CartogramUnreadable;
     case CartogramRunSummary::Outcome::Cancelled:
+        return CartogramInterrupted;
     case CartogramRunSummary::Outcome::Refused:
         break;
     }
@@ -128,31 +199,14 @@ int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std:
     job.SizeField = options.Field;
     job.OutputFolder = options.OutputFolder;
     job.WithSvg = options.WithSvg;
-    bool warned = false;
-    // Said before the first progress line, or after the run when no round was transformed.
-    const auto warnEqualShares = [&job, &warned, &options] {
-        if (warned || !job.Summary.EqualShares)
-            return;
-        warned = true;
-        ShowMessage("No numeric field matching " + job.SizeField + " in the table beside " + options.Input +
-                        "; every polygon is given an equal share.",
-                    MessageKind::Warning);
-    };
-    job.Progress = [&progress, &warnEqualShares](const RoundProgress& round) {
-        warnEqualShares();
-        WriteProgressLine(progress, round);
-        return true;
-    };
-    try {
-        const CartogramRunSummary& summary = document.RunCartogram(job);
-        warnEqualShares();
-        if (summary.Result == CartogramRunSummary::Outcome::Completed)
-            WriteSummary(out, summary);
-        return ExitFor(summary);
-    } catch (const CFileError& error) {
-        Fail(error.what());
-        return CartogramUnreadable;
-    }
+    CProgressLines feedback(progress, job, options.Input);
+    const CInterruptCancels interrupt(feedback);
+    const CartogramRunSummary& summary = document.RunCartogram(job, &feedback);
+    feedback.WarnEqualShares();
+    if (summary.Result == CartogramRunSummary::Outcome::Completed ||
+        summary.Result == CartogramRunSummary::Outcome::Cancelled)
+        WriteSummary(out, summary);
+    return ExitFor(summary);
 }
 
 } // namespace tessaro

@@ -240,14 +240,45 @@ int CLumarixDoc::LoadPolygonShapefile(const std::string& path)
     return status;
 }
 
-const CartogramRunSummary& CLumarixDoc::RunCartogram(CCartogramJob& job)
+bool CLumarixDoc::PrepareCartogram(CCartogramJob& job)
 {
-    {
-        CWaitGuard wait;
-        job.Run(Network_, QuadTree_, ShpTranslator_, Params);
+    job.Summary = CartogramRunSummary{};
+    if (job.ShapefilePath.empty()) {
+        FileChooserOptions options;
+        options.DefaultExtension = "shp";
+        options.Filter = "Polygon Shapefile(*.shp)|*.shp|All Files (*.*)|*.*|";
+        const std::optional<std::string> chosen = ChooseFileToOpen(options);
+        if (!chosen) {
+            job.Summary.Result = CartogramRunSummary::Outcome::Cancelled;
+            return false;
+        }
+        job.ShapefilePath = *chosen;
+    }
+    job.Params = Params;
+    return true;
+}
+
+const CartogramRunSummary& CLumarixDoc::FinishCartogram(CCartogramJob& job)
+{
+    ShowMessages(job.Summary.Messages);
+    if (std::optional<CPolygonLayer> layer = job.TakeLayer()) {
+        Network_.SetPolygonLayer(std::move(*layer));
+        Network_.SetExtent(job.LayerExtent(), true);
+        QuadTree_ = job.TakeQuadTree();
     }
     RefreshViews(&Network_);
     return job.Summary;
+}
+
+const CartogramRunSummary& CLumarixDoc::RunCartogram(CCartogramJob& job, CCartogramFeedback* feedback)
+{
+    if (!PrepareCartogram(job))
+        return job.Summary;
+    {
+        CWaitGuard wait;
+        job.Run(feedback);
+    }
+    return FinishCartogram(job);
 }
 
 } // namespace tessaro

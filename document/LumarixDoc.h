@@ -2,6 +2,7 @@
 
 #include "engine/CartoParams.h"
 #include "run/CartogramJob.h"
+#include "engine/CartogramFeedback.h"
 #include "engine/QuadTree.h"
 #include "geodata/ShpFileTranslator.h"
 #include "graphio/CitationFileTranslator.h"
@@ -11,6 +12,7 @@
 #include "network/ShortestPath.h"
 #include "platform/InputFiles.h"
 
+#include <memory>
 #include <string>
 
 namespace tessaro {
@@ -64,15 +66,23 @@ public:
     // indicator and at lowered priority, then the views refreshed. Returns the reader's status.
     int LoadPolygonShapefile(const std::string& path);
 
-    // The cartogram command once its dialogs are done: runs `job` (path, field and options
-    // filled by the caller) on this document's network, quadtree and parameters, under the
-    // wait indicator, and refreshes the views. Returns the job's summary.
-    const CartogramRunSummary& RunCartogram(CCartogramJob& job);
+    // The cartogram command once its dialogs are done, in three steps so that a window can run
+    // the middle one on a worker thread while the document stays as it was:
+    // - PrepareCartogram asks for the shapefile when the job has none (false, with the summary
+    //   Cancelled, when the user cancels) and gives the job a copy of Params;
+    // - the job's Run touches nothing of the document and shows nothing;
+    // - FinishCartogram shows what the run had to say and, when it completed, takes its
+    //   deformed layer and quadtree and refreshes the views. A refused or cancelled run leaves
+    //   the document as it was.
+    bool PrepareCartogram(CCartogramJob& job);
+    const CartogramRunSummary& FinishCartogram(CCartogramJob& job);
+    // The blocking command: the three steps on the calling thread under the wait indicator.
+    const CartogramRunSummary& RunCartogram(CCartogramJob& job, CCartogramFeedback* feedback = nullptr);
 
     CNetwork& Network() { return Network_; }
     const CNetwork& Network() const { return Network_; }
-    CQuadTree& QuadTree() { return QuadTree_; }
-    const CQuadTree& QuadTree() const { return QuadTree_; }
+    CQuadTree& QuadTree() { return *QuadTree_; }
+    const CQuadTree& QuadTree() const { return *QuadTree_; }
     CShpFileTranslator& ShpTranslator() { return ShpTranslator_; }
 
     std::string DocumentPath;
@@ -91,7 +101,7 @@ private:
     CLitFileTranslator LitTranslator_{&Network_};
     CCitationFileTranslator CitationTranslator_{&Network_};
     CFlightsFileTranslator FlightsTranslator_{&Network_};
-    CQuadTree QuadTree_;
+    std::unique_ptr<CQuadTree> QuadTree_ = std::make_unique<CQuadTree>();
     CInputFiles Inputs_;
     bool LastReadWhole_ = false;
 };

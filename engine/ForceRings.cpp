@@ -115,35 +115,35 @@ int32_t BuildForceRing(const CPolygonRing& input, double totalArea, int32_t dept
 namespace {
 
 void BuildRange(const RingList& input, size_t begin, size_t count, double totalArea, int32_t depth, bool compactRule,
-                bool valueFlag, RingList& output)
+                bool valueFlag, RingList& output, const CFeedback* feedback)
 {
-    for (size_t i = begin; i < begin + count; ++i)
+    for (size_t i = begin; i < begin + count && !Cancelled(feedback); ++i)
         BuildForceRing(*input[i], totalArea, depth, compactRule, valueFlag, output);
 }
 
 } // namespace
 
 int32_t BuildForceRings(const RingList& input, RingList& output, bool clear, double totalArea, int32_t depth,
-                        bool valueFlag)
+                        bool valueFlag, const CFeedback* feedback)
 {
     if (clear)
         output.clear();
-    BuildRange(input, 0, input.size(), totalArea, depth, false, valueFlag, output);
+    BuildRange(input, 0, input.size(), totalArea, depth, false, valueFlag, output, feedback);
     return static_cast<int32_t>(output.size());
 }
 
 int32_t BuildForceRingsParallel(const RingList& input, RingList& output, int32_t threads, bool clear,
-                                double totalArea, int32_t depth, bool valueFlag)
+                                double totalArea, int32_t depth, bool valueFlag, const CFeedback* feedback)
 {
     if (threads < 2)
-        return BuildForceRings(input, output, clear, totalArea, depth, valueFlag);
+        return BuildForceRings(input, output, clear, totalArea, depth, valueFlag, feedback);
     if (clear)
         output.clear();
     const size_t workers = std::min(static_cast<size_t>(threads), input.size());
     const std::vector<CWorkChunk> chunks = SplitIntoChunks(input.size(), workers);
     std::vector<RingList> lists(workers);
     RunWorkers(workers, [&](size_t w) {
-        BuildRange(input, chunks[w].Begin, chunks[w].Count, totalArea, depth, true, valueFlag, lists[w]);
+        BuildRange(input, chunks[w].Begin, chunks[w].Count, totalArea, depth, true, valueFlag, lists[w], feedback);
     });
     // Worker order is input order, so the list reads as the sequential one.
     for (RingList& list : lists)

@@ -2,6 +2,7 @@
 
 #include "geometry/Point2D.h"
 #include "geometry/PolygonRing.h"
+#include "platform/Feedback.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,14 +23,15 @@ inline constexpr double MaxForceRingCells = 16384.0;
 int32_t BuildForceRing(const CPolygonRing& input, double totalArea, int32_t depth, bool compactRule,
                        bool valueFlag, RingList& output);
 
-// All input rings in order, in the calling thread; returns the size of output.
+// All input rings in order, in the calling thread; returns the size of output. A cancel through
+// `feedback` stops after the ring in hand, leaving the list short.
 int32_t BuildForceRings(const RingList& input, RingList& output, bool clear, double totalArea, int32_t depth,
-                        bool valueFlag);
+                        bool valueFlag, const CFeedback* feedback = nullptr);
 
 // threads < 2: BuildForceRings. Otherwise min(threads, ring count) workers on contiguous chunks,
 // their lists appended in worker order, with the compactness rule. Returns the size of output.
 int32_t BuildForceRingsParallel(const RingList& input, RingList& output, int32_t threads, bool clear,
-                                double totalArea, int32_t depth, bool valueFlag);
+                                double totalArea, int32_t depth, bool valueFlag, const CFeedback* feedback = nullptr);
 
 // Appends the circle samples of a force ring to sources and its centroid once per sample to
 // centres: m points on the circle of the ring's area about its centroid, and 8 square points

@@ -1,6 +1,7 @@
 #include "engine/ParallelWorkers.h"
 
 #include "platform/ThreadPriorityGuard.h"
+#include "platform/UserInterface.h"
 
 #include <cmath>
 #include <exception>
@@ -28,10 +29,13 @@ void RunWorkers(size_t count, const std::function<void(size_t worker)>& body)
     std::vector<std::thread> threads;
     threads.reserve(count);
     std::exception_ptr startFailure;
+    // Workers talk to the user the way their starter does.
+    CUserInterface* const route = ThreadUserInterface();
     try {
         for (size_t w = 0; w < count; ++w) {
-            threads.emplace_back([&body, &failures, w] {
+            threads.emplace_back([&body, &failures, w, route] {
                 try {
+                    const CThreadUserInterfaceScope sameRoute(route);
                     CThreadPriorityGuard lowered;
                     body(w);
                 } catch (...) {

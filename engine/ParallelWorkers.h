@@ -18,8 +18,8 @@ struct CWorkChunk {
 // results independent of the thread count.
 std::vector<CWorkChunk> SplitIntoChunks(size_t n, size_t workers);
 
-// Runs body(w) for w = 0 .. count-1, each on its own thread at below-normal priority, and
-// returns when all have finished. If a thread cannot be started, or a worker throws, the
+// Runs body(w) for w = 0 .. count-1, each on its own thread at below-normal priority and with
+// the starting thread's user-interface route, and returns when all have finished. If a thread cannot be started, or a worker throws, the
 // first such exception is rethrown after every started worker has been joined.
 void RunWorkers(size_t count, const std::function<void(size_t worker)>& body);
 

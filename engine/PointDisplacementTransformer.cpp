@@ -13,6 +13,8 @@ namespace {
 
 constexpr double ZeroVectorInverse = 1e300;
 constexpr double InitialWorkerMinimum = 1e38;
+// Points between two looks at the cancel flag.
+constexpr size_t CancelCheckInterval = 64;
 // Squared cut-offs in units of L^2: 20 L for the exponential kernel, 16 L for the directional one.
 constexpr double ExponentialCutoff2 = 400.0;
 constexpr double DirectionalCutoff2 = 256.0;
@@ -256,10 +258,14 @@ double CPointDisplacementTransformer::DivisorFromMinimum(double lambdaMin, doubl
 }
 
 double ComputeDisplacements(const CPointDisplacementTransformer& transformer, size_t begin, size_t count,
-                            const double* in, double* displacements, int32_t forceType, int32_t elasticityType)
+                            const double* in, double* displacements, int32_t forceType, int32_t elasticityType,
+                            const CFeedback* feedback)
 {
     double minimum = InitialWorkerMinimum;
     for (size_t j = begin; j < begin + count; ++j) {
+        // Each point costs a pass over every control vector, so a check per few points is free.
+        if ((j - begin) % CancelCheckInterval == 0 && Cancelled(feedback))
+            break;
         const CPointForce force = transformer.EvaluatePoint(in[2 * j], in[2 * j + 1], forceType, elasticityType);
         displacements[2 * j] = force.Dx;
         displacements[2 * j + 1] = force.Dy;
@@ -269,14 +275,16 @@ double ComputeDisplacements(const CPointDisplacementTransformer& transformer, si
 }
 
 int CPointDisplacementTransformer::DisplaceAll(int32_t n, const double* in, double* out, int32_t forceType,
-                                               double onePlusEpsilon, double rc, int32_t elasticityType)
+                                               double onePlusEpsilon, double rc, int32_t elasticityType,
+                                               const CFeedback* feedback)
 {
     LoggedMaxDisplacement = 0.0;
     if (n < 0 || in == nullptr || out == nullptr || !CanEvaluate(forceType, rc))
         return 0;
     std::vector<double> displacements(2 * static_cast<size_t>(n));
     const double minimum =
-        ComputeDisplacements(*this, 0, static_cast<size_t>(n), in, displacements.data(), forceType, elasticityType);
+        ComputeDisplacements(*this, 0, static_cast<size_t>(n), in, displacements.data(), forceType, elasticityType,
+                             feedback);
     const double lambda = std::min(1.0, minimum);
     ElasticityDivisor = DivisorFromMinimum(lambda, onePlusEpsilon, EffectiveElasticityType(forceType, elasticityType));
     ApplyDisplacements(n, in, displacements, ElasticityDivisor, out);
@@ -284,7 +292,8 @@ int CPointDisplacementTransformer::DisplaceAll(int32_t n, const double* in, doub
 }
 
 int DisplaceAllParallel(CPointDisplacementTransformer& transformer, int32_t n, const double* in, double* out,
-                        int32_t threads, int32_t forceType, double onePlusEpsilon, double rc, int32_t elasticityType)
+                        int32_t threads, int32_t forceType, double onePlusEpsilon, double rc, int32_t elasticityType,
+                        const CFeedback* feedback)
 {
     transformer.LoggedMaxDisplacement = 0.0;
     if (n < 0 || in == nullptr || out == nullptr || !transformer.CanEvaluate(forceType, rc))
@@ -296,7 +305,7 @@ int DisplaceAllParallel(CPointDisplacementTransformer& transformer, int32_t n, c
     const CPointDisplacementTransformer& shared = transformer;
     RunWorkers(workers, [&](size_t w) {
         minima[w] = ComputeDisplacements(shared, chunks[w].Begin, chunks[w].Count, in, displacements.data(),
-                                         forceType, elasticityType);
+                                         forceType, elasticityType, feedback);
     });
     // min is exact, so combining the workers' minima in any grouping gives DisplaceAll's value.
     double lambda = 1.0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geometry/Extent.h"
+#include "platform/Feedback.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -48,9 +49,10 @@ public:
     bool Precompute(double rc);
 
     // Moves the n points (in and out may be the same buffer). Returns 1, or 0 when an array or
-    // the records are missing, the force type is unknown, or rc differs from Precompute's.
+    // the records are missing, the force type is unknown, or rc differs from Precompute's. After
+    // a cancel through `feedback` the points are moved by a partial field: the caller drops them.
     int DisplaceAll(int32_t n, const double* in, double* out, int32_t forceType, double onePlusEpsilon, double rc,
-                    int32_t elasticityType);
+                    int32_t elasticityType, const CFeedback* feedback = nullptr);
 
     // The field at one point; the one kernel both the sequential and the threaded forms use.
     // Call only after CanEvaluate has accepted the arguments.
@@ -82,12 +84,14 @@ private:
 };
 
 // Raw displacements of points [begin, begin + count) into displacements (same indexing as in);
-// returns the smallest measure, starting from 1e38.
+// returns the smallest measure, starting from 1e38. Stops early after a cancel.
 double ComputeDisplacements(const CPointDisplacementTransformer& transformer, size_t begin, size_t count,
-                            const double* in, double* displacements, int32_t forceType, int32_t elasticityType);
+                            const double* in, double* displacements, int32_t forceType, int32_t elasticityType,
+                            const CFeedback* feedback = nullptr);
 
 // DisplaceAll with max(threads, 2) workers; the same bits as DisplaceAll.
 int DisplaceAllParallel(CPointDisplacementTransformer& transformer, int32_t n, const double* in, double* out,
-                        int32_t threads, int32_t forceType, double onePlusEpsilon, double rc, int32_t elasticityType);
+                        int32_t threads, int32_t forceType, double onePlusEpsilon, double rc, int32_t elasticityType,
+                        const CFeedback* feedback = nullptr);
 
 } // namespace tessaro

@@ -36,7 +36,11 @@ struct CPass {
     int SearchLevels;
     CLeafCache& Cache;
     std::mutex& CacheLock;
+    const CFeedback* Feedback;
 };
+
+// Vertices between two looks at the cancel flag.
+constexpr size_t CancelCheckInterval = 4096;
 
 // A worker's view of one leaf: its corners in both maps, its split corner and the cached
 // matrices the worker has seen. Consecutive vertices of a ring mostly share a leaf, and this
@@ -169,6 +173,8 @@ bool TransformRange(const CPass& shared, const double* in, double* out, size_t b
     CLeafView* view = nullptr;
     CTriangleScratch scratch;
     for (size_t i = begin; i < begin + count; ++i) {
+        if ((i - begin) % CancelCheckInterval == 0 && Cancelled(pass.Feedback))
+            return true; // the caller drops the partial result
         const CPoint2D p{in[2 * i], in[2 * i + 1]};
         CQuadTreeNode* leaf = pass.Tree.LocateLeaf(cursor, p.X, p.Y, pass.SearchLevels);
         if (leaf == nullptr)
@@ -203,19 +209,20 @@ bool TransformRange(const CPass& shared, const double* in, double* out, size_t b
 } // namespace
 
 bool CQuadTreeTransformer::TransformVertices(const double* in, int n, double* out, int undeformedMap, int displacedMap,
-                                             bool useCache, int searchLevels)
+                                             bool useCache, int searchLevels, const CFeedback* feedback)
 {
-    return Transform(in, n, out, undeformedMap, displacedMap, useCache, 1, searchLevels);
+    return Transform(in, n, out, undeformedMap, displacedMap, useCache, 1, searchLevels, feedback);
 }
 
 bool CQuadTreeTransformer::TransformVerticesParallel(const double* in, int n, double* out, int undeformedMap,
-                                                     int displacedMap, bool useCache, int threads, int searchLevels)
+                                                     int displacedMap, bool useCache, int threads, int searchLevels,
+                                                     const CFeedback* feedback)
 {
-    return Transform(in, n, out, undeformedMap, displacedMap, useCache, std::max(threads, 2), searchLevels);
+    return Transform(in, n, out, undeformedMap, displacedMap, useCache, std::max(threads, 2), searchLevels, feedback);
 }
 
 bool CQuadTreeTransformer::Transform(const double* in, int n, double* out, int undeformedMap, int displacedMap,
-                                     bool useCache, int workers, int searchLevels)
+                                     bool useCache, int workers, int searchLevels, const CFeedback* feedback)
 {
     if (n < 1 || in == nullptr || out == nullptr || TreeRoot == nullptr)
         return false;
@@ -223,7 +230,7 @@ bool CQuadTreeTransformer::Transform(const double* in, int n, double* out, int u
         return false;
     CCurrentMapScope scope(TreeRoot, undeformedMap);
     CLeafCache cache;
-    const CPass pass{*TreeRoot, undeformedMap, displacedMap, useCache, searchLevels, cache, CacheLock};
+    const CPass pass{*TreeRoot, undeformedMap, displacedMap, useCache, searchLevels, cache, CacheLock, feedback};
     const auto count = static_cast<size_t>(n);
     if (workers < 2)
         return TransformRange(pass, in, out, 0, count);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Feedback.h"
+
 #include <mutex>
 
 namespace tessaro {
@@ -23,17 +25,18 @@ public:
     // n < 1, an array or map is missing, or a leaf lacks a corner in either map (later vertices
     // are then left as they are). The tree's CurrentMap is set to the undeformed map for the
     // call and restored on every way out.
+    // A cancel through `feedback` leaves the rest of `out` untransformed.
     bool TransformVertices(const double* in, int n, double* out, int undeformedMap, int displacedMap, bool useCache,
-                           int searchLevels);
+                           int searchLevels, const CFeedback* feedback = nullptr);
 
     // The same on max(threads, 2) workers, each on its own contiguous chunk with its own cursor
     // leaf, sharing one leaf cache under CacheLock. Gives the same bits for any thread count.
     bool TransformVerticesParallel(const double* in, int n, double* out, int undeformedMap, int displacedMap,
-                                   bool useCache, int threads, int searchLevels);
+                                   bool useCache, int threads, int searchLevels, const CFeedback* feedback = nullptr);
 
 private:
     bool Transform(const double* in, int n, double* out, int undeformedMap, int displacedMap, bool useCache,
-                   int workers, int searchLevels);
+                   int workers, int searchLevels, const CFeedback* feedback);
 };
 
 } // namespace tessaro

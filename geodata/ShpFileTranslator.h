@@ -73,6 +73,9 @@ public:
         int LoopStatus = 0;        // 0 when every record was read, -1 or -2 when the loop stopped
         bool RecordsLoopRan = false; // false when the header, a question or the type ended the read
         double TopologyMilliseconds = -1.0; // time of the topology pass of a line file, -1 without
+
+        // Every record of the file was read: a network that stands for the whole file.
+        bool Whole() const { return RecordsLoopRan && LoopStatus == 0; }
     };
     // The shapefile format's name of a shape type code ("Point", "PolyLine", "Polygon",
     // "MultiPoint"), or "unsupported".

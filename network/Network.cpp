@@ -95,7 +95,10 @@ bool CNetwork::AddPolygon(std::unique_ptr<CSimplePolygon> polygon)
         return false;
     }
     const CSimplePolygon& added = *polygon;
-    if (!AppendReported(Polygons_, std::move(polygon))) {
+    try {
+        PolygonLayer_.Add(std::move(polygon));
+    } catch (const std::bad_alloc& error) {
+        ShowMessage(error.what(), MessageKind::Error);
         return false;
     }
     ExtendExtentByPolygon(added);
@@ -343,7 +346,19 @@ void CNetwork::ClearFacilities()
 
 void CNetwork::ClearPolygons()
 {
-    Polygons_.clear();
+    PolygonLayer_.Clear();
+}
+
+CPolygonLayer CNetwork::TakePolygonLayer()
+{
+    CPolygonLayer taken = std::move(PolygonLayer_);
+    PolygonLayer_.Clear();
+    return taken;
+}
+
+void CNetwork::SetPolygonLayer(CPolygonLayer layer)
+{
+    PolygonLayer_ = std::move(layer);
 }
 
 void CNetwork::Reset()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geometry/Extent.h"
+#include "geometry/PolygonLayer.h"
 #include "geometry/SimplePolygon.h"
 #include "network/FacilityObjectList.h"
 #include "network/NetworkChain.h"
@@ -31,7 +32,7 @@ public:
     using NodeList = std::list<std::unique_ptr<CNetworkNode>>;
     using ChainList = std::list<std::unique_ptr<CNetworkChain>>;
     using FacilityLists = std::vector<std::unique_ptr<CFacilityObjectList>>;
-    using PolygonList = std::vector<std::unique_ptr<CSimplePolygon>>;
+    using PolygonList = CPolygonLayer::PolygonList;
 
     // Index step copied into every new or reset network.
     static constexpr uint32_t DefaultIndexStep = 10;
@@ -48,14 +49,16 @@ public:
     uint32_t NodeCount() const { return NodeCount_; }
     uint32_t ChainCount() const { return ChainCount_; }
     uint32_t FacilityListCount() const { return static_cast<uint32_t>(FacilityLists_.size()); }
-    uint32_t PolygonCount() const { return static_cast<uint32_t>(Polygons_.size()); }
+    uint32_t PolygonCount() const { return PolygonLayer_.Count(); }
 
     const NodeList& Nodes() const { return Nodes_; }
     const ChainList& Chains() const { return Chains_; }
     const FacilityLists& Facilities() const { return FacilityLists_; }
-    const PolygonList& Polygons() const { return Polygons_; }
-    CSimplePolygon& Polygon(uint32_t i) { return *Polygons_[i]; }
-    const CSimplePolygon& Polygon(uint32_t i) const { return *Polygons_[i]; }
+    const PolygonList& Polygons() const { return PolygonLayer_.Polygons(); }
+    CSimplePolygon& Polygon(uint32_t i) { return PolygonLayer_.Polygon(i); }
+    const CSimplePolygon& Polygon(uint32_t i) const { return PolygonLayer_.Polygon(i); }
+    const CPolygonLayer& PolygonLayer() const { return PolygonLayer_; }
+    CPolygonLayer& PolygonLayer() { return PolygonLayer_; }
 
     const CExtent& Extent() const { return Extent_; }
 
@@ -91,6 +94,10 @@ public:
 
     void ClearFacilities();
     void ClearPolygons();
+    // Hands the polygon layer over, leaving this network without polygons; the extent stays.
+    CPolygonLayer TakePolygonLayer();
+    // Replaces the polygon layer; the extent is the caller's to set.
+    void SetPolygonLayer(CPolygonLayer layer);
     // Before a reload: nodes, chains and the index go; facilities and polygons stay.
     void Reset();
     // Everything goes.
@@ -116,7 +123,7 @@ private:
     FacilityLists FacilityLists_;
     std::unique_ptr<CNodeIndex> Index_;
     CExtent Extent_ = CExtent::Zero();
-    PolygonList Polygons_;
+    CPolygonLayer PolygonLayer_;
 };
 
 } // namespace tessaro

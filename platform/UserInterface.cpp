@@ -27,8 +27,12 @@ InstalledInterface& Installed()
     return installed;
 }
 
+thread_local CUserInterface* ThreadRoute = nullptr;
+
 CUserInterface& Current()
 {
+    if (ThreadRoute != nullptr)
+        return *ThreadRoute;
     InstalledInterface& installed = Installed();
     std::scoped_lock lock(installed.Mutex);
     return *installed.Ui;
@@ -37,6 +41,15 @@ CUserInterface& Current()
 } // namespace
 
 bool CUserInterface::EditPictureFlags(CPictureFlags&) { return true; }
+
+CThreadUserInterfaceScope::CThreadUserInterfaceScope(CUserInterface* ui) : Previous_(ThreadRoute)
+{
+    ThreadRoute = ui;
+}
+
+CThreadUserInterfaceScope::~CThreadUserInterfaceScope() { ThreadRoute = Previous_; }
+
+CUserInterface* ThreadUserInterface() { return ThreadRoute; }
 
 std::unique_ptr<CUserInterface> InstallUserInterface(std::unique_ptr<CUserInterface> ui)
 {

@@ -56,7 +56,26 @@ public:
 // restores the built-in console interface (messages to standard error, questions answered No).
 std::unique_ptr<CUserInterface> InstallUserInterface(std::unique_ptr<CUserInterface> ui);
 
-// Forwarders to the installed interface.
+// Routes the calling thread's user-interface calls to `ui` (not owned) for the scope's life,
+// instead of to the installed interface. Work that must not talk to the user while it runs (a
+// cartogram run on a worker thread) collects what its readers and writers say this way and
+// hands it to the front end as values. Worker threads started through RunWorkers inherit the
+// route of the thread that starts them.
+class CThreadUserInterfaceScope {
+public:
+    explicit CThreadUserInterfaceScope(CUserInterface* ui);
+    ~CThreadUserInterfaceScope();
+    CThreadUserInterfaceScope(const CThreadUserInterfaceScope&) = delete;
+    CThreadUserInterfaceScope& operator=(const CThreadUserInterfaceScope&) = delete;
+
+private:
+    CUserInterface* Previous_;
+};
+
+// The calling thread's route, or null when it uses the installed interface.
+CUserInterface* ThreadUserInterface();
+
+// Forwarders to the calling thread's route, else to the installed interface.
 void ShowMessage(const std::string& text, MessageKind kind = MessageKind::Information);
 bool AskYesNo(const std::string& text);
 std::optional<std::string> ChooseFileToOpen(const FileChooserOptions& options);

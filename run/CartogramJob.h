@@ -2,43 +2,37 @@
 
 #include "engine/CartoParams.h"
 #include "engine/RunMeasures.h"
+#include "geometry/PolygonLayer.h"
+#include "platform/MessageCollector.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace tessaro {
 
+class CCartogramFeedback;
 class CNetwork;
 class CQuadTree;
-class CShpFileTranslator;
-
-// What the progress observer of a run is told after every round line.
-struct RoundProgress {
-    int Round = 0;
-    RoundMeasures Measures;
-    std::string ElapsedText; // the time column of the round line
-};
 
 // What a run did, for the front ends to report.
 struct CartogramRunSummary {
     enum class Outcome {
-        Completed, // a stop rule ended the run
-        Stopped,   // the progress observer asked to stop
-        Cancelled, // the file chooser was cancelled
-        Refused,   // preparation failed; the reason was shown
+        Completed,  // a stop rule ended the run
+        Cancelled,  // the user cancelled: the file chooser, or the run through its feedback
+        Refused,    // preparation or a measurement failed; Refusal says why
         Unreadable, // the shapefile could not be read whole; the reader said why
     };
     Outcome Result = Outcome::Refused;
     int RoundsTransformed = 0;
-    // The measures of round 0 and of the last measurement (the final line's, or the last
-    // round's when the observer stopped the run).
+    // The measures of round 0 and of the last measurement (the final line's), or of the last
+    // finished round when the run was cancelled.
     std::optional<RoundMeasures> FirstMeasures;
     std::optional<RoundMeasures> LastMeasures;
-    int LastRound = -1;
+    int LastRound = -1; // the round of LastMeasures; -1 when none
     // No table or no matching numeric field: every polygon was given the same share.
     bool EqualShares = false;
     std::string SizeFieldRead; // the table's name of the field that gave the sizes
@@ -46,41 +40,69 @@ struct CartogramRunSummary {
     std::string InformationFile;
     std::vector<std::string> WrittenFiles; // exports, in the order written
     int ExportFailures = 0;
+    // Why the run was refused, in the words shown to the user; empty otherwise.
+    std::string Refusal;
+    // Everything the run and its readers and writers had to tell the user, in order, the
+    // refusal included. The front end shows them once the run is over.
+    std::vector<UserMessage> Messages;
 };
 
-// One cartogram run: loads the polygon shapefile into the network, then deforms the polygons
-// round after round until their areas follow the size field, logging every round to the run
-// information file and exporting the scheduled rounds.
+// One cartogram run: loads the polygon shapefile into a layer of its own, then deforms the
+// polygons round after round until their areas follow the size field, logging every round to
+// the run information file and exporting the scheduled rounds. The job works on its own copies
+// (the parameter block, the layer, the quadtree) and never talks to the user, so it may run on
+// any thread; the document takes its result once it completed.
 class CCartogramJob {
 public:
-    // Returns false to stop the run after the current round (nothing more is written).
-    using ProgressObserver = std::function<bool(const RoundProgress&)>;
-
     double EpsilonFactor = 1.01;
     std::string ShapefilePath;
     std::string SizeField;
     // When set, the information file and the exports go there instead of beside the input.
     std::string OutputFolder;
-    // Optional; without one the run goes on until a stop rule fires.
-    ProgressObserver Progress;
     // An SVG twin beside every exported picture.
     bool WithSvg = false;
+    // The run's own parameter block.
+    CartoParams Params;
+    // The answer to the reader's question whether a file of another shape type is to be read
+    // as polygons; the front end asks it before the run.
+    bool ReadOtherShapeTypes = false;
     // Filled by Run.
     CartogramRunSummary Summary;
 
-    // Runs the cartogram. False only when the user cancels the file chooser; true otherwise,
-    // also when the run was refused with a message (information file, derived names, polygon
-    // count against the table's record count, size values, degenerate areas); `Summary` tells
-    // which. A shapefile that cannot be opened or read throws CFileError from the loader.
-    bool Run(CNetwork& network, CQuadTree& tree, CShpFileTranslator& translator, const CartoParams& params);
+    CCartogramJob();
+    ~CCartogramJob();
+    CCartogramJob(const CCartogramJob&) = delete;
+    CCartogramJob& operator=(const CCartogramJob&) = delete;
+
+    // Runs the cartogram and returns the summary. Without feedback the run goes on until a stop
+    // rule fires; a feedback may cancel it (between rounds and inside the heavy steps, keeping
+    // every file already written complete) and gets a frame after every finished round. A
+    // shapefile that cannot be opened or read is reported as Unreadable with the file error.
+    const CartogramRunSummary& Run(CCartogramFeedback* feedback = nullptr);
+
+    // The deformed layer with its extent, and the quadtree of the last transformation round
+    // (map 1 current), once a run completed; empty otherwise. The caller takes them over.
+    std::optional<CPolygonLayer> TakeLayer();
+    CExtent LayerExtent() const { return LayerExtent_; }
+    std::unique_ptr<CQuadTree> TakeQuadTree();
 
 private:
+    struct Prepared;
+    // Names, log, layer and shares; nullopt after a refusal (the summary says why).
+    std::optional<Prepared> Prepare();
     // False when the shapefile was not read whole (refused header, damaged record, declined
     // question): a cartogram of part of a map would pair sizes with the wrong polygons.
-    bool LoadPolygons(CNetwork& network, CShpFileTranslator& translator);
+    bool LoadPolygons(Prepared& prepared);
+    bool CheckLayerAgainstTable(uint32_t n);
+    void RunRounds(Prepared& prepared, CCartogramFeedback* feedback);
     // One share per polygon: the size field's, or equal shares without a table or field.
     // Nullopt when the column was refused.
     std::optional<std::vector<double>> ReadShares(uint32_t n);
+    void Refuse(const std::string& text);
+
+    std::optional<CPolygonLayer> Layer_;
+    CExtent LayerExtent_;
+    std::unique_ptr<CQuadTree> Tree_;
 };
 
 } // namespace tessaro

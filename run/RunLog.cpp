@@ -1,6 +1,5 @@
 #include "run/RunLog.h"
 
-#include "platform/HighResolutionTime.h"
 #include "platform/NumberText.h"
 #include "platform/FileError.h"
 #include "platform/UserInterface.h"
@@ -131,11 +130,6 @@ std::string CRunLog::ParameterLine(double enlargeRate, double shrinkRate, int tr
 {
     return "Enlarge: " + Real(enlargeRate) + ", Shrink: " + Real(shrinkRate) +
            ", treeDepth: " + std::to_string(treeDepth) + ", minTreeDepth: " + std::to_string(minTreeDepth) + "\n \n";
-}
-
-std::string RoundTimeText(const CHighResolutionTime& timer)
-{
-    return timer.FormatElapsed("", "s", 4);
 }
 
 } // namespace tessaro

@@ -6,7 +6,6 @@
 
 namespace tessaro {
 
-class CHighResolutionTime;
 
 // The run information file: one text line per round, appended to whatever earlier runs on
 // the same shapefile left there. Every line goes to the file with a single write as soon as it
@@ -56,7 +55,5 @@ private:
     std::string Path_;
 };
 
-// The time column of a round line, e.g. "0.1234 Second".
-std::string RoundTimeText(const CHighResolutionTime& timer);
 
 } // namespace tessaro

@@ -1,9 +1,8 @@
 #include "run/CartogramJob.h"
 
+#include "engine/CartogramFeedback.h"
 #include "engine/QuadTree.h"
 #include "run/RunLog.h"
-#include "geodata/ShpFileTranslator.h"
-#include "network/Network.h"
 #include "platform/RecordingUserInterface.h"
 #include "tests/support/DbfFixtures.h"
 #include "tests/support/ShapefileFixtures.h"
@@ -58,13 +57,34 @@ protected:
         return shp;
     }
 
-    bool RunJob(const std::string& shp, const CartoParams& params, CCartogramJob::ProgressObserver observer = {})
+    // Runs a job and keeps what it hands over, as the document would.
+    const CartogramRunSummary& RunJob(const std::string& shp, const CartoParams& params,
+                                      CCartogramFeedback* feedback = nullptr, const std::string& field = "pop")
     {
-        CCartogramJob job;
-        job.ShapefilePath = shp;
-        job.SizeField = "pop";
-        job.Progress = std::move(observer);
-        return job.Run(Network, Tree, Translator, params);
+        Job = std::make_unique<CCartogramJob>();
+        Job->ShapefilePath = shp;
+        Job->SizeField = field;
+        Job->Params = params;
+        Job->Run(feedback);
+        Layer = Job->TakeLayer();
+        Tree = Job->TakeQuadTree();
+        return Job->Summary;
+    }
+
+    std::vector<std::string> MessageTexts() const
+    {
+        std::vector<std::string> texts;
+        for (const UserMessage& message : Job->Summary.Messages)
+            texts.push_back(message.Text);
+        return texts;
+    }
+
+    double Area(uint32_t i) const
+    {
+        double value = 0.0;
+        CPoint2D centroid;
+        Layer->Polygon(i).AreaAndCentroid(&centroid, &value);
+        return value;
     }
 
     static CartoParams Params(int maxSteps)
@@ -80,11 +100,30 @@ protected:
 
     std::vector<std::string> InformationLines() const { return Lines(ReadText(Folder.File("grid_nfo.txt"))); }
 
+    // The job talks to nobody: whatever it says ends up in its summary.
+    void TearDown() override { EXPECT_THAT(Ui->Entries(), IsEmpty()); }
+
     CScopedRecordingUserInterface Ui;
     CTempDir Folder;
-    CNetwork Network;
-    CQuadTree Tree;
-    CShpFileTranslator Translator{Network};
+    std::unique_ptr<CCartogramJob> Job;
+    std::optional<CPolygonLayer> Layer;
+    std::unique_ptr<CQuadTree> Tree;
+};
+
+// Records the rounds a run reports and cancels after a given one.
+class CRecordingFeedback : public CCartogramFeedback {
+public:
+    explicit CRecordingFeedback(int cancelAfter = -1) : CancelAfter_(cancelAfter) {}
+    void OnRound(std::shared_ptr<const CRoundFrame> frame) override
+    {
+        Frames.push_back(frame);
+        if (frame->Round == CancelAfter_)
+            Cancel();
+    }
+    std::vector<std::shared_ptr<const CRoundFrame>> Frames;
+
+private:
+    int CancelAfter_;
 };
 
 TEST_F(CartogramJobTest, FewerThanTwoStepsStillTransformTwoRoundsAndMeasureAThird)
@@ -92,7 +131,7 @@ TEST_F(CartogramJobTest, FewerThanTwoStepsStillTransformTwoRoundsAndMeasureAThir
     for (int maxSteps : {0, 1, 2}) {
         std::filesystem::remove(Folder.File("grid_nfo.txt"));
         const std::string shp = MakeGrid({1, 2, 3, 4, 5, 6});
-        ASSERT_TRUE(RunJob(shp, Params(maxSteps))) << maxSteps;
+        ASSERT_EQ(RunJob(shp, Params(maxSteps)).Result, CartogramRunSummary::Outcome::Completed) << maxSteps;
         const std::vector<std::string> lines = InformationLines();
         ASSERT_EQ(lines.size(), 5u) << maxSteps;
         EXPECT_EQ(lines[0] + "\n", CRunLog::HeaderLine());
@@ -100,37 +139,36 @@ TEST_F(CartogramJobTest, FewerThanTwoStepsStillTransformTwoRoundsAndMeasureAThir
         EXPECT_THAT(lines[2], StartsWith("1, "));
         EXPECT_THAT(lines[3], StartsWith("2, "));
         EXPECT_THAT(lines[4], StartsWith("Enlarge: "));
-        EXPECT_EQ(Network.PolygonCount(), 6u);
-        EXPECT_EQ(Tree.CurrentMap, 1);
+        ASSERT_TRUE(Layer);
+        EXPECT_EQ(Layer->Count(), 6u);
+        ASSERT_TRUE(Tree);
+        EXPECT_EQ(Tree->CurrentMap, 1);
+        EXPECT_THAT(Job->Summary.Messages, IsEmpty());
     }
-    EXPECT_THAT(Ui->Messages(), IsEmpty());
 }
 
 TEST_F(CartogramJobTest, EqualSizesOnEqualSquaresStopBeforeAnyTransformation)
 {
     const std::string shp = MakeGrid({7, 7, 7, 7, 7, 7});
-    ASSERT_TRUE(RunJob(shp, Params(5)));
+    ASSERT_EQ(RunJob(shp, Params(5)).Result, CartogramRunSummary::Outcome::Completed);
     const std::vector<std::string> lines = InformationLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_THAT(lines[0], StartsWith("0, "));
     EXPECT_THAT(lines[1], StartsWith("Enlarge: "));
     EXPECT_FALSE(std::filesystem::exists(Folder.File("grid_0.shp")));
-    EXPECT_DOUBLE_EQ(Network.Extent().MinX, 0.0);
-    EXPECT_DOUBLE_EQ(Network.Extent().MaxX, 3.0);
+    EXPECT_DOUBLE_EQ(Job->LayerExtent().MinX, 0.0);
+    EXPECT_DOUBLE_EQ(Job->LayerExtent().MaxX, 3.0);
 }
 
-TEST_F(CartogramJobTest, TwoRunsAppendTwoBlocksAndKeepOneLayer)
+TEST_F(CartogramJobTest, TwoRunsAppendTwoBlocks)
 {
     const std::string shp = MakeGrid({1, 2, 3, 4, 5, 6});
-    ASSERT_TRUE(RunJob(shp, Params(2)));
-    ASSERT_TRUE(RunJob(shp, Params(2)));
+    RunJob(shp, Params(2));
+    RunJob(shp, Params(2));
     const std::vector<std::string> lines = InformationLines();
     ASSERT_EQ(lines.size(), 10u);
     EXPECT_EQ(lines[0], lines[5]);
     EXPECT_THAT(lines[9], StartsWith("Enlarge: "));
-    // The second run replaced the layer instead of appending to it.
-    EXPECT_EQ(Network.PolygonCount(), 6u);
-    EXPECT_THAT(Ui->Messages(), IsEmpty());
 }
 
 TEST_F(CartogramJobTest, WeightedMeanErrorFallsOverTheRounds)
@@ -140,28 +178,36 @@ TEST_F(CartogramJobTest, WeightedMeanErrorFallsOverTheRounds)
     CartoParams params = Params(6);
     params.EnlargeRate = 1.0;
     params.ShrinkRate = 1.0;
+    CRecordingFeedback feedback;
+    RunJob(shp, params, &feedback);
     std::vector<double> weighted;
-    ASSERT_TRUE(RunJob(shp, params, [&](const RoundProgress& progress) {
-        EXPECT_EQ(progress.Round, static_cast<int>(weighted.size()));
-        EXPECT_THAT(progress.ElapsedText, ::testing::HasSubstr("Second"));
-        weighted.push_back(progress.Measures.WeightedMeanError);
-        return true;
-    }));
+    for (const auto& frame : feedback.Frames) {
+        EXPECT_EQ(frame->Round, static_cast<int>(weighted.size()));
+        EXPECT_THAT(frame->ElapsedText, ::testing::HasSubstr("Second"));
+        EXPECT_TRUE(frame->Polygons.empty()); // no geometry unless asked for
+        weighted.push_back(frame->Measures.WeightedMeanError);
+    }
     ASSERT_GE(weighted.size(), 3u);
     EXPECT_LT(weighted.back(), 0.5 * weighted.front());
     for (size_t k = 1; k < weighted.size(); ++k)
         EXPECT_LT(weighted[k], weighted[k - 1]) << k;
 }
 
-TEST_F(CartogramJobTest, AnObserverThatSaysStopEndsTheRunAfterThatRound)
+TEST_F(CartogramJobTest, ACancelEndsTheRunAfterTheRoundInHandAndHandsNothingOver)
 {
     const std::string shp = MakeGrid({1, 2, 3, 4, 5, 6});
-    int calls = 0;
-    ASSERT_TRUE(RunJob(shp, Params(6), [&](const RoundProgress&) { return ++calls < 1; }));
-    EXPECT_EQ(calls, 1);
+    CRecordingFeedback feedback(0);
+    const CartogramRunSummary& summary = RunJob(shp, Params(6), &feedback);
+    EXPECT_EQ(summary.Result, CartogramRunSummary::Outcome::Cancelled);
+    EXPECT_EQ(summary.LastRound, 0);
+    EXPECT_EQ(summary.RoundsTransformed, 1);
+    EXPECT_EQ(feedback.Frames.size(), 1u);
     const std::vector<std::string> lines = InformationLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_THAT(lines[1], StartsWith("0, "));
+    EXPECT_EQ(ReadWithShapelib(Folder.File("grid_0.shp")).size(), 6u);
+    EXPECT_FALSE(Layer);
+    EXPECT_FALSE(Tree);
 }
 
 TEST_F(CartogramJobTest, ExportedShapefilesReadBackWithEveryRecord)
@@ -169,7 +215,7 @@ TEST_F(CartogramJobTest, ExportedShapefilesReadBackWithEveryRecord)
     const std::string shp = MakeGrid({1, 2, 3, 4, 5, 6});
     CartoParams params = Params(3);
     params.ExportEvery = 2;
-    ASSERT_TRUE(RunJob(shp, params));
+    RunJob(shp, params);
     EXPECT_TRUE(std::filesystem::exists(Folder.File("grid_1.shp")));
     EXPECT_TRUE(std::filesystem::exists(Folder.File("grid_2.shp")));
     EXPECT_FALSE(std::filesystem::exists(Folder.File("grid_0.shp")));
@@ -182,52 +228,40 @@ TEST_F(CartogramJobTest, ExportedShapefilesReadBackWithEveryRecord)
 TEST_F(CartogramJobTest, RefusesATableWhoseRecordCountDiffersFromThePolygons)
 {
     const std::string shp = MakeGrid({1, 2, 3, 4, 5});
-    ASSERT_TRUE(RunJob(shp, Params(2)));
-    ASSERT_EQ(Ui->Messages().size(), 1u);
-    EXPECT_THAT(Ui->Messages()[0], ::testing::HasSubstr("5 records"));
+    EXPECT_EQ(RunJob(shp, Params(2)).Result, CartogramRunSummary::Outcome::Refused);
+    ASSERT_EQ(MessageTexts().size(), 1u);
+    EXPECT_THAT(MessageTexts()[0], ::testing::HasSubstr("5 records"));
+    EXPECT_EQ(Job->Summary.Refusal, MessageTexts()[0]);
     // The log opened for the run is removed again: a refused run leaves no file.
     EXPECT_FALSE(std::filesystem::exists(Folder.File("grid_nfo.txt")));
 }
 
 TEST_F(CartogramJobTest, SizeValuesBelowZeroAreRefusedAndZeroGetsTheStandIn)
 {
-    CCartogramJob job;
-    job.ShapefilePath = MakeGrid({1, 2, -3, 4, 5, 6});
-    job.SizeField = "POP";
-    EXPECT_TRUE(job.Run(Network, Tree, Translator, Params(2)));
-    EXPECT_EQ(job.Summary.Result, CartogramRunSummary::Outcome::Refused);
-    ASSERT_EQ(Ui->Messages().size(), 1u);
-    EXPECT_THAT(Ui->Messages()[0], ::testing::HasSubstr("at record 3"));
+    EXPECT_EQ(RunJob(MakeGrid({1, 2, -3, 4, 5, 6}), Params(2)).Result, CartogramRunSummary::Outcome::Refused);
+    ASSERT_EQ(MessageTexts().size(), 1u);
+    EXPECT_THAT(MessageTexts()[0], ::testing::HasSubstr("at record 3"));
     EXPECT_THAT(FolderEntries(Folder.Path()), ::testing::Not(::testing::Contains(::testing::HasSubstr("nfo"))));
+    EXPECT_FALSE(Layer);
 
-    job.ShapefilePath = MakeGrid({0, 2, 3, 0, 5, 6});
-    EXPECT_TRUE(job.Run(Network, Tree, Translator, Params(2)));
-    EXPECT_EQ(job.Summary.Result, CartogramRunSummary::Outcome::Completed);
-    EXPECT_EQ(job.Summary.ZeroSizeRecords, (std::vector<size_t>{1, 4}));
-    ASSERT_EQ(Ui->Messages().size(), 2u);
-    EXPECT_THAT(Ui->Messages()[1], ::testing::HasSubstr("records 1, 4"));
+    EXPECT_EQ(RunJob(MakeGrid({0, 2, 3, 0, 5, 6}), Params(2)).Result, CartogramRunSummary::Outcome::Completed);
+    EXPECT_EQ(Job->Summary.ZeroSizeRecords, (std::vector<size_t>{1, 4}));
+    ASSERT_EQ(Job->Summary.Messages.size(), 1u);
+    EXPECT_EQ(Job->Summary.Messages[0].Kind, MessageKind::Warning);
+    EXPECT_THAT(MessageTexts()[0], ::testing::HasSubstr("records 1, 4"));
     // The zero-sized polygons shrank below every other one.
-    const auto area = [this](uint32_t i) {
-        double value = 0.0;
-        CPoint2D centroid;
-        Network.Polygon(i).AreaAndCentroid(&centroid, &value);
-        return value;
-    };
-    const double smallestOther = std::min({area(1), area(2), area(4), area(5)});
-    EXPECT_LT(area(0), smallestOther);
-    EXPECT_LT(area(3), smallestOther);
+    const double smallestOther = std::min({Area(1), Area(2), Area(4), Area(5)});
+    EXPECT_LT(Area(0), smallestOther);
+    EXPECT_LT(Area(3), smallestOther);
 }
 
 TEST_F(CartogramJobTest, WithoutTheFieldEveryPolygonGetsAnEqualShare)
 {
-    CCartogramJob job;
-    job.ShapefilePath = MakeGrid({1, 2, 3, 4, 5, 6});
-    job.SizeField = "INCOME";
-    EXPECT_TRUE(job.Run(Network, Tree, Translator, Params(2)));
-    EXPECT_TRUE(job.Summary.EqualShares);
+    const CartogramRunSummary& summary = RunJob(MakeGrid({1, 2, 3, 4, 5, 6}), Params(2), nullptr, "INCOME");
+    EXPECT_TRUE(summary.EqualShares);
     // Six equal squares already have equal shares: the first measurement stops the run.
-    EXPECT_EQ(job.Summary.RoundsTransformed, 0);
-    EXPECT_EQ(job.Summary.Result, CartogramRunSummary::Outcome::Completed);
+    EXPECT_EQ(summary.RoundsTransformed, 0);
+    EXPECT_EQ(summary.Result, CartogramRunSummary::Outcome::Completed);
 }
 
 TEST_F(CartogramJobTest, RisingErrorsStopTheRunNoEarlierThanRoundTwo)
@@ -235,7 +269,7 @@ TEST_F(CartogramJobTest, RisingErrorsStopTheRunNoEarlierThanRoundTwo)
     const std::string shp = MakeGrid({1, 2, 3, 4, 5, 6});
     CartoParams params = Params(12);
     params.StopWhenErrorRises = true;
-    ASSERT_TRUE(RunJob(shp, params));
+    RunJob(shp, params);
     const std::vector<std::string> lines = InformationLines();
     ASSERT_GE(lines.size(), 5u); // header, rounds 0 and 1 at least, final, parameters
     const std::string& final = lines[lines.size() - 2];
@@ -257,7 +291,7 @@ TEST_F(CartogramJobTest, AnExportIntervalBeyondTheStepsExportsOnlyTheLastRound)
     const std::string shp = MakeGrid({1, 2, 3, 4, 5, 6});
     CartoParams params = Params(3);
     params.ExportEvery = 10;
-    ASSERT_TRUE(RunJob(shp, params));
+    RunJob(shp, params);
     EXPECT_FALSE(std::filesystem::exists(Folder.File("grid_0.shp")));
     EXPECT_FALSE(std::filesystem::exists(Folder.File("grid_1.shp")));
     EXPECT_TRUE(std::filesystem::exists(Folder.File("grid_2.shp")));
@@ -266,24 +300,20 @@ TEST_F(CartogramJobTest, AnExportIntervalBeyondTheStepsExportsOnlyTheLastRound)
 TEST_F(CartogramJobTest, AFlatPolygonLeavesTheAutomaticDepthFiniteAndIsRefusedByTheMeasures)
 {
     std::vector<TestShape> shapes{Square(0, 0, 1), Square(1, 0, 1), TestShape{{0}, {3, 3, 3, 3}, {0, 1, 2, 0}}};
-    CCartogramJob job;
-    job.ShapefilePath = WriteShapefile(Folder.File("flat"), SHPT_POLYGON, shapes);
+    const std::string shp = WriteShapefile(Folder.File("flat"), SHPT_POLYGON, shapes);
     WriteTable(Folder.File("flat.dbf"), {{"POP", 'N', 10, 0}}, {{1.0}, {2.0}, {3.0}});
-    job.SizeField = "POP";
     CartoParams params = Params(2);
     params.TreeDepth = 0;
-    EXPECT_TRUE(job.Run(Network, Tree, Translator, params));
-    EXPECT_EQ(job.Summary.Result, CartogramRunSummary::Outcome::Refused);
-    EXPECT_EQ(job.Summary.RoundsTransformed, 0);
-    EXPECT_EQ(Ui->Messages().size(), 1u);
+    const CartogramRunSummary& summary = RunJob(shp, params);
+    EXPECT_EQ(summary.Result, CartogramRunSummary::Outcome::Refused);
+    EXPECT_EQ(summary.RoundsTransformed, 0);
+    EXPECT_EQ(summary.Messages.size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(Folder.File("flat_nfo.txt")));
 }
 
-TEST_F(CartogramJobTest, CancelledFileChooserReturnsFalseWithoutFiles)
+TEST_F(CartogramJobTest, WithoutAShapefileTheJobIsRefusedAndWritesNothing)
 {
-    Ui->QueueFileAnswer(std::nullopt);
-    CCartogramJob job;
-    EXPECT_FALSE(job.Run(Network, Tree, Translator, Params(2)));
+    EXPECT_EQ(RunJob("", Params(2)).Result, CartogramRunSummary::Outcome::Refused);
     EXPECT_THAT(FolderEntries(Folder.Path()), IsEmpty());
 }
 
