@@ -147,6 +147,22 @@ private:
     bool Installed_ = false;
 };
 
+// "New overlaps in round 3: 1 pair (records 31 and 43)"; records count from 1 as in `check`.
+void WriteNewOverlaps(std::ostream& out, const CartogramRunSummary& summary)
+{
+    out << "New overlaps in round " << summary.OverlapsCheckedRound << ": ";
+    const size_t count = summary.NewOverlaps.size();
+    if (count == 0) {
+        out << "none\n";
+        return;
+    }
+    out << count << (count == 1 ? " pair (" : " pairs (");
+    for (size_t i = 0; i < count; ++i)
+        out << (i == 0 ? "" : ", ") << "records " << summary.NewOverlaps[i].first + 1 << " and "
+            << summary.NewOverlaps[i].second + 1;
+    out << "); tessaro-cli check --overlaps shows them\n";
+}
+
 void WriteSummary(std::ostream& out, const CartogramRunSummary& summary)
 {
     if (summary.Result == CartogramRunSummary::Outcome::Cancelled)
@@ -164,6 +180,8 @@ void WriteSummary(std::ostream& out, const CartogramRunSummary& summary)
         << '\n';
     if (!summary.InformationFile.empty())
         out << "Information file: " << summary.InformationFile << '\n';
+    if (summary.OverlapsCheckedRound >= 0)
+        WriteNewOverlaps(out, summary);
     out << "Files written: " << summary.WrittenFiles.size() << '\n';
     for (const std::string& file : summary.WrittenFiles)
         out << "  " << file << '\n';

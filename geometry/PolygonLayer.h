@@ -30,6 +30,8 @@ public:
 
     // The union of the polygons' boxes; the empty extent for no polygons.
     CExtent BoundingBox() const;
+    // A deep copy of the rings, labels and boxes (the rings' attached values are not copied).
+    CPolygonLayer Copy() const;
 
 private:
     PolygonList Polygons_;

@@ -5,6 +5,7 @@
 #include "engine/QuadTree.h"
 #include "geodata/DbfTable.h"
 #include "geodata/NetworkEmfWriter.h"
+#include "geodata/ShapeValidator.h"
 #include "geodata/ShpFileTranslator.h"
 #include "geodata/SizeField.h"
 #include "network/Network.h"
@@ -16,8 +17,10 @@
 #include "run/RunFileNames.h"
 #include "run/RunLog.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace tessaro {
@@ -27,6 +30,18 @@ constexpr int PicturePageWidth = 107950;
 constexpr int PicturePageHeight = 139700;
 // The displaced grid, which the document shows after a run.
 constexpr int DisplacedMap = 1;
+
+using OverlapPairs = std::set<std::pair<int32_t, int32_t>>;
+
+// The pairs of records whose interiors overlap.
+OverlapPairs Overlaps(const CPolygonLayer& layer)
+{
+    OverlapPairs pairs;
+    for (const CShapeFinding& finding : CShapeValidator(true).Check(layer.Polygons()))
+        if (finding.Kind == ShapeFindingKind::Overlap)
+            pairs.emplace(finding.Record, finding.OtherRecord);
+    return pairs;
+}
 
 // The rounds a schedule exports, for the check of the derived names.
 std::vector<int> ExportedRounds(const RunSchedule& schedule)
@@ -70,6 +85,20 @@ public:
         RoundExportResult exported = ExportRound(Names_, round.Round, Translator_, Pictures_, &Tree_, WithSvg_);
         Summary_.WrittenFiles.insert(Summary_.WrittenFiles.end(), exported.Written.begin(), exported.Written.end());
         Summary_.ExportFailures += exported.Failures;
+        // The layer as exported, for the overlap check once the run is over.
+        LastExport_ = Network_.PolygonLayer().Copy();
+        LastExportRound_ = round.Round;
+    }
+
+    // Pairs that overlap in the last export but not in the input.
+    void ReportNewOverlaps(const OverlapPairs& inputOverlaps)
+    {
+        if (!LastExport_)
+            return;
+        Summary_.OverlapsCheckedRound = LastExportRound_;
+        for (const auto& pair : Overlaps(*LastExport_))
+            if (!inputOverlaps.contains(pair))
+                Summary_.NewOverlaps.push_back(pair);
     }
 
     void OnStopped(const SolverStop& stop) override
@@ -89,6 +118,8 @@ private:
     const bool WithSvg_;
     CartogramRunSummary& Summary_;
     CNetworkEmfWriter Pictures_;
+    std::optional<CPolygonLayer> LastExport_;
+    int LastExportRound_ = -1;
 };
 
 } // namespace
@@ -218,6 +249,7 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
 void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
 {
     CNetwork& network = *prepared.Network;
+    const OverlapPairs inputOverlaps = Overlaps(network.PolygonLayer());
     auto tree = std::make_unique<CQuadTree>();
     CCartogramSolver solver(network.PolygonLayer(), *tree, Params, std::move(prepared.Fractions), network.Extent());
     CRunOutputs outputs(*prepared.Log, prepared.Names, prepared.Schedule, network, *prepared.Translator, *tree, solver,
@@ -229,6 +261,7 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
     switch (solution.Result) {
     case CartogramSolution::Outcome::Completed:
         Summary.Result = CartogramRunSummary::Outcome::Completed;
+        outputs.ReportNewOverlaps(inputOverlaps);
         tree->CurrentMap = DisplacedMap;
         Layer_ = network.TakePolygonLayer();
         LayerExtent_ = solver.LayerExtent();

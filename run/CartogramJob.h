@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessaro {
@@ -40,6 +41,10 @@ struct CartogramRunSummary {
     std::string InformationFile;
     std::vector<std::string> WrittenFiles; // exports, in the order written
     int ExportFailures = 0;
+    // Pairs of records (from 0) whose interiors overlap in the last exported round but did not
+    // in the input: where the deformation folded one polygon over its neighbour.
+    std::vector<std::pair<int32_t, int32_t>> NewOverlaps;
+    int OverlapsCheckedRound = -1; // the round those pairs were looked for in; -1 for none
     // Why the run was refused, in the words shown to the user; empty otherwise.
     std::string Refusal;
     // Everything the run and its readers and writers had to tell the user, in order, the
