@@ -24,19 +24,22 @@ using Clock = std::chrono::steady_clock;
 
 const std::string Example = std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states.shp";
 
-pid_t StartCartogram(const std::string& outputFolder)
+// Starts the cartogram of the example in the background, its output streams into the given files.
+pid_t StartCartogram(const std::string& outputFolder, std::vector<std::string> extra = {},
+                     const std::string& out = "/dev/null", const std::string& err = "/dev/null")
 {
     const std::string cli = TESSARO_CLI_PATH;
     std::vector<std::string> arguments{cli, "--no", "cartogram", Example, "--field", "POP", "--threads", "2",
                                        "--output-dir", outputFolder};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
     std::vector<char*> argv;
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
     const int status = posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -139,6 +142,42 @@ TEST(KillTest, AKilledRunLeavesOnlyCompleteFiles)
     }
     // Some runs got far enough to leave files.
     EXPECT_GT(filesChecked, 0);
+}
+
+// Ctrl-C during round 2 cancels the run: it ends within that round with exit 130, says where it
+// stopped, and every file it left is complete.
+TEST(KillTest, AnInterruptedRunStopsWithinARoundAndLeavesCompleteFiles)
+{
+    CTempDir folder;
+    // Forty rounds with the rising-error rule off: the run would go on well past the interrupt.
+    WriteText(folder.File("long.cartoparam"), "-1, 1.05, 6, 9, 10, 0.01\n256, -1\n0, 0, 1\n40, 1, 2, 6, 0, 0, 16\n");
+    const std::string out = folder.File("out");
+    const pid_t pid = StartCartogram(out, {"--params", folder.File("long.cartoparam")}, folder.File("stdout.txt"),
+                                     folder.File("stderr.txt"));
+    ASSERT_GT(pid, 0);
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    while (ReadText(folder.File("stderr.txt")).find("round 1:") == std::string::npos && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+
+    const std::string summary = ReadText(folder.File("stdout.txt"));
+    const auto at = summary.find("Cancelled: after round ");
+    ASSERT_NE(at, std::string::npos) << summary;
+    const int last = std::stoi(summary.substr(at + 23));
+    EXPECT_GE(last, 1);
+    EXPECT_LE(last, 2);
+    for (const auto& entry : fs::directory_iterator(out)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_FALSE(IsTemporary(name)) << name;
+        EXPECT_EQ(Fault(entry.path()), "") << name;
+    }
+    for (int r = 0; r <= last; ++r)
+        EXPECT_TRUE(fs::exists(out + "/us_states_" + std::to_string(r) + ".shp")) << r;
+    EXPECT_FALSE(fs::exists(out + "/us_states_" + std::to_string(last + 1) + ".shp"));
 }
 
 } // namespace
