@@ -64,10 +64,10 @@ CDisplacementScene& Scene()
 void BM_DisplaceAll(benchmark::State& state)
 {
     CDisplacementScene& scene = Scene();
-    const auto force = static_cast<int32_t>(state.range(0));
+    const auto force = static_cast<ForceDecay>(state.range(0));
     for (auto _ : state) {
         scene.Transformer.DisplaceAll(scene.GridCount(), scene.Grid.data(), scene.Out.data(), force, 1.05, -1.0,
-                                      ElasticityJacobian);
+                                      ElasticityMeasure::Jacobian);
         benchmark::DoNotOptimize(scene.Out.data());
     }
     state.SetItemsProcessed(state.iterations() * scene.GridCount());
@@ -76,11 +76,11 @@ void BM_DisplaceAll(benchmark::State& state)
 void BM_DisplaceAllParallel(benchmark::State& state)
 {
     CDisplacementScene& scene = Scene();
-    const auto force = static_cast<int32_t>(state.range(0));
+    const auto force = static_cast<ForceDecay>(state.range(0));
     const auto threads = static_cast<int32_t>(state.range(1));
     for (auto _ : state) {
         DisplaceAllParallel(scene.Transformer, scene.GridCount(), scene.Grid.data(), scene.Out.data(), threads, force,
-                            1.05, -1.0, ElasticityJacobian);
+                            1.05, -1.0, ElasticityMeasure::Jacobian);
         benchmark::DoNotOptimize(scene.Out.data());
     }
     state.SetItemsProcessed(state.iterations() * scene.GridCount());

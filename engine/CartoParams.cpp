@@ -7,6 +7,7 @@
 #include <limits>
 #include <sstream>
 #include <thread>
+#include <type_traits>
 
 namespace tessaro {
 namespace {
@@ -39,6 +40,13 @@ std::string Real(double value)
 std::string Integer(int32_t value)
 {
     return std::to_string(value);
+}
+
+template <typename Kind>
+    requires std::is_enum_v<Kind>
+std::string Integer(Kind kind)
+{
+    return std::to_string(static_cast<int32_t>(kind));
 }
 
 std::string Trimmed(const std::string& line)
@@ -74,7 +82,7 @@ void CartoParams::SetDefaults()
     MaxSteps = 4;
     ExportEvery = 1;
     TreeDepth = 6;
-    ForceType = 0;
+    ForceType = ForceDecay::Exponential;
     EpsilonFactor = 1.05;
     CirclePoints = 16;
     EnlargeRate = 6.0;
@@ -84,11 +92,11 @@ void CartoParams::SetDefaults()
     RadiusCorrection = -1.0;
     const unsigned processors = std::thread::hardware_concurrency();
     ThreadCount = processors == 0 ? 1 : static_cast<int32_t>(processors);
-    ElasticityType = 0;
+    ElasticityType = ElasticityMeasure::Jacobian;
     StopWhenErrorRises = true;
     RelativeSizes = true;
     RectangleFactor = -1.0;
-    DensificationType = 2;
+    DensificationType = Densification::Both;
     MinVertexDistanceScale = 256.0;
     SquareFullTree = false;
     MinTreeDepth = 3;
@@ -132,13 +140,19 @@ std::vector<int> CartoParams::ParseParamText(const std::string& text)
     SquareFullTree = flags[0] != 0;
     StopWhenErrorRises = flags[1] != 0;
     RelativeSizes = flags[2] != 0;
+    // The kinds are read as their numbers; unread ones keep theirs.
+    std::array<int32_t, 3> kinds{static_cast<int32_t>(ElasticityType), static_cast<int32_t>(ForceType),
+                                 static_cast<int32_t>(DensificationType)};
     note(4, ScanNumbers(lines[3], "%d, %d, %d, %d, %d, %d, %d",
-                        {&MaxSteps, &ExportEvery, &ThreadCount, &TreeDepth, &ElasticityType, &ForceType, &CirclePoints}),
+                        {&MaxSteps, &ExportEvery, &ThreadCount, &TreeDepth, &kinds[0], &kinds[1], &CirclePoints}),
          7);
     if (HoldsValues(lines[4]))
         note(5, ScanNumbers(lines[4], "%d, %lf, %d", {&MinTreeDepth, &OptimalNodeSize, &LocalSearchDepth}), 3);
     if (HoldsValues(lines[5]))
-        note(6, ScanNumbers(lines[5], "%d, %lf", {&DensificationType, &ZeroTolerance}), 2);
+        note(6, ScanNumbers(lines[5], "%d, %lf", {&kinds[2], &ZeroTolerance}), 2);
+    ElasticityType = static_cast<ElasticityMeasure>(kinds[0]);
+    ForceType = static_cast<ForceDecay>(kinds[1]);
+    DensificationType = static_cast<Densification>(kinds[2]);
     return incomplete;
 }
 

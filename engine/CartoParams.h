@@ -6,6 +6,27 @@
 
 namespace tessaro {
 
+// How the push of a control vector decays with the distance from its start. The numbers are the
+// parameter file's; a file may hold others, which a run refuses to evaluate.
+enum class ForceDecay : int32_t {
+    Exponential = 0,
+    Directional = 1, // exponential, and weaker across the vector's direction
+};
+
+// How the elasticity divisor measures the deformation: from the full Jacobian of the field or
+// from its diagonal (the gradient).
+enum class ElasticityMeasure : int32_t {
+    Jacobian = 0,
+    Gradient = 1,
+};
+
+// Where ring edges get extra vertices before a round; any other number acts as QuadtreeLeaf.
+enum class Densification : int32_t {
+    MinimumDistance = 0, // every edge cut to the densification step
+    QuadtreeLeaf = 1,    // a vertex wherever an edge crosses a grid line of the finest cells
+    Both = 2,
+};
+
 // The cartogram parameter block. Every document owns one, created with the defaults; the
 // parameter dialog edits it and may load or save it as a ".cartoparam" text file (opened by
 // the run's ParamFile), and a run reads its own copy without changing it.
@@ -13,7 +34,7 @@ struct CartoParams {
     int32_t MaxSteps;
     int32_t ExportEvery;
     int32_t TreeDepth;
-    int32_t ForceType;    // 0 exponential decay, 1 with directional decay
+    ForceDecay ForceType;
     double EpsilonFactor; // the dialog shows this minus 1.0
     int32_t CirclePoints;
     double EnlargeRate;
@@ -22,11 +43,11 @@ struct CartoParams {
     double MinRadiusRatio;
     double RadiusCorrection;
     int32_t ThreadCount;
-    int32_t ElasticityType; // 0 Jacobian, 1 gradient
+    ElasticityMeasure ElasticityType;
     bool StopWhenErrorRises;
     bool RelativeSizes;
     double RectangleFactor;
-    int32_t DensificationType; // 0 minimum distance, 1 quadtree leaf, 2 both
+    Densification DensificationType;
     double MinVertexDistanceScale;
     bool SquareFullTree;
     int32_t MinTreeDepth;

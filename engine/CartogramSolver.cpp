@@ -194,13 +194,14 @@ void CCartogramSolver::MeasureAndDensify(int round)
 void CCartogramSolver::Densify(CSimplePolygon& polygon) const
 {
     switch (Params_.DensificationType) {
-    case 0:
+    case Densification::MinimumDistance:
         polygon.DensifyByDistance(Setup_.DensifyStep);
         break;
-    case 2:
+    case Densification::Both:
         polygon.DensifyAtGridLines(Setup_.Xs.data(), Setup_.Ys.data(), Setup_.GridCount + 1);
         polygon.DensifyByDistance(Setup_.DensifyStep);
         break;
+    case Densification::QuadtreeLeaf:
     default:
         polygon.DensifyAtGridLines(Setup_.Xs.data(), Setup_.Ys.data(), Setup_.GridCount + 1);
         break;

@@ -19,9 +19,9 @@ constexpr size_t CancelCheckInterval = 64;
 constexpr double ExponentialCutoff2 = 400.0;
 constexpr double DirectionalCutoff2 = 256.0;
 
-bool IsKnownForceType(int32_t forceType)
+bool IsKnownForceType(ForceDecay forceType)
 {
-    return forceType == ForceExponentialDecay || forceType == ForceDirectionalDecay;
+    return forceType == ForceDecay::Exponential || forceType == ForceDecay::Directional;
 }
 
 // p + D / N for every point; in and out may alias because D sits in its own buffer.
@@ -120,32 +120,32 @@ double CPointDisplacementTransformer::SignedSquare(double rc)
     return rc >= 0.0 ? rc * rc : -rc * rc;
 }
 
-bool CPointDisplacementTransformer::CanEvaluate(int32_t forceType, double rc) const
+bool CPointDisplacementTransformer::CanEvaluate(ForceDecay forceType, double rc) const
 {
     const auto count = static_cast<size_t>(ControlCount);
     if (!IsKnownForceType(forceType) || ControlCount < 1)
         return false;
     if (Sources.size() < 2 * count || Targets.size() < 2 * count || ControlRecords.size() < RecordSize * count)
         return false;
-    if (forceType == ForceDirectionalDecay)
+    if (forceType == ForceDecay::Directional)
         return Centres.size() == 2 * count;
     // The records' correction slots were filled for one Rc; another would read them wrongly.
     return SignedSquare(rc) == PrecomputedQ_;
 }
 
-CPointForce CPointDisplacementTransformer::EvaluatePoint(double x, double y, int32_t forceType,
-                                                         int32_t elasticityType) const
+CPointForce CPointDisplacementTransformer::EvaluatePoint(double x, double y, ForceDecay forceType,
+                                                         ElasticityMeasure elasticityType) const
 {
-    if (forceType == ForceDirectionalDecay)
+    if (forceType == ForceDecay::Directional)
         return DirectionalKernel(x, y);
     return ExponentialKernel(x, y, EffectiveElasticityType(forceType, elasticityType));
 }
 
-CPointForce CPointDisplacementTransformer::ExponentialKernel(double x, double y, int32_t effectiveType) const
+CPointForce CPointDisplacementTransformer::ExponentialKernel(double x, double y, ElasticityMeasure effectiveType) const
 {
     CPointForce force;
     double jxx = 0.0, jyy = 0.0, jxy = 0.0, jyx = 0.0;
-    const bool fullJacobian = effectiveType == ElasticityJacobian;
+    const bool fullJacobian = effectiveType == ElasticityMeasure::Jacobian;
     const double q = PrecomputedQ_;
     for (size_t i = 0; i < static_cast<size_t>(ControlCount); ++i) {
         const double* record = &ControlRecords[RecordSize * i];
@@ -240,25 +240,25 @@ double CPointDisplacementTransformer::GradientMeasure(double jxx, double jyy)
     return std::min(jxx, jyy);
 }
 
-int32_t CPointDisplacementTransformer::EffectiveElasticityType(int32_t forceType, int32_t elasticityType)
+ElasticityMeasure CPointDisplacementTransformer::EffectiveElasticityType(ForceDecay forceType, ElasticityMeasure elasticityType)
 {
     // The directional measure is of the gradient form and may be negative; the Jacobian rule
     // would divide by it and turn the whole field round, so the gradient rule applies instead.
-    if (forceType == ForceDirectionalDecay)
-        return ElasticityGradient;
-    return elasticityType == ElasticityJacobian ? ElasticityJacobian : ElasticityGradient;
+    if (forceType == ForceDecay::Directional)
+        return ElasticityMeasure::Gradient;
+    return elasticityType == ElasticityMeasure::Jacobian ? ElasticityMeasure::Jacobian : ElasticityMeasure::Gradient;
 }
 
 double CPointDisplacementTransformer::DivisorFromMinimum(double lambdaMin, double onePlusEpsilon,
-                                                         int32_t effectiveType)
+                                                         ElasticityMeasure effectiveType)
 {
-    if (effectiveType == ElasticityJacobian)
+    if (effectiveType == ElasticityMeasure::Jacobian)
         return onePlusEpsilon / lambdaMin;
     return lambdaMin < 0.0 ? -lambdaMin * onePlusEpsilon : 1.0;
 }
 
 double ComputeDisplacements(const CPointDisplacementTransformer& transformer, size_t begin, size_t count,
-                            const double* in, double* displacements, int32_t forceType, int32_t elasticityType,
+                            const double* in, double* displacements, ForceDecay forceType, ElasticityMeasure elasticityType,
                             const CFeedback* feedback)
 {
     double minimum = InitialWorkerMinimum;
@@ -274,8 +274,8 @@ double ComputeDisplacements(const CPointDisplacementTransformer& transformer, si
     return minimum;
 }
 
-int CPointDisplacementTransformer::DisplaceAll(int32_t n, const double* in, double* out, int32_t forceType,
-                                               double onePlusEpsilon, double rc, int32_t elasticityType,
+int CPointDisplacementTransformer::DisplaceAll(int32_t n, const double* in, double* out, ForceDecay forceType,
+                                               double onePlusEpsilon, double rc, ElasticityMeasure elasticityType,
                                                const CFeedback* feedback)
 {
     LoggedMaxDisplacement = 0.0;
@@ -292,7 +292,7 @@ int CPointDisplacementTransformer::DisplaceAll(int32_t n, const double* in, doub
 }
 
 int DisplaceAllParallel(CPointDisplacementTransformer& transformer, int32_t n, const double* in, double* out,
-                        int32_t threads, int32_t forceType, double onePlusEpsilon, double rc, int32_t elasticityType,
+                        int32_t threads, ForceDecay forceType, double onePlusEpsilon, double rc, ElasticityMeasure elasticityType,
                         const CFeedback* feedback)
 {
     transformer.LoggedMaxDisplacement = 0.0;

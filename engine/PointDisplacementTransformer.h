@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/CartoParams.h"
 #include "geometry/Extent.h"
 #include "platform/Feedback.h"
 
@@ -10,12 +11,6 @@
 namespace tessaro {
 
 class CSimplePolygon;
-
-// Force types and elasticity types as the parameter block numbers them.
-inline constexpr int32_t ForceExponentialDecay = 0;
-inline constexpr int32_t ForceDirectionalDecay = 1;
-inline constexpr int32_t ElasticityJacobian = 0;
-inline constexpr int32_t ElasticityGradient = 1;
 
 // Displacement and elasticity measure of the force field at one point.
 struct CPointForce {
@@ -51,13 +46,13 @@ public:
     // Moves the n points (in and out may be the same buffer). Returns 1, or 0 when an array or
     // the records are missing, the force type is unknown, or rc differs from Precompute's. After
     // a cancel through `feedback` the points are moved by a partial field: the caller drops them.
-    int DisplaceAll(int32_t n, const double* in, double* out, int32_t forceType, double onePlusEpsilon, double rc,
-                    int32_t elasticityType, const CFeedback* feedback = nullptr);
+    int DisplaceAll(int32_t n, const double* in, double* out, ForceDecay forceType, double onePlusEpsilon, double rc,
+                    ElasticityMeasure elasticityType, const CFeedback* feedback = nullptr);
 
     // The field at one point; the one kernel both the sequential and the threaded forms use.
     // Call only after CanEvaluate has accepted the arguments.
-    CPointForce EvaluatePoint(double x, double y, int32_t forceType, int32_t elasticityType) const;
-    bool CanEvaluate(int32_t forceType, double rc) const;
+    CPointForce EvaluatePoint(double x, double y, ForceDecay forceType, ElasticityMeasure elasticityType) const;
+    bool CanEvaluate(ForceDecay forceType, double rc) const;
 
     // Rc^2 with the sign of Rc.
     static double SignedSquare(double rc);
@@ -65,9 +60,9 @@ public:
     static double JacobianMeasure(double jxx, double jyy, double jxy, double jyx);
     static double GradientMeasure(double jxx, double jyy);
     // The elasticity type actually applied: the directional kernel only has the gradient form.
-    static int32_t EffectiveElasticityType(int32_t forceType, int32_t elasticityType);
+    static ElasticityMeasure EffectiveElasticityType(ForceDecay forceType, ElasticityMeasure elasticityType);
     // N from the smallest measure (already capped at 1).
-    static double DivisorFromMinimum(double lambdaMin, double onePlusEpsilon, int32_t effectiveType);
+    static double DivisorFromMinimum(double lambdaMin, double onePlusEpsilon, ElasticityMeasure effectiveType);
 
     // Maps points from one box to another; with keepAspect one scale serves both axes and the
     // short axis is centred. Returns 0 for missing arrays, n < 1 or a from box without area.
@@ -77,7 +72,7 @@ public:
                                bool keepAspect);
 
 private:
-    CPointForce ExponentialKernel(double x, double y, int32_t effectiveType) const;
+    CPointForce ExponentialKernel(double x, double y, ElasticityMeasure effectiveType) const;
     CPointForce DirectionalKernel(double x, double y) const;
 
     double PrecomputedQ_ = 0.0;
@@ -86,12 +81,12 @@ private:
 // Raw displacements of points [begin, begin + count) into displacements (same indexing as in);
 // returns the smallest measure, starting from 1e38. Stops early after a cancel.
 double ComputeDisplacements(const CPointDisplacementTransformer& transformer, size_t begin, size_t count,
-                            const double* in, double* displacements, int32_t forceType, int32_t elasticityType,
+                            const double* in, double* displacements, ForceDecay forceType, ElasticityMeasure elasticityType,
                             const CFeedback* feedback = nullptr);
 
 // DisplaceAll with max(threads, 2) workers; the same bits as DisplaceAll.
 int DisplaceAllParallel(CPointDisplacementTransformer& transformer, int32_t n, const double* in, double* out,
-                        int32_t threads, int32_t forceType, double onePlusEpsilon, double rc, int32_t elasticityType,
+                        int32_t threads, ForceDecay forceType, double onePlusEpsilon, double rc, ElasticityMeasure elasticityType,
                         const CFeedback* feedback = nullptr);
 
 } // namespace tessaro

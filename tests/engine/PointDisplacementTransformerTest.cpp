@@ -73,22 +73,22 @@ TEST(PointDisplacementKernel, SingleVectorEndPointAndElasticityDivisorOfBothType
     // At the end point (1, 0): D = exp(-1) * L along x, Jxx = -exp(-1), every other entry 0.
     PDT transformer;
     SingleVector(1.0, 0.0).LoadInto(transformer);
-    const CPointForce force = transformer.EvaluatePoint(1.0, 0.0, ForceExponentialDecay, ElasticityJacobian);
+    const CPointForce force = transformer.EvaluatePoint(1.0, 0.0, ForceDecay::Exponential, ElasticityMeasure::Jacobian);
     EXPECT_DOUBLE_EQ(force.Dx, std::exp(-1.0));
     EXPECT_EQ(force.Dy, 0.0);
     const double in[2] = {1.0, 0.0};
     double out[2] = {};
-    ASSERT_EQ(transformer.DisplaceAll(1, in, out, ForceExponentialDecay, OnePlusEpsilon, NoCorrection, ElasticityJacobian), 1);
+    ASSERT_EQ(transformer.DisplaceAll(1, in, out, ForceDecay::Exponential, OnePlusEpsilon, NoCorrection, ElasticityMeasure::Jacobian), 1);
     EXPECT_DOUBLE_EQ(transformer.ElasticityDivisor, OnePlusEpsilon);
     EXPECT_DOUBLE_EQ(out[0], 1.0 + std::exp(-1.0) / OnePlusEpsilon);
-    transformer.DisplaceAll(1, in, out, ForceExponentialDecay, OnePlusEpsilon, NoCorrection, ElasticityGradient);
+    transformer.DisplaceAll(1, in, out, ForceDecay::Exponential, OnePlusEpsilon, NoCorrection, ElasticityMeasure::Gradient);
     EXPECT_DOUBLE_EQ(transformer.ElasticityDivisor, std::exp(-1.0) * OnePlusEpsilon);
 
     EXPECT_DOUBLE_EQ(PDT::GradientMeasure(-3.0, -4.0), -5.0);
     EXPECT_DOUBLE_EQ(PDT::GradientMeasure(-3.0, 2.0), -3.0);
     EXPECT_DOUBLE_EQ(PDT::GradientMeasure(1.0, 2.0), 1.0);
-    EXPECT_DOUBLE_EQ(PDT::DivisorFromMinimum(0.5, 1.05, ElasticityJacobian), 2.1);
-    EXPECT_DOUBLE_EQ(PDT::DivisorFromMinimum(0.3, 1.05, ElasticityGradient), 1.0);
+    EXPECT_DOUBLE_EQ(PDT::DivisorFromMinimum(0.5, 1.05, ElasticityMeasure::Jacobian), 2.1);
+    EXPECT_DOUBLE_EQ(PDT::DivisorFromMinimum(0.3, 1.05, ElasticityMeasure::Gradient), 1.0);
 }
 
 TEST(PointDisplacementKernel, VectorsReachBelowTheirCutOffOnly)
@@ -98,14 +98,14 @@ TEST(PointDisplacementKernel, VectorsReachBelowTheirCutOffOnly)
     SingleVector(2.0, 0.0).LoadInto(transformer);
     const struct {
         double X, Y;
-        int32_t Force;
+        ForceDecay Force;
         bool Moved;
-    } cases[] = {{39.9, 0.0, ForceExponentialDecay, true},   {40.0, 0.0, ForceExponentialDecay, false},
-                 {0.0, -40.0, ForceExponentialDecay, false}, {31.9, 0.0, ForceDirectionalDecay, true},
-                 {32.0, 0.0, ForceDirectionalDecay, false},  {-50.0, 0.0, ForceDirectionalDecay, false}};
+    } cases[] = {{39.9, 0.0, ForceDecay::Exponential, true},   {40.0, 0.0, ForceDecay::Exponential, false},
+                 {0.0, -40.0, ForceDecay::Exponential, false}, {31.9, 0.0, ForceDecay::Directional, true},
+                 {32.0, 0.0, ForceDecay::Directional, false},  {-50.0, 0.0, ForceDecay::Directional, false}};
     for (const auto& c : cases) {
-        const CPointForce force = transformer.EvaluatePoint(c.X, c.Y, c.Force, ElasticityGradient);
-        EXPECT_EQ(force.Dx != 0.0 || force.Dy != 0.0, c.Moved) << c.X << ", " << c.Y << " force " << c.Force;
+        const CPointForce force = transformer.EvaluatePoint(c.X, c.Y, c.Force, ElasticityMeasure::Gradient);
+        EXPECT_EQ(force.Dx != 0.0 || force.Dy != 0.0, c.Moved) << c.X << ", " << c.Y << " force " << static_cast<int>(c.Force);
     }
 }
 
@@ -117,9 +117,9 @@ TEST(PointDisplacementKernel, ZeroLengthVectorsContributeNothing)
     PDT withZeros, alone;
     set.LoadInto(withZeros);
     SingleVector(1.0, 0.0).LoadInto(alone);
-    for (int32_t force : {ForceExponentialDecay, ForceDirectionalDecay})
-        ExpectSameForce(withZeros.EvaluatePoint(0.7, 0.2, force, ElasticityJacobian),
-                        alone.EvaluatePoint(0.7, 0.2, force, ElasticityJacobian));
+    for (ForceDecay force : {ForceDecay::Exponential, ForceDecay::Directional})
+        ExpectSameForce(withZeros.EvaluatePoint(0.7, 0.2, force, ElasticityMeasure::Jacobian),
+                        alone.EvaluatePoint(0.7, 0.2, force, ElasticityMeasure::Jacobian));
 }
 
 TEST(PointDisplacementKernel, JacobianMeasureIsTheFirstFoldingStep)
@@ -143,12 +143,12 @@ TEST(PointDisplacementKernel, DirectionalKernelNeverReversesTheField)
     const std::vector<double> in = GridPoints(20, 1.3);
     const auto n = static_cast<int32_t>(in.size() / 2);
     std::vector<double> jacobian(in.size()), gradient(in.size());
-    ASSERT_EQ(transformer.DisplaceAll(n, in.data(), jacobian.data(), ForceDirectionalDecay, OnePlusEpsilon, NoCorrection, ElasticityJacobian), 1);
+    ASSERT_EQ(transformer.DisplaceAll(n, in.data(), jacobian.data(), ForceDecay::Directional, OnePlusEpsilon, NoCorrection, ElasticityMeasure::Jacobian), 1);
     EXPECT_GT(transformer.ElasticityDivisor, 0.0);
-    transformer.DisplaceAll(n, in.data(), gradient.data(), ForceDirectionalDecay, OnePlusEpsilon, NoCorrection, ElasticityGradient);
+    transformer.DisplaceAll(n, in.data(), gradient.data(), ForceDecay::Directional, OnePlusEpsilon, NoCorrection, ElasticityMeasure::Gradient);
     EXPECT_EQ(jacobian, gradient);
     for (size_t j = 0; j < in.size(); j += 2) {
-        const CPointForce raw = transformer.EvaluatePoint(in[j], in[j + 1], ForceDirectionalDecay, ElasticityJacobian);
+        const CPointForce raw = transformer.EvaluatePoint(in[j], in[j + 1], ForceDecay::Directional, ElasticityMeasure::Jacobian);
         EXPECT_GE((jacobian[j] - in[j]) * raw.Dx + (jacobian[j + 1] - in[j + 1]) * raw.Dy, 0.0) << "point " << j / 2;
     }
 }
@@ -166,9 +166,9 @@ TEST(PointDisplacementKernel, DirectionalKernelSkipsOnlyTheCircleCentredOnThePoi
     PDT a, b;
     mixed.LoadInto(a);
     others.LoadInto(b);
-    const CPointForce fb = b.EvaluatePoint(5.0, 5.0, ForceDirectionalDecay, ElasticityGradient);
+    const CPointForce fb = b.EvaluatePoint(5.0, 5.0, ForceDecay::Directional, ElasticityMeasure::Gradient);
     EXPECT_NE(fb.Dx, 0.0);
-    ExpectSameForce(a.EvaluatePoint(5.0, 5.0, ForceDirectionalDecay, ElasticityGradient), fb);
+    ExpectSameForce(a.EvaluatePoint(5.0, 5.0, ForceDecay::Directional, ElasticityMeasure::Gradient), fb);
 }
 
 TEST(PointDisplacementKernel, RadiusCorrectionDampsForcesInsideTheCircle)
@@ -178,8 +178,8 @@ TEST(PointDisplacementKernel, RadiusCorrectionDampsForcesInsideTheCircle)
     PDT plain, corrected;
     set.LoadInto(plain, NoCorrection);
     set.LoadInto(corrected, 4.0);
-    const CPointForce full = plain.EvaluatePoint(1.0, 0.3, ForceExponentialDecay, ElasticityJacobian);
-    const CPointForce damped = corrected.EvaluatePoint(1.0, 0.3, ForceExponentialDecay, ElasticityJacobian);
+    const CPointForce full = plain.EvaluatePoint(1.0, 0.3, ForceDecay::Exponential, ElasticityMeasure::Jacobian);
+    const CPointForce damped = corrected.EvaluatePoint(1.0, 0.3, ForceDecay::Exponential, ElasticityMeasure::Jacobian);
     EXPECT_LT(std::hypot(damped.Dx, damped.Dy), std::hypot(full.Dx, full.Dy));
 }
 
@@ -190,17 +190,17 @@ TEST(PointDisplacementKernel, RefusesMissingOrInconsistentInput)
     double out[2] = {};
     EXPECT_EQ(t.SetControlVectors(0, p, p) + t.SetControlVectors(1, p, nullptr), 0);
     EXPECT_FALSE(t.Precompute(NoCorrection));
-    EXPECT_EQ(t.DisplaceAll(1, p, out, ForceExponentialDecay, OnePlusEpsilon, NoCorrection, 0), 0);
+    EXPECT_EQ(t.DisplaceAll(1, p, out, ForceDecay::Exponential, OnePlusEpsilon, NoCorrection, ElasticityMeasure::Jacobian), 0);
     SingleVector(1.0, 0.0).LoadInto(t);
     EXPECT_EQ(t.SetCentres(2, p), 0);
-    EXPECT_EQ(t.DisplaceAll(1, p, out, 7, OnePlusEpsilon, NoCorrection, 0), 0);
-    EXPECT_EQ(t.DisplaceAll(1, p, out, ForceExponentialDecay, OnePlusEpsilon, 3.0, 0), 0) << "records lack this rc";
-    EXPECT_EQ(DisplaceAllParallel(t, 1, p, out, 4, 7, OnePlusEpsilon, NoCorrection, 0), 0);
+    EXPECT_EQ(t.DisplaceAll(1, p, out, static_cast<ForceDecay>(7), OnePlusEpsilon, NoCorrection, ElasticityMeasure::Jacobian), 0);
+    EXPECT_EQ(t.DisplaceAll(1, p, out, ForceDecay::Exponential, OnePlusEpsilon, 3.0, ElasticityMeasure::Jacobian), 0) << "records lack this rc";
+    EXPECT_EQ(DisplaceAllParallel(t, 1, p, out, 4, static_cast<ForceDecay>(7), OnePlusEpsilon, NoCorrection, ElasticityMeasure::Jacobian), 0);
     // New vectors of another count drop the old centres: the directional kernel needs fresh ones.
     ASSERT_EQ(t.SetControlVectors(2, p, p), 1);
     ASSERT_TRUE(t.Precompute(NoCorrection));
-    EXPECT_EQ(t.DisplaceAll(1, p, out, ForceDirectionalDecay, OnePlusEpsilon, NoCorrection, 0), 0);
-    EXPECT_EQ(t.DisplaceAll(1, p, out, ForceExponentialDecay, OnePlusEpsilon, NoCorrection, 0), 1);
+    EXPECT_EQ(t.DisplaceAll(1, p, out, ForceDecay::Directional, OnePlusEpsilon, NoCorrection, ElasticityMeasure::Jacobian), 0);
+    EXPECT_EQ(t.DisplaceAll(1, p, out, ForceDecay::Exponential, OnePlusEpsilon, NoCorrection, ElasticityMeasure::Jacobian), 1);
 }
 
 TEST(PointDisplacementFit, KeepAspectCentresTheShortAxisAndWithoutItEachAxisFills)
@@ -255,9 +255,9 @@ TEST(PointDisplacementParallel, AnyThreadCountGivesTheSameBits)
     RandomCircles(60, 7).LoadInto(transformer);
     const std::vector<double> in = GridPoints(55, 100.0 / 54);
     const auto n = static_cast<int32_t>(in.size() / 2);
-    const std::pair<int32_t, int32_t> kinds[] = {{ForceExponentialDecay, ElasticityJacobian},
-                                                 {ForceExponentialDecay, ElasticityGradient},
-                                                 {ForceDirectionalDecay, ElasticityJacobian}};
+    const std::pair<ForceDecay, ElasticityMeasure> kinds[] = {{ForceDecay::Exponential, ElasticityMeasure::Jacobian},
+                                                 {ForceDecay::Exponential, ElasticityMeasure::Gradient},
+                                                 {ForceDecay::Directional, ElasticityMeasure::Jacobian}};
     for (const auto& [force, elasticity] : kinds) {
         std::vector<double> single(in.size());
         ASSERT_EQ(transformer.DisplaceAll(n, in.data(), single.data(), force, OnePlusEpsilon, NoCorrection, elasticity), 1);
@@ -265,7 +265,7 @@ TEST(PointDisplacementParallel, AnyThreadCountGivesTheSameBits)
         for (int32_t threads : {0, 2, 3, 8}) {
             std::vector<double> parallel(in.size());
             ASSERT_EQ(DisplaceAllParallel(transformer, n, in.data(), parallel.data(), threads, force, OnePlusEpsilon, NoCorrection, elasticity), 1);
-            EXPECT_TRUE(SameBits(single, parallel)) << "force " << force << " threads " << threads;
+            EXPECT_TRUE(SameBits(single, parallel)) << "force " << static_cast<int>(force) << " threads " << threads;
             EXPECT_EQ(std::memcmp(&divisor, &transformer.ElasticityDivisor, sizeof divisor), 0);
         }
     }
@@ -277,8 +277,8 @@ TEST(PointDisplacementParallel, FewerPointsThanWorkersAndInPlaceBuffers)
     RandomCircles(4, 3).LoadInto(transformer);
     const std::vector<double> in = {10.0, 20.0, 30.0, 40.0, 50.0, 60.0, 70.0, 80.0, 90.0, 15.0};
     std::vector<double> single(in.size()), inPlace = in;
-    transformer.DisplaceAll(5, in.data(), single.data(), ForceExponentialDecay, OnePlusEpsilon, NoCorrection, ElasticityJacobian);
-    ASSERT_EQ(DisplaceAllParallel(transformer, 5, inPlace.data(), inPlace.data(), 8, ForceExponentialDecay, OnePlusEpsilon, NoCorrection, ElasticityJacobian), 1);
+    transformer.DisplaceAll(5, in.data(), single.data(), ForceDecay::Exponential, OnePlusEpsilon, NoCorrection, ElasticityMeasure::Jacobian);
+    ASSERT_EQ(DisplaceAllParallel(transformer, 5, inPlace.data(), inPlace.data(), 8, ForceDecay::Exponential, OnePlusEpsilon, NoCorrection, ElasticityMeasure::Jacobian), 1);
     EXPECT_TRUE(SameBits(single, inPlace));
 }
 

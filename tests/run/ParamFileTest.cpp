@@ -49,7 +49,7 @@ CartoParams NonDefaultParams()
     p.MaxSteps = 40;
     p.ExportEvery = 5;
     p.TreeDepth = 9;
-    p.ForceType = 1;
+    p.ForceType = ForceDecay::Directional;
     p.EpsilonFactor = 1.25;
     p.CirclePoints = 24;
     p.EnlargeRate = 3.5;
@@ -58,11 +58,11 @@ CartoParams NonDefaultParams()
     p.MinRadiusRatio = 0.015625;
     p.RadiusCorrection = 2.5;
     p.ThreadCount = 3;
-    p.ElasticityType = 1;
+    p.ElasticityType = ElasticityMeasure::Gradient;
     p.StopWhenErrorRises = false;
     p.RelativeSizes = false;
     p.RectangleFactor = 1.5;
-    p.DensificationType = 1;
+    p.DensificationType = Densification::QuadtreeLeaf;
     p.MinVertexDistanceScale = 1024.5;
     p.SquareFullTree = true;
     p.MinTreeDepth = 4;
@@ -152,7 +152,7 @@ void SixLinesRead(CartoParams& p)
     p.MinTreeDepth = 7;
     p.OptimalNodeSize = 0.5;
     p.LocalSearchDepth = 2;
-    p.DensificationType = 0;
+    p.DensificationType = Densification::MinimumDistance;
     p.ZeroTolerance = 0.25;
 }
 
@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LoadCase{"LineFiveCommentSkipped", FourLines + "# 7, 0.5, 2\n0, 0.25\n",
                              [](CartoParams& p) {
                                  FourLinesRead(p);
-                                 p.DensificationType = 0;
+                                 p.DensificationType = Densification::MinimumDistance;
                                  p.ZeroTolerance = 0.25;
                              }},
                     LoadCase{"LineSixCommentSkipped", FourLines + "7, 0.5, 2\n  # 0, 0.25\n",
