@@ -53,7 +53,7 @@ void BuildTopology(benchmark::State& state, uint32_t mode)
     for (auto _ : state) {
         state.PauseTiming();
         auto network = std::make_unique<CNetwork>();
-        network->SetKeyMode(mode);
+        network->SetKeyMode(static_cast<NetworkKeyMode>(mode));
         if (mode == KeyByCoordinates) {
             AddRandomArcs(*network, chains, random);
         } else {

@@ -43,8 +43,8 @@ public:
     CNetwork& operator=(const CNetwork&) = delete;
 
     uint32_t IndexStep() const { return IndexStep_; }
-    uint32_t KeyMode() const { return KeyMode_; }
-    void SetKeyMode(uint32_t mode) { KeyMode_ = mode; }
+    NetworkKeyMode KeyMode() const { return KeyMode_; }
+    void SetKeyMode(NetworkKeyMode mode) { KeyMode_ = mode; }
 
     uint32_t NodeCount() const { return NodeCount_; }
     uint32_t ChainCount() const { return ChainCount_; }
@@ -113,7 +113,7 @@ private:
     void FollowIndexStep();
 
     uint32_t IndexStep_ = DefaultIndexStep;
-    uint32_t KeyMode_ = KeyByName;
+    NetworkKeyMode KeyMode_ = KeyByName;
     uint32_t NodeCount_ = 0;
     uint32_t ChainCount_ = 0;
     NodeList Nodes_;

@@ -234,7 +234,7 @@ TEST(NetworkTest, CitationModeMergesParallelChainsKeepingTheLastOne)
 
     for (uint32_t mode : {0u, 1u, 3u}) {
         CNetwork flights;
-        flights.SetKeyMode(mode);
+        flights.SetKeyMode(static_cast<NetworkKeyMode>(mode));
         AddNamedChain(flights, "A", "B", 1.0, 2.0);
         AddNamedChain(flights, "A", "B", 1.0, 2.0);
         flights.BuildTopology();
@@ -270,7 +270,7 @@ TEST(NetworkTest, NamedNetworksKeepTheirWeightsWhenLengthsAreComputed)
 {
     for (uint32_t mode : {0u, 1u, 2u, 3u}) {
         CNetwork network;
-        network.SetKeyMode(mode);
+        network.SetKeyMode(static_cast<NetworkKeyMode>(mode));
         auto chain = std::make_unique<CNetworkChain>();
         const double points[] = {0.0, 0.0, 3.0, 4.0, 3.0, 10.0};
         chain->SetPoints(3, points);

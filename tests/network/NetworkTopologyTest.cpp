@@ -31,7 +31,7 @@ class TopologyInEveryModeTest : public testing::TestWithParam<uint32_t> {};
 TEST_P(TopologyInEveryModeTest, ChainsMeetingAtAPlaceShareItsNodeAndLoopsAttachOnce)
 {
     CNetwork network;
-    network.SetKeyMode(GetParam());
+    network.SetKeyMode(static_cast<NetworkKeyMode>(GetParam()));
     CNetworkChain* first = AddNamedChain(network, "Oslo", "Bergen", 0.0, 1.0);
     CNetworkChain* second = AddNamedChain(network, "Bergen", "Tromso", 1.0, 2.0);
     CNetworkChain* loop = AddNamedChain(network, "Bergen", "Bergen", 1.0, 1.0);
@@ -216,7 +216,7 @@ struct TopologyAgainstPlainScan {
 
     void SetMode(uint32_t mode)
     {
-        Network.SetKeyMode(mode);
+        Network.SetKeyMode(static_cast<NetworkKeyMode>(mode));
         Reference.Mode = mode;
     }
 
