@@ -14,8 +14,6 @@ namespace {
 
 constexpr double StopWeightedError = 0.001;
 constexpr int TransformSearchLevels = 3;
-constexpr int UndeformedMap = 0;
-constexpr int DisplacedMap = 1;
 
 // Depth of one polygon's vertices in adaptive mode.
 int VertexDepth(const CSimplePolygon& polygon, double area, double extSide, double optimalNodeSize, int minDepth,

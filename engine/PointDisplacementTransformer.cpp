@@ -91,24 +91,24 @@ bool CPointDisplacementTransformer::Precompute(double rc)
     // The correction radius is measured from the circle centres.
     if (q > 0.0 && !withCentres)
         return false;
-    ControlRecords.assign(RecordSize * count, 0.0);
+    ControlRecords.assign(count, CControlRecord{});
     for (size_t i = 0; i < count; ++i) {
-        double* record = &ControlRecords[RecordSize * i];
+        CControlRecord& record = ControlRecords[i];
         const double dx = Targets[2 * i] - Sources[2 * i];
         const double dy = Targets[2 * i + 1] - Sources[2 * i + 1];
-        record[0] = dx * dx + dy * dy;
-        record[1] = std::sqrt(record[0]);
-        record[2] = record[1] < GeomEpsilon ? ZeroVectorInverse : 1.0 / record[1];
-        const CPoint2D u = UnitVector(dx, dy, record[1]);
-        record[3] = u.X;
-        record[4] = u.Y;
+        record.LengthSquared = dx * dx + dy * dy;
+        record.Length = std::sqrt(record.LengthSquared);
+        record.InverseLength = record.Length < GeomEpsilon ? ZeroVectorInverse : 1.0 / record.Length;
+        const CPoint2D u = UnitVector(dx, dy, record.Length);
+        record.UnitX = u.X;
+        record.UnitY = u.Y;
         if (q > 0.0) {
             const double cx = Sources[2 * i] - Centres[2 * i];
             const double cy = Sources[2 * i + 1] - Centres[2 * i + 1];
-            record[5] = cx * cx + cy * cy;
+            record.CentreDistanceSquared = cx * cx + cy * cy;
             // A source on its own centre has no finite stretch and is left uncorrected.
-            if (q > record[5] && record[5] > 0.0)
-                record[6] = q / record[5];
+            if (q > record.CentreDistanceSquared && record.CentreDistanceSquared > 0.0)
+                record.Stretch = q / record.CentreDistanceSquared;
         }
     }
     PrecomputedQ_ = q;
@@ -125,7 +125,7 @@ bool CPointDisplacementTransformer::CanEvaluate(ForceDecay forceType, double rc)
     const auto count = static_cast<size_t>(ControlCount);
     if (!IsKnownForceType(forceType) || ControlCount < 1)
         return false;
-    if (Sources.size() < 2 * count || Targets.size() < 2 * count || ControlRecords.size() < RecordSize * count)
+    if (Sources.size() < 2 * count || Targets.size() < 2 * count || ControlRecords.size() < count)
         return false;
     if (forceType == ForceDecay::Directional)
         return Centres.size() == 2 * count;
@@ -148,32 +148,32 @@ CPointForce CPointDisplacementTransformer::ExponentialKernel(double x, double y,
     const bool fullJacobian = effectiveType == ElasticityMeasure::Jacobian;
     const double q = PrecomputedQ_;
     for (size_t i = 0; i < static_cast<size_t>(ControlCount); ++i) {
-        const double* record = &ControlRecords[RecordSize * i];
-        const double length = record[1];
+        const CControlRecord& record = ControlRecords[i];
+        const double length = record.Length;
         if (length < GeomEpsilon)
             continue;
         const double ex = x - Sources[2 * i];
         const double ey = y - Sources[2 * i + 1];
         double d2 = ex * ex + ey * ey;
         double mu = 1.0;
-        if (q > 0.0 && q > record[5] && record[6] > 0.0) {
+        if (q > 0.0 && q > record.CentreDistanceSquared && record.Stretch > 0.0) {
             // Inside the correction radius distances are stretched, which damps the inner forces.
-            d2 *= record[6];
-            mu = std::sqrt(record[6]);
+            d2 *= record.Stretch;
+            mu = std::sqrt(record.Stretch);
         }
-        if (!(d2 < ExponentialCutoff2 * record[0]))
+        if (!(d2 < ExponentialCutoff2 * record.LengthSquared))
             continue;
         const double d = std::sqrt(d2);
-        const double w = std::exp(-d * record[2]);
-        force.Dx += length * w * record[3];
-        force.Dy += length * w * record[4];
+        const double w = std::exp(-d * record.InverseLength);
+        force.Dx += length * w * record.UnitX;
+        force.Dy += length * w * record.UnitY;
         const CPoint2D v = UnitVector(mu * ex, mu * ey, d);
         const double mw = mu * w;
-        jxx -= mw * record[3] * v.X;
-        jyy -= mw * record[4] * v.Y;
+        jxx -= mw * record.UnitX * v.X;
+        jyy -= mw * record.UnitY * v.Y;
         if (fullJacobian) {
-            jxy -= mw * record[3] * v.Y;
-            jyx -= mw * record[4] * v.X;
+            jxy -= mw * record.UnitX * v.Y;
+            jyx -= mw * record.UnitY * v.X;
         }
     }
     force.Measure = fullJacobian ? JacobianMeasure(jxx, jyy, jxy, jyx) : GradientMeasure(jxx, jyy);
@@ -185,14 +185,14 @@ CPointForce CPointDisplacementTransformer::DirectionalKernel(double x, double y)
     CPointForce force;
     double jxx = 0.0, jyy = 0.0;
     for (size_t i = 0; i < static_cast<size_t>(ControlCount); ++i) {
-        const double* record = &ControlRecords[RecordSize * i];
-        const double length = record[1];
+        const CControlRecord& record = ControlRecords[i];
+        const double length = record.Length;
         if (length < GeomEpsilon)
             continue;
         const double ex = x - Sources[2 * i];
         const double ey = y - Sources[2 * i + 1];
         const double d2 = ex * ex + ey * ey;
-        if (!(d2 < DirectionalCutoff2 * record[0]))
+        if (!(d2 < DirectionalCutoff2 * record.LengthSquared))
             continue;
         const CPoint2D fromCentre{x - Centres[2 * i], y - Centres[2 * i + 1]};
         const double rho = std::sqrt(fromCentre.X * fromCentre.X + fromCentre.Y * fromCentre.Y);
@@ -203,18 +203,18 @@ CPointForce CPointDisplacementTransformer::DirectionalKernel(double x, double y)
         const CPoint2D sourceFromCentre{Sources[2 * i] - Centres[2 * i], Sources[2 * i + 1] - Centres[2 * i + 1]};
         const double sigma = std::sqrt(sourceFromCentre.X * sourceFromCentre.X + sourceFromCentre.Y * sourceFromCentre.Y);
         const double d = std::sqrt(d2);
-        const double w = std::exp(-d * record[2]);
+        const double w = std::exp(-d * record.InverseLength);
         const double cosPhi = CosAngle(sourceFromCentre, fromCentre, sigma, rho);
-        force.Dx += length * w * cosPhi * record[3];
-        force.Dy += length * w * cosPhi * record[4];
+        force.Dx += length * w * cosPhi * record.UnitX;
+        force.Dy += length * w * cosPhi * record.UnitY;
         const double dCosX =
             (DirectionCos(sourceFromCentre.X, sourceFromCentre.Y, sigma) - DirectionCos(fromCentre.X, fromCentre.Y, rho) * cosPhi) / rho;
         const double dCosY =
             (DirectionSin(sourceFromCentre.X, sourceFromCentre.Y, sigma) - DirectionSin(fromCentre.X, fromCentre.Y, rho) * cosPhi) / rho;
         const double vx = DirectionCos(ex, ey, d);
         const double vy = DirectionSin(ex, ey, d);
-        jxx += w * record[3] * (length * dCosX - vx * cosPhi);
-        jyy += w * record[4] * (length * dCosY - vy * cosPhi);
+        jxx += w * record.UnitX * (length * dCosX - vx * cosPhi);
+        jyy += w * record.UnitY * (length * dCosY - vy * cosPhi);
     }
     force.Measure = GradientMeasure(jxx, jyy);
     return force;

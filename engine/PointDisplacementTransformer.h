@@ -12,6 +12,19 @@ namespace tessaro {
 
 class CSimplePolygon;
 
+// What Precompute keeps of one control vector s -> t with circle centre c (eight doubles, the
+// last unused; a slot not filled stays 0).
+struct CControlRecord {
+    double LengthSquared = 0.0;         // L^2, L = |t - s|
+    double Length = 0.0;                // L
+    double InverseLength = 0.0;         // 1 / L, or 1e300 for a vector shorter than GeomEpsilon
+    double UnitX = 0.0;                 // the direction of t - s
+    double UnitY = 0.0;
+    double CentreDistanceSquared = 0.0; // |s - c|^2, only with a positive correction radius
+    double Stretch = 0.0;               // Rc^2 / |s - c|^2, only where Rc^2 exceeds it
+    double Unused = 0.0;
+};
+
 // Displacement and elasticity measure of the force field at one point.
 struct CPointForce {
     double Dx = 0.0;
@@ -24,7 +37,6 @@ struct CPointForce {
 // whole field is divided by an elasticity divisor so that the deformed mesh does not fold.
 class CPointDisplacementTransformer {
 public:
-    static constexpr int32_t RecordSize = 8;
 
     std::vector<double> Sources;  // s_i, flat x, y
     std::vector<double> Targets;  // t_i
@@ -33,8 +45,7 @@ public:
     double ElasticityDivisor = 1.0;
     int32_t KernelVariant = 2;
     double LoggedMaxDisplacement = 0.0;
-    // Per vector: L^2, L, 1/L (1e300 for a zero vector), u_x, u_y, |s - c|^2, Rc^2 / |s - c|^2, 0.
-    std::vector<double> ControlRecords;
+    std::vector<CControlRecord> ControlRecords; // one per control vector
 
     // Returns 1, or 0 for n < 1, a missing array, or when exactly one of the two lists exists.
     int SetControlVectors(int32_t n, const double* sources, const double* targets);

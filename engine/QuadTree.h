@@ -53,6 +53,11 @@ private:
     size_t Count = 0;
 };
 
+// The tree's two vertex maps during a round: the grid as built, and the grid moved by the force
+// field (DuplicateMap makes it).
+inline constexpr int UndeformedMap = 0;
+inline constexpr int DisplacedMap = 1;
+
 // A rectangle as the build takes it: left x, top y, right x, bottom y.
 struct CTreeRect {
     double Left = 0.0;

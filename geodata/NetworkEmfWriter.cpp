@@ -100,6 +100,8 @@ bool CNetworkEmfWriter::EditSettings()
     return true;
 }
 
+int CNetworkEmfWriter::DrawnMap() const { return QuadtreeMap >= 0 ? QuadtreeMap : Quadtree->CurrentMap; }
+
 CPictureMapping CNetworkEmfWriter::Mapping(double margin) const
 {
     return CPictureMapping::Make(Network->Extent(), PageWidth, PageHeight, margin);
@@ -139,7 +141,7 @@ void CNetworkEmfWriter::Draw(CPictureCanvas& canvas, const CPictureMapping& mapp
         Quadtree->Leaves(leaves);
         std::vector<CPoint2D> corners;
         for (const CQuadTreeNode* leaf : leaves) {
-            if (Quadtree->NodeCorners(leaf, corners, Quadtree->CurrentMap) != 4)
+            if (Quadtree->NodeCorners(leaf, corners, DrawnMap()) != 4)
                 continue;
             // Corner order is bottom-left, top-left, top-right, bottom-right.
             const CPoint2D& bl = corners[0];
@@ -156,7 +158,7 @@ void CNetworkEmfWriter::Draw(CPictureCanvas& canvas, const CPictureMapping& mapp
         canvas.SetPen(VertexPenWidth, Black);
         canvas.SetBrush(DarkGrey);
         std::vector<double> xy;
-        if (Quadtree->CollectPoints(xy, Quadtree->CurrentMap) > 0) {
+        if (Quadtree->CollectPoints(xy, DrawnMap()) > 0) {
             for (size_t k = 0; k + 1 < xy.size(); k += 2) {
                 const double x = mapping.X(xy[k]);
                 const double y = mapping.Y(xy[k + 1]);

@@ -69,6 +69,8 @@ public:
     // Draws the layers onto a canvas that has been begun; used by WritePicture and by tests.
     void Draw(CPictureCanvas& canvas, const CPictureMapping& mapping) const;
     CPictureMapping Mapping(double margin) const;
+    // The quadtree map the picture draws.
+    int DrawnMap() const;
 
     std::int32_t PageWidth = 21590;  // letter, in 0.01 mm
     std::int32_t PageHeight = 27939;
@@ -80,6 +82,8 @@ public:
     bool ShowQuadtreeNodes = false;
     // Not owned; none until the cartogram run sets it.
     const CQuadTree* Quadtree = nullptr;
+    // The vertex map of the quadtree to draw; -1 for the tree's current map.
+    int QuadtreeMap = -1;
 };
 
 } // namespace tessaro

@@ -28,8 +28,6 @@ namespace {
 
 constexpr int PicturePageWidth = 107950;
 constexpr int PicturePageHeight = 139700;
-// The displaced grid, which the document shows after a run.
-constexpr int DisplacedMap = 1;
 
 using OverlapPairs = std::set<std::pair<int32_t, int32_t>>;
 
@@ -81,8 +79,7 @@ public:
         Summary_.RoundsTransformed = round.Round + 1;
         if (!Schedule_.ExportsRound(round.Round))
             return;
-        // The export draws the displaced map and restores the current one itself.
-        RoundExportResult exported = ExportRound(Names_, round.Round, Translator_, Pictures_, &Tree_, WithSvg_);
+        RoundExportResult exported = ExportRound(Names_, round.Round, Translator_, Pictures_, WithSvg_);
         Summary_.WrittenFiles.insert(Summary_.WrittenFiles.end(), exported.Written.begin(), exported.Written.end());
         Summary_.ExportFailures += exported.Failures;
         // The layer as exported, for the overlap check once the run is over.

@@ -14,8 +14,6 @@ namespace {
 
 // The pictures are drawn 5% in from the page's tighter edges.
 constexpr double PictureMargin = 0.05;
-// The displaced grid, which the pictures show.
-constexpr int DisplacedMap = 1;
 
 std::string SvgTwin(const std::string& emfPath)
 {
@@ -63,7 +61,7 @@ bool CopyFileWhole(const std::string& source, const std::string& target)
 }
 
 RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTranslator& shapefiles,
-                              CNetworkEmfWriter& pictures, CQuadTree* tree, bool withSvg)
+                              CNetworkEmfWriter& pictures, bool withSvg)
 {
     const RoundFileNames files = names.ForRound(round);
     RoundExportResult result;
@@ -71,12 +69,11 @@ RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTra
     Record(result, shapefileWritten, files.Shapefile);
     if (shapefileWritten)
         result.Written.push_back(IndexFileOf(files.Shapefile));
-    {
-        CCurrentMapScope displaced(tree, DisplacedMap);
-        WritePicture(result, pictures, files.QuadtreePicture, false, true, withSvg);
-        WritePicture(result, pictures, files.PolygonPicture, true, false, withSvg);
-        WritePicture(result, pictures, files.CombinedPicture, true, true, withSvg);
-    }
+    // The pictures show the displaced grid of the writer's quadtree.
+    pictures.QuadtreeMap = DisplacedMap;
+    WritePicture(result, pictures, files.QuadtreePicture, false, true, withSvg);
+    WritePicture(result, pictures, files.PolygonPicture, true, false, withSvg);
+    WritePicture(result, pictures, files.CombinedPicture, true, true, withSvg);
     // A failed copy leaves the shapefile without its table; the run carries on regardless.
     Record(result, CopyFileWhole(names.InputTable(), files.TableCopy), files.TableCopy);
     std::error_code ignored;

@@ -8,7 +8,6 @@
 namespace tessaro {
 
 class CNetworkEmfWriter;
-class CQuadTree;
 class CShpFileTranslator;
 
 // What one round's export left on disk.
@@ -20,11 +19,11 @@ struct RoundExportResult {
 // Writes the export set of round `round`, in this order: the network's polygons as a shapefile,
 // the quadtree picture (cells only), the polygon picture and the combined picture (each with
 // an SVG twin beside it when `withSvg`), the copy of the input's attribute table and, when the
-// input has one, the copy of its projection file. The quadtree's current map is the displaced
-// one (1) while the pictures are drawn and is restored afterwards. A file that cannot be
-// written is reported by its writer; the export goes on with the next one.
+// input has one, the copy of its projection file. The pictures draw the displaced map of the
+// writer's quadtree. A file that cannot be written is reported by its writer; the export goes
+// on with the next one.
 RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTranslator& shapefiles,
-                              CNetworkEmfWriter& pictures, CQuadTree* tree, bool withSvg);
+                              CNetworkEmfWriter& pictures, bool withSvg);
 
 // Copies a file through a temporary beside the target, replacing an older copy only when the
 // new one is complete. False when the source cannot be read or the copy written.

@@ -51,7 +51,7 @@ std::string Name(const std::string& path) { return std::filesystem::path(path).f
 TEST_F(RoundExportTest, WritesTheShapefileThreePicturesAndBothCopiesInOrder)
 {
     Load(true);
-    const RoundExportResult result = ExportRound(CRunFileNames(Folder.File("usa.shp")), 3, Reader, Pictures, &Tree, false);
+    const RoundExportResult result = ExportRound(CRunFileNames(Folder.File("usa.shp")), 3, Reader, Pictures, false);
     EXPECT_EQ(result.Failures, 0);
     std::vector<std::string> names;
     for (const std::string& path : result.Written)
@@ -73,14 +73,14 @@ TEST_F(RoundExportTest, WritesTheShapefileThreePicturesAndBothCopiesInOrder)
     // The picture of the cells only is smaller than the one with the polygons as well.
     EXPECT_LT(std::filesystem::file_size(Folder.File("usa_3_qt.emf")), std::filesystem::file_size(Folder.File("usa_3_qp.emf")));
     EXPECT_TRUE(Ui->Messages().empty());
-    // The pictures drew the displaced map; the tree's own choice is back afterwards.
+    // The pictures drew the displaced map without changing the tree.s current one.
     EXPECT_EQ(Tree.CurrentMap, 0);
 }
 
 TEST_F(RoundExportTest, WithoutAProjectionFileThereIsNoCopyAndNoMessage)
 {
     Load(false);
-    const RoundExportResult result = ExportRound(CRunFileNames(Folder.File("usa.shp")), 0, Reader, Pictures, &Tree, true);
+    const RoundExportResult result = ExportRound(CRunFileNames(Folder.File("usa.shp")), 0, Reader, Pictures, true);
     EXPECT_EQ(result.Failures, 0);
     EXPECT_FALSE(std::filesystem::exists(Folder.File("usa_0.prj")));
     for (const char* svg : {"usa_0_qt.svg", "usa_0_py.svg", "usa_0_qp.svg"})
@@ -94,7 +94,7 @@ TEST_F(RoundExportTest, AFailedCopyIsCountedAndTheExportGoesOn)
 {
     Load(true);
     std::filesystem::remove(Folder.File("usa.dbf"));
-    const RoundExportResult result = ExportRound(CRunFileNames(Folder.File("usa.shp")), 1, Reader, Pictures, &Tree, false);
+    const RoundExportResult result = ExportRound(CRunFileNames(Folder.File("usa.shp")), 1, Reader, Pictures, false);
     EXPECT_EQ(result.Failures, 1);
     EXPECT_EQ(Name(result.Written.back()), "usa_1.prj");
     EXPECT_FALSE(std::filesystem::exists(Folder.File("usa_1.dbf")));
