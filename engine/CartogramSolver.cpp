@@ -220,7 +220,7 @@ void CCartogramSolver::UpdateRingRatios(int round, const RoundMeasures& measures
             } else if (ring.Values().empty()) {
                 ring.Values().push_back(measures.Ratios[i]);
             } else {
-                ring.Values()[0] = measures.Ratios[i];
+                ring.Values()[RingValueSlot::Ratio] = measures.Ratios[i];
             }
         }
     }
@@ -273,7 +273,9 @@ void CCartogramSolver::BuildSamples(const RoundMeasures& measures)
             continue;
         settings.EnlargeRate = EnlargeRate_;
         settings.ShrinkRate = ShrinkRate_;
-        const double ratio = ring->Values().size() > 1 ? ring->Values()[1] : ring->Values().at(0);
+        const std::vector<double>& values = ring->Values();
+        const double ratio = values.size() > RingValueSlot::SampleRatio ? values[RingValueSlot::SampleRatio]
+                                                                         : values.at(RingValueSlot::Ratio);
         AppendCircleTargets(Sources_, first, centre, TargetFactor(ratio, settings), Targets_);
     }
 }

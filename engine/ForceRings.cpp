@@ -34,8 +34,8 @@ int32_t CellsOnShortSide(double width, double height, double absArea)
 // ring without one gives nothing to carry).
 void TagForceRing(CPolygonRing& ring, const CPolygonRing& source, bool valueFlag)
 {
-    if (valueFlag && source.Values().size() > 1)
-        ring.Values().push_back(source.Values()[1]);
+    if (valueFlag && source.Values().size() > RingValueSlot::SampleRatio)
+        ring.Values().push_back(source.Values()[RingValueSlot::SampleRatio]);
 }
 
 void AppendWhole(std::unique_ptr<CPolygonRing> copy, double ratio, const CPolygonRing& source, bool valueFlag,
@@ -65,7 +65,7 @@ int32_t BuildForceRing(const CPolygonRing& input, double totalArea, int32_t dept
                        bool valueFlag, RingList& output)
 {
     // A ring without a ratio is treated as already at its size.
-    const double ratio = input.Values().empty() ? 1.0 : input.Values()[0];
+    const double ratio = input.Values().empty() ? 1.0 : input.Values()[RingValueSlot::Ratio];
     auto copy = std::make_unique<CPolygonRing>();
     copy->CopyFrom(input);
     copy->SimplifyToCount(SimplifiedVertexCount, 0.0, false);

@@ -2,6 +2,7 @@
 
 #include "geometry/Point2D.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -10,6 +11,16 @@ namespace tessaro {
 
 class CPolygonRing;
 using RingList = std::vector<std::unique_ptr<CPolygonRing>>;
+
+// The slots of a ring's Values that the cartogram steps read and write.
+struct RingValueSlot {
+    // A layer ring: its polygon's radius ratio, written each round.
+    static constexpr size_t Ratio = 0;
+    // A force ring: the ratio its circle samples are scaled by (a copy of slot 0).
+    static constexpr size_t SampleRatio = 1;
+    // A force ring, on request: its source ring's slot 1.
+    static constexpr size_t SourceValue = 2;
+};
 
 // A closed ring of vertices stored flat (x0, y0, x1, y1, ...), the closing vertex repeating
 // the first. Outer rings run clockwise (negative signed area), holes counter-clockwise.
