@@ -157,15 +157,6 @@ std::string WithoutQuotes(std::string_view text)
     return result;
 }
 
-std::string UpperCaseAscii(std::string_view text)
-{
-    std::string result(text);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return result;
-}
-
 double ReadCDouble(std::string_view text)
 {
     double value = 0.0;
