@@ -73,6 +73,10 @@ public:
         int LoopStatus = 0;        // 0 when every record was read, -1 or -2 when the loop stopped
         bool RecordsLoopRan = false; // false when the header, a question or the type ended the read
         double TopologyMilliseconds = -1.0; // time of the topology pass of a line file, -1 without
+
+        // The file was read whole: its header was accepted and the record loop ran to the end
+        // of the file. A front end must not present anything less as the file's contents.
+        bool Whole() const { return RecordsLoopRan && LoopStatus == 0; }
     };
     // The shapefile format's name of a shape type code ("Point", "PolyLine", "Polygon",
     // "MultiPoint"), or "unsupported".

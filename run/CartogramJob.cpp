@@ -586,9 +586,8 @@ bool CCartogramJob::LoadPolygons(CNetwork& network, CShpFileTranslator& translat
     network.ClearPolygons();
     network.ResetExtent();
     CWaitGuard wait;
-    const int status = translator.ReadShapeFile(ShapefilePath, CShpFileTranslator::PolygonType);
-    const CShpFileTranslator::ReadSummary& read = translator.LastRead();
-    return status == CShpFileTranslator::Accepted && read.RecordsLoopRan && read.LoopStatus == 0;
+    translator.ReadShapeFile(ShapefilePath, CShpFileTranslator::PolygonType);
+    return translator.LastRead().Whole();
 }
 
 bool CCartogramJob::Run(CNetwork& network, CQuadTree& tree, CShpFileTranslator& translator, const CartoParams& params)
