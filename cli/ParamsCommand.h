@@ -19,7 +19,8 @@ struct CartoParams;
 int RunParamsCommand(const ParamsOptions& options, std::ostream& out);
 
 // Reads a parameter file over `params` and insists on every value: a file that cannot be
-// opened, or a line that does not give all its values, is reported and gives false.
+// opened, or a line that does not give all its values, is reported and gives false, leaving
+// `params` as it was.
 bool LoadParamFileWhole(const std::string& path, CartoParams& params);
 
 } // namespace tessaro
