@@ -1,7 +1,6 @@
 #include "cli/CartogramCommand.h"
 
 #include "document/LumarixDoc.h"
-#include "cli/ParamsCommand.h"
 #include "platform/NumberText.h"
 #include "platform/UserInterface.h"
 
@@ -29,10 +28,12 @@ bool EndsWithShp(const std::string& path)
 void Fail(const std::string& text) { ShowMessage(text, MessageKind::Error); }
 
 // The parameter block: the defaults, a parameter file over them, the options over both.
-bool MakeParams(const CartogramOptions& options, CartoParams& params)
+bool MakeParams(const CartogramOptions& options, CLumarixDoc& document)
 {
-    if (!options.ParamsPath.empty() && !LoadParamFileWhole(options.ParamsPath, params))
+    if (!options.ParamsPath.empty() &&
+        document.LoadParams(options.ParamsPath, CLumarixDoc::ParamFileRule::Whole) != CLumarixDoc::ParamsLoad::Read)
         return false;
+    CartoParams& params = document.Params;
     if (options.Steps)
         params.MaxSteps = *options.Steps;
     if (options.ExportEvery)
@@ -207,7 +208,7 @@ int ExitFor(const CartogramRunSummary& summary)
 int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std::ostream& progress)
 {
     CLumarixDoc document;
-    if (!MakeParams(options, document.Params) || !CheckInput(options.Input))
+    if (!MakeParams(options, document) || !CheckInput(options.Input))
         return CartogramUnreadable;
     if (!PrepareOutputFolder(options.OutputFolder))
         return CartogramFailed;

@@ -1,7 +1,6 @@
 #include "cli/FieldsCommand.h"
 
-#include "geodata/SizeField.h"
-#include "platform/UserInterface.h"
+#include "document/ShapefileFields.h"
 
 #include <ostream>
 
@@ -9,20 +8,16 @@ namespace tessaro {
 
 int RunFieldsCommand(const std::string& shapefilePath, std::ostream& out)
 {
-    const std::string tablePath = TablePathFor(shapefilePath);
-    const auto fields = ListSizeFields(tablePath);
-    if (!fields) {
-        ShowMessage("Cannot open the attribute table of " + shapefilePath + " (looked for the .dbf file of " +
-                        tablePath + ").",
-                    MessageKind::Error);
+    const ShapefileFields fields = ListShapefileFields(shapefilePath);
+    switch (fields.Result) {
+    case ShapefileFields::Outcome::NoTable:
         return 2;
-    }
-    if (fields->empty()) {
-        ShowMessage("The attribute table " + tablePath + " has no numeric field to take sizes from.",
-                    MessageKind::Warning);
+    case ShapefileFields::Outcome::NoNumericField:
         return 1;
+    case ShapefileFields::Outcome::Listed:
+        break;
     }
-    for (const std::string& name : *fields)
+    for (const std::string& name : fields.Names)
         out << name << '\n';
     return 0;
 }

@@ -1,18 +1,25 @@
 #include "document/LumarixDoc.h"
 
 #include "geodata/DbfTable.h"
+#include "geodata/SizeField.h"
 #include "graphio/GraphExporter.h"
+#include "network/NodeSearch.h"
 #include "platform/FileError.h"
+#include "platform/GuardedFileRead.h"
+#include "platform/NumberText.h"
 #include "platform/TextCase.h"
 #include "platform/ThreadPriorityGuard.h"
 #include "platform/UserInterface.h"
 #include "platform/WaitGuard.h"
+#include "run/ParamFile.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <fstream>
 #include <initializer_list>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -81,6 +88,18 @@ bool ReportDamagedLines(std::initializer_list<DamagedTable> tables)
     return false;
 }
 
+// "The parameter file x.cartoparam does not give every value on lines 1, 2; ..."
+void ReportShortParamLines(const std::string& path, const std::vector<int>& lines, MessageKind kind)
+{
+    std::string list;
+    for (int line : lines)
+        list += (list.empty() ? "" : ", ") + std::to_string(line);
+    ShowMessage("The parameter file " + path + " does not give every value on line" +
+                    (lines.size() > 1 ? "s " : " ") + list +
+                    (kind == MessageKind::Error ? "; a run needs every value." : "; those values keep the defaults."),
+                kind);
+}
+
 } // namespace
 
 bool CLumarixDoc::OnOpenDocument(const std::string& path)
@@ -89,17 +108,14 @@ bool CLumarixDoc::OnOpenDocument(const std::string& path)
     if (!CheckReadable(path))
         return false;
     DocumentPath = path;
-    try {
-        CWaitGuard wait;
-        CThreadPriorityGuard lowered;
-        if (!ReadByEnding(path)) {
-            ShowMessage("Unknown File Format", MessageKind::Error);
-            return false;
-        }
-    } catch (const CFileError& error) {
-        ShowMessage(error.what(), MessageKind::Error);
+    const std::optional<bool> known = GuardedFileRead([&] {
+        if (ReadByEnding(path))
+            return true;
+        ShowMessage("Unknown File Format", MessageKind::Error);
         return false;
-    }
+    });
+    if (!known.value_or(false))
+        return false;
     RefreshViews(&Network_);
     return true;
 }
@@ -131,9 +147,8 @@ bool CLumarixDoc::ReadShapefileWhole(const std::string& path)
 {
     Network_.SetKeyMode(KeyByCoordinates);
     Inputs_.AddShapefile(path);
-    const int status = ShpTranslator_.ReadShapeFile(path, -1);
-    const CShpFileTranslator::ReadSummary& read = ShpTranslator_.LastRead();
-    return status == CShpFileTranslator::Accepted && read.RecordsLoopRan && read.LoopStatus == 0;
+    ShpTranslator_.ReadShapeFile(path, -1);
+    return ShpTranslator_.LastRead().Whole();
 }
 
 bool CLumarixDoc::ReadCitationsWhole(const std::string& path)
@@ -172,6 +187,42 @@ int CLumarixDoc::ExportGraphviz(const std::string& path)
     });
 }
 
+CLumarixDoc::ParamsLoad CLumarixDoc::LoadParams(const std::string& path, ParamFileRule rule)
+{
+    return LoadParamsInto(Params, path, rule);
+}
+
+CLumarixDoc::ParamsLoad CLumarixDoc::LoadParamsInto(CartoParams& params, const std::string& path, ParamFileRule rule)
+{
+    CartoParams loaded = params;
+    std::vector<int> shortLines;
+    if (!LoadParamFile(loaded, path, &shortLines)) {
+        ShowMessage("Cannot read the parameter file " + path + ".", MessageKind::Error);
+        return ParamsLoad::Unreadable;
+    }
+    const bool whole = shortLines.empty();
+    if (!whole) {
+        const bool refused = rule == ParamFileRule::Whole;
+        ReportShortParamLines(path, shortLines, refused ? MessageKind::Error : MessageKind::Warning);
+        if (refused)
+            return ParamsLoad::Incomplete;
+    }
+    params = loaded;
+    return whole ? ParamsLoad::Read : ParamsLoad::Incomplete;
+}
+
+bool CLumarixDoc::SaveParams(const std::string& path) const
+{
+    if (const std::optional<std::string> refusal = Inputs_.CheckOutput(path)) {
+        ShowMessage(*refusal, MessageKind::Error);
+        return false;
+    }
+    if (SaveParamFile(Params, path))
+        return true;
+    ShowMessage("Cannot write the parameter file " + path + ".", MessageKind::Error);
+    return false;
+}
+
 bool CLumarixDoc::SetOriginNode(CNetworkNode* node)
 {
     if (node == nullptr) {
@@ -191,15 +242,65 @@ void CLumarixDoc::InitializeBestRoute() { ShortestPath_.Initialize(); }
 
 void CLumarixDoc::RunBestRoute(double initCircle)
 {
+    SolveBestRoute(initCircle <= 0.0 ? CShortestPath::ModeCandidates : CShortestPath::ModeRegional, initCircle);
+}
+
+void CLumarixDoc::SolveBestRoute(int mode, double initCircle)
+{
     {
         CWaitGuard wait;
         CThreadPriorityGuard lowered;
-        if (initCircle <= 0.0)
-            ShortestPath_.Solve(CShortestPath::ModeCandidates, initCircle);
-        else
-            ShortestPath_.Solve(CShortestPath::ModeRegional, initCircle);
+        ShortestPath_.Solve(mode, initCircle);
     }
     RefreshViews(&Network_);
+}
+
+CNetworkNode* CLumarixDoc::FindNodeNamed(const std::string& name) const
+{
+    const std::string wanted = UpperCaseAscii(name);
+    for (const auto& node : Network_.Nodes())
+        if (UpperCaseAscii(node->Name()) == wanted)
+            return node.get();
+    std::string similar;
+    for (const CNetworkNode* match : FindNodesByName(Network_, name))
+        similar += (similar.empty() ? "" : ", ") + match->Name();
+    ShowMessage("No node is named \"" + name + "\"" + (similar.empty() ? "." : "; similar names: " + similar + "."),
+                MessageKind::Error);
+    return nullptr;
+}
+
+CNetworkNode* CLumarixDoc::FindNodeNearest(double x, double y) const
+{
+    // A point with no number in it is nearest to nothing; saying so beats naming a node.
+    if (!std::isfinite(x) || !std::isfinite(y)) {
+        ShowMessage("The point " + FormatFixed(x, 4) + "," + FormatFixed(y, 4) + " is not a place in the network's plane.",
+                    MessageKind::Error);
+        return nullptr;
+    }
+    CNetworkNode* nearest = nullptr;
+    double best = std::numeric_limits<double>::infinity();
+    for (const auto& node : Network_.Nodes()) {
+        // A node with a coordinate that is no number is nowhere; a distance beyond the largest
+        // double still ranks.
+        const double distance = std::hypot(node->X() - x, node->Y() - y);
+        if (!std::isnan(distance) && (nearest == nullptr || distance < best)) {
+            best = distance;
+            nearest = node.get();
+        }
+    }
+    if (nearest == nullptr)
+        ShowMessage("The network has no node to start or end a route at.", MessageKind::Error);
+    return nearest;
+}
+
+bool CLumarixDoc::ChooseRouteWeights(const std::string& weights)
+{
+    if (weights.empty() || weights == "length") {
+        if (!weights.empty() || Network_.KeyMode() == KeyByCoordinates)
+            UseChainLengths();
+        return true;
+    }
+    return UseChainWeightsFromTable(TablePathFor(DocumentPath), weights);
 }
 
 void CLumarixDoc::UseChainLengths() { Network_.ComputeChainLengths(); }

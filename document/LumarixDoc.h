@@ -48,6 +48,26 @@ public:
     int ExportPajek(const std::string& path);
     int ExportGraphviz(const std::string& path);
 
+    // The parameter block's file (".cartoparam"). How a file that does not give every value on
+    // its lines is taken:
+    enum class ParamFileRule {
+        OverCurrent, // the values given replace the block's; the short lines are named in a warning
+        Whole,       // a run needs every value: refused with an error naming the short lines
+    };
+    enum class ParamsLoad {
+        Read,       // every line gave all its values
+        Incomplete, // some did not: kept over the block (OverCurrent) or refused (Whole)
+        Unreadable, // the file cannot be opened; "Cannot read the parameter file ..." was shown
+    };
+    // Reads a parameter file over Params. A refused file leaves Params as it was.
+    ParamsLoad LoadParams(const std::string& path, ParamFileRule rule);
+    // The same for a block that is not a document's, such as one being filled for a run.
+    static ParamsLoad LoadParamsInto(CartoParams& params, const std::string& path, ParamFileRule rule);
+    // Writes Params as a parameter file, replacing an existing one only once the new one is
+    // complete. False after a message: "Cannot write the parameter file ...", or the refusal
+    // of a path that is one of the document's input files.
+    bool SaveParams(const std::string& path) const;
+
     // Best route. The origin: null is refused with "The Start Point Pointer is NULL!".
     bool SetOriginNode(CNetworkNode* node);
     // The destination; null is ignored.
@@ -56,6 +76,21 @@ public:
     // Mode 2 when `initCircle` <= 0, the regional mode 3 with that ring width otherwise; at
     // lowered priority under the wait indicator, the views refreshed afterwards.
     void RunBestRoute(double initCircle);
+    // The search in the engine's `mode` (1 scan, 2 candidate list, 3 regional with ring width
+    // `initCircle`), in the same way.
+    void SolveBestRoute(int mode, double initCircle);
+    // The node named `name`, compared without regard to ASCII case; the first in node-list
+    // order when several are. Without one, null after "No node is named "NAME"", followed by
+    // "; similar names: A, B." with the names the node search finds for it, or ".".
+    CNetworkNode* FindNodeNamed(const std::string& name) const;
+    // The node nearest (x, y); the first in node-list order among equally near ones. Null after
+    // a message when the network has no node or the point has a coordinate that is no number.
+    CNetworkNode* FindNodeNearest(double x, double y) const;
+    // Chain weights by a word of the user's: "length" the Euclidean lengths; any other word a
+    // field of the table beside the opened file (UseChainWeightsFromTable); nothing keeps the
+    // weights the reader gave, except that a shapefile's chains, read without weights, get
+    // their lengths. False when the table field cannot be used (its message was shown).
+    bool ChooseRouteWeights(const std::string& weights);
     // Chain weights: the Euclidean lengths, or record i of a table field for chain i. A table
     // whose record count differs from the chain count is refused with its message.
     void UseChainLengths();

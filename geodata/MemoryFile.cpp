@@ -1,5 +1,6 @@
 #include "geodata/MemoryFile.h"
 
+#include "platform/FileDescriptor.h"
 #include "platform/FileError.h"
 
 #include <bit>
@@ -7,7 +8,6 @@
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace tessaro {
 namespace {
@@ -28,29 +28,12 @@ double LittleEndianDouble(const unsigned char* p)
     return std::bit_cast<double>(bits);
 }
 
-// Closes a descriptor on every way out.
-class CDescriptor {
-public:
-    explicit CDescriptor(int fd) : Fd_(fd) {}
-    ~CDescriptor()
-    {
-        if (Fd_ >= 0)
-            ::close(Fd_);
-    }
-    CDescriptor(const CDescriptor&) = delete;
-    CDescriptor& operator=(const CDescriptor&) = delete;
-    int Get() const { return Fd_; }
-
-private:
-    int Fd_;
-};
-
 } // namespace
 
 CMemoryFile CMemoryFile::Load(const std::string& path)
 {
-    CDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0)
+    const CFileDescriptor fd = CFileDescriptor::Open(path, O_RDONLY);
+    if (!fd.IsOpen())
         throw CFileError(path, "open", errno);
     struct stat info {};
     if (::fstat(fd.Get(), &info) != 0)
@@ -63,9 +46,7 @@ CMemoryFile CMemoryFile::Load(const std::string& path)
     std::vector<unsigned char> bytes(static_cast<size_t>(info.st_size));
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t got = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got = fd.Read(bytes.data() + done, bytes.size() - done);
         if (got < 0)
             throw CFileError(path, "read", errno);
         if (got == 0)

@@ -3,23 +3,27 @@
 #include "platform/HighResolutionTime.h"
 #include "geometry/SimplePolygon.h"
 #include "geodata/MemoryFile.h"
+#include "geodata/ShapefileHeader.h"
 #include "network/Network.h"
 #include "platform/AtomicFileWriter.h"
 #include "platform/FileError.h"
+#include "platform/InputFiles.h"
 #include "platform/UserInterface.h"
 
 #include <cerrno>
 #include <cstring>
 #include <limits>
 #include <string>
-#include <sys/stat.h>
 
 namespace tessaro {
 namespace {
 
-constexpr int32_t ShapefileCode = 9994;
-constexpr int32_t ShapefileVersion = 1000;
-constexpr size_t HeaderSize = 100;
+constexpr size_t HeaderSize = ShapefileHeader::Size;
+// The header check's verdicts are the reader's statuses.
+static_assert(static_cast<int>(ShapefileHeader::Verdict::Accepted) == CShpFileTranslator::Accepted);
+static_assert(static_cast<int>(ShapefileHeader::Verdict::WrongFileCode) == CShpFileTranslator::WrongFileCode);
+static_assert(static_cast<int>(ShapefileHeader::Verdict::LengthMismatch) == CShpFileTranslator::LengthMismatch);
+static_assert(static_cast<int>(ShapefileHeader::Verdict::WrongVersion) == CShpFileTranslator::WrongVersion);
 constexpr int64_t RecordHeaderAllowance = 108; // file header plus one record header
 
 constexpr int LoopCompleted = 0;
@@ -91,12 +95,12 @@ void AppendDoubleLittleEndian(std::string& bytes, double value)
 }
 
 // The 100-byte header shared by the .shp and the .shx; only the file length differs.
-std::string ShapefileHeader(const CExtent& extent, int32_t fileWords)
+std::string HeaderBytes(const CExtent& extent, int32_t fileWords)
 {
     std::string header(HeaderSize, '\0');
-    PutInt32BigEndian(header, 0, ShapefileCode);
+    PutInt32BigEndian(header, 0, ShapefileHeader::Code);
     PutInt32BigEndian(header, 24, fileWords);
-    PutInt32LittleEndian(header, 28, ShapefileVersion);
+    PutInt32LittleEndian(header, 28, ShapefileHeader::Version);
     PutInt32LittleEndian(header, 32, CShpFileTranslator::PolygonType);
     PutDoubleLittleEndian(header, 36, extent.MinX);
     PutDoubleLittleEndian(header, 44, extent.MinY);
@@ -163,8 +167,8 @@ bool BuildShapefile(const CNetwork& network, ShapefileBytes& files)
     if (shxSize / 2 > MaxWords)
         return false;
 
-    files.Shp = ShapefileHeader(network.Extent(), static_cast<int32_t>(shpSize / 2));
-    files.Shx = ShapefileHeader(network.Extent(), static_cast<int32_t>(shxSize / 2));
+    files.Shp = HeaderBytes(network.Extent(), static_cast<int32_t>(shpSize / 2));
+    files.Shx = HeaderBytes(network.Extent(), static_cast<int32_t>(shxSize / 2));
     files.Shp.reserve(static_cast<size_t>(shpSize));
     files.Shx.reserve(static_cast<size_t>(shxSize));
     int32_t recordNumber = 0;
@@ -198,18 +202,6 @@ std::string ShapefileBaseName(const std::string& path)
     if (first == std::string::npos)
         return {};
     return base.substr(first, base.find_last_not_of(blanks) - first + 1);
-}
-
-// True when both paths name an existing file and it is the same one (device and inode).
-bool SameFile(const std::string& a, const std::string& b)
-{
-    if (a.empty() || b.empty())
-        return false;
-    struct stat first {};
-    struct stat second {};
-    if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0)
-        return false;
-    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 int ReportFileError(const std::string& path, const char* action, int error)
@@ -280,37 +272,15 @@ const char* CShpFileTranslator::ShapeTypeName(int32_t type)
 
 int CShpFileTranslator::CheckHeader()
 {
-    // A file shorter than its header cannot hold the length it claims.
-    if (File_->Length() < HeaderSize) {
-        ShowError("Caution! The file may be destroied!");
-        return LengthMismatch;
+    ShapefileHeader header;
+    const ShapefileHeader::Verdict verdict = header.Check(*File_, File_->Length());
+    FileLength_ = header.FileLength;
+    if (verdict != ShapefileHeader::Verdict::Accepted) {
+        ShowError(ShapefileHeader::RefusalText(verdict));
+        return static_cast<int>(verdict);
     }
-    int32_t code = 0;
-    int32_t words = 0;
-    int32_t version = 0;
-    File_->Seek(0);
-    File_->ReadInt32BigEndian(code);
-    if (code != ShapefileCode) {
-        ShowError("Error! Invalid Shape File Format!");
-        return WrongFileCode;
-    }
-    File_->Seek(24);
-    File_->ReadInt32BigEndian(words);
-    FileLength_ = int64_t{words} * 2;
-    if (FileLength_ != static_cast<int64_t>(File_->Length())) {
-        ShowError("Caution! The file may be destroied!");
-        return LengthMismatch;
-    }
-    File_->ReadInt32LittleEndian(version);
-    if (version != ShapefileVersion) {
-        ShowError("Error! The inappropriate version!");
-        return WrongVersion;
-    }
-    File_->ReadInt32LittleEndian(ShapeType_);
-    File_->ReadDoubleLittleEndian(Extent_.MinX);
-    File_->ReadDoubleLittleEndian(Extent_.MinY);
-    File_->ReadDoubleLittleEndian(Extent_.MaxX);
-    File_->ReadDoubleLittleEndian(Extent_.MaxY);
+    ShapeType_ = header.ShapeType;
+    Extent_ = header.Box;
     return Accepted;
 }
 
@@ -498,7 +468,7 @@ int CShpFileTranslator::WriteNetworkPolygons(const std::string& path)
     const std::string shpPath = base + ".shp";
     const std::string shxPath = base + ".shx";
     for (const std::string& target : {shpPath, shxPath}) {
-        if (SameFile(target, LastReadPath_)) {
+        if (!LastReadPath_.empty() && CInputFiles::SameFile(target, LastReadPath_)) {
             ShowError("The shapefile was not written: \"" + target +
                       "\" is the file that was read as input and would be overwritten. Choose another name.");
             return NotWritten;

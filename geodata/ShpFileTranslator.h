@@ -74,7 +74,8 @@ public:
         bool RecordsLoopRan = false; // false when the header, a question or the type ended the read
         double TopologyMilliseconds = -1.0; // time of the topology pass of a line file, -1 without
 
-        // Every record of the file was read: a network that stands for the whole file.
+        // The file was read whole: its header was accepted and the record loop ran to the end
+        // of the file. A front end must not present anything less as the file's contents.
         bool Whole() const { return RecordsLoopRan && LoopStatus == 0; }
     };
     // The shapefile format's name of a shape type code ("Point", "PolyLine", "Polygon",

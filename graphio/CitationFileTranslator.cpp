@@ -3,13 +3,10 @@
 #include "graphio/NamedNetwork.h"
 #include "graphio/TextLines.h"
 #include "network/Network.h"
-#include "platform/FileError.h"
 #include "platform/UserInterface.h"
 
-#include <cerrno>
 #include <iterator>
 #include <limits>
-#include <new>
 #include <optional>
 #include <vector>
 
@@ -69,17 +66,7 @@ std::optional<std::vector<std::string_view>> CitedNumbers(std::string_view list)
     }
 }
 
-bool ReportUnreadable(const std::string& path, const CTextLines& lines)
-{
-    ShowMessage(CFileError(path, lines.FailedAction(), lines.LastError()).what(), MessageKind::Error);
-    return false;
-}
-
 } // namespace
-
-CCitationFileTranslator::CCitationFileTranslator(CNetwork* network) : Network_(network) {}
-
-CCitationFileTranslator::~CCitationFileTranslator() = default;
 
 std::string CCitationFileTranslator::CitationTablePathFor(const std::string& authorTablePath)
 {
@@ -92,44 +79,23 @@ bool CCitationFileTranslator::ReadCitations(const std::string& path, int kind)
     DamagedCitations_.Clear();
     if (kind != AuthorAndCitationTables)
         return false;
-    if (Network_ == nullptr) {
-        ShowMessage("A invalid pointer!", MessageKind::Error);
-        return false;
-    }
-    const std::string citationPath = CitationTablePathFor(path);
-    try {
+    const bool read = ReadGuarded(path, [&] {
         CTextLines authors;
-        if (!authors.Load(path))
-            return ReportUnreadable(path, authors);
         CTextLines citations;
-        if (!citations.Load(citationPath))
-            return ReportUnreadable(citationPath, citations);
+        if (!LoadLines(path, authors) || !LoadLines(CitationTablePathFor(path), citations))
+            return false;
         // The index serves the tables of one read.
         AuthorIndex_.clear();
-        ReadAuthorTable(authors);
-        ReadCitationTable(citations);
-    } catch (const std::bad_alloc&) {
-        AuthorIndex_.clear();
-        ShowMessage(CFileError(path, "read", ENOMEM).what(), MessageKind::Error);
-        return false;
-    }
-    return FinishCitationNetwork();
-}
-
-void CCitationFileTranslator::ReadAuthorTable(CTextLines& lines)
-{
-    std::string_view line;
-    if (!lines.Next(line))
-        return; // the header
-    while (lines.Next(line))
-        if (const std::string_view damage = ReadAuthorLine(line); !damage.empty())
-            DamagedAuthors_.Add(lines.LineNumber(), damage);
+        ReadLines(authors, HeaderLine::Skip, DamagedAuthors_, [this](std::string_view line) { return ReadAuthorLine(line); });
+        ReadLines(citations, HeaderLine::Skip, DamagedCitations_,
+                  [this](std::string_view line) { return ReadCitationLine(line); });
+        return true;
+    });
+    return read && FinishCitationNetwork();
 }
 
 std::string_view CCitationFileTranslator::ReadAuthorLine(std::string_view line)
 {
-    if (const std::string_view damage = TextDamage(line); !damage.empty())
-        return damage;
     if (line.size() < ShortestAuthorLine)
         return {};
     // The name runs to the first double quote after the line's first character; the numbers
@@ -195,20 +161,8 @@ std::string CCitationFileTranslator::AuthorForNumber(std::string_view number) co
     return range.second.Last >= *value ? range.second.Name : std::string();
 }
 
-void CCitationFileTranslator::ReadCitationTable(CTextLines& lines)
-{
-    std::string_view line;
-    if (!lines.Next(line))
-        return; // the header
-    while (lines.Next(line))
-        if (const std::string_view damage = ReadCitationLine(line); !damage.empty())
-            DamagedCitations_.Add(lines.LineNumber(), damage);
-}
-
 std::string_view CCitationFileTranslator::ReadCitationLine(std::string_view line)
 {
-    if (const std::string_view damage = TextDamage(line); !damage.empty())
-        return damage;
     line = TrimBlanks(line);
     if (line.size() < ShortestCitationLine)
         return {};
@@ -265,11 +219,7 @@ bool CCitationFileTranslator::FinishCitationNetwork()
 {
     if (Network_ == nullptr)
         return false;
-    TopologyMilliseconds_ = BuildNamedTopology(*Network_, "The number of authors is: ");
-    const bool merged = Network_->MergeParallelChains();
-    Network_->PlaceNodesOnCircle(NamedNetworkRadius);
-    Network_->MakeStraightChains();
-    return merged;
+    return FinishNamedNetwork("The number of authors is: ", ParallelChains::Merged);
 }
 
 } // namespace tessaro

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "graphio/DamagedLines.h"
+#include "graphio/TextTranslator.h"
 
 #include <cstdint>
 #include <map>
@@ -8,9 +9,6 @@
 #include <string_view>
 
 namespace tessaro {
-
-class CNetwork;
-class CTextLines;
 
 // Builds an author citation network from two comma-separated tables, each with a header line:
 // - the author table (the file opened): a quoted name, then two integers first and last; the
@@ -21,16 +19,12 @@ class CTextLines;
 // Every citation is a chain of weight 1.0 from the cited author to the citing one; a cited entry
 // naming several authors joined by " and " gives one chain per author. Parallel chains are
 // merged afterwards, which needs the network in key mode 2; the document sets the mode.
-class CCitationFileTranslator {
+class CCitationFileTranslator : public CTextTranslator {
 public:
     // The only kind of citation files there is.
     static constexpr int AuthorAndCitationTables = 1;
 
-    // Bound to the document's network, which must outlive the translator.
-    explicit CCitationFileTranslator(CNetwork* network);
-    virtual ~CCitationFileTranslator();
-    CCitationFileTranslator(const CCitationFileTranslator&) = delete;
-    CCitationFileTranslator& operator=(const CCitationFileTranslator&) = delete;
+    using CTextTranslator::CTextTranslator;
 
     // Reads the author table at `path` and its citation table and finishes the network. Any
     // kind but 1 returns false without reading. False after a message when either table cannot
@@ -58,9 +52,6 @@ public:
     // The citation table belonging to an author table.
     static std::string CitationTablePathFor(const std::string& authorTablePath);
 
-    // Milliseconds of the last topology pass, -1 before the first.
-    double TopologyMilliseconds() const { return TopologyMilliseconds_; }
-
 private:
     // Numbers first..last of one author line. Ranges are kept whole, not spread into one entry
     // per number, so a line claiming two billion numbers costs one entry.
@@ -69,8 +60,7 @@ private:
         std::string Name;
     };
 
-    void ReadAuthorTable(CTextLines& lines);
-    void ReadCitationTable(CTextLines& lines);
+    void DropPartialRead() override { AuthorIndex_.clear(); }
     // Each reads one line of its table. Returns why the line is damaged, empty when it was read
     // or skipped as the format has it.
     std::string_view ReadAuthorLine(std::string_view line);
@@ -78,12 +68,10 @@ private:
     // Gives first..last to `name`, cutting back the ranges of earlier lines that overlap it.
     void MapAuthorRange(int64_t first, int64_t last, const std::string& name);
 
-    CNetwork* Network_;
     // Disjoint ranges keyed by their first number.
     std::map<int64_t, AuthorRange> AuthorIndex_;
     CDamagedLines DamagedAuthors_;
     CDamagedLines DamagedCitations_;
-    double TopologyMilliseconds_ = -1.0;
 };
 
 } // namespace tessaro

@@ -3,13 +3,9 @@
 #include "graphio/NamedNetwork.h"
 #include "graphio/TextLines.h"
 #include "network/Network.h"
-#include "platform/FileError.h"
-#include "platform/UserInterface.h"
 
 #include <array>
-#include <cerrno>
 #include <cmath>
-#include <new>
 #include <optional>
 
 namespace tessaro {
@@ -30,10 +26,6 @@ std::string CityName(std::string_view field)
 
 } // namespace
 
-CFlightsFileTranslator::CFlightsFileTranslator(CNetwork* network) : Network_(network) {}
-
-CFlightsFileTranslator::~CFlightsFileTranslator() = default;
-
 double CFlightsFileTranslator::FlightWeight(double flights)
 {
     return flights * std::sqrt(FlightScaleSquare) / FlightScaleCount;
@@ -42,37 +34,18 @@ double CFlightsFileTranslator::FlightWeight(double flights)
 bool CFlightsFileTranslator::ReadFlights(const std::string& path)
 {
     Damaged_.Clear();
-    if (Network_ == nullptr) {
-        ShowMessage("A invalid pointer!", MessageKind::Error);
-        return false;
-    }
-    try {
+    const bool read = ReadGuarded(path, [&] {
         CTextLines lines;
-        if (!lines.Load(path)) {
-            ShowMessage(CFileError(path, lines.FailedAction(), lines.LastError()).what(), MessageKind::Error);
+        if (!LoadLines(path, lines))
             return false;
-        }
-        ReadFlightLines(lines);
-    } catch (const std::bad_alloc&) {
-        ShowMessage(CFileError(path, "read", ENOMEM).what(), MessageKind::Error);
-        return false;
-    }
-    return FinishFlightNetwork();
-}
-
-void CFlightsFileTranslator::ReadFlightLines(CTextLines& lines)
-{
-    std::string_view line;
-    lines.Next(line); // the header
-    while (lines.Next(line))
-        if (const std::string_view damage = ReadFlightLine(line); !damage.empty())
-            Damaged_.Add(lines.LineNumber(), damage);
+        ReadLines(lines, HeaderLine::Skip, Damaged_, [this](std::string_view line) { return ReadFlightLine(line); });
+        return true;
+    });
+    return read && FinishFlightNetwork();
 }
 
 std::string_view CFlightsFileTranslator::ReadFlightLine(std::string_view line)
 {
-    if (const std::string_view damage = TextDamage(line); !damage.empty())
-        return damage;
     if (line.size() < ShortestFlightLine)
         return {};
     std::array<size_t, CommasBeforeCount> commas{};
@@ -105,11 +78,8 @@ bool CFlightsFileTranslator::FinishFlightNetwork()
 {
     if (Network_ == nullptr)
         return false;
-    TopologyMilliseconds_ = BuildNamedTopology(*Network_, "The number of cities is: ");
-    // A no-op outside key mode 2: flights between the same cities stay separate chains.
-    const bool merged = Network_->MergeParallelChains();
-    Network_->PlaceNodesOnCircle(NamedNetworkRadius);
-    Network_->MakeStraightChains();
+    // Merging is a no-op outside key mode 2: flights between the same cities stay separate.
+    const bool merged = FinishNamedNetwork("The number of cities is: ", ParallelChains::Merged);
     Network_->ComputeExtentFromNodes();
     return merged;
 }

@@ -1,14 +1,12 @@
 #pragma once
 
 #include "graphio/DamagedLines.h"
+#include "graphio/TextTranslator.h"
 
 #include <string>
 #include <string_view>
 
 namespace tessaro {
-
-class CNetwork;
-class CTextLines;
 
 // Builds a city network from a comma-separated flight table with a header line: origin,
 // destination, three more fields and the number of flights, e.g.
@@ -16,13 +14,9 @@ class CTextLines;
 // whose weight is the number of flights scaled by sqrt(50.49436848545301) / 340, so 340 flights
 // weigh sqrt(50.49436848545301), about 7.1059. Chains between the same cities are kept apart.
 // The network is expected in key mode 3 (names, ordered by X); the document sets the mode.
-class CFlightsFileTranslator {
+class CFlightsFileTranslator : public CTextTranslator {
 public:
-    // Bound to the document's network, which must outlive the translator.
-    explicit CFlightsFileTranslator(CNetwork* network);
-    virtual ~CFlightsFileTranslator();
-    CFlightsFileTranslator(const CFlightsFileTranslator&) = delete;
-    CFlightsFileTranslator& operator=(const CFlightsFileTranslator&) = delete;
+    using CTextTranslator::CTextTranslator;
 
     // Reads the table and finishes the network. False after a message when the file cannot be
     // opened or read (the network is left as it was) or memory runs out; otherwise the result
@@ -41,18 +35,12 @@ public:
     // Topology, nodes on a circle of radius 100, chains straight, extent from the nodes.
     bool FinishFlightNetwork();
 
-    // Milliseconds of the last topology pass, -1 before the first.
-    double TopologyMilliseconds() const { return TopologyMilliseconds_; }
-
 private:
-    void ReadFlightLines(CTextLines& lines);
     // Adds the flight of one line. Returns why the line is damaged, empty when it was read or
     // skipped as the format has it.
     std::string_view ReadFlightLine(std::string_view line);
 
-    CNetwork* Network_;
     CDamagedLines Damaged_;
-    double TopologyMilliseconds_ = -1.0;
 };
 
 } // namespace tessaro

@@ -5,10 +5,8 @@
 #include "network/Network.h"
 #include "platform/FileError.h"
 #include "platform/InputFiles.h"
+#include "platform/TextCase.h"
 #include "platform/UserInterface.h"
-
-#include <cerrno>
-#include <new>
 
 namespace tessaro {
 namespace {
@@ -28,10 +26,6 @@ constexpr const char* SummaryRefusedText = "Can't create or open this file for w
 
 } // namespace
 
-CLitFileTranslator::CLitFileTranslator(CNetwork* network) : Network_(network) {}
-
-CLitFileTranslator::~CLitFileTranslator() = default;
-
 std::string CLitFileTranslator::NormaliseAuthorName(std::string_view name)
 {
     const size_t stop = name.find('.');
@@ -46,68 +40,59 @@ std::string CLitFileTranslator::SummaryPathFor(const std::string& path)
 int CLitFileTranslator::ReadBibliography(const std::string& path)
 {
     Damaged_.Clear();
-    if (Network_ == nullptr) {
-        ShowMessage("A invalid pointer!", MessageKind::Error);
-        return ReadFailed;
-    }
-    try {
+    const bool read = ReadGuarded(path, [&] {
         CTextLines lines;
-        if (!lines.Load(path)) {
-            ShowMessage(CFileError(path, lines.FailedAction(), lines.LastError()).what(), MessageKind::Error);
-            return ReadFailed;
-        }
+        if (!LoadLines(path, lines))
+            return false;
         ClearPaper();
         OpenSummary(path);
-        ReadTaggedLines(lines);
+        bool inAuthorRun = false;
+        // A damaged line never reaches the rule, so it does not end a run of authors.
+        ReadLines(lines, HeaderLine::None, Damaged_, [&](std::string_view line) {
+            ReadTaggedLine(line, inAuthorRun);
+            return std::string_view();
+        });
         FlushPaper();
         CloseSummary();
 
-        TopologyMilliseconds_ = BuildNamedTopology(*Network_, "The number of authors is: ");
-        Network_->PlaceNodesOnCircle(NamedNetworkRadius);
-        Network_->MakeStraightChains();
-        return ReadSucceeded;
-    } catch (const std::bad_alloc&) {
-        Summary_.Abandon();
-        SummaryOpen_ = false;
-        SummaryBuffer_.clear();
-        SummaryBuffer_.shrink_to_fit();
-        ClearPaper();
-        ShowMessage(CFileError(path, "read", ENOMEM).what(), MessageKind::Error);
-        return ReadFailed;
-    }
+        FinishNamedNetwork("The number of authors is: ", ParallelChains::Kept);
+        return true;
+    });
+    return read ? ReadSucceeded : ReadFailed;
 }
 
-void CLitFileTranslator::ReadTaggedLines(CTextLines& lines)
+void CLitFileTranslator::DropPartialRead()
 {
-    bool inAuthorRun = false;
-    std::string_view line;
-    while (lines.Next(line)) {
-        if (const std::string_view damage = TextDamage(line); !damage.empty()) {
-            Damaged_.Add(lines.LineNumber(), damage);
-            continue;
-        }
-        if (line.size() < ShortestTaggedLine)
-            continue;
-        const std::string_view tag = line.substr(0, TagLength);
-        const std::string_view value = TrimBlanks(line.substr(TagLength));
-        if (tag == AuthorTag) {
-            // The first author of a run starts a new paper, so the previous one is complete.
-            if (!inAuthorRun)
-                FlushPaper();
-            inAuthorRun = true;
-            // A tag without a name adds no nameless author.
-            if (!value.empty())
-                Authors_.push_back(UpperCaseAscii(value));
-            continue;
-        }
-        inAuthorRun = false;
-        if (tag == YearTag)
-            Year_ = value;
-        else if (tag == BookTitleTag)
-            BookTitle_ = value;
-        else if (tag == JournalTag)
-            Journal_ = value;
+    Summary_.Abandon();
+    SummaryOpen_ = false;
+    SummaryBuffer_.clear();
+    SummaryBuffer_.shrink_to_fit();
+    ClearPaper();
+}
+
+void CLitFileTranslator::ReadTaggedLine(std::string_view line, bool& inAuthorRun)
+{
+    if (line.size() < ShortestTaggedLine)
+        return;
+    const std::string_view tag = line.substr(0, TagLength);
+    const std::string_view value = TrimBlanks(line.substr(TagLength));
+    if (tag == AuthorTag) {
+        // The first author of a run starts a new paper, so the previous one is complete.
+        if (!inAuthorRun)
+            FlushPaper();
+        inAuthorRun = true;
+        // A tag without a name adds no nameless author.
+        if (!value.empty())
+            Authors_.push_back(UpperCaseAscii(std::string(value)));
+        return;
     }
+    inAuthorRun = false;
+    if (tag == YearTag)
+        Year_ = value;
+    else if (tag == BookTitleTag)
+        BookTitle_ = value;
+    else if (tag == JournalTag)
+        Journal_ = value;
 }
 
 int CLitFileTranslator::FlushPaper()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "graphio/DamagedLines.h"
+#include "graphio/TextTranslator.h"
 #include "platform/AtomicFileWriter.h"
 
 #include <cstdint>
@@ -10,9 +11,6 @@
 
 namespace tessaro {
 
-class CNetwork;
-class CTextLines;
-
 // Builds a co-author network from a tagged bibliography: every line is a four-character tag
 // ("AU: ", "PY: ", "BT: ", "JR: ") and a value. A run of author lines starts a paper; the
 // paper's authors form a clique of chains of weight 1.0 labelled with its year, book title and
@@ -21,17 +19,13 @@ class CTextLines;
 // bibliography a summary "<path minus its last four characters>_paper_sum.csv" lists every
 // paper's number and author count. The network is expected in key mode 1 (names, ordered by
 // name); the document sets the mode.
-class CLitFileTranslator {
+class CLitFileTranslator : public CTextTranslator {
 public:
     // ReadBibliography results.
     static constexpr int ReadSucceeded = 1;
     static constexpr int ReadFailed = -1;
 
-    // Bound to the document's network, which must outlive the translator.
-    explicit CLitFileTranslator(CNetwork* network);
-    virtual ~CLitFileTranslator();
-    CLitFileTranslator(const CLitFileTranslator&) = delete;
-    CLitFileTranslator& operator=(const CLitFileTranslator&) = delete;
+    using CTextTranslator::CTextTranslator;
 
     // Reads the bibliography into the network, builds its topology and lays the authors out on a
     // circle of radius 100 with straight chains. Returns ReadSucceeded, or ReadFailed after a
@@ -53,11 +47,12 @@ public:
     // The number the next paper gets in the summary; 1 for a new translator, and it keeps
     // counting over further bibliographies read by the same translator.
     int32_t PaperCounter() const { return PaperCounter_; }
-    // Milliseconds of the last topology pass, -1 before the first.
-    double TopologyMilliseconds() const { return TopologyMilliseconds_; }
 
 private:
-    void ReadTaggedLines(CTextLines& lines);
+    // The rule of one tagged line; `inAuthorRun` carries the run of author lines across lines.
+    void ReadTaggedLine(std::string_view line, bool& inAuthorRun);
+    // The summary is abandoned and the paper being read forgotten.
+    void DropPartialRead() override;
     // Completes the paper being read: its summary line and its chains. Returns 1 when pairs were
     // made, 0 for a single author or none.
     int FlushPaper();
@@ -66,7 +61,6 @@ private:
     void CloseSummary();
     void ClearPaper();
 
-    CNetwork* Network_;
     std::vector<std::string> Authors_;
     std::string Year_;
     std::string BookTitle_;
@@ -77,7 +71,6 @@ private:
     // Summary lines not yet handed to the writer; written in large blocks.
     std::string SummaryBuffer_;
     int32_t PaperCounter_ = 1;
-    double TopologyMilliseconds_ = -1.0;
     CDamagedLines Damaged_;
 };
 

@@ -1,32 +1,15 @@
 #include "graphio/TextLines.h"
 
+#include "platform/FileDescriptor.h"
 #include "platform/NumberText.h"
 
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace tessaro {
 namespace {
-
-// Closes a descriptor on every way out of Load.
-class CDescriptor {
-public:
-    explicit CDescriptor(int descriptor) : Descriptor_(descriptor) {}
-    ~CDescriptor()
-    {
-        if (Descriptor_ >= 0)
-            ::close(Descriptor_);
-    }
-    CDescriptor(const CDescriptor&) = delete;
-    CDescriptor& operator=(const CDescriptor&) = delete;
-    int Get() const { return Descriptor_; }
-
-private:
-    int Descriptor_;
-};
 
 bool IsBlank(char c)
 {
@@ -95,8 +78,8 @@ bool CTextLines::Load(const std::string& path)
     LineNumber_ = 0;
     FailedAction_ = "";
     Error_ = 0;
-    const CDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.Get() < 0) {
+    const CFileDescriptor file = CFileDescriptor::Open(path, O_RDONLY);
+    if (!file.IsOpen()) {
         FailedAction_ = "open";
         Error_ = errno;
         return false;
@@ -111,12 +94,8 @@ bool CTextLines::Load(const std::string& path)
         const size_t used = Text_.size();
         const size_t room = Text_.capacity() > used ? Text_.capacity() - used : ReadChunk;
         Text_.resize(used + room);
-        const ssize_t got = ::read(file.Get(), Text_.data() + used, room);
+        const ssize_t got = file.Read(Text_.data() + used, room);
         const int error = errno;
-        if (got < 0 && error == EINTR) {
-            Text_.resize(used);
-            continue;
-        }
         if (got <= 0) {
             Text_.resize(used);
             if (got < 0) {
@@ -175,15 +154,6 @@ std::string WithoutQuotes(std::string_view text)
     for (const char c : text)
         if (c != '"')
             result.push_back(c);
-    return result;
-}
-
-std::string UpperCaseAscii(std::string_view text)
-{
-    std::string result(text);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
     return result;
 }
 

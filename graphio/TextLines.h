@@ -50,8 +50,6 @@ std::string_view TextDamage(std::string_view line);
 std::string_view TrimBlanks(std::string_view text);
 // `text` with every double quote removed.
 std::string WithoutQuotes(std::string_view text);
-// `text` with a-z made A-Z; other bytes (UTF-8 sequences among them) are left as they are.
-std::string UpperCaseAscii(std::string_view text);
 
 // C's atof and atoi in the C locale, whatever locale the user runs under: leading blanks, then
 // the longest number; 0 when there is none. An integer outside the 32-bit range is 0.

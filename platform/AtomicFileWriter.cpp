@@ -58,11 +58,11 @@ bool CAtomicFileWriter::Open(const std::string& path)
         return Fail(refusal);
     for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
         std::string temporary = TemporaryPathFor(path);
-        const int descriptor = ::open(temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-        if (descriptor >= 0) {
+        CFileDescriptor file = CFileDescriptor::Open(temporary, O_CREAT | O_EXCL | O_WRONLY, 0666);
+        if (file.IsOpen()) {
             TargetPath_ = path;
             TemporaryPath_ = std::move(temporary);
-            Descriptor_ = descriptor;
+            Temporary_ = std::move(file);
             return true;
         }
         if (errno != EEXIST)
@@ -75,33 +75,22 @@ bool CAtomicFileWriter::Write(const std::string& bytes)
 {
     if (Error_ != 0)
         return false;
-    if (Descriptor_ < 0)
+    if (!Temporary_.IsOpen())
         return Fail(EBADF);
-    const char* next = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(Descriptor_, next, left);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return Fail(errno);
-        }
-        next += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    return true;
+    const int error = Temporary_.WriteAll(bytes);
+    return error == 0 || Fail(error);
 }
 
 bool CAtomicFileWriter::Commit()
 {
-    if (Descriptor_ < 0 || Error_ != 0) {
+    if (!Temporary_.IsOpen() || Error_ != 0) {
         const int error = Error_ != 0 ? Error_ : EBADF;
         Abandon();
         return Fail(error);
     }
     // Without the flush a crash soon after the rename could leave an empty file behind on
     // file systems that reorder data and metadata.
-    if (::fsync(Descriptor_) != 0) {
+    if (::fsync(Temporary_.Get()) != 0) {
         const int error = errno;
         Abandon();
         return Fail(error);
@@ -118,9 +107,7 @@ bool CAtomicFileWriter::Commit()
 
 void CAtomicFileWriter::Abandon()
 {
-    if (Descriptor_ >= 0)
-        ::close(Descriptor_);
-    Descriptor_ = -1;
+    Temporary_.Close();
     if (!TemporaryPath_.empty())
         ::unlink(TemporaryPath_.c_str());
     TemporaryPath_.clear();
@@ -136,11 +123,9 @@ bool CAtomicFileWriter::Fail(int error)
 
 bool CAtomicFileWriter::CloseTemporary()
 {
-    // close() reports deferred write errors (NFS, quotas); it must not be retried on EINTR
-    // because the descriptor is released either way on Linux.
-    const int result = ::close(Descriptor_);
-    Descriptor_ = -1;
-    return result == 0 || Fail(errno);
+    // close() reports deferred write errors (NFS, quotas).
+    const int error = Temporary_.Close();
+    return error == 0 || Fail(error);
 }
 
 } // namespace tessaro

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileDescriptor.h"
+
 #include <string>
 
 namespace tessaro {
@@ -40,7 +42,7 @@ private:
 
     std::string TargetPath_;
     std::string TemporaryPath_;
-    int Descriptor_ = -1;
+    CFileDescriptor Temporary_;
     int Error_ = 0;
 };
 

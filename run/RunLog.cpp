@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tessaro {
 namespace {
@@ -35,13 +36,13 @@ bool CRunLog::Open(const std::string& path)
 {
     Close();
     // Created exclusively first, to know whether a discarded run may remove it again.
-    int descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    Created_ = descriptor >= 0;
-    if (descriptor < 0 && errno == EEXIST)
-        descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (descriptor < 0)
+    CFileDescriptor file = CFileDescriptor::Open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL, 0666);
+    Created_ = file.IsOpen();
+    if (!file.IsOpen() && errno == EEXIST)
+        file = CFileDescriptor::Open(path, O_WRONLY | O_APPEND);
+    if (!file.IsOpen())
         return false;
-    Descriptor_ = descriptor;
+    File_ = std::move(file);
     Failed_ = false;
     Written_ = false;
     Path_ = path;
@@ -50,9 +51,7 @@ bool CRunLog::Open(const std::string& path)
 
 void CRunLog::Close()
 {
-    if (Descriptor_ >= 0)
-        ::close(Descriptor_);
-    Descriptor_ = -1;
+    File_.Close();
 }
 
 void CRunLog::Discard()
@@ -65,24 +64,13 @@ void CRunLog::Discard()
 
 bool CRunLog::WriteLine(const std::string& line)
 {
-    if (Descriptor_ < 0 || Failed_)
+    if (!File_.IsOpen() || Failed_)
         return false;
     Written_ = true;
-    const char* data = line.data();
-    std::size_t left = line.size();
-    while (left > 0) {
-        const ssize_t written = ::write(Descriptor_, data, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            // A zero-byte write makes no progress; report it as the device being full.
-            const int error = written < 0 ? errno : ENOSPC;
-            Failed_ = true;
-            ShowMessage(CFileError(Path_, "write", error).what(), MessageKind::Error);
-            return false;
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
+    if (const int error = File_.WriteAll(line); error != 0) {
+        Failed_ = true;
+        ShowMessage(CFileError(Path_, "write", error).what(), MessageKind::Error);
+        return false;
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/RunMeasures.h"
+#include "platform/FileDescriptor.h"
 
 #include <string>
 
@@ -27,7 +28,7 @@ public:
     // Closes the file and, when this Open created it and nothing was written, removes it, so a
     // run refused after opening its log leaves no file behind.
     void Discard();
-    bool IsOpen() const { return Descriptor_ >= 0; }
+    bool IsOpen() const { return File_.IsOpen(); }
     const std::string& Path() const { return Path_; }
 
     // Each writes one line and returns false when it could not be written whole. The first
@@ -48,7 +49,7 @@ public:
     static std::string ParameterLine(double enlargeRate, double shrinkRate, int treeDepth, int minTreeDepth);
 
 private:
-    int Descriptor_ = -1;
+    CFileDescriptor File_;
     bool Failed_ = false;
     bool Created_ = false;
     bool Written_ = false;

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tessaro {
+
+// The fields a cartogram can take its sizes from: the numeric fields of the attribute table
+// beside a shapefile, in the order the cartogram command's field list shows them.
+struct ShapefileFields {
+    enum class Outcome {
+        Listed,         // Names holds at least one field
+        NoNumericField, // the table has none; a warning said so
+        NoTable,        // there is no table to open; an error said which file was looked for
+    };
+    Outcome Result = Outcome::NoTable;
+    std::vector<std::string> Names;
+};
+
+ShapefileFields ListShapefileFields(const std::string& shapefilePath);
+
+} // namespace tessaro

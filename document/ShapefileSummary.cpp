@@ -1,0 +1,71 @@
+#include "document/ShapefileSummary.h"
+
+#include "geodata/ShpFileTranslator.h"
+#include "network/Network.h"
+#include "platform/GuardedFileRead.h"
+
+namespace tessaro {
+namespace {
+
+void CountPolygons(const CNetwork& network, ShapefileSummary& summary)
+{
+    for (const auto& polygon : network.Polygons()) {
+        ++summary.Polygons;
+        summary.Rings += static_cast<uint64_t>(polygon->RingCount());
+        summary.Vertices += static_cast<uint64_t>(polygon->TotalPointCount());
+    }
+}
+
+void CountPoints(const CNetwork& network, ShapefileSummary& summary)
+{
+    for (const auto& layer : network.Facilities())
+        summary.Points += layer->FacilityCount();
+}
+
+void CountContents(const CShpFileTranslator& reader, const CNetwork& network, ShapefileSummary& summary)
+{
+    if (!reader.LastRead().RecordsLoopRan)
+        return;
+    switch (reader.ShapeType()) {
+    case CShpFileTranslator::PolygonType:
+        summary.Received = ShapefileSummary::Contents::Polygons;
+        CountPolygons(network, summary);
+        break;
+    case CShpFileTranslator::ArcType:
+        summary.Received = ShapefileSummary::Contents::Chains;
+        summary.Chains = network.ChainCount();
+        summary.Nodes = network.NodeCount();
+        summary.TopologyMilliseconds = reader.LastRead().TopologyMilliseconds;
+        break;
+    case CShpFileTranslator::PointType:
+        summary.Received = ShapefileSummary::Contents::Points;
+        CountPoints(network, summary);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+std::optional<ShapefileSummary> SummariseShapefile(const std::string& path, bool asPolygonInput)
+{
+    CNetwork network;
+    network.SetKeyMode(KeyByCoordinates);
+    CShpFileTranslator reader(network);
+    const int expectedType = asPolygonInput ? CShpFileTranslator::PolygonType : -1;
+    const std::optional<int> status = GuardedFileRead([&] { return reader.ReadShapeFile(path, expectedType); });
+    if (status.value_or(CShpFileTranslator::UnknownType) != CShpFileTranslator::Accepted)
+        return std::nullopt;
+
+    ShapefileSummary summary;
+    summary.ShapeType = reader.ShapeType();
+    summary.ShapeTypeName = CShpFileTranslator::ShapeTypeName(reader.ShapeType());
+    summary.RecordsRead = reader.LastRead().RecordsRead;
+    summary.HeaderExtent = reader.HeaderExtent();
+    summary.Whole = reader.LastRead().Whole();
+    CountContents(reader, network, summary);
+    return summary;
+}
+
+} // namespace tessaro
