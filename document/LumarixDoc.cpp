@@ -331,14 +331,10 @@ bool CLumarixDoc::UseChainWeightsFromTable(const std::string& tablePath, const s
 
 int CLumarixDoc::LoadPolygonShapefile(const std::string& path)
 {
-    int status = 0;
-    {
-        CWaitGuard wait;
-        CThreadPriorityGuard lowered;
-        status = ShpTranslator_.ReadShapeFile(path, CShpFileTranslator::PolygonType);
-    }
+    const std::optional<int> status =
+        GuardedFileRead([&] { return ShpTranslator_.ReadShapeFile(path, CShpFileTranslator::PolygonType); });
     RefreshViews(&Network_);
-    return status;
+    return status.value_or(-1);
 }
 
 bool CLumarixDoc::PrepareCartogram(CCartogramJob& job)

@@ -97,8 +97,9 @@ public:
     bool UseChainWeightsFromTable(const std::string& tablePath, const std::string& fieldName);
     CShortestPath& BestRoute() { return ShortestPath_; }
 
-    // The cartogram run's polygon load: the shapefile read as polygons, under the wait
-    // indicator and at lowered priority, then the views refreshed. Returns the reader's status.
+    // The shapefile read as polygons into the network, under the wait indicator and at lowered
+    // priority, then the views refreshed. Returns the reader's status, or -1 when the file could
+    // not be opened or read (the file error was shown).
     int LoadPolygonShapefile(const std::string& path);
 
     // The cartogram command once its dialogs are done, in three steps so that a window can run
