@@ -152,13 +152,13 @@ TEST_F(ShpReaderTest, PointsBecomeOneLayerHandedOverAtTheEnd)
     const std::string airports = Example("us_airports/us_airports.shp");
     ASSERT_EQ(Read(airports), 0);
     EXPECT_EQ(Network.Facilities()[1]->FacilityCount(), ReadWithShapelib(airports).size());
+    EXPECT_THAT(Messages(), IsEmpty());
 }
 
 TEST_F(ShpReaderTest, PointAndLineFilesAsPolygonInputAreReadOnlyWhenConfirmed)
 {
     const std::string points = WriteShapefile(Folder.File("points"), SHPT_POINT, {TestShape{{}, {1}, {2}}});
     ASSERT_EQ(Read(points, CShpFileTranslator::PolygonType), 0);
-    EXPECT_THAT(Ui->Questions(), ElementsAre("Are you sure that is the POINT TYPE?"));
     EXPECT_EQ(Network.FacilityListCount(), 0u);
     EXPECT_FALSE(Reader.LastRead().RecordsLoopRan);
     EXPECT_EQ(Network.Extent(), (CExtent{1, 2, 1, 2})); // declining still widens the extent
