@@ -46,7 +46,7 @@ void ExpectPolygonsAsShapelibReadsThem(const CNetwork& network, const std::strin
 
 TEST_F(ShpReaderTest, PolygonFilesAreReadRingByRingAsShapelibReadsThem)
 {
-    const TestShape withHole = Combine(Square(0, 0, 4), TestShape{{0}, {1, 2, 2, 1, 1}, {1, 1, 2, 2, 1}});
+    const TestShape withHole{{0, 5}, {0, 0, 4, 4, 0, 1, 2, 2, 1, 1}, {0, 4, 4, 0, 0, 1, 1, 2, 2, 1}};
     const std::string path = WriteShapefile(Folder.File("polys"), SHPT_POLYGON, {withHole, Square(10, 10, 1)});
     ASSERT_EQ(Read(path, CShpFileTranslator::PolygonType), CShpFileTranslator::Accepted);
     ExpectPolygonsAsShapelibReadsThem(Network, path);

@@ -16,26 +16,10 @@
 namespace tessaro {
 namespace {
 
-using test::AddNamedChain;
 using test::MakeChain;
 using test::MakeNode;
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
-
-// The index step is informational: it follows the node count from square to square.
-TEST(NetworkTopologyTest, IndexStepGrowsAsTheNodeCountReachesEachNextSquare)
-{
-    CNetwork network; // keyed by name
-    for (int i = 0; i < 60; ++i)
-        AddNamedChain(network, "from" + std::to_string(i), "to" + std::to_string(i));
-    network.BuildTopology();
-    EXPECT_EQ(network.IndexStep(), 10u);
-    AddNamedChain(network, "x", "x"); // node 121
-    network.BuildTopology();
-    EXPECT_EQ(network.IndexStep(), 11u);
-    network.Reset();
-    EXPECT_EQ(network.IndexStep(), CNetwork::DefaultIndexStep);
-}
 
 // The node list equals a plain scan from the head, whatever the keys. This covers each mode's
 // order: equal X in arrival order, signed zeros merged, names compared as unsigned bytes, a
