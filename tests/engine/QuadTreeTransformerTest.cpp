@@ -87,20 +87,6 @@ TEST(TransformMatrix, InverseTimesMatrixIsIdentityAndSingularIsRefused)
     EXPECT_TRUE(untouched.At(0, 0) == 7.0 && product.At(0, 0) == 7.0) << "refusals leave the output alone";
 }
 
-TEST(QuadTreeTransformer, AgreeingMapsKeepVerticesAndTranslatedMapsMoveThemByTheOffset)
-{
-    for (const double dx : {0.0, 3.5}) {
-        CQuadTree tree;
-        const std::vector<double> rings = RandomRings(20, 40, 3);
-        BuildDeformed(tree, 5, rings, [&](const CPoint2D& p) { return CPoint2D{p.X + dx, p.Y - dx / 2.8}; });
-        const std::vector<double> out = Transformed(tree, rings);
-        for (size_t k = 0; k < rings.size(); k += 2) {
-            EXPECT_NEAR(out[k] - rings[k], dx, 1e-12);
-            EXPECT_NEAR(out[k + 1] - rings[k + 1], -dx / 2.8, 1e-12);
-        }
-    }
-}
-
 // The bottom-left leaf of a depth-1 tree over (0,0)-(1,1) has corner ids 0, 4, 8, 5. Only its
 // corners move, so it is a non-affine quadrilateral cut along one diagonal; a vertex on the
 // diagonal, or a hair to either side of it, follows that diagonal.
