@@ -14,8 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -68,23 +66,39 @@ std::string Hex(const std::string& colour)
     return text;
 }
 
+// The value of name="..." in a tag; the blank before the name keeps "stroke" from "stroke-width".
+std::string Attribute(const std::string& tag, const std::string& name)
+{
+    const size_t at = tag.find(" " + name + "=\"");
+    if (at == std::string::npos)
+        return {};
+    const size_t begin = at + name.size() + 3;
+    return tag.substr(begin, tag.find('"', begin) - begin);
+}
+
 std::vector<Element> Elements(const std::string& svg)
 {
-    static const std::regex tag(R"(<(line|polygon|path|ellipse)\s([^>]*)>)"), attribute(R"(([\w-]+)="([^"]*)\")"),
-        number(R"(-?[0-9]+(\.[0-9]+)?)");
     std::vector<Element> out;
-    for (std::sregex_iterator t(svg.begin(), svg.end(), tag), end; t != end; ++t) {
-        const std::string kind = (*t)[1], body = (*t)[2];
-        std::map<std::string, std::string> a;
-        for (std::sregex_iterator m(body.begin(), body.end(), attribute); m != end; ++m)
-            a[(*m)[1]] = (*m)[2];
+    for (size_t at = svg.find('<'); at != std::string::npos; at = svg.find('<', at + 1)) {
+        const std::string tag = svg.substr(at, svg.find('>', at) - at);
+        const std::string kind = tag.substr(1, tag.find_first_of(" />", 1) - 1);
+        if (kind != "line" && kind != "polygon" && kind != "path" && kind != "ellipse")
+            continue;
         Element& e = out.emplace_back();
-        e.Kind = kind == "ellipse" ? "ellipse" : kind == "polygon" || a["d"].find('Z') != std::string::npos ? "outline" : "segment";
-        e.Style = Hex(a["stroke"]) + " " + std::to_string(std::atof(a["stroke-width"].c_str())) +
-                  (e.Kind == "segment" ? "" : " " + Hex(a["fill"]));
-        for (const std::string key : {"x1", "y1", "x2", "y2", "points", "d", "cx", "cy", "rx", "ry"})
-            for (std::sregex_iterator n(a[key].begin(), a[key].end(), number); n != end; ++n) // emf2svg's ry is negative
-                e.Numbers.push_back(key[0] == 'r' ? std::fabs(std::atof(n->str().c_str())) : std::atof(n->str().c_str()));
+        e.Kind = kind == "ellipse" ? "ellipse" : kind == "polygon" || Attribute(tag, "d").find('Z') != std::string::npos ? "outline" : "segment";
+        e.Style = Hex(Attribute(tag, "stroke")) + " " + std::to_string(std::atof(Attribute(tag, "stroke-width").c_str())) +
+                  (e.Kind == "segment" ? "" : " " + Hex(Attribute(tag, "fill")));
+        for (const std::string key : {"x1", "y1", "x2", "y2", "points", "d", "cx", "cy", "rx", "ry"}) {
+            const std::string value = Attribute(tag, key);
+            for (const char* p = value.c_str(); *p != '\0'; ++p) {
+                char* end = nullptr;
+                const double number = std::strtod(p, &end);
+                if (end == p || (*p != '-' && (*p < '0' || *p > '9')))
+                    continue;
+                e.Numbers.push_back(key[0] == 'r' ? std::fabs(number) : number); // emf2svg's ry is negative
+                p = end - 1;
+            }
+        }
     }
     return out;
 }
