@@ -1,5 +1,7 @@
 #include "engine/ForceRings.h"
 
+#include "tests/support/PolygonFixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -11,19 +13,15 @@
 namespace tessaro {
 namespace {
 
-std::unique_ptr<CPolygonRing> Ring(std::vector<double> points, double ratio)
+// A ring with its ratio in Values slot 0; a clockwise square of side s from (x, y).
+std::unique_ptr<CPolygonRing> Ring(const std::vector<double>& points, double ratio)
 {
-    auto ring = std::make_unique<CPolygonRing>();
-    ring->SetPoints(static_cast<int32_t>(points.size() / 2), points.data(), true);
+    auto ring = test::MakeRing(points);
     ring->Values().push_back(ratio);
     return ring;
 }
 
-// Clockwise square of side s with its lower left corner at (x, y).
-std::unique_ptr<CPolygonRing> Square(double x, double y, double s, double ratio)
-{
-    return Ring({x, y, x, y + s, x + s, y + s, x + s, y, x, y}, ratio);
-}
+std::unique_ptr<CPolygonRing> Square(double x, double y, double s, double ratio) { return Ring(test::SquarePoints(x, y, s), ratio); }
 
 double Area(const CPolygonRing& ring)
 {
@@ -182,31 +180,23 @@ TEST(ForceRingBuilderParallel, AnyWorkerCountGivesTheSameRings)
     EXPECT_GE(sequential.size(), reference.size());
 }
 
-TEST(ForceRingBuilderParallel, MoreWorkersThanRingsAndAppendWithoutClear)
+// More workers than rings, appending without clearing; compact rings stay whole only with
+// threads, where the sequential builder cuts each square by its single cell (the same area).
+TEST(ForceRingBuilderParallel, MoreWorkersThanRingsAndCompactRingsStayWholeOnlyWithThreads)
 {
-    RingList input, output;
+    RingList input, output, sequential;
     for (const double ratio : {2.0, 0.5, 1.0})
         input.push_back(Square(6.0 * ratio, 0.0, 1.0, ratio));
     output.push_back(Square(9.0, 9.0, 1.0, 3.0));
-    EXPECT_EQ(BuildForceRingsParallel(input, output, 8, false, 300.0, 2, false), 4);
+    EXPECT_EQ(BuildForceRingsParallel(input, output, 8, false, 3.0, 4, false), 4);
     EXPECT_EQ(output[0]->Values(), (std::vector<double>{3.0}));
     EXPECT_EQ(output[1]->Values(), (std::vector<double>{2.0, 2.0}));
     EXPECT_EQ(output[3]->Values(), (std::vector<double>{1.0, 1.0}));
-}
-
-TEST(ForceRingBuilderParallel, CompactRingsStayWholeOnlyWithThreads)
-{
-    RingList input, threaded, sequential;
-    input.push_back(Square(0.0, 0.0, 10.0, 2.0)); // its whole total: always a candidate to cut
-    input.push_back(Square(20.0, 0.0, 10.0, 2.0));
-    BuildForceRingsParallel(input, threaded, 2, true, 100.0, 4, false);
-    BuildForceRings(input, sequential, true, 100.0, 4, false);
-    ASSERT_EQ(threaded.size(), 2u);
-    EXPECT_EQ(threaded[0]->PointCount(), 5);
-    EXPECT_EQ(std::memcmp(threaded[0]->Points(), input[0]->Points(), 10 * sizeof(double)), 0);
-    // The sequential builder cuts each square by its single cell, which gives the same area.
-    ASSERT_EQ(sequential.size(), 2u);
-    EXPECT_NEAR(Area(*sequential[1]), Area(*input[1]), 1e-9);
+    EXPECT_EQ(std::memcmp(output[1]->Points(), input[0]->Points(), 10 * sizeof(double)), 0);
+    BuildForceRings(input, sequential, true, 3.0, 4, false);
+    ASSERT_EQ(sequential.size(), 3u);
+    EXPECT_NE(std::memcmp(sequential[0]->Points(), input[0]->Points(), 10 * sizeof(double)), 0);
+    EXPECT_NEAR(Area(*sequential[0]), Area(*input[0]), 1e-9);
 }
 
 } // namespace

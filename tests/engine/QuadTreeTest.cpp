@@ -147,8 +147,7 @@ TEST(QuadTree, MakeSquareWidensTheShorterSideAndBuildRefusesDegenerateInput)
 {
     const std::array<CTreeRect, 2> cases[] = {
         {{{0, 2, 4, 0}, {0, 3, 4, -1}}}, {{{0, 4, 2, 0}, {-1, 4, 3, 0}}}, {{{1, 3, 3, 1}, {1, 3, 3, 1}}}};
-    for (const auto& [in, out] : cases) {
-        CTreeRect rect = in;
+    for (auto [rect, out] : cases) {
         CQuadTree::MakeSquare(rect);
         EXPECT_TRUE(rect.Left == out.Left && rect.Top == out.Top && rect.Right == out.Right && rect.Bottom == out.Bottom)
             << rect.Left << " " << rect.Top << " " << rect.Right << " " << rect.Bottom;

@@ -17,6 +17,7 @@ namespace tessaro {
 namespace {
 
 using Deformation = std::function<CPoint2D(const CPoint2D&)>;
+const Deformation Identity = [](const CPoint2D& p) { return p; };
 
 // A tree over (0,0)-(1,1) refined along `points` to `depth`, with map 1 = f(map 0).
 void BuildDeformed(CQuadTree& tree, int depth, const std::vector<double>& points, const Deformation& f)
@@ -53,8 +54,7 @@ std::vector<double> RandomRings(int rings, int perRing, unsigned seed)
 // A smooth displacement, fixed on the border, whose Jacobian stays positive.
 CPoint2D Swirl(const CPoint2D& p)
 {
-    const double pi = std::numbers::pi;
-    const double bump = std::sin(pi * p.X) * std::sin(pi * p.Y);
+    const double pi = std::numbers::pi, bump = std::sin(pi * p.X) * std::sin(pi * p.Y);
     return {p.X + 0.06 * bump * std::sin(2.0 * pi * p.Y), p.Y + 0.06 * bump * std::cos(3.0 * pi * p.X)};
 }
 
@@ -65,10 +65,10 @@ std::vector<double> Transformed(CQuadTree& tree, const std::vector<double>& in, 
     std::vector<double> out = in;
     CQuadTreeTransformer transformer(&tree);
     const int n = static_cast<int>(in.size() / 2);
-    const bool ok = threads == 0 ? transformer.TransformVertices(in.data(), n, out.data(), 0, 1, useCache, searchLevels)
-                                 : transformer.TransformVerticesParallel(in.data(), n, out.data(), 0, 1, useCache,
-                                                                         threads, searchLevels);
-    EXPECT_EQ(ok, expectHandled);
+    EXPECT_EQ(threads == 0 ? transformer.TransformVertices(in.data(), n, out.data(), 0, 1, useCache, searchLevels)
+                           : transformer.TransformVerticesParallel(in.data(), n, out.data(), 0, 1, useCache, threads,
+                                                                   searchLevels),
+              expectHandled);
     return out;
 }
 
@@ -87,61 +87,39 @@ TEST(TransformMatrix, InverseTimesMatrixIsIdentityAndSingularIsRefused)
     EXPECT_TRUE(untouched.At(0, 0) == 7.0 && product.At(0, 0) == 7.0) << "refusals leave the output alone";
 }
 
-TEST(QuadTreeTransformer, AgreeingMapsKeepVerticesAndTranslatedMapsMoveThemByTheOffset)
+// The bottom-left leaf of a depth-1 tree over (0,0)-(1,1) has corner ids 0, 4, 8, 5. Only its
+// corners move, so it is a non-affine quadrilateral cut along one diagonal; a vertex on the
+// diagonal, or a hair to either side of it, follows that diagonal.
+TEST(QuadTreeTransformer, TheDiagonalStartsAtTheFirstCornerOfAtLeastARightAngle)
 {
-    for (const double dx : {0.0, 3.5}) {
-        CQuadTree tree;
-        const std::vector<double> rings = RandomRings(20, 40, 3);
-        BuildDeformed(tree, 5, rings, [&](const CPoint2D& p) { return CPoint2D{p.X + dx, p.Y - dx / 2.8}; });
-        const std::vector<double> out = Transformed(tree, rings);
-        for (size_t k = 0; k < rings.size(); k += 2) {
-            EXPECT_NEAR(out[k] - rings[k], dx, 1e-12);
-            EXPECT_NEAR(out[k + 1] - rings[k + 1], -dx / 2.8, 1e-12);
-        }
-    }
-}
-
-TEST(QuadTreeTransformer, DiagonalVerticesFollowTheDiagonalFromEitherSide)
-{
-    // Only the centre vertex of a depth-1 tree moves: each leaf is a non-affine quadrilateral.
-    CQuadTree tree;
-    BuildDeformed(tree, 1, {0.25, 0.25}, [](const CPoint2D& p) {
-        return (p.X == 0.5 && p.Y == 0.5) ? CPoint2D{0.6, 0.55} : p;
-    });
-    // Bottom-left leaf: displaced square-cornered at (0,0), so its diagonal is (0,0)-(0.6,0.55).
-    for (double t : {0.1, 0.25, 0.5, 0.9}) {
-        const double e = 1e-9;
-        const std::vector<double> in{0.5 * t, 0.5 * t, 0.5 * t - e, 0.5 * t + e, 0.5 * t + e, 0.5 * t - e};
-        const std::vector<double> out = Transformed(tree, in);
-        EXPECT_NEAR(out[0], 0.6 * t, 1e-12) << t;
-        EXPECT_NEAR(out[1], 0.55 * t, 1e-12) << t;
-        for (size_t k = 2; k < out.size(); ++k)
-            EXPECT_NEAR(out[k], out[k % 2], 1e-8) << "either side of the diagonal, t = " << t;
-    }
-}
-
-TEST(QuadTreeTransformer, DiagonalStartsAtTheFirstCornerOfAtLeastARightAngle)
-{
-    // The bottom-left leaf of a depth-1 tree over (0,0)-(1,1) has corner ids 0, 4, 8, 5. Its centre
-    // (0.25, 0.25) lies on both diagonals, so its image is the midpoint of the chosen one.
     const struct {
         std::array<CPoint2D, 4> Displaced; // BottomLeft, TopLeft, TopRight, BottomRight
-        CPoint2D CentreImage;
+        CPoint2D DiagonalEnd;              // the image of (0.5, 0.5) seen from the diagonal's start
+        bool FromCornerZero;
     } cases[] = {
-        {{{{0, 0}, {0, 0.5}, {0.5, 1.0}, {0.5, 0}}}, {0.25, 0.5}},        // 90 degrees at corner 0, 135 at 1
-        {{{{0, 0}, {0.25, 0.5}, {0.5, 0.5}, {0.5, 0}}}, {0.375, 0.25}},   // acute corner 0, obtuse 1
-        {{{{0.1, 0.1}, {0.1, 0.4}, {0.4, 0.4}, {0.4, 0.1}}}, {0.25, 0.25}}, // a displaced square: corner 0
+        {{{{0, 0}, {0, 0.5}, {0.6, 0.55}, {0.5, 0}}}, {0.6, 0.55}, true}, // only the centre vertex moved
+        {{{{0, 0}, {0, 0.5}, {0.5, 1.0}, {0.5, 0}}}, {0.5, 1.0}, true},   // 90 degrees at corner 0, 135 at 1
+        {{{{0, 0}, {0.25, 0.5}, {0.5, 0.5}, {0.5, 0}}}, {0.5, 0.0}, false}, // acute corner 0, obtuse 1
+        {{{{0.1, 0.1}, {0.1, 0.4}, {0.4, 0.4}, {0.4, 0.1}}}, {0.4, 0.4}, true}, // a displaced square
     };
     for (const auto& c : cases)
         for (bool useCache : {true, false}) {
+            SCOPED_TRACE(testing::Message() << c.DiagonalEnd.X << ", " << c.DiagonalEnd.Y << " cache " << useCache);
             CQuadTree tree;
-            BuildDeformed(tree, 1, {0.25, 0.25}, [](const CPoint2D& p) { return p; });
+            BuildDeformed(tree, 1, {0.25, 0.25}, Identity);
             const int ids[4] = {0, 4, 8, 5};
             for (size_t k = 0; k < 4; ++k)
                 tree.Map(1)->Set(ids[k], c.Displaced[k]);
-            const std::vector<double> out = Transformed(tree, {0.25, 0.25}, 0, useCache);
-            EXPECT_NEAR(out[0], c.CentreImage.X, 1e-12);
-            EXPECT_NEAR(out[1], c.CentreImage.Y, 1e-12);
+            // Along the diagonal from corner 0 (to corner 2) or from corner 1 (to corner 3).
+            const CPoint2D from = c.FromCornerZero ? c.Displaced[0] : c.Displaced[1];
+            for (double t : {0.1, 0.5, 0.9}) {
+                const double u = 0.5 * t, v = c.FromCornerZero ? u : 0.5 - u, e = 1e-9, f = c.FromCornerZero ? -e : e;
+                const std::vector<double> out = Transformed(tree, {u, v, u + f, v + e, u - f, v - e}, 0, useCache);
+                EXPECT_NEAR(out[0], from.X + t * (c.DiagonalEnd.X - from.X), 1e-12) << t;
+                EXPECT_NEAR(out[1], from.Y + t * (c.DiagonalEnd.Y - from.Y), 1e-12) << t;
+                for (size_t k = 2; k < out.size(); ++k)
+                    EXPECT_NEAR(out[k], out[k % 2], 1e-8) << "either side of the diagonal, t = " << t;
+            }
         }
 }
 
@@ -164,19 +142,18 @@ TEST(QuadTreeTransformer, VerticesOutsideTheRootStayAndFailuresRestoreTheCurrent
     }
     double point[2] = {0.5, 0.5};
     EXPECT_FALSE(CQuadTreeTransformer(&tree).TransformVertices(point, 0, point, 0, 1, true, 3));
-    EXPECT_FALSE(CQuadTreeTransformer(&tree).TransformVertices(nullptr, 1, point, 0, 1, true, 3));
 }
 
 double SignedArea(const std::vector<double>& p, size_t a, size_t b, size_t c)
 {
-    return 0.5 * ((p[2 * b] - p[2 * a]) * (p[2 * c + 1] - p[2 * a + 1]) -
-                  (p[2 * c] - p[2 * a]) * (p[2 * b + 1] - p[2 * a + 1]));
+    return (p[2 * b] - p[2 * a]) * (p[2 * c + 1] - p[2 * a + 1]) - (p[2 * c] - p[2 * a]) * (p[2 * b + 1] - p[2 * a + 1]);
 }
 
-TEST(QuadTreeTransformer, SmoothDisplacementFlipsNoTriangle)
+// A fine triangulated lattice that crosses cell sides and diagonals everywhere and refines the
+// tree uniformly to depth 5: no triangle of it may flip. The cursor search depth and the cache
+// change nothing.
+TEST(QuadTreeTransformer, SmoothDisplacementFlipsNoTriangleWhateverTheSearch)
 {
-    // A fine triangulated lattice that crosses cell sides and diagonals everywhere, and refines
-    // the tree uniformly to depth 5.
     const int side = 150;
     std::vector<double> lattice;
     for (int i = 0; i < side; ++i)
@@ -194,17 +171,14 @@ TEST(QuadTreeTransformer, SmoothDisplacementFlipsNoTriangle)
             flipped += SignedArea(out, b, d, c) * SignedArea(lattice, b, d, c) <= 0.0 ? 1 : 0;
         }
     EXPECT_EQ(flipped, 0);
-}
 
-TEST(QuadTreeTransformer, CursorSearchDepthAndCacheDoNotChangeTheResult)
-{
-    CQuadTree tree;
+    CQuadTree adaptive;
     const std::vector<double> rings = RandomRings(60, 50, 8);
-    BuildDeformed(tree, 6, rings, Swirl);
-    const std::vector<double> reference = Transformed(tree, rings, 0, true, 3);
+    BuildDeformed(adaptive, 6, rings, Swirl);
+    const std::vector<double> reference = Transformed(adaptive, rings, 0, true, 3);
     for (int levels : {0, 1, 2, 6})
-        EXPECT_EQ(Transformed(tree, rings, 0, true, levels), reference) << levels << " search levels";
-    EXPECT_EQ(Transformed(tree, rings, 0, false, 3), reference) << "cache off";
+        EXPECT_EQ(Transformed(adaptive, rings, 0, true, levels), reference) << levels << " search levels";
+    EXPECT_EQ(Transformed(adaptive, rings, 0, false, 3), reference) << "cache off";
 }
 
 TEST(QuadTreeTransformerParallel, EveryThreadCountGivesTheSameBits)
@@ -221,14 +195,8 @@ TEST(QuadTreeTransformerParallel, EveryThreadCountGivesTheSameBits)
                 << threads << " threads, cache " << useCache;
         }
     EXPECT_EQ(tree.CurrentMap, 0);
-}
-
-TEST(QuadTreeTransformerParallel, FewerVerticesThanWorkers)
-{
-    CQuadTree tree;
-    BuildDeformed(tree, 3, RandomRings(10, 20, 5), Swirl);
-    const std::vector<double> in{0.3, 0.7, 0.71, 0.2};
-    EXPECT_EQ(Transformed(tree, in, 8), Transformed(tree, in));
+    const std::vector<double> few{0.3, 0.7, 0.71, 0.2}; // fewer vertices than workers
+    EXPECT_EQ(Transformed(tree, few, 8), Transformed(tree, few));
 }
 
 } // namespace

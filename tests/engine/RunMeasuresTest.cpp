@@ -9,67 +9,47 @@
 namespace tessaro {
 namespace {
 
-MeasureResult Measure(const std::vector<double>& areas, const std::vector<double>& fractions, double total)
+TEST(RunMeasuresTest, RatiosErrorsAndCountsOfARound)
 {
-    return ComputeRoundMeasures(areas, fractions, total);
-}
-
-TEST(RunMeasuresTest, TwoUnitSquaresWantingFourFifthsAndOneFifth)
-{
-    const MeasureResult result = Measure({1.0, 1.0}, {0.8, 0.2}, 2.0);
-    ASSERT_TRUE(result.Ok());
-    const RoundMeasures& m = result.Measures;
-    ASSERT_EQ(m.Ratios.size(), 2u);
-    EXPECT_NEAR(m.Ratios[0], 1.264911, 5e-7);
-    EXPECT_NEAR(m.Ratios[1], 0.632456, 5e-7);
-    EXPECT_NEAR(m.MinRit, 1.5, 1e-12);
-    EXPECT_NEAR(m.MaxRit, 0.375, 1e-12);
-    EXPECT_NEAR(m.Error, 0.102633, 5e-7);
-    EXPECT_NEAR(m.MeanQuadraticError, 0.344186, 5e-7);
-    EXPECT_NEAR(m.SimpleMeanError, 0.329670, 5e-7);
-    EXPECT_NEAR(m.WeightedMeanError, 0.329670, 5e-7);
-    EXPECT_EQ(m.Growers, 1);
-    EXPECT_EQ(m.Shrinkers, 1);
-    EXPECT_NEAR(m.RadiusSum, 2.0 * std::sqrt(1.0 / M_PI), 1e-12);
-}
-
-TEST(RunMeasuresTest, WeightedErrorWeighsByCurrentAreaOverTheFixedTotal)
-{
-    // T stays at its round-0 value while the areas drift: weights need not sum to 1.
-    const MeasureResult result = Measure({3.0, 1.0}, {0.5, 0.5}, 2.0);
-    ASSERT_TRUE(result.Ok());
-    const RoundMeasures& m = result.Measures;
-    // D = 1 for both: e = 2/4 and 0/2.
-    EXPECT_NEAR(m.RelativeErrors[0], 0.5, 1e-12);
-    EXPECT_NEAR(m.RelativeErrors[1], 0.0, 1e-12);
-    EXPECT_NEAR(m.WeightedMeanError, 0.5 * 3.0 / 2.0, 1e-12);
-    EXPECT_NEAR(m.SimpleMeanError, 0.25, 1e-12);
-    // A ratio of exactly 1 counts as a shrinker.
-    EXPECT_EQ(m.Growers, 0);
-    EXPECT_EQ(m.Shrinkers, 2);
-}
-
-TEST(RunMeasuresTest, EveryPolygonAtItsTargetGivesZeroMeasures)
-{
-    const MeasureResult result = Measure({2.0, 6.0}, {0.25, 0.75}, 8.0);
-    ASSERT_TRUE(result.Ok());
-    const RoundMeasures& m = result.Measures;
-    EXPECT_NEAR(m.MinRit, 0.0, 1e-12);
-    EXPECT_NEAR(m.MaxRit, 0.0, 1e-12);
-    EXPECT_NEAR(m.Error, 0.0, 1e-12);
-    EXPECT_NEAR(m.MeanQuadraticError, 0.0, 1e-12);
-    EXPECT_NEAR(m.SimpleMeanError, 0.0, 1e-12);
-    EXPECT_LT(m.WeightedMeanError, 0.001); // the run's stop threshold
-}
-
-TEST(RunMeasuresTest, RatioAboveTenLeavesTheMinimumAtItsStartValue)
-{
-    // Each polygon must grow 20-fold in radius: 400-fold in area.
-    const MeasureResult result = Measure({1.0, 1.0}, {0.5, 0.5}, 800.0);
-    ASSERT_TRUE(result.Ok());
-    EXPECT_EQ(result.Measures.MinRatio, 10.0);
-    EXPECT_NEAR(result.Measures.MinRit, -0.99, 1e-12);
-    EXPECT_NEAR(result.Measures.MaxRatio, 20.0, 1e-9);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        std::vector<double> Areas, Fractions;
+        double Total;
+        // Expected: ratios, min and max ratio, MinRit, MaxRit, Error, MeanQuadraticError,
+        // SimpleMeanError and WeightedMeanError (NaN: not checked), growers and shrinkers (-1: not
+        // checked).
+        std::vector<double> Ratios, Measures;
+        int Growers, Shrinkers;
+    };
+    const Case cases[] = {
+        // Two unit squares wanting four fifths and one fifth.
+        {{1, 1}, {0.8, 0.2}, 2, {1.264911, 0.632456}, {0.632456, 1.264911, 1.5, 0.375, 0.102633, 0.344186, 0.329670, 0.329670}, 1, 1},
+        // T stays at its round-0 value while the areas drift: weights need not sum to 1 (D = 1
+        // for both: e = 2/4 and 0/2); a ratio of exactly 1 counts as a shrinker.
+        {{3, 1}, {0.5, 0.5}, 2, {std::sqrt(1.0 / 3.0), 1}, {nan, nan, nan, nan, nan, nan, 0.25, 0.75}, 0, 2},
+        // Every polygon at its target.
+        {{2, 6}, {0.25, 0.75}, 8, {1, 1}, {1, 1, 0, 0, 0, 0, 0, 0}, -1, -1},
+        // Each must grow 20-fold in radius: a ratio above 10 leaves the minimum at its start value.
+        {{1, 1}, {0.5, 0.5}, 800, {20, 20}, {10, 20, -0.99, nan, nan, nan, nan, nan}, 2, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Areas[0] << ", " << c.Areas[1] << " of " << c.Total);
+        const MeasureResult result = ComputeRoundMeasures(c.Areas, c.Fractions, c.Total);
+        ASSERT_TRUE(result.Ok());
+        const RoundMeasures& m = result.Measures;
+        ASSERT_EQ(m.Ratios.size(), 2u);
+        for (size_t i = 0; i < 2; ++i)
+            EXPECT_NEAR(m.Ratios[i], c.Ratios[i], 5e-7) << i;
+        const double actual[] = {m.MinRatio,   m.MaxRatio, m.MinRit, m.MaxRit, m.Error, m.MeanQuadraticError,
+                                 m.SimpleMeanError, m.WeightedMeanError};
+        for (size_t k = 0; k < c.Measures.size(); ++k)
+            EXPECT_TRUE(std::isnan(c.Measures[k]) || std::fabs(actual[k] - c.Measures[k]) < 5e-7) << "measure " << k << ": " << actual[k];
+        if (c.Growers >= 0) {
+            EXPECT_EQ(m.Growers, c.Growers);
+            EXPECT_EQ(m.Shrinkers, c.Shrinkers);
+        }
+        EXPECT_NEAR(m.RadiusSum, std::sqrt(c.Areas[0] / M_PI) + std::sqrt(c.Areas[1] / M_PI), 1e-12);
+    }
 }
 
 TEST(RunMeasuresTest, DegenerateInputIsRefusedInsteadOfYieldingNaN)
@@ -77,8 +57,7 @@ TEST(RunMeasuresTest, DegenerateInputIsRefusedInsteadOfYieldingNaN)
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     struct Case {
-        std::vector<double> Areas;
-        std::vector<double> Fractions;
+        std::vector<double> Areas, Fractions;
         double Total;
         MeasureStatus Status;
         std::size_t Polygon;
@@ -99,7 +78,7 @@ TEST(RunMeasuresTest, DegenerateInputIsRefusedInsteadOfYieldingNaN)
         {{1.0, 1e-300}, {0.5, 0.5}, 2e20, MeasureStatus::NotFinite, 1},
     };
     for (const Case& c : cases) {
-        const MeasureResult result = Measure(c.Areas, c.Fractions, c.Total);
+        const MeasureResult result = ComputeRoundMeasures(c.Areas, c.Fractions, c.Total);
         EXPECT_EQ(result.Status, c.Status);
         EXPECT_EQ(result.Polygon, c.Polygon);
         EXPECT_FALSE(DescribeMeasureFailure(result).empty());

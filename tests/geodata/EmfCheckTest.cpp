@@ -1,3 +1,4 @@
+// The EMF structural check that every picture test relies on must itself see each damage.
 #include "tests/support/EmfCheck.h"
 
 #include "geodata/EmfCanvas.h"
@@ -7,11 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 namespace tessaro::test {
 namespace {
-
-using ::testing::HasSubstr;
 
 using Bytes = std::vector<unsigned char>;
 
@@ -37,69 +37,49 @@ Bytes Picture()
     return file ? Bytes(file->begin(), file->end()) : Bytes();
 }
 
-// Byte offsets of the records, walked by their sizes (the picture is sound).
-std::vector<size_t> RecordOffsets(const Bytes& bytes)
-{
-    std::vector<size_t> offsets;
-    for (size_t at = 0; at + 8 <= bytes.size() && Word(bytes, at + 4) >= 8; at += Word(bytes, at + 4))
-        offsets.push_back(at);
-    return offsets;
-}
-
 TEST(EmfCheck, AcceptsOurPictureAndNamesEachDamage)
 {
     const Bytes good = Picture();
-    const std::vector<size_t> records = RecordOffsets(good);
+    std::vector<size_t> records; // offsets, walked by the record sizes of the sound picture
+    for (size_t at = 0; at + 8 <= good.size() && Word(good, at + 4) >= 8; at += Word(good, at + 4))
+        records.push_back(at);
     ASSERT_GE(records.size(), 4u);
     const EmfCheckResult sound = CheckEmfBytes(good);
     EXPECT_TRUE(sound.Ok) << sound.Reason;
     EXPECT_EQ(sound.Records, records.size());
 
-    Bytes truncated(good.begin(), good.end() - 4);
-    EXPECT_THAT(CheckEmfBytes(truncated).Reason, HasSubstr("past the end"));
-
-    Bytes oddSize = good;
-    SetWord(oddSize, records[1] + 4, Word(good, records[1] + 4) + 2);
-    EXPECT_THAT(CheckEmfBytes(oddSize).Reason, HasSubstr("not a multiple of 4"));
-    Bytes tinySize = good;
-    SetWord(tinySize, records[2] + 4, 4);
-    EXPECT_FALSE(CheckEmfBytes(tinySize).Ok);
-
-    // Without its last record the file ends on a drawing record; the header is made to agree.
-    Bytes noEof(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(records.back()));
-    SetWord(noEof, 48, static_cast<uint32_t>(noEof.size()));
-    SetWord(noEof, 52, static_cast<uint32_t>(records.size() - 1));
-    EXPECT_THAT(CheckEmfBytes(noEof).Reason, HasSubstr("not the end-of-file record"));
-
-    Bytes wrongCount = good;
-    SetWord(wrongCount, 52, Word(good, 52) + 1); // nRecords
-    EXPECT_THAT(CheckEmfBytes(wrongCount).Reason, HasSubstr("records"));
-    Bytes wrongBytes = good;
-    SetWord(wrongBytes, 48, Word(good, 48) - 4); // nBytes
-    EXPECT_THAT(CheckEmfBytes(wrongBytes).Reason, HasSubstr("bytes for a file of"));
-
-    Bytes headless = good;
-    SetWord(headless, 0, 14); // the first record claims to be the end of file
-    EXPECT_THAT(CheckEmfBytes(headless).Reason, HasSubstr("not the header"));
-}
-
-TEST(EmfCheck, FindsCountsThatPointOutsideTheirRecord)
-{
-    Bytes bytes = Picture();
-    bool damaged = false;
-    for (size_t at : RecordOffsets(bytes))
-        if (Word(bytes, at) == 3) { // a polygon record: its point count follows type, size and bounds
-            SetWord(bytes, at + 24, 1000);
-            damaged = true;
-        }
-    ASSERT_TRUE(damaged);
-    EXPECT_THAT(CheckEmfBytes(bytes).Reason, HasSubstr("libUEMF"));
+    const std::pair<const char*, std::function<void(Bytes&)>> damages[] = {
+        {"past the end", [](Bytes& b) { b.resize(b.size() - 4); }},
+        {"not a multiple of 4", [&](Bytes& b) { SetWord(b, records[1] + 4, Word(b, records[1] + 4) + 2); }},
+        {"not a multiple of 4", [&](Bytes& b) { SetWord(b, records[2] + 4, 4); }},
+        // Without its last record the file ends on a drawing record; the header is made to agree.
+        {"not the end-of-file record",
+         [&](Bytes& b) {
+             b.resize(records.back());
+             SetWord(b, 48, static_cast<uint32_t>(b.size()));
+             SetWord(b, 52, static_cast<uint32_t>(records.size() - 1));
+         }},
+        {"records", [](Bytes& b) { SetWord(b, 52, Word(b, 52) + 1); }},                 // nRecords
+        {"bytes for a file of", [](Bytes& b) { SetWord(b, 48, Word(b, 48) - 4); }},     // nBytes
+        {"not the header", [](Bytes& b) { SetWord(b, 0, 14); }},                        // an end of file first
+        {"libUEMF", [&](Bytes& b) { // a polygon record's point count, after type, size and bounds
+             for (size_t at : records)
+                 if (Word(b, at) == 3)
+                     SetWord(b, at + 24, 1000);
+         }},
+        {"the file is empty", [](Bytes& b) { b.clear(); }},
+    };
+    for (const auto& [reason, damage] : damages) {
+        Bytes bytes = good;
+        damage(bytes);
+        const EmfCheckResult result = CheckEmfBytes(bytes);
+        EXPECT_FALSE(result.Ok) << reason;
+        EXPECT_THAT(result.Reason, ::testing::HasSubstr(reason));
+    }
 
     CTempDir folder;
-    EXPECT_THAT(CheckEmfStructure(folder.File("none.emf")).Reason, HasSubstr("cannot open"));
-    WriteBytes(folder.File("empty.emf"), {});
-    EXPECT_FALSE(CheckEmfStructure(folder.File("empty.emf")).Ok);
-    WriteBytes(folder.File("good.emf"), Picture());
+    EXPECT_THAT(CheckEmfStructure(folder.File("none.emf")).Reason, ::testing::HasSubstr("cannot open"));
+    WriteBytes(folder.File("good.emf"), good);
     EXPECT_TRUE(CheckEmfStructure(folder.File("good.emf")).Ok);
 }
 

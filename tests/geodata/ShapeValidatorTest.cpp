@@ -1,6 +1,7 @@
 #include "geodata/ShapeValidator.h"
 
 #include "platform/RecordingUserInterface.h"
+#include "tests/support/PolygonFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -11,27 +12,8 @@ namespace tessaro {
 namespace {
 
 using Ring = std::vector<double>; // flat x0, y0, x1, y1, ...
-
-std::unique_ptr<CSimplePolygon> MakePolygon(const std::vector<Ring>& rings)
-{
-    auto polygon = std::make_unique<CSimplePolygon>();
-    for (const Ring& points : rings) {
-        auto ring = std::make_unique<CPolygonRing>();
-        ring->SetPoints(static_cast<int32_t>(points.size() / 2), points.data(), true);
-        polygon->AddRing(std::move(ring));
-    }
-    return polygon;
-}
-
-// A closed clockwise square, or a counter-clockwise one for a hole.
-Ring Square(double left, double bottom, double side, bool clockwise = true)
-{
-    const double r = left + side;
-    const double t = bottom + side;
-    if (clockwise)
-        return {left, bottom, left, t, r, t, r, bottom, left, bottom};
-    return {left, bottom, r, bottom, r, t, left, t, left, bottom};
-}
+using test::MakePolygon;
+using test::SquarePoints;
 
 struct RingCase {
     const char* Name;
@@ -43,21 +25,21 @@ TEST(ShapeValidator, RingAndPolygonFaultsAreFoundOnTheRightRing)
 {
     using K = ShapeFindingKind;
     const std::vector<RingCase> cases = {
-        {"clockwise square", {Square(0, 0, 1)}, {}},
-        {"square with a hole inside", {Square(0, 0, 4), Square(1, 1, 2, false)}, {}},
-        {"two separate outer rings", {Square(0, 0, 1), Square(5, 5, 1)}, {}},
+        {"clockwise square", {SquarePoints(0, 0, 1)}, {}},
+        {"square with a hole inside", {SquarePoints(0, 0, 4), SquarePoints(1, 1, 2, false)}, {}},
+        {"two separate outer rings", {SquarePoints(0, 0, 1), SquarePoints(5, 5, 1)}, {}},
         // Far from the origin the shoelace sums lose digits; the square still has area 1.
-        {"small square far away", {Square(1.0e7, 1.0e7, 1)}, {}},
+        {"small square far away", {SquarePoints(1.0e7, 1.0e7, 1)}, {}},
         {"bow-tie with equal loops", {{0, 0, 0, 1, 1, 0, 1, 1, 0, 0}}, {{K::SelfIntersection, 0}}},
         // Edges cross at (4/3, 2/3); the larger loop runs clockwise, so it reads as an outer ring.
         {"bow-tie with unequal loops", {{0, 0, 0, 2, 2, 0, 2, 1, 0, 0}}, {{K::SelfIntersection, 0}}},
         {"spike", {{0, 0, 0, 1, 1, 1, 1, 2, 1, 1, 1, 0, 0, 0}}, {{K::SelfIntersection, 0}}},
-        {"counter-clockwise only", {Square(0, 0, 1, false)}, {{K::WrongOrientation, 0}}},
-        {"hole outside its shell", {Square(0, 0, 1), Square(3, 3, 1, false)}, {{K::HoleOutsideShell, 1}}},
-        {"hole across its shell", {Square(0, 0, 2), Square(1, 1, 2, false)}, {{K::SelfIntersection, 1}}},
-        {"outer rings overlapping", {Square(0, 0, 2), Square(1, 1, 2)}, {{K::SelfIntersection, -1}}},
-        {"three points", {Square(0, 0, 1), {0, 0, 1, 1, 0, 0}}, {{K::TooFewPoints, 1}}},
-        {"one point, refused by the ring", {Square(0, 0, 1), {5, 5}}, {{K::TooFewPoints, 1}}},
+        {"counter-clockwise only", {SquarePoints(0, 0, 1, false)}, {{K::WrongOrientation, 0}}},
+        {"hole outside its shell", {SquarePoints(0, 0, 1), SquarePoints(3, 3, 1, false)}, {{K::HoleOutsideShell, 1}}},
+        {"hole across its shell", {SquarePoints(0, 0, 2), SquarePoints(1, 1, 2, false)}, {{K::SelfIntersection, 1}}},
+        {"outer rings overlapping", {SquarePoints(0, 0, 2), SquarePoints(1, 1, 2)}, {{K::SelfIntersection, -1}}},
+        {"three points", {SquarePoints(0, 0, 1), {0, 0, 1, 1, 0, 0}}, {{K::TooFewPoints, 1}}},
+        {"one point, refused by the ring", {SquarePoints(0, 0, 1), {5, 5}}, {{K::TooFewPoints, 1}}},
         {"open ring", {{0, 0, 0, 1, 1, 1, 1, 0}}, {{K::NotClosed, 0}}},
         {"points on one line", {{0, 0, 1, 1, 2, 2, 0, 0}}, {{K::ZeroArea, 0}}},
         {"no rings", {}, {{K::NoRings, -1}}},
@@ -79,12 +61,12 @@ TEST(ShapeValidator, RingAndPolygonFaultsAreFoundOnTheRightRing)
 TEST(ShapeValidator, OverlapsNeedSharedInteriorAndComeOncePerPair)
 {
     CShapeValidator::PolygonList layer;
-    layer.push_back(MakePolygon({Square(0, 0, 2)}));     // 0
-    layer.push_back(MakePolygon({Square(2, 0, 2)}));     // 1: shares an edge with 0
-    layer.push_back(MakePolygon({Square(4, 2, 2)}));     // 2: shares a corner with 1
-    layer.push_back(MakePolygon({Square(1, 1, 2)}));     // 3: overlaps 0 and 1
-    layer.push_back(MakePolygon({Square(4.5, 2.5, 1)})); // 4: inside 2
-    layer.push_back(MakePolygon({Square(9, 9, 1), Square(4, 2, 2)})); // 5: its second part repeats 2
+    layer.push_back(MakePolygon({SquarePoints(0, 0, 2)}));     // 0
+    layer.push_back(MakePolygon({SquarePoints(2, 0, 2)}));     // 1: shares an edge with 0
+    layer.push_back(MakePolygon({SquarePoints(4, 2, 2)}));     // 2: shares a corner with 1
+    layer.push_back(MakePolygon({SquarePoints(1, 1, 2)}));     // 3: overlaps 0 and 1
+    layer.push_back(MakePolygon({SquarePoints(4.5, 2.5, 1)})); // 4: inside 2
+    layer.push_back(MakePolygon({SquarePoints(9, 9, 1), SquarePoints(4, 2, 2)})); // 5: its second part repeats 2
 
     std::vector<std::pair<int32_t, int32_t>> pairs;
     for (const CShapeFinding& f : CShapeValidator(true).Check(layer)) {

@@ -45,76 +45,54 @@ TEST_F(SizeFieldTest, ListsIntegerAndDoubleFieldsAlphabeticallyWithoutRegardToCa
     EXPECT_THAT(Ui->Messages(), IsEmpty());
 }
 
-TEST_F(SizeFieldTest, TurnsTheColumnIntoFractionsOfItsTotal)
-{
-    const std::string path = Table({"POP"}, {{1.0}, {3.0}, {4.0}, {TestCell{}}});
-    std::vector<double> values(4, -1.0);
-    ASSERT_EQ(ReadSizeField(path, values.data(), values.size(), "POP"), 1);
-    // An empty value reads as 0.
-    EXPECT_THAT(values, ElementsAre(0.125, 0.375, 0.5, 0.0));
-}
-
-TEST_F(SizeFieldTest, PicksTheFirstNumericFieldInTableOrderWhoseNameContainsTheWantedName)
+// An empty value reads as 0; the field is the first numeric one in table order whose name
+// contains the wanted name, whatever the case; the table beside a shapefile is found whatever
+// the case of its ending.
+TEST_F(SizeFieldTest, TurnsTheFirstMatchingNumericColumnIntoFractionsOfItsTotal)
 {
     const std::string path = WriteTable(Folder.File("fields.dbf"),
                                         {{"POPNAME", 'C', 10, 0}, {"AREA", 'N', 10, 0}, {"popdens", 'N', 10, 0},
                                          {"POP", 'N', 10, 0}},
-                                        {{std::string("a"), 1.0, 1.0, 3.0}, {std::string("b"), 1.0, 3.0, 1.0}});
-    std::vector<double> values(2);
-    // "POP" is found in the lower-case popdens before POP; the text field does not count.
-    ASSERT_EQ(ReadSizeField(path, values.data(), 2, "POP"), 1);
-    EXPECT_THAT(values, ElementsAre(0.25, 0.75));
-    ASSERT_EQ(ReadSizeField(path, values.data(), 2, "pop"), 1);
-    EXPECT_THAT(values, ElementsAre(0.25, 0.75));
-    EXPECT_EQ(ReadSizeField(path, values.data(), 2, "HURRICANES"), 0);
-    EXPECT_EQ(ReadSizeField(Folder.File("missing.dbf"), values.data(), 2, "POP"), 0);
+                                        {{std::string("a"), 1.0, 1.0, 3.0},
+                                         {std::string("b"), 1.0, 3.0, 1.0},
+                                         {std::string("c"), 1.0, 4.0, 1.0},
+                                         {std::string("d"), 1.0, TestCell{}, 1.0}});
+    std::vector<double> values(4);
+    for (const char* name : {"POP", "pop"}) {
+        ASSERT_EQ(ReadSizeField(path, values.data(), 4, name), 1) << name;
+        EXPECT_THAT(values, ElementsAre(0.125, 0.375, 0.5, 0.0)) << name;
+    }
+    EXPECT_EQ(ReadSizeField(path, values.data(), 4, "HURRICANES"), 0);
+    EXPECT_EQ(ReadSizeField(Folder.File("missing.dbf"), values.data(), 4, "POP"), 0);
+    EXPECT_EQ(TablePathFor(Folder.File("fields.shp")), path);
+    ASSERT_EQ(ReadSizeField(TablePathFor(Folder.File("fields.SHP")), values.data(), 4, "AREA"), 1);
+    EXPECT_THAT(values, ElementsAre(0.25, 0.25, 0.25, 0.25));
     EXPECT_THAT(Ui->Messages(), IsEmpty());
 }
 
+// A column that sums to 0, or a record count other than the number of shapes, is refused with
+// a message and leaves the values untouched.
 TEST_F(SizeFieldTest, RefusesColumnsThatCannotGiveShares)
 {
-    const std::vector<double> untouched = {7.0, 7.0};
-    struct Case {
-        const char* Name;
+    const struct {
         std::vector<std::vector<TestCell>> Rows;
-        const char* Reason;
+        size_t Slots;
+        std::string Reason;
+    } cases[] = {
+        {{{0.0}, {0.0}}, 2, "sums to 0"},
+        {{{5.0}, {-5.0}}, 2, "sums to 0"},
+        {{{TestCell{}}, {TestCell{}}}, 2, "sums to 0"},
+        {{{1.0}, {2.0}, {3.0}}, 2, "has 3 records for 2 shapes"},
+        {{{1.0}, {2.0}, {3.0}}, 4, "has 3 records for 4 shapes"},
     };
-    const Case cases[] = {
-        {"all zero", {{0.0}, {0.0}}, "sums to 0"},
-        {"cancelling", {{5.0}, {-5.0}}, "sums to 0"},
-        {"all empty", {{TestCell{}}, {TestCell{}}}, "sums to 0"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.Name);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Reason);
         Ui->ClearEntries();
-        std::vector<double> values = untouched;
-        EXPECT_EQ(ReadSizeField(Table({"POP"}, c.Rows), values.data(), values.size(), "POP"), 0);
-        EXPECT_EQ(values, untouched);
-        ASSERT_EQ(Ui->Messages().size(), 1u);
-        EXPECT_THAT(Ui->Messages()[0], HasSubstr(c.Reason));
+        std::vector<double> values(c.Slots, 7.0);
+        EXPECT_EQ(ReadSizeField(Table({"POP"}, c.Rows), values.data(), c.Slots, "POP"), 0);
+        EXPECT_EQ(values, std::vector<double>(c.Slots, 7.0));
+        EXPECT_THAT(Ui->Messages(), ElementsAre(HasSubstr(c.Reason)));
     }
-}
-
-TEST_F(SizeFieldTest, RefusesATableWhoseRecordCountDiffersFromTheShapes)
-{
-    const std::string path = Table({"POP"}, {{1.0}, {2.0}, {3.0}});
-    for (size_t slots : {2u, 4u}) {
-        Ui->ClearEntries();
-        std::vector<double> values(slots, 7.0);
-        EXPECT_EQ(ReadSizeField(path, values.data(), slots, "POP"), 0);
-        EXPECT_TRUE(std::all_of(values.begin(), values.end(), [](double v) { return v == 7.0; }));
-        ASSERT_EQ(Ui->Messages().size(), 1u);
-        EXPECT_THAT(Ui->Messages()[0], HasSubstr("has 3 records for " + std::to_string(slots) + " shapes"));
-    }
-}
-
-TEST_F(SizeFieldTest, FindsTheTableBesideAShapefileWhateverTheCaseOfItsExtension)
-{
-    Table({"POP"}, {{2.0}, {6.0}});
-    std::vector<double> values(2);
-    EXPECT_EQ(TablePathFor(Folder.File("table.shp")), Folder.File("table.dbf"));
-    ASSERT_EQ(ReadSizeField(TablePathFor(Folder.File("table.SHP")), values.data(), 2, "POP"), 1);
-    EXPECT_THAT(values, ElementsAre(0.25, 0.75));
 }
 
 TEST(SizeFieldExample, UsStatesPopulationSharesSumToOneAndCaliforniaIsLargest)

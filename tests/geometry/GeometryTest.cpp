@@ -2,6 +2,7 @@
 #include "geometry/PolygonRing.h"
 #include "geometry/SimplePolygon.h"
 #include "platform/RecordingUserInterface.h"
+#include "tests/support/PolygonFixtures.h"
 
 #include <boost/geometry/algorithms/area.hpp>
 #include <boost/geometry/geometries/point_xy.hpp>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -20,18 +22,12 @@ namespace {
 
 using Flat = std::vector<double>; // x0, y0, x1, y1, ...
 constexpr double Pi = std::numbers::pi;
+const Flat UnitSquareCw = {0, 0, 0, 1, 1, 1, 1, 0, 0, 0};
 
-std::unique_ptr<CPolygonRing> MakeRing(const Flat& flat)
-{
-    auto ring = std::make_unique<CPolygonRing>();
-    EXPECT_TRUE(ring->SetPoints(static_cast<int32_t>(flat.size() / 2), flat.data(), true));
-    return ring;
-}
+using test::MakePolygon;
+using test::MakeRing;
 
-Flat PointsOf(const CPolygonRing& ring)
-{
-    return {ring.Points(), ring.Points() + 2 * ring.PointCount()};
-}
+Flat PointsOf(const CPolygonRing& ring) { return {ring.Points(), ring.Points() + 2 * ring.PointCount()}; }
 
 void ExpectSamePoints(const Flat& actual, const Flat& expected)
 {
@@ -56,37 +52,31 @@ double BoostArea(const Flat& flat)
     return boost::geometry::area(polygon);
 }
 
-const Flat UnitSquareCw = {0, 0, 0, 1, 1, 1, 1, 0, 0, 0};
-
 // --- Primitives ---
 
 // The force step relies on the degenerate 1.0 (cosine and sine at once) and (1, 1).
-TEST(GeometryPrimitivesTest, TinyVectorsAndLengthsGiveTheDegenerateValues)
+TEST(GeometryPrimitivesTest, DirectionsOfTinyAndRegularVectors)
 {
     const struct {
-        double Dx, Dy, Length;
-    } cases[] = {{0.0, 0.0, 1.0}, {5e-10, -5e-10, 1.0}, {3.0, 4.0, 0.0}, {3.0, 4.0, 5e-10}};
+        double Dx, Dy, Length, Cos, Sin;
+    } cases[] = {{0.0, 0.0, 1.0, 1.0, 1.0},  {5e-10, -5e-10, 1.0, 1.0, 1.0}, {3.0, 4.0, 0.0, 1.0, 1.0},
+                 {3.0, 4.0, 5e-10, 1.0, 1.0}, {-3.0, 4.0, 5.0, -0.6, 0.8},    {-3.0, 4.0, 10.0, -0.3, 0.4}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Dx << ", " << c.Dy << ", " << c.Length);
-        EXPECT_EQ(DirectionCos(c.Dx, c.Dy, c.Length), 1.0);
-        EXPECT_EQ(DirectionSin(c.Dx, c.Dy, c.Length), 1.0);
+        EXPECT_DOUBLE_EQ(DirectionCos(c.Dx, c.Dy, c.Length), c.Cos); // a given length is trusted
+        EXPECT_DOUBLE_EQ(DirectionSin(c.Dx, c.Dy, c.Length), c.Sin);
         const CPoint2D unit = UnitVector(c.Dx, c.Dy, c.Length);
-        EXPECT_EQ(unit.X, 1.0);
-        EXPECT_EQ(unit.Y, 1.0);
+        EXPECT_DOUBLE_EQ(unit.X, c.Cos);
+        EXPECT_DOUBLE_EQ(unit.Y, c.Sin);
     }
     EXPECT_EQ(DirectionCos(0.0, 0.0), 1.0);
     EXPECT_EQ(DirectionSin(5e-10, 0.0), 1.0);
-    EXPECT_EQ(CosAngle({0.0, 0.0}, {-1.0, 0.0}), 1.0);
-    EXPECT_EQ(CosAngle({1.0, 0.0}, {-1.0, 0.0}, 1.0, 0.0), 1.0);
-}
-
-TEST(GeometryPrimitivesTest, DirectionsAndAnglesOfRegularVectors)
-{
-    EXPECT_DOUBLE_EQ(PointDistance({1.0, 1.0}, {4.0, 5.0}), 5.0);
     EXPECT_DOUBLE_EQ(DirectionCos(-3.0, 4.0), -0.6);
     EXPECT_DOUBLE_EQ(DirectionSin(-3.0, 4.0), 0.8);
-    EXPECT_DOUBLE_EQ(DirectionCos(-3.0, 4.0, 10.0), -0.3); // the given length is trusted
+    EXPECT_DOUBLE_EQ(PointDistance({1.0, 1.0}, {4.0, 5.0}), 5.0);
     EXPECT_DOUBLE_EQ(CosAngle({2.0, 0.0}, {1.0, 1.0}), std::numbers::sqrt2 / 2.0);
+    EXPECT_EQ(CosAngle({0.0, 0.0}, {-1.0, 0.0}), 1.0);
+    EXPECT_EQ(CosAngle({1.0, 0.0}, {-1.0, 0.0}, 1.0, 0.0), 1.0);
 }
 
 TEST(GeometryPrimitivesTest, TurnAngleIsCounterClockwiseWithinOneTurn)
@@ -102,70 +92,64 @@ TEST(GeometryPrimitivesTest, TurnAngleIsCounterClockwiseWithinOneTurn)
         {{10.0, -3.0}, {11.0, -2.0}, Pi / 2},     // from straight down to +x
         {{12.0, -2.0}, {13.0, -2.0}, 0.0},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Expected);
-        EXPECT_NEAR(TurnAngle(o, c.A, c.B), c.Expected, 1e-12);
-    }
+    for (const auto& c : cases)
+        EXPECT_NEAR(TurnAngle(o, c.A, c.B), c.Expected, 1e-12) << c.Expected;
     // A direction a hair below +x has an angle that rounds to 2*pi; it must still stay in range.
     const double turn = TurnAngle({0.0, 0.0}, {1.0, 0.0}, {1.0, -1e-17});
     EXPECT_GE(turn, 0.0);
     EXPECT_LT(turn, 2 * Pi);
 }
 
-TEST(GeometryPrimitivesTest, PointInTriangleByCrossings)
+TEST(GeometryPrimitivesTest, PointInAndOnTriangle)
 {
     const CPoint2D a{0.0, 0.0}, b{4.0, 0.0}, c{0.0, 4.0};
-    EXPECT_TRUE(PointInTriangle(a, b, c, {1.0, 1.0}));
-    EXPECT_TRUE(PointInTriangle(c, a, b, {0.1, 3.8}));
-    EXPECT_FALSE(PointInTriangle(a, b, c, {3.0, 3.0}));  // beyond the hypotenuse
-    EXPECT_FALSE(PointInTriangle(a, b, c, {-1.0, 1.0})); // left: the ray crosses two edges
-    EXPECT_FALSE(PointInTriangle(a, b, c, {1.0, 5.0}));  // above every edge
-}
-
-TEST(GeometryPrimitivesTest, PointOnTriangleEdgeFindsEveryEdgeIncludingVertical)
-{
-    const CPoint2D a{0.0, 0.0}, b{4.0, 0.0}, c{0.0, 4.0};
-    EXPECT_TRUE(PointOnTriangleEdge(a, b, c, {2.5, 0.0}));   // ab, horizontal
-    EXPECT_TRUE(PointOnTriangleEdge(a, b, c, {0.0, 1.5}));   // ac, vertical
-    EXPECT_TRUE(PointOnTriangleEdge(a, b, c, {1.0, 3.0}));   // bc, slanted
-    EXPECT_TRUE(PointOnTriangleEdge(a, b, c, {4.0, 0.0}));   // a vertex
-    EXPECT_FALSE(PointOnTriangleEdge(a, b, c, {1.0, 1.0}));  // inside
-    EXPECT_FALSE(PointOnTriangleEdge(a, b, c, {0.0, 5.0}));  // on ac's line, past its end
-    EXPECT_FALSE(PointOnTriangleEdge(a, b, c, {5.0, -1.0})); // on bc's line, past its end
-    EXPECT_FALSE(PointOnTriangleEdge(a, b, c, {1.0, 3.001}));
+    enum { Out, In, Edge }; // points on an edge are not reliably inside
+    const struct {
+        CPoint2D P;
+        int Where;
+    } cases[] = {
+        {{1.0, 1.0}, In},   {{0.1, 3.8}, In},   {{3.0, 3.0}, Out},  {{-1.0, 1.0}, Out}, {{1.0, 5.0}, Out},
+        {{0.0, 5.0}, Out},  {{5.0, -1.0}, Out}, {{1.0, 3.001}, Out}, // on an edge's line past its end, near one
+        {{2.5, 0.0}, Edge}, {{0.0, 1.5}, Edge}, {{1.0, 3.0}, Edge}, {{4.0, 0.0}, Edge}, // horizontal, vertical, slanted
+    };
+    for (const auto& t : cases) {
+        SCOPED_TRACE(testing::Message() << t.P.X << ", " << t.P.Y);
+        EXPECT_EQ(PointOnTriangleEdge(a, b, c, t.P), t.Where == Edge);
+        if (t.Where != Edge) {
+            EXPECT_EQ(PointInTriangle(a, b, c, t.P), t.Where == In);
+            EXPECT_EQ(PointInTriangle(c, a, b, t.P), t.Where == In);
+        }
+    }
 }
 
 // --- Rings ---
 
 TEST(PolygonRingTest, AreaAndCentroidFollowOrientationAndNeedAnArea)
 {
+    // A clockwise unit square, and a counter-clockwise triangle far from the origin: positive area,
+    // centroid the vertex mean.
+    const double x = 6.4e6, y = 2.1e6;
+    const std::pair<Flat, std::array<double, 3>> cases[] = {{UnitSquareCw, {-1.0, 0.5, 0.5}},
+                                                           {{x, y, x + 3, y, x, y + 3, x, y}, {4.5, x + 1.0, y + 1.0}}};
     CPoint2D centroid;
     double area = 0.0;
-    EXPECT_TRUE(MakeRing(UnitSquareCw)->AreaAndCentroid(&centroid, &area));
-    EXPECT_DOUBLE_EQ(area, -1.0);
-    EXPECT_DOUBLE_EQ(centroid.X, 0.5);
-    EXPECT_DOUBLE_EQ(centroid.Y, 0.5);
-
-    // Counter-clockwise triangle far from the origin: positive area, centroid the vertex mean.
-    const double x = 6.4e6, y = 2.1e6;
-    EXPECT_TRUE(MakeRing({x, y, x + 3, y, x, y + 3, x, y})->AreaAndCentroid(&centroid, &area));
-    EXPECT_NEAR(area, 4.5, 1e-9);
-    EXPECT_NEAR(centroid.X, x + 1.0, 1e-9);
-    EXPECT_NEAR(centroid.Y, y + 1.0, 1e-9);
-
-    EXPECT_FALSE(MakeRing(UnitSquareCw)->AreaAndCentroid(nullptr, nullptr));
+    for (const auto& [points, expected] : cases) {
+        EXPECT_TRUE(MakeRing(points)->AreaAndCentroid(&centroid, &area));
+        EXPECT_NEAR(area, expected[0], 1e-9);
+        EXPECT_NEAR(centroid.X, expected[1], 1e-9);
+        EXPECT_NEAR(centroid.Y, expected[2], 1e-9);
+    }
 
     // A ring without area writes its area but leaves the centroid alone.
     centroid = {7.0, 8.0};
     area = 99.0;
     EXPECT_FALSE(MakeRing({0, 0, 1, 1, 2, 2, 0, 0})->AreaAndCentroid(&centroid, &area));
     EXPECT_EQ(area, 0.0);
-    EXPECT_EQ(centroid.X, 7.0);
-    EXPECT_EQ(centroid.Y, 8.0);
+    EXPECT_TRUE(centroid.X == 7.0 && centroid.Y == 8.0);
     EXPECT_FALSE(CPolygonRing().AreaAndCentroid(&centroid, &area));
 }
 
-TEST(PolygonRingTest, SetPointsRefusesShortArcsAndKeepsTheRing)
+TEST(PolygonRingTest, SetPointsRefusesShortArcsAndCopyFromAppendsValues)
 {
     CScopedRecordingUserInterface ui;
     auto ring = MakeRing(UnitSquareCw);
@@ -179,21 +163,16 @@ TEST(PolygonRingTest, SetPointsRefusesShortArcsAndKeepsTheRing)
     EXPECT_TRUE(ring->SetPoints(5, moved, false));
     EXPECT_EQ(ring->MaxX(), 1.0);
     EXPECT_TRUE(ring->SetPoints(5, moved, true));
-    EXPECT_EQ(ring->MinX(), 2.0);
-    EXPECT_EQ(ring->MaxY(), 3.0);
+    EXPECT_TRUE(ring->MinX() == 2.0 && ring->MaxY() == 3.0);
     EXPECT_DOUBLE_EQ(ring->Perimeter(), 4.0);
-}
 
-TEST(PolygonRingTest, CopyFromAppendsValuesAndRefusesItself)
-{
-    auto source = MakeRing(UnitSquareCw);
-    source->Values() = {2.0, 3.0};
+    ring->Values() = {2.0, 3.0};
     CPolygonRing copy;
     copy.Values() = {1.0};
-    EXPECT_TRUE(copy.CopyFrom(*source));
+    EXPECT_TRUE(copy.CopyFrom(*ring));
     EXPECT_EQ(copy.Values(), (std::vector<double>{1.0, 2.0, 3.0}));
-    ExpectSamePoints(PointsOf(copy), UnitSquareCw);
-    EXPECT_EQ(copy.MaxY(), 1.0);
+    ExpectSamePoints(PointsOf(copy), PointsOf(*ring));
+    EXPECT_EQ(copy.MaxY(), 3.0);
     EXPECT_FALSE(copy.CopyFrom(copy));
     EXPECT_EQ(copy.Values().size(), 3u);
 }
@@ -213,11 +192,11 @@ TEST(PolygonRingTest, DensifyByDistanceSplitsLongEdgesEvenlyAndIgnoresDegenerate
     for (double d : {0.0, -1.0, std::nan(""), std::numeric_limits<double>::infinity()}) {
         auto square = MakeRing(UnitSquareCw);
         EXPECT_TRUE(square->DensifyByDistance(d));
-        EXPECT_EQ(square->PointCount(), 5);
+        EXPECT_EQ(square->PointCount(), 5) << d;
     }
 }
 
-TEST(PolygonRingTest, DensifyAtGridLinesPutsEveryEdgeInOneCell)
+TEST(PolygonRingTest, DensifyAtGridLinesPutsEveryEdgeInOneCellWithinTheGrid)
 {
     const double lines[] = {0, 1, 2, 3, 4};
     // A clockwise ring whose vertices sit on the lines x = 2 and x = 3 (no crossing there) and
@@ -236,25 +215,24 @@ TEST(PolygonRingTest, DensifyAtGridLinesPutsEveryEdgeInOneCell)
     EXPECT_TRUE(strip->DensifyAtGridLines(lines, lines, 5));
     ExpectSamePoints(PointsOf(*strip), {0.5, 0.5, 0.5, 0.7, 1,   0.7, 2,   0.7, 3,   0.7, 3.5,
                                         0.7, 3.5, 0.5, 3,   0.5, 2,   0.5, 1,   0.5, 0.5, 0.5});
-}
 
-TEST(PolygonRingTest, DensifyAtGridLinesNeedsAGridAndStopsAtItsEdge)
-{
-    const double lines[] = {0, 1, 2, 3, 4};
+    // Nothing to split: an edge above the grid, a grid of two lines or of no width, and a vertex a
+    // rounding error off a line.
     const double flat[] = {0, 0, 0, 0, 0};
-    // The horizontal edge at y = 5 lies above the grid's vertical lines and is not split.
-    auto ring = MakeRing({0.5, 5, 3.5, 5, 0.5, 5});
-    EXPECT_TRUE(ring->DensifyAtGridLines(lines, lines, 5));
-    EXPECT_EQ(ring->PointCount(), 3);
-    auto square = MakeRing({0.5, 0.5, 0.5, 3.5, 3.5, 3.5, 3.5, 0.5, 0.5, 0.5});
-    EXPECT_TRUE(square->DensifyAtGridLines(lines, lines, 2));
-    EXPECT_TRUE(square->DensifyAtGridLines(flat, flat, 5));
-    EXPECT_EQ(square->PointCount(), 5);
-    // A vertex a rounding error off a line does not make that line a crossing.
     const double x = 1 - 1e-12;
-    auto nearLine = MakeRing({x, 0.5, x, 0.7, 1.5, 0.7, 1.5, 0.5, x, 0.5});
-    EXPECT_TRUE(nearLine->DensifyAtGridLines(lines, lines, 5));
-    EXPECT_EQ(nearLine->PointCount(), 5);
+    const struct {
+        Flat Points;
+        const double* Lines;
+        int32_t N;
+    } unsplit[] = {{{0.5, 5, 3.5, 5, 0.5, 5}, lines, 5},
+                   {{0.5, 0.5, 0.5, 3.5, 3.5, 3.5, 3.5, 0.5, 0.5, 0.5}, lines, 2},
+                   {{0.5, 0.5, 0.5, 3.5, 3.5, 3.5, 3.5, 0.5, 0.5, 0.5}, flat, 5},
+                   {{x, 0.5, x, 0.7, 1.5, 0.7, 1.5, 0.5, x, 0.5}, lines, 5}};
+    for (const auto& c : unsplit) {
+        auto same = MakeRing(c.Points);
+        EXPECT_TRUE(same->DensifyAtGridLines(c.Lines, c.Lines, c.N));
+        EXPECT_EQ(PointsOf(*same), c.Points);
+    }
 }
 
 TEST(PolygonRingTest, RemoveNearDuplicatesKeepsTheRingClosed)
@@ -263,53 +241,44 @@ TEST(PolygonRingTest, RemoveNearDuplicatesKeepsTheRingClosed)
     auto ring = MakeRing({0, 0, 0, 1, 0, 1 + 1e-6, 1, 1, 1, 0, 1e-6, 0, 0, 0});
     EXPECT_TRUE(ring->RemoveNearDuplicates(1e-5));
     ExpectSamePoints(PointsOf(*ring), UnitSquareCw);
-    // Nothing within the tolerance: nothing changes.
     EXPECT_TRUE(ring->RemoveNearDuplicates(1e-5));
     EXPECT_EQ(ring->PointCount(), 5);
 }
 
-TEST(PolygonRingTest, SimplifyToCountCapsTheCountAndKeepsTheEnds)
+TEST(PolygonRingTest, SimplifyToCountCapsTheCountKeepingTheEndsAndCornersFirst)
 {
     Flat circle; // clockwise, radius 10, 400 vertices
-    for (int k = 0; k <= 400; ++k) {
-        circle.push_back(10 * std::cos(-2 * Pi * (k % 400) / 400));
-        circle.push_back(10 * std::sin(-2 * Pi * (k % 400) / 400));
-    }
+    for (int k = 0; k <= 400; ++k)
+        circle.insert(circle.end(), {10 * std::cos(-2 * Pi * (k % 400) / 400), 10 * std::sin(-2 * Pi * (k % 400) / 400)});
     auto ring = MakeRing(circle);
     ring->Values() = {1.5};
     EXPECT_TRUE(ring->SimplifyToCount(33, 0.0, false));
     ASSERT_EQ(ring->PointCount(), 33);
-    EXPECT_EQ(ring->Point(0).X, 10.0);
-    EXPECT_EQ(ring->Point(32).X, 10.0);
+    EXPECT_TRUE(ring->Point(0).X == 10.0 && ring->Point(32).X == 10.0);
     EXPECT_LT(SignedArea(*ring), -0.95 * Pi * 100); // still a circle, still clockwise
     ASSERT_EQ(ring->Values().size(), 2u);
     EXPECT_DOUBLE_EQ(ring->Values()[1], ring->Perimeter() / 32);
     EXPECT_LE(ring->MaxX(), 10.0);
     EXPECT_GT(ring->MinX(), -10.0 - 1e-12);
-}
 
-TEST(PolygonRingTest, SimplifyToCountKeepsTheCornersFirst)
-{
     // A square with 3 collinear points on every side: five vertices are exactly its corners.
-    auto square = MakeRing(UnitSquareCw);
-    square->DensifyByDistance(0.3);
-    ASSERT_EQ(square->PointCount(), 17);
-    EXPECT_TRUE(square->SimplifyToCount(5, 0.0, false));
-    ExpectSamePoints(PointsOf(*square), UnitSquareCw);
-
     // Below 4 there is no cap: only the collinear vertices (deviation 0) are dropped.
-    square->DensifyByDistance(0.3);
-    EXPECT_TRUE(square->SimplifyToCount(3, 0.0, false));
-    ExpectSamePoints(PointsOf(*square), UnitSquareCw);
+    for (int32_t count : {5, 3}) {
+        auto square = MakeRing(UnitSquareCw);
+        square->DensifyByDistance(0.3);
+        ASSERT_EQ(square->PointCount(), 17);
+        EXPECT_TRUE(square->SimplifyToCount(count, 0.0, false));
+        ExpectSamePoints(PointsOf(*square), UnitSquareCw);
+    }
     auto plain = MakeRing(UnitSquareCw); // every sub-chord has a single interior vertex
     EXPECT_TRUE(plain->SimplifyToCount(3, 0.0, false));
     ExpectSamePoints(PointsOf(*plain), UnitSquareCw);
 
     // A ring already small enough is kept; densifying uses perimeter / (maxCount - 1) = 0.5,
     // and an edge of exactly two spacings is cut into floor(2) + 1 = 3 pieces.
-    EXPECT_TRUE(square->SimplifyToCount(9, 0.0, true));
-    EXPECT_DOUBLE_EQ(square->Values().back(), 0.5);
-    EXPECT_EQ(square->PointCount(), 5 + 4 * 2);
+    EXPECT_TRUE(plain->SimplifyToCount(9, 0.0, true));
+    EXPECT_DOUBLE_EQ(plain->Values().back(), 0.5);
+    EXPECT_EQ(plain->PointCount(), 5 + 4 * 2);
 }
 
 TEST(PolygonRingTest, MakeGridCellsCoversTheBoxColumnByColumn)
@@ -329,21 +298,16 @@ TEST(PolygonRingTest, MakeGridCellsCoversTheBoxColumnByColumn)
     EXPECT_EQ(MakeRing({0, 0, 0, 2.5, 1, 2.5, 1, 0, 0, 0})->MakeGridCells(1, cells, true), 3);
     EXPECT_EQ(cells.size(), 3u);
     EXPECT_EQ(cells[2]->MinY(), -0.5); // the last row reaches below the box
-}
 
-TEST(PolygonRingTest, MakeGridCellsRefusesDegenerateGrids)
-{
+    // Degenerate grids: no cells, no height, 1e12 columns, 25 million cells, an infinite box.
     const double inf = std::numeric_limits<double>::infinity();
-    const std::pair<Flat, int32_t> cases[] = {
-        {UnitSquareCw, 0},
-        {{0, 0, 5, 0, 0, 0}, 2},          // no height
-        {{0, 0, 0, 1, 1e12, 1, 0, 0}, 1}, // 1e12 columns
-        {UnitSquareCw, 5000},             // 25 million cells
-        {{0, 0, 0, 1, inf, 1, 0, 0}, 1},
-    };
-    for (const auto& [points, k] : cases) {
-        RingList cells;
-        EXPECT_EQ(MakeRing(points)->MakeGridCells(k, cells, true), 0);
+    const std::pair<Flat, int32_t> refused[] = {{UnitSquareCw, 0},
+                                                {{0, 0, 5, 0, 0, 0}, 2},
+                                                {{0, 0, 0, 1, 1e12, 1, 0, 0}, 1},
+                                                {UnitSquareCw, 5000},
+                                                {{0, 0, 0, 1, inf, 1, 0, 0}, 1}};
+    for (const auto& [points, k] : refused) {
+        EXPECT_EQ(MakeRing(points)->MakeGridCells(k, cells, true), 0) << k;
         EXPECT_TRUE(cells.empty());
     }
 }
@@ -360,9 +324,8 @@ TEST(PolygonRingTest, ClipToCellsPiecesAddUpToTheRing)
                 for (size_t i = 0, j = points.size() - 2; i < j; i += 2, j -= 2)
                     std::swap_ranges(points.begin() + i, points.begin() + i + 2, points.begin() + j);
             auto ring = MakeRing(points);
-            RingList cells;
+            RingList cells, pieces;
             ASSERT_GT(ring->MakeGridCells(3, cells, true), 0);
-            RingList pieces;
             const int32_t count = ring->ClipToCells(cells, pieces);
             ASSERT_EQ(count, static_cast<int32_t>(pieces.size()));
             ASSERT_GE(count, 4);
@@ -388,86 +351,61 @@ const Flat Hole = {1, 1, 2, 1, 2, 2, 1, 2, 1, 1};
 
 TEST(SimplePolygonTest, AreaSubtractsHolesAndWeighsCentroidsBySignedAreaAndNeedsAnArea)
 {
-    CSimplePolygon polygon;
-    polygon.AddRing(MakeRing(Outer));
-    polygon.AddRing(MakeRing(Hole));
     // A ring without area (collinear) must not disturb the centroid.
-    polygon.AddRing(MakeRing({5, 5, 6, 6, 7, 7, 5, 5}));
     CPoint2D centroid;
     double area = 0.0;
-    ASSERT_TRUE(polygon.AreaAndCentroid(&centroid, &area));
+    ASSERT_TRUE(MakePolygon({Outer, Hole, {5, 5, 6, 6, 7, 7, 5, 5}})->AreaAndCentroid(&centroid, &area));
     EXPECT_DOUBLE_EQ(area, 3.0);
     // (4 * (1, 1) - 1 * (1.5, 1.5)) / 3: the L-shaped remainder leans to the bottom left.
     EXPECT_DOUBLE_EQ(centroid.X, 2.5 / 3.0);
     EXPECT_DOUBLE_EQ(centroid.Y, 2.5 / 3.0);
-    EXPECT_FALSE(polygon.AreaAndCentroid(&centroid, nullptr));
-    EXPECT_FALSE(polygon.AreaAndCentroid(nullptr, &area));
 
     // A square with a hole of the same size cancels out.
-    CSimplePolygon cancelled;
-    cancelled.AddRing(MakeRing({1, 1, 1, 2, 2, 2, 2, 1, 1, 1}));
-    cancelled.AddRing(MakeRing(Hole));
     centroid = {-3.0, -4.0};
     area = 12.0;
-    EXPECT_FALSE(cancelled.AreaAndCentroid(&centroid, &area));
+    EXPECT_FALSE(MakePolygon({{1, 1, 1, 2, 2, 2, 2, 1, 1, 1}, Hole})->AreaAndCentroid(&centroid, &area));
     EXPECT_EQ(area, 0.0);
-    EXPECT_EQ(centroid.X, -3.0);
-    EXPECT_EQ(centroid.Y, -4.0);
+    EXPECT_TRUE(centroid.X == -3.0 && centroid.Y == -4.0);
     EXPECT_FALSE(CSimplePolygon().AreaAndCentroid(&centroid, &area));
 }
 
-TEST(SimplePolygonTest, RingOperationsKeepCountAndBoxInStep)
+TEST(SimplePolygonTest, RingOperationsKeepCountAndBoxInStepAndStopAtTheFirstFailingRing)
 {
-    CSimplePolygon polygon;
-    polygon.AddRing(MakeRing(Hole));
-    polygon.AddRing(MakeRing(Outer));
-    EXPECT_EQ(polygon.TotalPointCount(), 10);
-    EXPECT_EQ(polygon.MaxY(), 2.0);
-
+    auto polygon = MakePolygon({Hole, Outer});
+    EXPECT_EQ(polygon->TotalPointCount(), 10);
+    EXPECT_EQ(polygon->MaxY(), 2.0);
     // Hole edges (1) are cut in 2, outer edges (2) in 3.
-    EXPECT_TRUE(polygon.DensifyByDistance(0.75));
-    EXPECT_EQ(polygon.TotalPointCount(), 9 + 13);
-
+    EXPECT_TRUE(polygon->DensifyByDistance(0.75));
+    EXPECT_EQ(polygon->TotalPointCount(), 9 + 13);
     // The hole's vertices are 0.5 apart and fall back to its corners; the outer ring's are 2/3 apart.
-    EXPECT_TRUE(polygon.RemoveNearDuplicates(0.6));
-    EXPECT_EQ(polygon.Ring(0).PointCount(), 5);
-    EXPECT_EQ(polygon.TotalPointCount(), 5 + 13);
-}
+    EXPECT_TRUE(polygon->RemoveNearDuplicates(0.6));
+    EXPECT_EQ(polygon->Ring(0).PointCount(), 5);
+    EXPECT_EQ(polygon->TotalPointCount(), 5 + 13);
 
-// A ring that runs out of memory is left as it was.
-TEST(SimplePolygonTest, DensifyStopsAtTheFirstFailingRingAndRecounts)
-{
-    CSimplePolygon polygon;
-    polygon.AddRing(MakeRing({0, 0, 0, 1e-8, 1e-8, 1e-8, 0, 0})); // 1e4 pieces an edge
-    polygon.AddRing(MakeRing(Outer));                             // 2e12 pieces: refused
-    polygon.AddRing(MakeRing(Hole));
+    // A ring that runs out of memory is left as it was, and the rings after it are not touched.
+    auto failing = MakePolygon({{0, 0, 0, 1e-8, 1e-8, 1e-8, 0, 0}, Outer, Hole}); // 1e4 pieces, then 2e12
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(polygon.DensifyByDistance(1e-12));
+    EXPECT_FALSE(failing->DensifyByDistance(1e-12));
     EXPECT_NE(testing::internal::GetCapturedStderr().find("bad memory alloction"), std::string::npos);
-    EXPECT_GT(polygon.Ring(0).PointCount(), 20000);
-    ExpectSamePoints(PointsOf(polygon.Ring(1)), Outer);
-    EXPECT_EQ(polygon.TotalPointCount(), polygon.Ring(0).PointCount() + 10);
+    EXPECT_GT(failing->Ring(0).PointCount(), 20000);
+    ExpectSamePoints(PointsOf(failing->Ring(1)), Outer);
+    EXPECT_EQ(failing->TotalPointCount(), failing->Ring(0).PointCount() + 10);
 }
 
 TEST(SimplePolygonTest, FlatBufferRoundTripMovesEveryRing)
 {
-    CSimplePolygon polygon;
-    polygon.AddRing(MakeRing(Outer));
-    polygon.AddRing(MakeRing(Hole));
-    Flat buffer(2 * static_cast<size_t>(polygon.TotalPointCount()));
-    ASSERT_TRUE(polygon.CopyPointsTo(buffer.data()));
+    auto polygon = MakePolygon({Outer, Hole});
+    Flat buffer(2 * static_cast<size_t>(polygon->TotalPointCount()));
+    ASSERT_TRUE(polygon->CopyPointsTo(buffer.data()));
     EXPECT_EQ(buffer[10], 1.0); // the hole follows the outer ring's 5 points
     for (size_t i = 0; i < buffer.size(); i += 2)
         buffer[i] += 10.0;
 
-    ASSERT_TRUE(polygon.SetPointsFrom(buffer.data(), false));
-    EXPECT_EQ(polygon.Ring(1).MinX(), 11.0); // ring boxes always follow
-    EXPECT_EQ(polygon.MinX(), 0.0);          // the polygon box only when asked
-    ASSERT_TRUE(polygon.SetPointsFrom(buffer.data(), true));
-    EXPECT_EQ(polygon.MinX(), 10.0);
-    EXPECT_EQ(polygon.MaxX(), 12.0);
-    EXPECT_FALSE(polygon.CopyPointsTo(nullptr));
-    EXPECT_FALSE(polygon.SetPointsFrom(nullptr, true));
+    ASSERT_TRUE(polygon->SetPointsFrom(buffer.data(), false));
+    EXPECT_EQ(polygon->Ring(1).MinX(), 11.0); // ring boxes always follow
+    EXPECT_EQ(polygon->MinX(), 0.0);          // the polygon box only when asked
+    ASSERT_TRUE(polygon->SetPointsFrom(buffer.data(), true));
+    EXPECT_TRUE(polygon->MinX() == 10.0 && polygon->MaxX() == 12.0);
 }
 
 } // namespace

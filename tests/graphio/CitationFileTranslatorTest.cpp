@@ -180,7 +180,7 @@ TEST_F(CitationFileTranslatorTest, AMissingTableIsReportedAndOnlyKindOneIsRead)
 
 TEST_F(CitationFileTranslatorTest, HostileLinesNeverReachOutsideTheirLine)
 {
-    const std::string hostile = JoinLines(HostileLines());
+    const std::string hostile = HostileLines();
     // The good lines come last, so that they take their numbers over from any hostile range.
     ASSERT_TRUE(Read(hostile + "\"Smith, J.\",1,1\n", hostile + "\"Lee, K.\",1\n" + hostile));
 

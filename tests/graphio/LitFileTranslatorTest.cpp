@@ -166,7 +166,7 @@ TEST_F(LitFileTranslatorTest, AFileThatCannotBeReadIsReportedAndNoSummaryIsWritt
 TEST_F(LitFileTranslatorTest, HostileLinesNeverReachOutsideTheirLine)
 {
     const std::string longName(std::size_t{1} << 20, 'q');
-    const std::string hostile = JoinLines(HostileLines());
+    const std::string hostile = HostileLines();
     ASSERT_EQ(Read(hostile + "AU: Valid A.\nAU: Valid B.\nAU: " + longName + "\nPY: 2001\n" + hostile + "AU: Last Z."),
               Succeeded);
 

@@ -1,5 +1,4 @@
 #include "network/Network.h"
-#include "network/NodeIndex.h"
 
 #include "NetworkTestSupport.h"
 
@@ -11,74 +10,21 @@
 #include <list>
 #include <map>
 #include <random>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace tessaro {
 namespace {
 
-using test::AddNamedChain;
 using test::MakeChain;
 using test::MakeNode;
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
-// Chains meeting at a place, in every key mode. Mode 0 tells places apart by coordinates, the
-// others by name; each place here has its own of both.
-class TopologyInEveryModeTest : public testing::TestWithParam<uint32_t> {};
-
-TEST_P(TopologyInEveryModeTest, ChainsMeetingAtAPlaceShareItsNodeAndLoopsAttachOnce)
-{
-    CNetwork network;
-    network.SetKeyMode(static_cast<NetworkKeyMode>(GetParam()));
-    CNetworkChain* first = AddNamedChain(network, "Oslo", "Bergen", 0.0, 1.0);
-    CNetworkChain* second = AddNamedChain(network, "Bergen", "Tromso", 1.0, 2.0);
-    CNetworkChain* loop = AddNamedChain(network, "Bergen", "Bergen", 1.0, 1.0);
-    ASSERT_TRUE(network.BuildTopology());
-
-    // The loop's second fresh end is dropped, not listed.
-    ASSERT_EQ(network.NodeCount(), 3u);
-    CNetworkNode* shared = first->To();
-    EXPECT_EQ(second->From(), shared);
-    EXPECT_EQ(loop->From(), shared);
-    EXPECT_EQ(loop->To(), shared);
-    ASSERT_EQ(shared->ChainCount(), 3u);
-    EXPECT_EQ(shared->GetChain(0), first);
-    EXPECT_EQ(shared->GetChain(1), second);
-    EXPECT_EQ(shared->GetChain(2), loop);
-    EXPECT_EQ(first->From()->ChainCount(), 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(KeyModes, TopologyInEveryModeTest, testing::Values(0u, 1u, 2u, 3u));
-
-TEST(NetworkTopologyTest, IndexStepGrowsAsTheNodeCountReachesEachNextSquare)
-{
-    CNetwork network; // keyed by name
-    for (int i = 0; i < 60; ++i) AddNamedChain(network, "from" + std::to_string(i), "to" + std::to_string(i));
-    network.BuildTopology();
-    EXPECT_EQ(network.NodeCount(), 120u);
-    EXPECT_EQ(network.IndexStep(), 10u);
-    AddNamedChain(network, "x", "x"); // node 121
-    network.BuildTopology();
-    EXPECT_EQ(network.IndexStep(), 11u);
-    network.Reset();
-    EXPECT_EQ(network.IndexStep(), CNetwork::DefaultIndexStep);
-}
-
-TEST(NodeIndexTest, NullEntryInTheListIsAnInvalidArgument)
-{
-    CNodeIndex::NodeList list;
-    list.push_back(MakeNode("A"));
-    list.push_back(nullptr);
-    CNodeIndex index(list);
-    EXPECT_THROW(index.Prepare(KeyByName), std::invalid_argument);
-}
-
-// ---------------------------------------------------------------------------------------------
 // The node list equals a plain scan from the head, whatever the keys. This covers each mode's
-// order: equal X in arrival order, signed zeros merged, names compared as unsigned bytes, and a
-// name-by-X scan that stops at the first larger X without meeting namesakes beyond it.
+// order: equal X in arrival order, signed zeros merged, names compared as unsigned bytes, a
+// name-by-X scan that stops at the first larger X without meeting namesakes beyond it, chains
+// meeting at a place sharing its node, and loops attached once.
 
 struct Key {
     std::string Name;

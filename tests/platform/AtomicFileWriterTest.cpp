@@ -39,54 +39,37 @@ TEST(AtomicFileWriter, TargetKeepsItsOldContentUntilCommitAndEachWriterHasItsOwn
     EXPECT_EQ(first.LastError(), 0);
 }
 
-TEST(AtomicFileWriter, UncommittedWritesLeaveNoTraceWhetherAbandonedOrDestroyed)
+// An abandoned or destroyed writer, a refused target and a failed rename (something put a
+// non-empty folder where the file should go) all leave no temporary behind.
+TEST(AtomicFileWriter, WritesThatDoNotCommitLeaveNoTrace)
 {
     CTempDir dir;
     test::WriteText(dir.File("kept.txt"), "old");
+    std::filesystem::create_directory(dir.Path() / "folder");
     {
-        CAtomicFileWriter destroyed, abandoned;
-        ASSERT_TRUE(destroyed.Open(dir.File("kept.txt")));
-        ASSERT_TRUE(destroyed.Write("half"));
-        ASSERT_TRUE(abandoned.Open(dir.File("never.txt")));
-        ASSERT_TRUE(abandoned.Write("half"));
+        CAtomicFileWriter destroyed, abandoned, renamed;
+        ASSERT_TRUE(destroyed.Open(dir.File("kept.txt")) && destroyed.Write("half"));
+        ASSERT_TRUE(abandoned.Open(dir.File("never.txt")) && abandoned.Write("half"));
         abandoned.Abandon();
         EXPECT_FALSE(abandoned.Commit());
+        ASSERT_TRUE(renamed.Open(dir.File("out.txt")) && renamed.Write("text"));
+        std::filesystem::create_directory(dir.File("out.txt"));
+        test::WriteText(dir.File("out.txt/inside"), "x");
+        EXPECT_FALSE(renamed.Commit());
+        EXPECT_NE(renamed.LastError(), 0);
     }
-    EXPECT_EQ(FolderEntries(dir.Path()), Names{"kept.txt"});
-    EXPECT_EQ(ReadText(dir.File("kept.txt")), "old");
-}
-
-TEST(AtomicFileWriter, RefusesTargetsThatCouldNotBeCreatedInPlace)
-{
-    CTempDir dir;
-    std::filesystem::create_directory(dir.Path() / "folder");
-    const std::pair<std::string, int> cases[] = {
+    const std::pair<std::string, int> refused[] = {
         {dir.File("missing/out.txt"), ENOENT}, {dir.File("folder"), EISDIR}, {"", ENOENT}};
-    for (const auto& [path, error] : cases) {
+    for (const auto& [path, error] : refused) {
         CAtomicFileWriter writer;
         EXPECT_FALSE(writer.Open(path)) << path;
         EXPECT_EQ(writer.LastError(), error) << path;
         EXPECT_FALSE(writer.Write("x")) << path;
     }
-    EXPECT_EQ(FolderEntries(dir.Path()), Names{"folder"});
+    EXPECT_EQ(FolderEntries(dir.Path()), (Names{"folder", "kept.txt", "out.txt"}));
+    EXPECT_EQ(ReadText(dir.File("kept.txt")), "old");
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path() / "folder"));
-}
-
-TEST(AtomicFileWriter, FailedRenameRemovesTheTemporary)
-{
-    CTempDir dir;
-    const std::string path = dir.File("out.txt");
-    CAtomicFileWriter writer;
-    ASSERT_TRUE(writer.Open(path));
-    ASSERT_TRUE(writer.Write("text"));
-    // Something else puts a non-empty folder where the file should go while we write.
-    std::filesystem::create_directory(path);
-    test::WriteText(dir.File("out.txt/inside"), "x");
-
-    EXPECT_FALSE(writer.Commit());
-    EXPECT_NE(writer.LastError(), 0);
-    EXPECT_EQ(FolderEntries(dir.Path()), Names{"out.txt"});
-    EXPECT_EQ(FolderEntries(path), Names{"inside"});
+    EXPECT_EQ(FolderEntries(dir.File("out.txt")), Names{"inside"});
 }
 
 TEST(AtomicFileWriter, NewFilePermissionsFollowTheUmask)

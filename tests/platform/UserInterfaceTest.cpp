@@ -10,49 +10,6 @@
 namespace tessaro {
 namespace {
 
-TEST(UserInterface, ForwardersReachTheInstalledInterfaceAndScopesRestoreThePrevious)
-{
-    CScopedRecordingUserInterface outer;
-    {
-        CScopedRecordingUserInterface inner;
-        ShowMessage("to inner", MessageKind::Error);
-        EXPECT_EQ(inner->Messages(), std::vector<std::string>{"to inner"});
-    }
-    ShowMessage("to outer");
-    EXPECT_EQ(outer->Messages(), std::vector<std::string>{"to outer"});
-}
-
-TEST(UserInterface, RecordingKeepsMessagesAndQuestionsInOrderAndAnswersFromItsScript)
-{
-    CScopedRecordingUserInterface ui;
-    ui->QueueAnswer(true);
-    ShowMessage("first", MessageKind::Warning);
-    EXPECT_TRUE(AskYesNo("Are you sure that is the LINE TYPE?"));
-    EXPECT_FALSE(AskYesNo("second question")); // script used up: No
-    ShowMessage("last");
-
-    const auto entries = ui->Entries();
-    ASSERT_EQ(entries.size(), 4u);
-    EXPECT_EQ(entries[0].Kind, CRecordingUserInterface::EntryKind::Warning);
-    EXPECT_EQ(entries[1].Kind, CRecordingUserInterface::EntryKind::Question);
-    EXPECT_EQ(entries[1].Text, "Are you sure that is the LINE TYPE?");
-    EXPECT_EQ(ui->Messages(), (std::vector<std::string>{"first", "last"}));
-    EXPECT_EQ(ui->Questions().size(), 2u);
-}
-
-TEST(UserInterface, RecordingAnswersFileChoosersFromItsScriptAndCancelsAfterwards)
-{
-    CScopedRecordingUserInterface ui;
-    ui->QueueFileAnswer(std::string("/tmp/a.shp"));
-    ui->QueueFileAnswer(std::nullopt);
-    FileChooserOptions options;
-    options.Filter = "Polygon Shapefile(*.shp)|*.shp|All Files (*.*)|*.*|";
-    EXPECT_EQ(ChooseFileToOpen(options), std::optional<std::string>("/tmp/a.shp"));
-    EXPECT_EQ(ChooseFileToSave(options), std::nullopt);
-    EXPECT_EQ(ChooseFileToOpen(options), std::nullopt);
-    EXPECT_EQ(ui->Entries().front().Text, options.Filter);
-}
-
 TEST(UserInterface, WaitGuardEndsTheWaitEvenWhenAnExceptionLeavesTheScope)
 {
     CScopedRecordingUserInterface ui;
@@ -67,7 +24,7 @@ TEST(UserInterface, WaitGuardEndsTheWaitEvenWhenAnExceptionLeavesTheScope)
     EXPECT_EQ(ui->WaitCount(), 1);
 }
 
-TEST(ConsoleUserInterface, WritesMessagesWithTheirKindAndAnswersByPolicy)
+TEST(ConsoleUserInterface, WritesMessagesWithTheirKindAndAnswersByPolicyOrFromItsInput)
 {
     std::ostringstream err;
     CConsoleUserInterface yes(err, CConsoleUserInterface::AnswerPolicy::AlwaysYes);
@@ -76,32 +33,24 @@ TEST(ConsoleUserInterface, WritesMessagesWithTheirKindAndAnswersByPolicy)
     EXPECT_TRUE(yes.AskYesNo("Are you sure that is the POINT TYPE?"));
     CConsoleUserInterface no(err, CConsoleUserInterface::AnswerPolicy::AlwaysNo);
     EXPECT_FALSE(no.AskYesNo("Are you sure that is the LINE TYPE?"));
-
     const std::string text = err.str();
     EXPECT_NE(text.find("error: Error! Unknown type!\n"), std::string::npos);
     EXPECT_NE(text.find("\nThe time for adding nodes is: 3 Millisecond\n"), std::string::npos);
     EXPECT_NE(text.find("Are you sure that is the POINT TYPE? Yes"), std::string::npos);
     EXPECT_NE(text.find("Are you sure that is the LINE TYPE? No"), std::string::npos);
-}
 
-TEST(ConsoleUserInterface, AsksOnItsInputWhenToldTo)
-{
-    std::ostringstream err;
+    std::ostringstream prompts;
     std::istringstream input("y\nn\n");
-    CConsoleUserInterface ui(err, CConsoleUserInterface::AnswerPolicy::Ask, &input);
-    EXPECT_TRUE(ui.AskYesNo("first?"));
-    EXPECT_FALSE(ui.AskYesNo("second?"));
-    EXPECT_FALSE(ui.AskYesNo("input exhausted?"));
-    EXPECT_NE(err.str().find("first? [y/N] "), std::string::npos);
-}
+    CConsoleUserInterface ask(prompts, CConsoleUserInterface::AnswerPolicy::Ask, &input);
+    EXPECT_TRUE(ask.AskYesNo("first?"));
+    EXPECT_FALSE(ask.AskYesNo("second?"));
+    EXPECT_FALSE(ask.AskYesNo("input exhausted?"));
+    EXPECT_NE(prompts.str().find("first? [y/N] "), std::string::npos);
 
-TEST(ConsoleUserInterface, FileChoosersTakeQueuedAnswersThenCancel)
-{
-    std::ostringstream err;
-    CConsoleUserInterface ui(err, CConsoleUserInterface::AnswerPolicy::AlwaysNo);
-    ui.QueueFileAnswer("in.shp");
-    EXPECT_EQ(ui.ChooseFileToOpen({}), std::optional<std::string>("in.shp"));
-    EXPECT_EQ(ui.ChooseFileToOpen({}), std::nullopt);
+    // File choosers take the queued answers, then cancel.
+    no.QueueFileAnswer("in.shp");
+    EXPECT_EQ(no.ChooseFileToOpen({}), std::optional<std::string>("in.shp"));
+    EXPECT_EQ(no.ChooseFileToSave({}), std::nullopt);
 }
 
 } // namespace

@@ -13,17 +13,6 @@ TestShape Square(double left, double bottom, double side)
     return TestShape{{0}, {left, left, right, right, left}, {bottom, top, top, bottom, bottom}};
 }
 
-TestShape Combine(const TestShape& shape, const TestShape& other)
-{
-    TestShape combined = shape;
-    const int offset = static_cast<int>(shape.X.size());
-    for (int start : other.PartStarts)
-        combined.PartStarts.push_back(start + offset);
-    combined.X.insert(combined.X.end(), other.X.begin(), other.X.end());
-    combined.Y.insert(combined.Y.end(), other.Y.begin(), other.Y.end());
-    return combined;
-}
-
 std::string WriteShapefile(const std::string& basePath, int shapeType, const std::vector<TestShape>& shapes)
 {
     SHPHandle handle = SHPCreate(basePath.c_str(), shapeType);

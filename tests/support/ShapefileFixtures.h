@@ -14,8 +14,6 @@ struct TestShape {
 
 // A closed clockwise square ring starting at its bottom-left corner, as a shape of one part.
 TestShape Square(double left, double bottom, double side);
-// Appends the parts of `other` to `shape`.
-TestShape Combine(const TestShape& shape, const TestShape& other);
 
 // Writes a shapefile (.shp and .shx) with shapelib's SHPCreate/SHPWriteObject. `shapeType` is a
 // shapelib SHPT_* code. `basePath` is the path without extension; returns the .shp path.
