@@ -95,7 +95,7 @@ CQuadTree& DeformedTree()
 void BM_TransformVertices(benchmark::State& state)
 {
     const int threads = static_cast<int>(state.range(0));
-    const bool useCache = state.range(1) != 0;
+    const CTransformOptions options{.UseCache = state.range(1) != 0, .Threads = threads};
     CQuadTreeTransformer transformer(&DeformedTree());
     const std::vector<double>& in = MapVertices();
     std::vector<double> out(in.size());
@@ -104,9 +104,8 @@ void BM_TransformVertices(benchmark::State& state)
         out = in;
         state.ResumeTiming();
         const bool ok = threads < 2
-                            ? transformer.TransformVertices(in.data(), VertexCount(), out.data(), 0, 1, useCache, 3)
-                            : transformer.TransformVerticesParallel(in.data(), VertexCount(), out.data(), 0, 1,
-                                                                    useCache, threads, 3);
+                            ? transformer.TransformVertices(in.data(), VertexCount(), out.data(), options)
+                            : transformer.TransformVerticesParallel(in.data(), VertexCount(), out.data(), options);
         benchmark::DoNotOptimize(ok);
         benchmark::DoNotOptimize(out.data());
     }

@@ -131,8 +131,12 @@ std::optional<RoundMeasures> CCartogramSolver::Measure(int round, const CFeedbac
     }
     Errors_.back() = measured.Measures.Error;
     UpdateRingRatios(round, measured.Measures);
-    BuildForceRingsParallel(AllRings_.List, ForceRings_, Params_.ThreadCount, true, Total_, Setup_.Depth, false,
-                            feedback);
+    CForceRingOptions rings;
+    rings.TotalArea = Total_;
+    rings.Depth = Setup_.Depth;
+    rings.Threads = Params_.ThreadCount;
+    rings.Feedback = feedback;
+    BuildForceRingsParallel(AllRings_.List, ForceRings_, rings);
     if (Cancelled(feedback))
         return std::nullopt;
     return std::move(measured.Measures);
@@ -311,13 +315,16 @@ std::vector<double> CCartogramSolver::DisplaceGrid(double rc, const CFeedback* f
 void CCartogramSolver::TransformVertices(const CFeedback* feedback)
 {
     const auto vertexCount = static_cast<int>(VertexCount_);
+    CTransformOptions options;
+    options.FromMap = UndeformedMap;
+    options.ToMap = DisplacedMap;
+    options.SearchLevels = TransformSearchLevels;
+    options.Threads = Params_.ThreadCount;
+    options.Feedback = feedback;
     if (Params_.ThreadCount > 1)
-        VertexTransformer_.TransformVerticesParallel(Input_.data(), vertexCount, Output_.data(), UndeformedMap,
-                                                     DisplacedMap, true, Params_.ThreadCount, TransformSearchLevels,
-                                                     feedback);
+        VertexTransformer_.TransformVerticesParallel(Input_.data(), vertexCount, Output_.data(), options);
     else
-        VertexTransformer_.TransformVertices(Input_.data(), vertexCount, Output_.data(), UndeformedMap, DisplacedMap,
-                                             true, TransformSearchLevels, feedback);
+        VertexTransformer_.TransformVertices(Input_.data(), vertexCount, Output_.data(), options);
 }
 
 // Writes the transformed vertices back into the polygons; returns the layer's new extent.

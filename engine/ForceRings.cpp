@@ -61,9 +61,10 @@ bool PiecesCoverArea(const RingList& pieces, double absArea)
 
 } // namespace
 
-int32_t BuildForceRing(const CPolygonRing& input, double totalArea, int32_t depth, bool compactRule,
-                       bool valueFlag, RingList& output)
+int32_t BuildForceRing(const CPolygonRing& input, const CForceRingOptions& options, RingList& output)
 {
+    const double totalArea = options.TotalArea;
+    const bool valueFlag = options.CarrySourceValue;
     // A ring without a ratio is treated as already at its size.
     const double ratio = input.Values().empty() ? 1.0 : input.Values()[RingValueSlot::Ratio];
     auto copy = std::make_unique<CPolygonRing>();
@@ -79,14 +80,14 @@ int32_t BuildForceRing(const CPolygonRing& input, double totalArea, int32_t dept
         AppendWhole(std::move(copy), ratio, input, valueFlag, output);
         return 1;
     }
-    const double shareLimit = std::ldexp(1.0, 2 - 2 * depth); // 4 / 4^depth
+    const double shareLimit = std::ldexp(1.0, 2 - 2 * options.Depth); // 4 / 4^depth
     if (absArea / totalArea < shareLimit) {
         AppendWhole(std::move(copy), ratio, input, valueFlag, output);
         return 1;
     }
     const double width = copy->MaxX() - copy->MinX();
     const double height = copy->MaxY() - copy->MinY();
-    if (compactRule && std::floor(width * height / absArea) == 1.0 &&
+    if (options.CompactRule && std::floor(width * height / absArea) == 1.0 &&
         std::max(width / height, height / width) < CompactAspectLimit) {
         AppendWhole(std::move(copy), ratio, input, valueFlag, output);
         return 1;
@@ -114,37 +115,36 @@ int32_t BuildForceRing(const CPolygonRing& input, double totalArea, int32_t dept
 
 namespace {
 
-void BuildRange(const RingList& input, size_t begin, size_t count, double totalArea, int32_t depth, bool compactRule,
-                bool valueFlag, RingList& output, const CFeedback* feedback)
+void BuildRange(const RingList& input, size_t begin, size_t count, const CForceRingOptions& options, RingList& output)
 {
-    for (size_t i = begin; i < begin + count && !Cancelled(feedback); ++i)
-        BuildForceRing(*input[i], totalArea, depth, compactRule, valueFlag, output);
+    for (size_t i = begin; i < begin + count && !Cancelled(options.Feedback); ++i)
+        BuildForceRing(*input[i], options, output);
 }
 
 } // namespace
 
-int32_t BuildForceRings(const RingList& input, RingList& output, bool clear, double totalArea, int32_t depth,
-                        bool valueFlag, const CFeedback* feedback)
+int32_t BuildForceRings(const RingList& input, RingList& output, const CForceRingOptions& options)
 {
-    if (clear)
+    if (options.Clear)
         output.clear();
-    BuildRange(input, 0, input.size(), totalArea, depth, false, valueFlag, output, feedback);
+    CForceRingOptions sequential = options;
+    sequential.CompactRule = false;
+    BuildRange(input, 0, input.size(), sequential, output);
     return static_cast<int32_t>(output.size());
 }
 
-int32_t BuildForceRingsParallel(const RingList& input, RingList& output, int32_t threads, bool clear,
-                                double totalArea, int32_t depth, bool valueFlag, const CFeedback* feedback)
+int32_t BuildForceRingsParallel(const RingList& input, RingList& output, const CForceRingOptions& options)
 {
-    if (threads < 2)
-        return BuildForceRings(input, output, clear, totalArea, depth, valueFlag, feedback);
-    if (clear)
+    if (options.Threads < 2)
+        return BuildForceRings(input, output, options);
+    if (options.Clear)
         output.clear();
-    const size_t workers = std::min(static_cast<size_t>(threads), input.size());
+    CForceRingOptions threaded = options;
+    threaded.CompactRule = true;
+    const size_t workers = std::min(static_cast<size_t>(options.Threads), input.size());
     const std::vector<CWorkChunk> chunks = SplitIntoChunks(input.size(), workers);
     std::vector<RingList> lists(workers);
-    RunWorkers(workers, [&](size_t w) {
-        BuildRange(input, chunks[w].Begin, chunks[w].Count, totalArea, depth, true, valueFlag, lists[w], feedback);
-    });
+    RunWorkers(workers, [&](size_t w) { BuildRange(input, chunks[w].Begin, chunks[w].Count, threaded, lists[w]); });
     // Worker order is input order, so the list reads as the sequential one.
     for (RingList& list : lists)
         for (auto& ring : list)

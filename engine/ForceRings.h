@@ -14,24 +14,31 @@ namespace tessaro {
 // ask for millions of cells.
 inline constexpr double MaxForceRingCells = 16384.0;
 
+// How a round turns its rings into force rings.
+struct CForceRingOptions {
+    double TotalArea = 0.0;  // T, the layer's area
+    int32_t Depth = 0;       // the run's quadtree depth
+    int32_t Threads = 1;     // workers of BuildForceRingsParallel; below 2 it builds in the calling thread
+    bool Clear = true;       // empty the output list first
+    // A ring that one roughly square cell would cover stays whole (the threaded builder's rule).
+    bool CompactRule = false;
+    bool CarrySourceValue = false; // a force ring also carries its source ring's slot 1 in slot 2
+    const CFeedback* Feedback = nullptr; // a cancel stops after the ring in hand, leaving the list short
+};
+
 // Turns one polygon ring (its ratio in Values slot 0) into force rings appended to output:
 // the ring thinned to 33 vertices, kept whole when its share of the total area T is below
 // 4 / 4^depth, otherwise cut into square cells of about its own area. Every force ring carries
-// the ratio in Values slots 0 and 1, and with valueFlag the input ring's slot 1 in slot 2.
-// compactRule keeps whole a ring that one roughly square cell would cover (threaded builder only).
-// Returns the number of rings appended.
-int32_t BuildForceRing(const CPolygonRing& input, double totalArea, int32_t depth, bool compactRule,
-                       bool valueFlag, RingList& output);
+// the ratio in Values slots 0 and 1. Returns the number of rings appended.
+int32_t BuildForceRing(const CPolygonRing& input, const CForceRingOptions& options, RingList& output);
 
-// All input rings in order, in the calling thread; returns the size of output. A cancel through
-// `feedback` stops after the ring in hand, leaving the list short.
-int32_t BuildForceRings(const RingList& input, RingList& output, bool clear, double totalArea, int32_t depth,
-                        bool valueFlag, const CFeedback* feedback = nullptr);
+// All input rings in order, in the calling thread, without the compactness rule; returns the
+// size of output.
+int32_t BuildForceRings(const RingList& input, RingList& output, const CForceRingOptions& options);
 
-// threads < 2: BuildForceRings. Otherwise min(threads, ring count) workers on contiguous chunks,
+// Threads < 2: BuildForceRings. Otherwise min(Threads, ring count) workers on contiguous chunks,
 // their lists appended in worker order, with the compactness rule. Returns the size of output.
-int32_t BuildForceRingsParallel(const RingList& input, RingList& output, int32_t threads, bool clear,
-                                double totalArea, int32_t depth, bool valueFlag, const CFeedback* feedback = nullptr);
+int32_t BuildForceRingsParallel(const RingList& input, RingList& output, const CForceRingOptions& options);
 
 // Appends the circle samples of a force ring to sources and its centroid once per sample to
 // centres: m points on the circle of the ring's area about its centroid, and 8 square points

@@ -208,29 +208,30 @@ bool TransformRange(const CPass& shared, const double* in, double* out, size_t b
 
 } // namespace
 
-bool CQuadTreeTransformer::TransformVertices(const double* in, int n, double* out, int undeformedMap, int displacedMap,
-                                             bool useCache, int searchLevels, const CFeedback* feedback)
+bool CQuadTreeTransformer::TransformVertices(const double* in, int n, double* out, const CTransformOptions& options)
 {
-    return Transform(in, n, out, undeformedMap, displacedMap, useCache, 1, searchLevels, feedback);
+    return Transform(in, n, out, options, 1);
 }
 
-bool CQuadTreeTransformer::TransformVerticesParallel(const double* in, int n, double* out, int undeformedMap,
-                                                     int displacedMap, bool useCache, int threads, int searchLevels,
-                                                     const CFeedback* feedback)
+bool CQuadTreeTransformer::TransformVerticesParallel(const double* in, int n, double* out,
+                                                     const CTransformOptions& options)
 {
-    return Transform(in, n, out, undeformedMap, displacedMap, useCache, std::max(threads, 2), searchLevels, feedback);
+    return Transform(in, n, out, options, std::max(options.Threads, 2));
 }
 
-bool CQuadTreeTransformer::Transform(const double* in, int n, double* out, int undeformedMap, int displacedMap,
-                                     bool useCache, int workers, int searchLevels, const CFeedback* feedback)
+bool CQuadTreeTransformer::Transform(const double* in, int n, double* out, const CTransformOptions& options,
+                                     int workers)
 {
+    const int undeformedMap = options.FromMap;
+    const int displacedMap = options.ToMap;
     if (n < 1 || in == nullptr || out == nullptr || TreeRoot == nullptr)
         return false;
     if (TreeRoot->Map(undeformedMap) == nullptr || TreeRoot->Map(displacedMap) == nullptr)
         return false;
     CCurrentMapScope scope(TreeRoot, undeformedMap);
     CLeafCache cache;
-    const CPass pass{*TreeRoot, undeformedMap, displacedMap, useCache, searchLevels, cache, CacheLock, feedback};
+    const CPass pass{*TreeRoot,          undeformedMap, displacedMap, options.UseCache, options.SearchLevels,
+                     cache,              CacheLock,     options.Feedback};
     const auto count = static_cast<size_t>(n);
     if (workers < 2)
         return TransformRange(pass, in, out, 0, count);

@@ -8,6 +8,16 @@ namespace tessaro {
 
 class CQuadTree;
 
+// How vertices are carried from one map of the tree to another.
+struct CTransformOptions {
+    int FromMap = 0;       // the undeformed grid
+    int ToMap = 1;         // the displaced grid
+    bool UseCache = true;  // keep each leaf's affine maps for the rest of the call
+    int SearchLevels = 3;  // nodes tried from the last vertex's leaf up before searching from the root
+    int Threads = 2;       // workers of TransformVerticesParallel, at least 2
+    const CFeedback* Feedback = nullptr; // a cancel leaves the rest of the output untransformed
+};
+
 // Moves map vertices with the deformed quadtree: each leaf is cut along one diagonal into two
 // triangles, and a vertex follows the affine map that carries its triangle's undeformed corners
 // (one vertex map of the tree) onto their displaced positions (another). The affine maps are
@@ -24,19 +34,15 @@ public:
     // a vertex outside the root or in no triangle keeps the position found there. False when
     // n < 1, an array or map is missing, or a leaf lacks a corner in either map (later vertices
     // are then left as they are). The tree's CurrentMap is set to the undeformed map for the
-    // call and restored on every way out.
-    // A cancel through `feedback` leaves the rest of `out` untransformed.
-    bool TransformVertices(const double* in, int n, double* out, int undeformedMap, int displacedMap, bool useCache,
-                           int searchLevels, const CFeedback* feedback = nullptr);
+    // call and restored on every way out. Threads is not read.
+    bool TransformVertices(const double* in, int n, double* out, const CTransformOptions& options);
 
-    // The same on max(threads, 2) workers, each on its own contiguous chunk with its own cursor
+    // The same on max(Threads, 2) workers, each on its own contiguous chunk with its own cursor
     // leaf, sharing one leaf cache under CacheLock. Gives the same bits for any thread count.
-    bool TransformVerticesParallel(const double* in, int n, double* out, int undeformedMap, int displacedMap,
-                                   bool useCache, int threads, int searchLevels, const CFeedback* feedback = nullptr);
+    bool TransformVerticesParallel(const double* in, int n, double* out, const CTransformOptions& options);
 
 private:
-    bool Transform(const double* in, int n, double* out, int undeformedMap, int displacedMap, bool useCache,
-                   int workers, int searchLevels, const CFeedback* feedback);
+    bool Transform(const double* in, int n, double* out, const CTransformOptions& options, int workers);
 };
 
 } // namespace tessaro

@@ -94,12 +94,12 @@ TEST(ForceRingBuilder, SmallRingsStayWholeAndLongThinRingsArePiecesCoveringTheir
     input[0]->Values().push_back(0.25); // carried into slot 2 on request
     output.push_back(Square(5.0, 5.0, 1.0, 9.0)); // emptied by the clear flag
     // Share 1/100 against the limit 4/4^3.
-    EXPECT_EQ(BuildForceRings(input, output, true, 100.0, 3, true), 1);
+    EXPECT_EQ(BuildForceRings(input, output, CForceRingOptions{.TotalArea = 100.0, .Depth = 3, .CarrySourceValue = true}), 1);
     EXPECT_EQ(output[0]->Values(), (std::vector<double>{1.5, 1.5, 0.25}));
     EXPECT_EQ(output[0]->PointCount(), 5);
 
     input[0] = Ring({0, 0, 0, 2, 30, 1.5, 60, 0.5, 61, 0, 0, 0}, 0.7);
-    ASSERT_GT(BuildForceRings(input, output, true, 10.0, 2, false), 10);
+    ASSERT_GT(BuildForceRings(input, output, CForceRingOptions{.TotalArea = 10.0, .Depth = 2}), 10);
     CPolygonRing simplified;
     simplified.CopyFrom(*input[0]);
     simplified.SimplifyToCount(33, 0.0, false);
@@ -114,7 +114,7 @@ TEST(ForceRingBuilder, DegenerateRingsStayWholeAndHairThinRingsAreCapped)
     input.push_back(Ring({0, 0, 1, 1, 2, 2, 0, 0}, 2.0)); // no area at all
     // An L of arms 0.01 wide and 1000 long: uncapped it would ask for 50000^2 cells.
     input.push_back(Ring({0, 0, 0, 1000, 0.01, 1000, 0.01, 0.01, 1000, 0.01, 1000, 0, 0, 0}, 2.0));
-    BuildForceRings(input, output, true, 10.0, 1, false);
+    BuildForceRings(input, output, CForceRingOptions{.TotalArea = 10.0, .Depth = 1});
     ASSERT_GE(output.size(), 2u);
     EXPECT_EQ(Area(*output[0]), 0.0);
     EXPECT_LE(output.size(), 1 + static_cast<size_t>(MaxForceRingCells));
@@ -122,10 +122,10 @@ TEST(ForceRingBuilder, DegenerateRingsStayWholeAndHairThinRingsAreCapped)
     // A diagonal sliver through cell corners, which the clip gets wrong: the force rings still
     // carry exactly its area.
     sliver.push_back(Ring({0, 0, 0, 0.01, 1000, 700.01, 1000, 700, 0, 0}, 2.0));
-    BuildForceRings(sliver, sliverRings, true, 10.0, 1, false);
+    BuildForceRings(sliver, sliverRings, CForceRingOptions{.TotalArea = 10.0, .Depth = 1});
     EXPECT_NEAR(AreaSum(sliverRings), Area(*sliver[0]), 1e-6 * std::fabs(Area(*sliver[0])));
     // A zero total area cannot rank rings by share: everything stays whole.
-    EXPECT_EQ(BuildForceRings(input, output, true, 0.0, 1, false), 2);
+    EXPECT_EQ(BuildForceRings(input, output, CForceRingOptions{.TotalArea = 0.0, .Depth = 1}), 2);
 }
 
 // Star-shaped clockwise rings of random size: some stay whole, some are cut, and many are
@@ -166,16 +166,16 @@ TEST(ForceRingBuilderParallel, AnyWorkerCountGivesTheSameRings)
     double total = 0.0;
     const RingList input = RandomRings(400, 11, &total);
     RingList reference, sequential, single;
-    const int32_t count = BuildForceRingsParallel(input, reference, 2, true, total, 5, true);
+    const int32_t count = BuildForceRingsParallel(input, reference, CForceRingOptions{.TotalArea = total, .Depth = 5, .Threads = 2, .CarrySourceValue = true});
     ASSERT_GT(count, 500);
     for (int32_t threads : {3, 8}) {
         RingList output;
-        EXPECT_EQ(BuildForceRingsParallel(input, output, threads, true, total, 5, true), count);
+        EXPECT_EQ(BuildForceRingsParallel(input, output, CForceRingOptions{.TotalArea = total, .Depth = 5, .Threads = threads, .CarrySourceValue = true}), count);
         EXPECT_TRUE(SameRings(reference, output)) << threads << " threads";
     }
     // One thread is the sequential builder, which cuts the compact rings as well.
-    BuildForceRings(input, sequential, true, total, 5, true);
-    BuildForceRingsParallel(input, single, 1, true, total, 5, true);
+    BuildForceRings(input, sequential, CForceRingOptions{.TotalArea = total, .Depth = 5, .CarrySourceValue = true});
+    BuildForceRingsParallel(input, single, CForceRingOptions{.TotalArea = total, .Depth = 5, .Threads = 1, .CarrySourceValue = true});
     EXPECT_TRUE(SameRings(sequential, single));
     EXPECT_GE(sequential.size(), reference.size());
 }
@@ -188,12 +188,12 @@ TEST(ForceRingBuilderParallel, MoreWorkersThanRingsAndCompactRingsStayWholeOnlyW
     for (const double ratio : {2.0, 0.5, 1.0})
         input.push_back(Square(6.0 * ratio, 0.0, 1.0, ratio));
     output.push_back(Square(9.0, 9.0, 1.0, 3.0));
-    EXPECT_EQ(BuildForceRingsParallel(input, output, 8, false, 3.0, 4, false), 4);
+    EXPECT_EQ(BuildForceRingsParallel(input, output, CForceRingOptions{.TotalArea = 3.0, .Depth = 4, .Threads = 8, .Clear = false}), 4);
     EXPECT_EQ(output[0]->Values(), (std::vector<double>{3.0}));
     EXPECT_EQ(output[1]->Values(), (std::vector<double>{2.0, 2.0}));
     EXPECT_EQ(output[3]->Values(), (std::vector<double>{1.0, 1.0}));
     EXPECT_EQ(std::memcmp(output[1]->Points(), input[0]->Points(), 10 * sizeof(double)), 0);
-    BuildForceRings(input, sequential, true, 3.0, 4, false);
+    BuildForceRings(input, sequential, CForceRingOptions{.TotalArea = 3.0, .Depth = 4});
     ASSERT_EQ(sequential.size(), 3u);
     EXPECT_NE(std::memcmp(sequential[0]->Points(), input[0]->Points(), 10 * sizeof(double)), 0);
     EXPECT_NEAR(Area(*sequential[0]), Area(*input[0]), 1e-9);

@@ -65,9 +65,9 @@ std::vector<double> Transformed(CQuadTree& tree, const std::vector<double>& in, 
     std::vector<double> out = in;
     CQuadTreeTransformer transformer(&tree);
     const int n = static_cast<int>(in.size() / 2);
-    EXPECT_EQ(threads == 0 ? transformer.TransformVertices(in.data(), n, out.data(), 0, 1, useCache, searchLevels)
-                           : transformer.TransformVerticesParallel(in.data(), n, out.data(), 0, 1, useCache, threads,
-                                                                   searchLevels),
+    const CTransformOptions options{.UseCache = useCache, .SearchLevels = searchLevels, .Threads = threads};
+    EXPECT_EQ(threads == 0 ? transformer.TransformVertices(in.data(), n, out.data(), options)
+                           : transformer.TransformVerticesParallel(in.data(), n, out.data(), options),
               expectHandled);
     return out;
 }
@@ -141,7 +141,7 @@ TEST(QuadTreeTransformer, VerticesOutsideTheRootStayAndFailuresRestoreTheCurrent
         EXPECT_EQ(tree.CurrentMap, 1);
     }
     double point[2] = {0.5, 0.5};
-    EXPECT_FALSE(CQuadTreeTransformer(&tree).TransformVertices(point, 0, point, 0, 1, true, 3));
+    EXPECT_FALSE(CQuadTreeTransformer(&tree).TransformVertices(point, 0, point, CTransformOptions{}));
 }
 
 double SignedArea(const std::vector<double>& p, size_t a, size_t b, size_t c)
