@@ -53,10 +53,10 @@ std::unique_ptr<CGrid> BuildGrid(int side)
     grid->Network.ComputeChainLengths();
     for (const auto& node : grid->Network.Nodes()) {
         if (node->X() == x.front() && node->Y() == y.front()) {
-            grid->Corner = node.get();
+            grid->Corner = node;
         }
         if (node->X() == x.back() && node->Y() == y.back()) {
-            grid->Opposite = node.get();
+            grid->Opposite = node;
         }
     }
     return grid;

@@ -9,7 +9,7 @@
 namespace tessaro {
 namespace {
 
-CNetworkNode* FindEnd(const CLumarixDoc& document, const std::string& name,
+CNetworkNode* FindEnd(CLumarixDoc& document, const std::string& name,
                       const std::optional<std::pair<double, double>>& point)
 {
     return point ? document.FindNodeNearest(point->first, point->second) : document.FindNodeNamed(name);

@@ -255,12 +255,12 @@ void CLumarixDoc::SolveBestRoute(int mode, double initCircle)
     RefreshViews(&Network_);
 }
 
-CNetworkNode* CLumarixDoc::FindNodeNamed(const std::string& name) const
+CNetworkNode* CLumarixDoc::FindNodeNamed(const std::string& name)
 {
     const std::string wanted = UpperCaseAscii(name);
     for (const auto& node : Network_.Nodes())
         if (UpperCaseAscii(node->Name()) == wanted)
-            return node.get();
+            return node;
     std::string similar;
     for (const CNetworkNode* match : FindNodesByName(Network_, name))
         similar += (similar.empty() ? "" : ", ") + match->Name();
@@ -269,7 +269,7 @@ CNetworkNode* CLumarixDoc::FindNodeNamed(const std::string& name) const
     return nullptr;
 }
 
-CNetworkNode* CLumarixDoc::FindNodeNearest(double x, double y) const
+CNetworkNode* CLumarixDoc::FindNodeNearest(double x, double y)
 {
     // A point with no number in it is nearest to nothing; saying so beats naming a node.
     if (!std::isfinite(x) || !std::isfinite(y)) {
@@ -285,7 +285,7 @@ CNetworkNode* CLumarixDoc::FindNodeNearest(double x, double y) const
         const double distance = std::hypot(node->X() - x, node->Y() - y);
         if (!std::isnan(distance) && (nearest == nullptr || distance < best)) {
             best = distance;
-            nearest = node.get();
+            nearest = node;
         }
     }
     if (nearest == nullptr)

@@ -82,10 +82,10 @@ public:
     // The node named `name`, compared without regard to ASCII case; the first in node-list
     // order when several are. Without one, null after "No node is named "NAME"", followed by
     // "; similar names: A, B." with the names the node search finds for it, or ".".
-    CNetworkNode* FindNodeNamed(const std::string& name) const;
+    CNetworkNode* FindNodeNamed(const std::string& name);
     // The node nearest (x, y); the first in node-list order among equally near ones. Null after
     // a message when the network has no node or the point has a coordinate that is no number.
-    CNetworkNode* FindNodeNearest(double x, double y) const;
+    CNetworkNode* FindNodeNearest(double x, double y);
     // Chain weights by a word of the user's: "length" the Euclidean lengths; any other word a
     // field of the table beside the opened file (UseChainWeightsFromTable); nothing keeps the
     // weights the reader gave, except that a shapefile's chains, read without weights, get

@@ -449,7 +449,7 @@ std::vector<CShapeFinding> CShapeValidator::CheckRecord(const CSimplePolygon& po
     return CheckRecordGuarded(polygon, record).Findings;
 }
 
-std::vector<CShapeFinding> CShapeValidator::Check(const PolygonList& polygons) const
+std::vector<CShapeFinding> CShapeValidator::Check(PolygonRange polygons) const
 {
     std::vector<CShapeFinding> findings;
     std::vector<BoostMultiPolygon> valid;

@@ -52,14 +52,14 @@ struct CShapeFinding {
 // the valid polygons of a record take part in the comparison.
 class CShapeValidator {
 public:
-    using PolygonList = CNetwork::PolygonList;
+    using PolygonRange = CPolygonLayer::ConstPolygonRange;
 
     explicit CShapeValidator(bool checkOverlaps = false) : CheckOverlaps_(checkOverlaps) {}
 
     // Findings for every record, by record; within a record those about the whole record come
     // first, then those of its rings by ring. Overlaps come last, ordered by their first and then
     // their second record. A record that Boost.Geometry cannot sort out is reported as unchecked.
-    std::vector<CShapeFinding> Check(const PolygonList& polygons) const;
+    std::vector<CShapeFinding> Check(PolygonRange polygons) const;
 
     // Findings for one record, numbered `record`.
     std::vector<CShapeFinding> CheckRecord(const CSimplePolygon& polygon, int32_t record) const;

@@ -2,6 +2,7 @@
 
 #include "geometry/Extent.h"
 #include "geometry/SimplePolygon.h"
+#include "platform/PointerView.h"
 
 #include <cstdint>
 #include <memory>
@@ -14,6 +15,9 @@ namespace tessaro {
 class CPolygonLayer {
 public:
     using PolygonList = std::vector<std::unique_ptr<CSimplePolygon>>;
+    // The polygons as pointers: changeable only through a changeable layer.
+    using PolygonRange = CPointerView<PolygonList, CSimplePolygon>;
+    using ConstPolygonRange = CPointerView<const PolygonList, const CSimplePolygon>;
 
     CPolygonLayer() = default;
     CPolygonLayer(CPolygonLayer&&) noexcept = default;
@@ -21,7 +25,8 @@ public:
 
     uint32_t Count() const { return static_cast<uint32_t>(Polygons_.size()); }
     bool Empty() const { return Polygons_.empty(); }
-    const PolygonList& Polygons() const { return Polygons_; }
+    ConstPolygonRange Polygons() const { return ConstPolygonRange(Polygons_); }
+    PolygonRange Polygons() { return PolygonRange(Polygons_); }
     CSimplePolygon& Polygon(uint32_t i) { return *Polygons_[i]; }
     const CSimplePolygon& Polygon(uint32_t i) const { return *Polygons_[i]; }
 

@@ -28,7 +28,7 @@ std::string Fixed(double value)
 }
 
 // The nodes with their IDs before renumbering, to put back when the write fails.
-std::vector<std::pair<CNetworkNode*, uint32_t>> Renumber(const CNetwork& network)
+std::vector<std::pair<CNetworkNode*, uint32_t>> Renumber(CNetwork& network)
 {
     std::vector<std::pair<CNetworkNode*, uint32_t>> previous;
     previous.reserve(network.NodeCount());
@@ -37,7 +37,7 @@ std::vector<std::pair<CNetworkNode*, uint32_t>> Renumber(const CNetwork& network
         if (!entry) {
             continue;
         }
-        previous.emplace_back(entry.get(), entry->ID());
+        previous.emplace_back(entry, entry->ID());
         entry->SetID(++k);
     }
     return previous;

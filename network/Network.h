@@ -33,6 +33,13 @@ public:
     using ChainList = std::list<std::unique_ptr<CNetworkChain>>;
     using FacilityLists = std::vector<std::unique_ptr<CFacilityObjectList>>;
     using PolygonList = CPolygonLayer::PolygonList;
+    // The elements as pointers: changeable only through a changeable network.
+    using NodeRange = CPointerView<NodeList, CNetworkNode>;
+    using ConstNodeRange = CPointerView<const NodeList, const CNetworkNode>;
+    using ChainRange = CPointerView<ChainList, CNetworkChain>;
+    using ConstChainRange = CPointerView<const ChainList, const CNetworkChain>;
+    using FacilityRange = CPointerView<FacilityLists, CFacilityObjectList>;
+    using ConstFacilityRange = CPointerView<const FacilityLists, const CFacilityObjectList>;
 
     // Index step copied into every new or reset network.
     static constexpr uint32_t DefaultIndexStep = 10;
@@ -51,10 +58,14 @@ public:
     uint32_t FacilityListCount() const { return static_cast<uint32_t>(FacilityLists_.size()); }
     uint32_t PolygonCount() const { return PolygonLayer_.Count(); }
 
-    const NodeList& Nodes() const { return Nodes_; }
-    const ChainList& Chains() const { return Chains_; }
-    const FacilityLists& Facilities() const { return FacilityLists_; }
-    const PolygonList& Polygons() const { return PolygonLayer_.Polygons(); }
+    ConstNodeRange Nodes() const { return ConstNodeRange(Nodes_); }
+    NodeRange Nodes() { return NodeRange(Nodes_); }
+    ConstChainRange Chains() const { return ConstChainRange(Chains_); }
+    ChainRange Chains() { return ChainRange(Chains_); }
+    ConstFacilityRange Facilities() const { return ConstFacilityRange(FacilityLists_); }
+    FacilityRange Facilities() { return FacilityRange(FacilityLists_); }
+    CPolygonLayer::ConstPolygonRange Polygons() const { return PolygonLayer_.Polygons(); }
+    CPolygonLayer::PolygonRange Polygons() { return PolygonLayer_.Polygons(); }
     CSimplePolygon& Polygon(uint32_t i) { return PolygonLayer_.Polygon(i); }
     const CSimplePolygon& Polygon(uint32_t i) const { return PolygonLayer_.Polygon(i); }
     const CPolygonLayer& PolygonLayer() const { return PolygonLayer_; }

@@ -36,7 +36,7 @@ bool NameMatches(const std::string& upperName, const std::string& upperFilter)
 
 std::string UpperCaseName(const std::string& name) { return UpperCaseAscii(name); }
 
-std::vector<CNetworkNode*> FindNodesByName(const CNetwork& network, const std::string& filter)
+std::vector<CNetworkNode*> FindNodesByName(CNetwork& network, const std::string& filter)
 {
     std::vector<CNetworkNode*> matches;
     if (filter.empty()) {
@@ -48,7 +48,7 @@ std::vector<CNetworkNode*> FindNodesByName(const CNetwork& network, const std::s
             break;
         }
         if (entry && NameMatches(UpperCaseName(entry->Name()), upperFilter)) {
-            matches.push_back(entry.get());
+            matches.push_back(entry);
         }
     }
     return matches;
@@ -59,7 +59,7 @@ std::string NodeSearchResultText(const CNetworkNode& node)
     return node.Name() + " (0x" + std::to_string(node.ID()) + ")";
 }
 
-CNodeSearch::CNodeSearch(const CNetwork& network)
+CNodeSearch::CNodeSearch(CNetwork& network)
     : Network_(network)
 {
 }

@@ -18,7 +18,7 @@ public:
     static constexpr std::size_t MaxMatches = 12;
 
     // Searches `network`, which must outlive the search.
-    explicit CNodeSearch(const CNetwork& network);
+    explicit CNodeSearch(CNetwork& network);
 
     // An empty filter changes nothing and returns false. Otherwise the previous matches, the
     // selection and the result text are cleared and the list is filled anew.
@@ -33,7 +33,7 @@ public:
     const std::string& ResultText() const { return ResultText_; }
 
 private:
-    const CNetwork& Network_;
+    CNetwork& Network_;
     std::vector<std::string> Entries_;
     std::vector<CNetworkNode*> Matches_;
     CNetworkNode* Selected_ = nullptr;
@@ -43,7 +43,7 @@ private:
 // ASCII letters upper-cased; other bytes (UTF-8 included) unchanged, whatever the locale.
 std::string UpperCaseName(const std::string& name);
 // The matches of `filter` in node-list order, at most CNodeSearch::MaxMatches.
-std::vector<CNetworkNode*> FindNodesByName(const CNetwork& network, const std::string& filter);
+std::vector<CNetworkNode*> FindNodesByName(CNetwork& network, const std::string& filter);
 // "NAME (0xID)": the node's name and its ID, which tells nodes of the same name apart.
 std::string NodeSearchResultText(const CNetworkNode& node);
 

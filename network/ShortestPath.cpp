@@ -56,8 +56,8 @@ void CShortestPath::Initialize()
             continue;
         }
         entry->Attribute().ResetAttribute();
-        originListed = originListed || entry.get() == Origin_;
-        destinationListed = destinationListed || entry.get() == Destination_;
+        originListed = originListed || entry == Origin_;
+        destinationListed = destinationListed || entry == Destination_;
     }
     // A node that left the network (a reload destroys them all) must not be touched again.
     if (!originListed) {
@@ -101,7 +101,7 @@ bool CShortestPath::InNetwork(const CNetworkNode* node) const
         return false;
     }
     const auto& nodes = Network_.Nodes();
-    return std::any_of(nodes.begin(), nodes.end(), [node](const auto& entry) { return entry.get() == node; });
+    return std::any_of(nodes.begin(), nodes.end(), [node](const auto& entry) { return entry == node; });
 }
 
 void CShortestPath::Solve(int mode, double initCircle)
@@ -208,7 +208,7 @@ void CShortestPath::SelectByScan()
         }
         // Strictly less: the earlier node in list order wins a tie.
         if (entry->Attribute().Distance < nearestDistance) {
-            nearest = entry.get();
+            nearest = entry;
             nearestDistance = entry->Attribute().Distance;
         }
     }

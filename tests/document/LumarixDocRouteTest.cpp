@@ -98,7 +98,7 @@ TEST_F(LumarixDocRouteTest, FindsTheNearestNodeOrSaysWhyThereIsNone)
     // (1, 0) is as far from (0,0) as from (2,0) and (1,1): the first node in list order wins.
     const CNetworkNode* tie = Document.FindNodeNearest(1, 0);
     ASSERT_NE(tie, nullptr);
-    EXPECT_EQ(tie, Document.Network().Nodes().front().get());
+    EXPECT_EQ(tie, Document.Network().Nodes().front());
     // A huge but finite point still has a nearest node.
     EXPECT_NE(Document.FindNodeNearest(1e308, -1e308), nullptr);
 

@@ -60,26 +60,26 @@ TEST(ShapeValidator, RingAndPolygonFaultsAreFoundOnTheRightRing)
 
 TEST(ShapeValidator, OverlapsNeedSharedInteriorAndComeOncePerPair)
 {
-    CShapeValidator::PolygonList layer;
-    layer.push_back(MakePolygon({SquarePoints(0, 0, 2)}));     // 0
-    layer.push_back(MakePolygon({SquarePoints(2, 0, 2)}));     // 1: shares an edge with 0
-    layer.push_back(MakePolygon({SquarePoints(4, 2, 2)}));     // 2: shares a corner with 1
-    layer.push_back(MakePolygon({SquarePoints(1, 1, 2)}));     // 3: overlaps 0 and 1
-    layer.push_back(MakePolygon({SquarePoints(4.5, 2.5, 1)})); // 4: inside 2
-    layer.push_back(MakePolygon({SquarePoints(9, 9, 1), SquarePoints(4, 2, 2)})); // 5: its second part repeats 2
+    CPolygonLayer layer;
+    layer.Add(MakePolygon({SquarePoints(0, 0, 2)}));     // 0
+    layer.Add(MakePolygon({SquarePoints(2, 0, 2)}));     // 1: shares an edge with 0
+    layer.Add(MakePolygon({SquarePoints(4, 2, 2)}));     // 2: shares a corner with 1
+    layer.Add(MakePolygon({SquarePoints(1, 1, 2)}));     // 3: overlaps 0 and 1
+    layer.Add(MakePolygon({SquarePoints(4.5, 2.5, 1)})); // 4: inside 2
+    layer.Add(MakePolygon({SquarePoints(9, 9, 1), SquarePoints(4, 2, 2)})); // 5: its second part repeats 2
 
     std::vector<std::pair<int32_t, int32_t>> pairs;
-    for (const CShapeFinding& f : CShapeValidator(true).Check(layer)) {
+    for (const CShapeFinding& f : CShapeValidator(true).Check(layer.Polygons())) {
         EXPECT_EQ(f.Kind, ShapeFindingKind::Overlap) << f.Text;
         EXPECT_EQ(f.Ring, -1);
         pairs.emplace_back(f.Record, f.OtherRecord);
     }
     EXPECT_EQ(pairs, (std::vector<std::pair<int32_t, int32_t>>{{0, 3}, {1, 3}, {2, 4}, {2, 5}, {4, 5}}));
-    EXPECT_TRUE(CShapeValidator(false).Check(layer).empty());
+    EXPECT_TRUE(CShapeValidator(false).Check(layer.Polygons()).empty());
 
     // Ring faults come by record, then the overlaps; an invalid ring keeps out of the comparison.
-    layer.push_back(MakePolygon({{0, 0, 0, 2, 2, 0, 2, 2, 0, 0}})); // 6: a bow-tie over 0
-    const std::vector<CShapeFinding> all = CShapeValidator(true).Check(layer);
+    layer.Add(MakePolygon({{0, 0, 0, 2, 2, 0, 2, 2, 0, 0}})); // 6: a bow-tie over 0
+    const std::vector<CShapeFinding> all = CShapeValidator(true).Check(layer.Polygons());
     ASSERT_EQ(all.size(), 6u);
     EXPECT_EQ(all[0].Record, 6);
     EXPECT_EQ(all[0].Kind, ShapeFindingKind::SelfIntersection);

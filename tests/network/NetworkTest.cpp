@@ -139,7 +139,7 @@ TEST(NetworkTest, RemoveChainRefusesStrangersKeepsTheChainOrderAndTheListedEndsO
     network.BuildTopology();
     EXPECT_FALSE(network.RemoveChain(stranger));
     ASSERT_TRUE(network.RemoveChain(bc));
-    EXPECT_EQ(ChainsInOrder(network), (std::vector<CNetworkChain*>{ab, cd}));
+    EXPECT_EQ(ChainsInOrder(network), (std::vector<const CNetworkChain*>{ab, cd}));
     // A chain not yet through topology owns its ends; the listed B must stay.
     EXPECT_TRUE(network.RemoveChain(AddNamedChain(network, "B", "Q")));
     EXPECT_EQ(NamesInOrder(network), (std::vector<std::string>{"A", "B", "C", "D"}));
@@ -159,7 +159,7 @@ TEST(NetworkTest, CitationModeMergesParallelChainsKeepingTheLastOne)
     network.BuildTopology();
 
     ASSERT_TRUE(network.MergeParallelChains());
-    EXPECT_EQ(ChainsInOrder(network), (std::vector<CNetworkChain*>{second, back, loopAgain}));
+    EXPECT_EQ(ChainsInOrder(network), (std::vector<const CNetworkChain*>{second, back, loopAgain}));
     EXPECT_EQ(network.ChainCount(), 3u);
     EXPECT_EQ(second->Attribute().GetWeightedLength(), 2.5);
     EXPECT_EQ(second->From()->ChainCount(), 3u);

@@ -42,11 +42,9 @@ inline std::vector<std::string> NamesInOrder(const CNetwork& network)
     return names;
 }
 
-inline std::vector<CNetworkChain*> ChainsInOrder(const CNetwork& network)
+inline std::vector<const CNetworkChain*> ChainsInOrder(const CNetwork& network)
 {
-    std::vector<CNetworkChain*> chains;
-    for (const auto& chain : network.Chains()) chains.push_back(chain.get());
-    return chains;
+    return {network.Chains().begin(), network.Chains().end()};
 }
 
 } // namespace tessaro::test

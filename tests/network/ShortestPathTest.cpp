@@ -58,7 +58,7 @@ struct CTestGraph {
     void Finish()
     {
         Network.BuildTopology();
-        for (const auto& node : Network.Nodes()) Nodes[std::stoi(node->Name().substr(1)) - 1000] = node.get();
+        for (const auto& node : Network.Nodes()) Nodes[std::stoi(node->Name().substr(1)) - 1000] = node;
     }
 
     std::vector<bool> FinishedFlags() const
