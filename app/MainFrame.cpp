@@ -90,7 +90,8 @@ CMainFrame::CMainFrame(CQtUserInterface* ui, QWidget* parent) : QMainWindow(pare
     RebuildRecentFiles();
     connect(Mdi_, &QMdiArea::subWindowActivated, this, &CMainFrame::OnActiveChildChanged);
     if (ui != nullptr)
-        connect(ui, &CQtUserInterface::ViewsRefreshRequested, this, &CMainFrame::RefreshViews);
+        connect(ui, &CQtUserInterface::ViewsRefreshRequested, this,
+                [this](quintptr document) { RefreshViews(reinterpret_cast<const void*>(document)); });
     OnActiveChildChanged();
 }
 

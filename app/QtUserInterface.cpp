@@ -114,7 +114,7 @@ void CQtUserInterface::EndWait()
 void CQtUserInterface::RefreshViews(const void* document)
 {
     // A queued signal when it comes from another thread; the caller goes on at once.
-    emit ViewsRefreshRequested(document);
+    emit ViewsRefreshRequested(reinterpret_cast<quintptr>(document));
 }
 
 bool CQtUserInterface::EditPictureFlags(CPictureFlags& flags)

@@ -30,7 +30,8 @@ public:
 
 signals:
     // Every view of the document at that address (a document or its network) is to redraw.
-    void ViewsRefreshRequested(const void* document);
+    // The address travels as a number, which a queued signal can carry.
+    void ViewsRefreshRequested(quintptr document);
 
 private:
     template <class Work>
