@@ -75,6 +75,9 @@ constexpr int ModeCommands[] = {ZoomIn, ZoomOut, SelectOrigin, SelectDestination
 CMainFrame::CMainFrame(CQtUserInterface* ui, QWidget* parent) : QMainWindow(parent), Mdi_(new QMdiArea)
 {
     setObjectName(QStringLiteral("MainFrame"));
+    // The product name; a maximized document window adds its title as " - [title]", the way
+    // multi-document windows show the active document.
+    setWindowTitle(QString::fromLatin1(ProductName));
     setWindowIcon(ApplicationIcon());
     Mdi_->setObjectName(QStringLiteral("MdiArea"));
     Mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -385,7 +388,6 @@ void CMainFrame::OnActiveChildChanged()
 {
     ShowMenus(!Mdi_->subWindowList().isEmpty());
     UpdateCommandStates();
-    UpdateTitle();
 }
 
 void CMainFrame::ShowMenus(bool documentMenu)
@@ -412,12 +414,6 @@ void CMainFrame::UpdateCommandStates()
         Action(id)->setChecked(mode != CLumarixView::Mode::None && ModeOf(id) == mode);
 }
 
-void CMainFrame::UpdateTitle()
-{
-    CChildFrame* child = ActiveChild();
-    setWindowTitle(child != nullptr ? QStringLiteral("%1 - %2").arg(QLatin1String(ProductName), child->windowTitle())
-                                    : QString::fromLatin1(ProductName));
-}
 
 void CMainFrame::RebuildRecentFiles()
 {

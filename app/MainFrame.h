@@ -81,7 +81,6 @@ private:
     void ForgetDocumentIfUnseen(CAppDocument* document);
     void OnActiveChildChanged();
     void UpdateCommandStates();
-    void UpdateTitle();
     void ShowMenus(bool documentMenu);
     void RebuildRecentFiles();
     void SaveRecentFiles();

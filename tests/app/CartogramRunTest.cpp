@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -119,7 +120,9 @@ private slots:
         CModalDriver driver;
         driver.Then([&](QWidget* modal) {
             ClickButton(modal, QStringLiteral("Select Shapefile ..."));
-            ClickButton(modal, QStringLiteral("Next")); // no entry selected: the field POP
+            auto* fields = modal->findChild<QListWidget*>(QStringLiteral("1080"));
+            fields->setCurrentItem(fields->findItems(QStringLiteral("POP"), Qt::MatchExactly).value(0));
+            ClickButton(modal, QStringLiteral("Next"));
         });
         driver.Then([&](QWidget* modal) { ChooseFile(modal, input); });
         driver.Then([](QWidget* modal) {

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMenu>
@@ -198,9 +199,9 @@ private slots:
     {
         QTest::keyClick(Frame_.get(), Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(Frame_->Documents().size(), size_t(1));
-        QCOMPARE(Frame_->windowTitle(), QStringLiteral("Tessaro - Tessaro1"));
+        QCOMPARE(Frame_->windowTitle(), QStringLiteral("Tessaro - [Tessaro1]"));
         QTest::keyClick(Frame_.get(), Qt::Key_N, Qt::ControlModifier);
-        QCOMPARE(Frame_->windowTitle(), QStringLiteral("Tessaro - Tessaro2"));
+        QCOMPARE(Frame_->windowTitle(), QStringLiteral("Tessaro - [Tessaro2]"));
         QStringList panes;
         for (const QLabel* pane : Frame_->StatusPanes())
             panes.append(pane->text());
@@ -245,17 +246,17 @@ private slots:
             QCOMPARE(document->Doc().Network().PolygonCount(), 49u);
             QCOMPARE(document->Title(), QStringLiteral("us_states.shp"));
         }
-        QCOMPARE(Frame_->windowTitle(), QStringLiteral("Tessaro - us_states.shp"));
+        QCOMPARE(Frame_->windowTitle(), QStringLiteral("Tessaro - [us_states.shp]"));
         QCOMPARE(Frame_->MdiArea()->subWindowList().size(), 2);
     }
 
     void RecentFilesListAndReopen()
     {
         const QString states = ExampleFolder() + QStringLiteral("/us_states/us_states.shp");
-        const QString tube = ExampleFolder() + QStringLiteral("/london_tube/london_tube.shp");
-        QVERIFY(Frame_->OpenDocument(states) != nullptr);
-        QVERIFY(Frame_->OpenDocument(tube) != nullptr);
-        QCOMPARE(Frame_->RecentFiles().Files(), (QStringList{tube, states}));
+        const QString flights = ExampleFolder() + QStringLiteral("/us_flights/us_flights.flt");
+        QVERIFY(Open(states) != nullptr);
+        QVERIFY(Open(flights) != nullptr);
+        QCOMPARE(Frame_->RecentFiles().Files(), (QStringList{flights, states}));
         QAction* second = Frame_->findChild<QAction*>(QStringLiteral("ID_57617"));
         QVERIFY(second != nullptr);
         QCOMPARE(second->text(), QStringLiteral("&2 ") + QDir::toNativeSeparators(states));
@@ -266,13 +267,17 @@ private slots:
         QCOMPARE(Frame_->ActiveDocument()->Title(), QStringLiteral("us_states.shp"));
         Frame_->Action(CommandId::Close)->trigger();
         QTRY_COMPARE(Frame_->Documents().size(), size_t(1));
-        Frame_->findChild<QAction*>(QStringLiteral("ID_57617"))->trigger();
+        {
+            CModalDriver driver;
+            driver.ConfirmOtherMessages();
+            Frame_->findChild<QAction*>(QStringLiteral("ID_57617"))->trigger();
+        }
         QCOMPARE(Frame_->Documents().size(), size_t(2));
         QCOMPARE(Frame_->RecentFiles().Files().first(), states);
 
         // The list lives in the settings and comes back with the next main window.
         Frame_ = std::make_unique<CMainFrame>(&App_->UserInterface());
-        QCOMPARE(Frame_->RecentFiles().Files(), (QStringList{states, tube}));
+        QCOMPARE(Frame_->RecentFiles().Files(), (QStringList{states, flights}));
         QSettings settings;
         QCOMPARE(settings.value(QStringLiteral("Recent File List/File1")).toString(), states);
         QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Tessaro"));
@@ -282,7 +287,7 @@ private slots:
     {
         const QString copy = Scratch_.filePath(QStringLiteral("gone.shp"));
         QVERIFY(QFile::copy(ExampleFolder() + QStringLiteral("/us_states/us_states.shp"), copy));
-        QVERIFY(Frame_->OpenDocument(copy) != nullptr);
+        QVERIFY(Open(copy) != nullptr);
         Frame_->Action(CommandId::Close)->trigger();
         QTRY_VERIFY(Frame_->Documents().empty());
         QVERIFY(QFile::remove(copy));
@@ -299,7 +304,10 @@ private slots:
         QCOMPARE(Frame_->Documents().size(), size_t(1));
         QCOMPARE(Frame_->Documents().front()->Title(), QStringLiteral("Tessaro1"));
         QVERIFY(Frame_->Documents().front()->Doc().DocumentPath.empty());
+        CModalDriver driver;
+        driver.ConfirmOtherMessages();
         Frame_->ProcessCommandLine({ExampleFolder() + QStringLiteral("/us_flights/us_flights.flt")});
+        QVERIFY(driver.ConfirmedMessages().contains(QStringLiteral("The number of cities is: 305")));
         QCOMPARE(Frame_->Documents().size(), size_t(2));
         QCOMPARE(Frame_->ActiveDocument()->Doc().Network().NodeCount(), 305u);
     }
@@ -311,13 +319,13 @@ private slots:
         QTemporaryDir folder;
         const QString input = CopyUsStates(folder.path());
         const QByteArray before = Contents(input);
-        QVERIFY(Frame_->OpenDocument(input) != nullptr);
+        QVERIFY(Open(input) != nullptr);
 
         CModalDriver refused;
         QString proposed;
         QString message;
         refused.Then([&](QWidget* modal) {
-            proposed = qobject_cast<QFileDialog*>(modal)->selectedFiles().value(0);
+            proposed = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
             ChooseFile(modal, input);
         });
         refused.Then([](QWidget* modal) { ClickButton(modal, QStringLiteral("Yes")); }); // overwrite prompt
@@ -327,7 +335,7 @@ private slots:
         });
         Frame_->Action(CommandId::ExportPajek)->trigger();
         QVERIFY(refused.Wait());
-        QCOMPARE(proposed, folder.filePath(QStringLiteral("us_states")));
+        QCOMPARE(proposed, QStringLiteral("us_states"));
         QVERIFY2(!message.isEmpty(), "the input was not refused");
         QCOMPARE(Contents(input), before);
 
@@ -341,10 +349,10 @@ private slots:
     void PictureExportGoesThroughDisplaySetup()
     {
         QTemporaryDir folder;
-        QVERIFY(Frame_->OpenDocument(ExampleFolder() + QStringLiteral("/london_tube/london_tube.shp")) != nullptr);
+        QVERIFY(Open(ExampleFolder() + QStringLiteral("/us_flights/us_flights.flt")) != nullptr);
         CModalDriver driver;
         bool settingsShown = false;
-        driver.Then([&](QWidget* modal) { ChooseFile(modal, folder.filePath(QStringLiteral("tube"))); });
+        driver.Then([&](QWidget* modal) { ChooseFile(modal, folder.filePath(QStringLiteral("flights"))); });
         driver.Then([&](QWidget* modal) {
             auto* settings = qobject_cast<CSetDispParamDlg*>(modal);
             settingsShown = settings != nullptr && settings->windowTitle() == QStringLiteral("Display Setup");
@@ -354,7 +362,7 @@ private slots:
         QVERIFY(driver.Wait());
         QVERIFY(settingsShown);
         // An EMF starts with its header record (type 1) and carries " EMF" at byte 40.
-        const QByteArray picture = Contents(folder.filePath(QStringLiteral("tube.emf")));
+        const QByteArray picture = Contents(folder.filePath(QStringLiteral("flights.emf")));
         QVERIFY(picture.size() > 100);
         QCOMPARE(picture.mid(40, 4), QByteArray(" EMF"));
     }
@@ -392,7 +400,7 @@ private slots:
     }
 
     // The same parameters give the same files through the desktop program as through the
-    // command line.
+    // command line: the parameter dialog saves its block, and the command line reads it.
     void CartogramThroughTheWindowsWritesWhatTheCommandLineWrites()
     {
         QTemporaryDir gui;
@@ -400,7 +408,7 @@ private slots:
         const QString guiInput = CopyUsStates(gui.path());
         const QString cliInput = CopyUsStates(cli.path());
 
-        CAppDocument* document = Frame_->OpenDocument(guiInput);
+        CAppDocument* document = Open(guiInput);
         QVERIFY(document != nullptr);
         CModalDriver driver;
         driver.Then([&](QWidget* modal) {
@@ -411,12 +419,15 @@ private slots:
             ClickButton(modal, QStringLiteral("Next"));
         });
         driver.Then([&](QWidget* modal) { ChooseFile(modal, guiInput); });
+        const QString parameterFile = cli.filePath(QStringLiteral("run.cartoparam"));
         driver.Then([](QWidget* modal) {
             auto* parameters = qobject_cast<CCartoParamsSetDlg*>(modal);
             TypeInto(parameters->Box(QStringLiteral("Steps")), QStringLiteral("3"));
             TypeInto(parameters->Box(QStringLiteral("Number of Computational Threads")), QStringLiteral("2"));
+            ClickButton(modal, QStringLiteral("Save ..."));
             ClickButton(modal, QStringLiteral("OK"));
         });
+        driver.Then([&](QWidget* modal) { ChooseFile(modal, parameterFile); });
         Frame_->Action(CommandId::Cartogram)->trigger();
         QVERIFY(driver.Wait());
         QVERIFY(document->Busy());
@@ -428,10 +439,11 @@ private slots:
         QProcess command;
         command.start(QStringLiteral(TESSARO_CLI_PATH),
                       {QStringLiteral("cartogram"), cliInput, QStringLiteral("--field"), QStringLiteral("POP"),
-                       QStringLiteral("--steps"), QStringLiteral("3"), QStringLiteral("--threads"), QStringLiteral("2")});
+                       QStringLiteral("--params"), parameterFile});
         QVERIFY(command.waitForFinished(300000));
         QCOMPARE(command.exitCode(), 0);
 
+        QVERIFY(QFile::remove(parameterFile));
         const QStringList written = QDir(gui.path()).entryList(QDir::Files, QDir::Name);
         QCOMPARE(written, QDir(cli.path()).entryList(QDir::Files, QDir::Name));
         QVERIFY(written.contains(QStringLiteral("us_states_2.shp")));
@@ -444,6 +456,15 @@ private slots:
     }
 
 private:
+    // Opens a file as the user would see it open, confirming the messages the readers show
+    // (a flight table, for one, reports its number of cities).
+    CAppDocument* Open(const QString& path)
+    {
+        CModalDriver driver;
+        driver.ConfirmOtherMessages();
+        return Frame_->OpenDocument(path);
+    }
+
     QTemporaryDir Scratch_;
     std::unique_ptr<CLumarixApp> App_;
     std::unique_ptr<CMainFrame> Frame_;

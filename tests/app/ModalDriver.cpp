@@ -28,8 +28,16 @@ void CModalDriver::Then(Step step) { Steps_.push_back(std::move(step)); }
 void CModalDriver::Poll()
 {
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || Steps_.empty() || !modal->isVisible() || Seen_.contains(modal))
+    if (modal == nullptr || !modal->isVisible() || Seen_.contains(modal))
         return;
+    if (Steps_.empty()) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal); box != nullptr && ConfirmMessages_) {
+            Seen_.append(modal);
+            Confirmed_.append(box->text());
+            QTimer::singleShot(0, box, [box] { box->accept(); });
+        }
+        return;
+    }
     Seen_.removeAll(nullptr);
     Seen_.append(modal);
     Step step = std::move(Steps_.front());

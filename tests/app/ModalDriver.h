@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QList>
 #include <QWidget>
@@ -26,6 +27,9 @@ public:
 
     // The step for the next modal window that appears.
     void Then(Step step);
+    // Message boxes that appear when no step is waiting are confirmed and their texts kept.
+    void ConfirmOtherMessages() { ConfirmMessages_ = true; }
+    const QStringList& ConfirmedMessages() const { return Confirmed_; }
     // All steps taken.
     bool Done() const { return Steps_.empty() && Running_ == 0; }
     int Handled() const { return Handled_; }
@@ -39,6 +43,8 @@ private:
     std::deque<Step> Steps_;
     // Modal windows already handed to a step; a window is handed over once.
     QList<QPointer<QWidget>> Seen_;
+    bool ConfirmMessages_ = false;
+    QStringList Confirmed_;
     int Running_ = 0;
     int Handled_ = 0;
 };

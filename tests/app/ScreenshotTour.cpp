@@ -68,7 +68,8 @@ int main(int argc, char** argv)
     CMainFrame frame(&app.UserInterface());
     frame.resize(1280, 800);
     frame.showMaximized();
-    QTest::qWaitForWindowExposed(&frame);
+    if (!QTest::qWaitForWindowExposed(&frame))
+        return 1;
 
     const QString map = CopyUsStates(scratch.path());
     CAppDocument* states = frame.OpenDocument(map);
@@ -134,7 +135,13 @@ int main(int argc, char** argv)
     about.Wait();
 
     // The node search and the best-route setup on the flight network.
-    if (frame.OpenDocument(ExampleFolder() + QStringLiteral("/us_flights/us_flights.flt")) != nullptr) {
+    CAppDocument* flights = nullptr;
+    {
+        CModalDriver confirm;
+        confirm.ConfirmOtherMessages();
+        flights = frame.OpenDocument(ExampleFolder() + QStringLiteral("/us_flights/us_flights.flt"));
+    }
+    if (flights != nullptr) {
         CModalDriver search;
         search.Then([](QWidget* modal) {
             auto* dialog = qobject_cast<CNodeSearchDlg*>(modal);
@@ -148,7 +155,7 @@ int main(int argc, char** argv)
         Trigger(frame, CommandId::StartNodeSelection);
         search.Wait();
         Trigger(frame, CommandId::BestRouteSetup);
-        if (CAppDocument* flights = frame.ActiveDocument(); flights != nullptr && flights->BestRouteDialog() != nullptr)
+        if (flights->BestRouteDialog() != nullptr)
             Save(flights->BestRouteDialog(), QStringLiteral("dialog-131-best-route-setup.png"));
     }
     return progressSaved ? 0 : 1;
