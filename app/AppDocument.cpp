@@ -107,7 +107,7 @@ void CAppDocument::OnRunFinished(const CartogramRunSummary& summary)
 {
     LastRun_ = summary;
     if (Progress_)
-        Progress_->close();
+        Progress_->Finish();
     if (summary.EqualShares && summary.Result != CartogramRunSummary::Outcome::Refused)
         ShowMessage("No numeric field matching " + Runner_->Job().SizeField + " in the table beside " +
                         Runner_->Job().ShapefilePath + "; every polygon was given an equal share.",

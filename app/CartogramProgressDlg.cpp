@@ -71,9 +71,17 @@ void CCartogramProgressDlg::ShowRound(const CRoundFrame& frame)
     Bar_->setValue(std::min(frame.Round + 1, Bar_->maximum()));
 }
 
+void CCartogramProgressDlg::Finish()
+{
+    Finished_ = true;
+    QDialog::reject();
+}
+
 void CCartogramProgressDlg::reject()
 {
-    if (Cancel_->isEnabled())
+    if (Finished_)
+        QDialog::reject();
+    else if (Cancel_->isEnabled())
         Cancel_->click();
 }
 

@@ -28,13 +28,16 @@ public:
     QLabel* ElapsedLabel() const { return Elapsed_; }
 
     void ShowRound(const CRoundFrame& frame);
+    // The run has ended: the dialog closes.
+    void Finish();
 
 protected:
-    // Closing the window is a Cancel; the dialog goes when the run has ended.
+    // Closing the window while the run goes on is a Cancel; the dialog goes when the run has ended.
     void reject() override;
 
 private:
     CCartogramRunner& Runner_;
+    bool Finished_ = false;
     QLabel* Round_;
     QLabel* Error_;
     QLabel* Elapsed_;

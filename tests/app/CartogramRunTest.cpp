@@ -153,6 +153,7 @@ private slots:
         QVERIFY(!document->Busy());
         QVERIFY(frame.Action(CommandId::Cartogram)->isEnabled());
         QVERIFY(!frame.ActiveChild()->View()->ShowsFrame());
+        QTRY_VERIFY(document->ProgressDialog() == nullptr);
 
         for (const char* round : {"0", "1"}) {
             const QString stem = folder.filePath(QStringLiteral("us_states_%1").arg(QLatin1String(round)));
