@@ -89,7 +89,6 @@ int main(int argc, char** argv)
         ClickButton(modal, QStringLiteral("Next"));
     });
     driver.Then([&](QWidget* modal) {
-        Save(modal, QStringLiteral("file-chooser.png"));
         ChooseFile(modal, map);
     });
     driver.Then([&](QWidget* modal) {
