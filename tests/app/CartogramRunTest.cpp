@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QListWidget>
+#include <QMdiArea>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -117,6 +118,12 @@ private slots:
         QVERIFY(document != nullptr);
         const auto before = FirstVertex(document->Doc(), 0);
 
+        // Cancel is pressed while round 1 is on the screen; the worker waits for the screen.
+        CCartogramProgressDlg* progress = nullptr;
+        connect(document, &CAppDocument::FrameArrived, this, [&](const std::shared_ptr<const CRoundFrame>& round) {
+            if (round->Round == 1 && progress != nullptr)
+                QTest::mouseClick(progress->CancelButton(), Qt::LeftButton);
+        });
         CModalDriver driver;
         driver.Then([&](QWidget* modal) {
             ClickButton(modal, QStringLiteral("Select Shapefile ..."));
@@ -132,18 +139,20 @@ private slots:
         frame.Action(CommandId::Cartogram)->trigger();
         QVERIFY(driver.Wait());
         QVERIFY(document->Busy());
-        CCartogramProgressDlg* progress = document->ProgressDialog();
+        progress = document->ProgressDialog();
         QVERIFY(progress != nullptr);
         QVERIFY(progress->isVisible());
         // The document is busy: its commands wait, its view takes no clicks.
+        CChildFrame* busyWindow = frame.ActiveChild();
         QVERIFY(!frame.Action(CommandId::Cartogram)->isEnabled());
-        QVERIFY(!frame.ActiveChild()->View()->isEnabled());
+        QVERIFY(!busyWindow->View()->isEnabled());
+        // Another document takes commands meanwhile.
+        frame.NewDocument();
+        QVERIFY(frame.Action(CommandId::Cartogram)->isEnabled());
+        QVERIFY(frame.Action(CommandId::ExportPajek)->isEnabled());
+        frame.MdiArea()->setActiveSubWindow(busyWindow);
+        QVERIFY(!frame.Action(CommandId::ExportPajek)->isEnabled());
 
-        connect(document->Runner(), &CCartogramRunner::RoundFinished, this,
-                [&](const std::shared_ptr<const CRoundFrame>& round) {
-                    if (round->Round == 1)
-                        QTest::mouseClick(progress->CancelButton(), Qt::LeftButton);
-                });
         QSignalSpy ended(document, &CAppDocument::RunEnded);
         QVERIFY(ended.wait(300000));
         const CartogramRunSummary summary = *document->LastRun();
@@ -152,7 +161,8 @@ private slots:
         QCOMPARE(FirstVertex(document->Doc(), 0), before);
         QVERIFY(!document->Busy());
         QVERIFY(frame.Action(CommandId::Cartogram)->isEnabled());
-        QVERIFY(!frame.ActiveChild()->View()->ShowsFrame());
+        QVERIFY(busyWindow->View()->isEnabled());
+        QVERIFY(!busyWindow->View()->ShowsFrame());
         QTRY_VERIFY(document->ProgressDialog() == nullptr);
 
         for (const char* round : {"0", "1"}) {

@@ -1,6 +1,9 @@
 // The main window driven as a user drives it: commands triggered by their ids, dialogs answered
 // through their widgets, documents checked afterwards.
 #include "app/AppDocument.h"
+#include "app/BestRouteSetupDlg.h"
+#include "app/NodeSearchDlg.h"
+#include "network/NetworkNode.h"
 #include "app/CartogramRunner.h"
 #include "app/CartoParamsSetDlg.h"
 #include "app/ChildFrame.h"
@@ -365,6 +368,38 @@ private slots:
         const QByteArray picture = Contents(folder.filePath(QStringLiteral("flights.emf")));
         QVERIFY(picture.size() > 100);
         QCOMPARE(picture.mid(40, 4), QByteArray(" EMF"));
+    }
+
+    // Start Node Selection finds the origin by name; the best-route dialog then shows where it is.
+    void NodeSelectionSetsTheOriginByName()
+    {
+        CAppDocument* document = Open(ExampleFolder() + QStringLiteral("/us_flights/us_flights.flt"));
+        QVERIFY(document != nullptr);
+        CModalDriver driver;
+        driver.Then([](QWidget* modal) {
+            auto* search = qobject_cast<CNodeSearchDlg*>(modal);
+            QTest::keyClicks(search->FilterEdit(), QStringLiteral("sea"));
+            ClickButton(modal, QStringLiteral("Search"));
+            const QList<QListWidgetItem*> sea = search->ResultList()->findItems(QStringLiteral("SEA"), Qt::MatchExactly);
+            QVERIFY(!sea.isEmpty());
+            search->PickEntry(search->ResultList()->row(sea.first()));
+            ClickButton(modal, QStringLiteral("OK"));
+        });
+        Frame_->Action(CommandId::StartNodeSelection)->trigger();
+        QVERIFY(driver.Wait());
+        CNetworkNode* origin = document->Doc().BestRoute().Origin();
+        QVERIFY(origin != nullptr);
+        QCOMPARE(QString::fromStdString(origin->Name()), QStringLiteral("SEA"));
+
+        Frame_->Action(CommandId::BestRouteSetup)->trigger();
+        QVERIFY(document->BestRouteDialog() != nullptr);
+        QVERIFY(document->BestRouteDialog()->OriginText()->text().startsWith(QStringLiteral("X: ")));
+        QCOMPARE(document->BestRouteDialog()->DestinationText()->text(), QStringLiteral("尚未设置"));
+        // A second Setup replaces the first dialog.
+        QPointer<CBestRouteSetupDlg> first = document->BestRouteDialog();
+        Frame_->Action(CommandId::BestRouteSetup)->trigger();
+        QVERIFY(first.isNull());
+        QVERIFY(document->BestRouteDialog() != nullptr);
     }
 
     void CancelInEitherDialogRunsNothing_data()
