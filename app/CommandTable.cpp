@@ -11,7 +11,7 @@ namespace {
 using namespace CommandId;
 
 // The framework's own prompts for its standard commands, the program's for its own.
-std::vector<CommandSpec> MakeTable()
+std::vector<CommandEntry> MakeTable()
 {
     return {
         {New, nullptr, "New(&N)\tCtrl+N", "Create a new document", "New", {"Ctrl+N"}, "new", true, false},
@@ -85,44 +85,44 @@ std::vector<CommandSpec> MakeTable()
 
 } // namespace
 
-const std::vector<CommandSpec>& CommandTable()
+const std::vector<CommandEntry>& CommandTable()
 {
-    static const std::vector<CommandSpec> table = MakeTable();
+    static const std::vector<CommandEntry> table = MakeTable();
     return table;
 }
 
-const CommandSpec& FindCommand(int id)
+const CommandEntry& FindCommand(int id)
 {
-    for (const CommandSpec& spec : CommandTable())
-        if (spec.Id == id)
-            return spec;
-    static const CommandSpec none{0, "", "", "", "", {}, nullptr, false, false};
+    for (const CommandEntry& entry : CommandTable())
+        if (entry.Id == id)
+            return entry;
+    static const CommandEntry none{0, "", "", "", "", {}, nullptr, false, false};
     return none;
 }
 
 QString CommandObjectName(int id)
 {
-    const CommandSpec& spec = FindCommand(id);
-    if (spec.Name != nullptr)
-        return QString::fromUtf8(spec.Name);
+    const CommandEntry& entry = FindCommand(id);
+    if (entry.Name != nullptr)
+        return QString::fromUtf8(entry.Name);
     return QStringLiteral("ID_%1").arg(id);
 }
 
-QAction* MakeCommandAction(const CommandSpec& spec, QObject* parent)
+QAction* MakeCommandAction(const CommandEntry& entry, QObject* parent)
 {
-    auto* action = new QAction(QString::fromUtf8(spec.Text), parent);
-    action->setObjectName(spec.Name != nullptr ? QString::fromUtf8(spec.Name) : QStringLiteral("ID_%1").arg(spec.Id));
-    action->setStatusTip(QString::fromUtf8(spec.Prompt));
-    if (*spec.Tip != '\0')
-        action->setToolTip(QString::fromUtf8(spec.Tip));
+    auto* action = new QAction(QString::fromUtf8(entry.Text), parent);
+    action->setObjectName(entry.Name != nullptr ? QString::fromUtf8(entry.Name) : QStringLiteral("ID_%1").arg(entry.Id));
+    action->setStatusTip(QString::fromUtf8(entry.Prompt));
+    if (*entry.Tip != '\0')
+        action->setToolTip(QString::fromUtf8(entry.Tip));
     QList<QKeySequence> keys;
-    for (const char* key : spec.Keys)
+    for (const char* key : entry.Keys)
         keys.append(QKeySequence(QString::fromLatin1(key)));
     action->setShortcuts(keys);
-    if (spec.Icon != nullptr)
-        action->setIcon(CommandIcon(spec.Icon));
-    action->setCheckable(spec.Checkable);
-    action->setEnabled(spec.Handled);
+    if (entry.Icon != nullptr)
+        action->setIcon(CommandIcon(entry.Icon));
+    action->setCheckable(entry.Checkable);
+    action->setEnabled(entry.Handled);
     // Menus show the key text the menu text carries after its tab; the shortcut itself must not
     // be shown a second time.
     action->setShortcutVisibleInContextMenu(false);

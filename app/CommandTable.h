@@ -57,7 +57,7 @@ inline constexpr int ServiceCenterSelection = -4;
 } // namespace CommandId
 
 // One command as menus, toolbar and keys present it.
-struct CommandSpec {
+struct CommandEntry {
     int Id;
     const char* Name;   // object name
     const char* Text;   // menu text, "&" accelerators and "\t" key text as the menu shows them
@@ -70,12 +70,12 @@ struct CommandSpec {
 };
 
 // Every command of the menus, the toolbar and the keys.
-const std::vector<CommandSpec>& CommandTable();
-const CommandSpec& FindCommand(int id);
+const std::vector<CommandEntry>& CommandTable();
+const CommandEntry& FindCommand(int id);
 QString CommandObjectName(int id);
 
 // The QAction of a command, parented to `parent`, disabled when the command has no handler.
-QAction* MakeCommandAction(const CommandSpec& spec, QObject* parent);
+QAction* MakeCommandAction(const CommandEntry& entry, QObject* parent);
 
 // The menu texts of the About command in the document menu and in the no-document menu.
 inline constexpr const char* AboutDocumentMenuText = "About (&A)...";

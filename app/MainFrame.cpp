@@ -117,9 +117,9 @@ QAction* CMainFrame::Action(int id) const
 
 void CMainFrame::CreateActions()
 {
-    for (const CommandSpec& spec : CommandTable()) {
-        QAction* action = MakeCommandAction(spec, this);
-        Actions_[spec.Id] = action;
+    for (const CommandEntry& entry : CommandTable()) {
+        QAction* action = MakeCommandAction(entry, this);
+        Actions_[entry.Id] = action;
         // Keys work whichever menu bar is shown and whether the toolbar is visible or not.
         addAction(action);
     }
