@@ -1,6 +1,5 @@
 // The dialogs, built for real and driven through their widgets, with a recording user interface
 // answering their file choosers and keeping their prompts.
-#include "app/AboutDlg.h"
 #include "app/BestRouteSetupDlg.h"
 #include "app/CartoParamsSetDlg.h"
 #include "app/NodeSearchDlg.h"
@@ -567,16 +566,6 @@ private slots:
         QCOMPARE(dialog.FieldList()->currentRow(), 0);
         Click(dialog.Button(QStringLiteral("Set")));
         QCOMPARE(dialog.CostLabel()->text(), QStringLiteral("id"));
-    }
-
-    void AboutNamesTheProductAndTheDataLicences()
-    {
-        CAboutDlg about;
-        QCOMPARE(about.windowTitle(), QStringLiteral("About Tessaro"));
-        const QString name = about.findChild<QLabel*>(QStringLiteral("ProductName"))->text();
-        QVERIFY(name.contains(QStringLiteral("Tessaro")));
-        QVERIFY(name.contains(QStringLiteral(TESSARO_VERSION_TEXT)));
-        QVERIFY(about.findChild<QLabel*>(QStringLiteral("Licences"))->text().contains(QStringLiteral("ODbL")));
     }
 
 private:

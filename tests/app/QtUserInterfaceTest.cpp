@@ -175,17 +175,6 @@ private slots:
         QCOMPARE(receivedOn, qApp->thread());
     }
 
-    void WaitCursorNests()
-    {
-        BeginWait();
-        BeginWait();
-        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        EndWait();
-        QVERIFY(QApplication::overrideCursor() != nullptr);
-        EndWait();
-        QVERIFY(QApplication::overrideCursor() == nullptr);
-    }
-
     void RecentFilesKeepEightNewestFirstWithoutDuplicates()
     {
         CRecentFileList list;
