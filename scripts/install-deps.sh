@@ -9,6 +9,10 @@ packages=(
   clang libclang-rt-14-dev
   emf2svg graphviz libigraph-dev
   locales
+  # the desktop program, a font for the messages that carry a Chinese line, and the tests and
+  # pictures under a virtual X server
+  qt6-base-dev qt6-svg-dev libqt6opengl6-dev libglu1-mesa-dev fonts-wqy-microhei
+  xvfb xauth
 )
 
 # The tests check that files keep '.' decimals under a decimal-comma locale.

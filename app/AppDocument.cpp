@@ -1,0 +1,176 @@
+#include "app/AppDocument.h"
+
+#include "app/BestRouteSetupDlg.h"
+#include "app/CartogramProgressDlg.h"
+#include "app/CartogramRunner.h"
+#include "app/CartoParamsSetDlg.h"
+#include "app/NodeSearchDlg.h"
+#include "app/ShapeFileFieldsDlg.h"
+#include "document/BestRouteSetup.h"
+#include "document/LumarixDoc.h"
+#include "document/PictureExport.h"
+#include "platform/NumberText.h"
+#include "platform/UserInterface.h"
+
+#include <algorithm>
+
+namespace tessaro {
+namespace {
+
+std::optional<std::string> ChooseExportFile(const CLumarixDoc& document, const char* extension, const char* filter)
+{
+    FileChooserOptions options;
+    options.DefaultExtension = extension;
+    options.InitialName = ProposedExportName(document.DocumentPath);
+    options.Filter = filter;
+    options.OverwritePrompt = true;
+    return ChooseFileToSave(options);
+}
+
+QString RunStatusText(const CartogramRunSummary& summary)
+{
+    using Outcome = CartogramRunSummary::Outcome;
+    switch (summary.Result) {
+    case Outcome::Completed: {
+        QString text = QStringLiteral("Cartogram done: %1 rounds").arg(summary.RoundsTransformed);
+        if (summary.FirstMeasures && summary.LastMeasures)
+            text += QStringLiteral(", weighted mean error %1 at round 0, %2 at round %3")
+                        .arg(QString::fromStdString(FormatFixed(summary.FirstMeasures->WeightedMeanError, 6)),
+                             QString::fromStdString(FormatFixed(summary.LastMeasures->WeightedMeanError, 6)))
+                        .arg(summary.LastRound);
+        return text + QStringLiteral("; %1 files written.").arg(summary.WrittenFiles.size());
+    }
+    case Outcome::Cancelled:
+        return summary.LastRound < 0
+                   ? QStringLiteral("Cartogram cancelled before round 0 was finished.")
+                   : QStringLiteral("Cartogram cancelled after round %1; every file written is complete.")
+                         .arg(summary.LastRound);
+    case Outcome::Refused:
+    case Outcome::Unreadable:
+        break;
+    }
+    return QStringLiteral("Cartogram not made.");
+}
+
+} // namespace
+
+CAppDocument::CAppDocument(QString title) : Doc_(std::make_unique<CLumarixDoc>()), Title_(std::move(title)) {}
+
+CAppDocument::~CAppDocument()
+{
+    // The dialogs refer to the document and its run; they go first.
+    delete Progress_;
+    delete BestRoute_;
+    Runner_.reset();
+}
+
+CCartogramProgressDlg* CAppDocument::ProgressDialog() const { return Progress_; }
+
+CBestRouteSetupDlg* CAppDocument::BestRouteDialog() const { return BestRoute_; }
+
+void CAppDocument::Cartogram(QWidget* window)
+{
+    if (Busy())
+        return;
+    CShapeFileFieldsDlg fields(window);
+    if (fields.exec() != QDialog::Accepted)
+        return;
+    CCartoParamsSetDlg parameters(Doc_->Params, window);
+    if (parameters.exec() != QDialog::Accepted)
+        return;
+
+    auto job = std::make_unique<CCartogramJob>();
+    job->ShapefilePath = fields.ShapefilePath();
+    job->SizeField = fields.SizeField();
+    if (!Doc_->PrepareCartogram(*job))
+        return;
+    // A thread count of 1 or less runs every step on the run's own thread, whatever the count.
+    job->Params.ThreadCount = std::max(job->Params.ThreadCount, 1);
+    // The dialog takes any thread count, step count and minimum depth; values no run can work
+    // with (thousands of threads, a quadtree of billions of cells) are refused here.
+    if (const std::string problem = job->Params.LimitProblem(); !problem.empty()) {
+        ShowMessage(problem, MessageKind::Error);
+        return;
+    }
+
+    Runner_ = std::make_unique<CCartogramRunner>(*Doc_, std::move(job));
+    connect(Runner_.get(), &CCartogramRunner::RoundFinished, this, &CAppDocument::FrameArrived);
+    connect(Runner_.get(), &CCartogramRunner::Finished, this, &CAppDocument::OnRunFinished);
+    Progress_ = new CCartogramProgressDlg(*Runner_, Title_, window != nullptr ? window->window() : nullptr);
+    Progress_->setAttribute(Qt::WA_DeleteOnClose);
+    Progress_->show();
+    emit BusyChanged();
+    Runner_->Start();
+}
+
+void CAppDocument::OnRunFinished(const CartogramRunSummary& summary)
+{
+    LastRun_ = summary;
+    if (Progress_)
+        Progress_->Finish();
+    if (summary.EqualShares && summary.Result != CartogramRunSummary::Outcome::Refused)
+        ShowMessage("No numeric field matching " + Runner_->Job().SizeField + " in the table beside " +
+                        Runner_->Job().ShapefilePath + "; every polygon was given an equal share.",
+                    MessageKind::Warning);
+    // The runner is inside its own signal; it goes once the signal has returned.
+    Runner_.release()->deleteLater();
+    emit RunEnded(summary);
+    emit BusyChanged();
+    emit StatusMessage(RunStatusText(summary));
+}
+
+void CAppDocument::ExportPicture()
+{
+    if (const std::optional<std::string> path =
+            ChooseExportFile(*Doc_, "emf", "Enhanced Metadata File(*.emf)|*.emf|All Files (*.*)|*.*|"))
+        ExportNetworkPicture(*Doc_, *path);
+}
+
+void CAppDocument::ExportPajek()
+{
+    if (const std::optional<std::string> path =
+            ChooseExportFile(*Doc_, "net", "Pajek Network File(*.net)|*.net|All Files (*.*)|*.*|"))
+        Doc_->ExportPajek(*path);
+}
+
+void CAppDocument::ExportGraphviz()
+{
+    if (const std::optional<std::string> path = ChooseExportFile(
+            *Doc_, "gv",
+            "Graphviz Input gv File(*.gv)|*.gv|Graphviz Input Dot File(*.dot)|*.dot|All Files (*.*)|*.*|"))
+        Doc_->ExportGraphviz(*path);
+}
+
+void CAppDocument::SelectNode(bool origin, QWidget* window)
+{
+    CNodeSearchDlg dialog(Doc_->Network(), window);
+    if (dialog.exec() == QDialog::Accepted && dialog.SelectedNode() != nullptr) {
+        if (origin)
+            Doc_->SetOriginNode(dialog.SelectedNode());
+        else
+            Doc_->SetDestinationNode(dialog.SelectedNode());
+    }
+    RefreshViews();
+}
+
+void CAppDocument::BestRouteInitialization()
+{
+    ShowMessage(NodeCountText(Doc_->Network()), MessageKind::Information);
+}
+
+void CAppDocument::BestRouteSetup(QWidget* mainWindow)
+{
+    delete BestRoute_;
+    BestRoute_ = new CBestRouteSetupDlg(*Doc_, mainWindow);
+    BestRoute_->setAttribute(Qt::WA_DeleteOnClose);
+    BestRoute_->show();
+}
+
+void CAppDocument::RefreshViews()
+{
+    if (BestRoute_)
+        BestRoute_->ShowRouteEnds();
+    emit ViewsChanged();
+}
+
+} // namespace tessaro

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "engine/RoundFrame.h"
+#include "run/CartogramJob.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+
+class QWidget;
+
+namespace tessaro {
+
+class CBestRouteSetupDlg;
+class CCartogramProgressDlg;
+class CCartogramRunner;
+class CLumarixDoc;
+
+// One open document as the desktop shell holds it: the document itself, its title, and the
+// document commands with their dialogs. A cartogram runs on a worker thread; while it runs the
+// document is busy and takes no other command, and its views show each round as it arrives.
+class CAppDocument : public QObject {
+    Q_OBJECT
+public:
+    explicit CAppDocument(QString title);
+    // Cancels a run still going and waits for it; closes the document's dialogs.
+    ~CAppDocument() override;
+
+    CLumarixDoc& Doc() { return *Doc_; }
+    const CLumarixDoc& Doc() const { return *Doc_; }
+    const QString& Title() const { return Title_; }
+    // True while a cartogram runs.
+    bool Busy() const { return Runner_ != nullptr; }
+    CCartogramRunner* Runner() const { return Runner_.get(); }
+    CCartogramProgressDlg* ProgressDialog() const;
+    CBestRouteSetupDlg* BestRouteDialog() const;
+    // The summary of the last run that ended.
+    const std::optional<CartogramRunSummary>& LastRun() const { return LastRun_; }
+
+    // The document commands; `window` is the window their dialogs belong to.
+    void Cartogram(QWidget* window);
+    void ExportPicture();
+    void ExportPajek();
+    void ExportGraphviz();
+    void SelectNode(bool origin, QWidget* window);
+    void BestRouteInitialization();
+    void BestRouteSetup(QWidget* mainWindow);
+
+    // Every view of the document redraws, and the best-route dialog shows the route's ends.
+    void RefreshViews();
+
+signals:
+    void ViewsChanged();
+    void FrameArrived(std::shared_ptr<const tessaro::CRoundFrame> frame);
+    void RunEnded(const tessaro::CartogramRunSummary& summary);
+    void BusyChanged();
+    // A line for the status bar.
+    void StatusMessage(const QString& text);
+
+private:
+    void OnRunFinished(const CartogramRunSummary& summary);
+
+    std::unique_ptr<CLumarixDoc> Doc_;
+    QString Title_;
+    std::unique_ptr<CCartogramRunner> Runner_;
+    QPointer<CCartogramProgressDlg> Progress_;
+    QPointer<CBestRouteSetupDlg> BestRoute_;
+    std::optional<CartogramRunSummary> LastRun_;
+};
+
+} // namespace tessaro

@@ -1,0 +1,31 @@
+#include "app/ChildFrame.h"
+
+#include "app/AppDocument.h"
+#include "app/Icons.h"
+#include "app/LumarixView.h"
+
+namespace tessaro {
+
+CChildFrame::CChildFrame(CAppDocument& document, int number, QWidget* parent)
+    : QMdiSubWindow(parent), Document_(document), View_(new CLumarixView(document.Doc()))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWidget(View_);
+    setWindowIcon(ApplicationIcon());
+    setWindowTitle(number > 1 ? QStringLiteral("%1:%2").arg(document.Title()).arg(number) : document.Title());
+    connect(&document, &CAppDocument::ViewsChanged, View_, &CLumarixView::Refresh);
+    connect(&document, &CAppDocument::FrameArrived, View_, &CLumarixView::ShowFrame);
+    connect(&document, &CAppDocument::RunEnded, View_, [this] { View_->EndFrames(); });
+    connect(&document, &CAppDocument::BusyChanged, this, &CChildFrame::UpdateBusy);
+    // A pick in one view changes what every view of the document shows.
+    connect(View_, &CLumarixView::RouteEndPicked, &document, &CAppDocument::RefreshViews);
+    UpdateBusy();
+}
+
+void CChildFrame::UpdateBusy()
+{
+    // While a run goes on the view shows its rounds but takes no clicks.
+    View_->setEnabled(!Document_.Busy());
+}
+
+} // namespace tessaro

@@ -1,0 +1,124 @@
+#include "tests/app/ModalDriver.h"
+
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTest>
+
+namespace tessaro::test {
+
+CModalDriver::CModalDriver()
+{
+    Timer_.setInterval(20);
+    connect(&Timer_, &QTimer::timeout, this, &CModalDriver::Poll);
+    Timer_.start();
+}
+
+CModalDriver::~CModalDriver() { Timer_.stop(); }
+
+void CModalDriver::Then(Step step) { Steps_.push_back(std::move(step)); }
+
+void CModalDriver::Poll()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->isVisible() || Seen_.contains(modal))
+        return;
+    if (Steps_.empty()) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal); box != nullptr && ConfirmMessages_) {
+            Seen_.append(modal);
+            Confirmed_.append(box->text());
+            QTimer::singleShot(0, box, [box] { box->accept(); });
+        }
+        return;
+    }
+    Seen_.removeAll(nullptr);
+    Seen_.append(modal);
+    Step step = std::move(Steps_.front());
+    Steps_.pop_front();
+    ++Running_;
+    ++Handled_;
+    // From a fresh event: the step may open a nested modal loop, inside which this poll must
+    // keep running.
+    QTimer::singleShot(0, this, [this, step = std::move(step), target = QPointer<QWidget>(modal)] {
+        if (target)
+            step(target);
+        --Running_;
+    });
+}
+
+bool CModalDriver::Wait(int milliseconds)
+{
+    QDeadlineTimer deadline(milliseconds);
+    while (!Done() && !deadline.hasExpired())
+        QTest::qWait(10);
+    return Done();
+}
+
+void TypeInto(QWidget* box, const QString& text)
+{
+    box->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(box))
+        edit->selectAll();
+    else if (auto* spin = qobject_cast<QAbstractSpinBox*>(box))
+        spin->selectAll();
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClicks(box, text);
+}
+
+void ClickButton(QWidget* parent, const QString& text)
+{
+    for (QAbstractButton* button : parent->findChildren<QAbstractButton*>()) {
+        QString shown = button->text();
+        shown.remove(QLatin1Char('&'));
+        if (shown == text) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            return;
+        }
+    }
+    qWarning("no button %s", qPrintable(text));
+}
+
+void ChooseFile(QWidget* modal, const QString& path)
+{
+    auto* chooser = qobject_cast<QFileDialog*>(modal);
+    if (chooser == nullptr) {
+        qWarning("not a file chooser: %s", qPrintable(MessageText(modal)));
+        return;
+    }
+    // Typed into the name box: selectFile leaves a box that has the focus alone.
+    TypeInto(chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")), path);
+    static_cast<QDialog*>(chooser)->accept();
+}
+
+QString MessageText(QWidget* modal)
+{
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    return box != nullptr ? box->text() : QString();
+}
+
+QString ExampleFolder() { return QStringLiteral(TESSARO_SOURCE_DIR "/examples"); }
+
+QString CopyUsStates(const QString& folder)
+{
+    for (const char* ending : {"shp", "shx", "dbf", "prj"}) {
+        const QString name = QStringLiteral("us_states.%1").arg(QLatin1String(ending));
+        QFile::copy(ExampleFolder() + QStringLiteral("/us_states/") + name, folder + QLatin1Char('/') + name);
+    }
+    return folder + QStringLiteral("/us_states.shp");
+}
+
+void UsePrivateSettings(const QString& folder)
+{
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+}
+
+} // namespace tessaro::test

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QList>
+#include <QWidget>
+
+#include <deque>
+#include <functional>
+
+namespace tessaro::test {
+
+// Answers the modal windows a command opens, in order: a short timer polls
+// QApplication::activeModalWidget(), and each new modal window is handed to the next step.
+// Steps run from a fresh event, so a step may open a nested modal window that the following
+// step answers.
+class CModalDriver : public QObject {
+    Q_OBJECT
+public:
+    using Step = std::function<void(QWidget* modal)>;
+
+    CModalDriver();
+    ~CModalDriver() override;
+
+    // The step for the next modal window that appears.
+    void Then(Step step);
+    // Message boxes that appear when no step is waiting are confirmed and their texts kept.
+    void ConfirmOtherMessages() { ConfirmMessages_ = true; }
+    const QStringList& ConfirmedMessages() const { return Confirmed_; }
+    // All steps taken.
+    bool Done() const { return Steps_.empty() && Running_ == 0; }
+    int Handled() const { return Handled_; }
+    // Waits (processing events) until every step ran or `milliseconds` passed; true when done.
+    bool Wait(int milliseconds = 30000);
+
+private:
+    void Poll();
+
+    QTimer Timer_;
+    std::deque<Step> Steps_;
+    // Modal windows already handed to a step; a window is handed over once.
+    QList<QPointer<QWidget>> Seen_;
+    bool ConfirmMessages_ = false;
+    QStringList Confirmed_;
+    int Running_ = 0;
+    int Handled_ = 0;
+};
+
+// Types `text` into a line edit or spin box as a user would: select all, then the keys.
+void TypeInto(QWidget* box, const QString& text);
+// Clicks the push button of `parent` whose text is `text` (the first one found).
+void ClickButton(QWidget* parent, const QString& text);
+// Answers the file chooser `modal` with `path`, as typing it and pressing Open or Save would.
+void ChooseFile(QWidget* modal, const QString& path);
+// The text of the message box `modal`, or empty when it is none.
+QString MessageText(QWidget* modal);
+
+// The example data folder of the source tree, and a scratch copy of the US states example in
+// `folder` (returns the copied .shp path).
+QString ExampleFolder();
+QString CopyUsStates(const QString& folder);
+
+// A private settings folder, so tests neither read nor change the user's settings.
+void UsePrivateSettings(const QString& folder);
+
+} // namespace tessaro::test
