@@ -1,6 +1,7 @@
 #include "document/LumarixDoc.h"
 
 #include "geodata/DbfTable.h"
+#include "geodata/ShapefileHeader.h"
 #include "geodata/SizeField.h"
 #include "graphio/GraphExporter.h"
 #include "network/NodeSearch.h"
@@ -352,6 +353,11 @@ bool CLumarixDoc::PrepareCartogram(CCartogramJob& job)
         job.ShapefilePath = *chosen;
     }
     job.Params = Params;
+    // The reader's question about a file of another shape type is asked here, before the run,
+    // which may go on another thread; the run's reader gets the answer.
+    if (const std::optional<ShapefileHeader> header = PeekShapefileHeader(job.ShapefilePath))
+        if (const auto question = CShpFileTranslator::TypeQuestion(header->ShapeType, CShpFileTranslator::PolygonType))
+            job.ReadOtherShapeTypes = AskYesNo(*question);
     return true;
 }
 

@@ -286,16 +286,14 @@ int CShpFileTranslator::CheckHeader()
 
 int CShpFileTranslator::DispatchOnType(int expectedType)
 {
-    const bool polygonsWanted = expectedType == PolygonType;
+    const std::optional<std::string> question = TypeQuestion(ShapeType_, expectedType);
+    if (question && !AskYesNo(*question))
+        return Accepted;
     switch (ShapeType_) {
     case PointType:
-        if (polygonsWanted && !AskYesNo("Are you sure that is the POINT TYPE?"))
-            return Accepted;
         LastRead_.LoopStatus = ReadPointRecords();
         break;
     case ArcType:
-        if (polygonsWanted && !AskYesNo("Are you sure that is the LINE TYPE?"))
-            return Accepted;
         Network_.Reset();
         LastRead_.LoopStatus = ReadArcRecords();
         break;
@@ -311,6 +309,17 @@ int CShpFileTranslator::DispatchOnType(int expectedType)
     }
     LastRead_.RecordsLoopRan = true;
     return Accepted;
+}
+
+std::optional<std::string> CShpFileTranslator::TypeQuestion(int32_t shapeType, int expectedType)
+{
+    if (expectedType != PolygonType)
+        return std::nullopt;
+    if (shapeType == PointType)
+        return std::string("Are you sure that is the POINT TYPE?");
+    if (shapeType == ArcType)
+        return std::string("Are you sure that is the LINE TYPE?");
+    return std::nullopt;
 }
 
 int CShpFileTranslator::ReadRecordHeader()

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,9 @@ public:
         // of the file. A front end must not present anything less as the file's contents.
         bool Whole() const { return RecordsLoopRan && LoopStatus == 0; }
     };
+    // The question the reader asks before it reads a file of `shapeType` where `expectedType`
+    // was wanted (a point or line file where polygons were), or none.
+    static std::optional<std::string> TypeQuestion(int32_t shapeType, int expectedType);
     // The shapefile format's name of a shape type code ("Point", "PolyLine", "Polygon",
     // "MultiPoint"), or "unsupported".
     static const char* ShapeTypeName(int32_t type);

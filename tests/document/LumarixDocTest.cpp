@@ -77,5 +77,25 @@ TEST_F(LumarixDocTest, TheCartogramReplacesAPolygonLayerOpenedBefore)
     EXPECT_THAT(summary.WrittenFiles, ::testing::Contains(Folder.File("pair_1.shp")));
 }
 
+// The reader's question about a line file is asked by the document before the run, once; the
+// run itself, which may go on another thread, asks nothing and takes the answer.
+TEST_F(LumarixDocTest, TheCartogramAsksAboutAnotherShapeTypeBeforeTheRun)
+{
+    const std::string shp = WriteShapefile(Folder.File("roads"), SHPT_ARC, {Line(0, 0, 1, 0), Line(1, 0, 1, 1)});
+    for (const bool yes : {false, true}) {
+        Ui->ClearEntries();
+        Ui->QueueAnswer(yes);
+        CCartogramJob job;
+        job.ShapefilePath = shp;
+        job.SizeField = "POP";
+        const CartogramRunSummary& summary = Document.RunCartogram(job);
+        EXPECT_EQ(Ui->Questions(), std::vector<std::string>{"Are you sure that is the LINE TYPE?"});
+        // No reads nothing; Yes reads the lines, which hold no polygon for a cartogram.
+        EXPECT_EQ(summary.Result, yes ? CartogramRunSummary::Outcome::Refused : CartogramRunSummary::Outcome::Unreadable);
+        EXPECT_THAT(summary.Refusal, HasSubstr(yes ? "holds no polygons" : "could not be read whole"));
+        EXPECT_EQ(Document.Network().PolygonCount(), 0u);
+    }
+}
+
 } // namespace
 } // namespace tessaro::test
