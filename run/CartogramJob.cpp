@@ -59,7 +59,7 @@ public:
     CRunOutputs(CRunLog& log, const CRunFileNames& names, const RunSchedule& schedule, CNetwork& network,
                 CShpFileTranslator& translator, CQuadTree& tree, const CCartogramSolver& solver, bool withSvg,
                 CartogramRunSummary& summary)
-        : Log_(log), Names_(names), Schedule_(schedule), Network_(network), Translator_(translator), Tree_(tree),
+        : Log_(log), Names_(names), Schedule_(schedule), Network_(network), Translator_(translator),
           Solver_(solver), WithSvg_(withSvg), Summary_(summary), Pictures_(network)
     {
         Pictures_.SetPageSize(PicturePageWidth, PicturePageHeight);
@@ -110,7 +110,6 @@ private:
     const RunSchedule& Schedule_;
     CNetwork& Network_;
     CShpFileTranslator& Translator_;
-    CQuadTree& Tree_;
     const CCartogramSolver& Solver_;
     const bool WithSvg_;
     CartogramRunSummary& Summary_;
