@@ -22,14 +22,13 @@ namespace {
 
 TestShape Line(double x0, double y0, double x1, double y1) { return TestShape{{0}, {x0, x1}, {y0, y1}}; }
 
+// Three roads: (0,0)-(3,0)-(3,4) and a spur (3,4)-(10,4).
 class ShellCommandsTest : public ::testing::Test {
 protected:
-    // Three roads: (0,0)-(3,0)-(3,4) and a spur (3,4)-(10,4).
     void SetUp() override
     {
-        Roads = WriteShapefile(Folder.File("roads"), SHPT_ARC,
-                               {Line(0, 0, 3, 0), Line(3, 0, 3, 4), Line(3, 4, 10, 4)});
-        ASSERT_TRUE(Document.OnOpenDocument(Roads));
+        WriteShapefile(Folder.File("roads"), SHPT_ARC, {Line(0, 0, 3, 0), Line(3, 0, 3, 4), Line(3, 4, 10, 4)});
+        ASSERT_TRUE(Document.OnOpenDocument(Folder.File("roads.shp")));
         Ui->ClearEntries();
     }
 
@@ -44,19 +43,12 @@ protected:
     CScopedRecordingUserInterface Ui;
     CTempDir Folder;
     CLumarixDoc Document;
-    std::string Roads;
 };
 
-TEST_F(ShellCommandsTest, RouteEndsShowTheirCoordinatesOrNotSetYet)
+TEST_F(ShellCommandsTest, RouteTextsShowTheEndsAndTheDestinationsDistanceAfterTheSearch)
 {
     EXPECT_EQ(RouteEndText(nullptr), "尚未设置");
-    CNetworkNode* corner = NodeAt(3, 4);
-    ASSERT_NE(corner, nullptr);
-    EXPECT_EQ(RouteEndText(corner), "X: 3.0000\nY: 4.0000");
-}
-
-TEST_F(ShellCommandsTest, ShortestDistanceIsTheDestinationsDistanceAfterTheSearch)
-{
+    EXPECT_EQ(RouteEndText(NodeAt(3, 4)), "X: 3.0000\nY: 4.0000");
     EXPECT_FALSE(ShortestDistanceText(Document.BestRoute()).has_value());
     ASSERT_TRUE(Document.SetOriginNode(NodeAt(0, 0)));
     Document.SetDestinationNode(NodeAt(10, 4));
@@ -77,57 +69,37 @@ TEST_F(ShellCommandsTest, WeightFieldsComeOnlyFromATableThatPairsWithTheChains)
     EXPECT_EQ(ChainWeightFields(Document, Folder.File("three.dbf")),
               (std::optional<std::vector<std::string>>{{"NAME", "COST"}}));
     EXPECT_TRUE(Ui->Messages().empty());
-
     EXPECT_FALSE(ChainWeightFields(Document, Folder.File("two.dbf")).has_value());
     EXPECT_FALSE(ChainWeightFields(Document, Folder.File("missing.dbf")).has_value());
-    ASSERT_EQ(Ui->Messages().size(), 2u);
-    EXPECT_EQ(Ui->Messages()[0], "文件不匹配，请重新选择正确的文件！");
-    EXPECT_THAT(Ui->Messages()[1], ::testing::HasSubstr("missing.dbf"));
+    EXPECT_THAT(Ui->Messages(), ::testing::ElementsAre("文件不匹配，请重新选择正确的文件！", ::testing::HasSubstr("missing.dbf")));
 }
 
-TEST(ProposedExportName, IsThePathLessItsLastFourCharacters)
+// The export proposes the document's path less its ending, asks for the settings and writes an
+// EMF; a cancelled dialog writes nothing, and an input's member is refused before any dialog.
+TEST_F(ShellCommandsTest, PictureExportAsksForTheSettingsAndNeverOverwritesAnInput)
 {
-    const std::pair<std::string, std::string> cases[] = {
-        {"/data/roads.shp", "/data/roads"},
-        {"/data/flights.flt", "/data/flights"},
-        {"x.shp", "x"},
-        {".shp", ""},
-        {"", ""},
-    };
-    for (const auto& [path, proposed] : cases)
-        EXPECT_EQ(ProposedExportName(path), proposed) << path;
-}
-
-TEST_F(ShellCommandsTest, PictureExportAsksForTheSettingsAndWritesAnEmf)
-{
+    EXPECT_EQ(ProposedExportName(Folder.File("roads.shp")), Folder.File("roads"));
+    EXPECT_EQ(ProposedExportName(".shp"), "");
     CPictureFlags flags;
     flags.ShowPolygons = false;
     Ui->QueuePictureFlagsAnswer(flags);
+    Ui->QueuePictureFlagsAnswer(std::nullopt);
     EXPECT_EQ(ExportNetworkPicture(Document, Folder.File("roads.emf")), 1);
-    EXPECT_EQ(Ui->PictureFlagsRequests(), 1);
     const EmfCheckResult check = CheckEmfStructure(Folder.File("roads.emf"));
     EXPECT_TRUE(check.Ok) << check.Reason;
-}
-
-TEST_F(ShellCommandsTest, PictureExportWritesNothingAfterCancel)
-{
-    Ui->QueuePictureFlagsAnswer(std::nullopt);
-    EXPECT_EQ(ExportNetworkPicture(Document, Folder.File("roads.emf")), -1);
-    EXPECT_FALSE(std::filesystem::exists(Folder.File("roads.emf")));
+    EXPECT_EQ(ExportNetworkPicture(Document, Folder.File("cancelled.emf")), -1);
+    EXPECT_FALSE(std::filesystem::exists(Folder.File("cancelled.emf")));
+    EXPECT_EQ(Ui->PictureFlagsRequests(), 2);
     EXPECT_TRUE(Ui->Messages().empty());
-}
 
-// The input's members are refused by path before any dialog, and stay as they were.
-TEST_F(ShellCommandsTest, PictureExportNeverOverwritesAnInput)
-{
     for (const char* member : {"roads.shp", "roads.shx"}) {
         const std::vector<unsigned char> before = ReadBytes(Folder.File(member));
         Ui->ClearEntries();
         EXPECT_EQ(ExportNetworkPicture(Document, Folder.File(member)), -1) << member;
-        EXPECT_EQ(Ui->PictureFlagsRequests(), 0);
         EXPECT_EQ(Ui->Messages().size(), 1u) << member;
         EXPECT_EQ(ReadBytes(Folder.File(member)), before) << member;
     }
+    EXPECT_EQ(Ui->PictureFlagsRequests(), 2);
 }
 
 } // namespace

@@ -47,30 +47,26 @@ const CQuadTreeNode* Child(const CQuadTreeNode& node, int slot)
     return node.Children[static_cast<size_t>(slot)].get();
 }
 
-TEST(QuadTree, DepthOneBuildHandsOutCornerThenMidpointIds)
+// Children sit in the slots bottom-left, top-left, top-right, bottom-right, their corners in
+// the same order. A uniform tree of depth d has exactly (2^d + 1)^2 grid vertices when every
+// side shared by two cells of one depth shares its midpoint; beside a coarser cell the midpoint
+// hangs, a vertex of its own.
+TEST(QuadTree, ChildrenAreTheQuadrantsAndSameDepthNeighboursShareMidpoints)
 {
-    CQuadTree tree;
-    ASSERT_TRUE(Build(tree, 1.0, 1, {0.25, 0.25}));
-    const double expected[] = {0, 0, 0, 1, 1, 1, 1, 0, 0, 0.5, 0.5, 0, 0.5, 1, 1, 0.5, 0.5, 0.5};
-    ASSERT_EQ(tree.NextVertexId, 9);
-    ASSERT_EQ(tree.Map(0)->Size(), 9u);
-    for (int id = 0; id < 9; ++id)
-        EXPECT_EQ(At(tree, id), (CPoint2D{expected[2 * id], expected[2 * id + 1]})) << "id " << id;
-    // Children corners as (BottomLeft, TopLeft, TopRight, BottomRight).
-    const std::vector<std::vector<int>> corners{{0, 4, 8, 5}, {4, 1, 6, 8}, {8, 6, 2, 7}, {5, 8, 7, 3}};
+    CQuadTree one;
+    ASSERT_TRUE(Build(one, 2.0, 1, {0.5, 0.5}));
+    const double lefts[] = {0, 0, 1, 1}, bottoms[] = {0, 1, 1, 0};
     for (int slot = 0; slot < 4; ++slot) {
-        const CQuadTreeNode* child = Child(tree, slot);
-        EXPECT_EQ((std::vector<int>{child->BottomLeft, child->TopLeft, child->TopRight, child->BottomRight}),
-                  corners[static_cast<size_t>(slot)]);
-        EXPECT_TRUE(child->Depth == 1 && child->Parent == &tree && child->Tree == &tree) << slot;
+        const CQuadTreeNode* child = Child(one, slot);
+        std::vector<CPoint2D> corners;
+        ASSERT_EQ(one.NodeCorners(child, corners, 0), 4);
+        const double x = lefts[slot], y = bottoms[slot];
+        EXPECT_EQ(corners, (std::vector<CPoint2D>{{x, y}, {x, y + 1}, {x + 1, y + 1}, {x + 1, y}})) << slot;
+        EXPECT_TRUE(child->Depth == 1 && child->Parent == &one && child->Tree == &one) << slot;
         EXPECT_EQ(CQuadTree::ChildIndex(child), slot);
     }
-    EXPECT_EQ(CQuadTree::ChildIndex(&tree), -1);
-}
+    EXPECT_EQ(CQuadTree::ChildIndex(&one), -1);
 
-TEST(QuadTree, SameDepthNeighboursShareMidpointsAndCoarserSidesHang)
-{
-    // A uniform tree of depth d has exactly (2^d + 1)^2 grid vertices when every side is shared.
     for (int depth : {1, 2, 3, 5}) {
         CQuadTree tree;
         ASSERT_TRUE(Build(tree, 1.0, depth, CellCentres(depth, 1.0)));
@@ -85,7 +81,6 @@ TEST(QuadTree, SameDepthNeighboursShareMidpointsAndCoarserSidesHang)
     std::set<std::pair<double, double>> positions;
     tree.Map(0)->ForEach([&](int, const CPoint2D& p) { positions.insert({p.X, p.Y}); });
     EXPECT_EQ(positions.size(), tree.Map(0)->Size()) << "a grid position has two ids";
-    EXPECT_EQ(positions.count({1.0, 2.0}), 1u);
     const CQuadTreeNode* topLeft = Child(tree, 1);
     EXPECT_TRUE(topLeft->IsLeaf());
     const int hanging = Child(*Child(tree, 0), 2)->TopLeft; // top midpoint of the bottom-left quadrant
@@ -143,12 +138,16 @@ TEST(QuadTree, NeighbourIsTheSameDepthCellAcrossEachSide)
     EXPECT_EQ(CQuadTree::Neighbour(Child(partial, 0), 'r'), Child(partial, 3));
 }
 
-TEST(QuadTree, MakeSquareWidensTheShorterSideAndBuildRefusesDegenerateInput)
+// The build squares the caller's rectangle by widening its shorter side about the centre, and
+// refuses a flat rectangle or a depth below one, leaving the tree a single leaf.
+TEST(QuadTree, BuildSquaresTheRectangleAndRefusesDegenerateInput)
 {
     const std::array<CTreeRect, 2> cases[] = {
         {{{0, 2, 4, 0}, {0, 3, 4, -1}}}, {{{0, 4, 2, 0}, {-1, 4, 3, 0}}}, {{{1, 3, 3, 1}, {1, 3, 3, 1}}}};
     for (auto [rect, out] : cases) {
-        CQuadTree::MakeSquare(rect);
+        CQuadTree tree;
+        const double point[] = {rect.Left, rect.Bottom};
+        ASSERT_TRUE(tree.BuildForPoints(rect, 3, 1, point));
         EXPECT_TRUE(rect.Left == out.Left && rect.Top == out.Top && rect.Right == out.Right && rect.Bottom == out.Bottom)
             << rect.Left << " " << rect.Top << " " << rect.Right << " " << rect.Bottom;
     }
@@ -158,31 +157,6 @@ TEST(QuadTree, MakeSquareWidensTheShorterSideAndBuildRefusesDegenerateInput)
     EXPECT_FALSE(tree.BuildForPoints(flat, 3, 1, point));
     EXPECT_FALSE(tree.BuildForPoints(rect, 0, 1, point));
     EXPECT_TRUE(tree.IsLeaf());
-    ASSERT_TRUE(tree.BuildForPoints(rect, 3, 1, point));
-    EXPECT_TRUE(rect.Top == 1.5 && rect.Bottom == -0.5) << "the caller's rectangle is squared";
-}
-
-// Leaves must tile the root: their areas add up and every sample point lies in exactly one.
-void ExpectLeavesTileTheRoot(const CQuadTree& tree, double side)
-{
-    std::vector<const CQuadTreeNode*> leaves;
-    tree.Leaves(leaves);
-    double area = 0.0;
-    std::vector<CPoint2D> corners;
-    for (const CQuadTreeNode* leaf : leaves) {
-        ASSERT_EQ(tree.NodeCorners(leaf, corners, 0), 4);
-        area += (corners[2].X - corners[0].X) * (corners[2].Y - corners[0].Y);
-    }
-    EXPECT_NEAR(area, side * side, 1e-9 * side * side);
-    std::mt19937 random(11);
-    std::uniform_real_distribution<double> coordinate(0.0, side);
-    for (int k = 0; k < 2000; ++k) {
-        const double x = coordinate(random), y = coordinate(random);
-        int holders = 0;
-        for (const CQuadTreeNode* leaf : leaves)
-            holders += tree.Contains(leaf, x, y) ? 1 : 0;
-        ASSERT_EQ(holders, 1) << x << ", " << y;
-    }
 }
 
 TEST(QuadTree, LeavesTileTheRootAndReachEachPointsDepth)
@@ -197,26 +171,38 @@ TEST(QuadTree, LeavesTileTheRootAndReachEachPointsDepth)
         points.push_back(std::clamp(cx + spread(random), 0.0, 0.999));
         depths.push_back(2 + k % 5);
     }
-    CQuadTree uniform;
+    CQuadTree uniform, adaptive;
     ASSERT_TRUE(Build(uniform, 1.0, 6, points));
-
-    CQuadTree adaptive;
     CTreeRect rect{0, 1, 1, 0};
     ASSERT_TRUE(adaptive.BuildForPointsAdaptive(rect, 5, 600, points.data(), depths.data()));
-    ExpectLeavesTileTheRoot(adaptive, 1.0);
     for (size_t k = 0; k < depths.size(); ++k) {
         const CQuadTreeNode* leaf = adaptive.FindLeaf(&adaptive, points[2 * k], points[2 * k + 1]);
         ASSERT_NE(leaf, nullptr);
         EXPECT_GE(leaf->Depth, std::min(5, depths[k]));
         EXPECT_EQ(uniform.FindLeaf(&uniform, points[2 * k], points[2 * k + 1])->Depth, 6);
     }
-    // Breadth-first: depths never decrease along the list.
+    // Leaves come breadth-first and tile the root: their areas add up and every sample point
+    // lies in exactly one.
     std::vector<const CQuadTreeNode*> leaves;
     adaptive.Leaves(leaves);
-    for (size_t k = 1; k < leaves.size(); ++k)
-        EXPECT_LE(leaves[k - 1]->Depth, leaves[k]->Depth);
+    double area = 0.0;
+    std::vector<CPoint2D> corners;
+    for (size_t k = 0; k < leaves.size(); ++k) {
+        EXPECT_TRUE(k == 0 || leaves[k - 1]->Depth <= leaves[k]->Depth);
+        ASSERT_EQ(adaptive.NodeCorners(leaves[k], corners, 0), 4);
+        area += (corners[2].X - corners[0].X) * (corners[2].Y - corners[0].Y);
+    }
+    EXPECT_NEAR(area, 1.0, 1e-9);
+    std::uniform_real_distribution<double> coordinate(0.0, 1.0);
+    for (int k = 0; k < 2000; ++k) {
+        const double x = coordinate(random), y = coordinate(random);
+        ASSERT_EQ(std::count_if(leaves.begin(), leaves.end(), [&](const CQuadTreeNode* leaf) { return adaptive.Contains(leaf, x, y); }), 1)
+            << x << ", " << y;
+    }
 }
 
+// The transformation collects the grid, displaces it and stores it back by id; what does not pair
+// up is refused. Clear starts a fresh tree.
 TEST(QuadTree, StoredPointsPairWithCollectedOnesAndClearStartsAFreshTree)
 {
     CQuadTree tree;
@@ -242,8 +228,6 @@ TEST(QuadTree, StoredPointsPairWithCollectedOnesAndClearStartsAFreshTree)
     tree.Clear();
     EXPECT_TRUE(tree.IsLeaf() && tree.VertexMaps.size() == 1u && tree.Map(0)->Size() == 0u);
     EXPECT_TRUE(tree.NextVertexId == 0 && tree.CurrentMap == 0 && tree.BottomLeft == -1);
-    ASSERT_TRUE(Build(tree, 1.0, 1, {0.25, 0.25}));
-    EXPECT_EQ(tree.NextVertexId, 9);
 }
 
 } // namespace

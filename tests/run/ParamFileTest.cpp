@@ -1,16 +1,12 @@
 #include "engine/CartoParams.h"
 #include "run/ParamFile.h"
-#include "platform/NumberText.h"
 #include "platform/RecordingUserInterface.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <clocale>
-#include <cmath>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -71,7 +67,6 @@ CartoParams NonDefaultParams()
     p.ZeroTolerance = 0.0005;
     return p;
 }
-const std::string NonDefaultLine1 = "2.500000, 1.250000, 3.500000, 12.125000, 7.750000, 0.015625";
 
 // --- The written text ---
 
@@ -253,31 +248,6 @@ TEST(CartoParamsSave, FailedWriteShowsTheFileErrorAndKeepsTheOldFileWhole)
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].Kind, CRecordingUserInterface::EntryKind::Error);
     EXPECT_EQ(entries[0].Text, "Cannot write the file \"" + path + "\": " + std::strerror(EFBIG) + ".");
-}
-
-// --- A user's locale with a decimal comma ---
-
-// Sets the process locale for a scope and puts "C" back, also when an assertion fails.
-struct CScopedLocale {
-    explicit CScopedLocale(const char* name) : Set(std::setlocale(LC_ALL, name) != nullptr) {}
-    ~CScopedLocale() { std::setlocale(LC_ALL, "C"); }
-    const bool Set;
-};
-
-TEST(CartoParamsLocale, DecimalCommaLocaleStillWritesAndReadsDecimalPoints)
-{
-    CTempDir dir;
-    const CScopedLocale german("de_DE.UTF-8");
-    ASSERT_TRUE(german.Set) << "the de_DE.UTF-8 locale is not installed";
-    ASSERT_STREQ(std::localeconv()->decimal_point, ","); // else this test proves nothing
-
-    const std::string defaults = CartoParams().FormatParamFile();
-    EXPECT_EQ(defaults.substr(0, defaults.find(NotesHeader)), DefaultValueLines());
-    ASSERT_TRUE(SaveParamFile(NonDefaultParams(), dir.File("changed.cartoparam")));
-    EXPECT_TRUE(ReadText(dir.File("changed.cartoparam")).starts_with(NonDefaultLine1 + "\n"));
-    CartoParams loaded; // differs from the saved block in every field
-    ASSERT_TRUE(LoadParamFile(loaded, dir.File("changed.cartoparam")));
-    EXPECT_EQ(loaded, NonDefaultParams());
 }
 
 } // namespace

@@ -14,52 +14,44 @@ namespace {
 
 using test::CTempDir;
 using test::WriteText;
+using Names = std::vector<std::string>;
 
-std::vector<int> ExportedRounds(const RunSchedule& schedule)
+TEST(RunFileNamesTest, ScheduleClampsItsCountsAndExportsEveryIntervalAndTheLastRound)
 {
-    std::vector<int> rounds;
-    for (int r = 0; r < schedule.Steps; ++r) {
-        if (schedule.ExportsRound(r))
-            rounds.push_back(r);
+    const struct {
+        int MaxSteps, ExportEvery, Steps, Every;
+        std::vector<int> Exported;
+    } cases[] = {
+        {4, 3, 4, 3, {2, 3}},   {5, 2, 5, 2, {1, 3, 4}}, {3, 0, 3, 1, {0, 1, 2}}, {3, -3, 3, 1, {0, 1, 2}},
+        {-5, 10, 2, 2, {1}},    {0, 10, 2, 2, {1}},      {1, 10, 2, 2, {1}},      {2, 10, 2, 2, {1}},
+        {9, 7, 9, 7, {6, 8}},
+    };
+    for (const auto& c : cases) {
+        const RunSchedule schedule = MakeRunSchedule(c.MaxSteps, c.ExportEvery);
+        std::vector<int> exported;
+        for (int r = 0; r < schedule.Steps; ++r)
+            if (schedule.ExportsRound(r))
+                exported.push_back(r);
+        EXPECT_EQ(std::make_pair(schedule.Steps, schedule.ExportEvery), std::make_pair(c.Steps, c.Every)) << c.MaxSteps;
+        EXPECT_EQ(exported, c.Exported) << c.MaxSteps << ", " << c.ExportEvery;
     }
-    return rounds;
-}
-
-TEST(RunFileNamesTest, ScheduleExportsEveryIntervalAndTheLastRound)
-{
-    EXPECT_EQ(ExportedRounds(MakeRunSchedule(4, 3)), (std::vector<int>{2, 3}));
-    EXPECT_EQ(ExportedRounds(MakeRunSchedule(5, 2)), (std::vector<int>{1, 3, 4}));
-    EXPECT_EQ(ExportedRounds(MakeRunSchedule(3, 0)), (std::vector<int>{0, 1, 2}));
-}
-
-TEST(RunFileNamesTest, CountsAreClamped)
-{
-    for (const int maxSteps : {-5, 0, 1, 2}) {
-        const RunSchedule schedule = MakeRunSchedule(maxSteps, 10);
-        EXPECT_EQ(schedule.Steps, 2);
-        EXPECT_EQ(schedule.ExportEvery, 2);
-        EXPECT_EQ(ExportedRounds(schedule), (std::vector<int>{1}));
-    }
-    EXPECT_EQ(MakeRunSchedule(50, -3).ExportEvery, 1);
-    EXPECT_EQ(MakeRunSchedule(50, 7).ExportEvery, 7);
     // The round counter may reach the largest int without the test overflowing.
     EXPECT_TRUE(MakeRunSchedule(INT32_MAX, 1).ExportsRound(INT32_MAX));
 }
 
-TEST(RunFileNamesTest, NamesForAnOrdinaryShapefile)
+TEST(RunFileNamesTest, NamesFollowTheStemAndAnOutputFolderMovesOnlyTheDerivedOnes)
 {
-    const CRunFileNames names("/data/usa.shp");
-    EXPECT_EQ(names.InformationFile(), "/data/usa_nfo.txt");
+    const CRunFileNames names("/data/usa.shp"), moved("/data/usa.shp", "/tmp/out");
     const RoundFileNames round = names.ForRound(3);
-    EXPECT_EQ(round.Shapefile, "/data/usa_3.shp");
-    EXPECT_EQ(round.QuadtreePicture, "/data/usa_3_qt.emf");
-    EXPECT_EQ(round.PolygonPicture, "/data/usa_3_py.emf");
-    EXPECT_EQ(round.CombinedPicture, "/data/usa_3_qp.emf");
-    EXPECT_EQ(round.TableCopy, "/data/usa_3.dbf");
-    EXPECT_EQ(round.ProjectionCopy, "/data/usa_3.prj");
-    EXPECT_EQ(names.InputTable(), "/data/usa.dbf");
-    EXPECT_EQ(names.InputProjection(), "/data/usa.prj");
-    EXPECT_EQ(names.InputIndex(), "/data/usa.shx");
+    EXPECT_EQ((Names{names.InformationFile(), round.Shapefile, round.QuadtreePicture, round.PolygonPicture,
+                     round.CombinedPicture, round.TableCopy, round.ProjectionCopy}),
+              (Names{"/data/usa_nfo.txt", "/data/usa_3.shp", "/data/usa_3_qt.emf", "/data/usa_3_py.emf",
+                     "/data/usa_3_qp.emf", "/data/usa_3.dbf", "/data/usa_3.prj"}));
+    EXPECT_EQ((Names{names.InputTable(), names.InputProjection(), names.InputIndex()}),
+              (Names{"/data/usa.dbf", "/data/usa.prj", "/data/usa.shx"}));
+    EXPECT_EQ(moved.InformationFile(), "/tmp/out/usa_nfo.txt");
+    EXPECT_EQ(moved.ForRound(0).CombinedPicture, "/tmp/out/usa_0_qp.emf");
+    EXPECT_EQ(moved.InputTable(), "/data/usa.dbf");
 }
 
 TEST(RunFileNamesTest, OddPathsNeverGiveANameEqualToTheInputOrAnother)
@@ -69,21 +61,15 @@ TEST(RunFileNamesTest, OddPathsNeverGiveANameEqualToTheInputOrAnother)
     for (const char* path : paths) {
         for (const std::string& folder : {std::string(), std::string("/out")}) {
             const CRunFileNames names(path, folder);
-            std::set<std::string> all{names.InputShapefile(), names.InputIndex(), names.InputTable(),
-                                      names.InputProjection()};
-            std::size_t expected = 4;
-            const auto add = [&](const std::string& name) {
-                all.insert(name);
-                ++expected;
-            };
-            add(names.InformationFile());
+            Names all{names.InputShapefile(), names.InputIndex(), names.InputTable(), names.InputProjection(),
+                      names.InformationFile()};
             for (const int r : {0, 1, 3, 10, 13}) {
                 const RoundFileNames round = names.ForRound(r);
-                for (const std::string* name : {&round.Shapefile, &round.QuadtreePicture, &round.PolygonPicture,
-                                                &round.CombinedPicture, &round.TableCopy, &round.ProjectionCopy})
-                    add(*name);
+                all.insert(all.end(), {round.Shapefile, round.QuadtreePicture, round.PolygonPicture,
+                                       round.CombinedPicture, round.TableCopy, round.ProjectionCopy});
             }
-            EXPECT_EQ(all.size(), expected) << "path \"" << path << "\" folder \"" << folder << "\"";
+            EXPECT_EQ(std::set<std::string>(all.begin(), all.end()).size(), all.size())
+                << "path \"" << path << "\" folder \"" << folder << "\"";
         }
     }
     // The folder keeps its ".shp"; only the file's ending goes.
@@ -93,39 +79,26 @@ TEST(RunFileNamesTest, OddPathsNeverGiveANameEqualToTheInputOrAnother)
     EXPECT_EQ(CRunFileNames("USA.SHP").InputTable(), "USA.DBF");
 }
 
-TEST(RunFileNamesTest, OutputFolderMovesOnlyTheDerivedNames)
-{
-    const CRunFileNames names("/data/usa.shp", "/tmp/out");
-    EXPECT_EQ(names.InformationFile(), "/tmp/out/usa_nfo.txt");
-    EXPECT_EQ(names.ForRound(0).CombinedPicture, "/tmp/out/usa_0_qp.emf");
-    EXPECT_EQ(names.InputTable(), "/data/usa.dbf");
-}
-
-TEST(RunFileNamesTest, CheckAcceptsDistinctFiles)
-{
-    CTempDir dir;
-    WriteText(dir.File("usa.shp"), "shp");
-    WriteText(dir.File("usa_nfo.txt"), "an earlier run");
-    std::string message = "stale";
-    EXPECT_TRUE(CheckDerivedNames(CRunFileNames(dir.File("usa.shp")), {0, 1}, message));
-    EXPECT_TRUE(message.empty());
-}
-
-TEST(RunFileNamesTest, CheckRefusesANameThatIsTheInputThroughALink)
+TEST(RunFileNamesTest, CheckRefusesANameThatIsTheInputThroughALinkAndAcceptsOtherFiles)
 {
     CTempDir dir;
     WriteText(dir.File("usa.shp"), "shp");
     WriteText(dir.File("usa.dbf"), "dbf");
-    // A symbolic link resolves to the same path; a hard link differs in path but not in inode.
-    ASSERT_EQ(::symlink("usa.shp", dir.File("usa_nfo.txt").c_str()), 0);
-    std::string message;
-    EXPECT_FALSE(CheckDerivedNames(CRunFileNames(dir.File("usa.shp")), {}, message));
-    EXPECT_NE(message.find("usa_nfo.txt"), std::string::npos);
+    WriteText(dir.File("usa_nfo.txt"), "an earlier run");
+    const CRunFileNames names(dir.File("usa.shp"));
+    std::string message = "stale";
+    EXPECT_TRUE(CheckDerivedNames(names, {0, 1}, message));
+    EXPECT_TRUE(message.empty());
 
+    // A symbolic link resolves to the same path; a hard link differs in path but not in inode.
+    std::filesystem::remove(dir.File("usa_nfo.txt"));
+    ASSERT_EQ(::symlink("usa.shp", dir.File("usa_nfo.txt").c_str()), 0);
+    EXPECT_FALSE(CheckDerivedNames(names, {}, message));
+    EXPECT_NE(message.find("usa_nfo.txt"), std::string::npos);
     std::filesystem::remove(dir.File("usa_nfo.txt"));
     std::filesystem::create_hard_link(dir.File("usa.dbf"), dir.File("usa_4.dbf"));
-    EXPECT_TRUE(CheckDerivedNames(CRunFileNames(dir.File("usa.shp")), {3}, message));
-    EXPECT_FALSE(CheckDerivedNames(CRunFileNames(dir.File("usa.shp")), {3, 4}, message));
+    EXPECT_TRUE(CheckDerivedNames(names, {3}, message));
+    EXPECT_FALSE(CheckDerivedNames(names, {3, 4}, message));
     EXPECT_NE(message.find("usa.dbf"), std::string::npos);
 }
 

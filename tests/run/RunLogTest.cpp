@@ -1,6 +1,8 @@
 #include "run/RunLog.h"
 
+#include "engine/CartoParams.h"
 #include "platform/RecordingUserInterface.h"
+#include "run/ParamFile.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,9 +18,6 @@ namespace {
 using test::CTempDir;
 using test::ReadText;
 using test::WriteText;
-
-const char* const Header = "round, minRit, maxRit, error, mean_quadratic_error, simple_mean_error, "
-                           "weighted_mean_error, elasticity, maxDisplacement, time\n";
 
 // The measures of two unit squares wanting 0.8 and 0.2 of the total.
 RoundMeasures ExampleMeasures()
@@ -36,40 +35,30 @@ void WriteRun(CRunLog& log, double enlarge)
     ASSERT_TRUE(log.WriteParameters(enlarge, 0.25, 7, 3));
 }
 
-const std::string ExampleMeasureColumns = "1.500000, 0.375000, 0.102633, 0.344186, 0.329670, 0.329670";
-
 std::string ExpectedRun(const std::string& enlarge)
 {
-    return std::string(Header) + "0, " + ExampleMeasureColumns + ", 2.500000, 0.000000, 0.1234 Second\n" + "1, " +
-           ExampleMeasureColumns + "\n" + "Enlarge: " + enlarge +
-           ", Shrink: 0.250000, treeDepth: 7, minTreeDepth: 3\n \n";
+    const std::string measures = "1.500000, 0.375000, 0.102633, 0.344186, 0.329670, 0.329670";
+    return "round, minRit, maxRit, error, mean_quadratic_error, simple_mean_error, weighted_mean_error, elasticity, "
+           "maxDisplacement, time\n"
+           "0, " + measures + ", 2.500000, 0.000000, 0.1234 Second\n"
+           "1, " + measures + "\n"
+           "Enlarge: " + enlarge + ", Shrink: 0.250000, treeDepth: 7, minTreeDepth: 3\n \n";
 }
 
-TEST(RunLogTest, WritesTheLinesByteForByte)
-{
-    CTempDir dir;
-    const std::string path = dir.File("usa_nfo.txt");
-    {
-        CRunLog log;
-        ASSERT_TRUE(log.Open(path));
-        WriteRun(log, 1.0);
-        // Every line is on disk as soon as it is written, before the log is closed.
-        EXPECT_EQ(ReadText(path), ExpectedRun("1.000000"));
-    }
-    EXPECT_EQ(ReadText(path), ExpectedRun("1.000000"));
-}
-
-TEST(RunLogTest, SecondRunAppendsItsOwnBlock)
+TEST(RunLogTest, WritesEveryLineAtOnceAndAppendsEachRunToWhatIsThere)
 {
     CTempDir dir;
     const std::string path = dir.File("usa_nfo.txt");
     WriteText(path, "kept\n");
-    for (const double enlarge : {1.0, 0.5}) {
+    std::string expected = "kept\n";
+    for (const auto& [enlarge, text] : {std::pair{1.0, "1.000000"}, std::pair{0.5, "0.500000"}}) {
         CRunLog log;
         ASSERT_TRUE(log.Open(path));
         WriteRun(log, enlarge);
+        // On disk as soon as written, before the log is closed.
+        expected += ExpectedRun(text);
+        EXPECT_EQ(ReadText(path), expected);
     }
-    EXPECT_EQ(ReadText(path), "kept\n" + ExpectedRun("1.000000") + ExpectedRun("0.500000"));
 }
 
 TEST(RunLogTest, LineLongerThan255CharactersIsWrittenWhole)
@@ -91,50 +80,17 @@ TEST(RunLogTest, LineLongerThan255CharactersIsWrittenWhole)
     EXPECT_EQ(ReadText(path), std::string(expected.data(), static_cast<std::size_t>(length)));
 }
 
-// Sets the process locale for a scope and puts "C" back.
-class CLocaleGuard {
-public:
-    explicit CLocaleGuard(const char* name) : Set_(std::setlocale(LC_ALL, name) != nullptr) {}
-    ~CLocaleGuard() { std::setlocale(LC_ALL, "C"); }
-    CLocaleGuard(const CLocaleGuard&) = delete;
-    CLocaleGuard& operator=(const CLocaleGuard&) = delete;
-    bool Set() const { return Set_; }
-
-private:
-    bool Set_;
-};
-
-TEST(RunLogTest, DecimalCommaLocaleStillWritesPoints)
+// A path that cannot be created opens nothing, silently; a failed write is reported once.
+TEST(RunLogTest, OpenRefusesWhatCannotBeCreatedAndAWriteErrorIsReportedOnce)
 {
-    CLocaleGuard guard("de_DE.UTF-8");
-    ASSERT_TRUE(guard.Set()) << "the de_DE.UTF-8 locale is not installed";
-    char probe[16];
-    std::snprintf(probe, sizeof probe, "%.1f", 0.5);
-    ASSERT_STREQ(probe, "0,5"); // the locale really is in force
-    CTempDir dir;
-    const std::string path = dir.File("de_nfo.txt");
-    {
-        CRunLog log;
-        ASSERT_TRUE(log.Open(path));
-        WriteRun(log, 1.0);
-    }
-    EXPECT_EQ(ReadText(path), ExpectedRun("1.000000"));
-}
-
-TEST(RunLogTest, OpenRefusesAPathThatCannotBeCreated)
-{
+    CScopedRecordingUserInterface ui;
     CTempDir dir;
     CRunLog log;
     EXPECT_FALSE(log.Open(dir.File("missing/usa_nfo.txt")));
     EXPECT_FALSE(log.Open(dir.Path().string())); // a folder
-    EXPECT_FALSE(log.IsOpen());
     EXPECT_FALSE(log.WriteHeader());
-}
+    EXPECT_TRUE(ui->Messages().empty());
 
-TEST(RunLogTest, WriteErrorIsReportedOnceAndFails)
-{
-    CScopedRecordingUserInterface ui;
-    CRunLog log;
     ASSERT_TRUE(log.Open("/dev/full"));
     EXPECT_FALSE(log.WriteHeader());
     EXPECT_FALSE(log.WriteParameters(1.0, 1.0, 5, 3));
@@ -142,6 +98,39 @@ TEST(RunLogTest, WriteErrorIsReportedOnceAndFails)
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("/dev/full"), std::string::npos);
     EXPECT_NE(messages[0].find("write"), std::string::npos);
+}
+
+// Sets the process locale for a scope and puts "C" back, also when an assertion fails.
+struct CScopedLocale {
+    explicit CScopedLocale(const char* name) : Set(std::setlocale(LC_ALL, name) != nullptr) {}
+    ~CScopedLocale() { std::setlocale(LC_ALL, "C"); }
+    const bool Set;
+};
+
+// The information file and the parameter file are read by other programs and other locales.
+TEST(RunTextFiles, DecimalCommaLocaleStillWritesAndReadsDecimalPoints)
+{
+    const CScopedLocale german("de_DE.UTF-8");
+    ASSERT_TRUE(german.Set) << "the de_DE.UTF-8 locale is not installed";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ","); // else this test proves nothing
+    CTempDir dir;
+    {
+        CRunLog log;
+        ASSERT_TRUE(log.Open(dir.File("de_nfo.txt")));
+        WriteRun(log, 1.0);
+    }
+    EXPECT_EQ(ReadText(dir.File("de_nfo.txt")), ExpectedRun("1.000000"));
+
+    CartoParams saved;
+    saved.EnlargeRate = 3.5;
+    saved.MinRadiusRatio = 0.015625;
+    saved.OptimalNodeSize = 0.75;
+    saved.ZeroTolerance = 0.0005;
+    ASSERT_TRUE(SaveParamFile(saved, dir.File("p.cartoparam")));
+    EXPECT_TRUE(ReadText(dir.File("p.cartoparam")).starts_with("-1.000000, 1.050000, 3.500000, 9.000000, 10.000000, 0.015625\n"));
+    CartoParams loaded;
+    ASSERT_TRUE(LoadParamFile(loaded, dir.File("p.cartoparam")));
+    EXPECT_EQ(loaded, saved);
 }
 
 } // namespace

@@ -7,6 +7,22 @@
 #include <limits>
 
 namespace tessaro::test {
+namespace {
+
+void AppendInt32LittleEndian(std::vector<unsigned char>& bytes, int32_t value)
+{
+    bytes.resize(bytes.size() + 4);
+    PutInt32LittleEndian(bytes, bytes.size() - 4, value);
+}
+
+void AppendDoubleLittleEndian(std::vector<unsigned char>& bytes, double value)
+{
+    const auto v = std::bit_cast<uint64_t>(value);
+    for (int i = 0; i < 8; ++i)
+        bytes.push_back(static_cast<unsigned char>(v >> (8 * i)));
+}
+
+} // namespace
 
 void PutInt32BigEndian(std::vector<unsigned char>& bytes, size_t offset, int32_t value)
 {
@@ -20,19 +36,6 @@ void PutInt32LittleEndian(std::vector<unsigned char>& bytes, size_t offset, int3
     const auto v = static_cast<uint32_t>(value);
     for (int i = 0; i < 4; ++i)
         bytes[offset + static_cast<size_t>(i)] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-void AppendInt32LittleEndian(std::vector<unsigned char>& bytes, int32_t value)
-{
-    bytes.resize(bytes.size() + 4);
-    PutInt32LittleEndian(bytes, bytes.size() - 4, value);
-}
-
-void AppendDoubleLittleEndian(std::vector<unsigned char>& bytes, double value)
-{
-    const auto v = std::bit_cast<uint64_t>(value);
-    for (int i = 0; i < 8; ++i)
-        bytes.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
 
 CShpBytes::CShpBytes(int32_t shapeType)

@@ -41,7 +41,5 @@ private:
 
 void PutInt32BigEndian(std::vector<unsigned char>& bytes, size_t offset, int32_t value);
 void PutInt32LittleEndian(std::vector<unsigned char>& bytes, size_t offset, int32_t value);
-void AppendInt32LittleEndian(std::vector<unsigned char>& bytes, int32_t value);
-void AppendDoubleLittleEndian(std::vector<unsigned char>& bytes, double value);
 
 } // namespace tessaro::test
