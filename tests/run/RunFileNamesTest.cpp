@@ -39,21 +39,6 @@ TEST(RunFileNamesTest, ScheduleClampsItsCountsAndExportsEveryIntervalAndTheLastR
     EXPECT_TRUE(MakeRunSchedule(INT32_MAX, 1).ExportsRound(INT32_MAX));
 }
 
-TEST(RunFileNamesTest, NamesFollowTheStemAndAnOutputFolderMovesOnlyTheDerivedOnes)
-{
-    const CRunFileNames names("/data/usa.shp"), moved("/data/usa.shp", "/tmp/out");
-    const RoundFileNames round = names.ForRound(3);
-    EXPECT_EQ((Names{names.InformationFile(), round.Shapefile, round.QuadtreePicture, round.PolygonPicture,
-                     round.CombinedPicture, round.TableCopy, round.ProjectionCopy}),
-              (Names{"/data/usa_nfo.txt", "/data/usa_3.shp", "/data/usa_3_qt.emf", "/data/usa_3_py.emf",
-                     "/data/usa_3_qp.emf", "/data/usa_3.dbf", "/data/usa_3.prj"}));
-    EXPECT_EQ((Names{names.InputTable(), names.InputProjection(), names.InputIndex()}),
-              (Names{"/data/usa.dbf", "/data/usa.prj", "/data/usa.shx"}));
-    EXPECT_EQ(moved.InformationFile(), "/tmp/out/usa_nfo.txt");
-    EXPECT_EQ(moved.ForRound(0).CombinedPicture, "/tmp/out/usa_0_qp.emf");
-    EXPECT_EQ(moved.InputTable(), "/data/usa.dbf");
-}
-
 TEST(RunFileNamesTest, OddPathsNeverGiveANameEqualToTheInputOrAnother)
 {
     const char* const paths[] = {"USA.SHP", "/maps/x.shp/usa.shp", "/maps/x.shp/usa", "usa", "usa.shp.shp",
@@ -77,6 +62,11 @@ TEST(RunFileNamesTest, OddPathsNeverGiveANameEqualToTheInputOrAnother)
     EXPECT_EQ(CRunFileNames("/maps/qt.emf/usa.shp").ForRound(2).PolygonPicture, "/maps/qt.emf/usa_2_py.emf");
     EXPECT_EQ(CRunFileNames("USA.SHP").InformationFile(), "USA_nfo.txt");
     EXPECT_EQ(CRunFileNames("USA.SHP").InputTable(), "USA.DBF");
+    // An output folder moves the derived names only; the input's companions stay beside it.
+    const CRunFileNames moved("/data/usa.shp", "/tmp/out");
+    EXPECT_EQ(moved.InformationFile(), "/tmp/out/usa_nfo.txt");
+    EXPECT_EQ(moved.ForRound(0).CombinedPicture, "/tmp/out/usa_0_qp.emf");
+    EXPECT_EQ(moved.InputTable(), "/data/usa.dbf");
 }
 
 TEST(RunFileNamesTest, CheckRefusesANameThatIsTheInputThroughALinkAndAcceptsOtherFiles)
