@@ -1,10 +1,13 @@
-// The document's own commands: opening by ending, the parameter file, nodes found by name or
-// place, and the route weights.
+// The document's commands and the steps the desktop shell takes from it: opening by ending, the
+// parameter file, nodes found by name or place, the route weights and texts, the picture export.
 #include "document/LumarixDoc.h"
 
+#include "document/BestRouteSetup.h"
+#include "document/PictureExport.h"
 #include "graphio/FlightsFileTranslator.h"
 #include "platform/RecordingUserInterface.h"
 #include "tests/support/DbfFixtures.h"
+#include "tests/support/EmfCheck.h"
 #include "tests/support/ShapefileFixtures.h"
 #include "tests/support/TempDir.h"
 
@@ -232,6 +235,66 @@ TEST_F(LumarixDocTest, KeepsTheFlightWeightsUnlessLengthsAreAskedFor)
     // The cities lie on a circle of radius 100: neighbours are 100 * sqrt(2) apart.
     ASSERT_TRUE(Document.ChooseRouteWeights("length"));
     EXPECT_THAT(Weights(), ::testing::Each(DoubleNear(100.0 * Root2, 1e-9)));
+}
+
+TEST_F(LumarixDocTest, RouteTextsShowTheEndsAndTheDestinationsDistanceAfterTheSearch)
+{
+    ASSERT_TRUE(Document.OnOpenDocument(WriteRoads({{9.0}, {1.0}, {1.5}})));
+    EXPECT_EQ(RouteEndText(nullptr), "尚未设置");
+    EXPECT_EQ(RouteEndText(Document.FindNodeNearest(1, 1)), "X: 1.0000\nY: 1.0000");
+    EXPECT_FALSE(ShortestDistanceText(Document.BestRoute()).has_value());
+    ASSERT_TRUE(Document.SetOriginNode(Document.FindNodeNearest(0, 0)));
+    Document.SetDestinationNode(Document.FindNodeNearest(2, 0));
+    ASSERT_TRUE(Document.ChooseRouteWeights("time")); // the straight road takes 9, the one over the top 2.5
+    Document.InitializeBestRoute();
+    Document.RunBestRoute(0.0);
+    EXPECT_EQ(ShortestDistanceText(Document.BestRoute()), std::optional<std::string>("Shortest Distance:2.5000"));
+    EXPECT_EQ(NodeCountText(Document.Network()), "The sum of nodes is: 3");
+}
+
+// The shell offers the fields of a table only when it pairs one record with each chain.
+TEST_F(LumarixDocTest, WeightFieldsComeOnlyFromATableThatPairsWithTheChains)
+{
+    ASSERT_TRUE(Document.OnOpenDocument(WriteRoads({{9.0}, {1.0}})));
+    WriteTable(Folder.File("three.dbf"), {{"NAME", 'C', 8, 0}, {"COST", 'N', 8, 2}},
+               {{std::string("a"), 1.0}, {std::string("b"), 2.0}, {std::string("c"), 3.0}});
+    Ui->ClearEntries();
+    EXPECT_EQ(ChainWeightFields(Document, Folder.File("three.dbf")),
+              (std::optional<std::vector<std::string>>{{"NAME", "COST"}}));
+    EXPECT_TRUE(Ui->Messages().empty());
+    EXPECT_FALSE(ChainWeightFields(Document, Folder.File("roads.dbf")).has_value());
+    EXPECT_FALSE(ChainWeightFields(Document, Folder.File("missing.dbf")).has_value());
+    EXPECT_THAT(Ui->Messages(), ElementsAre("文件不匹配，请重新选择正确的文件！", HasSubstr("missing.dbf")));
+}
+
+// The export proposes the document's path less its ending, asks for the settings and writes an
+// EMF; a cancelled dialog writes nothing, and an input's member is refused before any dialog.
+TEST_F(LumarixDocTest, PictureExportAsksForTheSettingsAndNeverOverwritesAnInput)
+{
+    ASSERT_TRUE(Document.OnOpenDocument(WriteRoads({{9.0}, {1.0}, {1.5}})));
+    EXPECT_EQ(ProposedExportName(Document.DocumentPath), Folder.File("roads"));
+    EXPECT_EQ(ProposedExportName(".shp"), "");
+    CPictureFlags flags;
+    flags.ShowPolygons = false;
+    Ui->QueuePictureFlagsAnswer(flags);
+    Ui->QueuePictureFlagsAnswer(std::nullopt);
+    Ui->ClearEntries();
+    EXPECT_EQ(ExportNetworkPicture(Document, Folder.File("roads.emf")), 1);
+    const EmfCheckResult check = CheckEmfStructure(Folder.File("roads.emf"));
+    EXPECT_TRUE(check.Ok) << check.Reason;
+    EXPECT_EQ(ExportNetworkPicture(Document, Folder.File("cancelled.emf")), -1);
+    EXPECT_FALSE(std::filesystem::exists(Folder.File("cancelled.emf")));
+    EXPECT_EQ(Ui->PictureFlagsRequests(), 2);
+    EXPECT_TRUE(Ui->Messages().empty());
+
+    for (const char* member : {"roads.shp", "roads.shx", "roads.dbf"}) {
+        const std::vector<unsigned char> before = ReadBytes(Folder.File(member));
+        Ui->ClearEntries();
+        EXPECT_EQ(ExportNetworkPicture(Document, Folder.File(member)), -1) << member;
+        EXPECT_EQ(Ui->Messages().size(), 1u) << member;
+        EXPECT_EQ(ReadBytes(Folder.File(member)), before) << member;
+    }
+    EXPECT_EQ(Ui->PictureFlagsRequests(), 2);
 }
 
 } // namespace

@@ -200,24 +200,5 @@ TEST(CartogramSolver, ADegeneratePolygonIsRefusedWithTheMeasurementsReason)
     EXPECT_TRUE(recorder.Events.empty());
 }
 
-// One thread builds force rings without the compactness rule, so it is its own case; every
-// count of two or more gives the same bits.
-TEST(CartogramSolver, TwoAndFourThreadsGiveTheSameBits)
-{
-    CPolygonLayer two = Grid(4, 3), four = Grid(4, 3);
-    const std::vector<double> shares = Shares({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
-    CartoParams params = Params(4);
-    CRecorder recorder;
-    Solve(two, shares, params, recorder);
-    params.ThreadCount = 4;
-    Solve(four, shares, params, recorder);
-    for (uint32_t i = 0; i < two.Count(); ++i) {
-        const CPolygonRing& a = two.Polygon(i).Ring(0);
-        const CPolygonRing& b = four.Polygon(i).Ring(0);
-        ASSERT_EQ(a.PointCount(), b.PointCount()) << i;
-        EXPECT_TRUE(std::equal(a.Points(), a.Points() + 2 * a.PointCount(), b.Points())) << i;
-    }
-}
-
 } // namespace
 } // namespace tessaro

@@ -2,7 +2,6 @@
 // displaced grid.
 #include "engine/QuadTree.h"
 #include "engine/QuadTreeTransformer.h"
-#include "engine/TransformMatrix.h"
 
 #include <gtest/gtest.h>
 
@@ -283,21 +282,6 @@ std::vector<double> Transformed(CQuadTree& tree, const std::vector<double>& in, 
                            : transformer.TransformVerticesParallel(in.data(), n, out.data(), options),
               expectHandled);
     return out;
-}
-
-TEST(TransformMatrix, InverseTimesMatrixIsIdentityAndSingularIsRefused)
-{
-    const CTransformMatrix m = CTransformMatrix::FromPoints({1, 2}, {4, -1}, {0.5, 3});
-    EXPECT_DOUBLE_EQ(m.Determinant3(), 1.5);
-    CTransformMatrix inverse, product, untouched;
-    ASSERT_TRUE(m.Inverse3(inverse));
-    ASSERT_TRUE(CTransformMatrix::Multiply(m, inverse, product));
-    for (int r = 0; r < 9; ++r)
-        EXPECT_NEAR(product.At(r / 3, r % 3), r % 4 == 0 ? 1.0 : 0.0, 1e-12);
-    untouched.At(0, 0) = product.At(0, 0) = 7.0;
-    EXPECT_FALSE(CTransformMatrix::FromPoints({0, 0}, {1, 1}, {2, 2}).Inverse3(untouched));
-    EXPECT_FALSE(CTransformMatrix::Multiply(CTransformMatrix(2, 3), CTransformMatrix(2, 3), product));
-    EXPECT_TRUE(untouched.At(0, 0) == 7.0 && product.At(0, 0) == 7.0) << "refusals leave the output alone";
 }
 
 // The bottom-left leaf of a depth-1 tree over (0,0)-(1,1) has corner ids 0, 4, 8, 5. Only its

@@ -75,14 +75,6 @@ std::vector<double> Shares(std::vector<double> sizes)
     return sizes;
 }
 
-std::vector<double> AreaShares(const std::vector<BoostRecord>& records)
-{
-    std::vector<double> areas;
-    for (const BoostRecord& record : records)
-        areas.push_back(bg::area(record));
-    return Shares(areas);
-}
-
 // The POP column as shares, read with shapelib.
 std::vector<double> PopulationShares()
 {
@@ -95,11 +87,17 @@ std::vector<double> PopulationShares()
     return Shares(sizes);
 }
 
-double DistanceToShares(const std::vector<double>& areaShares, const std::vector<double>& shares)
+// How far the records' shares of the total area are from the wanted shares: the sum of the
+// differences.
+double DistanceToShares(const std::vector<BoostRecord>& records, const std::vector<double>& shares)
 {
+    std::vector<double> areas;
+    for (const BoostRecord& record : records)
+        areas.push_back(bg::area(record));
+    areas = Shares(areas);
     double distance = 0.0;
     for (size_t i = 0; i < shares.size(); ++i)
-        distance += std::fabs(areaShares[i] - shares[i]);
+        distance += std::fabs(areas[i] - shares[i]);
     return distance;
 }
 
@@ -163,7 +161,7 @@ TEST_F(UsStatesResultTest, TheExportedMapIsCloserToTheSharesKeepsItsBoxAndReport
     const std::vector<BoostRecord> output = Records(Out->File("us_states_3.shp"));
     ASSERT_EQ(output.size(), input.size());
     const std::vector<double> shares = PopulationShares();
-    EXPECT_LT(DistanceToShares(AreaShares(output), shares), 0.5 * DistanceToShares(AreaShares(input), shares));
+    EXPECT_LT(DistanceToShares(output, shares), 0.5 * DistanceToShares(input, shares));
 
     // The fit-back: the map keeps its aspect and goes back into the input's box, spanning it on
     // one axis and centred on the other.
