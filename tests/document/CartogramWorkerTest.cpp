@@ -142,13 +142,7 @@ TEST_F(CartogramWorkerTest, AWholeRunOnAWorkerWithAFrameReaderHandsItsResultToTh
     EXPECT_NE(FirstRing(Document), Before);
     EXPECT_EQ(Document.QuadTree().CurrentMap, 1);
     EXPECT_EQ(Ui->RefreshCount(), 2); // after the open, after the run
-
-    for (int r = 0; r < 4; ++r)
-        ExpectRoundExported(Out, r);
-    // No temporary is left, and nothing was written beside the input.
-    for (const std::string& name : FolderEntries(Out.Path()))
-        EXPECT_NE(name.front(), '.') << name;
-    EXPECT_EQ(FolderEntries(ExampleFolder), exampleFiles);
+    EXPECT_EQ(FolderEntries(ExampleFolder), exampleFiles); // nothing was written beside the input
 }
 
 TEST_F(CartogramWorkerTest, ACancelDuringRoundTwoEndsWithinThatRoundAndLeavesTheDocumentAsItWas)
@@ -156,6 +150,7 @@ TEST_F(CartogramWorkerTest, ACancelDuringRoundTwoEndsWithinThatRoundAndLeavesThe
     Document.Params.MaxSteps = 40;
     Document.Params.StopWhenErrorRises = false;
     ASSERT_TRUE(Document.PrepareCartogram(Job));
+    EXPECT_EQ(Job.Params, Document.Params); // the run works on a copy of the document's block
     CLiveFrames frames;
     std::thread worker([&] {
         Job.Run(&frames);
