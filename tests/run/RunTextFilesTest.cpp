@@ -291,7 +291,7 @@ TEST(CartoParamsFiles, LoadOrSaveThatCannotOpenReturnsFalseSilentlyAndChangesNot
         EXPECT_FALSE(LoadParamFile(params, path)) << path;
         EXPECT_EQ(params, NonDefaultParams()) << path;
     }
-    // What the writer leaves of a target it refuses is checked in AtomicFileWriterTest.
+    // What the writer leaves of a target it refuses is checked in the platform's file tests.
     EXPECT_FALSE(SaveParamFile(CartoParams(), dir.File("no such folder/param.cartoparam")));
     EXPECT_FALSE(SaveParamFile(CartoParams(), dir.File("taken")));
     EXPECT_TRUE(ui->Entries().empty());
