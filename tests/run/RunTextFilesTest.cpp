@@ -279,23 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LoadCase{"EmptyFile", "", [](CartoParams&) {}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-// --- Files that cannot be opened, created or written ---
-
-TEST(CartoParamsFiles, LoadOrSaveThatCannotOpenReturnsFalseSilentlyAndChangesNothing)
-{
-    CScopedRecordingUserInterface ui;
-    CTempDir dir;
-    std::filesystem::create_directory(dir.Path() / "taken");
-    for (const std::string& path : {dir.File("missing.cartoparam"), dir.File("taken")}) {
-        CartoParams params = NonDefaultParams();
-        EXPECT_FALSE(LoadParamFile(params, path)) << path;
-        EXPECT_EQ(params, NonDefaultParams()) << path;
-    }
-    // What the writer leaves of a target it refuses is checked in the platform's file tests.
-    EXPECT_FALSE(SaveParamFile(CartoParams(), dir.File("no such folder/param.cartoparam")));
-    EXPECT_FALSE(SaveParamFile(CartoParams(), dir.File("taken")));
-    EXPECT_TRUE(ui->Entries().empty());
-}
+// --- A write that fails ---
 
 // Lowers the file size limit for a scope, so that writes past it fail with EFBIG as on a full
 // disk; the signal such a write raises is ignored meanwhile.
