@@ -103,11 +103,6 @@ void CNetworkChain::MakeStraight()
     MaxY_ = std::max(From_->Y(), To_->Y());
 }
 
-int32_t CNetworkChain::LastChainID()
-{
-    return ChainIDCounter.load();
-}
-
 void CNetworkChain::TakeNextID()
 {
     ID_ = ++ChainIDCounter;

@@ -60,9 +60,6 @@ public:
     std::unique_ptr<CNetworkNode> ReleaseFreshFrom() { return std::move(FreshFrom_); }
     std::unique_ptr<CNetworkNode> ReleaseFreshTo() { return std::move(FreshTo_); }
 
-    // Process-wide chain ID counter; the next SetPoints hands out its value plus one.
-    static int32_t LastChainID();
-
 private:
     void TakeNextID();
 

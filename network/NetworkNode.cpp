@@ -72,9 +72,4 @@ bool CNetworkNode::RemoveChainByID(int32_t id)
     return true;
 }
 
-uint32_t CNetworkNode::LastNodeID()
-{
-    return NodeIDCounter.load();
-}
-
 } // namespace tessaro

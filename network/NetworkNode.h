@@ -43,9 +43,6 @@ public:
     // Detaches the chain with that ID; false when none is attached.
     bool RemoveChainByID(int32_t id);
 
-    // Process-wide ID counter; the next SetXY hands out its value plus one.
-    static uint32_t LastNodeID();
-
 private:
     uint32_t ID_ = 0;
     std::vector<CNetworkChain*> Chains_;

@@ -63,22 +63,13 @@ struct Include {
 };
 
 // The folder of a line `#include "folder/..."`, or empty for any other line.
-std::string IncludedFolder(const std::string& line)
+std::string IncludedFolder(std::string line)
 {
-    size_t at = line.find_first_not_of(" \t");
-    if (at == std::string::npos || line[at] != '#')
+    std::erase_if(line, [](char c) { return c == ' ' || c == '\t'; });
+    const size_t slash = line.find('/'), quote = line.find('"', 9);
+    if (!line.starts_with("#include\"") || slash == std::string::npos || slash > quote)
         return {};
-    at = line.find_first_not_of(" \t", at + 1);
-    if (at == std::string::npos || line.compare(at, 7, "include") != 0)
-        return {};
-    at = line.find_first_not_of(" \t", at + 7);
-    if (at == std::string::npos || line[at] != '"')
-        return {};
-    const size_t slash = line.find('/', at + 1);
-    const size_t quote = line.find('"', at + 1);
-    if (slash == std::string::npos || slash > quote)
-        return {};
-    return line.substr(at + 1, slash - at - 1);
+    return line.substr(9, slash - 9);
 }
 
 std::vector<Include> ProjectIncludes(const fs::path& file)

@@ -1,5 +1,6 @@
-// The cartogram run as a window drives it: on a worker thread, with frames read by another
-// thread while it runs, cancelled from a third, and handed to the document only at the end.
+// The example's cartogram as a window drives it: prepared by the document, run on a worker
+// thread while another thread reads its frames, cancelled from a third, and handed to the
+// document only at the end.
 #include "document/LumarixDoc.h"
 
 #include "engine/QuadTree.h"
@@ -10,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -19,10 +20,11 @@
 namespace tessaro::test {
 namespace {
 
-const std::string Example = std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states.shp";
+const std::string ExampleFolder = std::string(TESSARO_SOURCE_DIR) + "/examples/us_states";
+const std::string Example = ExampleFolder + "/us_states.shp";
 
-// Keeps the newest frame for a reader on another thread, and tells a waiter when a given round
-// has finished.
+// Keeps the newest frame for readers on other threads and wakes a waiter when a round is done or
+// the run has ended.
 class CLiveFrames : public CCartogramFeedback {
 public:
     void OnRound(std::shared_ptr<const CRoundFrame> frame) override
@@ -39,15 +41,21 @@ public:
         std::scoped_lock lock(Mutex_);
         return Latest_;
     }
-    void WaitForRound(int round)
-    {
-        std::unique_lock lock(Mutex_);
-        Changed_.wait(lock, [&] { return Latest_ && Latest_->Round >= round; });
-    }
     int Count() const
     {
         std::scoped_lock lock(Mutex_);
         return Count_;
+    }
+    void WaitForRound(int round)
+    {
+        std::unique_lock lock(Mutex_);
+        Changed_.wait(lock, [&] { return Ended_ || (Latest_ && Latest_->Round >= round); });
+    }
+    void End()
+    {
+        std::scoped_lock lock(Mutex_);
+        Ended_ = true;
+        Changed_.notify_all();
     }
 
 private:
@@ -55,48 +63,7 @@ private:
     std::condition_variable Changed_;
     std::shared_ptr<const CRoundFrame> Latest_;
     int Count_ = 0;
-};
-
-// Reads every frame it can get while the run goes on, as a view redrawing would.
-class CFrameReader {
-public:
-    explicit CFrameReader(const CLiveFrames& frames)
-        : Thread_([this, &frames] {
-              while (!Stop_.load()) {
-                  if (const auto frame = frames.Latest())
-                      Read(*frame);
-                  std::this_thread::yield();
-              }
-          })
-    {
-    }
-    ~CFrameReader() { Finish(); }
-    void Finish()
-    {
-        Stop_.store(true);
-        if (Thread_.joinable())
-            Thread_.join();
-    }
-    size_t PolygonsSeen() const { return PolygonsSeen_; }
-
-private:
-    void Read(const CRoundFrame& frame)
-    {
-        double sum = 0.0;
-        for (const auto& polygon : frame.Polygons)
-            for (const auto& ring : polygon)
-                for (double value : ring)
-                    sum += value;
-        for (const auto& cell : frame.Cells)
-            sum += cell[0].X + cell[2].Y;
-        PolygonsSeen_ = std::max(PolygonsSeen_, frame.Polygons.size());
-        Checksum_ += sum;
-    }
-
-    std::atomic<bool> Stop_{false};
-    size_t PolygonsSeen_ = 0;
-    double Checksum_ = 0.0;
-    std::thread Thread_;
+    bool Ended_ = false;
 };
 
 std::vector<double> FirstRing(const CLumarixDoc& document)
@@ -105,11 +72,22 @@ std::vector<double> FirstRing(const CLumarixDoc& document)
     return {ring.Points(), ring.Points() + 2 * ring.PointCount()};
 }
 
+// The files of one exported round read back: every record by shapelib, the pictures' structure.
+void ExpectRoundExported(const CTempDir& out, int round)
+{
+    const std::string stem = out.File("us_states_" + std::to_string(round));
+    EXPECT_EQ(ReadWithShapelib(stem + ".shp").size(), 49u) << round;
+    for (const char* picture : {"_qt.emf", "_py.emf", "_qp.emf"}) {
+        const EmfCheckResult check = CheckEmfStructure(stem + picture);
+        EXPECT_TRUE(check.Ok) << stem << picture << ": " << check.Reason;
+    }
+}
+
+// The example at the default parameters, opened by the document before the run.
 class CartogramWorkerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // The document shows the map before the run.
         ASSERT_TRUE(Document.OnOpenDocument(Example));
         Before = FirstRing(Document);
         Job.ShapefilePath = Example;
@@ -127,23 +105,44 @@ protected:
 
 TEST_F(CartogramWorkerTest, AWholeRunOnAWorkerWithAFrameReaderHandsItsResultToTheDocumentAtTheEnd)
 {
+    const std::vector<std::string> exampleFiles = FolderEntries(ExampleFolder);
     ASSERT_TRUE(Document.PrepareCartogram(Job));
     CLiveFrames frames;
-    CFrameReader reader(frames);
-    std::thread worker([&] { Job.Run(&frames); });
-    worker.join();
-    reader.Finish();
+    size_t polygonsSeen = 0;
+    double checksum = 0.0;
+    {
+        // Reads every frame it can get while the run goes on, as a view redrawing would.
+        std::jthread reader([&](std::stop_token stop) {
+            while (!stop.stop_requested()) {
+                if (const auto frame = frames.Latest()) {
+                    for (const auto& polygon : frame->Polygons)
+                        for (const auto& ring : polygon)
+                            for (double value : ring)
+                                checksum += value;
+                    for (const auto& cell : frame->Cells)
+                        checksum += cell[0].X + cell[2].Y;
+                    polygonsSeen = std::max(polygonsSeen, frame->Polygons.size());
+                }
+                std::this_thread::yield();
+            }
+        });
+        std::thread worker([&] { Job.Run(&frames); });
+        worker.join();
+    }
     // Until the document takes the result, it shows the map as it was.
     EXPECT_EQ(FirstRing(Document), Before);
 
     const CartogramRunSummary& summary = Document.FinishCartogram(Job);
     ASSERT_EQ(summary.Result, CartogramRunSummary::Outcome::Completed);
+    EXPECT_EQ(summary.RoundsTransformed, 4); // the default steps
     EXPECT_EQ(frames.Count(), summary.RoundsTransformed);
-    EXPECT_EQ(reader.PolygonsSeen(), 49u);
+    EXPECT_EQ(polygonsSeen, 49u);
+    EXPECT_TRUE(std::isfinite(checksum));
     EXPECT_EQ(Document.Network().PolygonCount(), 49u);
     EXPECT_NE(FirstRing(Document), Before);
     EXPECT_EQ(Document.QuadTree().CurrentMap, 1);
     EXPECT_EQ(Ui->RefreshCount(), 2); // after the open, after the run
+    EXPECT_EQ(FolderEntries(ExampleFolder), exampleFiles); // nothing was written beside the input
 }
 
 TEST_F(CartogramWorkerTest, ACancelDuringRoundTwoEndsWithinThatRoundAndLeavesTheDocumentAsItWas)
@@ -151,8 +150,12 @@ TEST_F(CartogramWorkerTest, ACancelDuringRoundTwoEndsWithinThatRoundAndLeavesThe
     Document.Params.MaxSteps = 40;
     Document.Params.StopWhenErrorRises = false;
     ASSERT_TRUE(Document.PrepareCartogram(Job));
+    EXPECT_EQ(Job.Params, Document.Params); // the run works on a copy of the document's block
     CLiveFrames frames;
-    std::thread worker([&] { Job.Run(&frames); });
+    std::thread worker([&] {
+        Job.Run(&frames);
+        frames.End();
+    });
     frames.WaitForRound(1); // round 2 is under way
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     frames.Cancel();
@@ -165,30 +168,26 @@ TEST_F(CartogramWorkerTest, ACancelDuringRoundTwoEndsWithinThatRoundAndLeavesThe
     EXPECT_EQ(summary.RoundsTransformed, summary.LastRound + 1);
     EXPECT_EQ(FirstRing(Document), Before);
     EXPECT_EQ(Document.QuadTree().Map(1), nullptr);
-    for (int r = 0; r <= summary.LastRound; ++r) {
-        const std::string stem = Out.File("us_states_" + std::to_string(r));
-        EXPECT_EQ(ReadWithShapelib(stem + ".shp").size(), 49u) << r;
-        EXPECT_TRUE(CheckEmfStructure(stem + "_qp.emf").Ok) << r;
-    }
+    for (int r = 0; r <= summary.LastRound; ++r)
+        ExpectRoundExported(Out, r);
     EXPECT_FALSE(std::filesystem::exists(Out.File("us_states_" + std::to_string(summary.LastRound + 1) + ".shp")));
 }
 
-TEST_F(CartogramWorkerTest, AFailedRunLeavesTheDocumentAsItWasAndShowsWhy)
+// A run that cannot start, or a file chooser cancelled, leaves the document as it was and writes
+// nothing; the reason is shown.
+TEST_F(CartogramWorkerTest, ARunThatCannotStartLeavesTheDocumentAsItWas)
 {
     Job.ShapefilePath = Out.File("missing.shp");
     const CartogramRunSummary& summary = Document.RunCartogram(Job);
     EXPECT_EQ(summary.Result, CartogramRunSummary::Outcome::Unreadable);
-    EXPECT_EQ(FirstRing(Document), Before);
     ASSERT_FALSE(Ui->Messages().empty());
     EXPECT_EQ(Ui->Messages().back(), summary.Refusal);
-}
 
-TEST_F(CartogramWorkerTest, CancellingTheFileChooserRunsNothing)
-{
     Ui->QueueFileAnswer(std::nullopt);
     Job.ShapefilePath.clear();
     EXPECT_FALSE(Document.PrepareCartogram(Job));
     EXPECT_EQ(Job.Summary.Result, CartogramRunSummary::Outcome::Cancelled);
+    EXPECT_EQ(FirstRing(Document), Before);
     EXPECT_TRUE(FolderEntries(Out.Path()).empty());
 }
 

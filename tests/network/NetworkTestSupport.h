@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace tessaro::test {
 
@@ -33,18 +32,6 @@ inline CNetworkChain* AddNamedChain(CNetwork& network, const std::string& from, 
     CNetworkChain* added = chain.get();
     network.AddChain(std::move(chain));
     return added;
-}
-
-inline std::vector<std::string> NamesInOrder(const CNetwork& network)
-{
-    std::vector<std::string> names;
-    for (const auto& node : network.Nodes()) names.push_back(node->Name());
-    return names;
-}
-
-inline std::vector<const CNetworkChain*> ChainsInOrder(const CNetwork& network)
-{
-    return {network.Chains().begin(), network.Chains().end()};
 }
 
 } // namespace tessaro::test

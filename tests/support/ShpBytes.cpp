@@ -3,10 +3,33 @@
 #include "tests/support/TempDir.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <limits>
 
 namespace tessaro::test {
+namespace {
+
+void AppendInt32LittleEndian(std::vector<unsigned char>& bytes, int32_t value)
+{
+    bytes.resize(bytes.size() + 4);
+    PutInt32LittleEndian(bytes, bytes.size() - 4, value);
+}
+
+void AppendDoubleLittleEndian(std::vector<unsigned char>& bytes, double value)
+{
+    const auto v = std::bit_cast<uint64_t>(value);
+    for (int i = 0; i < 8; ++i)
+        bytes.push_back(static_cast<unsigned char>(v >> (8 * i)));
+}
+
+// Widens a box (min x, min y, max x, max y) to take in a point.
+void Widen(std::array<double, 4>& box, double x, double y)
+{
+    box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+}
+
+} // namespace
 
 void PutInt32BigEndian(std::vector<unsigned char>& bytes, size_t offset, int32_t value)
 {
@@ -20,19 +43,6 @@ void PutInt32LittleEndian(std::vector<unsigned char>& bytes, size_t offset, int3
     const auto v = static_cast<uint32_t>(value);
     for (int i = 0; i < 4; ++i)
         bytes[offset + static_cast<size_t>(i)] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-void AppendInt32LittleEndian(std::vector<unsigned char>& bytes, int32_t value)
-{
-    bytes.resize(bytes.size() + 4);
-    PutInt32LittleEndian(bytes, bytes.size() - 4, value);
-}
-
-void AppendDoubleLittleEndian(std::vector<unsigned char>& bytes, double value)
-{
-    const auto v = std::bit_cast<uint64_t>(value);
-    for (int i = 0; i < 8; ++i)
-        bytes.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
 
 CShpBytes::CShpBytes(int32_t shapeType)
@@ -62,10 +72,7 @@ CShpBytes& CShpBytes::AddPoint(double x, double y, int32_t recordType)
     AppendDoubleLittleEndian(Records_, x);
     AppendDoubleLittleEndian(Records_, y);
     EndRecord();
-    Box_[0] = std::min(Box_[0], x);
-    Box_[1] = std::min(Box_[1], y);
-    Box_[2] = std::max(Box_[2], x);
-    Box_[3] = std::max(Box_[3], y);
+    Widen(Box_, x, y);
     return *this;
 }
 
@@ -77,17 +84,11 @@ CShpBytes& CShpBytes::AddParted(int32_t recordType, const std::vector<int32_t>& 
 CShpBytes& CShpBytes::AddPartedWithCounts(int32_t recordType, int32_t numParts, int32_t numPoints,
                                           const std::vector<int32_t>& parts, const std::vector<double>& xy)
 {
-    double box[4] = {0, 0, 0, 0};
-    if (!xy.empty()) {
-        box[0] = box[2] = xy[0];
-        box[1] = box[3] = xy[1];
-    }
-    for (size_t i = 0; i + 1 < xy.size(); i += 2) {
-        box[0] = std::min(box[0], xy[i]);
-        box[1] = std::min(box[1], xy[i + 1]);
-        box[2] = std::max(box[2], xy[i]);
-        box[3] = std::max(box[3], xy[i + 1]);
-    }
+    std::array<double, 4> box{0, 0, 0, 0};
+    if (xy.size() >= 2)
+        box = {xy[0], xy[1], xy[0], xy[1]};
+    for (size_t i = 0; i + 1 < xy.size(); i += 2)
+        Widen(box, xy[i], xy[i + 1]);
     BeginRecord();
     AppendInt32LittleEndian(Records_, recordType);
     for (double v : box)
@@ -99,10 +100,8 @@ CShpBytes& CShpBytes::AddPartedWithCounts(int32_t recordType, int32_t numParts, 
     for (double v : xy)
         AppendDoubleLittleEndian(Records_, v);
     EndRecord();
-    for (int i = 0; i < 2; ++i) {
-        Box_[i] = std::min(Box_[i], box[i]);
-        Box_[i + 2] = std::max(Box_[i + 2], box[i + 2]);
-    }
+    Widen(Box_, box[0], box[1]);
+    Widen(Box_, box[2], box[3]);
     return *this;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -36,12 +37,10 @@ private:
     std::vector<unsigned char> Records_;
     size_t LastRecordStart_ = 0;
     int32_t RecordCount_ = 0;
-    double Box_[4];
+    std::array<double, 4> Box_;
 };
 
 void PutInt32BigEndian(std::vector<unsigned char>& bytes, size_t offset, int32_t value);
 void PutInt32LittleEndian(std::vector<unsigned char>& bytes, size_t offset, int32_t value);
-void AppendInt32LittleEndian(std::vector<unsigned char>& bytes, int32_t value);
-void AppendDoubleLittleEndian(std::vector<unsigned char>& bytes, double value);
 
 } // namespace tessaro::test

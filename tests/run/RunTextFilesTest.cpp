@@ -1,21 +1,23 @@
+// The run's two text files, which other programs read: the information file it appends a block
+// to per run, and the parameter file.
 #include "engine/CartoParams.h"
-#include "run/ParamFile.h"
-#include "platform/NumberText.h"
 #include "platform/RecordingUserInterface.h"
+#include "run/ParamFile.h"
+#include "run/RunLog.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <clocale>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <sys/resource.h>
 #include <thread>
+#include <vector>
 
 namespace tessaro {
 namespace {
@@ -25,6 +27,89 @@ using test::FolderEntries;
 using test::ReadText;
 using test::WriteText;
 using Names = std::vector<std::string>;
+
+// The measures of two unit squares wanting 0.8 and 0.2 of the total.
+RoundMeasures ExampleMeasures()
+{
+    return ComputeRoundMeasures(std::vector<double>{1.0, 1.0}, std::vector<double>{0.8, 0.2}, 2.0).Measures;
+}
+
+// Writes one short run: header, a round line, the final line and the parameter line.
+void WriteRun(CRunLog& log, double enlarge)
+{
+    const RoundMeasures m = ExampleMeasures();
+    ASSERT_TRUE(log.WriteHeader());
+    ASSERT_TRUE(log.WriteRound(0, m, 2.5, 0.0, "0.1234 Second"));
+    ASSERT_TRUE(log.WriteFinal(1, m));
+    ASSERT_TRUE(log.WriteParameters(enlarge, 0.25, 7, 3));
+}
+
+std::string ExpectedRun(const std::string& enlarge)
+{
+    const std::string measures = "1.500000, 0.375000, 0.102633, 0.344186, 0.329670, 0.329670";
+    return "round, minRit, maxRit, error, mean_quadratic_error, simple_mean_error, weighted_mean_error, elasticity, "
+           "maxDisplacement, time\n"
+           "0, " + measures + ", 2.500000, 0.000000, 0.1234 Second\n"
+           "1, " + measures + "\n"
+           "Enlarge: " + enlarge + ", Shrink: 0.250000, treeDepth: 7, minTreeDepth: 3\n \n";
+}
+
+TEST(RunLogTest, WritesEveryLineAtOnceAndAppendsEachRunToWhatIsThere)
+{
+    CTempDir dir;
+    const std::string path = dir.File("usa_nfo.txt");
+    WriteText(path, "kept\n");
+    std::string expected = "kept\n";
+    for (const auto& [enlarge, text] : {std::pair{1.0, "1.000000"}, std::pair{0.5, "0.500000"}}) {
+        CRunLog log;
+        ASSERT_TRUE(log.Open(path));
+        WriteRun(log, enlarge);
+        // On disk as soon as written, before the log is closed.
+        expected += ExpectedRun(text);
+        EXPECT_EQ(ReadText(path), expected);
+    }
+}
+
+TEST(RunLogTest, LineLongerThan255CharactersIsWrittenWhole)
+{
+    CTempDir dir;
+    const std::string path = dir.File("long_nfo.txt");
+    RoundMeasures m = ExampleMeasures();
+    m.Error = 1e250; // "%f" prints all 251 integer digits
+    const std::string time(60, 't');
+    CRunLog log;
+    ASSERT_TRUE(log.Open(path));
+    ASSERT_TRUE(log.WriteRound(4, m, 1.0, 0.0, time));
+    // The C library's own formatting, in the C locale the tests run under, is the oracle.
+    std::vector<char> expected(1024);
+    const int length = std::snprintf(expected.data(), expected.size(), "%d, %f, %f, %f, %f, %f, %f, %f, %f, %s\n", 4,
+                                     m.MinRit, m.MaxRit, m.Error, m.MeanQuadraticError, m.SimpleMeanError,
+                                     m.WeightedMeanError, 1.0, 0.0, time.c_str());
+    ASSERT_GT(length, 300);
+    EXPECT_EQ(ReadText(path), std::string(expected.data(), static_cast<std::size_t>(length)));
+}
+
+// A path that cannot be created opens nothing, silently; a failed write is reported once.
+TEST(RunLogTest, OpenRefusesWhatCannotBeCreatedAndAWriteErrorIsReportedOnce)
+{
+    CScopedRecordingUserInterface ui;
+    CTempDir dir;
+    CRunLog log;
+    EXPECT_FALSE(log.Open(dir.File("missing/usa_nfo.txt")));
+    EXPECT_FALSE(log.Open(dir.Path().string())); // a folder
+    EXPECT_FALSE(log.WriteHeader());
+    EXPECT_TRUE(ui->Messages().empty());
+
+    ASSERT_TRUE(log.Open("/dev/full"));
+    EXPECT_FALSE(log.WriteHeader());
+    EXPECT_FALSE(log.WriteParameters(1.0, 1.0, 5, 3));
+    const std::vector<std::string> messages = ui->Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("/dev/full"), std::string::npos);
+    EXPECT_NE(messages[0].find("write"), std::string::npos);
+}
+
+// --- The parameter file ---
 
 const std::string NotesHeader = "\n\n\n\n# Notes: \n";
 
@@ -71,9 +156,6 @@ CartoParams NonDefaultParams()
     p.ZeroTolerance = 0.0005;
     return p;
 }
-const std::string NonDefaultLine1 = "2.500000, 1.250000, 3.500000, 12.125000, 7.750000, 0.015625";
-
-// --- The written text ---
 
 TEST(CartoParamsSave, DefaultsGiveTheTableValuesThenSixNoteLinesWithLineFeedsOnly)
 {
@@ -197,23 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LoadCase{"EmptyFile", "", [](CartoParams&) {}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-// --- Files that cannot be opened, created or written ---
-
-TEST(CartoParamsFiles, LoadOrSaveThatCannotOpenReturnsFalseSilentlyAndChangesNothing)
-{
-    CScopedRecordingUserInterface ui;
-    CTempDir dir;
-    std::filesystem::create_directory(dir.Path() / "taken");
-    for (const std::string& path : {dir.File("missing.cartoparam"), dir.File("taken")}) {
-        CartoParams params = NonDefaultParams();
-        EXPECT_FALSE(LoadParamFile(params, path)) << path;
-        EXPECT_EQ(params, NonDefaultParams()) << path;
-    }
-    // What the writer leaves of a target it refuses is checked in AtomicFileWriterTest.
-    EXPECT_FALSE(SaveParamFile(CartoParams(), dir.File("no such folder/param.cartoparam")));
-    EXPECT_FALSE(SaveParamFile(CartoParams(), dir.File("taken")));
-    EXPECT_TRUE(ui->Entries().empty());
-}
+// --- A write that fails ---
 
 // Lowers the file size limit for a scope, so that writes past it fail with EFBIG as on a full
 // disk; the signal such a write raises is ignored meanwhile.
@@ -255,7 +321,7 @@ TEST(CartoParamsSave, FailedWriteShowsTheFileErrorAndKeepsTheOldFileWhole)
     EXPECT_EQ(entries[0].Text, "Cannot write the file \"" + path + "\": " + std::strerror(EFBIG) + ".");
 }
 
-// --- A user's locale with a decimal comma ---
+// --- Both files in a user's locale with a decimal comma ---
 
 // Sets the process locale for a scope and puts "C" back, also when an assertion fails.
 struct CScopedLocale {
@@ -264,19 +330,24 @@ struct CScopedLocale {
     const bool Set;
 };
 
-TEST(CartoParamsLocale, DecimalCommaLocaleStillWritesAndReadsDecimalPoints)
+// The information file and the parameter file are read by other programs and other locales.
+TEST(RunTextFiles, DecimalCommaLocaleStillWritesAndReadsDecimalPoints)
 {
-    CTempDir dir;
     const CScopedLocale german("de_DE.UTF-8");
     ASSERT_TRUE(german.Set) << "the de_DE.UTF-8 locale is not installed";
     ASSERT_STREQ(std::localeconv()->decimal_point, ","); // else this test proves nothing
+    CTempDir dir;
+    {
+        CRunLog log;
+        ASSERT_TRUE(log.Open(dir.File("de_nfo.txt")));
+        WriteRun(log, 1.0);
+    }
+    EXPECT_EQ(ReadText(dir.File("de_nfo.txt")), ExpectedRun("1.000000"));
 
-    const std::string defaults = CartoParams().FormatParamFile();
-    EXPECT_EQ(defaults.substr(0, defaults.find(NotesHeader)), DefaultValueLines());
-    ASSERT_TRUE(SaveParamFile(NonDefaultParams(), dir.File("changed.cartoparam")));
-    EXPECT_TRUE(ReadText(dir.File("changed.cartoparam")).starts_with(NonDefaultLine1 + "\n"));
+    ASSERT_TRUE(SaveParamFile(NonDefaultParams(), dir.File("p.cartoparam")));
+    EXPECT_TRUE(ReadText(dir.File("p.cartoparam")).starts_with("2.500000, 1.250000, 3.500000, 12.125000, 7.750000, 0.015625\n"));
     CartoParams loaded; // differs from the saved block in every field
-    ASSERT_TRUE(LoadParamFile(loaded, dir.File("changed.cartoparam")));
+    ASSERT_TRUE(LoadParamFile(loaded, dir.File("p.cartoparam")));
     EXPECT_EQ(loaded, NonDefaultParams());
 }
 
