@@ -142,7 +142,7 @@ private slots:
         Frame_->NewDocument();
         for (const int id : {CommandId::Save, CommandId::SaveAs, CommandId::Undo, CommandId::Cut, CommandId::Paste,
                              CommandId::ChainsToShpfile, CommandId::NodesToCsv, CommandId::ToDorling,
-                             CommandId::ServiceCenterSelection, CommandId::SelectCenter})
+                             CommandId::ServiceCenterSelection})
             QVERIFY2(!Frame_->Action(id)->isEnabled(), qPrintable(Frame_->Action(id)->objectName()));
         for (const int id : {CommandId::Cartogram, CommandId::ExportEmf, CommandId::StartNodeSelection,
                              CommandId::Copy, CommandId::ZoomIn, CommandId::Close})

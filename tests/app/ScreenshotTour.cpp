@@ -1,6 +1,6 @@
 // A tour of the desktop program for the README's pictures: opens the US states example, runs a
-// cartogram through its dialogs and saves a PNG of the main window and of every dialog on the
-// way. Run it on an X server (scripts/screenshots.sh starts one with xvfb-run).
+// cartogram through its dialogs and zooms into the result by a rubber band, saving a PNG of the
+// main window, of the view and of every dialog on the way. Run it on an X server (scripts/screenshots.sh starts one with xvfb-run).
 #include "app/AppDocument.h"
 #include "app/BestRouteSetupDlg.h"
 #include "app/CartogramProgressDlg.h"
@@ -20,6 +20,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QOpenGLWidget>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -49,6 +50,15 @@ void Save(QWidget* widget, const QString& name)
         std::fprintf(stderr, "saved %s\n", qPrintable(path));
 }
 
+// The active document's view alone, as its window draws it.
+void SaveView(CMainFrame& frame, const QString& name)
+{
+    QTest::qWait(150);
+    const QString path = Target + QLatin1Char('/') + name;
+    if (!frame.ActiveChild()->View()->grab().save(path))
+        std::fprintf(stderr, "cannot save %s\n", qPrintable(path));
+}
+
 void Trigger(CMainFrame& frame, int id) { frame.Action(id)->trigger(); }
 
 } // namespace
@@ -76,6 +86,7 @@ int main(int argc, char** argv)
     if (states == nullptr)
         return 1;
     Save(&frame, QStringLiteral("main-window.png"));
+    SaveView(frame, QStringLiteral("view-before-cartogram.png"));
 
     // The cartogram command: the shapefile and field, the parameters, the run.
     CModalDriver driver;
@@ -114,6 +125,25 @@ int main(int argc, char** argv)
         return 1;
     QTest::qWait(300);
     Save(&frame, QStringLiteral("cartogram-result.png"));
+    SaveView(frame, QStringLiteral("view-after-cartogram.png"));
+
+    // Zoomed by a rubber band onto the north-east, with the cells' diagonals and vertices.
+    CLumarixView* view = frame.ActiveChild()->View();
+    CDisplayFlags flags = view->Flags();
+    flags.ShowTreeDiagonal = true;
+    flags.ShowQuadtreeNodes = true;
+    view->SetFlags(flags);
+    Trigger(frame, CommandId::ZoomIn);
+    const QSize client = view->Surface()->size();
+    const QPoint from(client.width() * 55 / 100, client.height() * 10 / 100);
+    const QPoint to(client.width() * 80 / 100, client.height() * 40 / 100);
+    QTest::mousePress(view->Surface(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(view->Surface(), (from + to) / 2);
+    QTest::mouseMove(view->Surface(), to);
+    Save(&frame, QStringLiteral("view-rubber-band.png"));
+    QTest::mouseRelease(view->Surface(), Qt::LeftButton, {}, to);
+    SaveView(frame, QStringLiteral("view-zoomed-quadtree.png"));
+    Trigger(frame, CommandId::ZoomIn);
 
     // The view's Display Setup.
     CModalDriver display;
@@ -157,5 +187,6 @@ int main(int argc, char** argv)
         if (flights->BestRouteDialog() != nullptr)
             Save(flights->BestRouteDialog(), QStringLiteral("dialog-131-best-route-setup.png"));
     }
+
     return progressSaved ? 0 : 1;
 }
