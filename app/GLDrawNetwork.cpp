@@ -49,7 +49,10 @@ constexpr std::int32_t VertexPenWidth = 2;
 constexpr double QuadtreeVertexRadius = 80.0;
 constexpr std::int32_t RouteEndHalfSide = 10;
 
-void Color(const Rgba& c) { glColor4d(c.R, c.G, c.B, c.A); }
+void Color(const Rgba& c)
+{
+    glColor4d(c.R, c.G, c.B, c.A);
+}
 
 } // namespace
 
@@ -92,8 +95,7 @@ std::vector<CGLDrawNetwork::Cell> CGLDrawNetwork::Cells() const
 }
 
 // Calls visit(points, point count) for every ring, polygon by polygon, ring by ring.
-template <class Visit>
-void CGLDrawNetwork::ForEachRing(Visit visit) const
+template <class Visit> void CGLDrawNetwork::ForEachRing(Visit visit) const
 {
     if (Frame != nullptr) {
         for (const CRoundFrame::PolygonRings& polygon : Frame->Polygons)
@@ -112,8 +114,7 @@ void CGLDrawNetwork::ForEachRing(Visit visit) const
 // Previous links until the origin has been handled, each chain that joins a node to its
 // Previous node in either direction. A chain of links that never reaches the origin ends where
 // a node has no Previous; a cycle ends after as many steps as there are nodes.
-template <class Visit>
-void CGLDrawNetwork::ForEachRouteChain(Visit visit) const
+template <class Visit> void CGLDrawNetwork::ForEachRouteChain(Visit visit) const
 {
     if (Route == nullptr || Network == nullptr)
         return;
@@ -375,8 +376,8 @@ void CGLDrawNetwork::RenderPicture(CPictureCanvas& canvas, std::int32_t width, s
         canvas.SetPen(WidePen, PictureCellGrey);
         canvas.SetBrush(std::nullopt);
         for (const Cell& c : cells)
-            canvas.Polygon({map.Map(c[0].X, c[0].Y), map.Map(c[3].X, c[3].Y), map.Map(c[2].X, c[2].Y),
-                            map.Map(c[1].X, c[1].Y)});
+            canvas.Polygon(
+                {map.Map(c[0].X, c[0].Y), map.Map(c[3].X, c[3].Y), map.Map(c[2].X, c[2].Y), map.Map(c[1].X, c[1].Y)});
     }
     if (Flags.ShowQuadtreeNodes) {
         canvas.SetPen(VertexPenWidth, PictureVertexPen);

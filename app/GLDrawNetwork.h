@@ -77,10 +77,8 @@ private:
 
     void Vertex(double x, double y) const;
     std::vector<Cell> Cells() const;
-    template <class Visit>
-    void ForEachRing(Visit visit) const;
-    template <class Visit>
-    void ForEachRouteChain(Visit visit) const;
+    template <class Visit> void ForEachRing(Visit visit) const;
+    template <class Visit> void ForEachRouteChain(Visit visit) const;
 
     void DrawRouteEnds() const;
     void DrawNodeMarkers() const;

@@ -5,7 +5,10 @@
 #include <QSvgRenderer>
 
 // Resources of a static library are registered explicitly; the name is the .qrc file's.
-static void InitIconResources() { Q_INIT_RESOURCE(icons); }
+static void InitIconResources()
+{
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace tessaro {
 namespace {
@@ -39,9 +42,15 @@ QIcon RenderSvg(const QString& path)
 
 } // namespace
 
-QIcon CommandIcon(const QString& name) { return RenderSvg(QStringLiteral(":/icons/%1.svg").arg(name)); }
+QIcon CommandIcon(const QString& name)
+{
+    return RenderSvg(QStringLiteral(":/icons/%1.svg").arg(name));
+}
 
-QIcon ApplicationIcon() { return RenderSvg(QStringLiteral(":/icons/tessaro.svg")); }
+QIcon ApplicationIcon()
+{
+    return RenderSvg(QStringLiteral(":/icons/tessaro.svg"));
+}
 
 std::optional<QCursor> ZoomCursor(const QString& name)
 {

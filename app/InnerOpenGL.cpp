@@ -2,7 +2,6 @@
 
 #include "platform/UserInterface.h"
 
-
 #include <QOpenGLContext>
 
 #include <GL/gl.h>
@@ -55,7 +54,10 @@ void CInnerOpenGL::ResetCamera()
     Zoom = 1.0;
 }
 
-void CInnerOpenGL::ApplyFrustum() const { glFrustum(-1.0, 1.0, -1.0, 1.0, Near, Far); }
+void CInnerOpenGL::ApplyFrustum() const
+{
+    glFrustum(-1.0, 1.0, -1.0, 1.0, Near, Far);
+}
 
 void CInnerOpenGL::SetProjection(int width, int height)
 {

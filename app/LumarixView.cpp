@@ -102,13 +102,25 @@ CLumarixView::CLumarixView(CLumarixDoc& document, QWidget* parent)
 
 CLumarixView::~CLumarixView() = default;
 
-QOpenGLWidget* CLumarixView::Surface() const { return Surface_; }
+QOpenGLWidget* CLumarixView::Surface() const
+{
+    return Surface_;
+}
 
-double CLumarixView::UnitsPerPixelX() const { return UnitsPerInch / Surface_->logicalDpiX(); }
+double CLumarixView::UnitsPerPixelX() const
+{
+    return UnitsPerInch / Surface_->logicalDpiX();
+}
 
-double CLumarixView::UnitsPerPixelY() const { return UnitsPerInch / Surface_->logicalDpiY(); }
+double CLumarixView::UnitsPerPixelY() const
+{
+    return UnitsPerInch / Surface_->logicalDpiY();
+}
 
-QSize CLumarixView::ClientPixels() const { return Surface_->size(); }
+QSize CLumarixView::ClientPixels() const
+{
+    return Surface_->size();
+}
 
 QPoint CLumarixView::ScrollPosition() const
 {
@@ -123,7 +135,10 @@ QPoint CLumarixView::ToLogical(QPoint device) const
             scroll.y() - int(std::lround(device.y() * UnitsPerPixelY()))};
 }
 
-void CLumarixView::Refresh() { Surface_->update(); }
+void CLumarixView::Refresh()
+{
+    Surface_->update();
+}
 
 void CLumarixView::ShowFrame(std::shared_ptr<const CRoundFrame> frame)
 {
@@ -238,7 +253,10 @@ void CLumarixView::PrepareDrawer()
     Drawer_.ClientHeight = -std::max(1, client.height()) * UnitsPerPixelY();
 }
 
-void CLumarixView::InitializeGL() { ContextReady_ = GL_.Create(Surface_->context()); }
+void CLumarixView::InitializeGL()
+{
+    ContextReady_ = GL_.Create(Surface_->context());
+}
 
 void CLumarixView::ResizeGL()
 {
@@ -334,10 +352,9 @@ void CLumarixView::ZoomByBand()
     const double bandWidth = DragCurrent_.x() - DragStart_.x();
     const double bandHeight = DragCurrent_.y() - DragStart_.y();
     // A band of no width or height divides by zero: the infinite ratio meets the clamp.
-    const double factor =
-        Mode_ == Mode::ZoomIn
-            ? std::min(std::abs(client.width() / bandWidth), std::abs(client.height() / bandHeight))
-            : std::max(std::abs(bandWidth / client.width()), std::abs(bandHeight / client.height()));
+    const double factor = Mode_ == Mode::ZoomIn
+                              ? std::min(std::abs(client.width() / bandWidth), std::abs(client.height() / bandHeight))
+                              : std::max(std::abs(bandWidth / client.width()), std::abs(bandHeight / client.height()));
     const double f = std::clamp(factor, MinBandFactor, MaxBandFactor);
     const QPoint centre = ToLogical(QPoint(Truncate((DragStart_.x() + DragCurrent_.x()) * 0.5 + 0.5),
                                            Truncate((DragStart_.y() + DragCurrent_.y()) * 0.5 + 0.5)));
