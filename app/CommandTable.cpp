@@ -73,9 +73,7 @@ std::vector<CommandEntry> MakeTable()
         {SelectOrigin, nullptr, "Select Origin", "Select Origin Node", "Select Origin", {}, "select-origin", true, true},
         {SelectDestination, nullptr, "Select Destination", "Select Destination Node", "Select Destination", {},
          "select-destination", true, true},
-        // Picking a service centre belongs to the network view, which the placeholder view
-        // does not provide yet.
-        {SelectCenter, nullptr, "Select Center", "Select Service Center", "Select Center", {}, "select-center", false,
+        {SelectCenter, nullptr, "Select Center", "Select Service Center", "Select Center", {}, "select-center", true,
          true},
         {NextPane, nullptr, "Next Pane", "Switch to the next window pane", "", {"F6"}, nullptr, true, false},
         {PreviousPane, nullptr, "Previous Pane", "Switch back to the previous window pane", "", {"Shift+F6"}, nullptr,

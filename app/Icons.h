@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QCursor>
 #include <QIcon>
 #include <QString>
+
+#include <optional>
 
 namespace tessaro {
 
@@ -11,5 +14,8 @@ namespace tessaro {
 QIcon CommandIcon(const QString& name);
 // The program's own icon, for the windows and the About box.
 QIcon ApplicationIcon();
+// The view's zoom cursor, a magnifier with its hot spot in the lens; nothing when the resource
+// `name` is missing or unreadable.
+std::optional<QCursor> ZoomCursor(const QString& name = QStringLiteral("zoom-cursor"));
 
 } // namespace tessaro

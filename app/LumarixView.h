@@ -1,31 +1,46 @@
 #pragma once
 
-#include "app/DisplayFlags.h"
+#include "app/GLDrawNetwork.h"
+#include "app/InnerOpenGL.h"
 #include "engine/RoundFrame.h"
 
-#include <QPointF>
+#include <QPoint>
+#include <QSize>
 #include <QWidget>
 
 #include <memory>
 
-class QPainter;
+class QMouseEvent;
+class QOpenGLWidget;
 class QPrinter;
+class QRubberBand;
+class QScrollBar;
 
 namespace tessaro {
 
 class CLumarixDoc;
 class CNetworkNode;
+class CViewSurface;
 
-// The document's view, drawn with QPainter: the polygons, the quadtree, the chains, the point
-// layers, origin, destination and the best route, with the display flags of the Display Setup
-// dialog. While a cartogram runs it shows each round's frame as it arrives. It zooms by click
-// about the clicked point and picks origin and destination with the mouse.
+// The document's network view: a scrollable canvas in logical units of 0.1 mm (y upward, so the
+// map lies at or below the canvas top) into which the drawn extent is fitted, shown through an
+// OpenGL client area. It zooms by click (x1.2, x0.8 about the click) and by rubber band, shows
+// the full extent, picks origin, destination and service centre with the mouse, reads the
+// cursor's world position out to the status bar, and copies and prints the picture. While a
+// cartogram runs it shows each round's frame as it arrives.
 class CLumarixView : public QWidget {
     Q_OBJECT
 public:
     enum class Mode { None, ZoomIn, ZoomOut, SelectOrigin, SelectDestination, SelectCenter };
 
+    // The canvas after the view's first update.
+    static constexpr QSize InitialCanvas{3000, 1800};
+    // Logical units (0.1 mm) in an inch.
+    static constexpr double UnitsPerInch = 254.0;
+    static constexpr const char* InvalidPointMessage = "The selected point is invalidate!\n选择的点为无效节点！";
+
     explicit CLumarixView(CLumarixDoc& document, QWidget* parent = nullptr);
+    ~CLumarixView() override;
 
     CLumarixDoc& Document() const { return Document_; }
 
@@ -36,58 +51,84 @@ public:
     // Back to the document once the run has ended.
     void EndFrames();
     bool ShowsFrame() const { return Frame_ != nullptr; }
-    const CRoundFrame* Frame() const { return Frame_.get(); }
 
-    const CDisplayFlags& Flags() const { return Flags_; }
+    const CDisplayFlags& Flags() const { return Drawer_.Flags; }
     void SetFlags(const CDisplayFlags& flags);
-    // Set Parameters: the Display Setup dialog on the flags, then a redraw.
+    // Set Parameters: the Display Setup dialog on the seven flags it shows, then a redraw.
     void EditDisplayParameters();
 
-    // Toggles a mode: turning one on turns the others off; the selection modes mark the nodes.
+    // Toggles a mode: turning one on turns the others off; the selection modes mark the nodes
+    // while they are on.
     void ToggleMode(Mode mode);
     Mode CurrentMode() const { return Mode_; }
+    // The canvas becomes the client area and the view scrolls to its origin.
     void FullExtent();
-    double Zoom() const { return Zoom_; }
 
-    // The picture as an image for the clipboard: filled polygons, or outlines with vertex dots.
+    QSize CanvasSize() const { return Canvas_; }
+    // The logical point at the client's top-left corner.
+    QPoint ScrollPosition() const;
+    // World units to logical units.
+    double Scale() const { return Scale_; }
+    // The client area: the OpenGL surface the scene is drawn on and the mouse works on.
+    QOpenGLWidget* Surface() const;
+    // A device point of the client area in logical units.
+    QPoint ToLogical(QPoint device) const;
+
+    // Copy (filled polygons) and Copy as Lines (outlines with vertex dots): the picture of the
+    // client area as SVG, as EMF (under its own and LibreOffice's names) and as an image.
     void CopyPicture(bool asLines);
+    // The same picture, fitted to the printer's page.
     void Print(QPrinter& printer);
 
 signals:
-    // Origin or destination was picked in this view.
+    // Origin, destination or service centre was picked in this view.
     void RouteEndPicked();
     void ModeChanged();
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
+    // "X:..., Y:...  Cursor X:..., Y:..." for the status bar.
+    void CursorText(const QString& text);
 
 private:
-    struct Mapping {
-        double Scale = 1.0;
-        QPointF Centre;
-        QPointF WidgetCentre;
-        QPointF ToWidget(double x, double y) const;
-        QPointF ToWorld(const QPointF& point) const;
-    };
-    struct Style {
-        bool FilledPolygons = false;
-        bool VertexDots = false;
-    };
+    friend class CViewSurface;
 
-    CExtent DrawnExtent() const;
-    Mapping MakeMapping(const QSizeF& size) const;
-    void Draw(QPainter& painter, const QSizeF& size, const Style& style) const;
-    CNetworkNode* NodeAt(const QPointF& point) const;
+    // Called by the surface.
+    void InitializeGL();
+    void ResizeGL();
+    void PaintGL();
+    void MousePress(QMouseEvent* event);
+    void MouseMove(QMouseEvent* event);
+    void MouseRelease(QMouseEvent* event);
+
+    void PrepareDrawer();
+    void FitCanvas();
+    void UpdateScrollRanges();
+    void ScrollTo(QPoint logical);
+    void ZoomByClick(QPoint device);
+    void ZoomByBand();
+    void SetCanvas(double width, double height);
+    void PickNode(QPoint device);
+    CNetworkNode* NodeByName(std::uint32_t name) const;
+    QSize ClientPixels() const;
+    double UnitsPerPixelX() const;
+    double UnitsPerPixelY() const;
 
     CLumarixDoc& Document_;
-    // The document's polygons and quadtree as last drawn, or the running cartogram's round.
-    CRoundFrame Snapshot_;
     std::shared_ptr<const CRoundFrame> Frame_;
-    CDisplayFlags Flags_;
+    CInnerOpenGL GL_;
+    CGLDrawNetwork Drawer_;
+    CViewSurface* Surface_;
+    QScrollBar* HorizontalBar_;
+    QScrollBar* VerticalBar_;
+    QRubberBand* Band_;
+
+    QSize Canvas_ = InitialCanvas;
+    double Scale_ = 1.0;
     Mode Mode_ = Mode::None;
-    double Zoom_ = 1.0;
-    std::optional<QPointF> Centre_;
+    bool ContextReady_ = false;
+    bool Drawing_ = false;
+    bool Dragging_ = false;
+    bool RectangleDrawn_ = false;
+    QPoint DragStart_{-1, -1};
+    QPoint DragCurrent_{-1, -1};
 };
 
 } // namespace tessaro

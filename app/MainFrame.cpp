@@ -17,6 +17,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QOpenGLWidget>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -38,7 +39,8 @@ constexpr int Separator = 0;
 constexpr int DocumentCommands[] = {ExportEmf,       ExportPajek,       ExportGraphviz, StartNodeSelection,
                                     EndNodeSelection, BestRouteSetup,    BestRouteInitialization, Cartogram,
                                     SetParameters,    Copy,              CopyAsLines,    ZoomIn,
-                                    ZoomOut,          FullExtent,        SelectOrigin,   SelectDestination};
+                                    ZoomOut,          FullExtent,        SelectOrigin,   SelectDestination,
+                                    SelectCenter};
 // Commands that need a document window, busy or not.
 constexpr int WindowCommands[] = {Close, Print, PrintPreview, NewWindow, Cascade, TileHorizontally, Arrange,
                                   NextPane, PreviousPane};
@@ -83,6 +85,11 @@ CMainFrame::CMainFrame(CQtUserInterface* ui, QWidget* parent) : QMainWindow(pare
     Mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(Mdi_);
+    // The views draw with OpenGL. A window shown without any OpenGL widget is made again when
+    // the first one arrives, and loses its activation on the way; a hidden one from the start
+    // has it made for OpenGL once.
+    auto* openGL = new QOpenGLWidget(this);
+    openGL->hide();
     CreateActions();
     CreateMenus();
     CreateToolBar();
@@ -287,6 +294,7 @@ CChildFrame* CMainFrame::AddChild(CAppDocument& document)
     Mdi_->addSubWindow(child);
     connect(child, &QObject::destroyed, this, [this, doc = &document] { ForgetDocumentIfUnseen(doc); });
     connect(child->View(), &CLumarixView::ModeChanged, this, &CMainFrame::UpdateCommandStates);
+    connect(child->View(), &CLumarixView::CursorText, MessagePane_, &QLabel::setText);
     child->showMaximized();
     Mdi_->setActiveSubWindow(child);
     return child;

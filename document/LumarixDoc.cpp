@@ -239,6 +239,18 @@ void CLumarixDoc::SetDestinationNode(CNetworkNode* node)
         ShortestPath_.SetDestination(node);
 }
 
+bool CLumarixDoc::SetServiceCenter(CNetworkNode* node)
+{
+    if (node == nullptr) {
+        ShowMessage("An Invalid Pointer!", MessageKind::Error);
+        return false;
+    }
+    ServiceCenter_ = node;
+    node->Attribute().Distance = 0.0;
+    node->Attribute().Flags |= CNetworkNodeAttribute::FinishedFlag;
+    return true;
+}
+
 void CLumarixDoc::InitializeBestRoute() { ShortestPath_.Initialize(); }
 
 void CLumarixDoc::RunBestRoute(double initCircle)

@@ -72,6 +72,10 @@ public:
     bool SetOriginNode(CNetworkNode* node);
     // The destination; null is ignored.
     void SetDestinationNode(CNetworkNode* node);
+    // The service centre picked in a view: the node gets distance 0 and is marked finished.
+    // Null is refused with "An Invalid Pointer!" and keeps the centre there was.
+    bool SetServiceCenter(CNetworkNode* node);
+    CNetworkNode* ServiceCenter() const { return ServiceCenter_; }
     void InitializeBestRoute();
     // Mode 2 when `initCircle` <= 0, the regional mode 3 with that ring width otherwise; at
     // lowered priority under the wait indicator, the views refreshed afterwards.
@@ -138,6 +142,8 @@ private:
     CCitationFileTranslator CitationTranslator_{&Network_};
     CFlightsFileTranslator FlightsTranslator_{&Network_};
     std::unique_ptr<CQuadTree> QuadTree_ = std::make_unique<CQuadTree>();
+    // Of the service-area analysis only its centre is kept; a node of Network_.
+    CNetworkNode* ServiceCenter_ = nullptr;
     CInputFiles Inputs_;
     bool LastReadWhole_ = false;
 };

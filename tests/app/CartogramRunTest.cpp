@@ -15,7 +15,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QPushButton>
@@ -28,6 +27,7 @@
 
 using namespace tessaro;
 using namespace tessaro::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -36,18 +36,6 @@ std::pair<double, double> FirstVertex(const CLumarixDoc& document, uint32_t inde
 {
     const CPolygonRing& ring = document.Network().Polygon(index).Ring(0);
     return {ring.Points()[0], ring.Points()[1]};
-}
-
-std::unique_ptr<CCartogramJob> PreparedJob(CLumarixDoc& document, const QString& input, int steps)
-{
-    auto job = std::make_unique<CCartogramJob>();
-    job->ShapefilePath = input.toStdString();
-    job->SizeField = "POP";
-    document.Params.MaxSteps = steps;
-    document.Params.ThreadCount = 2;
-    if (!document.PrepareCartogram(*job))
-        return nullptr;
-    return job;
 }
 
 } // namespace
@@ -59,55 +47,14 @@ private slots:
     void initTestCase()
     {
         QVERIFY(Scratch_.isValid());
-        UsePrivateSettings(Scratch_.filePath(QStringLiteral("settings")));
+        UsePrivateSettings(Scratch_.filePath(u"settings"_s));
         App_ = std::make_unique<CLumarixApp>(*qApp);
     }
     void cleanupTestCase() { App_.reset(); }
 
-    void RoundsArriveInOrderAndTheDocumentTakesTheResult()
-    {
-        QTemporaryDir folder;
-        const QString input = CopyUsStates(folder.path());
-        CLumarixDoc document;
-        QVERIFY(document.OnOpenDocument(input.toStdString()));
-        const auto before = FirstVertex(document, 0);
-        std::unique_ptr<CCartogramJob> job = PreparedJob(document, input, 3);
-        QVERIFY(job);
-
-        CCartogramRunner runner(document, std::move(job));
-        std::vector<int> rounds;
-        size_t polygons = 0;
-        bool cellsShown = false;
-        connect(&runner, &CCartogramRunner::RoundFinished, this, [&](const std::shared_ptr<const CRoundFrame>& frame) {
-            rounds.push_back(frame->Round);
-            polygons = frame->Polygons.size();
-            cellsShown = cellsShown || !frame->Cells.empty();
-            // The document is untouched until the run ends.
-            QCOMPARE(FirstVertex(document, 0), before);
-        });
-        QSignalSpy finished(&runner, &CCartogramRunner::Finished);
-        // The event loop keeps turning while the worker computes.
-        int ticks = 0;
-        QTimer ticker;
-        connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
-        ticker.start(5);
-        runner.Start();
-        QVERIFY(runner.Running());
-        QVERIFY(finished.wait(300000));
-        ticker.stop();
-
-        const auto summary = finished.first().first().value<CartogramRunSummary>();
-        QCOMPARE(summary.Result, CartogramRunSummary::Outcome::Completed);
-        QCOMPARE(rounds, (std::vector<int>{0, 1, 2}));
-        QCOMPARE(polygons, size_t(49));
-        QVERIFY(cellsShown);
-        QVERIFY(ticks > 0);
-        QVERIFY(FirstVertex(document, 0) != before);
-        QCOMPARE(document.Network().PolygonCount(), 49u);
-    }
-
-    // Cancel pressed while round 1 is shown: rounds 0 and 1 stay complete, round 2 is never
-    // written, and the document keeps its map.
+    // Every round reaches the GUI thread in order, with its geometry, while the event loop keeps
+    // turning and the document stays as it was. Cancel pressed while round 1 is shown: rounds 0
+    // and 1 stay complete, round 2 is never written, and the document keeps its map.
     void CancelDuringRoundTwoKeepsRoundsZeroAndOne()
     {
         QTemporaryDir folder;
@@ -120,21 +67,26 @@ private slots:
 
         // Cancel is pressed while round 1 is on the screen; the worker waits for the screen.
         CCartogramProgressDlg* progress = nullptr;
+        std::vector<int> rounds;
         connect(document, &CAppDocument::FrameArrived, this, [&](const std::shared_ptr<const CRoundFrame>& round) {
+            rounds.push_back(round->Round);
+            QCOMPARE(round->Polygons.size(), size_t(49));
+            QVERIFY(!round->Cells.empty());
+            QCOMPARE(FirstVertex(document->Doc(), 0), before);
             if (round->Round == 1 && progress != nullptr)
                 QTest::mouseClick(progress->CancelButton(), Qt::LeftButton);
         });
         CModalDriver driver;
         driver.Then([&](QWidget* modal) {
-            ClickButton(modal, QStringLiteral("Select Shapefile ..."));
-            auto* fields = modal->findChild<QListWidget*>(QStringLiteral("1080"));
-            fields->setCurrentItem(fields->findItems(QStringLiteral("POP"), Qt::MatchExactly).value(0));
-            ClickButton(modal, QStringLiteral("Next"));
+            ClickButton(modal, u"Select Shapefile ..."_s);
+            auto* fields = modal->findChild<QListWidget*>(u"1080"_s);
+            fields->setCurrentItem(fields->findItems(u"POP"_s, Qt::MatchExactly).value(0));
+            ClickButton(modal, u"Next"_s);
         });
         driver.Then([&](QWidget* modal) { ChooseFile(modal, input); });
         driver.Then([](QWidget* modal) {
-            TypeInto(modal->findChild<QWidget*>(QStringLiteral("Steps")), QStringLiteral("6"));
-            ClickButton(modal, QStringLiteral("OK"));
+            TypeInto(modal->findChild<QWidget*>(u"Steps"_s), u"6"_s);
+            ClickButton(modal, u"OK"_s);
         });
         frame.Action(CommandId::Cartogram)->trigger();
         QVERIFY(driver.Wait());
@@ -154,7 +106,13 @@ private slots:
         QVERIFY(!frame.Action(CommandId::ExportPajek)->isEnabled());
 
         QSignalSpy ended(document, &CAppDocument::RunEnded);
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        ticker.start(5);
         QVERIFY(ended.wait(300000));
+        QVERIFY(ticks > 0);
+        QCOMPARE(rounds, (std::vector<int>{0, 1}));
         const CartogramRunSummary summary = *document->LastRun();
         QCOMPARE(summary.Result, CartogramRunSummary::Outcome::Cancelled);
         QCOMPARE(summary.LastRound, 1);
@@ -166,12 +124,12 @@ private slots:
         QTRY_VERIFY(document->ProgressDialog() == nullptr);
 
         for (const char* round : {"0", "1"}) {
-            const QString stem = folder.filePath(QStringLiteral("us_states_%1").arg(QLatin1String(round)));
-            QCOMPARE(ReadWithShapelib((stem + QStringLiteral(".shp")).toStdString()).size(), size_t(49));
+            const QString stem = folder.filePath(u"us_states_%1"_s.arg(QLatin1String(round)));
+            QCOMPARE(ReadWithShapelib((stem + u".shp"_s).toStdString()).size(), size_t(49));
             for (const char* ending : {".shx", ".dbf", ".prj", "_qt.emf", "_py.emf", "_qp.emf"})
                 QVERIFY2(QFile::exists(stem + QLatin1String(ending)), qPrintable(stem + QLatin1String(ending)));
         }
-        QVERIFY(QDir(folder.path()).entryList({QStringLiteral("us_states_2*")}).isEmpty());
+        QVERIFY(QDir(folder.path()).entryList({u"us_states_2*"_s}).isEmpty());
     }
 
     // A document closed during its run stops the worker and goes without waiting for the rounds
@@ -181,8 +139,11 @@ private slots:
         QTemporaryDir folder;
         const QString input = CopyUsStates(folder.path());
         auto document = std::make_unique<CLumarixDoc>();
-        std::unique_ptr<CCartogramJob> job = PreparedJob(*document, input, 100);
-        QVERIFY(job);
+        auto job = std::make_unique<CCartogramJob>();
+        job->ShapefilePath = input.toStdString();
+        job->SizeField = "POP";
+        document->Params.MaxSteps = 100;
+        QVERIFY(document->PrepareCartogram(*job));
         auto runner = std::make_unique<CCartogramRunner>(*document, std::move(job));
         QSignalSpy rounds(runner.get(), &CCartogramRunner::RoundFinished);
         runner->Start();
@@ -192,7 +153,7 @@ private slots:
         runner.reset();
         document.reset();
         // The run stops at its next check instead of finishing 100 rounds.
-        QVERIFY(QDir(folder.path()).entryList({QStringLiteral("us_states_20.shp")}).isEmpty());
+        QVERIFY(QDir(folder.path()).entryList({u"us_states_20.shp"_s}).isEmpty());
         QVERIFY(timer.elapsed() < 120000);
     }
 

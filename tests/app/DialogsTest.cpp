@@ -1,15 +1,19 @@
 // The dialogs, built for real and driven through their widgets, with a recording user interface
-// answering their file choosers and keeping their prompts.
+// answering their file choosers and keeping their prompts; and the Qt user interface of the
+// platform layer: desktop filters in Qt's form, message boxes, questions and file choosers asked
+// from a worker thread and answered on the GUI thread, and the recent-file list.
 #include "app/BestRouteSetupDlg.h"
 #include "app/CartoParamsSetDlg.h"
-#include "app/NodeSearchDlg.h"
+#include "app/DesktopFilter.h"
+#include "app/LumarixApp.h"
+#include "app/QtUserInterface.h"
+#include "app/RecentFileList.h"
 #include "app/SetDispParamDlg.h"
 #include "app/ShapeFileFieldsDlg.h"
 #include "app/SpinEdit.h"
 #include "document/LumarixDoc.h"
 #include "network/NetworkChain.h"
 #include "network/NetworkNode.h"
-#include "network/NodeSearch.h"
 #include "platform/NumberText.h"
 #include "platform/RecordingUserInterface.h"
 #include "run/ParamFile.h"
@@ -18,16 +22,25 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+#include <thread>
 
 using namespace tessaro;
 using namespace tessaro::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -43,7 +56,8 @@ QStringList Entries(const QListWidget& list)
 // and text only, not on the rest of the width a layout gives them.
 void Click(QAbstractButton* button)
 {
-    const bool indicator = qobject_cast<QRadioButton*>(button) != nullptr || qobject_cast<QCheckBox*>(button) != nullptr;
+    const bool indicator =
+        qobject_cast<QRadioButton*>(button) != nullptr || qobject_cast<QCheckBox*>(button) != nullptr;
     QTest::mouseClick(button, Qt::LeftButton, {}, indicator ? QPoint(6, button->height() / 2) : QPoint());
 }
 
@@ -61,15 +75,30 @@ CartoParams NonDefaultParams()
     return params;
 }
 
+// A block a file was saved from: the non-default values with 12 threads.
+CartoParams LoadedParams()
+{
+    CartoParams params = NonDefaultParams();
+    params.ThreadCount = 12;
+    return params;
+}
+
 } // namespace
 
 class DialogsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(Scratch_.isValid()); }
+    void initTestCase()
+    {
+        QVERIFY(Scratch_.isValid());
+        UsePrivateSettings(Scratch_.filePath(u"settings"_s));
+        App_ = std::make_unique<CLumarixApp>(*qApp);
+    }
+    void cleanupTestCase() { App_.reset(); }
 
-    // Typed values reach the block on OK, each in its own field and form.
+    // Typed values reach the block on OK, each in its own field and form. The minimum depth box
+    // was filled from the block's tree depth (6), not from its minimum depth.
     void ParametersOkStoresWhatWasTyped()
     {
         CScopedRecordingUserInterface ui;
@@ -77,82 +106,50 @@ private slots:
         CCartoParamsSetDlg dialog(params);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        const std::pair<const char*, const char*> typed[] = {
-            {"Steps", "7"},
-            {"Number of Computational Threads", "3"},
-            {"Export Intermediate Results Every", "2"},
-            {"Quadtree Depth", "8"},
-            {"Enlarge Exggeration Rate", "4.5"},
-            {"Shrink Exggeration Rate", "5"},
-            {"Epsilon", "0.05"},
-            {"Points Num on Circles", "20"},
-            {"Max Radius Ratio Allowed", "12"},
-            {"Min Radius Ratio Allowed", "0.02"},
-            {"Radius Correction Factor", "2"},
-            {"Rectangle Enlarge Factor", "1.5"},
-            {"Min Vertices Distance Scale", "128"},
-            {"Optimal Tree Node Size", "0.25"},
-            {"Local Tree Search Depth", "4"},
-            {"Zero Tolerance", "1e-5"},
+        QCOMPARE(dialog.Spin(u"Number of Computational Threads"_s)->SpinHigh(), 256);
+        const std::tuple<const char*, const char*, double CartoParams::*> reals[] = {
+            {"Enlarge Exggeration Rate", "4.5", &CartoParams::EnlargeRate},
+            {"Shrink Exggeration Rate", "5", &CartoParams::ShrinkRate},
+            {"Epsilon", "0.05", &CartoParams::EpsilonFactor}, // stored as 1 + epsilon
+            {"Max Radius Ratio Allowed", "12", &CartoParams::MaxRadiusRatio},
+            {"Min Radius Ratio Allowed", "0.02", &CartoParams::MinRadiusRatio},
+            {"Radius Correction Factor", "2", &CartoParams::RadiusCorrection},
+            {"Rectangle Enlarge Factor", "1.5", &CartoParams::RectangleFactor},
+            {"Min Vertices Distance Scale", "128", &CartoParams::MinVertexDistanceScale},
+            {"Optimal Tree Node Size", "0.25", &CartoParams::OptimalNodeSize},
+            {"Zero Tolerance", "1e-5", &CartoParams::ZeroTolerance},
         };
-        for (const auto& [caption, text] : typed)
+        const std::tuple<const char*, const char*, int CartoParams::*> integers[] = {
+            {"Steps", "7", &CartoParams::MaxSteps},
+            {"Number of Computational Threads", "3", &CartoParams::ThreadCount},
+            {"Export Intermediate Results Every", "2", &CartoParams::ExportEvery},
+            {"Quadtree Depth", "8", &CartoParams::TreeDepth},
+            {"Points Num on Circles", "20", &CartoParams::CirclePoints},
+            {"Local Tree Search Depth", "4", &CartoParams::LocalSearchDepth},
+        };
+        for (const auto& [caption, text, field] : reals)
             TypeInto(dialog.Box(QString::fromUtf8(caption)), QString::fromUtf8(text));
-        Click(dialog.Radio(QStringLiteral("With Directional Decay")));
-        Click(dialog.Radio(QStringLiteral("Gradient")));
-        Click(dialog.Radio(QStringLiteral("Quadtree Leaf")));
-        Click(dialog.CheckBox(QStringLiteral("Stop when error rises")));
-        Click(dialog.CheckBox(QStringLiteral("Square Full Tree")));
-        Click(dialog.Button(QStringLiteral("OK")));
+        for (const auto& [caption, text, field] : integers)
+            TypeInto(dialog.Box(QString::fromUtf8(caption)), QString::fromUtf8(text));
+        for (const char* choice : {"With Directional Decay", "Gradient", "Quadtree Leaf"})
+            Click(dialog.Radio(QString::fromUtf8(choice)));
+        Click(dialog.CheckBox(u"Stop when error rises"_s));
+        Click(dialog.CheckBox(u"Square Full Tree"_s));
+        Click(dialog.Button(u"OK"_s));
 
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(ui->Messages().empty());
-        QCOMPARE(params.MaxSteps, 7);
-        QCOMPARE(params.ThreadCount, 3);
-        QCOMPARE(params.ExportEvery, 2);
-        QCOMPARE(params.TreeDepth, 8);
-        QCOMPARE(params.EnlargeRate, 4.5);
-        QCOMPARE(params.ShrinkRate, 5.0);
-        QCOMPARE(params.EpsilonFactor, 1.05);
-        QCOMPARE(params.CirclePoints, 20);
-        QCOMPARE(params.MaxRadiusRatio, 12.0);
-        QCOMPARE(params.MinRadiusRatio, 0.02);
-        QCOMPARE(params.RadiusCorrection, 2.0);
-        QCOMPARE(params.RectangleFactor, 1.5);
-        QCOMPARE(params.MinVertexDistanceScale, 128.0);
-        QCOMPARE(params.OptimalNodeSize, 0.25);
-        QCOMPARE(params.LocalSearchDepth, 4);
-        QCOMPARE(params.ZeroTolerance, 1e-5);
+        for (const auto& [caption, text, field] : reals)
+            QCOMPARE(params.*field,
+                     QString::fromUtf8(text).toDouble() + (field == &CartoParams::EpsilonFactor ? 1.0 : 0.0));
+        for (const auto& [caption, text, field] : integers)
+            QCOMPARE(params.*field, QString::fromUtf8(text).toInt());
         QCOMPARE(params.ForceType, ForceDecay::Directional);
         QCOMPARE(params.ElasticityType, ElasticityMeasure::Gradient);
         QCOMPARE(params.DensificationType, Densification::QuadtreeLeaf);
         QCOMPARE(params.StopWhenErrorRises, false);
-        QCOMPARE(params.RelativeSizes, true);
         QCOMPARE(params.SquareFullTree, true);
-        // The box was filled from the tree depth of the block (6), not from its minimum depth.
         QCOMPARE(params.MinTreeDepth, 6);
-    }
-
-    void ParametersShowTheBlock()
-    {
-        CartoParams params = NonDefaultParams();
-        CCartoParamsSetDlg dialog(params);
-        QCOMPARE(dialog.BoxText(QStringLiteral("Steps")), QStringLiteral("11"));
-        QCOMPARE(dialog.BoxText(QStringLiteral("Epsilon")), QStringLiteral("0.2"));
-        QCOMPARE(dialog.BoxText(QStringLiteral("Optimal Tree Node Size")), QStringLiteral("0.333333"));
-        QCOMPARE(dialog.BoxText(QStringLiteral("Minimum Tree Depth")), QStringLiteral("8"));
-        QVERIFY(dialog.Radio(QStringLiteral("With Directional Decay"))->isChecked());
-        QVERIFY(dialog.Radio(QStringLiteral("Jacobian"))->isChecked());
-        QVERIFY(dialog.Radio(QStringLiteral("Minimum Distance"))->isChecked());
-        QVERIFY(!dialog.CheckBox(QStringLiteral("Only keep relative sizes"))->isChecked());
-        QCOMPARE(dialog.Spin(QStringLiteral("Number of Computational Threads"))->SpinHigh(), 256);
-        QCOMPARE(dialog.Spin(QStringLiteral("Quadtree Depth"))->SpinHigh(), 16);
-
-        // Confirming unchanged keeps every field but the minimum depth, which follows the depth.
-        CartoParams expected = params;
-        expected.MinTreeDepth = params.TreeDepth;
-        dialog.show();
-        Click(dialog.Button(QStringLiteral("OK")));
-        QCOMPARE(params, expected);
     }
 
     void ParametersRefuseABoxOutsideItsRange_data()
@@ -160,26 +157,21 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("prompt");
-        QTest::newRow("depth") << QStringLiteral("Quadtree Depth") << QStringLiteral("13")
-                               << QStringLiteral("Please enter an integer between 0 and 12.");
-        QTest::newRow("circle points") << QStringLiteral("Points Num on Circles") << QStringLiteral("3")
-                                       << QStringLiteral("Please enter an integer between 4 and 36.");
-        QTest::newRow("epsilon") << QStringLiteral("Epsilon") << QStringLiteral("0.6")
-                                 << QStringLiteral("Please enter a number between 0 and 0.5.");
-        QTest::newRow("enlarge") << QStringLiteral("Enlarge Exggeration Rate") << QStringLiteral("99.5")
-                                 << QStringLiteral("Please enter a number between 0 and 99.");
-        QTest::newRow("zero tolerance") << QStringLiteral("Zero Tolerance") << QStringLiteral("-1")
-                                        << QStringLiteral("Please enter a number between 0 and 1e+37.");
-        QTest::newRow("local depth") << QStringLiteral("Local Tree Search Depth") << QStringLiteral("0")
-                                     << QStringLiteral("Please enter an integer between 1 and 100.");
-        QTest::newRow("export every") << QStringLiteral("Export Intermediate Results Every") << QStringLiteral("101")
-                                      << QStringLiteral("Please enter an integer between 1 and 100.");
-        QTest::newRow("steps not a number") << QStringLiteral("Steps") << QStringLiteral("four")
-                                            << QStringLiteral("Please enter an integer.");
-        QTest::newRow("decimal comma") << QStringLiteral("Max Radius Ratio Allowed") << QStringLiteral("1,5")
-                                       << QStringLiteral("Please enter a number.");
-        QTest::newRow("not finite") << QStringLiteral("Radius Correction Factor") << QStringLiteral("inf")
-                                    << QStringLiteral("Please enter a number.");
+        QTest::newRow("depth") << u"Quadtree Depth"_s << u"13"_s << u"Please enter an integer between 0 and 12."_s;
+        QTest::newRow("circle points") << u"Points Num on Circles"_s << u"3"_s
+                                       << u"Please enter an integer between 4 and 36."_s;
+        QTest::newRow("epsilon") << u"Epsilon"_s << u"0.6"_s << u"Please enter a number between 0 and 0.5."_s;
+        QTest::newRow("enlarge") << u"Enlarge Exggeration Rate"_s << u"99.5"_s
+                                 << u"Please enter a number between 0 and 99."_s;
+        QTest::newRow("zero tolerance") << u"Zero Tolerance"_s << u"-1"_s
+                                        << u"Please enter a number between 0 and 1e+37."_s;
+        QTest::newRow("local depth") << u"Local Tree Search Depth"_s << u"0"_s
+                                     << u"Please enter an integer between 1 and 100."_s;
+        QTest::newRow("export every") << u"Export Intermediate Results Every"_s << u"101"_s
+                                      << u"Please enter an integer between 1 and 100."_s;
+        QTest::newRow("steps not a number") << u"Steps"_s << u"four"_s << u"Please enter an integer."_s;
+        QTest::newRow("decimal comma") << u"Max Radius Ratio Allowed"_s << u"1,5"_s << u"Please enter a number."_s;
+        QTest::newRow("not finite") << u"Radius Correction Factor"_s << u"inf"_s << u"Please enter a number."_s;
     }
     void ParametersRefuseABoxOutsideItsRange()
     {
@@ -193,124 +185,96 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         TypeInto(dialog.Box(caption), text);
-        Click(dialog.Button(QStringLiteral("OK")));
+        Click(dialog.Button(u"OK"_s));
         QCOMPARE(ui->Messages(), std::vector<std::string>{prompt.toStdString()});
         QVERIFY(dialog.isVisible());
         QCOMPARE(params, before);
         QVERIFY(dialog.Box(caption)->hasFocus());
     }
 
-    // Boxes are checked in a fixed order and the first failure is the only prompt.
-    void ParametersPromptOnceForTheFirstFailingBox()
+    // Load writes into the block at once and shows it, and a later Cancel does not undo it. A
+    // file that cannot be opened changes nothing; a short value line loads what it has and is
+    // named in a warning.
+    void ParametersLoad_data()
     {
-        CScopedRecordingUserInterface ui;
-        CartoParams params;
-        CCartoParamsSetDlg dialog(params);
-        dialog.show();
-        TypeInto(dialog.Box(QStringLiteral("Export Intermediate Results Every")), QStringLiteral("0"));
-        TypeInto(dialog.Box(QStringLiteral("Epsilon")), QStringLiteral("0.9"));
-        Click(dialog.Button(QStringLiteral("OK")));
-        QCOMPARE(ui->Messages(), std::vector<std::string>{"Please enter a number between 0 and 0.5."});
+        QTest::addColumn<QByteArray>("file"); // empty: no such file
+        QTest::addColumn<int>("steps");       // the block's after the load, and the box's
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("whole") << QByteArray::fromStdString(LoadedParams().FormatParamFile()) << 11 << QString();
+        QTest::newRow("missing") << QByteArray() << CartoParams().MaxSteps << QString();
+        QTest::newRow("short line") << QByteArray("-1.000000, 1.050000, 6.000000, 9.000000, 10.000000, 0.010000\n"
+                                                  "256.000000, -1.000000\n0, 1, 1 \n9, 1, 4\n")
+                                    << 9 << u"line 4;"_s;
     }
-
-    // Load writes into the block at once, and a later Cancel does not undo it.
-    void ParametersLoadChangesTheBlockEvenIfCancelled()
+    void ParametersLoad()
     {
+        QFETCH(QByteArray, file);
+        QFETCH(int, steps);
+        QFETCH(QString, warning);
         CScopedRecordingUserInterface ui;
-        const QString path = Scratch_.filePath(QStringLiteral("loaded.cartoparam"));
-        CartoParams saved = NonDefaultParams();
-        saved.ThreadCount = 12;
-        QVERIFY(SaveParamFile(saved, path.toStdString()));
-        ui->QueueFileAnswer(path.toStdString());
-
-        CartoParams params;
-        CCartoParamsSetDlg dialog(params);
-        dialog.show();
-        Click(dialog.Button(QStringLiteral("Load ...")));
-        QCOMPARE(params, saved);
-        QCOMPARE(dialog.BoxText(QStringLiteral("Steps")), QStringLiteral("11"));
-        QCOMPARE(dialog.BoxText(QStringLiteral("Minimum Tree Depth")), QStringLiteral("8"));
-        QVERIFY(dialog.Radio(QStringLiteral("With Directional Decay"))->isChecked());
-        // After a load the thread arrows go up to 16 only, and the depth arrows start at 1.
-        QCOMPARE(dialog.Spin(QStringLiteral("Number of Computational Threads"))->SpinHigh(), 16);
-        QCOMPARE(dialog.Spin(QStringLiteral("Quadtree Depth"))->SpinLow(), 1);
-        Click(dialog.Button(QStringLiteral("Cancel")));
-        QCOMPARE(params, saved);
-        QVERIFY(ui->Messages().empty());
-    }
-
-    void ParametersLoadOfAFileThatCannotBeOpenedChangesNothing()
-    {
-        CScopedRecordingUserInterface ui;
-        ui->QueueFileAnswer(Scratch_.filePath(QStringLiteral("missing.cartoparam")).toStdString());
-        CartoParams params = NonDefaultParams();
-        const CartoParams before = params;
-        CCartoParamsSetDlg dialog(params);
-        dialog.show();
-        TypeInto(dialog.Box(QStringLiteral("Steps")), QStringLiteral("40"));
-        Click(dialog.Button(QStringLiteral("Load ...")));
-        QCOMPARE(params, before);
-        QCOMPARE(dialog.BoxText(QStringLiteral("Steps")), QStringLiteral("40"));
-        QVERIFY(ui->Messages().empty());
-    }
-
-    // A damaged value line still loads what it has, and the user learns which line fell short.
-    void ParametersLoadOfAShortLineWarns()
-    {
-        CScopedRecordingUserInterface ui;
-        const QString path = Scratch_.filePath(QStringLiteral("short.cartoparam"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("-1.000000, 1.050000, 6.000000, 9.000000, 10.000000, 0.010000\n256.000000, -1.000000\n0, 1, 1 \n"
-                   "9, 1, 4\n");
-        file.close();
+        const QString path = Scratch_.filePath(u"%1.cartoparam"_s.arg(QTest::currentDataTag()));
+        if (!file.isEmpty()) {
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(file);
+        }
         ui->QueueFileAnswer(path.toStdString());
         CartoParams params;
         CCartoParamsSetDlg dialog(params);
         dialog.show();
-        Click(dialog.Button(QStringLiteral("Load ...")));
-        QCOMPARE(params.MaxSteps, 9);
-        QCOMPARE(params.TreeDepth, CartoParams().TreeDepth);
-        QCOMPARE(ui->Messages().size(), size_t(1));
-        QVERIFY(QString::fromStdString(ui->Messages().front()).contains(QStringLiteral("line 4;")));
+        TypeInto(dialog.Box(u"Export Intermediate Results Every"_s), u"7"_s);
+        Click(dialog.Button(u"Load ..."_s));
+        Click(dialog.Button(u"Cancel"_s));
+        QCOMPARE(params.MaxSteps, steps);
+        QCOMPARE(ui->Messages().size(), size_t(warning.isEmpty() ? 0 : 1));
+        if (!warning.isEmpty())
+            QVERIFY(QString::fromStdString(ui->Messages().front()).contains(warning));
+        if (file.isEmpty()) {
+            QCOMPARE(params, CartoParams());
+            QCOMPARE(dialog.BoxText(u"Export Intermediate Results Every"_s), u"7"_s);
+            return;
+        }
+        QCOMPARE(dialog.BoxText(u"Steps"_s), QString::number(steps));
+        if (warning.isEmpty()) {
+            QCOMPARE(params, LoadedParams());
+            QCOMPARE(dialog.BoxText(u"Epsilon"_s), u"0.2"_s); // the factor less 1
+            QCOMPARE(dialog.BoxText(u"Optimal Tree Node Size"_s), u"0.333333"_s);
+            QVERIFY(!dialog.CheckBox(u"Only keep relative sizes"_s)->isChecked());
+            // After a load the thread arrows go up to 16 only, and the depth arrows start at 1.
+            QCOMPARE(dialog.Spin(u"Number of Computational Threads"_s)->SpinHigh(), 16);
+            QCOMPARE(dialog.Spin(u"Quadtree Depth"_s)->SpinLow(), 1);
+            QCOMPARE(dialog.BoxText(u"Minimum Tree Depth"_s), u"8"_s);
+            QVERIFY(dialog.Radio(u"With Directional Decay"_s)->isChecked());
+        }
     }
 
-    // Save stores the typed values, then writes them; the block keeps them after a Cancel.
+    // Save checks the boxes first: an invalid one writes nothing and asks for no file. Then it
+    // stores the typed values and writes them; the block keeps them after a Cancel.
     void ParametersSaveWritesWhatTheDialogShows()
     {
         CScopedRecordingUserInterface ui;
-        const QString path = Scratch_.filePath(QStringLiteral("saved.cartoparam"));
+        const QString path = Scratch_.filePath(u"saved.cartoparam"_s);
         ui->QueueFileAnswer(path.toStdString());
         CartoParams params;
         CCartoParamsSetDlg dialog(params);
         dialog.show();
-        TypeInto(dialog.Box(QStringLiteral("Steps")), QStringLiteral("9"));
-        TypeInto(dialog.Box(QStringLiteral("Epsilon")), QStringLiteral("0.1"));
-        Click(dialog.Button(QStringLiteral("Save ...")));
-        Click(dialog.Button(QStringLiteral("Cancel")));
-        QCOMPARE(params.MaxSteps, 9);
+        TypeInto(dialog.Box(u"Quadtree Depth"_s), u"20"_s);
+        Click(dialog.Button(u"Save ..."_s));
+        QCOMPARE(params, CartoParams());
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(ui->Entries().size(), size_t(1)); // the prompt, no chooser
 
+        TypeInto(dialog.Box(u"Quadtree Depth"_s), u"7"_s);
+        TypeInto(dialog.Box(u"Steps"_s), u"9"_s);
+        TypeInto(dialog.Box(u"Epsilon"_s), u"0.1"_s);
+        Click(dialog.Button(u"Save ..."_s));
+        Click(dialog.Button(u"Cancel"_s));
+        QCOMPARE(params.MaxSteps, 9);
         CartoParams written;
         written.MaxSteps = 0;
         QVERIFY(LoadParamFile(written, path.toStdString()));
         QCOMPARE(written, params);
         QCOMPARE(written.EpsilonFactor, 1.1);
-    }
-
-    void ParametersSaveOfAnInvalidBoxWritesNothing()
-    {
-        CScopedRecordingUserInterface ui;
-        ui->QueueFileAnswer(Scratch_.filePath(QStringLiteral("never.cartoparam")).toStdString());
-        CartoParams params;
-        const CartoParams before = params;
-        CCartoParamsSetDlg dialog(params);
-        dialog.show();
-        TypeInto(dialog.Box(QStringLiteral("Quadtree Depth")), QStringLiteral("20"));
-        Click(dialog.Button(QStringLiteral("Save ...")));
-        QCOMPARE(params, before);
-        QVERIFY(!QFile::exists(Scratch_.filePath(QStringLiteral("never.cartoparam"))));
-        // No file chooser was shown: only the prompt is recorded.
-        QCOMPARE(ui->Entries().size(), size_t(1));
     }
 
     // The spin arrows keep to their range; the text itself stays free.
@@ -319,257 +283,243 @@ private slots:
         CSpinEdit spin;
         spin.SetSpinRange(4, 36);
         spin.show();
-        spin.SetText(QStringLiteral("35"));
+        spin.SetText(u"35"_s);
         for (int i = 0; i < 3; ++i)
             QTest::keyClick(&spin, Qt::Key_Up);
-        QCOMPARE(spin.Text(), QStringLiteral("36"));
-        spin.SetText(QStringLiteral("x"));
+        QCOMPARE(spin.Text(), u"36"_s);
+        spin.SetText(u"x"_s);
         QTest::keyClick(&spin, Qt::Key_Up);
-        QCOMPARE(spin.Text(), QStringLiteral("5"));
-        TypeInto(&spin, QStringLiteral("2"));
-        QCOMPARE(spin.Text(), QStringLiteral("2"));
+        QCOMPARE(spin.Text(), u"5"_s);
+        TypeInto(&spin, u"2"_s);
+        QCOMPARE(spin.Text(), u"2"_s);
     }
 
-    void FieldsListTheNumericFieldsOfTheExample()
+    // Integer and double fields of any width and decimals qualify, sorted without regard to
+    // case; text, dates and logicals do not. A shapefile without a table leaves the list as it
+    // was; Next with nothing selected (the list refilled from a table without numbers) gives
+    // "POP".
+    void FieldsListOnlyNumbersAndKeepTheListWithoutATable()
     {
         CScopedRecordingUserInterface ui;
-        const std::string shapefile = (ExampleFolder() + QStringLiteral("/us_states/us_states.shp")).toStdString();
-        ui->QueueFileAnswer(shapefile);
-        CShapeFileFieldsDlg dialog;
-        dialog.show();
-        QVERIFY(!dialog.NextButton()->isEnabled());
-        Click(dialog.SelectButton());
-        QCOMPARE(Entries(*dialog.FieldList()), (QStringList{QStringLiteral("HURRICANES"), QStringLiteral("POP")}));
-        QVERIFY(!dialog.NextButton()->isEnabled());
-        dialog.FieldList()->setCurrentRow(1);
-        QVERIFY(dialog.NextButton()->isEnabled());
-        Click(dialog.NextButton());
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(dialog.ShapefilePath(), shapefile);
-        QCOMPARE(dialog.SizeField(), std::string("POP"));
-    }
-
-    // Integer and double fields of any width and decimals qualify; text, dates and logicals
-    // do not. The list is sorted without regard to case.
-    void FieldsListOnlyIntegerAndDoubleFields()
-    {
-        CScopedRecordingUserInterface ui;
-        const QString base = Scratch_.filePath(QStringLiteral("mixed"));
-        WriteTable((base + QStringLiteral(".dbf")).toStdString(),
-                   {{"NAME", 'C', 20, 0}, {"pop", 'N', 10, 0}, {"AREA", 'N', 12, 3}, {"FLAG", 'L', 1, 0},
+        const auto shapefile = [this, &ui](const char* name) {
+            const QString path = Scratch_.filePath(QString::fromLatin1(name) + u".shp"_s);
+            QFile::copy(ExampleFolder() + u"/us_states/us_states.shp"_s, path);
+            ui->QueueFileAnswer(path.toStdString());
+            return path.chopped(4).toStdString();
+        };
+        WriteTable(shapefile("mixed") + ".dbf",
+                   {{"NAME", 'C', 20, 0},
+                    {"pop", 'N', 10, 0},
+                    {"AREA", 'N', 12, 3},
+                    {"FLAG", 'L', 1, 0},
                     {"Density", 'F', 12, 4}},
                    {{TestCell{std::string("a")}, TestCell{1.0}, TestCell{2.0}, TestCell{}, TestCell{3.0}}});
-        QFile::copy(ExampleFolder() + QStringLiteral("/us_states/us_states.shp"), base + QStringLiteral(".shp"));
-        ui->QueueFileAnswer((base + QStringLiteral(".shp")).toStdString());
-        CShapeFileFieldsDlg dialog;
-        dialog.show();
-        Click(dialog.SelectButton());
-        QCOMPARE(Entries(*dialog.FieldList()),
-                 (QStringList{QStringLiteral("AREA"), QStringLiteral("Density"), QStringLiteral("pop")}));
-    }
-
-    // A shapefile without a table leaves the list as it was; Next with nothing selected (the
-    // list refilled from a table without numbers) gives "POP"; Double click is Next.
-    void FieldsKeepTheListForATableThatCannotBeOpened()
-    {
-        CScopedRecordingUserInterface ui;
-        const QString noTable = Scratch_.filePath(QStringLiteral("alone.shp"));
-        QFile::copy(ExampleFolder() + QStringLiteral("/us_states/us_states.shp"), noTable);
-        const QString textOnly = Scratch_.filePath(QStringLiteral("names"));
-        WriteTable((textOnly + QStringLiteral(".dbf")).toStdString(), {{"NAME", 'C', 20, 0}},
-                   {{TestCell{std::string("a")}}});
-        ui->QueueFileAnswer((ExampleFolder() + QStringLiteral("/us_states/us_states.shp")).toStdString());
-        ui->QueueFileAnswer(noTable.toStdString());
-        ui->QueueFileAnswer((textOnly + QStringLiteral(".shp")).toStdString());
+        const std::string alone = shapefile("alone");
+        WriteTable(shapefile("names") + ".dbf", {{"NAME", 'C', 20, 0}}, {{TestCell{std::string("a")}}});
 
         CShapeFileFieldsDlg dialog;
         dialog.show();
+        QVERIFY(!dialog.NextButton()->isEnabled());
         Click(dialog.SelectButton());
+        QCOMPARE(Entries(*dialog.FieldList()), (QStringList{"AREA", "Density", "pop"}));
+        QVERIFY(!dialog.NextButton()->isEnabled());
         dialog.FieldList()->setCurrentRow(0);
+        QVERIFY(dialog.NextButton()->isEnabled());
         Click(dialog.SelectButton());
-        QCOMPARE(dialog.FieldList()->count(), 2);
-        QCOMPARE(dialog.ShapefilePath(), noTable.toStdString());
+        QCOMPARE(dialog.FieldList()->count(), 3);
+        QCOMPARE(dialog.ShapefilePath(), alone + ".shp");
         Click(dialog.SelectButton());
         QCOMPARE(dialog.FieldList()->count(), 0);
         QVERIFY(dialog.NextButton()->isEnabled());
         Click(dialog.NextButton());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.SizeField(), std::string("POP"));
     }
 
-    void FieldsCancelEmptiesBothResults()
-    {
-        CScopedRecordingUserInterface ui;
-        ui->QueueFileAnswer((ExampleFolder() + QStringLiteral("/us_states/us_states.shp")).toStdString());
-        CShapeFileFieldsDlg dialog;
-        dialog.show();
-        Click(dialog.SelectButton());
-        dialog.FieldList()->setCurrentRow(0);
-        Click(dialog.CancelButton());
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QVERIFY(dialog.ShapefilePath().empty());
-        QVERIFY(dialog.SizeField().empty());
-    }
-
-    void DisplaySetupCopiesTheSevenBoxesBack()
+    // The view's seven flags go through the boxes and back, the node markers untouched.
+    void DisplaySetupCopiesTheBoxesBack()
     {
         CDisplayFlags flags;
         flags.ShowNodeMarkers = true;
         CSetDispParamDlg dialog;
         dialog.SetDisplayFlags(flags);
-        QVERIFY(dialog.Box(CSetDispParamDlg::PolygonsBox)->isChecked());
-        QVERIFY(!dialog.Box(CSetDispParamDlg::QuadtreeNodesBox)->isChecked());
         dialog.show();
         for (const int id : {CSetDispParamDlg::PolygonsBox, CSetDispParamDlg::PolygonVerticesBox,
                              CSetDispParamDlg::TreeDiagonalBox, CSetDispParamDlg::BoundaryBox})
             Click(dialog.Box(id));
-        const CDisplayFlags edited = dialog.DisplayFlags();
-        QVERIFY(edited.ShowNodeMarkers); // not the dialog's to change
-        QVERIFY(!edited.ShowPolygons);
-        QVERIFY(edited.ShowPolygonVertices);
-        QVERIFY(edited.ShowTreeDiagonal);
-        QVERIFY(!edited.ShowBoundary);
-        QVERIFY(edited.ShowQuadtree);
-        QCOMPARE(dialog.Box(CSetDispParamDlg::QuadtreeBox)->text(), QStringLiteral("Quadtree "));
+        CDisplayFlags expected = flags;
+        expected.ShowPolygons = false;
+        expected.ShowPolygonVertices = true;
+        expected.ShowTreeDiagonal = true;
+        expected.ShowBoundary = false;
+        QCOMPARE(dialog.DisplayFlags(), expected);
+        QCOMPARE(dialog.Box(CSetDispParamDlg::QuadtreeBox)->text(), u"Quadtree "_s);
     }
 
-    // The picture writer's five flags: the two view-only boxes start clear and play no part.
-    void DisplaySetupForPicturesCarriesFiveFlags()
-    {
-        CPictureFlags flags;
-        flags.ShowQuadtreeNodes = true;
-        flags.ShowBoundary = false;
-        CSetDispParamDlg dialog;
-        dialog.SetPictureFlags(flags);
-        QVERIFY(!dialog.Box(CSetDispParamDlg::PolygonVerticesBox)->isChecked());
-        QVERIFY(!dialog.Box(CSetDispParamDlg::TreeDiagonalBox)->isChecked());
-        QCOMPARE(dialog.PictureFlags(), flags);
-        dialog.show();
-        Click(dialog.Box(CSetDispParamDlg::TreeDiagonalBox));
-        Click(dialog.Box(CSetDispParamDlg::QuadtreeBox));
-        CPictureFlags expected = flags;
-        expected.ShowQuadtree = false;
-        QCOMPARE(dialog.PictureFlags(), expected);
-    }
-
-    void NodeSearchPicksANodeByName()
-    {
-        CScopedRecordingUserInterface ui;
-        CLumarixDoc document;
-        QVERIFY(document.OnOpenDocument((ExampleFolder() + QStringLiteral("/us_flights/us_flights.flt")).toStdString()));
-        CNodeSearchDlg dialog(document.Network());
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QVERIFY(dialog.SearchButton()->hasFocus());
-        QVERIFY(!dialog.OkButton()->isEnabled());
-        QTest::keyClicks(dialog.FilterEdit(), QStringLiteral("s"));
-        Click(dialog.SearchButton());
-        const QStringList entries = Entries(*dialog.ResultList());
-        QCOMPARE(entries.size(), 12);
-        for (const QString& entry : entries)
-            QVERIFY2(entry.startsWith(QLatin1Char('S')), qPrintable(entry));
-
-        QTest::keyClicks(dialog.FilterEdit(), QStringLiteral("ea"));
-        Click(dialog.SearchButton());
-        const QStringList narrowed = Entries(*dialog.ResultList());
-        for (const QString& entry : narrowed)
-            QVERIFY2(entry.startsWith(QLatin1Char('S')) && entry.contains(QStringLiteral("SEA")), qPrintable(entry));
-        const int row = int(narrowed.indexOf(QStringLiteral("SEA")));
-        QVERIFY(row >= 0);
-        // The list lays its items out on the next turn of the event loop.
-        QTRY_VERIFY(!dialog.ResultList()->visualItemRect(dialog.ResultList()->item(row)).isEmpty());
-        const QRect first = dialog.ResultList()->visualItemRect(dialog.ResultList()->item(row));
-        // A double click is a press and release, then the double-click event.
-        QTest::mouseClick(dialog.ResultList()->viewport(), Qt::LeftButton, {}, first.center());
-        QTest::mouseDClick(dialog.ResultList()->viewport(), Qt::LeftButton, {}, first.center());
-        QVERIFY(dialog.SelectedNode() != nullptr);
-        QCOMPARE(QString::fromStdString(dialog.SelectedNode()->Name()), QStringLiteral("SEA"));
-        QCOMPARE(dialog.ResultEdit()->text(), QString::fromStdString(NodeSearchResultText(*dialog.SelectedNode())));
-        QVERIFY(dialog.OkButton()->isEnabled());
-        QVERIFY(dialog.OkButton()->hasFocus());
-        // Any change of the filter asks for a new pick.
-        QTest::keyClick(dialog.FilterEdit(), Qt::Key_Backspace);
-        QVERIFY(!dialog.OkButton()->isEnabled());
-    }
-
+    // A table loads only when it pairs with the chains; without ends the search says so and
+    // shows no distance; with them it gives the route's cost by the chosen standard.
     void BestRouteSetupSearchesWithTheChosenCost()
     {
         CScopedRecordingUserInterface ui;
         CLumarixDoc document;
-        QVERIFY(document.OnOpenDocument(
-            (ExampleFolder() + QStringLiteral("/london_tube/london_tube.shp")).toStdString()));
+        QVERIFY(document.OnOpenDocument((ExampleFolder() + u"/london_tube/london_tube.shp"_s).toStdString()));
         CBestRouteSetupDlg dialog(document);
         dialog.show();
         ui->ClearEntries();
-        QCOMPARE(dialog.OriginText()->text(), QStringLiteral("尚未设置"));
-        QCOMPARE(dialog.CostLabel()->text(), QStringLiteral("Undefined"));
-        QCOMPARE(dialog.ResultLabel()->text(), QStringLiteral("Unknown"));
-
-        // Without an origin and a destination the search says so and shows no distance.
-        Click(dialog.Button(QStringLiteral("Search")));
+        QCOMPARE(dialog.OriginText()->text(), u"尚未设置"_s);
+        QCOMPARE(dialog.CostLabel()->text(), u"Undefined"_s);
+        ui->QueueFileAnswer((ExampleFolder() + u"/us_states/us_states.dbf"_s).toStdString());
+        Click(dialog.Button(u"Load"_s));
+        QCOMPARE(dialog.FieldList()->count(), 0);
+        ui->QueueFileAnswer((ExampleFolder() + u"/london_tube/london_tube.dbf"_s).toStdString());
+        Click(dialog.Button(u"Load"_s));
+        QCOMPARE(Entries(*dialog.FieldList()), QStringList{u"id"_s});
+        QCOMPARE(dialog.FieldList()->currentRow(), 0);
+        Click(dialog.Button(u"Set"_s));
+        QCOMPARE(dialog.CostLabel()->text(), u"id"_s);
         // Initializing re-applies the missing ends, each refused as an invalid pointer.
-        QCOMPARE(ui->Messages(), (std::vector<std::string>{"A Invalid Pointer!", "A Invalid Pointer!",
-                                                          "The start point and destination are still unknown!"}));
-        QCOMPARE(dialog.ResultLabel()->text(), QStringLiteral("Unknown"));
+        Click(dialog.Button(u"Search"_s));
+        QCOMPARE(ui->Messages(), (std::vector<std::string>{"文件不匹配，请重新选择正确的文件！", "A Invalid Pointer!",
+                                                           "A Invalid Pointer!",
+                                                           "The start point and destination are still unknown!"}));
+        QCOMPARE(dialog.ResultLabel()->text(), u"Unknown"_s);
 
-        // Two stations three track segments apart.
         CNetworkNode* origin = document.Network().Nodes().front();
-        CNetworkNode* destination = origin;
-        const CNetworkNode* previous = nullptr;
-        for (int hop = 0; hop < 3; ++hop) {
-            for (uint32_t c = 0; c < destination->ChainCount(); ++c) {
-                CNetworkNode* next = destination->GetChain(int32_t(c))->OtherEnd(destination);
-                if (next != previous && next != destination) {
-                    previous = destination;
-                    destination = next;
-                    break;
-                }
-            }
-        }
-        QVERIFY(destination != origin);
         document.SetOriginNode(origin);
-        document.SetDestinationNode(destination);
+        document.SetDestinationNode(origin->GetChain(0)->OtherEnd(origin));
         dialog.ShowRouteEnds();
-        QCOMPARE(dialog.OriginText()->text(), QStringLiteral("X: %1\nY: %2")
-                                                  .arg(QString::fromStdString(FormatFixed(origin->X(), 4)),
-                                                       QString::fromStdString(FormatFixed(origin->Y(), 4))));
-
-        Click(dialog.Button(QStringLiteral("Dis")));
-        QCOMPARE(dialog.CostLabel()->text(), QStringLiteral("Euclidean Distance"));
-        ui->ClearEntries();
-        Click(dialog.Button(QStringLiteral("Search")));
+        QCOMPARE(dialog.OriginText()->text(),
+                 u"X: %1\nY: %2"_s.arg(QString::fromStdString(FormatFixed(origin->X(), 4)),
+                                       QString::fromStdString(FormatFixed(origin->Y(), 4))));
+        Click(dialog.Button(u"Dis"_s));
+        QCOMPARE(dialog.CostLabel()->text(), u"Euclidean Distance"_s);
+        Click(dialog.Button(u"Search"_s));
         const CRoute route = document.BestRoute().Route();
-        QVERIFY(!route.Nodes.empty());
         QVERIFY(route.Cost > 0.0);
         QCOMPARE(dialog.ResultLabel()->text(),
-                 QStringLiteral("Shortest Distance:") + QString::fromStdString(FormatFixed(route.Cost, 4)));
-        // The search reports its statistics.
-        QVERIFY(!ui->Messages().empty());
+                 u"Shortest Distance:"_s + QString::fromStdString(FormatFixed(route.Cost, 4)));
     }
 
-    void BestRouteSetupLoadsOnlyATableThatPairsWithTheChains()
+    void FiltersTakeQtsForm_data()
     {
-        CScopedRecordingUserInterface ui;
-        CLumarixDoc document;
-        QVERIFY(document.OnOpenDocument(
-            (ExampleFolder() + QStringLiteral("/london_tube/london_tube.shp")).toStdString()));
-        CBestRouteSetupDlg dialog(document);
-        dialog.show();
-        ui->ClearEntries();
-        ui->QueueFileAnswer((ExampleFolder() + QStringLiteral("/us_states/us_states.dbf")).toStdString());
-        Click(dialog.Button(QStringLiteral("Load")));
-        QCOMPARE(ui->Messages(), std::vector<std::string>{"文件不匹配，请重新选择正确的文件！"});
-        QCOMPARE(dialog.FieldList()->count(), 0);
+        QTest::addColumn<QString>("desktop");
+        QTest::addColumn<QStringList>("qt");
+        QTest::newRow("open") << QStringLiteral("Biblioraphy File (*.txt)|*.txt|Citation Files (*.csv)|*.csv|"
+                                                "Shapefile(*.shp;*.shx;*.dbf)|*.shp; *.shx;*.dbf|All Files (*.*)|*.*|")
+                              << QStringList{u"Biblioraphy File (*.txt)"_s, u"Citation Files (*.csv)"_s,
+                                             u"Shapefile (*.shp *.shx *.dbf)"_s, u"All Files (*)"_s};
+        QTest::newRow("pattern differs from description")
+            << u"Shape Attribute File(*.shp;*.shx;*.dbf)|*.dbf|All Files (*.*)|*.*|"_s
+            << QStringList{u"Shape Attribute File (*.dbf)"_s, u"All Files (*)"_s};
+        QTest::newRow("empty") << QString() << QStringList{};
+    }
+    void FiltersTakeQtsForm()
+    {
+        QFETCH(QString, desktop);
+        QFETCH(QStringList, qt);
+        QCOMPARE(QtNameFilters(desktop.toStdString()), qt);
+    }
 
-        ui->QueueFileAnswer((ExampleFolder() + QStringLiteral("/london_tube/london_tube.dbf")).toStdString());
-        Click(dialog.Button(QStringLiteral("Load")));
-        QCOMPARE(Entries(*dialog.FieldList()), QStringList{QStringLiteral("id")});
-        QCOMPARE(dialog.FieldList()->currentRow(), 0);
-        Click(dialog.Button(QStringLiteral("Set")));
-        QCOMPARE(dialog.CostLabel()->text(), QStringLiteral("id"));
+    // A worker's message or question waits on the GUI thread until the user has answered; the
+    // answer comes back, and Chinese text arrives whole.
+    void WorkersWaitForTheUsersAnswer_data()
+    {
+        QTest::addColumn<QString>("button"); // "OK" for a message
+        QTest::addColumn<QString>("text");
+        QTest::newRow("message") << "OK" << u"The network is not connected together!\n网络不连通，无法到达目的地！"_s;
+        QTest::newRow("yes") << "Yes" << u"Are you sure that is the LINE TYPE?"_s;
+        QTest::newRow("no") << "No" << u"Are you sure that is the LINE TYPE?"_s;
+    }
+    void WorkersWaitForTheUsersAnswer()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, text);
+        CModalDriver driver;
+        QString shown;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        std::atomic<int> answer{-1};
+        std::atomic<bool> onWorker{false};
+        driver.Then([&](QWidget* modal) {
+            shown = MessageText(modal);
+            icon = qobject_cast<QMessageBox*>(modal)->icon();
+            QCOMPARE(answer.load(), -1); // the worker is still waiting
+            ClickButton(modal, button);
+        });
+        std::thread worker([&] {
+            onWorker = QThread::currentThread() != qApp->thread();
+            if (button == u"OK"_s) {
+                ShowMessage(text.toStdString(), MessageKind::Error);
+                answer = 2;
+            } else {
+                answer = AskYesNo(text.toStdString()) ? 1 : 0;
+            }
+        });
+        QVERIFY(driver.Wait());
+        QTRY_VERIFY(answer.load() != -1);
+        worker.join();
+        QVERIFY(onWorker.load());
+        QCOMPARE(shown, text);
+        QCOMPARE(answer.load(), button == u"OK"_s ? 2 : button == u"Yes"_s ? 1 : 0);
+        QCOMPARE(icon, button == u"OK"_s ? QMessageBox::Critical : QMessageBox::Question);
+    }
+
+    // The chooser shows the converted filters, proposes the name and adds the default ending.
+    void SaveChooserFromAWorkerProposesTheNameAndAddsTheEnding()
+    {
+        CModalDriver driver;
+        QStringList filters;
+        QString proposed;
+        const QString folder = Scratch_.path();
+        driver.Then([&](QWidget* modal) {
+            auto* chooser = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(chooser != nullptr);
+            filters = chooser->nameFilters();
+            proposed = chooser->findChild<QLineEdit*>(u"fileNameEdit"_s)->text();
+            QCOMPARE(chooser->directory().absolutePath(), folder);
+            ChooseFile(modal, folder + u"/network"_s);
+        });
+        std::optional<std::string> chosen;
+        std::thread worker([&] {
+            FileChooserOptions options;
+            options.DefaultExtension = "net";
+            options.InitialName = (folder + u"/us_states"_s).toStdString();
+            options.Filter = "Pajek Network File(*.net)|*.net|All Files (*.*)|*.*|";
+            options.OverwritePrompt = true;
+            chosen = ChooseFileToSave(options);
+        });
+        QVERIFY(driver.Wait());
+        worker.join();
+        QCOMPARE(filters, (QStringList{u"Pajek Network File (*.net)"_s, u"All Files (*)"_s}));
+        QCOMPARE(proposed, u"us_states"_s);
+        QVERIFY(chosen.has_value());
+        QCOMPARE(QString::fromStdString(*chosen), folder + u"/network.net"_s);
+    }
+
+    void RecentFilesKeepEightNewestFirstWithoutDuplicates()
+    {
+        CRecentFileList list;
+        for (int i = 1; i <= 10; ++i)
+            list.Add(Scratch_.filePath(u"map%1.shp"_s.arg(i)));
+        QCOMPARE(list.Files().size(), CRecentFileList::Capacity);
+        QCOMPARE(list.Files().first(), Scratch_.filePath(u"map10.shp"_s));
+        QCOMPARE(list.Files().last(), Scratch_.filePath(u"map3.shp"_s));
+        // The same file by another path moves to the head instead of appearing twice.
+        list.Add(Scratch_.path() + u"/./map5.shp"_s);
+        QCOMPARE(list.Files().size(), CRecentFileList::Capacity);
+        QCOMPARE(list.Files().count(Scratch_.filePath(u"map5.shp"_s)), 1);
+        QVERIFY(CRecentFileList::SameFile(list.Files().first(), Scratch_.filePath(u"map5.shp"_s)));
+
+        // A shorter list saved removes the entries it no longer has.
+        QSettings settings;
+        list.Save(settings);
+        list.Remove(list.Files().first());
+        list.Save(settings);
+        QVERIFY(settings.contains(u"Recent File List/File7"_s) && !settings.contains(u"Recent File List/File8"_s));
     }
 
 private:
     QTemporaryDir Scratch_;
+    std::unique_ptr<CLumarixApp> App_;
 };
 
 QTEST_MAIN(DialogsTest)

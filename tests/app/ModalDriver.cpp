@@ -14,16 +14,14 @@
 
 namespace tessaro::test {
 
+using namespace Qt::StringLiterals;
+
 CModalDriver::CModalDriver()
 {
     Timer_.setInterval(20);
     connect(&Timer_, &QTimer::timeout, this, &CModalDriver::Poll);
     Timer_.start();
 }
-
-CModalDriver::~CModalDriver() { Timer_.stop(); }
-
-void CModalDriver::Then(Step step) { Steps_.push_back(std::move(step)); }
 
 void CModalDriver::Poll()
 {
@@ -33,7 +31,6 @@ void CModalDriver::Poll()
     if (Steps_.empty()) {
         if (auto* box = qobject_cast<QMessageBox*>(modal); box != nullptr && ConfirmMessages_) {
             Seen_.append(modal);
-            Confirmed_.append(box->text());
             QTimer::singleShot(0, box, [box] { box->accept(); });
         }
         return;
@@ -43,7 +40,6 @@ void CModalDriver::Poll()
     Step step = std::move(Steps_.front());
     Steps_.pop_front();
     ++Running_;
-    ++Handled_;
     // From a fresh event: the step may open a nested modal loop, inside which this poll must
     // keep running.
     QTimer::singleShot(0, this, [this, step = std::move(step), target = QPointer<QWidget>(modal)] {
@@ -92,8 +88,9 @@ void ChooseFile(QWidget* modal, const QString& path)
         qWarning("not a file chooser: %s", qPrintable(MessageText(modal)));
         return;
     }
-    // Typed into the name box: selectFile leaves a box that has the focus alone.
-    TypeInto(chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")), path);
+    // Set in the name box (selectFile leaves a box that has the focus alone) rather than typed:
+    // keys open the name completer, which on a real display may change the name before Open.
+    chooser->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(path);
     static_cast<QDialog*>(chooser)->accept();
 }
 
@@ -103,15 +100,18 @@ QString MessageText(QWidget* modal)
     return box != nullptr ? box->text() : QString();
 }
 
-QString ExampleFolder() { return QStringLiteral(TESSARO_SOURCE_DIR "/examples"); }
+QString ExampleFolder()
+{
+    return QStringLiteral(TESSARO_SOURCE_DIR "/examples");
+}
 
 QString CopyUsStates(const QString& folder)
 {
     for (const char* ending : {"shp", "shx", "dbf", "prj"}) {
-        const QString name = QStringLiteral("us_states.%1").arg(QLatin1String(ending));
-        QFile::copy(ExampleFolder() + QStringLiteral("/us_states/") + name, folder + QLatin1Char('/') + name);
+        const QString name = u"us_states.%1"_s.arg(QLatin1String(ending));
+        QFile::copy(ExampleFolder() + u"/us_states/"_s + name, folder + QLatin1Char('/') + name);
     }
-    return folder + QStringLiteral("/us_states.shp");
+    return folder + u"/us_states.shp"_s;
 }
 
 void UsePrivateSettings(const QString& folder)

@@ -1,11 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QStringList>
 #include <QTimer>
-#include <QList>
 #include <QWidget>
 
 #include <deque>
@@ -23,16 +22,13 @@ public:
     using Step = std::function<void(QWidget* modal)>;
 
     CModalDriver();
-    ~CModalDriver() override;
 
     // The step for the next modal window that appears.
-    void Then(Step step);
-    // Message boxes that appear when no step is waiting are confirmed and their texts kept.
+    void Then(Step step) { Steps_.push_back(std::move(step)); }
+    // Message boxes that appear when no step is waiting are confirmed.
     void ConfirmOtherMessages() { ConfirmMessages_ = true; }
-    const QStringList& ConfirmedMessages() const { return Confirmed_; }
     // All steps taken.
     bool Done() const { return Steps_.empty() && Running_ == 0; }
-    int Handled() const { return Handled_; }
     // Waits (processing events) until every step ran or `milliseconds` passed; true when done.
     bool Wait(int milliseconds = 30000);
 
@@ -44,9 +40,7 @@ private:
     // Modal windows already handed to a step; a window is handed over once.
     QList<QPointer<QWidget>> Seen_;
     bool ConfirmMessages_ = false;
-    QStringList Confirmed_;
     int Running_ = 0;
-    int Handled_ = 0;
 };
 
 // Types `text` into a line edit or spin box as a user would: select all, then the keys.

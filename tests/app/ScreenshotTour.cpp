@@ -1,11 +1,12 @@
 // A tour of the desktop program for the README's pictures: opens the US states example, runs a
-// cartogram through its dialogs and saves a PNG of the main window and of every dialog on the
-// way. Run it on an X server (scripts/screenshots.sh starts one with xvfb-run).
+// cartogram through its dialogs and zooms into the result by a rubber band, saving a PNG of the
+// main window, of the view and of every dialog on the way. Run it on an X server (scripts/screenshots.sh starts one
+// with xvfb-run).
 #include "app/AppDocument.h"
 #include "app/BestRouteSetupDlg.h"
+#include "app/CartoParamsSetDlg.h"
 #include "app/CartogramProgressDlg.h"
 #include "app/CartogramRunner.h"
-#include "app/CartoParamsSetDlg.h"
 #include "app/ChildFrame.h"
 #include "app/CommandTable.h"
 #include "app/LumarixApp.h"
@@ -17,39 +18,56 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QOpenGLWidget>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWindow>
 
 #include <cstdio>
 
 namespace {
 
 using namespace tessaro;
+using namespace Qt::StringLiterals;
 using namespace tessaro::test;
 
 QString Target;
 
-// The window as the screen shows it.
-void Save(QWidget* widget, const QString& name)
+// The window as the screen shows it, or the widget as it draws itself.
+void Save(QWidget* widget, const QString& name, bool asDrawn = false)
 {
     QTest::qWait(150);
     QApplication::processEvents();
     widget->repaint();
-    const QPixmap picture = widget->screen()->grabWindow(widget->winId());
+    const QPixmap picture = asDrawn ? widget->grab() : widget->screen()->grabWindow(widget->winId());
     const QString path = Target + QLatin1Char('/') + name;
-    if (!picture.save(path))
-        std::fprintf(stderr, "cannot save %s\n", qPrintable(path));
-    else
-        std::fprintf(stderr, "saved %s\n", qPrintable(path));
+    std::fprintf(stderr, picture.save(path) ? "saved %s\n" : "cannot save %s\n", qPrintable(path));
 }
 
-void Trigger(CMainFrame& frame, int id) { frame.Action(id)->trigger(); }
+void SaveView(CMainFrame& frame, const QString& name)
+{
+    Save(frame.ActiveChild()->View(), name, true);
+}
+
+void Trigger(CMainFrame& frame, int id)
+{
+    frame.Action(id)->trigger();
+}
+
+// A dialog the command opens, saved and closed with `button`.
+void SaveDialog(CMainFrame& frame, int id, const QString& name, const QString& button)
+{
+    CModalDriver driver;
+    driver.Then([&](QWidget* modal) {
+        Save(modal, name);
+        ClickButton(modal, button);
+    });
+    Trigger(frame, id);
+    driver.Wait();
+}
 
 } // namespace
 
@@ -63,7 +81,7 @@ int main(int argc, char** argv)
     Target = QDir(application.arguments().at(1)).absolutePath();
     QDir().mkpath(Target);
     QTemporaryDir scratch;
-    UsePrivateSettings(scratch.filePath(QStringLiteral("settings")));
+    UsePrivateSettings(scratch.filePath(u"settings"_s));
     CLumarixApp app(application);
     CMainFrame frame(&app.UserInterface());
     frame.resize(1280, 800);
@@ -75,27 +93,26 @@ int main(int argc, char** argv)
     CAppDocument* states = frame.OpenDocument(map);
     if (states == nullptr)
         return 1;
-    Save(&frame, QStringLiteral("main-window.png"));
+    Save(&frame, u"main-window.png"_s);
+    SaveView(frame, u"view-before-cartogram.png"_s);
 
     // The cartogram command: the shapefile and field, the parameters, the run.
     CModalDriver driver;
     driver.Then([&](QWidget* modal) {
         auto* fields = qobject_cast<CShapeFileFieldsDlg*>(modal);
-        ClickButton(modal, QStringLiteral("Select Shapefile ..."));
-        const QList<QListWidgetItem*> pop = fields->FieldList()->findItems(QStringLiteral("POP"), Qt::MatchExactly);
+        ClickButton(modal, u"Select Shapefile ..."_s);
+        const QList<QListWidgetItem*> pop = fields->FieldList()->findItems(u"POP"_s, Qt::MatchExactly);
         if (!pop.isEmpty())
             fields->FieldList()->setCurrentItem(pop.first());
-        Save(modal, QStringLiteral("dialog-144-shapefile-and-field.png"));
-        ClickButton(modal, QStringLiteral("Next"));
+        Save(modal, u"dialog-144-shapefile-and-field.png"_s);
+        ClickButton(modal, u"Next"_s);
     });
-    driver.Then([&](QWidget* modal) {
-        ChooseFile(modal, map);
-    });
+    driver.Then([&](QWidget* modal) { ChooseFile(modal, map); });
     driver.Then([&](QWidget* modal) {
         auto* parameters = qobject_cast<CCartoParamsSetDlg*>(modal);
-        TypeInto(parameters->Box(QStringLiteral("Steps")), QStringLiteral("6"));
-        Save(modal, QStringLiteral("dialog-140-cartogram-parameters.png"));
-        ClickButton(modal, QStringLiteral("OK"));
+        TypeInto(parameters->Box(u"Steps"_s), u"6"_s);
+        Save(modal, u"dialog-140-cartogram-parameters.png"_s);
+        ClickButton(modal, u"OK"_s);
     });
     Trigger(frame, CommandId::Cartogram);
     if (!driver.Wait() || states->Runner() == nullptr)
@@ -105,57 +122,62 @@ int main(int argc, char** argv)
     bool progressSaved = false;
     QObject::connect(runner, &CCartogramRunner::RoundFinished, &frame, [&](const auto& round) {
         if (round->Round == 2 && states->ProgressDialog() != nullptr) {
-            Save(states->ProgressDialog(), QStringLiteral("cartogram-progress.png"));
-            Save(&frame, QStringLiteral("cartogram-running.png"));
+            Save(states->ProgressDialog(), u"cartogram-progress.png"_s);
+            Save(&frame, u"cartogram-running.png"_s);
             progressSaved = true;
         }
     });
     if (!finished.wait(300000))
         return 1;
     QTest::qWait(300);
-    Save(&frame, QStringLiteral("cartogram-result.png"));
+    Save(&frame, u"cartogram-result.png"_s);
+    SaveView(frame, u"view-after-cartogram.png"_s);
 
-    // The view's Display Setup.
-    CModalDriver display;
-    display.Then([](QWidget* modal) {
-        Save(modal, QStringLiteral("dialog-137-display-setup.png"));
-        ClickButton(modal, QStringLiteral("Cancel"));
-    });
-    Trigger(frame, CommandId::SetParameters);
-    display.Wait();
+    // Zoomed by a rubber band onto the north-east, with the cells' diagonals and vertices.
+    CLumarixView* view = frame.ActiveChild()->View();
+    CDisplayFlags flags = view->Flags();
+    flags.ShowTreeDiagonal = true;
+    flags.ShowQuadtreeNodes = true;
+    view->SetFlags(flags);
+    Trigger(frame, CommandId::ZoomIn);
+    const QSize client = view->Surface()->size();
+    const QPoint from(client.width() * 55 / 100, client.height() * 10 / 100);
+    const QPoint to(client.width() * 80 / 100, client.height() * 40 / 100);
+    QTest::mousePress(view->Surface(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(view->Surface(), (from + to) / 2);
+    QTest::mouseMove(view->Surface(), to);
+    Save(&frame, u"view-rubber-band.png"_s);
+    QTest::mouseRelease(view->Surface(), Qt::LeftButton, {}, to);
+    SaveView(frame, u"view-zoomed-quadtree.png"_s);
+    Trigger(frame, CommandId::ZoomIn);
 
-    // About.
-    CModalDriver about;
-    about.Then([](QWidget* modal) {
-        Save(modal, QStringLiteral("dialog-100-about.png"));
-        ClickButton(modal, QStringLiteral("OK"));
-    });
-    Trigger(frame, CommandId::About);
-    about.Wait();
+    SaveDialog(frame, CommandId::SetParameters, u"dialog-137-display-setup.png"_s, u"Cancel"_s);
+    SaveDialog(frame, CommandId::About, u"dialog-100-about.png"_s, u"OK"_s);
 
     // The node search and the best-route setup on the flight network.
     CAppDocument* flights = nullptr;
     {
         CModalDriver confirm;
         confirm.ConfirmOtherMessages();
-        flights = frame.OpenDocument(ExampleFolder() + QStringLiteral("/us_flights/us_flights.flt"));
+        flights = frame.OpenDocument(ExampleFolder() + u"/us_flights/us_flights.flt"_s);
     }
     if (flights != nullptr) {
         CModalDriver search;
         search.Then([](QWidget* modal) {
             auto* dialog = qobject_cast<CNodeSearchDlg*>(modal);
-            QTest::keyClicks(dialog->FilterEdit(), QStringLiteral("SE"));
-            ClickButton(modal, QStringLiteral("Search"));
+            QTest::keyClicks(dialog->FilterEdit(), u"SE"_s);
+            ClickButton(modal, u"Search"_s);
             if (dialog->ResultList()->count() > 0)
                 dialog->PickEntry(0);
-            Save(modal, QStringLiteral("dialog-138-node-search.png"));
-            ClickButton(modal, QStringLiteral("OK"));
+            Save(modal, u"dialog-138-node-search.png"_s);
+            ClickButton(modal, u"OK"_s);
         });
         Trigger(frame, CommandId::StartNodeSelection);
         search.Wait();
         Trigger(frame, CommandId::BestRouteSetup);
         if (flights->BestRouteDialog() != nullptr)
-            Save(flights->BestRouteDialog(), QStringLiteral("dialog-131-best-route-setup.png"));
+            Save(flights->BestRouteDialog(), u"dialog-131-best-route-setup.png"_s);
     }
+
     return progressSaved ? 0 : 1;
 }

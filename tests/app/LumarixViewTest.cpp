@@ -1,0 +1,433 @@
+// The network view on a virtual X server with Mesa's software renderer. The scene drawer alone on
+// an off-screen context: each layer's colour where the camera puts it, the first drawn on top.
+// The view in a main window, driven by its toolbar and the mouse: picking at the pixels where
+// the nodes are drawn, click and rubber-band zoom, the cursor read-out, and the copied and
+// printed pictures read back by independent readers.
+#include "app/LumarixView.h"
+#include "app/AppDocument.h"
+#include "app/ChildFrame.h"
+#include "app/CommandTable.h"
+#include "app/LumarixApp.h"
+#include "app/MainFrame.h"
+#include "document/LumarixDoc.h"
+#include "platform/RecordingUserInterface.h"
+#include "tests/app/ModalDriver.h"
+#include "tests/support/EmfCheck.h"
+#include "tests/support/PolygonFixtures.h"
+
+#include <QClipboard>
+#include <QLabel>
+#include <QMimeData>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <memory>
+
+using namespace tessaro;
+using namespace tessaro::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// In the extent (0, 0)-(100, 50): a road of three straight chains A(10, 5) - B(90, 5) -
+// C(90, 45) - D(50, 45) and a square polygon (20, 20)-(35, 35).
+void BuildProbeNetwork(CNetwork& network)
+{
+    network.SetKeyMode(KeyByCoordinates);
+    for (const auto& ends :
+         {std::array{10., 5., 90., 5.}, std::array{90., 5., 90., 45.}, std::array{90., 45., 50., 45.}}) {
+        auto chain = std::make_unique<CNetworkChain>();
+        chain->SetPoints(2, ends.data());
+        network.AddChain(std::move(chain));
+    }
+    network.BuildTopology();
+    network.ComputeChainLengths();
+    network.AddPolygon(MakePolygon({SquarePoints(20, 20, 15)}));
+    network.SetExtent(CExtent{0, 0, 100, 50}, true);
+}
+
+CNetworkNode* NodeAt(CNetwork& network, double x, double y)
+{
+    for (CNetworkNode* node : network.Nodes())
+        if (node->X() == x && node->Y() == y)
+            return node;
+    return nullptr;
+}
+
+// Where the fixed camera shows a device point of [-1, 1]^2 in a w x h picture: the frustum's
+// near plane 0.02 seen from 0.023 shrinks it about the centre.
+QPointF ScreenPixel(double x, double y, int w, int h)
+{
+    constexpr double Shrink = 0.02 / 0.023;
+    return {(Shrink * x + 1.0) / 2.0 * w, (1.0 - Shrink * y) / 2.0 * h};
+}
+
+// Whether a pixel within one of `at` has the colour, each channel within 2 (the 8-bit rounding
+// of the drawer's fractions).
+bool ColourNear(const QImage& image, QPointF at, QColor colour)
+{
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+            const QPoint p(int(at.x()) + dx, int(at.y()) + dy);
+            const QColor c = image.rect().contains(p) ? image.pixelColor(p) : QColor();
+            if (c.isValid() && std::abs(c.red() - colour.red()) <= 2 && std::abs(c.green() - colour.green()) <= 2 &&
+                std::abs(c.blue() - colour.blue()) <= 2)
+                return true;
+        }
+    return false;
+}
+
+// Element name -> count in an SVG document; empty when it does not parse.
+std::map<QString, int> ElementCounts(const QByteArray& svg)
+{
+    std::map<QString, int> counts;
+    QXmlStreamReader reader(svg);
+    while (reader.readNext() != QXmlStreamReader::Invalid && !reader.atEnd())
+        counts[reader.name().toString()] += reader.isStartElement() ? 1 : 0;
+    return reader.hasError() ? std::map<QString, int>{} : counts;
+}
+
+constexpr int Width = 400; // of the off-screen picture
+constexpr int Height = 200;
+
+} // namespace
+
+class LumarixViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(Scratch_.isValid());
+        UsePrivateSettings(Scratch_.filePath(u"settings"_s));
+        App_ = std::make_unique<CLumarixApp>(*qApp);
+
+        Surface_.setFormat(CInnerOpenGL::PixelFormat());
+        Surface_.create();
+        Context_.setFormat(CInnerOpenGL::PixelFormat());
+        QVERIFY(Context_.create() && Context_.makeCurrent(&Surface_));
+        QOpenGLFramebufferObjectFormat format;
+        format.setAttachment(QOpenGLFramebufferObject::Depth);
+        Target_ = std::make_unique<QOpenGLFramebufferObject>(Width, Height, format);
+        CScopedRecordingUserInterface ui;
+        QVERIFY(GL_.Create(&Context_));
+        BuildProbeNetwork(Network_);
+        // A uniform quadtree of 4 x 4 cells of side 25 over (-10, -10)-(90, 90): no line on the
+        // extent's edges.
+        std::vector<double> centres;
+        for (int i = 0; i < 16; ++i)
+            centres.insert(centres.end(), {2.5 + 25.0 * (i / 4), 2.5 + 25.0 * (i % 4)});
+        CTreeRect root{-10, 90, 90, -10};
+        QVERIFY(Tree_.BuildForPoints(root, 2, 16, centres.data()));
+        // The route A - B - C; D stays unreached.
+        Route_.SetOrigin(NodeAt(Network_, 10, 5));
+        Route_.SetDestination(NodeAt(Network_, 90, 45));
+        Route_.Solve(CShortestPath::ModeCandidates, 0.0);
+        QCOMPARE(Route_.Route().Nodes.size(), size_t(3));
+        // The extent fills a canvas of 1000 x 500 units, which is the whole client window.
+        Drawer_.Network = &Network_;
+        Drawer_.Route = &Route_;
+        Drawer_.QuadTree = &Tree_;
+        Drawer_.Scale = 10.0;
+        Drawer_.ClientWidth = 1000.0;
+        Drawer_.ClientHeight = -500.0;
+    }
+    void cleanupTestCase()
+    {
+        Context_.makeCurrent(&Surface_);
+        Target_.reset();
+        App_.reset();
+    }
+
+    // A main window whose view shows the probe network; the client is smaller than the canvas.
+    void init()
+    {
+        Frame_ = std::make_unique<CMainFrame>(&App_->UserInterface());
+        Frame_->resize(820, 620);
+        Frame_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(Frame_.get()));
+        Document_ = Frame_->NewDocument();
+        BuildProbeNetwork(Doc().Network());
+        Document_->RefreshViews();
+        Draw();
+        QCOMPARE(View()->CanvasSize(), QSize(3000, 1500)); // 3000 x 1800 fitted to 100 x 50
+    }
+    void cleanup() { Frame_.reset(); }
+
+    void LayersShowTheirColoursWhereTheyLie_data()
+    {
+        QTest::addColumn<QString>("also");
+        QTest::addColumn<QPointF>("world");
+        QTest::addColumn<QColor>("colour");
+        const QColor red(255, 0, 0), cyan(0, 255, 255);
+        QTest::newRow("chain off the route") << "" << QPointF(70, 45) << QColor(255, 255, 0);
+        QTest::newRow("route over its chain") << "" << QPointF(50, 5) << QColor(255, 0, 255);
+        QTest::newRow("polygon outline") << "" << QPointF(27, 20) << QColor(102, 204, 204);
+        QTest::newRow("boundary, top edge") << "" << QPointF(50, 50) << red;
+        QTest::newRow("boundary, left edge") << "" << QPointF(0, 25) << red;
+        QTest::newRow("quadtree cell line") << "" << QPointF(65, 30) << QColor(51, 51, 51);
+        QTest::newRow("origin over route and chain") << "" << QPointF(10, 5) << red;
+        QTest::newRow("destination over two chains") << "" << QPointF(90, 45) << red;
+        QTest::newRow("empty canvas") << "" << QPointF(60, 15) << QColor(0, 0, 0);
+        QTest::newRow("service centre over the chain end") << "centre" << QPointF(50, 45) << QColor(0, 0, 255);
+        QTest::newRow("finished node over the route") << "markers" << QPointF(90, 5) << QColor(0, 255, 0);
+        QTest::newRow("unreached node over the chain end") << "markers" << QPointF(50, 45) << cyan;
+        QTest::newRow("polygon vertex") << "vertices" << QPointF(35, 35) << cyan;
+    }
+    void LayersShowTheirColoursWhereTheyLie()
+    {
+        QFETCH(QString, also);
+        QFETCH(QPointF, world);
+        QFETCH(QColor, colour);
+        CDisplayFlags flags;
+        flags.ShowNodeMarkers = also == u"markers"_s;
+        flags.ShowPolygonVertices = also == u"vertices"_s;
+        Drawer_.ServiceCenter = also == u"centre"_s ? NodeAt(Network_, 50, 45) : nullptr;
+        const QPointF at = OffScreenPixel(world.x(), world.y());
+        QVERIFY2(ColourNear(DrawOffScreen(flags), at, colour), qPrintable(colour.name()));
+    }
+
+    // The diagonals belong to the cells: alone they change no pixel; with the cells they cross
+    // each cell's centre.
+    void TreeDiagonalOnlyWithTheQuadtree()
+    {
+        CDisplayFlags none;
+        none.ShowQuadtree = false;
+        CDisplayFlags diagonalsAlone = none;
+        diagonalsAlone.ShowTreeDiagonal = true;
+        QCOMPARE(DrawOffScreen(diagonalsAlone), DrawOffScreen(none));
+        CDisplayFlags cellsAndDiagonals;
+        cellsAndDiagonals.ShowTreeDiagonal = true;
+        const QPointF centre = OffScreenPixel(52.5, 27.5); // of the cell (40, 15)-(65, 40)
+        QVERIFY(ColourNear(DrawOffScreen(cellsAndDiagonals), centre, QColor(77, 128, 77)));
+        QVERIFY(!ColourNear(DrawOffScreen(CDisplayFlags{}), centre, QColor(77, 128, 77)));
+    }
+
+    void PickingSetsTheModesNode_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QPointF>("world");
+        QTest::addColumn<bool>("onNode");
+        QTest::newRow("origin") << CommandId::SelectOrigin << QPointF(10, 5) << true;
+        QTest::newRow("destination") << CommandId::SelectDestination << QPointF(90, 45) << true;
+        QTest::newRow("service centre") << CommandId::SelectCenter << QPointF(90, 5) << true;
+        QTest::newRow("origin, beside the nodes") << CommandId::SelectOrigin << QPointF(30, 10) << false;
+        QTest::newRow("destination, beside the nodes") << CommandId::SelectDestination << QPointF(70, 40) << false;
+        QTest::newRow("service centre, beside the nodes") << CommandId::SelectCenter << QPointF(90, 20) << false;
+    }
+    void PickingSetsTheModesNode()
+    {
+        QFETCH(int, command);
+        QFETCH(QPointF, world);
+        QFETCH(bool, onNode);
+        // A selection mode replaces a zoom mode and marks the nodes.
+        Frame_->Action(CommandId::ZoomIn)->trigger();
+        Frame_->Action(command)->trigger();
+        QVERIFY(Frame_->Action(command)->isChecked() && !Frame_->Action(CommandId::ZoomIn)->isChecked());
+        QVERIFY(View()->Flags().ShowNodeMarkers);
+
+        CScopedRecordingUserInterface ui;
+        QTest::mouseClick(View()->Surface(), Qt::LeftButton, {}, ViewPixel(world.x(), world.y()).toPoint());
+        CLumarixDoc& doc = Doc();
+        const CNetworkNode* picked = command == CommandId::SelectOrigin        ? doc.BestRoute().Origin()
+                                     : command == CommandId::SelectDestination ? doc.BestRoute().Destination()
+                                                                               : doc.ServiceCenter();
+        QCOMPARE(picked, onNode ? NodeAt(doc.Network(), world.x(), world.y()) : nullptr);
+        const std::vector<std::string> said =
+            onNode ? std::vector<std::string>{"Some Node(s) are selected!", picked->Name()}
+                   : std::vector<std::string>{CLumarixView::InvalidPointMessage};
+        QCOMPARE(ui->Messages(), said);
+    }
+
+    // Zoom in by a click and out by another: the canvas is 1.2 x 0.8 = 0.96 of what it was, the
+    // first click scrolling by a fifth of its logical position; Full Extent starts over.
+    void ClickZoomInThenOut()
+    {
+        const QPoint click(View()->Surface()->width() / 2, View()->Surface()->height() / 2);
+        const QPoint logical = View()->ToLogical(click);
+        Frame_->Action(CommandId::ZoomIn)->trigger();
+        QTest::mouseClick(View()->Surface(), Qt::LeftButton, {}, click);
+        Draw();
+        QCOMPARE(View()->CanvasSize(), QSize(3600, 1800));
+        // The scroll bars move in whole pixels (254 / 96 units at 96 dots an inch).
+        QVERIFY((View()->ScrollPosition() - QPoint(int(0.2 * logical.x() + 0.5), int(0.2 * logical.y() + 0.5)))
+                    .manhattanLength() <= 6);
+        Frame_->Action(CommandId::ZoomOut)->trigger();
+        QTest::mouseClick(View()->Surface(), Qt::LeftButton, {}, click);
+        Draw();
+        QCOMPARE(View()->CanvasSize(), QSize(2880, 1440));
+        Frame_->Action(CommandId::FullExtent)->trigger();
+        Draw();
+        QCOMPARE(View()->ScrollPosition(), QPoint(0, 0));
+        QVERIFY(View()->CanvasSize().width() <=
+                View()->Surface()->width() * 254 / View()->Surface()->logicalDpiX() + 1);
+    }
+
+    void RubberBandFactorStaysWithinItsClamp_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<double>("bandShare"); // of the client, 0 for a band of 12 pixels
+        QTest::addColumn<double>("factor");
+        QTest::newRow("in, band ten times the client") << CommandId::ZoomIn << 10.0 << 0.125;
+        QTest::newRow("in, band of twelve pixels") << CommandId::ZoomIn << 0.0 << 6.0;
+        QTest::newRow("in, band half the client") << CommandId::ZoomIn << 0.5 << 2.0;
+        QTest::newRow("out, band ten times the client") << CommandId::ZoomOut << 10.0 << 6.0;
+        QTest::newRow("out, band of twelve pixels") << CommandId::ZoomOut << 0.0 << 0.125;
+    }
+    void RubberBandFactorStaysWithinItsClamp()
+    {
+        QFETCH(int, command);
+        QFETCH(double, bandShare);
+        QFETCH(double, factor);
+        QOpenGLWidget* surface = View()->Surface();
+        const QPoint start(surface->width() / 4, surface->height() / 4);
+        const QPoint end =
+            start + (bandShare == 0.0 ? QPoint(12, 12)
+                                      : QPoint(int(surface->width() * bandShare), int(surface->height() * bandShare)));
+        Frame_->Action(command)->trigger();
+        QTest::mousePress(surface, Qt::LeftButton, {}, start);
+        QTest::mouseMove(surface, (start + end) / 2);
+        QTest::mouseMove(surface, end);
+        QTest::mouseRelease(surface, Qt::LeftButton, {}, end);
+        Draw();
+        // The canvas is scaled by the factor, rounded, then fitted to the extent again; half a
+        // client of odd size gives a factor a little over 2.
+        QVERIFY2(std::abs(View()->CanvasSize().width() / (3000 * factor) - 1.0) < 0.005 &&
+                     std::abs(View()->CanvasSize().height() / (1500 * factor) - 1.0) < 0.005,
+                 qPrintable(QString::number(View()->CanvasSize().width())));
+    }
+
+    // The read-out at the canvas top gives the extent's top, and y falls downward, in whole
+    // logical units of 0.1 mm from the canvas origin.
+    void CursorReadOutInWorldAndLogicalUnits()
+    {
+        const auto readOut = [this](QPoint at) {
+            QTest::mouseMove(View()->Surface(), at);
+            return Frame_->StatusPanes().front()->text();
+        };
+        const int inch = View()->Surface()->logicalDpiX();
+        const QString x = QString::number(254 / View()->Scale(), 'f', 4);
+        // (0, 0) would be taken as "the widget's centre".
+        QCOMPARE(readOut(QPoint(inch, 0)), u"X:%1, Y:50.0000  Cursor X:254, Y:0"_s.arg(x));
+        QCOMPARE(readOut(QPoint(inch, 2 * inch)),
+                 u"X:%1, Y:%2  Cursor X:254, Y:-508"_s.arg(x, QString::number(50.0 - 508 / View()->Scale(), 'f', 4)));
+    }
+
+    // Copy gives filled polygons, Copy as Lines hollow ones with a dot on every vertex; both as
+    // SVG (a line per segment of the chains and of the route, a polygon per ring and per route
+    // end), as EMF of sound structure under two names, and as an image of the client.
+    void CopiesHoldThePictureInEveryFormat_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("fill");
+        QTest::addColumn<int>("ellipses");
+        QTest::newRow("copy") << CommandId::Copy << u"rgb(192,192,192)"_s << 0;
+        QTest::newRow("copy as lines") << CommandId::CopyAsLines << u"none"_s << 4;
+    }
+    void CopiesHoldThePictureInEveryFormat()
+    {
+        QFETCH(int, command);
+        QFETCH(QString, fill);
+        QFETCH(int, ellipses);
+        CScopedRecordingUserInterface ui;
+        CLumarixDoc& doc = Doc();
+        doc.SetOriginNode(NodeAt(doc.Network(), 10, 5));
+        doc.SetDestinationNode(NodeAt(doc.Network(), 90, 45));
+        doc.SolveBestRoute(CShortestPath::ModeCandidates, 0.0);
+        Frame_->Action(command)->trigger();
+        const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(copied != nullptr);
+        const QByteArray svg = copied->data(u"image/svg+xml"_s);
+        std::map<QString, int> counts = ElementCounts(svg);
+        QCOMPARE(counts[u"svg"_s], 1);
+        QCOMPARE(counts[u"line"_s], 5);
+        QCOMPARE(counts[u"polygon"_s], 3);
+        QCOMPARE(counts[u"ellipse"_s], ellipses);
+        QVERIFY(svg.contains("<polygon") && svg.indexOf(" fill=\"" + fill.toLatin1()) == svg.indexOf(" fill="));
+        const QByteArray emf = copied->data(u"image/x-emf"_s);
+        const EmfCheckResult check = CheckEmfBytes(std::vector<unsigned char>(emf.begin(), emf.end()));
+        QVERIFY2(check.Ok, check.Reason.c_str());
+        QCOMPARE(copied->data(u"application/x-openoffice-emf;windows_formatname=\"Image EMF\""_s), emf);
+        QCOMPARE(qvariant_cast<QImage>(copied->imageData()).size(), View()->Surface()->size());
+    }
+
+    // Printed to a PDF, the page shows the map: pdftoppm's raster holds the light grey fill of
+    // the square, 15 of the 100 world units across the printable width.
+    void PrintToPdfShowsTheMap()
+    {
+        const QString pdf = Scratch_.filePath(u"view.pdf"_s);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        View()->Print(printer);
+        const QString raster = Scratch_.filePath(u"view"_s);
+        QCOMPARE(QProcess::execute(u"pdftoppm"_s, {"-r", "40", "-png", "-singlefile", pdf, raster}), 0);
+        const QImage page = QImage(raster + u".png"_s).convertToFormat(QImage::Format_RGB32);
+        const auto* pixels = reinterpret_cast<const QRgb*>(page.constBits());
+        const auto grey = std::count(pixels, pixels + page.width() * page.height(), qRgb(192, 192, 192));
+        const double side = page.width() * 0.15;
+        QVERIFY2(grey > side * side * 0.5, qPrintable(QString::number(grey)));
+    }
+
+private:
+    CLumarixDoc& Doc() { return Document_->Doc(); }
+    CLumarixView* View() const { return Frame_->ActiveChild()->View(); }
+    // Draws a frame now (the view fits its canvas as every frame starts).
+    QImage Draw() const { return View()->Surface()->grabFramebuffer(); }
+
+    // Where the view shows a world point: extent to canvas, canvas window to [-1, 1]^2, camera.
+    QPointF ViewPixel(double x, double y) const
+    {
+        const double unitsPerPixel = 254.0 / View()->Surface()->logicalDpiX();
+        const QSize client = View()->Surface()->size();
+        const double canvasX = x * View()->Scale() - View()->ScrollPosition().x();
+        const double canvasY = (y - 50.0) * View()->Scale() - View()->ScrollPosition().y();
+        return ScreenPixel(2.0 * canvasX / (client.width() * unitsPerPixel) - 1.0,
+                           1.0 + 2.0 * canvasY / (client.height() * unitsPerPixel), client.width(), client.height());
+    }
+
+    // The drawer's canvas window is the whole extent.
+    static QPointF OffScreenPixel(double x, double y)
+    {
+        return ScreenPixel(x / 50.0 - 1.0, 1.0 + (y - 50.0) / 25.0, Width, Height);
+    }
+
+    QImage DrawOffScreen(const CDisplayFlags& flags)
+    {
+        Context_.makeCurrent(&Surface_);
+        Target_->bind();
+        Drawer_.Flags = flags;
+        GL_.SetProjection(Width, Height);
+        GL_.BeginFrame(0.0, CInnerOpenGL::Black);
+        Drawer_.DrawScene();
+        GL_.EndFrame();
+        return Target_->toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    QTemporaryDir Scratch_;
+    std::unique_ptr<CLumarixApp> App_;
+    std::unique_ptr<CMainFrame> Frame_;
+    CAppDocument* Document_ = nullptr;
+
+    QOffscreenSurface Surface_;
+    QOpenGLContext Context_;
+    std::unique_ptr<QOpenGLFramebufferObject> Target_;
+    CInnerOpenGL GL_;
+    CNetwork Network_;
+    CQuadTree Tree_;
+    CShortestPath Route_{Network_};
+    CGLDrawNetwork Drawer_;
+};
+
+QTEST_MAIN(LumarixViewTest)
+#include "LumarixViewTest.moc"
