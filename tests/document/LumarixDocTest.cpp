@@ -301,7 +301,7 @@ TEST_F(LumarixDocTest, PictureExportAsksForTheSettingsAndNeverOverwritesAnInput)
 // run itself, which may go on another thread, asks nothing and takes the answer.
 TEST_F(LumarixDocTest, TheCartogramAsksAboutAnotherShapeTypeBeforeTheRun)
 {
-    const std::string shp = WriteShapefile(Folder.File("roads"), SHPT_ARC, {Line(0, 0, 1, 0), Line(1, 0, 1, 1)});
+    const std::string shp = WriteShapefile(Folder.File("roads"), SHPT_ARC, {{{0}, {0, 1}, {0, 0}}, {{0}, {1, 1}, {0, 1}}});
     for (const bool yes : {false, true}) {
         Ui->ClearEntries();
         Ui->QueueAnswer(yes);
