@@ -93,11 +93,11 @@ TEST_F(RoundExportTest, WithoutAProjectionFileThereIsNoCopyAndNoMessage)
 TEST_F(RoundExportTest, AFailedCopyIsCountedAndTheExportGoesOn)
 {
     Load(true);
-    std::filesystem::remove(Folder.File("usa.dbf"));
+    std::filesystem::create_directory(Folder.File("usa_1.dbf"));
     const RoundExportResult result = ExportRound(CRunFileNames(Folder.File("usa.shp")), 1, Reader, Pictures, false);
     EXPECT_EQ(result.Failures, 1);
     EXPECT_EQ(Name(result.Written.back()), "usa_1.prj");
-    EXPECT_FALSE(std::filesystem::exists(Folder.File("usa_1.dbf")));
+    EXPECT_TRUE(std::filesystem::is_directory(Folder.File("usa_1.dbf")));
     for (const char* picture : {"usa_1_qt.emf", "usa_1_py.emf", "usa_1_qp.emf"})
         EXPECT_TRUE(CheckEmfStructure(Folder.File(picture)).Ok) << picture << ": " << CheckEmfStructure(Folder.File(picture)).Reason;
 }
