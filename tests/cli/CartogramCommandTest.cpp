@@ -8,10 +8,7 @@
 #include <shapefil.h>
 
 #include <algorithm>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace tessaro::test {
 namespace {
@@ -319,26 +316,6 @@ TEST(CartogramCommand, FilesOfAnEarlierLongerRunAreListedAndRemovedOnlyWithClean
         return name.starts_with("grid_0") || name.starts_with("grid_1");
     }));
     EXPECT_TRUE(std::filesystem::exists(folder.File("grid.dbf")));
-}
-
-// While another run holds the information file, a run into the same names is refused and writes
-// nothing; once it is free, the run goes ahead.
-TEST(CartogramCommand, ARunIntoNamesAnotherRunIsWritingIsRefused)
-{
-    CTempDir folder;
-    const std::string shp = WriteGrid(folder, {1, 2, 3, 4, 5, 6});
-    const std::string information = folder.File("grid_nfo.txt");
-    WriteText(information, "");
-    const int held = ::open(information.c_str(), O_RDWR);
-    ASSERT_GE(held, 0);
-    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
-    const CommandResult refused = RunCli("cartogram " + shp + " --field POP --steps 2 --threads 1", folder);
-    EXPECT_EQ(refused.Exit, 1);
-    EXPECT_THAT(refused.Err, HasSubstr("Failed to create running information file. Please check.\n" + information +
-                                       ": another run is writing into these files"));
-    EXPECT_TRUE(RoundFiles(folder.Path().string(), "grid").empty());
-    ::close(held);
-    EXPECT_EQ(RunCli("cartogram " + shp + " --field POP --steps 2 --threads 1", folder).Exit, 0);
 }
 
 } // namespace
