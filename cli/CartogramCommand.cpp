@@ -1,6 +1,7 @@
 #include "cli/CartogramCommand.h"
 
 #include "document/LumarixDoc.h"
+#include "document/StaleRoundFiles.h"
 #include "platform/NumberText.h"
 #include "platform/UserInterface.h"
 
@@ -99,7 +100,9 @@ public:
         if (Warned_ || !Job_.Summary.EqualShares)
             return;
         Warned_ = true;
-        ShowMessage("No numeric field matching " + Job_.SizeField + " in the table beside " + Input_ +
+        ShowMessage((Job_.SizeField.empty()
+                         ? "No size field was given for " + Input_
+                         : "No numeric field matching " + Job_.SizeField + " in the table beside " + Input_) +
                         "; every polygon is given an equal share.",
                     MessageKind::Warning);
     }
@@ -188,6 +191,30 @@ void WriteSummary(std::ostream& out, const CartogramRunSummary& summary)
         out << "  " << file << '\n';
 }
 
+// Round files of an earlier run with the same names that this run did not write would pass for
+// its own: they are named, and removed when asked.
+void ReportStaleFiles(const CCartogramJob& job, bool clean, std::ostream& out)
+{
+    const std::vector<std::string> stale = FindStaleRoundFiles(job);
+    if (stale.empty())
+        return;
+    std::string list;
+    for (const std::string& file : stale)
+        list += (list.empty() ? "" : ", ") + file;
+    if (!clean) {
+        ShowMessage(std::to_string(stale.size()) +
+                        " files of an earlier run with the same names, not written by this "
+                        "run, lie beside its files: " +
+                        list + ". --clean removes them.",
+                    MessageKind::Warning);
+        return;
+    }
+    const std::vector<std::string> kept = RemoveFiles(stale);
+    out << "Removed " << stale.size() - kept.size() << " files of an earlier run: " << list << '\n';
+    for (const std::string& file : kept)
+        Fail("Cannot remove " + file + ", a file of an earlier run.");
+}
+
 int ExitFor(const CartogramRunSummary& summary)
 {
     switch (summary.Result) {
@@ -218,13 +245,19 @@ int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std:
     job.SizeField = options.Field;
     job.OutputFolder = options.OutputFolder;
     job.WithSvg = options.WithSvg;
+    job.EqualSharesWithoutField = options.EqualShares;
+    job.Missing = options.Missing == "small" ? MissingSizes::Small : MissingSizes::Refuse;
     CProgressLines feedback(progress, job, options.Input);
     const CInterruptCancels interrupt(feedback);
     const CartogramRunSummary& summary = document.RunCartogram(job, &feedback);
     feedback.WarnEqualShares();
     if (summary.Result == CartogramRunSummary::Outcome::Completed ||
-        summary.Result == CartogramRunSummary::Outcome::Cancelled)
+        summary.Result == CartogramRunSummary::Outcome::Cancelled) {
         WriteSummary(out, summary);
+        ReportStaleFiles(job, options.Clean, out);
+    }
+    if (summary.Result == CartogramRunSummary::Outcome::Cancelled)
+        Fail("The run was cancelled by an interrupt (SIGINT); every file it wrote is complete.");
     return ExitFor(summary);
 }
 

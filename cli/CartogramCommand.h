@@ -16,18 +16,22 @@ struct CartogramOptions {
     std::optional<int> Depth;
     std::string OutputFolder;
     bool WithSvg = false;
+    bool EqualShares = false;       // equal shares when no numeric field matches Field
+    std::string Missing = "refuse"; // missing sizes: "refuse" the run or make them "small"
+    bool Clean = false;             // remove the round files of an earlier run left beside
 };
 
 enum CartogramExit {
     CartogramDone = 0,
-    CartogramFailed = 1,     // refused or declined, with the reason on standard error
-    CartogramUnreadable = 2, // the input or the parameter file cannot be read
+    CartogramFailed = 1,        // refused, declined or an export failed, with the reason on standard error
+    CartogramUnreadable = 2,    // the input or the parameter file cannot be read
     CartogramInterrupted = 130, // stopped by SIGINT (128 + 2, as shells report it)
 };
 
 // Runs a cartogram: one progress line per round on `progress`, the summary on `out`. A SIGINT
 // during the run cancels it at the next check: the files written so far stay complete and the
-// summary says where it stopped.
+// summary says where it stopped. Round files of an earlier run with the same names that this
+// run did not write are named in a warning, and removed with Clean.
 int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std::ostream& progress);
 
 } // namespace tessaro

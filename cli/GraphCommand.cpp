@@ -1,6 +1,7 @@
 #include "cli/GraphCommand.h"
 
 #include "document/LumarixDoc.h"
+#include "platform/UserInterface.h"
 
 #include <ostream>
 
@@ -13,8 +14,10 @@ int RunGraphCommand(const GraphOptions& options, std::ostream& out)
         return 2;
     // A graph of part of a file must not pass for the file's graph; the reader has already said
     // what it left out.
-    if (!document.LastReadWasWhole())
+    if (!document.LastReadWasWhole()) {
+        ShowMessage("No graph is written: " + options.Input + " was not read whole.", MessageKind::Error);
         return 1;
+    }
     const CNetwork& network = document.Network();
     out << "Nodes: " << network.NodeCount() << "\nChains: " << network.ChainCount() << '\n';
     bool written = true;

@@ -2,6 +2,7 @@
 
 #include "document/ShapefileSummary.h"
 #include "platform/NumberText.h"
+#include "platform/UserInterface.h"
 
 #include <ostream>
 
@@ -56,6 +57,13 @@ int RunInfoCommand(const InfoOptions& options, std::ostream& out)
     if (!summary)
         return InfoUnreadable;
     WriteSummary(out, options.Path, *summary);
+    // A damaged record has said why; a read that never reached the records has not.
+    if (summary->Received == ShapefileSummary::Contents::Nothing && !summary->Whole)
+        ShowMessage("The records of " + options.Path + " were not read: " +
+                        (summary->ShapeTypeName == "MultiPoint"
+                             ? std::string("multipoint files are not read.")
+                             : "the question whether to read them was answered No (--yes reads them)."),
+                    MessageKind::Error);
     return summary->Whole ? InfoComplete : InfoIncomplete;
 }
 

@@ -22,7 +22,13 @@ int RunParamsCommand(const ParamsOptions& options, std::ostream& out)
     if (loaded == CLumarixDoc::ParamsLoad::Unreadable)
         return 2;
     out << document.Params.FormatParamFile();
-    return loaded == CLumarixDoc::ParamsLoad::Read ? 0 : 1;
+    if (loaded == CLumarixDoc::ParamsLoad::Read)
+        return 0;
+    ShowMessage("The parameter file " + options.ReadPath +
+                    " does not give every value; the block printed holds the "
+                    "defaults for the rest.",
+                MessageKind::Error);
+    return 1;
 }
 
 } // namespace tessaro

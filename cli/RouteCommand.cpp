@@ -3,6 +3,7 @@
 #include "document/LumarixDoc.h"
 #include "platform/HighResolutionTime.h"
 #include "platform/NumberText.h"
+#include "platform/UserInterface.h"
 
 #include <ostream>
 
@@ -30,8 +31,10 @@ int RunRouteCommand(const RouteOptions& options, std::ostream& out)
         return 2;
     // A route through part of a file's network is no answer for the file; the reader has
     // already said what it left out.
-    if (!document.LastReadWasWhole())
+    if (!document.LastReadWasWhole()) {
+        ShowMessage("No route is searched: " + options.Input + " was not read whole.", MessageKind::Error);
         return 1;
+    }
     if (!document.ChooseRouteWeights(options.Weights))
         return 1;
     CNetworkNode* origin = FindEnd(document, options.From, options.FromPoint);
@@ -48,8 +51,12 @@ int RunRouteCommand(const RouteOptions& options, std::ostream& out)
     timer.Stop();
 
     const CRoute route = document.BestRoute().Route();
-    if (route.Nodes.empty())
+    if (route.Nodes.empty()) {
+        ShowMessage("No route leads from " + NodeText(*origin) + " to " + NodeText(*destination) +
+                        ": the destination cannot be reached from the origin at a finite cost.",
+                    MessageKind::Error);
         return 1;
+    }
     for (size_t i = 0; i < route.Nodes.size(); ++i)
         out << i + 1 << ". " << NodeText(*route.Nodes[i]) << '\n';
     out << "Cost: " << FormatFixed(route.Cost, 6) << '\n';

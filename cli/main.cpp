@@ -30,6 +30,14 @@ CConsoleUserInterface::AnswerPolicy ChooseAnswerPolicy(bool yes, bool no)
     return CConsoleUserInterface::AnswerPolicy::Ask;
 }
 
+// Every refusal of the argument parser (a missing or malformed argument, an unknown option or
+// command) exits with 2, the status of unusable input, after the parser's own message; help
+// and version exit with 0.
+int ParseFailure(const CLI::App& app, const CLI::ParseError& error)
+{
+    return app.exit(error) == 0 ? 0 : 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -43,6 +51,8 @@ int main(int argc, char** argv)
     bool no = false;
     auto* yesFlag = app.add_flag("--yes", yes, "Answer Yes to every question of the readers");
     app.add_flag("--no", no, "Answer No to every question of the readers")->excludes(yesFlag);
+    bool quiet = false;
+    app.add_flag("--quiet", quiet, "Only errors on standard error: no counts, timings, progress or warnings");
 
     tessaro::InfoOptions info;
     CLI::App* infoCommand = app.add_subcommand("info", "Read a shapefile and summarise it: type, records, extent, contents");
@@ -64,8 +74,20 @@ int main(int argc, char** argv)
     CLI::App* cartogramCommand =
         app.add_subcommand("cartogram", "Make an area cartogram: deform the polygons until their areas follow a field");
     cartogramCommand->add_option("INPUT", carto.Input, "The polygon shapefile (.shp)")->required();
-    cartogramCommand->add_option("--field", carto.Field, "The numeric field of the table that gives the sizes")
-        ->required();
+    auto* fieldOption =
+        cartogramCommand->add_option("--field", carto.Field, "The numeric field of the table that gives the sizes");
+    auto* equalShares = cartogramCommand->add_flag(
+        "--equal-shares", carto.EqualShares, "Give every polygon an equal share when no numeric field matches --field");
+    cartogramCommand
+        ->add_option("--missing", carto.Missing,
+                     "Missing sizes (empty, null, text): refuse the run (default) or small, as 0")
+        ->check(CLI::IsMember({"refuse", "small"}));
+    cartogramCommand->add_flag("--clean", carto.Clean,
+                               "Remove the round files of an earlier run this run did not write");
+    cartogramCommand->callback([fieldOption, equalShares] {
+        if (fieldOption->count() == 0 && equalShares->count() == 0)
+            throw CLI::RequiredError("--field (or --equal-shares)");
+    });
     cartogramCommand->add_option("--params", carto.ParamsPath, "A .cartoparam file to start from (else the defaults)");
     cartogramCommand->add_option("--steps", carto.Steps, "Transformation rounds at most (fewer than 2 count as 2)")
         ->check(CLI::NonNegativeNumber);
@@ -122,13 +144,19 @@ int main(int argc, char** argv)
     checkCommand->add_option("FILE", check.Path, "The polygon .shp file to check")->required();
     checkCommand->add_flag("--overlaps", check.Overlaps, "Also report every pair of records whose interiors overlap");
 
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return ParseFailure(app, error);
+    }
 
     // The user's locale, as any program sets it; numbers in files stay in the C form regardless.
     std::setlocale(LC_ALL, "");
 
-    tessaro::InstallUserInterface(
-        std::make_unique<CConsoleUserInterface>(std::cerr, ChooseAnswerPolicy(yes, no), &std::cin));
+    auto console = std::make_unique<CConsoleUserInterface>(std::cerr, ChooseAnswerPolicy(yes, no), &std::cin);
+    console->SetQuiet(quiet);
+    tessaro::InstallUserInterface(std::move(console));
+    std::ostream nowhere(nullptr); // progress lines under --quiet
 
     if (infoCommand->parsed())
         return tessaro::RunInfoCommand(info, std::cout);
@@ -137,7 +165,7 @@ int main(int argc, char** argv)
     if (paramsCommand->parsed())
         return tessaro::RunParamsCommand(params, std::cout);
     if (cartogramCommand->parsed())
-        return tessaro::RunCartogramCommand(carto, std::cout, std::cerr);
+        return tessaro::RunCartogramCommand(carto, std::cout, quiet ? nowhere : std::cerr);
     if (graphCommand->parsed())
         return tessaro::RunGraphCommand(graph, std::cout);
     if (routeCommand->parsed())

@@ -22,6 +22,7 @@
 #include <initializer_list>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tessaro {
@@ -49,6 +50,36 @@ int FieldIndex(const CDbfTable& table, const std::string& name)
         if (UpperCaseAscii(table.Field(i).Name) == UpperCaseAscii(name))
             return i;
     return -1;
+}
+
+// "1, 4, 9"; a long list names its first numbers and counts the rest.
+std::string NumberList(const std::vector<int>& numbers)
+{
+    constexpr size_t Named = 20;
+    std::string list;
+    for (size_t i = 0; i < numbers.size() && i < Named; ++i)
+        list += (i == 0 ? "" : ", ") + std::to_string(numbers[i]);
+    if (numbers.size() > Named)
+        list += " and " + std::to_string(numbers.size() - Named) + " more";
+    return list;
+}
+
+// "the numeric fields are LANES, TIME." in the order the field list shows them, or that there
+// is none.
+std::string NumericFieldsText(const CDbfTable& table)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < table.FieldCount(); ++i)
+        if (table.Field(i).IsNumeric())
+            names.push_back(table.Field(i).Name);
+    if (names.empty())
+        return "it has no numeric field.";
+    std::stable_sort(names.begin(), names.end(),
+                     [](const std::string& a, const std::string& b) { return UpperCaseAscii(a) < UpperCaseAscii(b); });
+    std::string list;
+    for (const std::string& name : names)
+        list += (list.empty() ? "" : ", ") + name;
+    return "the numeric fields are " + list + ".";
 }
 
 // How many damaged lines a warning names; the count covers the rest.
@@ -313,12 +344,13 @@ bool CLumarixDoc::ChooseRouteWeights(const std::string& weights)
             UseChainLengths();
         return true;
     }
-    return UseChainWeightsFromTable(TablePathFor(DocumentPath), weights);
+    return UseChainWeightsFromTable(TablePathFor(DocumentPath), weights, WeightValues::NumbersOnly);
 }
 
 void CLumarixDoc::UseChainLengths() { Network_.ComputeChainLengths(); }
 
-bool CLumarixDoc::UseChainWeightsFromTable(const std::string& tablePath, const std::string& fieldName)
+bool CLumarixDoc::UseChainWeightsFromTable(const std::string& tablePath, const std::string& fieldName,
+                                           WeightValues values)
 {
     std::string damage;
     const std::unique_ptr<CDbfTable> table = CDbfTable::Open(tablePath, &damage);
@@ -331,13 +363,32 @@ bool CLumarixDoc::UseChainWeightsFromTable(const std::string& tablePath, const s
         return false;
     }
     const int field = FieldIndex(*table, fieldName);
-    if (field < 0) {
-        ShowMessage("The attribute table " + tablePath + " has no field " + fieldName + ".", MessageKind::Error);
+    const bool numbersOnly = values == WeightValues::NumbersOnly;
+    // A text field would read as costs of 0 everywhere: every route would be free.
+    if (field < 0 || (numbersOnly && !table->Field(field).IsNumeric())) {
+        ShowMessage((field < 0 ? "The attribute table " + tablePath + " has no field " + fieldName
+                               : "The field " + table->Field(field).Name + " of " + tablePath + " is not numeric") +
+                        "; " + NumericFieldsText(*table),
+                    MessageKind::Error);
         return false;
     }
     std::vector<double> weights(Network_.ChainCount());
-    for (int r = 0; r < table->RecordCount(); ++r)
-        weights[static_cast<size_t>(r)] = table->ReadDouble(r, field);
+    std::vector<int> missing;
+    for (int r = 0; r < table->RecordCount(); ++r) {
+        const std::optional<double> weight =
+            numbersOnly ? table->ReadNumber(r, field) : std::optional<double>(table->ReadDouble(r, field));
+        weights[static_cast<size_t>(r)] = weight.value_or(0.0);
+        if (!weight)
+            missing.push_back(r + 1);
+    }
+    if (!missing.empty()) {
+        ShowMessage("The field " + table->Field(field).Name + " of " + tablePath + " is missing at record" +
+                        (missing.size() > 1 ? "s " : " ") + NumberList(missing) +
+                        " (an empty value, the dBase null or text that is not a number); a chain cannot cost nothing "
+                        "for want of a value.",
+                    MessageKind::Error);
+        return false;
+    }
     Network_.SetChainWeights(weights);
     return true;
 }

@@ -91,14 +91,20 @@ public:
     // a message when the network has no node or the point has a coordinate that is no number.
     CNetworkNode* FindNodeNearest(double x, double y);
     // Chain weights by a word of the user's: "length" the Euclidean lengths; any other word a
-    // field of the table beside the opened file (UseChainWeightsFromTable); nothing keeps the
-    // weights the reader gave, except that a shapefile's chains, read without weights, get
-    // their lengths. False when the table field cannot be used (its message was shown).
+    // field of the table beside the opened file (UseChainWeightsFromTable, numbers only);
+    // nothing keeps the weights the reader gave, except that a shapefile's chains, read without
+    // weights, get their lengths. False when the table field cannot be used (its message was
+    // shown).
     bool ChooseRouteWeights(const std::string& weights);
     // Chain weights: the Euclidean lengths, or record i of a table field for chain i. A table
     // whose record count differs from the chain count is refused with its message.
     void UseChainLengths();
-    bool UseChainWeightsFromTable(const std::string& tablePath, const std::string& fieldName);
+    // How a table field's values become weights: each read as a number, 0 for text or no value,
+    // as the best-route dialog's Set does; or numbers only, a text field or a missing value
+    // refused with a message (the choice by a word), since either would make chains cost nothing.
+    enum class WeightValues { AsRead, NumbersOnly };
+    bool UseChainWeightsFromTable(const std::string& tablePath, const std::string& fieldName,
+                                  WeightValues values = WeightValues::AsRead);
     CShortestPath& BestRoute() { return ShortestPath_; }
 
     // The shapefile read as polygons into the network, under the wait indicator and at lowered

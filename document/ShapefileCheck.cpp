@@ -43,10 +43,9 @@ bool ReadPolygons(const std::string& path, CShpFileTranslator& reader)
 // "12 (Texas)": 1-based, with the record's name when the table has one.
 class CRecordLabels {
 public:
-    CRecordLabels(const std::string& shapefilePath, size_t recordCount, bool warnOnMismatch)
+    CRecordLabels(std::optional<RecordNames> names, const std::string& table, size_t recordCount, bool warnOnMismatch)
+        : Names_(std::move(names))
     {
-        const std::string table = TablePathFor(shapefilePath);
-        Names_ = ReadRecordNames(table);
         if (Names_ && warnOnMismatch && Names_->Names.size() != recordCount)
             ShowMessage("The table " + table + " has " + std::to_string(Names_->Names.size()) + " records for " +
                             std::to_string(recordCount) + " shapes; names are shown where it has a row.",
@@ -82,6 +81,15 @@ ShapefileCheck::Finding Labelled(const CShapeFinding& finding, const CRecordLabe
 
 std::optional<ShapefileCheck> CheckPolygonShapefile(const std::string& path, bool overlaps)
 {
+    // The table is checked before the shapes, as the cartogram and the field listing check it:
+    // a header whose counts the file cannot hold is refused, never trusted.
+    const std::string table = TablePathFor(path);
+    std::string damage;
+    std::optional<RecordNames> names = ReadRecordNames(table, &damage);
+    if (!damage.empty()) {
+        ShowMessage(damage, MessageKind::Error);
+        return std::nullopt;
+    }
     CNetwork network;
     network.SetKeyMode(KeyByCoordinates);
     CShpFileTranslator reader(network);
@@ -92,7 +100,7 @@ std::optional<ShapefileCheck> CheckPolygonShapefile(const std::string& path, boo
     check.RecordsChecked = reader.LastRead().RecordsRead;
     check.Whole = reader.LastRead().Whole();
     const std::vector<CShapeFinding> findings = CShapeValidator(overlaps).Check(network.Polygons());
-    const CRecordLabels labels(path, network.PolygonCount(), check.Whole);
+    const CRecordLabels labels(std::move(names), table, network.PolygonCount(), check.Whole);
     std::map<ShapeFindingKind, size_t> counts;
     for (const CShapeFinding& finding : findings) {
         check.Findings.push_back(Labelled(finding, labels));

@@ -39,7 +39,8 @@ struct ShapefileCheck {
 // indicator and at lowered priority, and checks them (`overlaps`: every pair of records whose
 // interiors overlap too). A file whose header names another shape type is refused before it is
 // read, so no question about reading it anyway is asked. Nothing, after a message, when the
-// file cannot be opened, its header is refused or it holds no polygons. A table whose record
+// file cannot be opened, its header is refused, it holds no polygons, or the table beside it is
+// damaged (refused as the cartogram and the field listing refuse it). A table whose record
 // count differs from the shape count is named in a warning when every shape was read.
 std::optional<ShapefileCheck> CheckPolygonShapefile(const std::string& path, bool overlaps);
 

@@ -18,7 +18,7 @@ ShapefileFields ListShapefileFields(const std::string& shapefilePath)
     }
     if (names->empty()) {
         ShowMessage("The attribute table " + tablePath + " has no numeric field to take sizes from.",
-                    MessageKind::Warning);
+                    MessageKind::Error);
         fields.Result = ShapefileFields::Outcome::NoNumericField;
         return fields;
     }

@@ -10,7 +10,7 @@ namespace tessaro {
 struct ShapefileFields {
     enum class Outcome {
         Listed,         // Names holds at least one field
-        NoNumericField, // the table has none; a warning said so
+        NoNumericField, // the table has none; an error said so
         NoTable,        // there is no table to open; an error said which file was looked for
     };
     Outcome Result = Outcome::NoTable;

@@ -53,6 +53,8 @@ std::optional<ShapefileSummary> SummariseShapefile(const std::string& path, bool
     CNetwork network;
     network.SetKeyMode(KeyByCoordinates);
     CShpFileTranslator reader(network);
+    // The summary gives the topology time itself, once.
+    reader.ShowTopologyTime = false;
     const int expectedType = asPolygonInput ? CShpFileTranslator::PolygonType : -1;
     const std::optional<int> status = GuardedFileRead([&] { return reader.ReadShapeFile(path, expectedType); });
     if (status.value_or(CShpFileTranslator::UnknownType) != CShpFileTranslator::Accepted)

@@ -168,8 +168,7 @@ std::string CartoParams::LimitProblem() const
     };
     constexpr int any = std::numeric_limits<int>::min();
     for (const std::string& problem :
-         {outside("The thread count", ThreadCount, 1, 1024), outside("The tree depth", TreeDepth, any, 16),
-          outside("The minimum tree depth", MinTreeDepth, any, 16),
+         {outside("The thread count", ThreadCount, any, 1024), outside("The tree depth", TreeDepth, any, 16),
           outside("The number of circle points", CirclePoints, 1, 100000),
           outside("The number of steps", MaxSteps, any, 1000000)})
         if (!problem.empty())

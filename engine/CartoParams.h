@@ -64,9 +64,11 @@ struct CartoParams {
     // supply keep their values. Returns the numbers (from 1) of the value lines that did not
     // supply all of theirs.
     std::vector<int> ParseParamText(const std::string& text);
-    // A sentence naming the first value a run cannot work with (a thread count outside
-    // 1 ... 1024, a tree depth beyond 16, which would ask for billions of cells, a circle of
-    // no points, a number that is not finite); empty when every value can be used.
+    // A sentence naming the first value a run cannot work with (a thread count above 1024, a
+    // tree depth beyond 16, which would ask for billions of cells, a circle of no points, a
+    // number that is not finite); empty when every value can be used. A thread count of 1 or
+    // less runs single-threaded and a minimum tree depth above the depth counts as the depth,
+    // so neither is refused.
     std::string LimitProblem() const;
 
     // The exact text of a parameter file holding this block.

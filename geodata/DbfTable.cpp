@@ -1,6 +1,7 @@
 #include "geodata/DbfTable.h"
 
 #include "geodata/DbfHeader.h"
+#include "platform/NumberText.h"
 
 #include <shapefil.h>
 
@@ -71,6 +72,31 @@ CDbfTable::FieldInfo CDbfTable::Field(int index) const
 double CDbfTable::ReadDouble(int record, int field) const
 {
     return DBFReadDoubleAttribute(Handle_->Dbf, record, field);
+}
+
+std::optional<double> CDbfTable::ReadNumber(int record, int field) const
+{
+    const char* raw = DBFReadStringAttribute(Handle_->Dbf, record, field);
+    if (raw == nullptr)
+        return std::nullopt;
+    std::string text(raw);
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos || text.find_first_not_of('*', first) == std::string::npos)
+        return std::nullopt;
+    text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    const char* cursor = text.c_str();
+    double value = 0.0;
+    if (!detail::ScanReal(cursor, value) || cursor != text.c_str() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::string CDbfTable::ReadText(int record, int field) const
+{
+    if (DBFIsAttributeNULL(Handle_->Dbf, record, field))
+        return {};
+    const char* raw = DBFReadStringAttribute(Handle_->Dbf, record, field);
+    return raw == nullptr ? std::string() : std::string(raw);
 }
 
 } // namespace tessaro

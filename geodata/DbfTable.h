@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tessaro {
@@ -38,6 +39,12 @@ public:
     FieldInfo Field(int index) const;
     // The value as a double; 0 for an empty or unreadable value.
     double ReadDouble(int record, int field) const;
+    // The value as a number read in the C locale, whatever the user's; nothing when the value is
+    // missing: empty or blank, the dBase null (a field of asterisks) or text that is not one
+    // number. A size or a cost must not be taken for 0 just because it is absent.
+    std::optional<double> ReadNumber(int record, int field) const;
+    // The value as the table stores it; empty for a null value.
+    std::string ReadText(int record, int field) const;
 
 private:
     std::unique_ptr<Handle> Handle_;

@@ -5,6 +5,7 @@
 #include "geodata/SvgCanvas.h"
 #include "network/Network.h"
 #include "platform/AtomicFileWriter.h"
+#include "platform/FileError.h"
 
 #include <cmath>
 #include <limits>
@@ -201,9 +202,15 @@ int CNetworkEmfWriter::WritePicture(const std::string& path, double margin, bool
     Draw(*canvas, Mapping(margin));
     const std::optional<std::string> bytes = canvas->Finish();
 
+    if (!bytes) {
+        ShowMessage(std::string(error) + "\n" + path +
+                        ": the picture could not be built (beyond the 4 GB an EMF file holds, or out of memory).",
+                    MessageKind::Error);
+        return -1;
+    }
     CAtomicFileWriter file;
-    if (!bytes || !file.Open(path) || !file.Write(*bytes) || !file.Commit()) {
-        ShowMessage(error, MessageKind::Error);
+    if (!file.Open(path) || !file.Write(*bytes) || !file.Commit()) {
+        ShowMessage(std::string(error) + "\n" + FileReasonLine(path, file.LastError()), MessageKind::Error);
         return -1;
     }
     return 1;

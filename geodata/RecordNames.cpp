@@ -1,46 +1,39 @@
 #include "geodata/RecordNames.h"
+
+#include "geodata/DbfTable.h"
 #include "platform/TextCase.h"
 
-#include <shapefil.h>
-
-#include <algorithm>
 #include <cctype>
 #include <memory>
 
 namespace tessaro {
 namespace {
 
-struct DbfCloser {
-    void operator()(DBFInfo* dbf) const { DBFClose(dbf); }
-};
-using DbfPtr = std::unique_ptr<DBFInfo, DbfCloser>;
-
 // Index of the name field; -1 without one.
-int FindNameField(DBFHandle dbf, std::string& name)
+int FindNameField(const CDbfTable& table, std::string& name)
 {
     int containing = -1;
     std::string containingName;
-    for (int i = 0; i < DBFGetFieldCount(dbf); ++i) {
-        char field[XBASE_FLDNAME_LEN_READ + 1] = {};
-        if (DBFGetFieldInfo(dbf, i, field, nullptr, nullptr) != FTString)
+    for (int i = 0; i < table.FieldCount(); ++i) {
+        const CDbfTable::FieldInfo field = table.Field(i);
+        if (field.Type != CDbfTable::FieldType::String)
             continue;
-        const std::string upper = UpperCaseAscii(field);
+        const std::string upper = UpperCaseAscii(field.Name);
         if (upper == "NAME") {
-            name = field;
+            name = field.Name;
             return i;
         }
         if (containing < 0 && upper.find("NAME") != std::string::npos) {
             containing = i;
-            containingName = field;
+            containingName = field.Name;
         }
     }
     name = containingName;
     return containing;
 }
 
-std::string CleanName(const char* value)
+std::string CleanName(std::string text)
 {
-    std::string text = value == nullptr ? std::string() : std::string(value);
     for (char& c : text)
         if (std::iscntrl(static_cast<unsigned char>(c)))
             c = ' ';
@@ -52,19 +45,21 @@ std::string CleanName(const char* value)
 
 } // namespace
 
-std::optional<RecordNames> ReadRecordNames(const std::string& tablePath)
+std::optional<RecordNames> ReadRecordNames(const std::string& tablePath, std::string* problem)
 {
-    const DbfPtr dbf(DBFOpen(tablePath.c_str(), "rb"));
-    if (!dbf)
+    // Opened as every other reader of the table opens it, so a header whose counts do not fit
+    // the file is refused here too instead of being trusted.
+    const std::unique_ptr<CDbfTable> table = CDbfTable::Open(tablePath, problem);
+    if (!table)
         return std::nullopt;
     RecordNames names;
-    const int field = FindNameField(dbf.get(), names.Field);
+    const int field = FindNameField(*table, names.Field);
     if (field < 0)
         return std::nullopt;
-    const int records = std::max(DBFGetRecordCount(dbf.get()), 0);
+    const int records = table->RecordCount() > 0 ? table->RecordCount() : 0;
     names.Names.reserve(static_cast<size_t>(records));
     for (int i = 0; i < records; ++i)
-        names.Names.push_back(DBFIsAttributeNULL(dbf.get(), i, field) ? std::string() : CleanName(DBFReadStringAttribute(dbf.get(), i, field)));
+        names.Names.push_back(CleanName(table->ReadText(i, field)));
     return names;
 }
 

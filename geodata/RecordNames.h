@@ -14,7 +14,9 @@ struct RecordNames {
     std::vector<std::string> Names; // one per table record, in table order
 };
 
-// Empty optional when the table cannot be opened or has no name field.
-std::optional<RecordNames> ReadRecordNames(const std::string& tablePath);
+// Empty optional when the table cannot be opened or has no name field. A table that is there
+// but damaged is not read either; `problem`, when given, then says why (it stays empty for a
+// table that is simply missing).
+std::optional<RecordNames> ReadRecordNames(const std::string& tablePath, std::string* problem = nullptr);
 
 } // namespace tessaro

@@ -146,6 +146,34 @@ bool AllFinite(const CPolygonRing& ring)
     return std::all_of(points, points + 2 * static_cast<size_t>(ring.PointCount()), [](double v) { return std::isfinite(v); });
 }
 
+// Whether the ring can be measured as the cartogram measures it: its area, its centroid and
+// the sides of its box finite. Finite coordinates near the largest double may still overflow.
+bool AreaIsFinite(const CPolygonRing& ring)
+{
+    CPoint2D centroid;
+    double area = 0.0;
+    const bool measured = ring.AreaAndCentroid(&centroid, &area);
+    const double width = ring.MaxX() - ring.MinX();
+    const double height = ring.MaxY() - ring.MinY();
+    // A ring of no area has no centroid; that is the zero-area finding's to report.
+    return std::isfinite(area) && (measured || area == 0.0) && std::isfinite(width * height);
+}
+
+// Whether the record's area and centroid, the sums of its rings' weighted by their areas, stay
+// within a double, as the cartogram needs them to. A record without area is not for this test.
+bool RecordIsMeasurable(const CSimplePolygon& polygon)
+{
+    double total = 0.0;
+    for (int32_t i = 0; i < polygon.RingCount(); ++i) {
+        double area = 0.0;
+        polygon.Ring(i).AreaAndCentroid(nullptr, &area);
+        total += area;
+    }
+    CPoint2D centroid;
+    double area = 0.0;
+    return total == 0.0 || !std::isfinite(total) || polygon.AreaAndCentroid(&centroid, &area);
+}
+
 // Shoelace area taken about the first point, so that the rounding error scales with the ring's
 // size rather than with its distance from the origin.
 double SignedArea(const BoostRing& ring)
@@ -202,6 +230,12 @@ std::optional<PreparedRing> PrepareRing(const CPolygonRing& ring, int32_t record
     if (!AllFinite(ring)) {
         findings.push_back(Finding(record, index, ShapeFindingKind::InvalidCoordinate,
                                    "A coordinate of the ring is not a finite number."));
+        return std::nullopt;
+    }
+    if (!AreaIsFinite(ring)) {
+        findings.push_back(Finding(record, index, ShapeFindingKind::InvalidCoordinate,
+                                   "The ring's area or extent is not a finite number: its coordinates are too large "
+                                   "to compute with."));
         return std::nullopt;
     }
     PreparedRing prepared;
@@ -357,6 +391,10 @@ RecordResult CheckOneRecord(const CSimplePolygon& polygon, int32_t record)
             (ring->Area < 0.0 ? shells : holes).push_back(std::move(*ring));
     }
     CheckPolygons(shells, holes, record, result);
+    if (result.Findings.empty() && !RecordIsMeasurable(polygon))
+        result.Findings.push_back(Finding(record, -1, ShapeFindingKind::InvalidCoordinate,
+                                          "The record's area or centroid is not a finite number: its coordinates are "
+                                          "too large to compute with."));
     std::stable_sort(result.Findings.begin(), result.Findings.end(),
                      [](const CShapeFinding& a, const CShapeFinding& b) { return a.Ring < b.Ring; });
     return result;

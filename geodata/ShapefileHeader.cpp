@@ -48,6 +48,16 @@ const char* ShapefileHeader::RefusalText(Verdict verdict)
     return "";
 }
 
+std::string ShapefileHeader::LengthMismatchReason(Verdict verdict, uint64_t fileSize) const
+{
+    if (verdict != Verdict::LengthMismatch)
+        return {};
+    if (fileSize < Size)
+        return "it has " + std::to_string(fileSize) + " bytes, fewer than the 100 of a shapefile header.";
+    return "its header gives a length of " + std::to_string(FileLength) + " bytes, but the file has " +
+           std::to_string(fileSize) + " bytes.";
+}
+
 std::optional<ShapefileHeader> PeekShapefileHeader(const std::string& path)
 {
     const CFileDescriptor file = CFileDescriptor::Open(path, O_RDONLY);

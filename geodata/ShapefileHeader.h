@@ -39,6 +39,9 @@ struct ShapefileHeader {
 
     // The reader's message for a refusal ("Error! Invalid Shape File Format!", ...).
     static const char* RefusalText(Verdict verdict);
+    // What the message's second line says of a length mismatch, after the file's path: the
+    // length the header gives against the file's size. Empty for the other verdicts.
+    std::string LengthMismatchReason(Verdict verdict, uint64_t fileSize) const;
 };
 
 // The header of the file at `path` when the reader would accept it; nothing for a file that

@@ -276,7 +276,8 @@ int CShpFileTranslator::CheckHeader()
     const ShapefileHeader::Verdict verdict = header.Check(*File_, File_->Length());
     FileLength_ = header.FileLength;
     if (verdict != ShapefileHeader::Verdict::Accepted) {
-        ShowError(ShapefileHeader::RefusalText(verdict));
+        const std::string reason = header.LengthMismatchReason(verdict, File_->Length());
+        ShowError(ShapefileHeader::RefusalText(verdict) + (reason.empty() ? "" : "\n" + LastReadPath_ + ": " + reason));
         return static_cast<int>(verdict);
     }
     ShapeType_ = header.ShapeType;
@@ -411,6 +412,17 @@ int CShpFileTranslator::ReadPartedRecord(PartedRecord& record)
     return LoopCompleted;
 }
 
+bool CShpFileTranslator::PartLongEnough(const PartedRecord& record, int32_t part, const char* tooFewText) const
+{
+    const int32_t points = record.PartLength(part);
+    if (points >= 2)
+        return true;
+    ShowError(std::string(tooFewText) + "\nRecord " + std::to_string(RecordOrdinal_) + ", part " +
+              std::to_string(int64_t{part} + 1) + " has " + std::to_string(points) +
+              (points == 1 ? " point." : " points."));
+    return false;
+}
+
 int CShpFileTranslator::ReadArcRecords()
 {
     File_->Seek(HeaderSize);
@@ -423,7 +435,8 @@ int CShpFileTranslator::ReadArcRecords()
             ShowMessage("Exception for data!", MessageKind::Warning);
         for (int32_t i = 0; i < record.PartCount(); ++i) {
             auto chain = std::make_unique<CNetworkChain>();
-            chain->SetPoints(record.PartLength(i), record.PartPoints(i));
+            if (PartLongEnough(record, i, CNetworkChain::TooFewPointsText))
+                chain->SetPoints(record.PartLength(i), record.PartPoints(i));
             chain->SetBoundingBox(record.Box);
             if (!Network_.AddChain(std::move(chain))) {
                 ShowError("Errors in the process of adding data into Network!");
@@ -443,7 +456,8 @@ void CShpFileTranslator::BuildTopologyTimed()
     Network_.BuildTopology();
     timer.Stop();
     LastRead_.TopologyMilliseconds = timer.Elapsed("L");
-    ShowMessage(timer.FormatElapsedRounded("The time for adding nodes is: ", "L"), MessageKind::Information);
+    if (ShowTopologyTime)
+        ShowMessage(timer.FormatElapsedRounded("The time for adding nodes is: ", "L"), MessageKind::Information);
 }
 
 int CShpFileTranslator::ReadPolygonRecords()
@@ -458,7 +472,8 @@ int CShpFileTranslator::ReadPolygonRecords()
         auto polygon = std::make_unique<CSimplePolygon>();
         for (int32_t i = 0; i < record.PartCount(); ++i) {
             auto ring = std::make_unique<CPolygonRing>();
-            ring->SetPoints(record.PartLength(i), record.PartPoints(i), true);
+            if (PartLongEnough(record, i, CPolygonRing::TooFewPointsText))
+                ring->SetPoints(record.PartLength(i), record.PartPoints(i), true);
             polygon->AddRing(std::move(ring));
         }
         Network_.AddPolygon(std::move(polygon));

@@ -88,6 +88,10 @@ public:
 
     const ReadSummary& LastRead() const { return LastRead_; }
 
+    // Whether a line file's read shows the time of its topology pass ("The time for adding
+    // nodes is: ..."); a caller that reports LastRead's time itself turns it off.
+    bool ShowTopologyTime = true;
+
 private:
     int CheckHeader();
     int DispatchOnType(int expectedType);
@@ -100,6 +104,9 @@ private:
 
     struct PartedRecord;
     int ReadPartedRecord(PartedRecord& record);
+    // True when part `part` has the 2 points a ring or chain needs; otherwise shows
+    // `tooFewText` (the ring's or chain's own words) with the record and part it was.
+    bool PartLongEnough(const PartedRecord& record, int32_t part, const char* tooFewText) const;
 
     std::unique_ptr<CFacilityObjectList> PointLayer_;
     std::unique_ptr<CMemoryFile> File_;

@@ -14,13 +14,6 @@
 namespace tessaro {
 namespace {
 
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to)
-{
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
 bool LessIgnoringCase(const std::string& a, const std::string& b) { return UpperCaseAscii(a) < UpperCaseAscii(b); }
 
 // Index of the first numeric field whose upper-cased name contains `wanted`; -1 without one.
@@ -42,9 +35,11 @@ void ReportUnusableColumn(const std::string& tablePath, const std::string& field
 }
 
 // One value per record; a record count other than the caller's slot count is refused, so the
-// values can never be paired with the wrong shapes or written past the caller's array.
+// values can never be paired with the wrong shapes or written past the caller's array. With
+// `missing`, a value that is not there is listed (record from 1) and read as 0; without it, it
+// reads as 0 as the table library gives it.
 bool ReadColumn(const CDbfTable& table, int field, size_t slotCount, const std::string& tablePath,
-                std::vector<double>& sizes)
+                std::vector<double>& sizes, std::vector<size_t>* missing = nullptr)
 {
     const int records = table.RecordCount();
     if (records < 0 || static_cast<size_t>(records) != slotCount) {
@@ -53,8 +48,17 @@ bool ReadColumn(const CDbfTable& table, int field, size_t slotCount, const std::
         return false;
     }
     sizes.resize(slotCount);
-    for (int r = 0; r < records; ++r)
-        sizes[static_cast<size_t>(r)] = table.ReadDouble(r, field);
+    for (int r = 0; r < records; ++r) {
+        double& size = sizes[static_cast<size_t>(r)];
+        if (missing == nullptr) {
+            size = table.ReadDouble(r, field);
+            continue;
+        }
+        const std::optional<double> value = table.ReadNumber(r, field);
+        size = value.value_or(0.0);
+        if (!value)
+            missing->push_back(static_cast<size_t>(r) + 1);
+    }
     return true;
 }
 
@@ -71,15 +75,24 @@ bool RefuseNegativeSizes(const std::vector<double>& sizes, const std::string& ta
     return true;
 }
 
-void ReportZeroSizes(const std::string& tablePath, const std::string& fieldName, const std::vector<size_t>& records,
-                     double standIn)
+// "record 4", "records 2, 3, 4"; a long list names its first records and counts the rest.
+std::string RecordList(const std::vector<size_t>& records)
 {
-    std::string list;
-    for (size_t record : records)
-        list += (list.empty() ? "" : ", ") + std::to_string(record);
-    ShowMessage("The size field " + fieldName + " of " + tablePath + " is 0 at record" +
-                    (records.size() > 1 ? "s " : " ") + list + "; " + (records.size() > 1 ? "they are" : "it is") +
-                    " given the size " + FormatFixed(standIn, 6) +
+    constexpr size_t Named = 20;
+    std::string list = records.size() > 1 ? "records " : "record ";
+    for (size_t i = 0; i < records.size() && i < Named; ++i)
+        list += (i == 0 ? "" : ", ") + std::to_string(records[i]);
+    if (records.size() > Named)
+        list += " and " + std::to_string(records.size() - Named) + " more";
+    return list;
+}
+
+// `what` is "is 0" or "is missing".
+void ReportStandIns(const std::string& tablePath, const std::string& fieldName, const std::string& what,
+                    const std::vector<size_t>& records, double standIn)
+{
+    ShowMessage("The size field " + fieldName + " of " + tablePath + " " + what + " at " + RecordList(records) + "; " +
+                    (records.size() > 1 ? "they are" : "it is") + " given the size " + FormatFixed(standIn, 6) +
                     ", a hundredth of the smallest size above 0, so the polygon stays small but present.",
                 MessageKind::Warning);
 }
@@ -98,7 +111,17 @@ std::unique_ptr<CDbfTable> OpenTable(const std::string& tablePath, std::string* 
 
 } // namespace
 
-std::string TablePathFor(const std::string& shapefilePath) { return ReplaceAll(shapefilePath, ".shp", ".dbf"); }
+std::string TablePathFor(const std::string& shapefilePath)
+{
+    // Only the file name's own ending is replaced: a ".shp" in a folder name is part of the stem.
+    const size_t slash = shapefilePath.find_last_of('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = shapefilePath.find_last_of('.');
+    if (dot == std::string::npos || dot <= nameStart)
+        return shapefilePath + ".dbf";
+    const bool upper = shapefilePath.compare(dot, std::string::npos, ".SHP") == 0;
+    return shapefilePath.substr(0, dot) + (upper ? ".DBF" : ".dbf");
+}
 
 std::optional<std::vector<std::string>> ListSizeFields(const std::string& tablePath)
 {
@@ -137,7 +160,8 @@ int ReadSizeField(const std::string& tablePath, double* values, size_t slotCount
     return 1;
 }
 
-SizeColumn ReadSizeColumn(const std::string& tablePath, size_t slotCount, const std::string& fieldName)
+SizeColumn ReadSizeColumn(const std::string& tablePath, size_t slotCount, const std::string& fieldName,
+                          MissingSizes missing)
 {
     SizeColumn column;
     std::string problem;
@@ -147,14 +171,22 @@ SizeColumn ReadSizeColumn(const std::string& tablePath, size_t slotCount, const 
             column.Result = SizeColumn::Outcome::Refused;
         return column;
     }
-    const int field = FindSizeField(*table, UpperCaseAscii(fieldName));
+    // No name matches nothing (every name contains the empty one).
+    const int field = fieldName.empty() ? -1 : FindSizeField(*table, UpperCaseAscii(fieldName));
     if (field < 0)
         return column;
     column.FieldName = table->Field(field).Name;
     column.Result = SizeColumn::Outcome::Refused;
     std::vector<double> sizes;
-    if (!ReadColumn(*table, field, slotCount, tablePath, sizes) || !RefuseNegativeSizes(sizes, tablePath, column.FieldName))
+    if (!ReadColumn(*table, field, slotCount, tablePath, sizes, &column.MissingRecords) ||
+        !RefuseNegativeSizes(sizes, tablePath, column.FieldName))
         return column;
+    if (!column.MissingRecords.empty() && missing == MissingSizes::Refuse) {
+        ReportUnusableColumn(tablePath, column.FieldName,
+                             "is missing at " + RecordList(column.MissingRecords) +
+                                 " (an empty value, the dBase null or text that is not a number)");
+        return column;
+    }
     double smallest = std::numeric_limits<double>::infinity();
     for (double size : sizes)
         if (size > 0.0)
@@ -163,13 +195,21 @@ SizeColumn ReadSizeColumn(const std::string& tablePath, size_t slotCount, const 
         ReportUnusableColumn(tablePath, column.FieldName, "has no value above 0");
         return column;
     }
-    for (size_t r = 0; r < sizes.size(); ++r)
-        if (sizes[r] == 0.0) {
-            sizes[r] = smallest * ZeroSizeStandIn;
+    // Missing sizes, when they are to be small, read as 0 and get the stand-in 0 gets.
+    for (size_t r = 0, next = 0; r < sizes.size(); ++r) {
+        const bool absent = next < column.MissingRecords.size() && column.MissingRecords[next] == r + 1;
+        next += absent ? 1 : 0;
+        if (sizes[r] != 0.0)
+            continue;
+        sizes[r] = smallest * ZeroSizeStandIn;
+        if (!absent)
             column.ZeroRecords.push_back(r + 1);
-        }
+    }
+    const double standIn = smallest * ZeroSizeStandIn;
     if (!column.ZeroRecords.empty())
-        ReportZeroSizes(tablePath, column.FieldName, column.ZeroRecords, sizes[column.ZeroRecords.front() - 1]);
+        ReportStandIns(tablePath, column.FieldName, "is 0", column.ZeroRecords, standIn);
+    if (!column.MissingRecords.empty())
+        ReportStandIns(tablePath, column.FieldName, "is missing", column.MissingRecords, standIn);
     const double sum = std::accumulate(sizes.begin(), sizes.end(), 0.0);
     if (!std::isfinite(sum)) {
         ReportUnusableColumn(tablePath, column.FieldName, "sums to a value that is not a number");

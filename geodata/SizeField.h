@@ -7,8 +7,10 @@
 
 namespace tessaro {
 
-// The attribute table beside a shapefile: the path with every ".shp" replaced by ".dbf". The
-// table reader finds "X.dbf" or "X.DBF" for "X.SHP" as well, since it looks by base name.
+// The attribute table beside a shapefile: the path's stem (the path less the extension of its
+// file name) with ".dbf", or ".DBF" for "X.SHP"; the table reader finds either case, since it
+// looks by base name. A dot in a folder name never counts, so "maps.shp/t.shp" gives
+// "maps.shp/t.dbf", and a file name without an extension just gains ".dbf".
 std::string TablePathFor(const std::string& shapefilePath);
 
 // The fields a user may pick as polygon sizes (integer and double fields), in the order the
@@ -38,7 +40,14 @@ struct SizeColumn {
     std::vector<double> Fractions;
     // Records (counted from 1) whose size was 0 and that were given the small stand-in size.
     std::vector<size_t> ZeroRecords;
+    // Records (counted from 1) whose size is missing: an empty value, the dBase null or text
+    // that is not a number. Such a value is never read as 0 unasked.
+    std::vector<size_t> MissingRecords;
 };
+
+// What a missing size does to the column: refuse it (naming the records, as a negative size
+// does), or give the record the small stand-in that a size of 0 gets.
+enum class MissingSizes { Refuse, Small };
 
 // A zero size would ask for a polygon of no area, whose radius ratio is 0 and whose logarithm
 // has no value. Such a record gets this part of the smallest positive size in the column:
@@ -46,9 +55,11 @@ struct SizeColumn {
 inline constexpr double ZeroSizeStandIn = 0.01;
 
 // Reads the size field as `ReadSizeField` finds it. Negative, infinite or NaN sizes refuse
-// the column with a message naming the first such record; zero sizes get the stand-in and
-// are listed in a notice; a column with no positive value, or whose record count differs
-// from `slotCount`, is refused with a message.
-SizeColumn ReadSizeColumn(const std::string& tablePath, size_t slotCount, const std::string& fieldName);
+// the column with a message naming the first such record; missing sizes refuse it naming
+// them all, or with MissingSizes::Small get the stand-in and a notice; zero sizes get the
+// stand-in and are listed in a notice; a column with no positive value, or whose record count
+// differs from `slotCount`, is refused with a message.
+SizeColumn ReadSizeColumn(const std::string& tablePath, size_t slotCount, const std::string& fieldName,
+                          MissingSizes missing = MissingSizes::Refuse);
 
 } // namespace tessaro

@@ -35,8 +35,6 @@ constexpr int64_t MaxPointCount = std::numeric_limits<int32_t>::max();
 // box would otherwise exhaust memory one small ring at a time.
 constexpr double MaxGridCells = 16777216.0; // 2^24
 
-const char* const ArcTooShortMessage = "Errors! The arc just has no more than two points!";
-
 // The densify operations leave the ring as it was when memory runs out and carry on.
 void ReportAllocationFailure(const std::exception& failure)
 {
@@ -353,7 +351,7 @@ void CPolygonRing::AssignPoints(std::vector<double> points, bool updateBox)
 bool CPolygonRing::SetPoints(int32_t n, const double* points, bool updateBox)
 {
     if (n < 2) {
-        ShowMessage(ArcTooShortMessage, MessageKind::Error);
+        ShowMessage(TooFewPointsText, MessageKind::Error);
         return false;
     }
     if (points == nullptr)
@@ -453,21 +451,33 @@ bool CPolygonRing::RemoveNearDuplicates(double tolerance)
     if (PointCount_ < 2)
         return true;
 
-    // Compact in place: every vertex is compared with the last vertex kept, which is the
-    // predecessor it has once the vertices between them are gone.
+    // Every vertex is compared with the last vertex kept, which is the predecessor it has once
+    // the vertices between them are gone. The first pass only counts.
+    const auto near = [&](int32_t a, int32_t b) {
+        return std::fabs(Points_[2 * a] - Points_[2 * b]) < tolerance &&
+               std::fabs(Points_[2 * a + 1] - Points_[2 * b + 1]) < tolerance;
+    };
     int32_t kept = 1;
+    for (int32_t i = 1, last = 0; i < PointCount_; ++i) {
+        if (!near(i, last)) {
+            last = i;
+            ++kept;
+        }
+    }
+    // A ring needs 4 points with its closing point. One that would keep fewer is smaller than
+    // the tolerance as a whole, not a ring with a few doubled points: it stays as it was, or it
+    // would vanish from the map and leave a ring of one point in the shapefile.
+    if (kept == PointCount_ || kept < 4)
+        return true;
+
+    kept = 1;
     for (int32_t i = 1; i < PointCount_; ++i) {
-        const double dx = std::fabs(Points_[2 * i] - Points_[2 * (kept - 1)]);
-        const double dy = std::fabs(Points_[2 * i + 1] - Points_[2 * (kept - 1) + 1]);
-        if (dx < tolerance && dy < tolerance)
+        if (near(i, kept - 1))
             continue;
         Points_[2 * kept] = Points_[2 * i];
         Points_[2 * kept + 1] = Points_[2 * i + 1];
         ++kept;
     }
-    if (kept == PointCount_)
-        return true;
-
     Points_.resize(2 * static_cast<size_t>(kept));
     Points_.shrink_to_fit();
     PointCount_ = kept;

@@ -55,8 +55,10 @@ public:
     // Recomputes the box from the vertices (the empty box when there are none).
     void UpdateBoundingBox();
 
-    // Copies n points (2n doubles). Fewer than two points are refused with the message
-    // "Errors! The arc just has no more than two points!" and leave the ring unchanged.
+    // What a ring given fewer than two points says.
+    static constexpr const char* TooFewPointsText = "Errors! The arc just has no more than two points!";
+    // Copies n points (2n doubles). Fewer than two points are refused with TooFewPointsText
+    // and leave the ring unchanged.
     bool SetPoints(int32_t n, const double* points, bool updateBox);
 
     // Deep copy of the points and box of another ring; its Values are appended to ours.
@@ -72,7 +74,9 @@ public:
     bool DensifyAtGridLines(const double* xs, const double* ys, int32_t n);
 
     // Removes every vertex that lies within `tolerance` (in x and in y) of its predecessor and
-    // keeps the ring closed. The box is kept. Always true.
+    // keeps the ring closed. A ring that would be left with fewer than 4 points keeps all it
+    // had, so a ring smaller than the tolerance is never reduced below a ring. The box is kept.
+    // Always true.
     bool RemoveNearDuplicates(double tolerance);
 
     // Thins the ring to at most maxCount vertices (when maxCount >= 4) by a Douglas-Peucker

@@ -70,14 +70,36 @@ std::optional<std::vector<std::string_view>> CitedNumbers(std::string_view list)
 
 std::string CCitationFileTranslator::CitationTablePathFor(const std::string& authorTablePath)
 {
-    return ReplaceFileNameTail(authorTablePath, CitationTableTail, "Citations.csv");
+    const size_t keep = authorTablePath.size() > CitationTableTail ? authorTablePath.size() - CitationTableTail : 0;
+    return authorTablePath.substr(0, keep) + "Citations.csv";
+}
+
+bool CCitationFileTranslator::CitationTableBesideAuthors(const std::string& authorTablePath)
+{
+    const size_t slash = authorTablePath.rfind('/');
+    const size_t nameLength = slash == std::string::npos ? authorTablePath.size() : authorTablePath.size() - slash - 1;
+    return nameLength >= CitationTableTail;
+}
+
+bool CCitationFileTranslator::RefuseShortName(const std::string& authorTablePath)
+{
+    if (CitationTableBesideAuthors(authorTablePath))
+        return false;
+    const size_t slash = authorTablePath.rfind('/');
+    const std::string name = slash == std::string::npos ? authorTablePath : authorTablePath.substr(slash + 1);
+    ShowMessage("The citation table of " + authorTablePath + " would be " + CitationTablePathFor(authorTablePath) +
+                    ": its name is the author table's path less its last 10 characters plus \"Citations.csv\", "
+                    "and the name " +
+                    name + " is shorter than 10 characters.",
+                MessageKind::Error);
+    return true;
 }
 
 bool CCitationFileTranslator::ReadCitations(const std::string& path, int kind)
 {
     DamagedAuthors_.Clear();
     DamagedCitations_.Clear();
-    if (kind != AuthorAndCitationTables)
+    if (kind != AuthorAndCitationTables || RefuseShortName(path))
         return false;
     const bool read = ReadGuarded(path, [&] {
         CTextLines authors;

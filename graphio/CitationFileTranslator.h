@@ -13,9 +13,9 @@ namespace tessaro {
 // Builds an author citation network from two comma-separated tables, each with a header line:
 // - the author table (the file opened): a quoted name, then two integers first and last; the
 //   numbers first..last stand for that name, a later line taking over numbers already given;
-// - the citation table beside it ("<path minus its last 10 characters>Citations.csv"): the
-//   citing author before the second comma, then the numbers of the cited entries separated by
-//   single blanks.
+// - the citation table beside it ("<path minus its last 10 characters>Citations.csv", so the
+//   author table's file name must have 10 characters or more): the citing author before the
+//   second comma, then the numbers of the cited entries separated by single blanks.
 // Every citation is a chain of weight 1.0 from the cited author to the citing one; a cited entry
 // naming several authors joined by " and " gives one chain per author. Parallel chains are
 // merged afterwards, which needs the network in key mode 2; the document sets the mode.
@@ -49,8 +49,13 @@ public:
     // The author table's name for a number written as "%d" writes it; empty for any other text
     // and for numbers no line gave.
     std::string AuthorForNumber(std::string_view number) const;
-    // The citation table belonging to an author table.
+    // The citation table belonging to an author table: its path less the last 10 characters,
+    // plus "Citations.csv" ("dataAuthor.csv" gives "dataCitations.csv").
     static std::string CitationTablePathFor(const std::string& authorTablePath);
+    // Whether that cut stays within the author table's file name. A shorter name would take the
+    // cut into the folders (or the working folder), to a table that does not belong to it; such
+    // an author table is refused with a message naming the table the rule would need.
+    static bool CitationTableBesideAuthors(const std::string& authorTablePath);
 
 private:
     // Numbers first..last of one author line. Ranges are kept whole, not spread into one entry
@@ -61,6 +66,8 @@ private:
     };
 
     void DropPartialRead() override { AuthorIndex_.clear(); }
+    // Shows the refusal of an author table whose name is too short for the cut; true then.
+    static bool RefuseShortName(const std::string& authorTablePath);
     // Each reads one line of its table. Returns why the line is damaged, empty when it was read
     // or skipped as the format has it.
     std::string_view ReadAuthorLine(std::string_view line);

@@ -57,13 +57,20 @@ std::string_view CFlightsFileTranslator::ReadFlightLine(std::string_view line)
     const std::string from = CityName(line.substr(0, commas[0]));
     const std::string to = CityName(line.substr(commas[0] + 1, commas[1] - commas[0] - 1));
     if (from.empty() || to.empty())
-        return "an empty city name";
+        return {};
     // The count ends at a further comma, as the C conversion stopped there.
     const std::string_view countField = line.substr(commas[4] + 1);
     const std::optional<double> flights = WholeCDouble(countField.substr(0, countField.find(',')));
     if (!flights)
         return "a flight count that is not a number";
-    AddFlight(from, to, FlightWeight(*flights));
+    if (*flights < 0.0)
+        return "a negative flight count";
+    // A weight beyond a double would make every route through it unreachable, and the graph
+    // files would carry "inf".
+    const double weight = FlightWeight(*flights);
+    if (!std::isfinite(weight))
+        return "a flight count too large to weigh";
+    AddFlight(from, to, weight);
     return {};
 }
 

@@ -20,10 +20,10 @@ public:
 
     // Reads the table and finishes the network. False after a message when the file cannot be
     // opened or read (the network is left as it was) or memory runs out; otherwise the result
-    // of FinishFlightNetwork. Blank lines and lines under 20 characters are skipped as the
-    // format has it. Damaged lines are skipped too and listed in DamagedLines: fewer than five
-    // commas, an empty city, a flight count that is not one number, and lines that are not
-    // text (TextDamage).
+    // of FinishFlightNetwork. Blank lines, lines under 20 characters and lines with an empty
+    // city are skipped as the format has it. Damaged lines are skipped too and listed in
+    // DamagedLines: fewer than five commas, a flight count that is not one number, that is
+    // negative or whose weight is beyond a double, and lines that are not text (TextDamage).
     bool ReadFlights(const std::string& path);
     // The damaged lines of the last ReadFlights; empty before the first.
     const CDamagedLines& DamagedLines() const { return Damaged_; }

@@ -1,8 +1,9 @@
 #include "graphio/GraphExporter.h"
 
-#include "platform/NumberText.h"
 #include "network/Network.h"
 #include "platform/AtomicFileWriter.h"
+#include "platform/FileError.h"
+#include "platform/NumberText.h"
 #include "platform/UserInterface.h"
 
 #include <cstddef>
@@ -25,6 +26,35 @@ std::string RightAligned(const std::string& text, std::size_t width)
 std::string Fixed(double value)
 {
     return FormatFixed(value, 6);
+}
+
+// A name inside a Graphviz quoted string: a double quote and a backslash are escaped, so no
+// name can end its label early (and add attributes of its own) or start one of the label's
+// escape sequences (\N, \n, ...).
+std::string DotQuoted(const std::string& name)
+{
+    std::string text;
+    text.reserve(name.size() + 2);
+    for (const char c : name) {
+        if (c == '"' || c == '\\')
+            text.push_back('\\');
+        text.push_back(c);
+    }
+    return text;
+}
+
+// A name inside a Pajek quoted label, which knows no escape: a double quote becomes a single
+// quote and a control character a blank, so the label stays one quoted word of its line.
+std::string PajekQuoted(const std::string& name)
+{
+    std::string text = name;
+    for (char& c : text) {
+        if (c == '"')
+            c = '\'';
+        else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
+    }
+    return text;
 }
 
 // The nodes with their IDs before renumbering, to put back when the write fails.
@@ -71,7 +101,7 @@ int CGraphExporter::Export(const std::string& path, Formatter format)
 {
     CAtomicFileWriter writer;
     if (!writer.Open(path)) {
-        ShowMessage(CannotWriteText, MessageKind::Error);
+        ShowMessage(std::string(CannotWriteText) + "\n" + FileReasonLine(path, writer.LastError()), MessageKind::Error);
         return -1;
     }
     const auto previous = Renumber(Network_);
@@ -85,7 +115,7 @@ int CGraphExporter::Export(const std::string& path, Formatter format)
     if (!written) {
         // The old file (or none) stays, and so do the old IDs: nothing was exported.
         RestoreIDs(previous);
-        ShowMessage(CannotWriteText, MessageKind::Error);
+        ShowMessage(std::string(CannotWriteText) + "\n" + FileReasonLine(path, writer.LastError()), MessageKind::Error);
         return -1;
     }
     return 1;
@@ -119,7 +149,7 @@ std::string CGraphExporter::PajekText() const
         }
         const CNetworkNode& node = *entry;
         // Number, quoted name in 50 characters, then X, Y and a zero Z in 16 characters each.
-        text += " " + std::to_string(node.ID()) + " " + RightAligned("\"" + node.Name() + "\"", 50) + " " +
+        text += " " + std::to_string(node.ID()) + " " + RightAligned("\"" + PajekQuoted(node.Name()) + "\"", 50) + " " +
                 RightAligned(Fixed(node.X()), 16) + " " + RightAligned(Fixed(node.Y()), 16) + " " +
                 RightAligned(Fixed(0.0), 16) + "\n";
     }
@@ -135,7 +165,8 @@ std::string CGraphExporter::GraphvizText() const
     std::string text = "graph COAUTHOR {\n graph [mode=\"maxent\"]\n";
     for (const auto& entry : Network_.Nodes()) {
         if (entry) {
-            text += "  " + std::to_string(entry->ID()) + " [label=\"" + entry->Name() + "\", shape=circle];\n";
+            text +=
+                "  " + std::to_string(entry->ID()) + " [label=\"" + DotQuoted(entry->Name()) + "\", shape=circle];\n";
         }
     }
     text += "\n";

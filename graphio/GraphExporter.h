@@ -10,7 +10,9 @@ class CNetwork;
 // undirected graph (".gv", ".dot"). Both number the nodes 1 to n in node-list order first and
 // leave those IDs on the nodes after a successful write; the edges are the chains, each
 // written once from its end with the larger number (a loop once). Numbers are written with
-// '.' whatever the locale, and a file is written whole or not at all.
+// '.' whatever the locale, and a file is written whole or not at all. Names are written so that
+// each stays one label: Graphviz labels escape '"' and '\\'; Pajek labels, which have no escape,
+// carry a double quote as a single quote and a control character as a blank.
 class CGraphExporter {
 public:
     // Exports `network`, which must outlive the exporter.

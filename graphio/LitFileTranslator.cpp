@@ -81,9 +81,7 @@ void CLitFileTranslator::ReadTaggedLine(std::string_view line, bool& inAuthorRun
         if (!inAuthorRun)
             FlushPaper();
         inAuthorRun = true;
-        // A tag without a name adds no nameless author.
-        if (!value.empty())
-            Authors_.push_back(UpperCaseAscii(std::string(value)));
+        Authors_.push_back(UpperCaseAscii(std::string(value)));
         return;
     }
     inAuthorRun = false;
@@ -135,9 +133,13 @@ void CLitFileTranslator::OpenSummary(const std::string& bibliographyPath)
     SummaryPath_ = SummaryPathFor(bibliographyPath);
     SummaryBuffer_.clear();
     // Replacing the summary must never replace the bibliography, even through a link.
-    SummaryOpen_ = !CInputFiles::SameFile(SummaryPath_, bibliographyPath) && Summary_.Open(SummaryPath_);
+    const bool input = CInputFiles::SameFile(SummaryPath_, bibliographyPath);
+    SummaryOpen_ = !input && Summary_.Open(SummaryPath_);
     if (!SummaryOpen_) {
-        ShowMessage(SummaryRefusedText, MessageKind::Warning);
+        ShowMessage(std::string(SummaryRefusedText) + "\n" +
+                        (input ? SummaryPath_ + ": it is the bibliography itself, which must not be overwritten."
+                               : FileReasonLine(SummaryPath_, Summary_.LastError())),
+                    MessageKind::Warning);
         return;
     }
     WriteSummary("PaperID,Number of Authors\n");

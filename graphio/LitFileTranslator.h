@@ -31,7 +31,8 @@ public:
     // circle of radius 100 with straight chains. Returns ReadSucceeded, or ReadFailed after a
     // message when the file cannot be opened or read (the network is left as it was) or memory
     // runs out. A summary file that cannot be written is reported and the read goes on.
-    // Short, blank and untagged lines are part of the format. Lines that are not text
+    // Short, blank and untagged lines are part of the format; an author tag followed by blanks
+    // only adds an author whose name is empty. Lines that are not text
     // (TextDamage) are skipped as if they were not there, without ending a run of authors, and
     // listed in DamagedLines.
     int ReadBibliography(const std::string& path);

@@ -18,57 +18,6 @@ bool IsBlank(char c)
 
 constexpr size_t ReadChunk = size_t{1} << 20;
 
-// The length of the UTF-8 sequence that `lead` starts, 0 for a byte that starts none, and the
-// range its second byte must lie in. The narrowed ranges refuse overlong forms (E0, F0),
-// surrogates (ED) and code points above U+10FFFF (F4).
-size_t SequenceLength(unsigned char lead, unsigned char& low, unsigned char& high)
-{
-    low = 0x80;
-    high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        if (lead == 0xE0)
-            low = 0xA0;
-        else if (lead == 0xED)
-            high = 0x9F;
-        return 3;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        if (lead == 0xF0)
-            low = 0x90;
-        else if (lead == 0xF4)
-            high = 0x8F;
-        return 4;
-    }
-    return 0;
-}
-
-bool IsUtf8(std::string_view text)
-{
-    size_t at = 0;
-    while (at < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        if (lead < 0x80) {
-            ++at;
-            continue;
-        }
-        unsigned char low = 0;
-        unsigned char high = 0;
-        const size_t length = SequenceLength(lead, low, high);
-        if (length == 0 || text.size() - at < length)
-            return false;
-        const auto second = static_cast<unsigned char>(text[at + 1]);
-        if (second < low || second > high)
-            return false;
-        for (size_t k = 2; k < length; ++k)
-            if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80)
-                return false;
-        at += length;
-    }
-    return true;
-}
-
 } // namespace
 
 bool CTextLines::Load(const std::string& path)
@@ -133,8 +82,6 @@ std::string_view TextDamage(std::string_view line)
         return "longer than 65536 bytes";
     if (line.find('\0') != std::string_view::npos)
         return "a NUL byte";
-    if (!IsUtf8(line))
-        return "not valid UTF-8";
     return {};
 }
 

@@ -41,9 +41,10 @@ private:
     int Error_ = 0;
 };
 
-// Why `line` cannot be text of any of the translators' files: it holds a NUL byte, is not valid
-// UTF-8 or is longer than LongestTextLine. Empty for a sound line. The reason is static text
-// that reads after "line N: ".
+// Why `line` cannot be text of any of the translators' files: it holds a NUL byte or is longer
+// than LongestTextLine. Empty for a sound line. The reason is static text that reads after
+// "line N: ". The files are single-byte text: a line that is not UTF-8 (Latin-1, GBK) is sound,
+// and its names are kept as their bytes.
 std::string_view TextDamage(std::string_view line);
 
 // `text` without the blanks that C's isspace names in the C locale at either end.

@@ -28,7 +28,7 @@ std::unique_ptr<CNetworkNode> MakeEndNode(double x, double y)
 bool CNetworkChain::SetPoints(int32_t count, const double* points)
 {
     if (count < 2 || points == nullptr) {
-        ShowMessage("Errors! The arc just have not more than two points!", MessageKind::Error);
+        ShowMessage(TooFewPointsText, MessageKind::Error);
         return false;
     }
     PointCount_ = count;

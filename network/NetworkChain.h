@@ -37,9 +37,11 @@ public:
     int32_t PointCount() const { return PointCount_; }
     const double* Points() const { return Points_.data(); }
 
+    // What a chain given fewer than two points says.
+    static constexpr const char* TooFewPointsText = "Errors! The arc just have not more than two points!";
     // Copies `count` points (2 * count doubles), makes two fresh end nodes placed at the first
     // and last point and named "Node_ID_<id>", and takes the next chain ID. Fewer than two
-    // points are refused with "Errors! The arc just have not more than two points!".
+    // points are refused with TooFewPointsText.
     bool SetPoints(int32_t count, const double* points);
     // Gives the chain two fresh end nodes made by a loader (named nodes of the translators)
     // and the next chain ID.

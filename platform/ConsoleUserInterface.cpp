@@ -36,6 +36,8 @@ void CConsoleUserInterface::QueueFileAnswer(std::string path)
 void CConsoleUserInterface::ShowMessage(const std::string& text, MessageKind kind)
 {
     std::scoped_lock lock(Mutex_);
+    if (Quiet_ && kind != MessageKind::Error)
+        return;
     Err_ << KindPrefix(kind) << text << '\n' << std::flush;
 }
 
@@ -50,7 +52,8 @@ bool CConsoleUserInterface::AskYesNo(const std::string& text)
         return false;
     }
     const bool yes = Policy_ == AnswerPolicy::AlwaysYes;
-    Err_ << text << (yes ? " Yes (--yes)" : " No (answer with --yes to accept)") << '\n' << std::flush;
+    if (!Quiet_)
+        Err_ << text << (yes ? " Yes (--yes)" : " No (answer with --yes to accept)") << '\n' << std::flush;
     return yes;
 }
 

@@ -20,6 +20,9 @@ public:
 
     // Queues the answer of the next file chooser; a chooser with nothing queued is cancelled.
     void QueueFileAnswer(std::string path);
+    // Quiet: only errors reach the stream. Information and warnings are dropped, and a
+    // question answered by the policy is not echoed (one asked on a terminal still is).
+    void SetQuiet(bool quiet) { Quiet_ = quiet; }
 
     void ShowMessage(const std::string& text, MessageKind kind) override;
     bool AskYesNo(const std::string& text) override;
@@ -37,6 +40,7 @@ private:
     AnswerPolicy Policy_;
     std::istream* Input_;
     std::deque<std::string> FileAnswers_;
+    bool Quiet_ = false;
 };
 
 } // namespace tessaro

@@ -20,4 +20,9 @@ CFileError::CFileError(const std::string& path, const std::string& action, int e
 {
 }
 
+std::string FileReasonLine(const std::string& path, int error)
+{
+    return error == 0 ? path : path + ": " + std::strerror(error) + ".";
+}
+
 } // namespace tessaro

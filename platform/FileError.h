@@ -20,4 +20,8 @@ private:
     int Error_;
 };
 
+// The line a message of the program's own wording gets below it: which file, and the system's
+// reason ("/data/out.gv: No such file or directory."), or the path alone for an error of 0.
+std::string FileReasonLine(const std::string& path, int error);
+
 } // namespace tessaro

@@ -5,6 +5,7 @@
 #include "engine/QuadTree.h"
 #include "geodata/DbfTable.h"
 #include "geodata/NetworkEmfWriter.h"
+#include "geodata/ProjectionFile.h"
 #include "geodata/ShapeValidator.h"
 #include "geodata/ShpFileTranslator.h"
 #include "geodata/SizeField.h"
@@ -39,6 +40,19 @@ OverlapPairs Overlaps(const CPolygonLayer& layer)
         if (finding.Kind == ShapeFindingKind::Overlap)
             pairs.emplace(finding.Record, finding.OtherRecord);
     return pairs;
+}
+
+// Areas in square degrees are not areas on the ground: a map in a geographic coordinate system
+// gives shares of the wrong areas, more so the farther it reaches from the equator.
+void WarnIfGeographic(const std::string& projectionPath)
+{
+    if (!IsGeographicProjection(projectionPath))
+        return;
+    ShowMessage("The projection file " + projectionPath +
+                    " gives geographic coordinates (degrees): areas measured in square degrees are not "
+                    "equal-area, so the polygons will not get areas in proportion to their sizes. Reproject the "
+                    "map to an equal-area projection first.",
+                MessageKind::Warning);
 }
 
 // The rounds a schedule exports, for the check of the derived names.
@@ -143,13 +157,18 @@ void CCartogramJob::Refuse(const std::string& text)
 std::optional<std::vector<double>> CCartogramJob::ReadShares(uint32_t n)
 {
     SizeField = UpperCaseAscii(SizeField);
-    SizeColumn column = ReadSizeColumn(TablePathFor(ShapefilePath), n, SizeField);
+    SizeColumn column = ReadSizeColumn(TablePathFor(ShapefilePath), n, SizeField, Missing);
     Summary.SizeFieldRead = column.FieldName;
     Summary.ZeroSizeRecords = column.ZeroRecords;
+    Summary.MissingSizeRecords = column.MissingRecords;
     switch (column.Result) {
     case SizeColumn::Outcome::Read:
         return std::move(column.Fractions);
     case SizeColumn::Outcome::NotFound:
+        if (!EqualSharesWithoutField) {
+            RefuseUnknownField();
+            return std::nullopt;
+        }
         Summary.EqualShares = true;
         return std::vector<double>(n, 1.0 / static_cast<double>(n));
     case SizeColumn::Outcome::Refused:
@@ -158,6 +177,22 @@ std::optional<std::vector<double>> CCartogramJob::ReadShares(uint32_t n)
     }
     Summary.Refusal = "The size field " + SizeField + " cannot be used.";
     return std::nullopt;
+}
+
+void CCartogramJob::RefuseUnknownField()
+{
+    const std::string table = TablePathFor(ShapefilePath);
+    const std::optional<std::vector<std::string>> fields = ListSizeFields(table);
+    if (!fields) {
+        Refuse("There is no attribute table beside " + ShapefilePath + " (looked for " + table + "), so no field " +
+               SizeField + " gives the polygons their sizes.");
+        return;
+    }
+    std::string list;
+    for (const std::string& name : *fields)
+        list += (list.empty() ? "" : ", ") + name;
+    Refuse("No numeric field matches " + SizeField + " in the table " + table + "; " +
+           (list.empty() ? std::string("it has no numeric field.") : "the numeric fields are " + list + "."));
 }
 
 bool CCartogramJob::LoadPolygons(Prepared& prepared)
@@ -221,7 +256,7 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
         return std::nullopt;
     }
     if (!prepared.Log->Open(prepared.Names.InformationFile())) {
-        Refuse(CRunLog::OpenFailureText);
+        Refuse(std::string(CRunLog::OpenFailureText) + "\n" + prepared.Log->FailureReason());
         return std::nullopt;
     }
     Summary.InformationFile = prepared.Names.InformationFile();
@@ -230,6 +265,7 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
         prepared.Log->Discard();
         return std::nullopt;
     }
+    WarnIfGeographic(prepared.Names.InputProjection());
     const uint32_t n = prepared.Network->PolygonCount();
     std::optional<std::vector<double>> fractions;
     if (CheckLayerAgainstTable(n))

@@ -2,6 +2,7 @@
 
 #include "engine/CartoParams.h"
 #include "engine/RunMeasures.h"
+#include "geodata/SizeField.h"
 #include "geometry/PolygonLayer.h"
 #include "platform/MessageCollector.h"
 
@@ -38,6 +39,7 @@ struct CartogramRunSummary {
     bool EqualShares = false;
     std::string SizeFieldRead; // the table's name of the field that gave the sizes
     std::vector<size_t> ZeroSizeRecords; // records (from 1) given the stand-in for size 0
+    std::vector<size_t> MissingSizeRecords; // records (from 1) whose size is missing
     std::string InformationFile;
     std::vector<std::string> WrittenFiles; // exports, in the order written
     int ExportFailures = 0;
@@ -66,6 +68,11 @@ public:
     std::string OutputFolder;
     // An SVG twin beside every exported picture.
     bool WithSvg = false;
+    // Without a table or a numeric field matching SizeField, every polygon gets an equal share
+    // (the desktop's rule); otherwise the run is refused, naming the numeric fields there are.
+    bool EqualSharesWithoutField = true;
+    // What a missing size (empty, the dBase null, text) does: refuse the run, or be small.
+    MissingSizes Missing = MissingSizes::Refuse;
     // The run's own parameter block.
     CartoParams Params;
     // The answer to the reader's question whether a file of another shape type is to be read
@@ -103,6 +110,8 @@ private:
     // One share per polygon: the size field's, or equal shares without a table or field.
     // Nullopt when the column was refused.
     std::optional<std::vector<double>> ReadShares(uint32_t n);
+    // Refuses a size field that matches no numeric field, naming those there are.
+    void RefuseUnknownField();
     void Refuse(const std::string& text);
 
     std::optional<CPolygonLayer> Layer_;

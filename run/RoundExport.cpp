@@ -1,11 +1,13 @@
 #include "run/RoundExport.h"
 
 #include "engine/QuadTree.h"
+#include "geodata/DbfHeader.h"
 #include "geodata/MemoryFile.h"
 #include "geodata/NetworkEmfWriter.h"
 #include "geodata/ShpFileTranslator.h"
 #include "platform/AtomicFileWriter.h"
 #include "platform/FileError.h"
+#include "platform/UserInterface.h"
 
 #include <filesystem>
 
@@ -45,19 +47,34 @@ void WritePicture(RoundExportResult& result, CNetworkEmfWriter& pictures, const 
         Record(result, pictures.WriteSvgPicture(SvgTwin(path), PictureMargin) == 1, SvgTwin(path));
 }
 
+void CopyCompanion(RoundExportResult& result, const std::string& source, const std::string& target)
+{
+    std::string problem;
+    const bool copied = CopyFileWhole(source, target, &problem);
+    Record(result, copied, target);
+    if (!copied)
+        ShowMessage("The copy " + target + " of " + source + " was not written: " + problem, MessageKind::Error);
+}
+
 } // namespace
 
-bool CopyFileWhole(const std::string& source, const std::string& target)
+bool CopyFileWhole(const std::string& source, const std::string& target, std::string* problem)
 {
     std::string bytes;
     try {
         const CMemoryFile file = CMemoryFile::Load(source);
         bytes.assign(file.Bytes().begin(), file.Bytes().end());
-    } catch (const CFileError&) {
+    } catch (const CFileError& error) {
+        if (problem != nullptr)
+            *problem = error.what();
         return false;
     }
     CAtomicFileWriter writer;
-    return writer.Open(target) && writer.Write(bytes) && writer.Commit();
+    if (writer.Open(target) && writer.Write(bytes) && writer.Commit())
+        return true;
+    if (problem != nullptr)
+        *problem = CFileError(target, "write", writer.LastError()).what();
+    return false;
 }
 
 RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTranslator& shapefiles,
@@ -74,11 +91,15 @@ RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTra
     WritePicture(result, pictures, files.QuadtreePicture, false, true, withSvg);
     WritePicture(result, pictures, files.PolygonPicture, true, false, withSvg);
     WritePicture(result, pictures, files.CombinedPicture, true, true, withSvg);
-    // A failed copy leaves the shapefile without its table; the run carries on regardless.
-    Record(result, CopyFileWhole(names.InputTable(), files.TableCopy), files.TableCopy);
+    // A copy goes with the shapefile only when the input has the file to copy: a shapefile
+    // without a table (or a projection) gets none, which is no failure. A failed copy leaves
+    // the shapefile without it; the run carries on regardless.
+    const std::string table = CDbfHeader::LocateTable(names.InputShapefile());
+    if (!table.empty())
+        CopyCompanion(result, table, files.TableCopy);
     std::error_code ignored;
     if (std::filesystem::exists(names.InputProjection(), ignored))
-        Record(result, CopyFileWhole(names.InputProjection(), files.ProjectionCopy), files.ProjectionCopy);
+        CopyCompanion(result, names.InputProjection(), files.ProjectionCopy);
     return result;
 }
 

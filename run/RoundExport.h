@@ -18,15 +18,16 @@ struct RoundExportResult {
 
 // Writes the export set of round `round`, in this order: the network's polygons as a shapefile,
 // the quadtree picture (cells only), the polygon picture and the combined picture (each with
-// an SVG twin beside it when `withSvg`), the copy of the input's attribute table and, when the
-// input has one, the copy of its projection file. The pictures draw the displaced map of the
+// an SVG twin beside it when `withSvg`), and the copies of the input's attribute table and
+// projection file, each when the input has one. The pictures draw the displaced map of the
 // writer's quadtree. A file that cannot be written is reported by its writer; the export goes
 // on with the next one.
 RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTranslator& shapefiles,
                               CNetworkEmfWriter& pictures, bool withSvg);
 
 // Copies a file through a temporary beside the target, replacing an older copy only when the
-// new one is complete. False when the source cannot be read or the copy written.
-bool CopyFileWhole(const std::string& source, const std::string& target);
+// new one is complete. False when the source cannot be read or the copy written; `problem`,
+// when given, then says which file and why.
+bool CopyFileWhole(const std::string& source, const std::string& target, std::string* problem = nullptr);
 
 } // namespace tessaro

@@ -44,6 +44,8 @@ public:
     std::string InputProjection() const { return Stem_ + Companion("prj"); }
 
     std::string InformationFile() const { return OutputStem_ + "_nfo.txt"; }
+    // The stem every output name starts with, in the output folder when there is one.
+    const std::string& OutputStem() const { return OutputStem_; }
     // `round` is a round number, 0 or more.
     RoundFileNames ForRound(int round) const;
 

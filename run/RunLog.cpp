@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #include <utility>
 
@@ -35,13 +36,25 @@ CRunLog::~CRunLog()
 bool CRunLog::Open(const std::string& path)
 {
     Close();
+    FailureReason_.clear();
     // Created exclusively first, to know whether a discarded run may remove it again.
     CFileDescriptor file = CFileDescriptor::Open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL, 0666);
     Created_ = file.IsOpen();
     if (!file.IsOpen() && errno == EEXIST)
         file = CFileDescriptor::Open(path, O_WRONLY | O_APPEND);
-    if (!file.IsOpen())
+    if (!file.IsOpen()) {
+        FailureReason_ = FileReasonLine(path, errno);
         return false;
+    }
+    // flock, not fcntl: its lock belongs to the open file, so it also keeps apart two runs of
+    // one process (two documents of the desktop program).
+    if (::flock(file.Get(), LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        FailureReason_ = error == EWOULDBLOCK ? path + ": another run is writing into these files; wait until it "
+                                                       "ends, or choose another output folder."
+                                              : FileReasonLine(path, error);
+        return false;
+    }
     File_ = std::move(file);
     Failed_ = false;
     Written_ = false;

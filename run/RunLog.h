@@ -22,8 +22,12 @@ public:
     CRunLog& operator=(const CRunLog&) = delete;
 
     // Opens `path` for appending, creating it if missing; an existing file is never truncated.
-    // False (and nothing shown) when it cannot be opened.
+    // The file is locked (an advisory lock, held until Close) so that two runs cannot write the
+    // same names at once. False (and nothing shown) when it cannot be opened or another run
+    // holds the lock; FailureReason then says which.
     bool Open(const std::string& path);
+    // "<path>: <the system's reason>." after a failed Open, for the line below OpenFailureText.
+    const std::string& FailureReason() const { return FailureReason_; }
     void Close();
     // Closes the file and, when this Open created it and nothing was written, removes it, so a
     // run refused after opening its log leaves no file behind.
@@ -54,6 +58,7 @@ private:
     bool Created_ = false;
     bool Written_ = false;
     std::string Path_;
+    std::string FailureReason_;
 };
 
 

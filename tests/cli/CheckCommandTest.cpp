@@ -92,6 +92,50 @@ TEST(CheckCommandExecutable, CleanFilesPassAndUnreadableOnesExitWithTwo)
     EXPECT_THAT(partial.Err, HasSubstr("Error! The data is not POLYGON type!"));
 }
 
+// `check` opens the table as `fields` and `cartogram` do: a header that claims more records
+// than the file holds is refused at once with exit 2, however large the claim, instead of being
+// trusted (an allocation that fails, or millions of reads past the end).
+TEST(CheckCommandExecutable, RefusesATableWhoseHeaderClaimsMoreRecordsThanTheFileHolds)
+{
+    CTempDir folder;
+    const std::string shp = WriteShapefile(folder.File("map"), SHPT_POLYGON, {Square(0, 0, 1), Square(1, 0, 1)});
+    WriteNames(folder, "map", {"Alpha", "Beta"});
+    std::vector<unsigned char> table = ReadBytes(folder.File("map.dbf"));
+    for (const uint32_t claimed : {uint32_t{4294967295u}, uint32_t{20000000u}}) {
+        SCOPED_TRACE(claimed);
+        for (int k = 0; k < 4; ++k)
+            table[4 + static_cast<size_t>(k)] = static_cast<unsigned char>(claimed >> (8 * k));
+        WriteBytes(folder.File("map.dbf"), table);
+        const CommandResult result = RunCli("check " + shp, folder);
+        EXPECT_EQ(result.Exit, 2);
+        EXPECT_EQ(result.Out, "");
+        EXPECT_EQ(result.Err, "error: The attribute table " + folder.File("map.dbf") +
+                                  " is damaged: its header claims " + std::to_string(claimed) +
+                                  " records but the file holds 2.\n");
+    }
+}
+
+// Two triangles far out (x = 1e300) with finite coordinates and area: their centroids overflow
+// a double, so the cartogram cannot measure them, and `check` says so instead of passing them.
+TEST(CheckCommandExecutable, AgreesWithTheCartogramOnCoordinatesTooLargeToMeasure)
+{
+    CTempDir folder;
+    const double x = 1e300;
+    const std::string shp = WriteShapefile(
+        folder.File("far"), SHPT_POLYGON,
+        {TestShape{{0}, {x, x, x * (1 + 1e-10), x}, {0, 1, 0, 0}},
+         TestShape{{0}, {x * (1 + 2e-10), x * (1 + 2e-10), x * (1 + 4e-10), x * (1 + 2e-10)}, {0, 1, 0, 0}}});
+    WriteNames(folder, "far", {"Alpha", "Beta"});
+
+    const CommandResult check = RunCli("check " + shp, folder);
+    EXPECT_EQ(check.Exit, 1);
+    EXPECT_THAT(check.Out, HasSubstr("Record 1 (Alpha), ring 1: invalid coordinate: "));
+    EXPECT_THAT(check.Out, HasSubstr("2 findings: 2 invalid coordinate"));
+    const CommandResult run = RunCli("cartogram " + shp + " --field POP --threads 1", folder);
+    EXPECT_EQ(run.Exit, 1);
+    EXPECT_THAT(run.Err, HasSubstr("error: "));
+}
+
 TEST(CheckCommand, FindsTheKnownFaultsOfTheExample)
 {
     // Delaware's first ring is a there-and-back of three points; Oregon's outer ring runs out to

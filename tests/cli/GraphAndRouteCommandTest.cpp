@@ -123,5 +123,50 @@ TEST(RouteCommand, TakesItsCostsFromLengthsOrFromATableField)
     EXPECT_THAT(noField.Err, HasSubstr("SPEED"));
 }
 
+// A text field gives no costs (they would all read as 0), nor does a numeric one with a value
+// missing: each is refused, the first listing the numeric fields there are.
+TEST(RouteCommand, RefusesCostsFromATextFieldOrFromMissingValues)
+{
+    CTempDir folder;
+    const std::vector<TestShape> roads{{{0}, {0, 2}, {0, 0}}, {{0}, {0, 1}, {0, 1}}, {{0}, {1, 2}, {1, 0}}};
+    const std::string shp = WriteShapefile(folder.File("roads"), SHPT_ARC, roads);
+    WriteTable(folder.File("roads.dbf"), {{"NAME", 'C', 10, 0}, {"TIME", 'N', 10, 2}, {"LANES", 'N', 4, 0}},
+               {{std::string("a"), 9.0, 2.0}, {std::string("b"), 1.0, TestCell{}}, {std::string("c"), 1.5, 1.0}});
+
+    const CommandResult text = RunCli("route " + shp + " --from-xy 0,0 --to-xy 2,0 --weights name", folder);
+    EXPECT_EQ(text.Exit, 1);
+    EXPECT_THAT(text.Err, HasSubstr("The field NAME of " + folder.File("roads.dbf") +
+                                    " is not numeric; the numeric fields are LANES, TIME."));
+    EXPECT_EQ(text.Out, "");
+    const CommandResult missing = RunCli("route " + shp + " --from-xy 0,0 --to-xy 2,0 --weights LANES", folder);
+    EXPECT_EQ(missing.Exit, 1);
+    EXPECT_THAT(missing.Err, HasSubstr("is missing at record 2"));
+}
+
+// A flight count that gives no finite weight (too large, or not a number) is a damaged line, and
+// a route or graph of the rest is refused with a reason on the error stream, never silently.
+TEST(RouteCommand, CountsBeyondAFiniteWeightAreNamedAndNoRouteIsMadeOfTheRest)
+{
+    CTempDir folder;
+    const std::string header = "ORIGIN,DEST,ORIGIN_CITY,DEST_CITY,STATES,FLIGHTS\n";
+    WriteText(folder.File("big.flt"), header + "ABE,ATL,Allentown,Atlanta,PA-GA,1e308\n"
+                                               "ATL,BHM,Atlanta,Birmingham,GA-AL,1e308\n");
+    WriteText(folder.File("inf.flt"), header + "ABE,ATL,Allentown,Atlanta,PA-GA,853\n"
+                                               "ATL,BHM,Atlanta,Birmingham,GA-AL,inf\n");
+    for (const char* table : {"big.flt", "inf.flt"}) {
+        SCOPED_TRACE(table);
+        const CommandResult route = RunCli("route " + folder.File(table) + " --from ABE --to ATL", folder);
+        EXPECT_EQ(route.Exit, 1);
+        EXPECT_THAT(route.Err, HasSubstr("error: "));
+        EXPECT_EQ(route.Out, "");
+        const CommandResult graph = RunCli("graph " + folder.File(table) + " --pajek " + folder.File("g.net"), folder);
+        EXPECT_EQ(graph.Exit, 1);
+        EXPECT_THAT(graph.Err, HasSubstr("error: "));
+        EXPECT_FALSE(std::filesystem::exists(folder.File("g.net")));
+    }
+    EXPECT_THAT(RunCli("route " + folder.File("big.flt") + " --from ABE --to ATL", folder).Err,
+                HasSubstr("line 2: a flight count too large to weigh"));
+}
+
 } // namespace
 } // namespace tessaro::test

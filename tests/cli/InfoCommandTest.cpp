@@ -90,7 +90,7 @@ TEST(InfoCommandExecutable, YesAndNoAnswerTheQuestionOfALineFileReadAsPolygons)
     EXPECT_EQ(accepted.Exit, 0);
     EXPECT_THAT(accepted.Out, HasSubstr("Chains:         1\n"));
     EXPECT_THAT(accepted.Out, HasSubstr("Nodes:          2\n"));
-    EXPECT_THAT(accepted.Err, HasSubstr("The time for adding nodes is: "));
+    EXPECT_THAT(accepted.Out, HasSubstr("Topology time:  "));
 
     const CommandResult refused = RunCli("info --polygons --no " + lines, folder);
     EXPECT_EQ(refused.Exit, 1);

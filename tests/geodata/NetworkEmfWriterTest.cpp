@@ -275,8 +275,12 @@ TEST_F(PictureWriterTest, AFailedWriteSaysSoAndKeepsTheOldPicture)
     EXPECT_EQ(Writer.WritePicture(Dir.File("folder.emf"), 0.05, true), -1);
     EXPECT_EQ(Writer.WritePicture(Dir.File("missing/x.emf"), 0.05, true), -1);
     EXPECT_EQ(Writer.WriteSvgPicture(Dir.File("missing/x.svg"), 0.05), -1);
-    EXPECT_EQ(Ui->Messages(), (std::vector<std::string>{"Error: Cannot create EMF File!", "Error: Cannot create EMF File!",
-                                                         "Error: Cannot create SVG File!"}));
+    // Each message keeps its words and names the file and the system's reason on its second line.
+    EXPECT_EQ(Ui->Messages(),
+              (std::vector<std::string>{
+                  "Error: Cannot create EMF File!\n" + Dir.File("folder.emf") + ": Is a directory.",
+                  "Error: Cannot create EMF File!\n" + Dir.File("missing/x.emf") + ": No such file or directory.",
+                  "Error: Cannot create SVG File!\n" + Dir.File("missing/x.svg") + ": No such file or directory."}));
     EXPECT_EQ(ReadText(path), before);
     EXPECT_EQ(test::FolderEntries(Dir.Path()), (std::vector<std::string>{"folder.emf", "keep.emf"}));
 }

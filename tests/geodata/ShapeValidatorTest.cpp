@@ -43,6 +43,17 @@ TEST(ShapeValidator, RingAndPolygonFaultsAreFoundOnTheRightRing)
         {"open ring", {{0, 0, 0, 1, 1, 1, 1, 0}}, {{K::NotClosed, 0}}},
         {"points on one line", {{0, 0, 1, 1, 2, 2, 0, 0}}, {{K::ZeroArea, 0}}},
         {"no rings", {}, {{K::NoRings, -1}}},
+        // Finite points whose area, or whose box, is beyond a double: the cartogram could not
+        // measure them, so neither passes as sound nor as a ring of no area.
+        {"area beyond a double", {{1e300, 0, 1e300, 1e300, 2e300, 0, 1e300, 0}}, {{K::InvalidCoordinate, 0}}},
+        {"box beyond a double", {{-1.5e308, 0, -1.5e308, 1, 1.5e308, 0, -1.5e308, 0}}, {{K::InvalidCoordinate, 0}}},
+        {"centroid beyond a double",
+         {{1e300, 0, 1e300, 1, 1.0000000001e300, 0, 1e300, 0}},
+         {{K::InvalidCoordinate, 0}}},
+        // The ring's own sums hold, but its area times its place does not.
+        {"record centroid beyond a double",
+         {{1e160, 0, 1e160, 1e10, 1e160 + 1e145, 0, 1e160, 0}},
+         {{K::InvalidCoordinate, -1}}},
     };
     CScopedRecordingUserInterface ui; // the one-point ring complains
     const CShapeValidator validator;

@@ -74,7 +74,8 @@ TEST_F(ShpReaderTest, PartsSplitAtTheirStartIndices)
     } cases[] = {
         {{0, 5}, 9, {5, 4}, {}},
         {{2}, 7, {5}, {}}, // a single part starting late reads only the points after it
-        {{0, 5}, 6, {5, 0}, {"Errors! The arc just has no more than two points!"}}, // a one-point ring stays empty
+        // A one-point ring stays empty; the message says which record and part it was.
+        {{0, 5}, 6, {5, 0}, {"Errors! The arc just has no more than two points!\nRecord 1, part 2 has 1 point."}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Points);
@@ -215,8 +216,11 @@ TEST_F(ShpReaderTest, RefusesHeadersThatFailTheirChecks)
         const char* Message;
     } cases[] = {
         {"file code", 0, 9993, true, 0, CShpFileTranslator::WrongFileCode, "Error! Invalid Shape File Format!"},
-        {"file length", 24, 1000, true, 0, CShpFileTranslator::LengthMismatch, "Caution! The file may be destroied!"},
-        {"a byte more", 0, 9994, true, 237, CShpFileTranslator::LengthMismatch, "Caution! The file may be destroied!"},
+        {"file length", 24, 1000, true, 0, CShpFileTranslator::LengthMismatch,
+         "Caution! The file may be destroied!\nF: its header gives a length of 2000 bytes, but the file has 236 "
+         "bytes."},
+        {"a byte more", 0, 9994, true, 237, CShpFileTranslator::LengthMismatch,
+         "Caution! The file may be destroied!\nF: its header gives a length of 236 bytes, but the file has 237 bytes."},
         {"version", 28, 1001, false, 0, CShpFileTranslator::WrongVersion, "Error! The inappropriate version!"},
         {"shape type", 32, 31, false, 0, CShpFileTranslator::UnknownType, "Error! Unknown type!"},
     };
@@ -229,7 +233,10 @@ TEST_F(ShpReaderTest, RefusesHeadersThatFailTheirChecks)
         if (c.Size != 0)
             bytes.resize(c.Size);
         EXPECT_EQ(ReadRawBytes(bytes), c.Status);
-        EXPECT_THAT(Messages(), ElementsAre(c.Message));
+        std::string message = c.Message;
+        if (const size_t file = message.find("\nF:"); file != std::string::npos)
+            message.replace(file + 1, 1, Folder.File("raw.shp"));
+        EXPECT_THAT(Messages(), ElementsAre(message));
     }
     // Shorter than the header itself, down to an empty file.
     for (size_t size : {99u, 24u, 3u, 0u}) {
@@ -237,7 +244,9 @@ TEST_F(ShpReaderTest, RefusesHeadersThatFailTheirChecks)
         std::vector<unsigned char> cut = CShpBytes(5).Bytes();
         cut.resize(size);
         EXPECT_EQ(ReadRawBytes(cut), CShpFileTranslator::LengthMismatch) << size;
-        EXPECT_THAT(Messages(), ElementsAre("Caution! The file may be destroied!"));
+        EXPECT_THAT(Messages(),
+                    ElementsAre("Caution! The file may be destroied!\n" + Folder.File("raw.shp") + ": it has " +
+                                std::to_string(size) + " bytes, fewer than the 100 of a shapefile header."));
     }
     EXPECT_EQ(Network.PolygonCount(), 0u);
     // Only the unknown type got as far as widening the extent by the header box.

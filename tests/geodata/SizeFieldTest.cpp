@@ -10,6 +10,7 @@
 #include <shapefil.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <numeric>
 
 namespace tessaro::test {
@@ -93,6 +94,59 @@ TEST_F(SizeFieldTest, RefusesColumnsThatCannotGiveShares)
         EXPECT_EQ(values, std::vector<double>(c.Slots, 7.0));
         EXPECT_THAT(Ui->Messages(), ElementsAre(HasSubstr(c.Reason)));
     }
+}
+
+// The table shares the shapefile's stem: only the file name's own extension gives way, so a
+// folder named like a shapefile keeps its name and the table beside the file is the one read.
+TEST_F(SizeFieldTest, TableIsFoundByTheStemOfTheFileNameAlone)
+{
+    const struct {
+        const char* Shapefile;
+        const char* Table;
+    } cases[] = {
+        {"usa.shp", "usa.dbf"},
+        {"maps.shp/t.shp", "maps.shp/t.dbf"},
+        {"/data/a.shp.d/x.shp.shp", "/data/a.shp.d/x.shp.dbf"},
+        {"upper/US.SHP", "upper/US.DBF"},
+        {"v2.0/roads", "v2.0/roads.dbf"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TablePathFor(c.Shapefile), c.Table) << c.Shapefile;
+
+    std::filesystem::create_directory(Folder.File("maps.shp"));
+    WriteTable(Folder.File("maps.shp/t.dbf"), {{"POP", 'N', 10, 0}}, {{1.0}, {3.0}});
+    const SizeColumn column = ReadSizeColumn(TablePathFor(Folder.File("maps.shp/t.shp")), 2, "POP");
+    EXPECT_EQ(column.Result, SizeColumn::Outcome::Read);
+    EXPECT_THAT(column.Fractions, ElementsAre(0.25, 0.75));
+}
+
+// A value that is empty, the dBase null (asterisks) or text is missing, not 0. By default the
+// column is refused naming every such record; asked to, the run gives them the small stand-in
+// that a size of 0 gets and names them in a notice.
+TEST_F(SizeFieldTest, MissingSizesAreRefusedOrMadeSmallNeverReadAsZero)
+{
+    const std::string path = Table({"POP"}, {{100.0}, {1.0}, {1.0}, {1.0}, {0.0}, {300.0}});
+    DBFHandle dbf = DBFOpen(path.c_str(), "r+b");
+    ASSERT_NE(dbf, nullptr);
+    for (auto [record, text] : std::vector<std::pair<int, std::string>>{{1, ""}, {2, "**********"}, {3, " abc"}})
+        DBFWriteAttributeDirectly(dbf, record, 0, text.data());
+    DBFClose(dbf);
+
+    const SizeColumn refused = ReadSizeColumn(path, 6, "POP");
+    EXPECT_EQ(refused.Result, SizeColumn::Outcome::Refused);
+    EXPECT_THAT(refused.MissingRecords, ElementsAre(2, 3, 4));
+    EXPECT_THAT(Ui->Messages(),
+                ElementsAre(HasSubstr("The size field POP of " + path + " is missing at records 2, 3, 4")));
+
+    Ui->ClearEntries();
+    const SizeColumn small = ReadSizeColumn(path, 6, "POP", MissingSizes::Small);
+    ASSERT_EQ(small.Result, SizeColumn::Outcome::Read);
+    EXPECT_THAT(small.MissingRecords, ElementsAre(2, 3, 4));
+    EXPECT_THAT(small.ZeroRecords, ElementsAre(5));
+    // Each of the four takes a hundredth of 100, the smallest size above 0: 4 of 404.
+    for (const size_t r : {1, 2, 3, 4})
+        EXPECT_DOUBLE_EQ(small.Fractions[r], 1.0 / 404.0) << r;
+    EXPECT_THAT(Ui->Messages(), ElementsAre(HasSubstr("is 0 at record 5"), HasSubstr("is missing at records 2, 3, 4")));
 }
 
 TEST(SizeFieldExample, UsStatesPopulationSharesSumToOneAndCaliforniaIsLargest)

@@ -245,6 +245,29 @@ TEST(PolygonRingTest, RemoveNearDuplicatesKeepsTheRingClosed)
     EXPECT_EQ(ring->PointCount(), 5);
 }
 
+// Near duplicates go only while what is left is still a ring: a ring that would keep fewer than
+// 4 points, its closing point included, keeps every point it had, however small it is against
+// the tolerance (a square 0.00025 wide under 0.001, about 100 m in degrees).
+TEST(PolygonRingTest, RemoveNearDuplicatesNeverLeavesLessThanARing)
+{
+    const double s = 0.00025;
+    const struct {
+        Flat Points;
+        double Tolerance;
+        Flat Expected;
+    } cases[] = {
+        {{0, 0, 0, s, s, s, s, 0, 0, 0}, 0.001, {0, 0, 0, s, s, s, s, 0, 0, 0}},
+        {{0, 0, 0, 1, 1e-6, 1, 1, 0, 0, 0}, 1e-5, {0, 0, 0, 1, 1, 0, 0, 0}}, // a triangle is still a ring
+        {{0, 0, 0, 1, 1e-6, 1, 2e-6, 1, 0, 0}, 1e-5, {0, 0, 0, 1, 1e-6, 1, 2e-6, 1, 0, 0}},
+        {{0, 0, 1e-6, 0, 0, 0}, 1e-5, {0, 0, 1e-6, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        auto ring = MakeRing(c.Points);
+        EXPECT_TRUE(ring->RemoveNearDuplicates(c.Tolerance));
+        EXPECT_EQ(PointsOf(*ring), c.Expected);
+    }
+}
+
 TEST(PolygonRingTest, SimplifyToCountCapsTheCountKeepingTheEndsAndCornersFirst)
 {
     Flat circle; // clockwise, radius 10, 400 vertices

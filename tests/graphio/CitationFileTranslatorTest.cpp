@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <tuple>
 #include <random>
@@ -16,6 +17,7 @@ namespace tessaro {
 namespace {
 
 using namespace test;
+using testing::ElementsAre;
 using Names = std::vector<std::string>;
 using Pairs = std::vector<NamePair>;
 using Damage = std::vector<CDamagedLines::Line>;
@@ -137,7 +139,7 @@ TEST_F(CitationFileTranslatorTest, DamagedLinesOfEitherTableAreListedAndLeftOut)
                      "\"   \",2,2 blank\n"         // 6
                      "\"Doe, A.\",2,2x\n"          // 7
                      "\"Doe, A.\",2,99999999999\n" // 8: beyond 32 bits
-                     "\"Doe, A.\xFF\",2,2\n"       // 9
+                     "\"Doe, A.\xFF\",2,2\n"       // 9: Latin-1, kept as its bytes
                      "\"Lee, K.\",3,3,a note\n",   // a field after the numbers is no harm
                      "\"Ray, R.\",1 2 3\n"         // 2
                      "Lee,1\n"                     // 3: one comma; "Last, First" needs its own
@@ -148,12 +150,14 @@ TEST_F(CitationFileTranslatorTest, DamagedLinesOfEitherTableAreListedAndLeftOut)
                      "\"Ray, R.\",1  3\n"          // a doubled blank is an empty number
                      "\"Ray, R.\",1\0\n"s));       // 9
 
-    // Number 2 was never given: every line giving it is damaged.
-    EXPECT_EQ(ChainEnds(Network), (Pairs{{"Smith, J.", "Ray, R."}, {"Lee, K.", "Ray, R."}}));
+    // Number 2 is given only by the line in Latin-1, which is a name like any other.
+    EXPECT_THAT(ChainEnds(Network),
+                testing::UnorderedElementsAre(NamePair{"Smith, J.", "Ray, R."}, NamePair{"Doe, A.\xFF", "Ray, R."},
+                                              NamePair{"Lee, K.", "Ray, R."}));
     const std::string_view number = "a first or last number that is not a whole number";
     EXPECT_EQ(Translator.DamagedAuthorLines().Listed(),
               (Damage{{4, "no double quote closing the name"}, {5, "fewer than two commas after the name"},
-                      {6, "an empty name"}, {7, number}, {8, number}, {9, "not valid UTF-8"}}));
+                      {6, "an empty name"}, {7, number}, {8, number}}));
     EXPECT_EQ(Translator.DamagedCitationLines().Listed(),
               (Damage{{3, "fewer than two commas"}, {5, "an empty citing name"},
                       {7, "a cited number that is not a number"}, {9, "a NUL byte"}}));
@@ -176,6 +180,40 @@ TEST_F(CitationFileTranslatorTest, AMissingTableIsReportedAndOnlyKindOneIsRead)
     EXPECT_EQ(Ui->Messages(), (Names{"Cannot open the file \"" + AuthorPath + "\": No such file or directory.",
                                      "Cannot open the file \"" + CitationPath + "\": No such file or directory."}));
     EXPECT_EQ(Network.ChainCount(), 0u);
+}
+
+// The citation table is the author table's path less its last 10 characters plus
+// "Citations.csv". A file name of 10 characters or more keeps that cut inside the name; a
+// shorter one would reach into the folders, so it is refused with a message naming the table
+// the rule would need, and neither that table nor one beside the author table is read.
+TEST_F(CitationFileTranslatorTest, TheCitationTableIsCutFromTheFileNameOnly)
+{
+    std::filesystem::create_directories(Dir.File("a/bib"));
+    const std::string authors = "Name,First,Last\n\"Smith, J.\",1,1\n";
+    const std::string citations = "Citing,Cited\n\"Lee, K.\",1\n";
+    for (const char* table : {"aCitations.csv", "a/bib/Citations.csv", "a/bib/xyCitations.csv"})
+        WriteText(Dir.File(table), citations);
+    const struct {
+        const char* AuthorTable;
+        bool Read;
+    } cases[] = {{"a/bib/xyAuthor.csv", true}, {"a/bib/Author.csv", true}, {"a/bib/x.csv", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.AuthorTable);
+        WriteText(Dir.File(c.AuthorTable), authors);
+        CNetwork network;
+        network.SetKeyMode(KeyByNameMergeParallel);
+        CCitationFileTranslator translator(&network);
+        Ui->ClearEntries();
+        EXPECT_EQ(translator.ReadCitations(Dir.File(c.AuthorTable), 1), c.Read);
+        EXPECT_EQ(network.ChainCount(), c.Read ? 1u : 0u);
+        if (!c.Read) {
+            EXPECT_THAT(Ui->Messages(),
+                        ElementsAre("The citation table of " + Dir.File(c.AuthorTable) + " would be " +
+                                    Dir.File("aCitations.csv") +
+                                    ": its name is the author table's path less its last 10 characters plus "
+                                    "\"Citations.csv\", and the name x.csv is shorter than 10 characters."));
+        }
+    }
 }
 
 TEST_F(CitationFileTranslatorTest, HostileLinesNeverReachOutsideTheirLine)

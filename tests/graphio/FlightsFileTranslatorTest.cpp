@@ -85,24 +85,28 @@ TEST_F(FlightsFileTranslatorTest, DamagedLinesAreListedAndLeftOutWhileShortAndBl
     ASSERT_TRUE(Read("\n"                                       // 2: blank
                      "ABE,ATL,a,b,c,1\n"                        // 3: under 20 characters
                      "ABE,ATL,Allentown,Atlanta PA-GA 1\n"      // 4
-                     ",ATL,Allentown,Atlanta,PA-GA,3\n"         // 5
-                     "ABE,\"\",Allentown,Atlanta,PA-GA,3\n"     // 6
+                     ",ATL,Allentown,Atlanta,PA-GA,3\n"         // 5: an empty city, skipped
+                     "ABE,\"\",Allentown,Atlanta,PA-GA,3\n"     // 6: skipped too
                      "ABE,ATL,Allentown,Atlanta,PA-GA,12abc\n"  // 7
                      "ABE,ATL,Allentown,Atlanta,PA-GA,\n"       // 8
                      "ABE,ATL,Allentown,Atlanta,PA-GA,inf\n" +  // 9
                      "ABE,ATL,Allen\0town,Atlanta,PA-GA,3\n"s + // 10
-                     "ABE,ATL,Allentown,Atl\xE9nta,PA-GA,3\n" + // 11: Latin-1, not UTF-8
+                     "ABE,ATL,Allentown,Atl\xE9nta,PA-GA,3\n" + // 11: Latin-1, read as its bytes
                      longest + "\n" +                           // 12: just fits
                      longest + "x\n" +                          // 13: one byte too many
-                     "BHM,CLE,Birmingham,Cleveland,AL-OH,4"));  // 14, without a line end
+                     "ABE,ATL,Allentown,Atlanta,PA-GA,-2\n"     // 14
+                     "ABE,ATL,Allentown,Atlanta,PA-GA,1e308\n"  // 15: its weight is beyond a double
+                     "M\xFCnchen,\xD5\xC5\xC8\xFD,a,b,c,7\n"    // 16: Latin-1 and GBK city names
+                     "BHM,CLE,Birmingham,Cleveland,AL-OH,4"));  // 17, without a line end
 
     // The header would make a chain ORIGIN -> DEST if it were read.
-    EXPECT_EQ(ChainEnds(Network), (Pairs{{"ABE", "ATL"}, {"BHM", "CLE"}}));
+    EXPECT_EQ(ChainEnds(Network),
+              (Pairs{{"ABE", "ATL"}, {"ABE", "ATL"}, {"M\xFCnchen", "\xD5\xC5\xC8\xFD"}, {"BHM", "CLE"}}));
     const std::string_view count = "a flight count that is not a number";
     EXPECT_EQ(Translator.DamagedLines().Listed(),
-              (Damage{{4, "fewer than five commas"}, {5, "an empty city name"}, {6, "an empty city name"}, {7, count},
-                      {8, count}, {9, count}, {10, "a NUL byte"}, {11, "not valid UTF-8"},
-                      {13, "longer than 65536 bytes"}}));
+              (Damage{{4, "fewer than five commas"}, {7, count}, {8, count}, {9, count}, {10, "a NUL byte"},
+                      {13, "longer than 65536 bytes"}, {14, "a negative flight count"},
+                      {15, "a flight count too large to weigh"}}));
     EXPECT_EQ(Ui->Messages().size(), 2u); // the count and the time: the document reports damage
 
     ASSERT_TRUE(Read("BHM,CLE,Birmingham,Cleveland,AL-OH,4\n"));

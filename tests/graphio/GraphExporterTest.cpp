@@ -139,6 +139,65 @@ TEST_F(GraphExporterTest, GraphvizFileIsLaidOutByDotWithEveryNodeAndChain)
     EXPECT_NE(ReadText(Dir.File("g.plain")).find(LongName), std::string::npos);
 }
 
+// The text of every <text> element of an SVG picture, its character entities decoded.
+std::multiset<std::string> SvgTexts(const std::string& svg)
+{
+    std::multiset<std::string> texts;
+    for (size_t at = svg.find("<text"); at != std::string::npos; at = svg.find("<text", at + 1)) {
+        const size_t open = svg.find('>', at) + 1;
+        std::string text = svg.substr(open, svg.find("</text>", open) - open);
+        for (const auto& [entity, character] : std::vector<std::pair<std::string, std::string>>{
+                 {"&quot;", "\""}, {"&#39;", "'"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&#45;", "-"}, {"&amp;", "&"}}) {
+            for (size_t e = text.find(entity); e != std::string::npos; e = text.find(entity, e + 1))
+                text.replace(e, entity.size(), character);
+        }
+        texts.insert(text);
+    }
+    return texts;
+}
+
+// Names with quotes and backslashes, one crafted to close its label and add a live link: the
+// Graphviz file parses (dot, gc) and draws every name as it is, with no link; igraph reads the
+// Pajek file with one vertex per name, its double quotes turned into single ones.
+TEST(GraphExporterNames, QuotesAndBackslashesStayInsideTheirLabels)
+{
+    const std::vector<std::string> names = {"O\"Brien, P.", "x\", URL=\"javascript:alert(1)", "back\\slash\\",
+                                            "tab\\n \\N", "plain"};
+    CNetwork network;
+    network.SetKeyMode(KeyByName);
+    for (size_t k = 0; k + 1 < names.size(); ++k)
+        network.AddChain(
+            test::MakeChain(test::MakeNode(names[k], 0.0, double(k)), test::MakeNode(names[k + 1], 1.0, double(k))));
+    network.BuildTopology();
+    CTempDir dir;
+    ASSERT_EQ(CGraphExporter(network).WriteGraphviz(dir.File("g.gv")), 1);
+    ASSERT_EQ(CGraphExporter(network).WritePajek(dir.File("g.net")), 1);
+
+    const std::string svg = dir.File("g.svg");
+    ASSERT_EQ(std::system(("dot -Tsvg '" + dir.File("g.gv") + "' -o '" + svg + "' 2>/dev/null").c_str()), 0);
+    EXPECT_EQ(ReadText(svg).find("<a "), std::string::npos) << "a link was drawn";
+    EXPECT_EQ(SvgTexts(ReadText(svg)), std::multiset<std::string>(names.begin(), names.end()));
+    EXPECT_EQ(std::system(("gc -n '" + dir.File("g.gv") + "' >/dev/null 2>&1").c_str()), 0);
+
+    igraph_set_attribute_table(&igraph_cattribute_table);
+    FILE* file = std::fopen(dir.File("g.net").c_str(), "r");
+    ASSERT_NE(file, nullptr);
+    igraph_t graph;
+    const igraph_error_t read = igraph_read_graph_pajek(&graph, file);
+    std::fclose(file);
+    ASSERT_EQ(read, IGRAPH_SUCCESS);
+    std::multiset<std::string> ids;
+    for (igraph_integer_t v = 0; v < igraph_vcount(&graph); ++v)
+        ids.insert(VAS(&graph, "id", v));
+    igraph_destroy(&graph);
+    std::multiset<std::string> expected;
+    for (std::string name : names) {
+        std::replace(name.begin(), name.end(), '"', '\'');
+        expected.insert(name);
+    }
+    EXPECT_EQ(ids, expected);
+}
+
 TEST_F(GraphExporterTest, UnwritableTargetIsReportedAndChangesNothing)
 {
     const auto ids = [this] {
@@ -157,7 +216,12 @@ TEST_F(GraphExporterTest, UnwritableTargetIsReportedAndChangesNothing)
     EXPECT_EQ(exporter.WriteGraphviz(Dir.File("missing/g.gv")), -1);
     EXPECT_EQ(exporter.WritePajek(Dir.File("folder.net")), -1);
 
-    EXPECT_EQ(ui->Messages(), std::vector<std::string>(3, "Can't create or open this file for write!"));
+    // The message keeps its words and names the file and the system's reason on its second line.
+    const std::string text = "Can't create or open this file for write!\n";
+    EXPECT_EQ(ui->Messages(),
+              (std::vector<std::string>{text + Dir.File("missing/g.net") + ": No such file or directory.",
+                                        text + Dir.File("missing/g.gv") + ": No such file or directory.",
+                                        text + Dir.File("folder.net") + ": Is a directory."}));
     EXPECT_EQ(ids(), before);
     EXPECT_EQ(test::FolderEntries(Dir.Path()), std::vector<std::string>{"folder.net"});
 }

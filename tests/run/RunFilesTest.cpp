@@ -159,16 +159,22 @@ TEST_F(RoundExportTest, WritesTheShapefileThreePicturesAndBothCopiesInOrder)
     EXPECT_EQ(Tree.CurrentMap, 0);
 }
 
-// No projection file is no failure; a table that cannot be copied is one, and the export goes on.
-TEST_F(RoundExportTest, AMissingProjectionIsSkippedAndAFailedCopyIsCounted)
+// No projection file and no table are no failure: the copies go only with what the input has.
+// A table that cannot be copied is one, and the export goes on.
+TEST_F(RoundExportTest, MissingCompanionsAreSkippedAndAFailedCopyIsCounted)
 {
     Load(false);
     std::filesystem::remove(Folder.File("usa.dbf"));
-    EXPECT_THAT(Export(1, true, 1), ElementsAre("usa_1.shp", "usa_1.shx", "usa_1_qt.emf", "usa_1_qt.svg", "usa_1_py.emf",
+    EXPECT_THAT(Export(1, true, 0), ElementsAre("usa_1.shp", "usa_1.shx", "usa_1_qt.emf", "usa_1_qt.svg", "usa_1_py.emf",
                                                 "usa_1_py.svg", "usa_1_qp.emf", "usa_1_qp.svg"));
     EXPECT_FALSE(std::filesystem::exists(Folder.File("usa_1.dbf")));
     EXPECT_FALSE(std::filesystem::exists(Folder.File("usa_1.prj")));
     EXPECT_TRUE(Ui->Messages().empty());
+
+    std::filesystem::copy_file(Examples + "us_states.dbf", Folder.File("usa.dbf"));
+    std::filesystem::create_directory(Folder.File("usa_2.dbf"));
+    EXPECT_EQ(Export(2, false, 1).back(), "usa_2_qp.emf");
+    EXPECT_TRUE(std::filesystem::is_directory(Folder.File("usa_2.dbf")));
 }
 
 } // namespace

@@ -109,9 +109,23 @@ def main():
         'dbf_negative_size': dbf_file(POP, pop_rows([100, -300])),
         'dbf_all_sizes_zero': dbf_file(POP, pop_rows([0, 0])),
     }
+    # Headers whose record counts the file cannot hold, however large the claim.
+    for claimed in (4294967295, 20000000):
+        tables['dbf_claims_%d_records' % claimed] = dbf_file(POP, pop_rows([100, 300]), record_count=claimed)
     for name, table in tables.items():
         write(name + '.shp', good_shp)
         write(name + '.dbf', table)
+
+    # Sizes that are missing: empty, the dBase null and text, beside a sound one.
+    four = two + [polygon_record(3, [square(2, 0)]), polygon_record(4, [square(3, 0)])]
+    write('dbf_missing_sizes.shp', shp_file(four))
+    write('dbf_missing_sizes.dbf', dbf_file(POP, [['S1', '100'], ['S2', ''], ['S3', '*' * 10], ['S4', 'abc']]))
+
+    # One record of 1990 squares 0.00025 wide (in degrees, about 25 m), smaller than the default
+    # near-duplicate tolerance of 0.001, beside a larger square: no ring may collapse.
+    tiny = [square(-100 + (k % 50) * 0.001, 40 + (k // 50) * 0.001, 0.00025) for k in range(1990)]
+    write('tiny_rings.shp', shp_file([polygon_record(1, tiny), polygon_record(2, [square(-99.9, 40)])]))
+    write('tiny_rings.dbf', dbf_file(POP, pop_rows([100, 300])))
 
     # Parameter files, used beside the sound shapefile.
     write('params_garbage.shp', good_shp)
@@ -134,13 +148,20 @@ def main():
         # One byte over the 65536 a line may hold.
         'flights_overlong_line': b'ABE,ATL,' + b'x' * (65536 - len(b'ABE,ATL,,PA-GA,12') + 1) + b',PA-GA,12\n',
         'flights_count_not_a_number': b'ABE,ATL,Allentown,Atlanta,PA-GA,twelve\n',
+        'flights_negative_count': b'ABE,ATL,Allentown,Atlanta,PA-GA,-12\n',
+        # Read, not damaged: an empty city is skipped, single-byte names are kept as their bytes.
+        'flights_empty_city': b',ATL,Allentown,Atlanta,PA-GA,12\n',
+        'flights_latin1_and_gbk': b'M\xfcnchen,\xc9\xcf\xba\xa3,Muenchen,Shanghai,DE-CN,12\n',
+        # A name that would close its Graphviz label and add a link if written unescaped.
+        'flights_crafted_name': b'X" URL="javascript:alert(1)" z=",O\'Hare \\ "Field",a,b,c,12\n',
     }
     for name, damaged in flights.items():
         write(name + '.flt', flight_header + flight + damaged + last_flight)
     # More damaged lines than a message names.
     write('flights_many_damaged_lines.flt', flight_header + flight + b''.join(
         flights[name] for name in ('flights_missing_commas', 'flights_nul_byte', 'flights_invalid_utf8',
-                                   'flights_count_not_a_number', 'flights_missing_commas', 'flights_nul_byte'))
+                                   'flights_count_not_a_number', 'flights_missing_commas', 'flights_nul_byte',
+                                   'flights_negative_count'))
           + last_flight)
 
     author_header = b'Name,First,Last\n'
@@ -153,6 +174,10 @@ def main():
     bibliography = b'AU: Smith J.\nAU: Doe A.\nPY: 2001\nJR: Graphs\n'
     write('bibliography_nul_byte.txt', bibliography + b'AU: Lee\x00K.\nPY: 2002\n')
     write('bibliography_invalid_utf8.txt', bibliography + b'AU: M\xfcller K.\nPY: 2002\n')
+    write('bibliography_gbk.txt', bibliography + b'AU: \xd5\xc5\xc8\xfd\nAU: Lee K.\nPY: 2002\n')
+    write('bibliography_crafted_name.txt',
+          bibliography + b'AU: O"Brien, P.\nAU: x", URL="javascript:alert(1)\nAU: back\\slash\\\nPY: 2002\n')
+    write('bibliography_blank_author.txt', bibliography + b'AU:     \nAU: Lee K.\nPY: 2002\n')
 
 
 if __name__ == '__main__':
