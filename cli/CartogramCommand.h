@@ -16,6 +16,9 @@ struct CartogramOptions {
     std::optional<int> Depth;
     std::string OutputFolder;
     bool WithSvg = false;
+    bool Converge = false;             // the convergence mode's parameter set over the file's
+    std::optional<double> TargetError; // stop below this weighted mean error
+    std::optional<int> MaxRounds;      // rounds at most, as Steps
 };
 
 enum CartogramExit {

@@ -138,7 +138,7 @@ std::set<std::pair<int32_t, int32_t>> OverlappingPairs(const std::vector<BoostRe
         for (size_t b = a + 1; b < records.size(); ++b) {
             if (!valid[a] || !valid[b] || !boxes[a].Meets(boxes[b]))
                 continue;
-            if (bg::relate(records[a], records[b], bg::de9im::mask("T********")))
+            if (bg::relate(records[a], records[b], bg::de9im::mask("T********")) && OverlapArea(records[a], records[b]) > 0.0)
                 pairs.emplace(static_cast<int32_t>(a), static_cast<int32_t>(b));
         }
     return pairs;
