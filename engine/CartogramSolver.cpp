@@ -28,8 +28,8 @@ constexpr int ConvergenceForceDepth = 6;
 constexpr double BorderSnapTolerance = 1e-9;
 // Below this step the tries no longer lower the error: the run has stalled and stops.
 constexpr double MinStep = 1.0 / 1024.0;
-// A ring wider than this share of the map's width wraps round it (an antimeridian ring
-// projected without a cut); its polygon cannot be measured.
+// A ring with an edge wider than this share of the map's width wraps round it (an antimeridian
+// ring projected without a cut); its polygon cannot be measured.
 constexpr double WideRingShare = 0.5;
 
 bool IsMeasurableArea(double area)
@@ -37,15 +37,18 @@ bool IsMeasurableArea(double area)
     return area > 0.0 && std::isfinite(area);
 }
 
-// Every polygon with a ring spanning more than half the width of `box`.
+// Every polygon with a ring that jumps across more than half the width of `box` from one vertex
+// to the next: what a ring crossing the antimeridian becomes when it is projected without a cut.
+// Real borders are drawn with many vertices, so a legitimately wide polygon has no such edge.
 std::vector<uint8_t> FindWidePolygons(const CPolygonLayer& layer, const CExtent& box)
 {
     std::vector<uint8_t> wide(layer.Count(), 0);
     const double limit = WideRingShare * box.Width();
     for (uint32_t i = 0; i < layer.Count(); ++i)
         for (const auto& ring : layer.Polygon(i).Rings())
-            if (ring->PointCount() > 0 && ring->MaxX() - ring->MinX() > limit)
-                wide[i] = 1;
+            for (int32_t k = 0; k + 1 < ring->PointCount(); ++k)
+                if (std::fabs(ring->Point(k + 1).X - ring->Point(k).X) > limit)
+                    wide[i] = 1;
     return wide;
 }
 

@@ -11,10 +11,10 @@
 namespace tessaro {
 namespace {
 
-// Crossings closer than this (in edge parameter) to each other or to an end of the edge are one
-// point: the edge then runs along a side or through a corner, and a second point would only add
-// an edge of no length.
-constexpr double ParameterTolerance = 1e-12;
+// Crossings closer than this share of the tree's side to each other or to an end of the edge are
+// one point: the edge then runs along a side or through a corner. A second point there would add
+// an edge so short that the rounding of the two maps on either side could turn it round, a spike.
+constexpr double PointTolerance = 1e-9;
 // Nodes tried from the last edge's leaf up before a search from the root.
 constexpr int CursorSearchLevels = 3;
 
@@ -83,7 +83,12 @@ void Diagonal(const std::array<CPoint2D, 4>& corners, int split, CPoint2D& from,
 // Gathers the crossing parameters of one edge, in its canonical direction (from the smaller end).
 class CCrossings {
 public:
-    explicit CCrossings(CQuadTree& tree) : Tree_(tree), Map_(tree.VertexMaps[UndeformedMap]) {}
+    explicit CCrossings(CQuadTree& tree) : Tree_(tree), Map_(tree.VertexMaps[UndeformedMap])
+    {
+        std::array<CPoint2D, 4> root{};
+        if (LeafCorners(Map_, tree, root))
+            MinGap_ = PointTolerance * std::max(root[2].X - root[0].X, root[2].Y - root[0].Y);
+    }
 
     // Parameters in (0, 1), ascending and apart, where a -> b crosses leaf sides or diagonals.
     const std::vector<double>& Of(const CPoint2D& a, const CPoint2D& b)
@@ -93,9 +98,10 @@ public:
             Visit(Tree_, a, b);
         std::sort(Ts_.begin(), Ts_.end());
         Kept_.clear();
+        const double gap = MinGap_ / std::hypot(b.X - a.X, b.Y - a.Y);
         double last = 0.0;
         for (const double t : Ts_) {
-            if (t - last > ParameterTolerance && t < 1.0 - ParameterTolerance) {
+            if (t - last > gap && t < 1.0 - gap) {
                 Kept_.push_back(t);
                 last = t;
             }
@@ -154,6 +160,7 @@ private:
     CQuadTree& Tree_;
     const CVertexMap& Map_;
     CQuadTreeNode* Cursor_ = nullptr;
+    double MinGap_ = 0.0;
     std::vector<double> Ts_;
     std::vector<double> Kept_;
 };

@@ -116,6 +116,7 @@ void CGridDisplacement::ApplyHangingContinuity(const CQuadTree& tree)
             queue.push_back(child.get());
     }
     Settle(D_);
+    E_ = D_;
 }
 
 // Puts every hanging vertex at the mean of its side's ends, in the order they were found.

@@ -30,14 +30,16 @@ enum class FoldGuardKind {
 //   themselves or their neighbours.
 class CGridDisplacement {
 public:
-    // D as the field gave it: two doubles per vertex id, ids 0 ... n-1 all present in map 0.
+    // D as the field gave it: two doubles per vertex id, ids 0 ... n-1 all present in map 0. E
+    // starts as D.
     explicit CGridDisplacement(std::vector<double> displacement);
 
     const std::vector<double>& Raw() const { return D_; }
     const std::vector<double>& Effective() const { return E_; }
 
     // Finds the hanging vertices (coarse levels first, so a vertex hanging on a side whose ends
-    // hang themselves follows their final values) and moves each by the mean of its side's ends.
+    // hang themselves follows their final values) and moves each by the mean of its side's ends;
+    // E becomes the settled D.
     void ApplyHangingContinuity(const CQuadTree& tree);
 
     // Fixes each leaf's diagonal (its SplitCorner) to the one the transformation chooses on its

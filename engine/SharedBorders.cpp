@@ -237,10 +237,80 @@ struct CInsertion {
 
 } // namespace
 
+namespace {
+
+// Moves every vertex onto the smallest (by coordinates) of the vertices of rings of four points
+// or more within `tolerance` of it, so borders drawn twice with rounding differences share their
+// vertices exactly; points of a ring that come to coincide are merged. Returns the vertices moved.
+int64_t SnapVertices(CPolygonLayer& layer, double tolerance)
+{
+    std::unordered_map<CPointKey, CPointKey, CPointKeyHash> targets;
+    {
+        CEdgeGrid grid(layer, tolerance);
+        for (uint32_t e = 0; e < grid.Edges.size(); ++e) {
+            const CEdgeRef& own = grid.Edges[e];
+            if (layer.Polygon(own.Polygon).Ring(own.Ring).PointCount() < 4)
+                continue;
+            const CPoint2D v = grid.Start(e);
+            if (!Finite(v))
+                continue;
+            CPointKey target{v.X, v.Y};
+            grid.ForEdges(v.X, v.Y, v.X, v.Y, [&](uint32_t k) {
+                const CEdgeRef& other = grid.Edges[k];
+                if (layer.Polygon(other.Polygon).Ring(other.Ring).PointCount() < 4)
+                    return;
+                const CPoint2D w = grid.Start(k);
+                if (std::fabs(w.X - v.X) <= tolerance && std::fabs(w.Y - v.Y) <= tolerance && KeyLess({w.X, w.Y}, target))
+                    target = {w.X, w.Y};
+            });
+            if (!(target == CPointKey{v.X, v.Y}))
+                targets[{v.X, v.Y}] = target;
+        }
+    }
+    if (targets.empty())
+        return 0;
+    int64_t moved = 0;
+    std::vector<double> points;
+    for (auto* polygon : layer.Polygons()) {
+        bool changed = false;
+        for (int32_t r = 0; r < polygon->RingCount(); ++r) {
+            const CPolygonRing& ring = polygon->Ring(r);
+            if (ring.PointCount() < 4)
+                continue;
+            points.clear();
+            bool ringChanged = false;
+            for (int32_t i = 0; i < ring.PointCount(); ++i) {
+                CPointKey key = KeyAt(ring.Points(), i);
+                if (const auto found = targets.find(key); found != targets.end()) {
+                    key = found->second;
+                    ringChanged = true;
+                    ++moved;
+                }
+                const size_t n = points.size();
+                if (n >= 2 && points[n - 2] == key.X && points[n - 1] == key.Y)
+                    continue; // merged with the point before
+                points.push_back(key.X);
+                points.push_back(key.Y);
+            }
+            // A ring the merging leaves without area keeps its points as they were.
+            if (ringChanged && points.size() >= 8) {
+                polygon->SetRingPoints(r, static_cast<int32_t>(points.size() / 2), points.data());
+                changed = true;
+            }
+        }
+        if (changed)
+            polygon->UpdateBoundingBox();
+    }
+    return moved;
+}
+
+} // namespace
+
 int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance)
 {
     if (!(tolerance > 0.0))
         return 0;
+    const int64_t snapped = SnapVertices(layer, tolerance);
     CEdgeGrid grid(layer, tolerance);
     std::vector<std::vector<CInsertion>> insertions(grid.Edges.size());
     bool any = false;
@@ -272,8 +342,8 @@ int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance)
         });
     }
     if (!any)
-        return 0;
-    int64_t inserted = 0;
+        return snapped;
+    int64_t inserted = snapped;
     std::vector<double> points;
     size_t edge = 0;
     for (uint32_t i = 0; i < layer.Count(); ++i) {
@@ -320,6 +390,11 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance)
         return 0;
     // What every ring says about each of its vertices.
     std::unordered_map<CPointKey, CVertexUse, CPointKeyHash> uses;
+    // The vertices that make the layer's box stay, so the box does not shrink.
+    const CExtent box = layer.BoundingBox();
+    const auto onBox = [&box](const CPointKey& key) {
+        return key.X == box.MinX || key.X == box.MaxX || key.Y == box.MinY || key.Y == box.MaxY;
+    };
     for (const auto* polygon : layer.Polygons()) {
         CPoint2D centroid;
         double area = 0.0;
@@ -333,7 +408,8 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance)
                 CVertexUse& use = uses[KeyAt(points, i)];
                 use.Tolerance = ++use.Uses == 1 ? tolerance : std::min(use.Tolerance, tolerance);
                 // Ring ends, short rings and vertices used more than twice stay.
-                if (i == 0 || i == n - 1 || n <= MinPointsToSimplify || use.Uses > 2 || !(tolerance > 0.0)) {
+                if (i == 0 || i == n - 1 || n <= MinPointsToSimplify || use.Uses > 2 || !(tolerance > 0.0) ||
+                    onBox(KeyAt(points, i))) {
                     use.Keep = true;
                     continue;
                 }

@@ -124,6 +124,17 @@ Box BoxOf(const std::vector<BoostRecord>& records)
     return box;
 }
 
+// The area two records have in common. The relate test in plain doubles can see an overlap in a
+// border that two records share within rounding; a real overlap has an area.
+double OverlapArea(const BoostRecord& a, const BoostRecord& b)
+{
+    BoostRecord common;
+    bg::intersection(a, b, common);
+    return std::fabs(bg::area(common)) > 1e-9 * std::min(std::fabs(bg::area(a)), std::fabs(bg::area(b)))
+               ? std::fabs(bg::area(common))
+               : 0.0;
+}
+
 // Pairs of valid records whose interiors overlap (touching along borders is fine).
 std::set<std::pair<int32_t, int32_t>> OverlappingPairs(const std::vector<BoostRecord>& records)
 {
