@@ -35,8 +35,14 @@ bool MakeParams(const CartogramOptions& options, CLumarixDoc& document)
         document.LoadParams(options.ParamsPath, CLumarixDoc::ParamFileRule::Whole) != CLumarixDoc::ParamsLoad::Read)
         return false;
     CartoParams& params = document.Params;
+    if (options.Converge)
+        params.SetConvergence();
     if (options.Steps)
         params.MaxSteps = *options.Steps;
+    if (options.MaxRounds)
+        params.MaxSteps = *options.MaxRounds;
+    if (options.TargetError)
+        params.TargetError = *options.TargetError;
     if (options.ExportEvery)
         params.ExportEvery = *options.ExportEvery;
     if (options.Threads)
@@ -178,6 +184,9 @@ void WriteSummary(std::ostream& out, const CartogramRunSummary& summary)
     if (summary.FirstMeasures && summary.LastMeasures)
         out << "Weighted mean error: " << FormatFixed(summary.FirstMeasures->WeightedMeanError, 6)
             << " at round 0, " << FormatFixed(summary.LastMeasures->WeightedMeanError, 6) << " at round "
+            << summary.LastRound << '\n';
+    if (summary.KeptRound >= 0)
+        out << "Kept round: " << summary.KeptRound << " (the lowest weighted mean error), exported as round "
             << summary.LastRound << '\n';
     out << "Sizes: "
         << (summary.EqualShares ? std::string("equal shares (no size field found)") : "field " + summary.SizeFieldRead)

@@ -19,6 +19,9 @@ struct CartogramOptions {
     bool EqualShares = false;       // equal shares when no numeric field matches Field
     std::string Missing = "refuse"; // missing sizes: "refuse" the run or make them "small"
     bool Clean = false;             // remove the round files of an earlier run left beside
+    bool Converge = false;             // the convergence mode's parameter set over the file's
+    std::optional<double> TargetError; // stop below this weighted mean error
+    std::optional<int> MaxRounds;      // rounds at most, as Steps
 };
 
 enum CartogramExit {

@@ -101,6 +101,14 @@ int main(int argc, char** argv)
                                  "Write the log and exports into this folder (created if missing) instead of "
                                  "beside the input");
     cartogramCommand->add_flag("--svg", carto.WithSvg, "Write an SVG twin beside every .emf picture");
+    cartogramCommand->add_flag("--converge", carto.Converge,
+                               "Convergence mode: run until the weighted mean error is below --target-error, "
+                               "never folding the map; exports only the result");
+    cartogramCommand->add_option("--target-error", carto.TargetError, "Stop below this weighted mean error (0.001)")
+        ->check(CLI::PositiveNumber);
+    cartogramCommand->add_option("--max-rounds", carto.MaxRounds, "Rounds at most (--converge: 100)")
+        ->check(CLI::PositiveNumber)
+        ->excludes("--steps");
 
     tessaro::GraphOptions graph;
     CLI::App* graphCommand = app.add_subcommand("graph", "Write the network of a file as a Pajek or Graphviz graph");

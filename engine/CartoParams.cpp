@@ -2,12 +2,15 @@
 
 #include "platform/NumberText.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <sstream>
 #include <thread>
 #include <type_traits>
+#include <variant>
 
 namespace tessaro {
 namespace {
@@ -75,6 +78,98 @@ bool HoldsValues(const std::string& trimmedLine)
     return !trimmedLine.empty() && trimmedLine.front() != '#';
 }
 
+// The fields a parameter file names after its notes, "name = value" each.
+using NamedField = std::variant<bool CartoParams::*, int32_t CartoParams::*, double CartoParams::*>;
+struct NamedParameter {
+    const char* Name;
+    NamedField Field;
+};
+
+constexpr std::array<NamedParameter, 9> NamedParameters{{
+    {"converge", &CartoParams::Converge},
+    {"target_error", &CartoParams::TargetError},
+    {"kernel_range", &CartoParams::KernelRange},
+    {"keep_best", &CartoParams::KeepBest},
+    {"step_retries", &CartoParams::StepRetries},
+    {"hanging_continuity", &CartoParams::HangingContinuity},
+    {"fold_guard", &CartoParams::FoldGuard},
+    {"bounded_target", &CartoParams::BoundedTarget},
+    {"simplify_tolerance", &CartoParams::SimplifyTolerance},
+}};
+
+// The shortest text that reads back as the same double, so a saved block loads unchanged; in
+// plain decimals ("0.0005") when they fit in a short field, which people edit more easily.
+std::string ExactReal(double value)
+{
+    char buffer[64];
+    constexpr std::ptrdiff_t PlainWidth = 24;
+    const auto plain = std::to_chars(buffer, buffer + PlainWidth, value, std::chars_format::fixed);
+    if (plain.ec == std::errc())
+        return std::string(buffer, plain.ptr);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+std::string NamedValueText(const CartoParams& params, const NamedField& field)
+{
+    return std::visit(
+        [&params](auto member) -> std::string {
+            const auto value = params.*member;
+            if constexpr (std::is_same_v<decltype(value), const double>)
+                return ExactReal(value);
+            else
+                return std::to_string(static_cast<int32_t>(value));
+        },
+        field);
+}
+
+// Reads one value into the field; false (the field unchanged) for text that is not wholly a
+// finite number of the field's kind.
+bool ReadNamedValue(CartoParams& params, const NamedField& field, const std::string& text)
+{
+    return std::visit(
+        [&params, &text](auto member) {
+            using Value = std::remove_reference_t<decltype(params.*member)>;
+            const char* cursor = text.c_str();
+            if constexpr (std::is_same_v<Value, double>) {
+                double value = 0.0;
+                if (!detail::ScanReal(cursor, value) || *cursor != '\0' || !std::isfinite(value))
+                    return false;
+                params.*member = value;
+            } else {
+                int32_t value = 0;
+                if (!detail::ScanInteger(cursor, value) || *cursor != '\0')
+                    return false;
+                params.*member = static_cast<Value>(value);
+            }
+            return true;
+        },
+        field);
+}
+
+// Reads the "name = value" lines that follow the value lines; returns the numbers (from 1) of
+// the lines it could not take: an unknown name or a value that is not a number of its kind.
+// Lines without "=" are notes, as are those starting with "#".
+std::vector<int> ParseNamedLines(std::istream& in, int firstLineNumber, CartoParams& params)
+{
+    std::vector<int> refused;
+    std::string line;
+    for (int number = firstLineNumber; std::getline(in, line); ++number) {
+        line = Trimmed(line);
+        if (line.empty() || line.front() == '#')
+            continue;
+        const auto equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string name = Trimmed(line.substr(0, equals));
+        const auto known = std::find_if(NamedParameters.begin(), NamedParameters.end(),
+                                        [&name](const NamedParameter& p) { return name == p.Name; });
+        if (known == NamedParameters.end() || !ReadNamedValue(params, known->Field, Trimmed(line.substr(equals + 1))))
+            refused.push_back(number);
+    }
+    return refused;
+}
+
 } // namespace
 
 void CartoParams::SetDefaults()
@@ -103,6 +198,30 @@ void CartoParams::SetDefaults()
     OptimalNodeSize = 0.333333;
     LocalSearchDepth = 3;
     ZeroTolerance = 0.001;
+    Converge = false;
+    TargetError = 0.001;
+    KernelRange = 2.0;
+    KeepBest = true;
+    StepRetries = 6;
+    HangingContinuity = true;
+    FoldGuard = 1;
+    BoundedTarget = true;
+    SimplifyTolerance = 2e-4;
+}
+
+void CartoParams::SetConvergence()
+{
+    Converge = true;
+    ForceType = ForceDecay::FixedRange;
+    DensificationType = Densification::ExactImage;
+    // Leaves as fine as the smallest polygons need, down to depth 12, and coarse elsewhere.
+    TreeDepth = 12;
+    MinTreeDepth = 3;
+    // Eight samples per circle do as well as sixteen and halve the field's cost.
+    CirclePoints = 8;
+    MaxSteps = 100;
+    // Only the result is exported: the schedule's interval is the whole run.
+    ExportEvery = MaxSteps;
 }
 
 std::string CartoParams::FormatParamFile() const
@@ -117,7 +236,14 @@ std::string CartoParams::FormatParamFile() const
             ", " + Integer(ElasticityType) + ", " + Integer(ForceType) + ", " + Integer(CirclePoints) + "\n";
     text += Integer(MinTreeDepth) + ", " + Real(OptimalNodeSize) + ", " + Integer(LocalSearchDepth) + "\n";
     text += Integer(DensificationType) + ", " + Real(ZeroTolerance) + "\n";
-    return text + Notes;
+    text += Notes;
+    const CartoParams defaults;
+    for (const NamedParameter& named : NamedParameters) {
+        const std::string value = NamedValueText(*this, named.Field);
+        if (value != NamedValueText(defaults, named.Field))
+            text += std::string(named.Name) + " = " + value + "\n";
+    }
+    return text;
 }
 
 std::vector<int> CartoParams::ParseParamText(const std::string& text)
@@ -153,6 +279,8 @@ std::vector<int> CartoParams::ParseParamText(const std::string& text)
     ElasticityType = static_cast<ElasticityMeasure>(kinds[0]);
     ForceType = static_cast<ForceDecay>(kinds[1]);
     DensificationType = static_cast<Densification>(kinds[2]);
+    const std::vector<int> named = ParseNamedLines(in, ValueLineCount + 1, *this);
+    incomplete.insert(incomplete.end(), named.begin(), named.end());
     return incomplete;
 }
 
@@ -170,13 +298,19 @@ std::string CartoParams::LimitProblem() const
     for (const std::string& problem :
          {outside("The thread count", ThreadCount, any, 1024), outside("The tree depth", TreeDepth, any, 16),
           outside("The number of circle points", CirclePoints, 1, 100000),
-          outside("The number of steps", MaxSteps, any, 1000000)})
+          outside("The number of steps", MaxSteps, any, 1000000),
+          outside("The number of step retries", StepRetries, 0, 60), outside("The fold guard", FoldGuard, 0, 2)})
         if (!problem.empty())
             return problem;
     for (const double value : {RadiusCorrection, EpsilonFactor, EnlargeRate, ShrinkRate, MaxRadiusRatio,
-                               MinRadiusRatio, RectangleFactor, OptimalNodeSize, ZeroTolerance})
+                               MinRadiusRatio, RectangleFactor, OptimalNodeSize, ZeroTolerance, TargetError,
+                               KernelRange, SimplifyTolerance})
         if (!std::isfinite(value))
             return "A parameter is not a finite number.";
+    if (ForceType == ForceDecay::FixedRange && !(KernelRange > 0.0))
+        return "The kernel range is " + FormatFixed(KernelRange, 6) + "; the fixed-range force needs one above 0.";
+    if (SimplifyTolerance < 0.0)
+        return "The simplification tolerance is negative.";
     return {};
 }
 

@@ -11,6 +11,9 @@ namespace tessaro {
 enum class ForceDecay : int32_t {
     Exponential = 0,
     Directional = 1, // exponential, and weaker across the vector's direction
+    // Exponential over a fixed range: KernelRange times the radius of the vector's circle,
+    // whatever the vector's length, so a small correction still reaches the polygon's border.
+    FixedRange = 2,
 };
 
 // How the elasticity divisor measures the deformation: from the full Jacobian of the field or
@@ -25,6 +28,10 @@ enum class Densification : int32_t {
     MinimumDistance = 0, // every edge cut to the densification step
     QuadtreeLeaf = 1,    // a vertex wherever an edge crosses a grid line of the finest cells
     Both = 2,
+    // The convergence loop only: a vertex wherever an edge crosses a side or the diagonal of the
+    // round's leaves, so that every edge lies in one triangle of the map and its image is exact.
+    // The loop acts as QuadtreeLeaf for it.
+    ExactImage = 3,
 };
 
 // The cartogram parameter block. Every document owns one, created with the defaults; the
@@ -55,10 +62,28 @@ struct CartoParams {
     int32_t LocalSearchDepth;
     double ZeroTolerance;
 
+    // The convergence loop and its pieces. A parameter file holds them after its notes, one
+    // "name = value" line each, and only those that differ from their defaults, so a file of
+    // the settings above alone reads as it always has. Only the convergence loop reads them,
+    // but for TargetError, which ends the other loop too.
+    bool Converge;            // converge: the convergence loop instead of the stepped one
+    double TargetError;       // target_error: stop once the weighted mean error is below it
+    double KernelRange;       // kernel_range: decay length of the fixed-range force in circle radii
+    bool KeepBest;            // keep_best: the round of the lowest weighted mean error is the result
+    int32_t StepRetries;      // step_retries: halvings of a step that did not lower the error; 0 keeps every step
+    bool HangingContinuity;   // hanging_continuity: midpoints of coarse sides follow their ends
+    int32_t FoldGuard;        // fold_guard: triangles keep half their area; 0 off, 1 one step for all, 2 per vertex
+    bool BoundedTarget;       // bounded_target: area targets within half and twice the current area
+    double SimplifyTolerance; // simplify_tolerance: bends below it (times the polygon's root area) are removed
+
     CartoParams() { SetDefaults(); }
 
     // The defaults; ThreadCount is the processor count, at least 1.
     void SetDefaults();
+
+    // The convergence mode over the current block: the convergence loop with the fixed-range
+    // force, exact images and an adaptive quadtree, up to 100 rounds, exporting only the result.
+    void SetConvergence();
 
     // Reads the text of a parameter file into the block in place. Fields a line does not
     // supply keep their values. Returns the numbers (from 1) of the value lines that did not

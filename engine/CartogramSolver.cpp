@@ -1,19 +1,64 @@
 #include "engine/CartogramSolver.h"
 
 #include "engine/CartogramFeedback.h"
+#include "engine/ExactImage.h"
+#include "engine/FieldBins.h"
 #include "engine/ForceRings.h"
+#include "engine/GridDisplacement.h"
+#include "engine/SharedBorders.h"
 #include "engine/QuadTree.h"
 #include "geometry/PolygonLayer.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace tessaro {
 namespace {
 
-constexpr double StopWeightedError = 0.001;
 constexpr int TransformSearchLevels = 3;
+// The fold guard lets no triangle of the map shrink below this share of its area.
+constexpr double MinTriangleAreaRatio = 0.5;
+// After a round whose first try was taken, the step grows by this factor, up to 1.
+constexpr double StepGrowth = 1.5;
+// Rings of polygons above 4 / 4^6 of the map are cut into pieces for their forces.
+constexpr int ConvergenceForceDepth = 6;
+// A vertex this close to another ring's edge (relative to the map's side) lies on it.
+constexpr double BorderSnapTolerance = 1e-9;
+// Below this step the tries no longer lower the error: the run has stalled and stops.
+constexpr double MinStep = 1.0 / 1024.0;
+// A ring with an edge wider than this share of the map's width wraps round it (an antimeridian
+// ring projected without a cut); its polygon cannot be measured.
+constexpr double WideRingShare = 0.5;
+
+bool IsMeasurableArea(double area)
+{
+    return area > 0.0 && std::isfinite(area);
+}
+
+// Every polygon with a ring that jumps across more than half the width of `box` from one vertex
+// to the next: what a ring crossing the antimeridian becomes when it is projected without a cut.
+// Real borders are drawn with many vertices, so a legitimately wide polygon has no such edge.
+std::vector<uint8_t> FindWidePolygons(const CPolygonLayer& layer, const CExtent& box)
+{
+    std::vector<uint8_t> wide(layer.Count(), 0);
+    const double limit = WideRingShare * box.Width();
+    for (uint32_t i = 0; i < layer.Count(); ++i)
+        for (const auto& ring : layer.Polygon(i).Rings())
+            for (int32_t k = 0; k + 1 < ring->PointCount(); ++k)
+                if (std::fabs(ring->Point(k + 1).X - ring->Point(k).X) > limit)
+                    wide[i] = 1;
+    return wide;
+}
+
+int64_t CountVertices(const CPolygonLayer& layer)
+{
+    int64_t count = 0;
+    for (const auto& polygon : layer.Polygons())
+        count += polygon->TotalPointCount();
+    return count;
+}
 
 // Depth of one polygon's vertices in adaptive mode.
 int VertexDepth(const CSimplePolygon& polygon, double area, double extSide, double optimalNodeSize, int minDepth,
@@ -50,12 +95,21 @@ CCartogramSolver::CCartogramSolver(CPolygonLayer& layer, CQuadTree& tree, const 
       LayerExtent_(initialBox), VertexTransformer_(&tree)
 {
     Displacement_.KernelVariant = 2;
+    Displacement_.KernelRange = params.KernelRange;
     // Room for the grid vertices of a full tree of this depth (bounded for absurd depths).
     Grid_.reserve(static_cast<size_t>(1) << std::clamp(2 * Setup_.Depth - 1, 0, 25));
+    if (Params_.Converge) {
+        WidePolygon_ = FindWidePolygons(layer, initialBox);
+        LeftOut_.assign(N_, 0);
+        Reported_.assign(N_, 0);
+        PreviousTree_ = std::make_unique<CQuadTree>();
+    }
 }
 
 CartogramSolution CCartogramSolver::Solve(CCartogramRoundSink* sink, CCartogramFeedback* feedback)
 {
+    if (Params_.Converge)
+        return SolveConverging(sink, feedback);
     CartogramSolution solution;
     for (int r = 0;; ++r) {
         if (Cancelled(feedback)) {
@@ -99,8 +153,8 @@ void CCartogramSolver::ReportRound(int round, const RoundMeasures& measures, CCa
     Timer_.Stop();
     const std::string timeText = RoundTimeText(Timer_);
     if (sink != nullptr)
-        sink->OnRoundDone(
-            {round, measures, Displacement_.ElasticityDivisor, Displacement_.LoggedMaxDisplacement, timeText});
+        sink->OnRoundDone({round, measures, Displacement_.ElasticityDivisor, Displacement_.LoggedMaxDisplacement,
+                           timeText, LastStep_, LastRetries_});
     if (feedback == nullptr)
         return;
     auto frame = std::make_shared<CRoundFrame>();
@@ -121,10 +175,13 @@ std::optional<RoundMeasures> CCartogramSolver::Measure(int round, const CFeedbac
     Errors_.push_back(0.0);
     ForceRings_.clear();
     Timer_.Start();
+    // Exact images add vertices every round; the nearly straight ones go again first.
+    if (Params_.Converge && Params_.DensificationType == Densification::ExactImage && round > 0)
+        SimplifySharedBorders(Layer_, Params_.SimplifyTolerance);
     MeasureAndDensify(round);
     if (round == 0)
         InitialTotal_ = Total_;
-    MeasureResult measured = ComputeRoundMeasures(Areas_, Fractions_, Total_);
+    MeasureResult measured = Params_.Converge ? MeasureAreas() : ComputeRoundMeasures(Areas_, Fractions_, Total_);
     if (!measured.Ok()) {
         refusal = DescribeMeasureFailure(measured);
         return std::nullopt;
@@ -133,7 +190,9 @@ std::optional<RoundMeasures> CCartogramSolver::Measure(int round, const CFeedbac
     UpdateRingRatios(round, measured.Measures);
     CForceRingOptions rings;
     rings.TotalArea = Total_;
-    rings.Depth = Setup_.Depth;
+    // The convergence loop's deep adaptive tree says nothing about which polygons are large; its
+    // force rings are cut as a uniform tree of the default depth would cut them.
+    rings.Depth = Params_.Converge ? std::min(Setup_.Depth, ConvergenceForceDepth) : Setup_.Depth;
     rings.Threads = Params_.ThreadCount;
     rings.Feedback = feedback;
     BuildForceRingsParallel(AllRings_.List, ForceRings_, rings);
@@ -148,7 +207,7 @@ bool CCartogramSolver::ShouldStop(int round, const RoundMeasures& measures)
     const bool allRose = Params_.StopWhenErrorRises && round >= 2 && measures.Error >= Errors_[Errors_.size() - 2] &&
                          measures.MeanQuadraticError >= PreviousQuadratic_ &&
                          measures.SimpleMeanError >= PreviousSimple_ && measures.WeightedMeanError >= PreviousWeighted_;
-    if (allRose || round == Steps_ || measures.WeightedMeanError < StopWeightedError)
+    if (allRose || round == Steps_ || measures.WeightedMeanError < Params_.TargetError)
         return true;
     PreviousQuadratic_ = measures.MeanQuadraticError;
     PreviousSimple_ = measures.SimpleMeanError;
@@ -182,13 +241,18 @@ bool CCartogramSolver::Transform(const RoundMeasures& measures, const CFeedback*
 void CCartogramSolver::MeasureAndDensify(int round)
 {
     VertexCount_ = 0;
+    // Exact images are cut at the round's leaves once the tree is built, and their vertices are
+    // never merged: a merge on one side of a border would open it.
+    const bool densify = !(Params_.Converge && Params_.DensificationType == Densification::ExactImage);
     for (uint32_t i = 0; i < N_; ++i) {
         CSimplePolygon& polygon = Layer_.Polygon(i);
         polygon.AreaAndCentroid(&Centroids_[i], &Areas_[i]);
-        if (Params_.RelativeSizes || round == 0)
+        if ((Params_.RelativeSizes || round == 0) && (!Params_.Converge || Measurable(i)))
             Total_ += Areas_[i];
-        Densify(polygon);
-        polygon.RemoveNearDuplicates(Setup_.ZeroTolerance);
+        if (densify) {
+            Densify(polygon);
+            polygon.RemoveNearDuplicates(Setup_.ZeroTolerance);
+        }
         VertexCount_ += polygon.TotalPointCount();
     }
 }
@@ -280,13 +344,16 @@ void CCartogramSolver::BuildSamples(const RoundMeasures& measures)
         const std::vector<double>& values = ring->Values();
         const double ratio = values.size() > RingValueSlot::SampleRatio ? values[RingValueSlot::SampleRatio]
                                                                          : values.at(RingValueSlot::Ratio);
-        AppendCircleTargets(Sources_, first, centre, TargetFactor(ratio, settings), Targets_);
+        // The convergence loop asks each round for at most a doubling or halving of the area.
+        const double factor = Params_.Converge && Params_.BoundedTarget ? BoundedTargetFactor(ratio)
+                                                                         : TargetFactor(ratio, settings);
+        AppendCircleTargets(Sources_, first, centre, factor, Targets_);
     }
 }
 
-// Builds the quadtree over the vertices and moves its grid vertices through the field; map 1
-// holds the moved grid. Returns the moved grid vertices.
-std::vector<double> CCartogramSolver::DisplaceGrid(double rc, const CFeedback* feedback)
+// Builds the quadtree over the vertices of the input buffer, with map 1 a copy of map 0, and
+// collects its grid vertices.
+void CCartogramSolver::BuildTree()
 {
     Tree_.Clear();
     CTreeRect buildRect = Setup_.ExtendedBox;
@@ -300,6 +367,13 @@ std::vector<double> CCartogramSolver::DisplaceGrid(double rc, const CFeedback* f
 
     Grid_.clear();
     Tree_.CollectPoints(Grid_, UndeformedMap);
+}
+
+// Builds the quadtree over the vertices and moves its grid vertices through the field; map 1
+// holds the moved grid. Returns the moved grid vertices.
+std::vector<double> CCartogramSolver::DisplaceGrid(double rc, const CFeedback* feedback)
+{
+    BuildTree();
     const auto gridPoints = static_cast<int32_t>(Grid_.size() / 2);
     std::vector<double> moved = Grid_;
     if (Params_.ThreadCount <= 1)
@@ -321,6 +395,10 @@ void CCartogramSolver::TransformVertices(const CFeedback* feedback)
     options.SearchLevels = TransformSearchLevels;
     options.Threads = Params_.ThreadCount;
     options.Feedback = feedback;
+    // The convergence loop fixes the diagonals before it moves the grid (the fold guard and the
+    // exact images depend on them), and its workers keep their own leaf maps.
+    options.FixedSplits = Params_.Converge;
+    options.PrivateCaches = Params_.Converge;
     if (Params_.ThreadCount > 1)
         VertexTransformer_.TransformVerticesParallel(Input_.data(), vertexCount, Output_.data(), options);
     else
@@ -358,6 +436,295 @@ void CCartogramSolver::FitBack(const CExtent& currentBox, std::vector<double>& m
                                                       Setup_.InitialBox, true);
         Tree_.StorePoints(moved, DisplacedMap, UndeformedMap);
     }
+}
+
+// --- The convergence loop ---
+
+bool CCartogramSolver::Measurable(uint32_t polygon) const
+{
+    return IsMeasurableArea(Areas_[polygon]) && WidePolygon_[polygon] == 0;
+}
+
+// Marks the polygons the current areas leave out, naming each the first time.
+void CCartogramSolver::MarkLeftOut()
+{
+    for (uint32_t i = 0; i < N_; ++i) {
+        LeftOut_[i] = Measurable(i) ? 0 : 1;
+        if (LeftOut_[i] != 0 && Reported_[i] == 0) {
+            Reported_[i] = 1;
+            LeftOutReported_.push_back({i, WidePolygon_[i] != 0 ? LeftOutPolygon::Reason::WideRing
+                                                                 : LeftOutPolygon::Reason::Degenerate});
+        }
+    }
+}
+
+// The measures of the current areas over the measurable polygons, their shares scaled to sum to
+// 1 among themselves; a polygon left out has ratio 1 and error 0, so it pushes nothing.
+MeasureResult CCartogramSolver::MeasureAreas()
+{
+    MarkLeftOut();
+    std::vector<double> areas;
+    std::vector<double> fractions;
+    std::vector<uint32_t> polygons;
+    double shares = 0.0;
+    for (uint32_t i = 0; i < N_; ++i) {
+        if (LeftOut_[i] != 0)
+            continue;
+        areas.push_back(Areas_[i]);
+        fractions.push_back(Fractions_[i]);
+        polygons.push_back(i);
+        shares += Fractions_[i];
+    }
+    const bool all = polygons.size() == N_;
+    if (!all)
+        for (double& fraction : fractions)
+            fraction /= shares;
+    MeasureResult result = ComputeRoundMeasures(areas, fractions, Total_);
+    if (all)
+        return result;
+    if (!result.Ok()) {
+        if (result.Polygon < polygons.size())
+            result.Polygon = polygons[result.Polygon];
+        return result;
+    }
+    std::vector<double> ratios(N_, 1.0);
+    std::vector<double> errors(N_, 0.0);
+    for (size_t k = 0; k < polygons.size(); ++k) {
+        ratios[polygons[k]] = result.Measures.Ratios[k];
+        errors[polygons[k]] = result.Measures.RelativeErrors[k];
+    }
+    result.Measures.Ratios = std::move(ratios);
+    result.Measures.RelativeErrors = std::move(errors);
+    return result;
+}
+
+CartogramSolution CCartogramSolver::SolveConverging(CCartogramRoundSink* sink, CCartogramFeedback* feedback)
+{
+    CartogramSolution solution;
+    // A border the raw map gives one side more vertices than the other would be cut and simplified
+    // differently on each side; it gets the same vertices on both first.
+    if (Params_.DensificationType == Densification::ExactImage) {
+        const double side = std::max(Setup_.InitialBox.Width(), Setup_.InitialBox.Height());
+        ShareBorderVertices(Layer_, BorderSnapTolerance * side);
+    }
+    const auto finish = [&](CartogramSolution::Outcome outcome) {
+        solution.Result = outcome;
+        solution.LeftOut = LeftOutReported_;
+        return solution;
+    };
+    for (int r = 0;; ++r) {
+        if (Cancelled(feedback))
+            return finish(CartogramSolution::Outcome::Cancelled);
+        std::optional<RoundMeasures> measures = Measure(r, feedback, solution.Refusal);
+        if (!measures) {
+            if (solution.Refusal.empty())
+                return finish(CartogramSolution::Outcome::Cancelled);
+            solution.LastRound = r;
+            return finish(CartogramSolution::Outcome::Refused);
+        }
+        if (r == 0)
+            solution.FirstMeasures = measures;
+        KeepIfBest(r, *measures);
+        if (measures->WeightedMeanError < Params_.TargetError || r == Steps_ || Step_ < MinStep) {
+            int kept = r;
+            if (Params_.KeepBest && Best_.Round != r) {
+                RestoreBest();
+                kept = Best_.Round;
+                measures = Best_.Measures;
+            }
+            solution.KeptRound = Params_.KeepBest ? kept : -1;
+            if (sink != nullptr) {
+                sink->OnResult(r);
+                sink->OnStopped({r, *measures, EnlargeRate_, ShrinkRate_, Setup_.Depth, Setup_.MinDepth,
+                                 solution.KeptRound});
+            }
+            solution.LastRound = r;
+            solution.LastMeasures = std::move(measures);
+            return finish(CartogramSolution::Outcome::Completed);
+        }
+        if (!TransformConverging(*measures, feedback))
+            return finish(CartogramSolution::Outcome::Cancelled);
+        ReportRound(r, *measures, sink, feedback);
+        solution.RoundsTransformed = r + 1;
+        solution.LastRound = r;
+        solution.LastMeasures = std::move(measures);
+    }
+}
+
+// Keeps the layer of round `round` when its weighted mean error is the lowest so far. Its tree
+// is the working one until the next round builds another; when the next measurement shows the
+// layer is still the best, that tree is taken out of the way of later rounds.
+void CCartogramSolver::KeepIfBest(int round, const RoundMeasures& measures)
+{
+    if (!Params_.KeepBest)
+        return;
+    if (Best_.Measures && !(measures.WeightedMeanError < Best_.Measures->WeightedMeanError)) {
+        if (Best_.TreeIsCurrent) {
+            std::swap(Best_.Tree, PreviousTree_);
+            if (!PreviousTree_)
+                PreviousTree_ = std::make_unique<CQuadTree>();
+            Best_.TreeIsCurrent = false;
+        }
+        return;
+    }
+    Best_.Round = round;
+    Best_.Measures = measures;
+    Best_.Extent = LayerExtent_;
+    Best_.TreeIsCurrent = true;
+    Best_.Rings.clear();
+    for (const auto& polygon : Layer_.Polygons())
+        for (const auto& ring : polygon->Rings())
+            Best_.Rings.emplace_back(ring->Points(), ring->Points() + 2 * static_cast<size_t>(ring->PointCount()));
+}
+
+void CCartogramSolver::RestoreBest()
+{
+    size_t next = 0;
+    for (auto* polygon : Layer_.Polygons()) {
+        for (int32_t k = 0; k < polygon->RingCount(); ++k, ++next) {
+            const std::vector<double>& points = Best_.Rings[next];
+            if (points.size() >= 4)
+                polygon->SetRingPoints(k, static_cast<int32_t>(points.size() / 2), points.data());
+        }
+        polygon->UpdateBoundingBox();
+    }
+    LayerExtent_ = Best_.Extent;
+    if (!Best_.TreeIsCurrent && Best_.Tree)
+        Tree_.Swap(*Best_.Tree);
+    Tree_.CurrentMap = UndeformedMap;
+}
+
+// The weighted mean error of the layer as it stands.
+double CCartogramSolver::WeightedErrorNow()
+{
+    double total = 0.0;
+    for (uint32_t i = 0; i < N_; ++i) {
+        Layer_.Polygon(i).AreaAndCentroid(&Centroids_[i], &Areas_[i]);
+        if (Measurable(i))
+            total += Areas_[i];
+    }
+    if (Params_.RelativeSizes)
+        Total_ = total;
+    const MeasureResult measured = MeasureAreas();
+    return measured.Ok() ? measured.Measures.WeightedMeanError : std::numeric_limits<double>::infinity();
+}
+
+// Puts every vertex back where the input buffer has it, undoing a try.
+void CCartogramSolver::RestoreVertices(const CExtent& extent)
+{
+    size_t index = 0;
+    for (uint32_t i = 0; i < N_; ++i) {
+        CSimplePolygon& polygon = Layer_.Polygon(i);
+        polygon.SetPointsFrom(Input_.data() + 2 * index, true);
+        index += static_cast<size_t>(polygon.TotalPointCount());
+    }
+    LayerExtent_ = extent;
+}
+
+// One round of the convergence loop after its measurement: the field at the grid vertices
+// through the bins, continuity, the guarded step, the exact-image cuts, and the tries. False
+// after a cancel.
+bool CCartogramSolver::TransformConverging(const RoundMeasures& measures, const CFeedback* feedback)
+{
+    CopyVertices();
+    BuildSamples(measures);
+    const double rc = Setup_.RadiusCorrection * measures.RadiusSum / static_cast<double>(N_);
+    const auto controls = static_cast<int32_t>(Sources_.size() / 2);
+    Displacement_.SetControlVectors(controls, Sources_.data(), Targets_.data());
+    Displacement_.SetCentres(controls, Centres_.data());
+    Displacement_.Precompute(rc);
+    Displacement_.LoggedMaxDisplacement = 0.0;
+
+    // The working tree made the layer being transformed: keep it aside for keep-best.
+    if (Params_.KeepBest)
+        Tree_.Swap(*PreviousTree_);
+    BuildTree();
+    const size_t gridPoints = Grid_.size() / 2;
+    std::vector<double> raw(Grid_.size(), 0.0);
+    double lambda = 1.0;
+    if (controls > 0 && Displacement_.CanEvaluate(Params_.ForceType, rc)) {
+        CExtent gridBox;
+        for (size_t k = 0; k < gridPoints; ++k)
+            gridBox.Unite(CExtent{Grid_[2 * k], Grid_[2 * k + 1], Grid_[2 * k], Grid_[2 * k + 1]});
+        CFieldBins bins;
+        bins.Build(Displacement_, Params_.ForceType, gridBox);
+        lambda = EvaluateFieldBinned(Displacement_, bins, gridPoints, Grid_.data(), raw.data(), Params_.ForceType,
+                                     Params_.ElasticityType, Params_.FoldGuard == 0, Params_.ThreadCount, feedback);
+    }
+    if (Cancelled(feedback))
+        return false;
+    // Without the fold guard the field is divided as the stepped loop divides it.
+    const auto guard = static_cast<FoldGuardKind>(std::clamp(Params_.FoldGuard, 0, 2));
+    Displacement_.ElasticityDivisor =
+        guard != FoldGuardKind::None
+            ? 1.0
+            : CPointDisplacementTransformer::DivisorFromMinimum(
+                  lambda, Params_.EpsilonFactor,
+                  CPointDisplacementTransformer::EffectiveElasticityType(Params_.ForceType, Params_.ElasticityType));
+    CGridDisplacement grid(std::move(raw));
+    if (Params_.HangingContinuity)
+        grid.ApplyHangingContinuity(Tree_);
+    const double divisor = Displacement_.ElasticityDivisor;
+    grid.FixSplits(Tree_, Step_ / divisor);
+    if (Params_.DensificationType == Densification::ExactImage) {
+        InsertLeafCrossings(Layer_, Tree_);
+        VertexCount_ = CountVertices(Layer_);
+        CopyVertices();
+    }
+
+    const CExtent startExtent = LayerExtent_;
+    int retries = 0;
+    std::vector<double> moved;
+    double step = Step_;
+    // One try: the grid moved by the guarded step `at`, the vertices with it, the layer fitted back.
+    const auto tryStep = [&](double at) {
+        step = grid.Guard(Tree_, at / divisor, guard, MinTriangleAreaRatio) * divisor;
+        grid.StoreDisplaced(Tree_, 1.0);
+        moved.clear();
+        Tree_.CollectPoints(moved, DisplacedMap, UndeformedMap);
+        Output_ = Input_;
+        TransformVertices(feedback);
+        if (Cancelled(feedback))
+            return false;
+        const CExtent currentBox = WriteBack();
+        FitBack(currentBox, moved);
+        return true;
+    };
+    // Halve the step until the error falls, and on while it keeps falling; the last try of all
+    // stands even when it did not lower the error.
+    double t = Step_;
+    double bestT = 0.0;
+    double bestError = measures.WeightedMeanError;
+    for (;;) {
+        if (!tryStep(t))
+            return false;
+        if (Params_.StepRetries <= 0)
+            break;
+        const double error = WeightedErrorNow();
+        if (error < bestError) {
+            bestError = error;
+            bestT = t;
+            if (retries >= Params_.StepRetries)
+                break;
+        } else if (bestT > 0.0) {
+            // Half the step did worse than the step before it: back to that one.
+            RestoreVertices(startExtent);
+            t = bestT;
+            if (!tryStep(t))
+                return false;
+            break;
+        } else if (retries >= Params_.StepRetries) {
+            break;
+        }
+        RestoreVertices(startExtent);
+        t /= 2.0;
+        ++retries;
+    }
+    LastStep_ = step;
+    LastRetries_ = retries;
+    // The next round starts from half again the step taken.
+    Step_ = std::min(1.0, StepGrowth * t);
+    return true;
 }
 
 } // namespace tessaro

@@ -10,6 +10,7 @@
 #include "platform/HighResolutionTime.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,10 @@ struct SolverRound {
     double Elasticity = 1.0;
     double MaxDisplacement = 0.0;
     std::string ElapsedText;
+    // The convergence loop's step factor s of the accepted try and how many tries were undone
+    // before it; Retries is -1 in the stepped loop, which has neither.
+    double Step = 1.0;
+    int Retries = -1;
 };
 
 // The measurement at which a stop rule fired, with the rates and depths the run ended with.
@@ -44,6 +49,9 @@ struct SolverStop {
     double ShrinkRate = 0.0;
     int Depth = 0;
     int MinDepth = 0;
+    // The convergence loop with keep-best: the round whose measurement was lowest, whose layer
+    // the result is and whose measures these are; -1 otherwise.
+    int KeptRound = -1;
 };
 
 // Where the solver reports its rounds as it goes; the run writes its log and exports here.
@@ -54,8 +62,23 @@ public:
     virtual void OnTransformed(int /*round*/) {}
     // Round `round` is complete: the layer and map 1 of the quadtree show its result.
     virtual void OnRoundDone(const SolverRound& /*round*/) {}
+    // The convergence loop has stopped at round `round` and the layer and quadtree hold its
+    // result (the kept round's, with keep-best): the run exports it under that round's number.
+    // Comes before OnStopped.
+    virtual void OnResult(int /*round*/) {}
     // A stop rule fired; no transformation follows this measurement.
     virtual void OnStopped(const SolverStop& /*stop*/) {}
+};
+
+// A polygon the convergence loop moves with the map but leaves out of the measures and the
+// force field, and why.
+struct LeftOutPolygon {
+    enum class Reason {
+        Degenerate, // its area is zero, negative or not a number
+        WideRing,   // a ring spans more than half the map's width (an unsplit antimeridian ring)
+    };
+    uint32_t Polygon = 0; // from 0, in layer order
+    Reason Why = Reason::Degenerate;
 };
 
 // How a solve ended.
@@ -71,7 +94,11 @@ struct CartogramSolution {
     // The last round measured (Completed, Refused) or finished (Cancelled); -1 for none.
     int LastRound = -1;
     std::optional<RoundMeasures> FirstMeasures; // round 0's
-    std::optional<RoundMeasures> LastMeasures;  // LastRound's
+    std::optional<RoundMeasures> LastMeasures;  // LastRound's (the kept round's with keep-best)
+    // The convergence loop with keep-best: the round the result is taken from; -1 otherwise.
+    int KeptRound = -1;
+    // Polygons the convergence loop left out, in layer order, each named once.
+    std::vector<LeftOutPolygon> LeftOut;
 };
 
 // The cartogram's round loop. Given a polygon layer, the desired share of each polygon and a
@@ -79,10 +106,26 @@ struct CartogramSolution {
 // ratio and densify it, build force rings and their circle samples, displace the grid vertices
 // of a quadtree over all vertices through the force field, move every vertex by the quadtree's
 // piecewise-affine map, and fit the layer back into its initial box. It stops after
-// max(2, MaxSteps) transformation rounds, when the weighted mean error falls below 0.001, or
-// (StopWhenErrorRises) when every error measure rose. It opens no file, shows no message and
-// knows no document: it reports through the sink and the feedback and returns how it ended.
-// The heavy steps fan out to ThreadCount workers with the same bits for any count.
+// max(2, MaxSteps) transformation rounds, when the weighted mean error falls below TargetError
+// (0.001), or (StopWhenErrorRises) when every error measure rose. It opens no file, shows no
+// message and knows no document: it reports through the sink and the feedback and returns how
+// it ended. The heavy steps fan out to ThreadCount workers with the same bits for any count.
+//
+// With Converge set, the rounds follow the convergence loop instead, which aims at small errors
+// on real maps without ever folding the map:
+// - the field is evaluated through bins (each grid vertex visits only vectors in reach), and
+//   its raw displacement D is made continuous at hanging vertices (HangingContinuity);
+// - the grid moves by s * D, the step s capped so that no triangle of the map loses more than
+//   half its area (FoldGuard), which with continuity keeps the map one to one;
+// - with ExactImage densification every edge is cut where it crosses a leaf side or diagonal,
+//   so the moved rings are the exact image of the rings, and nearly straight bends are removed
+//   again each round without tearing shared borders apart;
+// - a try that does not lower the weighted mean error is undone and retried at half the step,
+//   at most StepRetries times (the last try stands); s grows by half after a round whose first
+//   try was taken, and lives for the run;
+// - with KeepBest the round of the lowest weighted mean error is the result;
+// - polygons of no measurable area, or with a ring spanning more than half the map's width,
+//   move with the map but are left out of the measures and the field.
 class CCartogramSolver {
 public:
     // `fractions` holds one share per polygon of `layer`; `initialBox` is the layer's extent
@@ -101,7 +144,17 @@ public:
     const CExtent& LayerExtent() const { return LayerExtent_; }
 
 private:
+    CartogramSolution SolveConverging(CCartogramRoundSink* sink, CCartogramFeedback* feedback);
     std::optional<RoundMeasures> Measure(int round, const CFeedback* feedback, std::string& refusal);
+    MeasureResult MeasureAreas();
+    void MarkLeftOut();
+    bool Measurable(uint32_t polygon) const;
+    void KeepIfBest(int round, const RoundMeasures& measures);
+    void RestoreBest();
+    bool TransformConverging(const RoundMeasures& measures, const CFeedback* feedback);
+    double WeightedErrorNow();
+    void RestoreVertices(const CExtent& extent);
+    void BuildTree();
     bool ShouldStop(int round, const RoundMeasures& measures);
     bool Transform(const RoundMeasures& measures, const CFeedback* feedback);
     void MeasureAndDensify(int round);
@@ -160,6 +213,27 @@ private:
     CHighResolutionTime Timer_;
     CPointDisplacementTransformer Displacement_;
     CQuadTreeTransformer VertexTransformer_;
+
+    // The convergence loop's state.
+    std::vector<uint8_t> WidePolygon_; // a ring spans more than half the map's width
+    std::vector<uint8_t> LeftOut_;     // left out of this round's measures
+    std::vector<LeftOutPolygon> LeftOutReported_;
+    std::vector<uint8_t> Reported_;
+    double Step_ = 1.0;     // s, for the run
+    double LastStep_ = 1.0; // the step of the round's accepted try
+    int LastRetries_ = -1;
+    // The tree of the layer being transformed, kept for keep-best until the next measurement
+    // shows whether that layer stays the best.
+    std::unique_ptr<CQuadTree> PreviousTree_;
+    struct BestRound {
+        int Round = -1;
+        std::optional<RoundMeasures> Measures;
+        std::vector<std::vector<double>> Rings; // every ring's points, in layer order
+        std::unique_ptr<CQuadTree> Tree;        // its tree, once the working tree moved on
+        bool TreeIsCurrent = false;             // its tree is still the working one
+        CExtent Extent;
+    };
+    BestRound Best_;
 };
 
 } // namespace tessaro

@@ -224,4 +224,12 @@ double TargetFactor(double ratio, const CTargetFactorSettings& settings)
     return (1.0 + k) * rho;
 }
 
+double BoundedTargetFactor(double ratio)
+{
+    if (!(ratio > 0.0) || !std::isfinite(ratio))
+        return 1.0;
+    const double limit = std::log(2.0);
+    return std::exp(std::clamp(2.0 * std::log(ratio), -limit, limit));
+}
+
 } // namespace tessaro

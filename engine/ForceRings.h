@@ -72,4 +72,9 @@ void BalanceExaggerationRates(int32_t growers, int32_t shrinkers, double& enlarg
 // F = (1 + k) * rho of the compressed ratio; a negative F mirrors the samples through the centre.
 double TargetFactor(double ratio, const CTargetFactorSettings& settings);
 
+// F = exp(clamp(2 ln rho, -ln 2, ln 2)): the circle's area ratio rho^2 asked for at once, but
+// never more than a doubling or a halving, whatever rho; 1 for a ratio that is not a positive
+// number.
+double BoundedTargetFactor(double ratio);
+
 } // namespace tessaro

@@ -15,14 +15,28 @@ constexpr double ZeroVectorInverse = 1e300;
 constexpr double InitialWorkerMinimum = 1e38;
 // Points between two looks at the cancel flag.
 constexpr size_t CancelCheckInterval = 64;
-// Squared cut-offs in units of L^2: 20 L for the exponential kernel, 16 L for the directional one.
-constexpr double ExponentialCutoff2 = 400.0;
-constexpr double DirectionalCutoff2 = 256.0;
-
 bool IsKnownForceType(ForceDecay forceType)
 {
-    return forceType == ForceDecay::Exponential || forceType == ForceDecay::Directional;
+    return forceType == ForceDecay::Exponential || forceType == ForceDecay::Directional ||
+           forceType == ForceDecay::FixedRange;
 }
+
+// Every index 0 .. count-1, for the full evaluation.
+struct CAllIndices {
+    size_t Count;
+    struct Iterator {
+        size_t I;
+        size_t operator*() const { return I; }
+        Iterator& operator++()
+        {
+            ++I;
+            return *this;
+        }
+        bool operator!=(const Iterator& other) const { return I != other.I; }
+    };
+    Iterator begin() const { return {0}; }
+    Iterator end() const { return {Count}; }
+};
 
 // p + D / N for every point; in and out may alias because D sits in its own buffer.
 void ApplyDisplacements(int32_t n, const double* in, const std::vector<double>& displacements, double divisor,
@@ -92,6 +106,7 @@ bool CPointDisplacementTransformer::Precompute(double rc)
     if (q > 0.0 && !withCentres)
         return false;
     ControlRecords.assign(count, CControlRecord{});
+    const bool withRanges = withCentres && KernelRange > 0.0;
     for (size_t i = 0; i < count; ++i) {
         CControlRecord& record = ControlRecords[i];
         const double dx = Targets[2 * i] - Sources[2 * i];
@@ -110,6 +125,11 @@ bool CPointDisplacementTransformer::Precompute(double rc)
             if (q > record.CentreDistanceSquared && record.CentreDistanceSquared > 0.0)
                 record.Stretch = q / record.CentreDistanceSquared;
         }
+        if (withRanges) {
+            const double sigma = std::hypot(Sources[2 * i] - Centres[2 * i], Sources[2 * i + 1] - Centres[2 * i + 1]);
+            const double range = KernelRange * sigma;
+            record.InverseRange = range >= GeomEpsilon ? 1.0 / range : 0.0;
+        }
     }
     PrecomputedQ_ = q;
     return true;
@@ -127,27 +147,102 @@ bool CPointDisplacementTransformer::CanEvaluate(ForceDecay forceType, double rc)
         return false;
     if (Sources.size() < 2 * count || Targets.size() < 2 * count || ControlRecords.size() < count)
         return false;
-    if (forceType == ForceDecay::Directional)
+    // The directional and fixed-range forces are measured from the circle centres.
+    if (forceType != ForceDecay::Exponential)
         return Centres.size() == 2 * count;
     // The records' correction slots were filled for one Rc; another would read them wrongly.
     return SignedSquare(rc) == PrecomputedQ_;
 }
 
+double CPointDisplacementTransformer::Reach(size_t i, ForceDecay forceType) const
+{
+    const CControlRecord& record = ControlRecords[i];
+    if (record.Length < GeomEpsilon)
+        return 0.0;
+    switch (forceType) {
+    case ForceDecay::Exponential:
+        // The correction radius only stretches distances, so it never lengthens the reach.
+        return std::sqrt(ExponentialCutoff2) * record.Length;
+    case ForceDecay::Directional:
+        return std::sqrt(DirectionalCutoff2) * record.Length;
+    case ForceDecay::FixedRange:
+        return record.InverseRange > 0.0 ? std::sqrt(FixedRangeCutoff2) / record.InverseRange : 0.0;
+    }
+    return 0.0;
+}
+
 CPointForce CPointDisplacementTransformer::EvaluatePoint(double x, double y, ForceDecay forceType,
                                                          ElasticityMeasure elasticityType) const
 {
+    const CAllIndices all{static_cast<size_t>(ControlCount)};
     if (forceType == ForceDecay::Directional)
-        return DirectionalKernel(x, y);
-    return ExponentialKernel(x, y, EffectiveElasticityType(forceType, elasticityType));
+        return DirectionalKernel(x, y, all);
+    if (forceType == ForceDecay::FixedRange)
+        return FixedRangeKernel(x, y, EffectiveElasticityType(forceType, elasticityType), true, all);
+    return ExponentialKernel(x, y, EffectiveElasticityType(forceType, elasticityType), all);
 }
 
-CPointForce CPointDisplacementTransformer::ExponentialKernel(double x, double y, ElasticityMeasure effectiveType) const
+CPointForce CPointDisplacementTransformer::EvaluatePoint(double x, double y, ForceDecay forceType,
+                                                         ElasticityMeasure elasticityType,
+                                                         std::span<const int32_t> candidates, bool withMeasure) const
+{
+    if (forceType == ForceDecay::Directional)
+        return DirectionalKernel(x, y, candidates);
+    if (forceType == ForceDecay::FixedRange)
+        return FixedRangeKernel(x, y, EffectiveElasticityType(forceType, elasticityType), withMeasure, candidates);
+    return ExponentialKernel(x, y, EffectiveElasticityType(forceType, elasticityType), candidates);
+}
+
+template <typename Indices>
+CPointForce CPointDisplacementTransformer::FixedRangeKernel(double x, double y, ElasticityMeasure effectiveType,
+                                                            bool withMeasure, const Indices& indices) const
+{
+    CPointForce force;
+    double jxx = 0.0, jyy = 0.0, jxy = 0.0, jyx = 0.0;
+    const bool fullJacobian = effectiveType == ElasticityMeasure::Jacobian;
+    for (const auto index : indices) {
+        const auto i = static_cast<size_t>(index);
+        const CControlRecord& record = ControlRecords[i];
+        const double length = record.Length;
+        const double inverseRange = record.InverseRange;
+        if (length < GeomEpsilon || inverseRange == 0.0)
+            continue;
+        const double ex = x - Sources[2 * i];
+        const double ey = y - Sources[2 * i + 1];
+        const double d2 = ex * ex + ey * ey;
+        if (!(d2 * inverseRange * inverseRange < FixedRangeCutoff2))
+            continue;
+        const double d = std::sqrt(d2);
+        const double w = std::exp(-d * inverseRange);
+        force.Dx += length * w * record.UnitX;
+        force.Dy += length * w * record.UnitY;
+        if (!withMeasure)
+            continue;
+        // The push falls off over l, not over L: its derivative carries L / l.
+        const CPoint2D v = UnitVector(ex, ey, d);
+        const double lw = length * inverseRange * w;
+        jxx -= lw * record.UnitX * v.X;
+        jyy -= lw * record.UnitY * v.Y;
+        if (fullJacobian) {
+            jxy -= lw * record.UnitX * v.Y;
+            jyx -= lw * record.UnitY * v.X;
+        }
+    }
+    if (withMeasure)
+        force.Measure = fullJacobian ? JacobianMeasure(jxx, jyy, jxy, jyx) : GradientMeasure(jxx, jyy);
+    return force;
+}
+
+template <typename Indices>
+CPointForce CPointDisplacementTransformer::ExponentialKernel(double x, double y, ElasticityMeasure effectiveType,
+                                                             const Indices& indices) const
 {
     CPointForce force;
     double jxx = 0.0, jyy = 0.0, jxy = 0.0, jyx = 0.0;
     const bool fullJacobian = effectiveType == ElasticityMeasure::Jacobian;
     const double q = PrecomputedQ_;
-    for (size_t i = 0; i < static_cast<size_t>(ControlCount); ++i) {
+    for (const auto index : indices) {
+        const auto i = static_cast<size_t>(index);
         const CControlRecord& record = ControlRecords[i];
         const double length = record.Length;
         if (length < GeomEpsilon)
@@ -180,11 +275,13 @@ CPointForce CPointDisplacementTransformer::ExponentialKernel(double x, double y,
     return force;
 }
 
-CPointForce CPointDisplacementTransformer::DirectionalKernel(double x, double y) const
+template <typename Indices>
+CPointForce CPointDisplacementTransformer::DirectionalKernel(double x, double y, const Indices& indices) const
 {
     CPointForce force;
     double jxx = 0.0, jyy = 0.0;
-    for (size_t i = 0; i < static_cast<size_t>(ControlCount); ++i) {
+    for (const auto index : indices) {
+        const auto i = static_cast<size_t>(index);
         const CControlRecord& record = ControlRecords[i];
         const double length = record.Length;
         if (length < GeomEpsilon)

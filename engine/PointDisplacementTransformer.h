@@ -6,14 +6,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace tessaro {
 
 class CSimplePolygon;
 
-// What Precompute keeps of one control vector s -> t with circle centre c (eight doubles, the
-// last unused; a slot not filled stays 0).
+// What Precompute keeps of one control vector s -> t with circle centre c (eight doubles; a
+// slot not filled stays 0).
 struct CControlRecord {
     double LengthSquared = 0.0;         // L^2, L = |t - s|
     double Length = 0.0;                // L
@@ -22,8 +23,18 @@ struct CControlRecord {
     double UnitY = 0.0;
     double CentreDistanceSquared = 0.0; // |s - c|^2, only with a positive correction radius
     double Stretch = 0.0;               // Rc^2 / |s - c|^2, only where Rc^2 exceeds it
-    double Unused = 0.0;
+    // 1 / l for the fixed-range force, l = KernelRange * |s - c|; 0 when s sits on its centre
+    // (such a vector has no circle to take its range from and pushes nothing).
+    double InverseRange = 0.0;
 };
+
+// Squared reaches of the kernels in units of the squared decay length: 20 L for the exponential
+// force, 16 L for the directional one, 5 l for the fixed-range one (its weight there is e^-5,
+// under 1 %; a wider reach costs the square of its width and changed no result we measured).
+// Beyond them a vector adds nothing, which lets a field evaluation skip it.
+inline constexpr double ExponentialCutoff2 = 400.0;
+inline constexpr double DirectionalCutoff2 = 256.0;
+inline constexpr double FixedRangeCutoff2 = 25.0;
 
 // Displacement and elasticity measure of the force field at one point.
 struct CPointForce {
@@ -45,6 +56,8 @@ public:
     double ElasticityDivisor = 1.0;
     int32_t KernelVariant = 2;
     double LoggedMaxDisplacement = 0.0;
+    // The fixed-range force's decay length in circle radii; read by Precompute.
+    double KernelRange = 2.0;
     std::vector<CControlRecord> ControlRecords; // one per control vector
 
     // Returns 1, or 0 for n < 1, a missing array, or when exactly one of the two lists exists.
@@ -63,7 +76,15 @@ public:
     // The field at one point; the one kernel both the sequential and the threaded forms use.
     // Call only after CanEvaluate has accepted the arguments.
     CPointForce EvaluatePoint(double x, double y, ForceDecay forceType, ElasticityMeasure elasticityType) const;
+    // The same over the vectors `candidates` only, in ascending order: when they hold every
+    // vector that reaches the point, the sums are those of the full evaluation, bit for bit.
+    // Without `withMeasure` the elasticity measure is left at 1 and its sums are not gathered.
+    CPointForce EvaluatePoint(double x, double y, ForceDecay forceType, ElasticityMeasure elasticityType,
+                              std::span<const int32_t> candidates, bool withMeasure = true) const;
     bool CanEvaluate(ForceDecay forceType, double rc) const;
+    // How far vector i reaches under the force type: beyond this distance from its source it
+    // adds nothing (0 for a vector that adds nothing anywhere).
+    double Reach(size_t i, ForceDecay forceType) const;
 
     // Rc^2 with the sign of Rc.
     static double SignedSquare(double rc);
@@ -83,8 +104,12 @@ public:
                                bool keepAspect);
 
 private:
-    CPointForce ExponentialKernel(double x, double y, ElasticityMeasure effectiveType) const;
-    CPointForce DirectionalKernel(double x, double y) const;
+    template <typename Indices>
+    CPointForce ExponentialKernel(double x, double y, ElasticityMeasure effectiveType, const Indices& indices) const;
+    template <typename Indices> CPointForce DirectionalKernel(double x, double y, const Indices& indices) const;
+    template <typename Indices>
+    CPointForce FixedRangeKernel(double x, double y, ElasticityMeasure effectiveType, bool withMeasure,
+                                 const Indices& indices) const;
 
     double PrecomputedQ_ = 0.0;
 };

@@ -113,6 +113,38 @@ void CQuadTree::Clear()
     CurrentMap = 0;
 }
 
+namespace {
+
+// Points every node below `node` at its tree; its children at it as their parent.
+void Adopt(CQuadTreeNode& node, CQuadTree* tree)
+{
+    node.Tree = tree;
+    for (auto& child : node.Children) {
+        if (!child)
+            continue;
+        child->Parent = &node;
+        Adopt(*child, tree);
+    }
+}
+
+} // namespace
+
+void CQuadTree::Swap(CQuadTree& other)
+{
+    std::swap(Depth, other.Depth);
+    std::swap(BottomLeft, other.BottomLeft);
+    std::swap(TopLeft, other.TopLeft);
+    std::swap(TopRight, other.TopRight);
+    std::swap(BottomRight, other.BottomRight);
+    std::swap(SplitCorner, other.SplitCorner);
+    std::swap(Children, other.Children);
+    std::swap(NextVertexId, other.NextVertexId);
+    std::swap(VertexMaps, other.VertexMaps);
+    std::swap(CurrentMap, other.CurrentMap);
+    Adopt(*this, this);
+    Adopt(other, &other);
+}
+
 void CQuadTree::MakeSquare(CTreeRect& rect)
 {
     const double width = rect.Right - rect.Left;
@@ -400,6 +432,20 @@ bool CQuadTree::NodeCorners(const CQuadTreeNode* node, std::array<CPoint2D, 4>& 
         out[k] = *position;
     }
     return true;
+}
+
+void CQuadTree::Leaves(std::vector<CQuadTreeNode*>& out)
+{
+    std::vector<CQuadTreeNode*> queue{this};
+    for (size_t next = 0; next < queue.size(); ++next) {
+        CQuadTreeNode* node = queue[next];
+        if (node->IsLeaf()) {
+            out.push_back(node);
+            continue;
+        }
+        for (const auto& child : node->Children)
+            queue.push_back(child.get());
+    }
 }
 
 void CQuadTree::Leaves(std::vector<const CQuadTreeNode*>& out) const

@@ -24,6 +24,9 @@ struct CQuadTreeNode {
     std::array<std::unique_ptr<CQuadTreeNode>, 4> Children;
     CQuadTreeNode* Parent = nullptr;
     CQuadTree* Tree = nullptr;
+    // For a leaf, the corner its diagonal starts from when the round fixed it beforehand (the
+    // fold guard does); -1 lets the transformation choose on the displaced corners.
+    int SplitCorner = -1;
 
     // A node is a leaf when any child is missing.
     bool IsLeaf() const;
@@ -83,6 +86,9 @@ public:
     // Drops every node below the root and every map but an emptied map 0.
     void Clear();
 
+    // Exchanges everything with another tree: nodes, vertex maps, ids and CurrentMap.
+    void Swap(CQuadTree& other);
+
     // Widens the shorter extent of the rectangle symmetrically about its centre to make a square.
     static void MakeSquare(CTreeRect& rect);
     // Hands out the root's four corner ids and stores their positions in the current map.
@@ -132,6 +138,7 @@ public:
 
     // Every leaf, breadth-first with children in child order.
     void Leaves(std::vector<const CQuadTreeNode*>& out) const;
+    void Leaves(std::vector<CQuadTreeNode*>& out);
 
 private:
     bool Build(CTreeRect& rect, int maxDepth, int n, const double* points, const int* depths);

@@ -37,6 +37,8 @@ struct CPass {
     CLeafCache& Cache;
     std::mutex& CacheLock;
     const CFeedback* Feedback;
+    bool FixedSplits;
+    bool PrivateCaches;
 };
 
 // Vertices between two looks at the cancel flag.
@@ -52,6 +54,9 @@ struct CLeafView {
     int SplitCorner = -1;
     CLeafRecord* Record = nullptr;
     std::array<const CTransformMatrix*, 2> TriangleMaps{};
+    // With private caches: the worker's own maps, six coefficients each, and whether computed.
+    std::array<std::array<double, 6>, 2> OwnMaps{};
+    std::array<bool, 2> HasOwnMap{};
 };
 
 constexpr size_t Corner(int k)
@@ -59,20 +64,9 @@ constexpr size_t Corner(int k)
     return static_cast<size_t>(((k % 4) + 4) % 4);
 }
 
-// The diagonal starts at the first non-acute corner of the displaced quadrilateral (one exists
-// in every convex quadrilateral), so neither triangle folds over when the cell is sheared.
-int ChooseSplitCorner(const std::array<CPoint2D, 4>& displaced)
-{
-    for (int k = 0; k < 3; ++k)
-        if (TurnAngle(displaced[Corner(k)], displaced[Corner(k - 1)], displaced[Corner(k + 1)]) >= RightAngle)
-            return k;
-    return 3;
-}
-
-// Corner indices of triangle 0 (k+2, k-1, k) or triangle 1 (k+2, k+1, k).
 std::array<size_t, 3> TriangleCorners(int k, int triangle)
 {
-    return {Corner(k + 2), triangle == 0 ? Corner(k - 1) : Corner(k + 1), Corner(k)};
+    return SplitTriangleCorners(k, triangle);
 }
 
 // 0 or 1 for the triangle that holds p, -1 for neither. Interiors are tested before edges so
@@ -133,8 +127,9 @@ bool LoadLeaf(const CPass& pass, const CQuadTreeNode* leaf, CLeafView& view)
         return false;
     view.Leaf = leaf;
     // Every worker would choose the same corner; choosing it before locking keeps the lock short.
-    const int splitCorner = ChooseSplitCorner(view.Displaced);
-    if (!pass.UseCache) {
+    const int splitCorner =
+        pass.FixedSplits && leaf->SplitCorner >= 0 ? leaf->SplitCorner : ChooseSplitCorner(view.Displaced);
+    if (!pass.UseCache || pass.PrivateCaches) {
         view.SplitCorner = splitCorner;
         return true;
     }
@@ -186,11 +181,26 @@ bool TransformRange(const CPass& shared, const double* in, double* out, size_t b
             if (fresh && !LoadLeaf(pass, leaf, *view))
                 return false;
         }
-        if (!pass.UseCache)
+        if (!pass.UseCache && !(pass.FixedSplits && leaf->SplitCorner >= 0))
             view->SplitCorner = ChooseSplitCorner(view->Displaced);
         const int triangle = ChooseTriangle(view->Undeformed, view->SplitCorner, p);
         if (triangle < 0)
             continue;
+        if (pass.PrivateCaches) {
+            const auto t = static_cast<size_t>(triangle);
+            if (!view->HasOwnMap[t]) {
+                if (!TriangleMap(*view, triangle, scratch))
+                    continue;
+                const CTransformMatrix& m = scratch.Map;
+                view->OwnMaps[t] = {m.At(0, 0), m.At(0, 1), m.At(0, 2), m.At(1, 0), m.At(1, 1), m.At(1, 2)};
+                view->HasOwnMap[t] = true;
+            }
+            // The arithmetic of CTransformMatrix::Apply, so both caches give the same bits.
+            const std::array<double, 6>& m = view->OwnMaps[t];
+            out[2 * i] = m[0] * p.X + m[1] * p.Y + m[2];
+            out[2 * i + 1] = m[3] * p.X + m[4] * p.Y + m[5];
+            continue;
+        }
         const CTransformMatrix* map = view->TriangleMaps[static_cast<size_t>(triangle)];
         if (map == nullptr) {
             if (!TriangleMap(*view, triangle, scratch))
@@ -207,6 +217,19 @@ bool TransformRange(const CPass& shared, const double* in, double* out, size_t b
 }
 
 } // namespace
+
+int ChooseSplitCorner(const std::array<CPoint2D, 4>& displaced)
+{
+    for (int k = 0; k < 3; ++k)
+        if (TurnAngle(displaced[Corner(k)], displaced[Corner(k - 1)], displaced[Corner(k + 1)]) >= RightAngle)
+            return k;
+    return 3;
+}
+
+std::array<size_t, 3> SplitTriangleCorners(int k, int triangle)
+{
+    return {Corner(k + 2), triangle == 0 ? Corner(k - 1) : Corner(k + 1), Corner(k)};
+}
 
 bool CQuadTreeTransformer::TransformVertices(const double* in, int n, double* out, const CTransformOptions& options)
 {
@@ -230,8 +253,9 @@ bool CQuadTreeTransformer::Transform(const double* in, int n, double* out, const
         return false;
     CCurrentMapScope scope(TreeRoot, undeformedMap);
     CLeafCache cache;
-    const CPass pass{*TreeRoot,          undeformedMap, displacedMap, options.UseCache, options.SearchLevels,
-                     cache,              CacheLock,     options.Feedback};
+    const CPass pass{*TreeRoot, undeformedMap,    displacedMap,        options.UseCache,
+                     options.SearchLevels, cache,     CacheLock,           options.Feedback,
+                     options.FixedSplits,  options.PrivateCaches};
     const auto count = static_cast<size_t>(n);
     if (workers < 2)
         return TransformRange(pass, in, out, 0, count);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "geometry/Point2D.h"
 #include "platform/Feedback.h"
 
+#include <array>
 #include <mutex>
 
 namespace tessaro {
@@ -16,7 +18,22 @@ struct CTransformOptions {
     int SearchLevels = 3;  // nodes tried from the last vertex's leaf up before searching from the root
     int Threads = 2;       // workers of TransformVerticesParallel, at least 2
     const CFeedback* Feedback = nullptr; // a cancel leaves the rest of the output untransformed
+    // Each leaf is cut along the diagonal its SplitCorner names (where set) instead of one
+    // chosen on its displaced corners.
+    bool FixedSplits = false;
+    // Every worker keeps its own leaf maps instead of sharing one cache under the lock: a leaf
+    // two workers meet is computed twice, but no worker waits. Same bits either way.
+    bool PrivateCaches = false;
 };
+
+// The corner a leaf's diagonal starts from: the first non-acute corner of its displaced
+// quadrilateral (one exists in every convex quadrilateral), so neither triangle folds over
+// when the cell is sheared; 3 when none of the first three is.
+int ChooseSplitCorner(const std::array<CPoint2D, 4>& displaced);
+
+// Corner indices (0 bottom-left, 1 top-left, 2 top-right, 3 bottom-right) of the first
+// triangle (k+2, k-1, k) or the second (k+2, k+1, k) of a leaf cut from corner k.
+std::array<size_t, 3> SplitTriangleCorners(int k, int triangle);
 
 // Moves map vertices with the deformed quadtree: each leaf is cut along one diagonal into two
 // triangles, and a vertex follows the affine map that carries its triangle's undeformed corners

@@ -16,7 +16,9 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 #include <boost/geometry/algorithms/covered_by.hpp>
+#include <boost/geometry/algorithms/area.hpp>
 #include <boost/geometry/algorithms/envelope.hpp>
+#include <boost/geometry/algorithms/intersection.hpp>
 #include <boost/geometry/algorithms/intersects.hpp>
 #include <boost/geometry/algorithms/is_valid.hpp>
 #include <boost/geometry/algorithms/relate.hpp>
@@ -414,6 +416,18 @@ RecordResult CheckRecordGuarded(const CSimplePolygon& polygon, int32_t record)
     }
 }
 
+// The relate test works in plain doubles: records that only share a border can be judged to
+// overlap when a vertex of one lies on an edge of the other within rounding. Such an overlap
+// has no area; a real one has some beyond the rounding of the records' own areas.
+bool OverlapHasArea(const BoostMultiPolygon& first, const BoostMultiPolygon& second)
+{
+    constexpr double RoundingShare = 1e-9;
+    BoostMultiPolygon common;
+    bg::intersection(first, second, common);
+    const double smaller = std::min(std::fabs(bg::area(first)), std::fabs(bg::area(second)));
+    return std::fabs(bg::area(common)) > RoundingShare * smaller;
+}
+
 // Every pair of records whose interiors overlap, each pair once with the lower record first.
 std::vector<CShapeFinding> FindOverlaps(const std::vector<BoostMultiPolygon>& records)
 {
@@ -442,7 +456,9 @@ std::vector<CShapeFinding> FindOverlaps(const std::vector<BoostMultiPolygon>& re
             CShapeFinding finding = Finding(entry.second, -1, ShapeFindingKind::Overlap, "The interiors of the two records overlap.");
             finding.OtherRecord = other.second;
             try {
-                if (bg::relate(records[static_cast<size_t>(entry.second)], records[static_cast<size_t>(other.second)], interiorsDisjoint))
+                const BoostMultiPolygon& first = records[static_cast<size_t>(entry.second)];
+                const BoostMultiPolygon& second = records[static_cast<size_t>(other.second)];
+                if (bg::relate(first, second, interiorsDisjoint) || !OverlapHasArea(first, second))
                     continue;
             } catch (const bg::exception& failure) {
                 finding.Kind = ShapeFindingKind::OtherInvalid;

@@ -120,6 +120,14 @@ bool CSimplePolygon::SetPointsFrom(const double* buffer, bool updateBox)
     return true;
 }
 
+bool CSimplePolygon::SetRingPoints(int32_t ring, int32_t n, const double* points)
+{
+    if (ring < 0 || ring >= RingCount() || !Rings_[static_cast<size_t>(ring)]->SetPoints(n, points, true))
+        return false;
+    RecountPoints();
+    return true;
+}
+
 void CSimplePolygon::UpdateBoundingBox()
 {
     CExtent box;

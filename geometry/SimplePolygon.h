@@ -47,6 +47,10 @@ public:
     // recomputed); recomputes the polygon box when `updateBox` is set.
     bool SetPointsFrom(const double* buffer, bool updateBox);
 
+    // Replaces the points of ring `ring` with n points (2n doubles) and recounts the polygon's
+    // points; the polygon box is left as it was. False, the ring unchanged, as SetPoints refuses.
+    bool SetRingPoints(int32_t ring, int32_t n, const double* points);
+
     // Union of the ring boxes.
     void UpdateBoundingBox();
 

@@ -6,6 +6,7 @@
 #include "geodata/DbfTable.h"
 #include "geodata/NetworkEmfWriter.h"
 #include "geodata/ProjectionFile.h"
+#include "geodata/RecordNames.h"
 #include "geodata/ShapeValidator.h"
 #include "geodata/ShpFileTranslator.h"
 #include "geodata/SizeField.h"
@@ -55,14 +56,35 @@ void WarnIfGeographic(const std::string& projectionPath)
                 MessageKind::Warning);
 }
 
-// The rounds a schedule exports, for the check of the derived names.
-std::vector<int> ExportedRounds(const RunSchedule& schedule)
+// The rounds a schedule exports, for the check of the derived names before the run. The
+// convergence loop's result round is known only at its end and is checked then.
+std::vector<int> ExportedRounds(const RunSchedule& schedule, bool converging);
+
+// The convergence loop exports only the rounds its interval names, and then its result; the
+// stepped loop's rule of always exporting the last round would only repeat the result.
+bool ExportsRound(const RunSchedule& schedule, bool converging, int round)
+{
+    if (!converging)
+        return schedule.ExportsRound(round);
+    return schedule.ExportEvery < schedule.Steps && (static_cast<int64_t>(round) + 1) % schedule.ExportEvery == 0;
+}
+
+std::vector<int> ExportedRounds(const RunSchedule& schedule, bool converging)
 {
     std::vector<int> rounds;
     for (int r = 0; r < schedule.Steps; ++r)
-        if (schedule.ExportsRound(r))
+        if (ExportsRound(schedule, converging, r))
             rounds.push_back(r);
     return rounds;
+}
+
+// "record 2891 (Falls Church)": the record's number from 1 and its name when the table has one.
+std::string RecordLabel(uint32_t record, const std::optional<RecordNames>& names)
+{
+    std::string label = "record " + std::to_string(record + 1);
+    if (names && record < names->Names.size() && !names->Names[record].empty())
+        label += " (" + names->Names[record] + ")";
+    return label;
 }
 
 // Where the rounds of one run write: the information file after every round, the export set on
@@ -72,9 +94,9 @@ class CRunOutputs : public CCartogramRoundSink {
 public:
     CRunOutputs(CRunLog& log, const CRunFileNames& names, const RunSchedule& schedule, CNetwork& network,
                 CShpFileTranslator& translator, CQuadTree& tree, const CCartogramSolver& solver, bool withSvg,
-                CartogramRunSummary& summary)
+                bool converging, CartogramRunSummary& summary)
         : Log_(log), Names_(names), Schedule_(schedule), Network_(network), Translator_(translator),
-          Solver_(solver), WithSvg_(withSvg), Summary_(summary), Pictures_(network)
+          Solver_(solver), WithSvg_(withSvg), Converging_(converging), Summary_(summary), Pictures_(network)
     {
         Pictures_.SetPageSize(PicturePageWidth, PicturePageHeight);
         Pictures_.Quadtree = &tree;
@@ -83,22 +105,43 @@ public:
     void OnTransformed(int round) override
     {
         if (round == 0)
-            Log_.WriteHeader();
+            Log_.WriteLine(Converging_ ? CRunLog::ConvergenceHeaderLine() : CRunLog::HeaderLine());
     }
 
     void OnRoundDone(const SolverRound& round) override
     {
         Network_.SetExtent(Solver_.LayerExtent(), true);
-        Log_.WriteRound(round.Round, round.Measures, round.Elasticity, round.MaxDisplacement, round.ElapsedText);
+        if (Converging_)
+            Log_.WriteLine(CRunLog::ConvergenceRoundLine(round.Round, round.Measures, round.Elasticity,
+                                                         round.MaxDisplacement, round.ElapsedText, round.Step,
+                                                         round.Retries));
+        else
+            Log_.WriteRound(round.Round, round.Measures, round.Elasticity, round.MaxDisplacement, round.ElapsedText);
         Summary_.RoundsTransformed = round.Round + 1;
-        if (!Schedule_.ExportsRound(round.Round))
+        if (ExportsRound(Schedule_, Converging_, round.Round))
+            Export(round.Round);
+    }
+
+    void OnResult(int round) override
+    {
+        Network_.SetExtent(Solver_.LayerExtent(), true);
+        std::string refusal;
+        if (!ExportsRound(Schedule_, Converging_, round) && !CheckDerivedNames(Names_, {round}, refusal)) {
+            ShowMessage(refusal, MessageKind::Error);
+            ++Summary_.ExportFailures;
             return;
-        RoundExportResult exported = ExportRound(Names_, round.Round, Translator_, Pictures_, WithSvg_);
+        }
+        Export(round);
+    }
+
+    void Export(int round)
+    {
+        RoundExportResult exported = ExportRound(Names_, round, Translator_, Pictures_, WithSvg_);
         Summary_.WrittenFiles.insert(Summary_.WrittenFiles.end(), exported.Written.begin(), exported.Written.end());
         Summary_.ExportFailures += exported.Failures;
         // The layer as exported, for the overlap check once the run is over.
         LastExport_ = Network_.PolygonLayer().Copy();
-        LastExportRound_ = round.Round;
+        LastExportRound_ = round;
     }
 
     // Pairs that overlap in the last export but not in the input.
@@ -115,7 +158,11 @@ public:
     void OnStopped(const SolverStop& stop) override
     {
         Log_.WriteFinal(stop.Round, stop.Measures);
-        Log_.WriteParameters(stop.EnlargeRate, stop.ShrinkRate, stop.Depth, stop.MinDepth);
+        if (Converging_)
+            Log_.WriteLine(CRunLog::ConvergenceParameterLine(stop.EnlargeRate, stop.ShrinkRate, stop.Depth,
+                                                             stop.MinDepth, stop.KeptRound));
+        else
+            Log_.WriteParameters(stop.EnlargeRate, stop.ShrinkRate, stop.Depth, stop.MinDepth);
     }
 
 private:
@@ -126,6 +173,7 @@ private:
     CShpFileTranslator& Translator_;
     const CCartogramSolver& Solver_;
     const bool WithSvg_;
+    const bool Converging_;
     CartogramRunSummary& Summary_;
     CNetworkEmfWriter Pictures_;
     std::optional<CPolygonLayer> LastExport_;
@@ -251,7 +299,7 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
     Prepared prepared{MakeRunSchedule(Params.MaxSteps, Params.ExportEvery), CRunFileNames(ShapefilePath, OutputFolder),
                       std::make_unique<CRunLog>(), std::make_unique<CNetwork>(), nullptr, {}};
     std::string namesMessage;
-    if (!CheckDerivedNames(prepared.Names, ExportedRounds(prepared.Schedule), namesMessage)) {
+    if (!CheckDerivedNames(prepared.Names, ExportedRounds(prepared.Schedule, Params.Converge), namesMessage)) {
         Refuse(namesMessage);
         return std::nullopt;
     }
@@ -285,11 +333,13 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
     auto tree = std::make_unique<CQuadTree>();
     CCartogramSolver solver(network.PolygonLayer(), *tree, Params, std::move(prepared.Fractions), network.Extent());
     CRunOutputs outputs(*prepared.Log, prepared.Names, prepared.Schedule, network, *prepared.Translator, *tree, solver,
-                        WithSvg, Summary);
+                        WithSvg, Params.Converge, Summary);
     const CartogramSolution solution = solver.Solve(&outputs, feedback);
     Summary.FirstMeasures = solution.FirstMeasures;
     Summary.LastMeasures = solution.LastMeasures;
     Summary.LastRound = solution.LastRound;
+    Summary.KeptRound = solution.KeptRound;
+    ReportLeftOut(solution.LeftOut);
     switch (solution.Result) {
     case CartogramSolution::Outcome::Completed:
         Summary.Result = CartogramRunSummary::Outcome::Completed;
@@ -309,6 +359,30 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
         break;
     }
     prepared.Log->Close();
+}
+
+// One warning per kind naming the records the convergence loop left out.
+void CCartogramJob::ReportLeftOut(const std::vector<LeftOutPolygon>& leftOut)
+{
+    if (leftOut.empty())
+        return;
+    const std::optional<RecordNames> names = ReadRecordNames(TablePathFor(ShapefilePath));
+    std::string degenerate;
+    std::string wide;
+    for (const LeftOutPolygon& polygon : leftOut) {
+        Summary.LeftOutRecords.push_back(polygon.Polygon);
+        std::string& list = polygon.Why == LeftOutPolygon::Reason::WideRing ? wide : degenerate;
+        list += (list.empty() ? "" : ", ") + RecordLabel(polygon.Polygon, names);
+    }
+    if (!degenerate.empty())
+        ShowMessage("No area can be measured for " + degenerate +
+                        "; moved with the map, but left out of the error measures and the forces.",
+                    MessageKind::Warning);
+    if (!wide.empty())
+        ShowMessage("A ring spans more than half the map's width in " + wide +
+                        " (projected across the antimeridian without a cut); moved with the map, but left out of "
+                        "the error measures and the forces.",
+                    MessageKind::Warning);
 }
 
 std::optional<CPolygonLayer> CCartogramJob::TakeLayer()

@@ -18,6 +18,7 @@ namespace tessaro {
 
 class CCartogramFeedback;
 class CNetwork;
+struct LeftOutPolygon;
 class CQuadTree;
 
 // What a run did, for the front ends to report.
@@ -35,6 +36,12 @@ struct CartogramRunSummary {
     std::optional<RoundMeasures> FirstMeasures;
     std::optional<RoundMeasures> LastMeasures;
     int LastRound = -1; // the round of LastMeasures; -1 when none
+    // The convergence mode with keep-best: the round whose layer is the result (exported under
+    // LastRound's number, LastMeasures being its measures); -1 otherwise.
+    int KeptRound = -1;
+    // Records (from 0) the convergence mode moved with the map but left out of the measures:
+    // no area that can be measured, or a ring across more than half the map.
+    std::vector<uint32_t> LeftOutRecords;
     // No table or no matching numeric field: every polygon was given the same share.
     bool EqualShares = false;
     std::string SizeFieldRead; // the table's name of the field that gave the sizes
@@ -113,6 +120,7 @@ private:
     // Refuses a size field that matches no numeric field, naming those there are.
     void RefuseUnknownField();
     void Refuse(const std::string& text);
+    void ReportLeftOut(const std::vector<LeftOutPolygon>& leftOut);
 
     std::optional<CPolygonLayer> Layer_;
     CExtent LayerExtent_;

@@ -11,16 +11,15 @@
 namespace tessaro {
 namespace {
 
-// The reader looks at the first six lines only; the notes and anything after them are never
-// read, so a file of any size costs six lines.
-constexpr int ValueLineCount = 6;
+// A parameter file is six value lines, the notes and a few named values: a few kilobytes.
+// Anything past this many bytes is not read, so a huge file costs no more than a small one.
+constexpr std::streamsize ReadLimit = 1 << 20;
 
-std::string FirstLines(std::istream& in)
+std::string Head(std::istream& in)
 {
-    std::string text;
-    std::string line;
-    for (int i = 0; i < ValueLineCount && std::getline(in, line); ++i)
-        text += line + '\n';
+    std::string text(static_cast<size_t>(ReadLimit), '\0');
+    in.read(text.data(), ReadLimit);
+    text.resize(static_cast<size_t>(in.gcount()));
     return text;
 }
 
@@ -35,7 +34,7 @@ bool LoadParamFile(CartoParams& params, const std::string& path, std::vector<int
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open())
         return false;
-    std::vector<int> incomplete = params.ParseParamText(FirstLines(in));
+    std::vector<int> incomplete = params.ParseParamText(Head(in));
     if (incompleteLines != nullptr)
         *incompleteLines = std::move(incomplete);
     return true;

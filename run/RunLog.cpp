@@ -133,4 +133,28 @@ std::string CRunLog::ParameterLine(double enlargeRate, double shrinkRate, int tr
            ", treeDepth: " + std::to_string(treeDepth) + ", minTreeDepth: " + std::to_string(minTreeDepth) + "\n \n";
 }
 
+std::string CRunLog::ConvergenceHeaderLine()
+{
+    std::string line = HeaderLine();
+    line.insert(line.size() - 1, ", step, retries");
+    return line;
+}
+
+std::string CRunLog::ConvergenceRoundLine(int round, const RoundMeasures& measures, double elasticity,
+                                          double maxDisplacement, const std::string& timeText, double step,
+                                          int retries)
+{
+    std::string line = RoundLine(round, measures, elasticity, maxDisplacement, timeText);
+    line.insert(line.size() - 1, ", " + Real(step) + ", " + std::to_string(retries));
+    return line;
+}
+
+std::string CRunLog::ConvergenceParameterLine(double enlargeRate, double shrinkRate, int treeDepth, int minTreeDepth,
+                                              int keptRound)
+{
+    std::string line = ParameterLine(enlargeRate, shrinkRate, treeDepth, minTreeDepth);
+    line.insert(line.find('\n'), ", keptRound: " + std::to_string(keptRound));
+    return line;
+}
+
 } // namespace tessaro

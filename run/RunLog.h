@@ -52,6 +52,16 @@ public:
     static std::string FinalLine(int round, const RoundMeasures& measures);
     static std::string ParameterLine(double enlargeRate, double shrinkRate, int treeDepth, int minTreeDepth);
 
+    // The convergence loop's lines: the header and round lines carry two more columns, the
+    // step factor of the round's accepted try and the number of tries undone before it, and the
+    // parameter line names the round whose layer is the result (-1: the last one).
+    static std::string ConvergenceHeaderLine();
+    static std::string ConvergenceRoundLine(int round, const RoundMeasures& measures, double elasticity,
+                                            double maxDisplacement, const std::string& timeText, double step,
+                                            int retries);
+    static std::string ConvergenceParameterLine(double enlargeRate, double shrinkRate, int treeDepth,
+                                                int minTreeDepth, int keptRound);
+
 private:
     CFileDescriptor File_;
     bool Failed_ = false;

@@ -10,6 +10,11 @@
 #include "tests/support/ShapefileFixtures.h"
 #include "tests/support/TempDir.h"
 
+// GCC 12 sees the box Boost 1.74 grows from an inverted start inside the intersection of two
+// multi-polygons as maybe uninitialised; it is assigned before use.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <boost/geometry.hpp>
 #include <boost/geometry/geometries/box.hpp>
 #include <boost/geometry/geometries/multi_polygon.hpp>
@@ -112,6 +117,17 @@ BoostBox BoxOf(std::span<const BoostRecord> records)
     return box;
 }
 
+// The area two records have in common. The relate test in plain doubles can see an overlap in a
+// border that two records share within rounding; a real overlap has an area.
+double OverlapArea(const BoostRecord& a, const BoostRecord& b)
+{
+    BoostRecord common;
+    bg::intersection(a, b, common);
+    return std::fabs(bg::area(common)) > 1e-9 * std::min(std::fabs(bg::area(a)), std::fabs(bg::area(b)))
+               ? std::fabs(bg::area(common))
+               : 0.0;
+}
+
 // Pairs of valid records whose interiors overlap (touching along borders is fine).
 Pairs OverlappingPairs(const std::vector<BoostRecord>& records)
 {
@@ -125,7 +141,7 @@ Pairs OverlappingPairs(const std::vector<BoostRecord>& records)
     for (size_t a = 0; a < records.size(); ++a)
         for (size_t b = a + 1; b < records.size(); ++b)
             if (valid[a] && valid[b] && bg::intersects(boxes[a], boxes[b]) &&
-                bg::relate(records[a], records[b], bg::de9im::mask("T********")))
+                bg::relate(records[a], records[b], bg::de9im::mask("T********")) && OverlapArea(records[a], records[b]) > 0.0)
                 pairs.emplace(static_cast<int32_t>(a), static_cast<int32_t>(b));
     return pairs;
 }

@@ -1,0 +1,298 @@
+#include "engine/GridDisplacement.h"
+
+#include "engine/QuadTree.h"
+#include "engine/QuadTreeTransformer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tessaro {
+namespace {
+
+// Passes of the local guard over the triangles before it falls back on one step for all.
+constexpr int LocalGuardPasses = 24;
+// A vertex held back is held back a little more than its worst triangle needs, so that the next
+// pass does not find the same triangle a rounding error short.
+constexpr double HoldBackMargin = 0.95;
+
+enum Side { LeftSide, BottomSide, TopSide, RightSide };
+
+// The two corner ids at the ends of a node's side and the id of the side's midpoint, which its
+// children hold as a corner.
+struct CSideIds {
+    int First;
+    int Second;
+    int Middle;
+};
+
+CSideIds SideIds(const CQuadTreeNode& node, Side side)
+{
+    const auto& bottomLeftChild = *node.Children[0];
+    const auto& topRightChild = *node.Children[2];
+    switch (side) {
+    case LeftSide:
+        return {node.BottomLeft, node.TopLeft, bottomLeftChild.TopLeft};
+    case BottomSide:
+        return {node.BottomLeft, node.BottomRight, bottomLeftChild.BottomRight};
+    case TopSide:
+        return {node.TopLeft, node.TopRight, topRightChild.TopLeft};
+    case RightSide:
+        return {node.TopRight, node.BottomRight, topRightChild.BottomRight};
+    }
+    return {-1, -1, -1};
+}
+
+constexpr char SideLetter(Side side)
+{
+    return side == LeftSide ? 'l' : side == BottomSide ? 'b' : side == TopSide ? 't' : 'r';
+}
+
+// Whether a node's side lies on the border of the root, where no coarser leaf can lie across.
+bool OnRootBorder(const CQuadTree& tree, const CQuadTreeNode& node, Side side)
+{
+    const CVertexMap& map = tree.VertexMaps[UndeformedMap];
+    const CPoint2D* rootBottomLeft = map.Find(tree.BottomLeft);
+    const CPoint2D* rootTopRight = map.Find(tree.TopRight);
+    const CPoint2D* bottomLeft = map.Find(node.BottomLeft);
+    const CPoint2D* topRight = map.Find(node.TopRight);
+    if (rootBottomLeft == nullptr || rootTopRight == nullptr || bottomLeft == nullptr || topRight == nullptr)
+        return true;
+    switch (side) {
+    case LeftSide:
+        return bottomLeft->X == rootBottomLeft->X;
+    case BottomSide:
+        return bottomLeft->Y == rootBottomLeft->Y;
+    case TopSide:
+        return topRight->Y == rootTopRight->Y;
+    case RightSide:
+        return topRight->X == rootTopRight->X;
+    }
+    return true;
+}
+
+double Cross(double ax, double ay, double bx, double by)
+{
+    return ax * by - ay * bx;
+}
+
+std::array<int, 4> CornerIds(const CQuadTreeNode& leaf)
+{
+    return {leaf.BottomLeft, leaf.TopLeft, leaf.TopRight, leaf.BottomRight};
+}
+
+} // namespace
+
+CGridDisplacement::CGridDisplacement(std::vector<double> displacement)
+    : D_(std::move(displacement)), E_(D_), HangingIndex_(D_.size() / 2, -1)
+{
+}
+
+void CGridDisplacement::ApplyHangingContinuity(const CQuadTree& tree)
+{
+    Hanging_.clear();
+    std::fill(HangingIndex_.begin(), HangingIndex_.end(), -1);
+    const size_t count = D_.size() / 2;
+    // Breadth first: a node's corners belong to shallower nodes, whose sides were settled first.
+    std::vector<const CQuadTreeNode*> queue{&tree};
+    for (size_t next = 0; next < queue.size(); ++next) {
+        const CQuadTreeNode& node = *queue[next];
+        if (node.IsLeaf())
+            continue;
+        for (const Side side : {LeftSide, BottomSide, TopSide, RightSide}) {
+            // Across a side, a same-depth node that is split shares the midpoint as a corner; a
+            // leaf there, or a coarser leaf (no same-depth node), has it hanging on its side.
+            const CQuadTreeNode* across = CQuadTree::Neighbour(&node, SideLetter(side));
+            if ((across != nullptr && !across->IsLeaf()) || OnRootBorder(tree, node, side))
+                continue;
+            const CSideIds ids = SideIds(node, side);
+            const auto a = static_cast<size_t>(ids.First), b = static_cast<size_t>(ids.Second),
+                       m = static_cast<size_t>(ids.Middle);
+            if (std::max({a, b, m}) >= count || HangingIndex_[m] >= 0)
+                continue;
+            HangingIndex_[m] = static_cast<int>(Hanging_.size());
+            Hanging_.push_back({m, a, b});
+        }
+        for (const auto& child : node.Children)
+            queue.push_back(child.get());
+    }
+    Settle(D_);
+    E_ = D_;
+}
+
+// Puts every hanging vertex at the mean of its side's ends, in the order they were found.
+void CGridDisplacement::Settle(std::vector<double>& displacement) const
+{
+    for (const CHanging& h : Hanging_)
+        for (size_t axis = 0; axis < 2; ++axis)
+            displacement[2 * h.Middle + axis] = (displacement[2 * h.First + axis] + displacement[2 * h.Second + axis]) / 2.0;
+}
+
+double CGridDisplacement::FirstDrop(double b, double c, double ratio, double limit)
+{
+    // g(t) = c t^2 + b t + (1 - ratio), positive at 0; its smallest positive root, if any.
+    const double g0 = 1.0 - ratio;
+    double root = limit;
+    const auto consider = [&root](double t) {
+        if (t > 0.0 && t < root)
+            root = t;
+    };
+    if (c == 0.0) {
+        if (b < 0.0)
+            consider(g0 / -b);
+        return root;
+    }
+    const double discriminant = b * b - 4.0 * c * g0;
+    if (discriminant < 0.0)
+        return root;
+    // The cancellation-free pair of roots.
+    const double q = -0.5 * (b + std::copysign(std::sqrt(discriminant), b));
+    if (q != 0.0) {
+        consider(q / c);
+        consider(g0 / q);
+    }
+    return root;
+}
+
+void CGridDisplacement::FixSplits(CQuadTree& tree, double step)
+{
+    Positions_.assign(D_.size(), 0.0);
+    tree.VertexMaps[UndeformedMap].ForEach([this](int id, const CPoint2D& p) {
+        const auto k = static_cast<size_t>(id);
+        if (2 * k + 1 < Positions_.size()) {
+            Positions_[2 * k] = p.X;
+            Positions_[2 * k + 1] = p.Y;
+        }
+    });
+    std::vector<CQuadTreeNode*> leaves;
+    tree.Leaves(leaves);
+    for (CQuadTreeNode* leaf : leaves) {
+        std::array<CPoint2D, 4> displaced{};
+        const std::array<int, 4> ids = CornerIds(*leaf);
+        bool whole = true;
+        for (size_t k = 0; k < 4; ++k) {
+            const auto id = static_cast<size_t>(ids[k]);
+            if (ids[k] < 0 || 2 * id + 1 >= D_.size()) {
+                whole = false;
+                break;
+            }
+            displaced[k] = {Positions_[2 * id] + step * D_[2 * id], Positions_[2 * id + 1] + step * D_[2 * id + 1]};
+        }
+        leaf->SplitCorner = whole ? ChooseSplitCorner(displaced) : -1;
+    }
+    Triangles_ = Triangles(tree);
+}
+
+std::vector<CGridDisplacement::CTriangle> CGridDisplacement::Triangles(const CQuadTree& tree) const
+{
+    std::vector<const CQuadTreeNode*> leaves;
+    tree.Leaves(leaves);
+    std::vector<CTriangle> triangles;
+    triangles.reserve(2 * leaves.size());
+    for (const CQuadTreeNode* leaf : leaves) {
+        if (leaf->SplitCorner < 0)
+            continue;
+        const std::array<int, 4> ids = CornerIds(*leaf);
+        for (int t = 0; t < 2; ++t) {
+            const std::array<size_t, 3> corners = SplitTriangleCorners(leaf->SplitCorner, t);
+            CTriangle triangle{};
+            for (size_t k = 0; k < 3; ++k)
+                triangle.Ids[k] = static_cast<size_t>(ids[corners[k]]);
+            const auto& p = Positions_;
+            const auto [i0, i1, i2] = triangle.Ids;
+            triangle.Area = Cross(p[2 * i1] - p[2 * i0], p[2 * i1 + 1] - p[2 * i0 + 1], p[2 * i2] - p[2 * i0],
+                                  p[2 * i2 + 1] - p[2 * i0 + 1]);
+            if (triangle.Area != 0.0)
+                triangles.push_back(triangle);
+        }
+    }
+    return triangles;
+}
+
+double CGridDisplacement::Drop(const CTriangle& triangle, double minAreaRatio) const
+{
+    const auto& p = Positions_;
+    const auto& e = E_;
+    const auto [i0, i1, i2] = triangle.Ids;
+    // Twice the signed area at t: a0 + a1 t + a2 t^2.
+    const double ax = p[2 * i1] - p[2 * i0], ay = p[2 * i1 + 1] - p[2 * i0 + 1];
+    const double bx = p[2 * i2] - p[2 * i0], by = p[2 * i2 + 1] - p[2 * i0 + 1];
+    const double cx = e[2 * i1] - e[2 * i0], cy = e[2 * i1 + 1] - e[2 * i0 + 1];
+    const double dx = e[2 * i2] - e[2 * i0], dy = e[2 * i2 + 1] - e[2 * i0 + 1];
+    const double a1 = Cross(ax, ay, dx, dy) + Cross(cx, cy, bx, by);
+    const double a2 = Cross(cx, cy, dx, dy);
+    return FirstDrop(a1 / triangle.Area, a2 / triangle.Area, minAreaRatio, 1.0);
+}
+
+// Lowers the factor of a vertex to `drop` times what it is now, or, for a hanging vertex, those
+// of the ends it follows.
+void CGridDisplacement::HoldBack(size_t id, double drop, const std::vector<double>& factors,
+                                 std::vector<double>& lowered) const
+{
+    if (const int hanging = HangingIndex_[id]; hanging >= 0) {
+        HoldBack(Hanging_[static_cast<size_t>(hanging)].First, drop, factors, lowered);
+        HoldBack(Hanging_[static_cast<size_t>(hanging)].Second, drop, factors, lowered);
+        return;
+    }
+    lowered[id] = std::min(lowered[id], factors[id] * drop);
+}
+
+double CGridDisplacement::Guard(const CQuadTree& /*tree*/, double step, FoldGuardKind kind, double minAreaRatio)
+{
+    for (size_t k = 0; k < D_.size(); ++k)
+        E_[k] = step * D_[k];
+    if (kind == FoldGuardKind::None)
+        return step;
+
+    if (kind == FoldGuardKind::Global) {
+        double cap = 1.0;
+        for (const CTriangle& triangle : Triangles_)
+            cap = std::min(cap, Drop(triangle, minAreaRatio));
+        for (double& e : E_)
+            e *= cap;
+        return step * cap;
+    }
+
+    // Local: every vertex of a triangle that would fall below the ratio somewhere on the way is
+    // held back by what that triangle needs; the triangles around it are looked at again.
+    std::vector<double> factors(D_.size() / 2, 1.0);
+    for (int pass = 0; pass < LocalGuardPasses; ++pass) {
+        std::vector<double> lowered = factors;
+        bool heldBack = false;
+        for (const CTriangle& triangle : Triangles_) {
+            const double drop = Drop(triangle, minAreaRatio);
+            if (drop >= 1.0)
+                continue;
+            heldBack = true;
+            for (const size_t id : triangle.Ids)
+                HoldBack(id, drop * HoldBackMargin, factors, lowered);
+        }
+        if (!heldBack)
+            return step;
+        factors = std::move(lowered);
+        for (size_t id = 0; id < factors.size(); ++id) {
+            E_[2 * id] = factors[id] * step * D_[2 * id];
+            E_[2 * id + 1] = factors[id] * step * D_[2 * id + 1];
+        }
+        Settle(E_);
+    }
+    // Still short somewhere: one more factor for the whole grid makes every triangle keep it.
+    double cap = 1.0;
+    for (const CTriangle& triangle : Triangles_)
+        cap = std::min(cap, Drop(triangle, minAreaRatio));
+    for (double& e : E_)
+        e *= cap;
+    return step * cap;
+}
+
+void CGridDisplacement::StoreDisplaced(CQuadTree& tree, double t) const
+{
+    const CVertexMap& undeformed = tree.VertexMaps[UndeformedMap];
+    CVertexMap& displaced = tree.VertexMaps[DisplacedMap];
+    undeformed.ForEach([&](int id, const CPoint2D& p) {
+        const auto k = static_cast<size_t>(id);
+        if (2 * k + 1 < E_.size())
+            displaced.Set(id, {p.X + t * E_[2 * k], p.Y + t * E_[2 * k + 1]});
+    });
+}
+
+} // namespace tessaro

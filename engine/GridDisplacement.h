@@ -1,0 +1,89 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <vector>
+
+namespace tessaro {
+
+class CQuadTree;
+struct CQuadTreeNode;
+
+// How the step of the grid's displacement is held back so that the map does not fold.
+enum class FoldGuardKind {
+    None,   // the step as asked
+    Global, // one step for the whole grid: the largest that every triangle allows
+    Local,  // each grid vertex its own step, lowered only around the triangles that need it
+};
+
+// The force field's raw displacement D of every grid vertex of a round's quadtree, indexed by
+// vertex id, and the displacement E the round applies: map 1 = map 0 + t * E for a try at t
+// in (0, 1].
+//
+// Two rules keep the piecewise-affine map that the displaced grid defines one to one:
+// - continuity: a grid vertex in the middle of a side of a coarser leaf (a hanging vertex)
+//   moves by the mean of that side's ends, so it stays on the side's image and the map has no
+//   crack there;
+// - the fold guard: E is held back so that every triangle the transformation will use keeps at
+//   least a given share of its area all the way from t = 0 to t = 1. With continuity, the map
+//   then keeps its orientation at every try, and polygons moved through it cannot fold over
+//   themselves or their neighbours.
+class CGridDisplacement {
+public:
+    // D as the field gave it: two doubles per vertex id, ids 0 ... n-1 all present in map 0. E
+    // starts as D.
+    explicit CGridDisplacement(std::vector<double> displacement);
+
+    const std::vector<double>& Raw() const { return D_; }
+    const std::vector<double>& Effective() const { return E_; }
+
+    // Finds the hanging vertices (coarse levels first, so a vertex hanging on a side whose ends
+    // hang themselves follows their final values) and moves each by the mean of its side's ends;
+    // E becomes the settled D.
+    void ApplyHangingContinuity(const CQuadTree& tree);
+
+    // Fixes each leaf's diagonal (its SplitCorner) to the one the transformation chooses on its
+    // corners moved by step * D. The guard then works on the triangles of these diagonals.
+    void FixSplits(CQuadTree& tree, double step);
+
+    // Sets E = step * D, held back by the guard so that no triangle falls below minAreaRatio of
+    // its area anywhere on the way from 0 to E. Returns the step of the whole grid: `step` itself
+    // for the local guard and no guard, the largest allowed one for the global guard.
+    double Guard(const CQuadTree& tree, double step, FoldGuardKind kind, double minAreaRatio);
+
+    // Map 1 of the tree := map 0 + t * E.
+    void StoreDisplaced(CQuadTree& tree, double t) const;
+
+    // The smallest t in (0, limit] where 1 + b t + c t^2 falls to `ratio` (< 1); `limit` when
+    // it stays above.
+    static double FirstDrop(double b, double c, double ratio, double limit);
+
+private:
+    // A hanging vertex and the ends of the side it hangs on, in the order continuity settles them.
+    struct CHanging {
+        size_t Middle;
+        size_t First;
+        size_t Second;
+    };
+    // One triangle of a leaf as the transformation will cut it: its corner ids and its twice
+    // signed undeformed area.
+    struct CTriangle {
+        std::array<size_t, 3> Ids;
+        double Area;
+    };
+
+    void Settle(std::vector<double>& displacement) const;
+    std::vector<CTriangle> Triangles(const CQuadTree& tree) const;
+    // The smallest t in (0, 1] at which the triangle falls to the ratio under E; 1 when none.
+    double Drop(const CTriangle& triangle, double minAreaRatio) const;
+    void HoldBack(size_t id, double drop, const std::vector<double>& factors, std::vector<double>& lowered) const;
+
+    std::vector<double> D_;
+    std::vector<double> E_;
+    std::vector<CHanging> Hanging_;
+    std::vector<int> HangingIndex_; // per id: its entry in Hanging_, or -1
+    std::vector<double> Positions_; // the undeformed grid, per id
+    std::vector<CTriangle> Triangles_; // of the diagonals fixed last
+};
+
+} // namespace tessaro

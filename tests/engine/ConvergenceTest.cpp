@@ -1,0 +1,274 @@
+// The convergence loop on small maps whose answer is known, judged from outside: areas, validity
+// and overlaps computed with Boost.Geometry on the solver's result.
+#include "engine/CartogramSolver.h"
+#include "engine/QuadTree.h"
+#include "geometry/PolygonLayer.h"
+#include "tests/support/PolygonFixtures.h"
+
+#include <boost/geometry.hpp>
+#include <boost/geometry/geometries/multi_polygon.hpp>
+#include <boost/geometry/geometries/point_xy.hpp>
+#include <boost/geometry/geometries/polygon.hpp>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numeric>
+#include <string>
+
+namespace tessaro {
+namespace {
+
+namespace bg = boost::geometry;
+using BoostPoint = bg::model::d2::point_xy<double>;
+using BoostPolygon = bg::model::polygon<BoostPoint>; // clockwise and closed, as our rings are
+using BoostRecord = bg::model::multi_polygon<BoostPolygon>;
+
+using test::MakePolygon;
+using test::SquarePoints;
+
+BoostRecord ToBoost(const CSimplePolygon& polygon)
+{
+    BoostRecord record;
+    for (const auto& ring : polygon.Rings()) {
+        BoostPolygon part;
+        for (int32_t i = 0; i < ring->PointCount(); ++i)
+            part.outer().push_back(BoostPoint(ring->Point(i).X, ring->Point(i).Y));
+        record.push_back(std::move(part));
+    }
+    return record;
+}
+
+std::vector<double> Shares(std::vector<double> sizes)
+{
+    const double sum = std::accumulate(sizes.begin(), sizes.end(), 0.0);
+    for (double& size : sizes)
+        size /= sum;
+    return sizes;
+}
+
+// Σ |A_i − D_i| / (A_i + D_i) · A_i / T over Boost's areas: the run's weighted mean error
+// computed independently of the run.
+double WeightedError(const std::vector<BoostRecord>& records, const std::vector<double>& shares)
+{
+    double total = 0.0;
+    for (const BoostRecord& record : records)
+        total += bg::area(record);
+    double sum = 0.0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const double area = bg::area(records[i]);
+        const double desired = shares[i] * total;
+        sum += std::fabs(area - desired) / (area + desired) * area;
+    }
+    return sum / total;
+}
+
+// Pairs of records whose interiors share some area.
+std::vector<std::pair<size_t, size_t>> Overlaps(const std::vector<BoostRecord>& records)
+{
+    std::vector<std::pair<size_t, size_t>> pairs;
+    for (size_t a = 0; a < records.size(); ++a)
+        for (size_t b = a + 1; b < records.size(); ++b) {
+            BoostRecord common;
+            bg::intersection(records[a], records[b], common);
+            if (bg::area(common) > 1e-9 * std::min(bg::area(records[a]), bg::area(records[b])))
+                pairs.emplace_back(a, b);
+        }
+    return pairs;
+}
+
+struct MapCase {
+    std::string Name;
+    std::vector<std::vector<double>> Rings; // one polygon of one ring each
+    std::vector<double> Sizes;
+};
+
+std::ostream& operator<<(std::ostream& out, const MapCase& map) { return out << map.Name; }
+
+std::vector<std::vector<double>> GridSquares(int columns, int rows, double side)
+{
+    std::vector<std::vector<double>> rings;
+    for (int row = 0; row < rows; ++row)
+        for (int column = 0; column < columns; ++column)
+            rings.push_back(SquarePoints(column * side, row * side, side));
+    return rings;
+}
+
+// A clockwise square with a vertex every unit along its sides, as a real border would have.
+std::vector<double> DenseSquare(double side)
+{
+    std::vector<double> ring;
+    const auto n = static_cast<int>(side);
+    for (int k = 0; k < n; ++k)
+        ring.insert(ring.end(), {0.0, static_cast<double>(k)});
+    for (int k = 0; k < n; ++k)
+        ring.insert(ring.end(), {static_cast<double>(k), side});
+    for (int k = n; k > 0; --k)
+        ring.insert(ring.end(), {side, static_cast<double>(k)});
+    for (int k = n; k >= 0; --k)
+        ring.insert(ring.end(), {static_cast<double>(k), 0.0});
+    return ring;
+}
+
+// A large square with a row of small squares along its top, the small ones to grow the most:
+// leaves of many depths meet there, so the map has hanging vertices where it moves most.
+MapCase SmallOnLarge(int count = 8, double bigSize = 8.0, double grow = 4.0, double shrink = 0.5)
+{
+    MapCase map{std::to_string(count) + " small squares on a large one", {DenseSquare(8)}, {bigSize}};
+    const double side = 8.0 / count;
+    for (int k = 0; k < count; ++k) {
+        map.Rings.push_back(SquarePoints(k * side, 8, side));
+        map.Sizes.push_back(k % 2 == 0 ? grow : shrink);
+    }
+    return map;
+}
+
+CartoParams ConvergenceParams()
+{
+    CartoParams params;
+    params.SetConvergence();
+    params.ThreadCount = 2;
+    return params;
+}
+
+struct Outcome {
+    CartogramSolution Solution;
+    std::vector<BoostRecord> Records;
+    CExtent Before;
+    CExtent After;
+};
+
+Outcome Solve(const MapCase& map, const CartoParams& params)
+{
+    CPolygonLayer layer;
+    for (const auto& ring : map.Rings)
+        layer.Add(MakePolygon({ring}));
+    Outcome outcome;
+    outcome.Before = layer.BoundingBox();
+    CQuadTree tree;
+    CCartogramSolver solver(layer, tree, params, Shares(map.Sizes), outcome.Before);
+    outcome.Solution = solver.Solve();
+    outcome.After = layer.BoundingBox();
+    for (const auto& polygon : layer.Polygons())
+        outcome.Records.push_back(ToBoost(*polygon));
+    return outcome;
+}
+
+class ConvergenceMaps : public ::testing::TestWithParam<MapCase> {};
+
+TEST_P(ConvergenceMaps, ReachTheTargetInTheirBoxWithoutAnInvalidRingOrAnOverlap)
+{
+    const MapCase& map = GetParam();
+    const CartoParams params = ConvergenceParams();
+    const Outcome outcome = Solve(map, params);
+    ASSERT_EQ(outcome.Solution.Result, CartogramSolution::Outcome::Completed);
+    ASSERT_TRUE(outcome.Solution.LastMeasures);
+    EXPECT_LT(outcome.Solution.LastMeasures->WeightedMeanError, params.TargetError);
+    EXPECT_LT(WeightedError(outcome.Records, Shares(map.Sizes)), params.TargetError);
+
+    // Fitted back: inside the input's box, spanning it along one axis.
+    const CExtent& in = outcome.Before;
+    const CExtent& out = outcome.After;
+    const double slack = 1e-9 * std::max(in.Width(), in.Height());
+    EXPECT_GE(out.MinX, in.MinX - slack);
+    EXPECT_GE(out.MinY, in.MinY - slack);
+    EXPECT_LE(out.MaxX, in.MaxX + slack);
+    EXPECT_LE(out.MaxY, in.MaxY + slack);
+    EXPECT_TRUE(std::fabs(out.Width() - in.Width()) < slack || std::fabs(out.Height() - in.Height()) < slack);
+
+    for (size_t i = 0; i < outcome.Records.size(); ++i)
+        for (const BoostPolygon& part : outcome.Records[i]) {
+            std::string reason;
+            EXPECT_TRUE(bg::is_valid(part, reason)) << "polygon " << i << ": " << reason;
+        }
+    for (const auto& [a, b] : Overlaps(outcome.Records)) {
+        BoostRecord common;
+        bg::intersection(outcome.Records[a], outcome.Records[b], common);
+        ADD_FAILURE() << "polygons " << a << " and " << b << " overlap by " << bg::area(common) << " of "
+                      << bg::area(outcome.Records[a]) << " and " << bg::area(outcome.Records[b]) << " at "
+                      << bg::wkt(common);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    KnownAnswers, ConvergenceMaps,
+    ::testing::Values(MapCase{"3 x 3 grid, the centre doubling", GridSquares(3, 3, 1.0), {1, 1, 1, 1, 2, 1, 1, 1, 1}},
+                      MapCase{"two squares, 0.8 and 0.2", GridSquares(2, 1, 1.0), {0.8, 0.2}}, SmallOnLarge(),
+                      // Strong pushes next to strong pulls: where an unguarded step folds the grid.
+                      MapCase{"5 x 5 grid, the centre twenty times the others", GridSquares(5, 5, 1.0),
+                              {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 20, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+                      MapCase{"5 x 5 checkerboard of 9 and 1", GridSquares(5, 5, 1.0),
+                              {9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9}},
+                      MapCase{"4 x 4 grid, a corner fifty times the others", GridSquares(4, 4, 1.0),
+                              {50, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+                      // Small squares whose field is steep beside a coarse leaf: where the grid
+                      // cracks at hanging vertices unless they follow their sides.
+                      SmallOnLarge(16, 8.0, 1.0, 0.05), SmallOnLarge(24, 8.0, 1.0, 0.05)));
+
+// The result is the round of the lowest error, whatever came after it.
+TEST(Convergence, TheResultIsTheRoundOfTheLowestErrorAndItsMeasuresAreTheFinalOnes)
+{
+    struct CRecording : CCartogramRoundSink {
+        void OnRoundDone(const SolverRound& round) override { Weighted.push_back(round.Measures.WeightedMeanError); }
+        void OnStopped(const SolverStop& stop) override
+        {
+            Stop = stop.Round;
+            Kept = stop.KeptRound;
+            Final = stop.Measures.WeightedMeanError;
+        }
+        std::vector<double> Weighted;
+        int Stop = -1, Kept = -1;
+        double Final = 0.0;
+    };
+    CPolygonLayer layer;
+    for (const auto& ring : GridSquares(3, 3, 1.0))
+        layer.Add(MakePolygon({ring}));
+    CartoParams params = ConvergenceParams();
+    params.MaxSteps = 3; // stops on the round count, well above the target
+    CQuadTree tree;
+    CCartogramSolver solver(layer, tree, params, Shares({1, 9, 1, 9, 1, 9, 1, 9, 1}), layer.BoundingBox());
+    CRecording sink;
+    const CartogramSolution solution = solver.Solve(&sink);
+    ASSERT_EQ(sink.Stop, 3);
+    ASSERT_EQ(sink.Weighted.size(), 3u);
+    // The measurement of the stop round is the last; the kept one is the lowest of all four.
+    double lowest = sink.Final;
+    for (const double weighted : sink.Weighted)
+        lowest = std::min(lowest, weighted);
+    EXPECT_EQ(sink.Final, lowest);
+    EXPECT_EQ(solution.KeptRound, sink.Kept);
+    EXPECT_EQ(solution.LastMeasures->WeightedMeanError, lowest);
+    CPoint2D centroid;
+    double area = 0.0;
+    layer.Polygon(1).AreaAndCentroid(&centroid, &area);
+    EXPECT_GT(area, 1.0); // the restored layer is a moved one, not the input
+}
+
+// A polygon without area and one wrapped round the map are moved but not measured, and named.
+TEST(Convergence, PolygonsThatCannotBeMeasuredAreMovedLeftOutAndNamed)
+{
+    CPolygonLayer layer;
+    for (const auto& ring : GridSquares(3, 1, 1.0))
+        layer.Add(MakePolygon({ring}));
+    layer.Add(MakePolygon({{1.2, 0.5, 1.5, 0.5, 1.8, 0.5, 1.2, 0.5}})); // a sliver of no area
+    // A ring jumping from one side of the map to the other, as an antimeridian ring projected
+    // without a cut.
+    layer.Add(MakePolygon({{0.0, 1.0, 0.0, 1.1, 3.0, 1.1, 3.0, 1.0, 0.0, 1.0}}));
+    const CExtent before = layer.BoundingBox();
+    CQuadTree tree;
+    CCartogramSolver solver(layer, tree, ConvergenceParams(), Shares({1, 2, 3, 1, 1}), before);
+    const CartogramSolution solution = solver.Solve();
+    ASSERT_EQ(solution.Result, CartogramSolution::Outcome::Completed);
+    ASSERT_EQ(solution.LeftOut.size(), 2u);
+    EXPECT_EQ(solution.LeftOut[0].Polygon, 3u);
+    EXPECT_EQ(solution.LeftOut[0].Why, LeftOutPolygon::Reason::Degenerate);
+    EXPECT_EQ(solution.LeftOut[1].Polygon, 4u);
+    EXPECT_EQ(solution.LeftOut[1].Why, LeftOutPolygon::Reason::WideRing);
+    // The three measured squares reach their own shares among themselves.
+    EXPECT_LT(solution.LastMeasures->WeightedMeanError, 0.001);
+    EXPECT_EQ(solution.LastMeasures->Ratios[3], 1.0);
+    // The sliver moved with the map.
+    EXPECT_NE(layer.Polygon(3).Ring(0).Point(0).X, 1.2);
+}
+
+} // namespace
+} // namespace tessaro

@@ -1,0 +1,193 @@
+#include "engine/ExactImage.h"
+#include "engine/QuadTree.h"
+#include "engine/QuadTreeTransformer.h"
+#include "engine/SharedBorders.h"
+#include "geometry/PolygonLayer.h"
+#include "tests/support/PolygonFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace tessaro {
+namespace {
+
+using test::MakePolygon;
+
+std::vector<CPoint2D> PointsOf(const CPolygonRing& ring)
+{
+    std::vector<CPoint2D> points;
+    for (int32_t i = 0; i < ring.PointCount(); ++i)
+        points.push_back(ring.Point(i));
+    return points;
+}
+
+std::set<std::pair<double, double>> PointSet(const CPolygonRing& ring)
+{
+    std::set<std::pair<double, double>> points;
+    for (int32_t i = 0; i < ring.PointCount(); ++i)
+        points.emplace(ring.Point(i).X, ring.Point(i).Y);
+    return points;
+}
+
+// Crossing-number test against a ring.
+bool Inside(const CPolygonRing& ring, const CPoint2D& p)
+{
+    bool inside = false;
+    for (int32_t i = 0; i + 1 < ring.PointCount(); ++i) {
+        const CPoint2D a = ring.Point(i), b = ring.Point(i + 1);
+        if ((a.Y > p.Y) != (b.Y > p.Y) && a.X + (p.Y - a.Y) * (b.X - a.X) / (b.Y - a.Y) > p.X)
+            inside = !inside;
+    }
+    return inside;
+}
+
+// Which triangle of which leaf holds p, on the undeformed map: the leaf's address and 0 or 1.
+std::pair<const CQuadTreeNode*, int> TriangleOf(CQuadTree& tree, const CPoint2D& p)
+{
+    const CQuadTreeNode* leaf = tree.LocateLeaf(nullptr, p.X, p.Y, 3);
+    std::array<CPoint2D, 4> c{};
+    tree.NodeCorners(leaf, c, UndeformedMap);
+    const auto k = SplitTriangleCorners(leaf->SplitCorner, 0);
+    const CPoint2D& from = c[k[0]];
+    const CPoint2D& to = c[k[2]];
+    const double side = (to.X - from.X) * (p.Y - from.Y) - (to.Y - from.Y) * (p.X - from.X);
+    return {leaf, side > 0.0 ? 0 : side < 0.0 ? 1 : -1};
+}
+
+// Two polygons sharing a long slanted border over a tree of mixed depths.
+struct CTwoPolygons {
+    CPolygonLayer Layer;
+    CQuadTree Tree;
+    CTwoPolygons()
+    {
+        // Left and right of the border (0.1, 0.05) - (0.93, 0.97), both clockwise.
+        Layer.Add(MakePolygon({{0.02, 0.02, 0.02, 0.98, 0.93, 0.97, 0.1, 0.05, 0.02, 0.02}}));
+        Layer.Add(MakePolygon({{0.1, 0.05, 0.93, 0.97, 0.98, 0.98, 0.98, 0.02, 0.1, 0.05}}));
+        // Fine leaves near the bottom left, coarse elsewhere; every leaf cut from corner 1.
+        std::vector<double> points{0.1, 0.1, 0.12, 0.11, 0.2, 0.3, 0.9, 0.9};
+        CTreeRect rect{0.0, 1.0, 1.0, 0.0};
+        const int depths[] = {6, 6, 4, 2};
+        Tree.BuildForPointsAdaptive(rect, 6, 4, points.data(), depths);
+        std::vector<CQuadTreeNode*> leaves;
+        Tree.Leaves(leaves);
+        for (CQuadTreeNode* leaf : leaves)
+            leaf->SplitCorner = 1;
+    }
+};
+
+// After the cut every edge lies in one triangle, so the piecewise-affine map moves it straight;
+// the border gets the same points in both rings though they run along it in opposite ways.
+TEST(ExactImage, EveryEdgeEndsInOneTriangleAndABorderIsCutAlikeFromBothSides)
+{
+    CTwoPolygons map;
+    const int64_t inserted = InsertLeafCrossings(map.Layer, map.Tree);
+    EXPECT_GT(inserted, 20);
+    for (uint32_t i = 0; i < 2; ++i) {
+        const std::vector<CPoint2D> points = PointsOf(map.Layer.Polygon(i).Ring(0));
+        for (size_t k = 0; k + 1 < points.size(); ++k) {
+            // The middle of each edge is inside a triangle that holds both of its ends.
+            const CPoint2D mid{(points[k].X + points[k + 1].X) / 2, (points[k].Y + points[k + 1].Y) / 2};
+            const auto [leaf, triangle] = TriangleOf(map.Tree, mid);
+            std::array<CPoint2D, 4> c{};
+            map.Tree.NodeCorners(leaf, c, UndeformedMap);
+            for (const CPoint2D& end : {points[k], points[k + 1]}) {
+                const double slack = 1e-12;
+                EXPECT_TRUE(end.X >= c[0].X - slack && end.X <= c[2].X + slack && end.Y >= c[0].Y - slack &&
+                            end.Y <= c[2].Y + slack)
+                    << "polygon " << i << ", edge " << k << " leaves its leaf";
+                const auto k0 = SplitTriangleCorners(leaf->SplitCorner, 0);
+                const double side = (c[k0[2]].X - c[k0[0]].X) * (end.Y - c[k0[0]].Y) -
+                                    (c[k0[2]].Y - c[k0[0]].Y) * (end.X - c[k0[0]].X);
+                EXPECT_TRUE(triangle == 0 ? side >= -slack : side <= slack)
+                    << "polygon " << i << ", edge " << k << " crosses its leaf's diagonal";
+            }
+        }
+    }
+    // The shared border: the points of each ring on the line between its two ends.
+    const auto onBorder = [](const CPolygonRing& ring) {
+        std::set<std::pair<double, double>> points;
+        for (const auto& [x, y] : PointSet(ring))
+            if (std::fabs((0.93 - 0.1) * (y - 0.05) - (0.97 - 0.05) * (x - 0.1)) < 1e-12)
+                points.emplace(x, y);
+        return points;
+    };
+    EXPECT_EQ(onBorder(map.Layer.Polygon(0).Ring(0)), onBorder(map.Layer.Polygon(1).Ring(0)));
+    EXPECT_GT(onBorder(map.Layer.Polygon(0).Ring(0)).size(), 10u);
+}
+
+// A T-junction (a vertex of one ring on the edge of another) becomes a shared vertex.
+TEST(SharedBorders, AVertexOnANeighboursEdgeIsGivenToTheNeighbour)
+{
+    CPolygonLayer layer;
+    layer.Add(MakePolygon({{0, 0, 0, 2, 1, 2, 1, 1, 1, 0, 0, 0}}));    // has (1, 1) on the border x = 1
+    layer.Add(MakePolygon({{1, 0, 1, 2, 2, 2, 2, 0, 1, 0}}));          // runs (1, 2) - (1, 0) straight
+    layer.Add(MakePolygon({{2, 0, 2, 2, 3, 2, 3, 0, 2, 0}}));          // shares a whole edge: nothing to do
+    EXPECT_EQ(ShareBorderVertices(layer, 1e-9), 1);
+    const std::vector<CPoint2D> right = PointsOf(layer.Polygon(1).Ring(0));
+    ASSERT_EQ(right.size(), 6u);
+    // (1, 0) (1, 1) (1, 2) (2, 2) (2, 0) (1, 0): in its place along the edge.
+    EXPECT_EQ(right[1].X, 1.0);
+    EXPECT_EQ(right[1].Y, 1.0);
+    EXPECT_EQ(layer.Polygon(1).TotalPointCount(), 6);
+    EXPECT_EQ(ShareBorderVertices(layer, 1e-9), 0);
+}
+
+// Simplification removes the slight bends of a shared border from both rings alike, keeps the
+// corners, and never swings a border across another ring's vertex.
+TEST(SharedBorders, SimplifyingKeepsBordersSharedAndStepsAroundOtherRings)
+{
+    // Two rectangles sharing a wavy border near x = 1 (every other vertex 0.0001 to the right),
+    // and a tiny square tucked into one bend, between its chord and its vertex.
+    std::vector<double> border;
+    for (int k = 0; k <= 40; ++k)
+        border.insert(border.end(), {1.0 + ((k % 2 == 1) ? 0.0001 : 0.0), 4.0 - 0.1 * k});
+    std::vector<double> left{0, 0, 0, 4};
+    left.insert(left.end(), border.begin(), border.end());
+    left.insert(left.end(), {0, 0});
+    std::vector<double> right{1, 4, 4, 4, 4, 0, 1, 0};
+    for (int k = 39; k >= 1; --k)
+        right.insert(right.end(), {border[2 * static_cast<size_t>(k)], border[2 * static_cast<size_t>(k) + 1]});
+    right.insert(right.end(), {1, 4});
+    CPolygonLayer layer;
+    layer.Add(MakePolygon({left}));
+    layer.Add(MakePolygon({right}));
+    const double x0 = 1.00006, y0 = 2.9;
+    layer.Add(MakePolygon({{x0, y0, x0, y0 + 0.00001, x0 + 0.00001, y0 + 0.00001, x0 + 0.00001, y0, x0, y0}}));
+    for (const CPoint2D& corner : PointsOf(layer.Polygon(2).Ring(0)))
+        ASSERT_TRUE(Inside(layer.Polygon(0).Ring(0), corner));
+
+    // The border's points, as each ring holds them.
+    const auto borderPoints = [](const CPolygonRing& ring) {
+        std::set<std::pair<double, double>> points;
+        for (const auto& [x, y] : PointSet(ring))
+            if (x > 0.5 && x < 1.5 && y > 0.05 && y < 3.95)
+                points.insert({x, y});
+        return points;
+    };
+    // Bends of 0.0001 against a tolerance of 0.001 times the root area (about 2): all may go,
+    // a few per pass, and always from both rings.
+    int64_t total = 0;
+    for (int pass = 0; pass < 100; ++pass) {
+        const int64_t removed = SimplifySharedBorders(layer, 0.001);
+        ASSERT_EQ(borderPoints(layer.Polygon(0).Ring(0)), borderPoints(layer.Polygon(1).Ring(0))) << "pass " << pass;
+        if (removed == 0)
+            break;
+        total += removed;
+    }
+    EXPECT_GT(total, 60);
+    // The tiny square's corners stay on the side of the border they started on.
+    for (const CPoint2D& corner : PointsOf(layer.Polygon(2).Ring(0)))
+        EXPECT_TRUE(Inside(layer.Polygon(0).Ring(0), corner)) << corner.X << ", " << corner.Y;
+    for (const std::pair<double, double>& corner : {std::pair{1.0, 4.0}, std::pair{1.0, 0.0}})
+        EXPECT_TRUE(PointSet(layer.Polygon(1).Ring(0)).contains(corner));
+    EXPECT_EQ(layer.Polygon(2).Ring(0).PointCount(), 5);
+    EXPECT_LT(layer.Polygon(0).Ring(0).PointCount(), 12);
+}
+
+} // namespace
+} // namespace tessaro

@@ -1,0 +1,170 @@
+#include "engine/GridDisplacement.h"
+#include "engine/QuadTree.h"
+#include "engine/QuadTreeTransformer.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace tessaro {
+namespace {
+
+// 1 + b t + c t^2 falls to the ratio first at the returned t, or stays above it up to the limit.
+TEST(FoldGuard, FirstDropIsTheFirstCrossingOfTheRatio)
+{
+    struct Case {
+        double B, C, Limit, Expected;
+    } cases[] = {
+        {-1.0, 0.0, 1.0, 0.5},        // linear shrink: 1 - t = 0.5
+        {-1.0, 0.0, 0.25, 0.25},      // not reached before the limit
+        {1.0, 0.0, 1.0, 1.0},         // growing
+        {0.0, -0.5, 2.0, 1.0},        // 1 - 0.5 t^2 = 0.5 at t = 1
+        {-3.0, 2.0, 10.0, (3.0 - std::sqrt(5.0)) / 4.0}, // 2t^2 - 3t + 0.5 = 0
+        {-0.5, 1.0, 10.0, 10.0},      // dips to 15/16, never to 0.5
+    };
+    for (const Case& c : cases) {
+        EXPECT_NEAR(CGridDisplacement::FirstDrop(c.B, c.C, 0.5, c.Limit), c.Expected, 1e-15)
+            << "b " << c.B << ", c " << c.C;
+    }
+}
+
+// A tree with leaves of depth 2 to 5 over the unit square: finer near one corner, so sides of
+// coarse leaves carry hanging vertices.
+void BuildGradedTree(CQuadTree& tree)
+{
+    std::vector<double> points;
+    for (int k = 0; k < 40; ++k) {
+        const double t = k / 40.0;
+        points.insert(points.end(), {0.05 + 0.2 * t * t, 0.07 + 0.15 * t});
+    }
+    CTreeRect rect{0.0, 1.0, 1.0, 0.0};
+    ASSERT_TRUE(tree.BuildForPoints(rect, 5, static_cast<int>(points.size() / 2), points.data()));
+    tree.DuplicateMap(true);
+}
+
+// A rough displacement: any field, however it bends the grid, must come out unfolded.
+std::vector<double> RoughDisplacement(const CQuadTree& tree, unsigned seed, double size)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> push(-size, size);
+    std::vector<double> d(2 * static_cast<size_t>(tree.NextVertexId));
+    for (double& value : d)
+        value = push(random);
+    return d;
+}
+
+// Twice the signed area of every triangle the transformation uses, on map 1.
+std::vector<double> TriangleAreas(const CQuadTree& tree)
+{
+    std::vector<const CQuadTreeNode*> leaves;
+    tree.Leaves(leaves);
+    std::vector<double> areas;
+    for (const CQuadTreeNode* leaf : leaves) {
+        std::array<CPoint2D, 4> c{};
+        if (!tree.NodeCorners(leaf, c, DisplacedMap) || leaf->SplitCorner < 0)
+            continue;
+        for (int t = 0; t < 2; ++t) {
+            const auto k = SplitTriangleCorners(leaf->SplitCorner, t);
+            const CPoint2D& a = c[k[0]];
+            const CPoint2D& b = c[k[1]];
+            const CPoint2D& e = c[k[2]];
+            areas.push_back((b.X - a.X) * (e.Y - a.Y) - (b.Y - a.Y) * (e.X - a.X));
+        }
+    }
+    return areas;
+}
+
+// Every triangle keeps at least half its area at every step up to the guarded one, for both
+// guards; the signed areas of a leaf's triangles have one sign on the undeformed grid.
+TEST(FoldGuard, NoTriangleFallsBelowHalfItsAreaOnTheWayToTheGuardedStep)
+{
+    for (const FoldGuardKind kind : {FoldGuardKind::Global, FoldGuardKind::Local}) {
+        for (unsigned seed : {1u, 2u, 3u}) {
+            CQuadTree tree;
+            BuildGradedTree(tree);
+            CGridDisplacement grid(RoughDisplacement(tree, seed, 0.3));
+            grid.ApplyHangingContinuity(tree);
+            grid.FixSplits(tree, 1.0);
+            grid.StoreDisplaced(tree, 0.0);
+            const std::vector<double> before = TriangleAreas(tree);
+            const double step = grid.Guard(tree, 1.0, kind, 0.5);
+            EXPECT_GT(step, 0.0);
+            for (const double t : {0.25, 0.5, 0.75, 1.0}) {
+                grid.StoreDisplaced(tree, t);
+                const std::vector<double> after = TriangleAreas(tree);
+                ASSERT_EQ(after.size(), before.size());
+                for (size_t k = 0; k < after.size(); ++k)
+                    ASSERT_GE(after[k] / before[k], 0.5 - 1e-9)
+                        << "guard " << static_cast<int>(kind) << ", seed " << seed << ", t " << t << ", triangle " << k;
+            }
+        }
+    }
+}
+
+// The local guard holds back only around the fold: far from it the grid takes the whole step.
+TEST(FoldGuard, TheLocalGuardLeavesTheGridAwayFromTheFoldAlone)
+{
+    CQuadTree tree;
+    BuildGradedTree(tree);
+    // Everything moves right by 0.01; one vertex in the fine corner jumps far enough to fold.
+    std::vector<double> d(2 * static_cast<size_t>(tree.NextVertexId), 0.0);
+    for (size_t k = 0; k < d.size(); k += 2)
+        d[k] = 0.01;
+    int folding = -1;
+    tree.VertexMaps[UndeformedMap].ForEach([&](int id, const CPoint2D& p) {
+        if (folding < 0 && p.X > 0.1 && p.X < 0.2 && p.Y > 0.1 && p.Y < 0.2)
+            folding = id;
+    });
+    ASSERT_GE(folding, 0);
+    d[2 * static_cast<size_t>(folding)] = 0.5;
+    CGridDisplacement local(d);
+    local.ApplyHangingContinuity(tree);
+    local.FixSplits(tree, 1.0);
+    EXPECT_EQ(local.Guard(tree, 1.0, FoldGuardKind::Local, 0.5), 1.0);
+    EXPECT_LT(local.Effective()[2 * static_cast<size_t>(folding)], 0.5);
+    // The far corner (1, 1) keeps its push.
+    EXPECT_EQ(local.Effective()[2 * static_cast<size_t>(tree.TopRight)], 0.01);
+    CGridDisplacement global(d);
+    global.ApplyHangingContinuity(tree);
+    global.FixSplits(tree, 1.0);
+    EXPECT_LT(global.Guard(tree, 1.0, FoldGuardKind::Global, 0.5), 1.0);
+    EXPECT_LT(global.Effective()[2 * static_cast<size_t>(tree.TopRight)], 0.01);
+}
+
+// With continuity the deformed grid has no cracks: a hanging vertex stays on the image of the
+// side it hangs on, so the points of that side map alike from both leaves.
+TEST(HangingContinuity, PointsOnACoarseSideMapAlikeFromBothSides)
+{
+    for (const bool continuity : {true, false}) {
+        CQuadTree tree;
+        BuildGradedTree(tree);
+        CGridDisplacement grid(RoughDisplacement(tree, 5, 0.02));
+        if (continuity)
+            grid.ApplyHangingContinuity(tree);
+        grid.FixSplits(tree, 1.0);
+        grid.StoreDisplaced(tree, 1.0);
+        // Points just left and right of x = 0.5 (a side of coarse leaves on the right, of finer
+        // ones on the left near the bottom) must land next to each other.
+        CQuadTreeTransformer transformer(&tree);
+        std::vector<double> in, out;
+        for (int k = 1; k < 64; ++k)
+            in.insert(in.end(), {0.25 - 1e-12, k / 64.0, 0.25, k / 64.0});
+        out = in;
+        CTransformOptions options;
+        options.FixedSplits = true;
+        ASSERT_TRUE(transformer.TransformVertices(in.data(), static_cast<int>(in.size() / 2), out.data(), options));
+        double gap = 0.0;
+        for (size_t k = 0; k + 3 < out.size(); k += 4)
+            gap = std::max(gap, std::hypot(out[k + 2] - out[k], out[k + 3] - out[k + 1]));
+        if (continuity)
+            EXPECT_LT(gap, 1e-9);
+        else
+            EXPECT_GT(gap, 1e-4) << "the rough field opens a crack where continuity is off";
+    }
+}
+
+} // namespace
+} // namespace tessaro

@@ -1,0 +1,209 @@
+// A cartogram run in the convergence mode, from the shapefile to the files it leaves: the log's
+// extra columns, the result exported under the stop round, the summary's kept round, and the
+// warning that names the records left out.
+#include "run/CartogramJob.h"
+
+#include "engine/CartoParams.h"
+#include "platform/RecordingUserInterface.h"
+#include "run/ParamFile.h"
+#include "tests/support/DbfFixtures.h"
+#include "tests/support/ShapefileFixtures.h"
+#include "tests/support/TempDir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <shapefil.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+namespace tessaro::test {
+namespace {
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        if (line != " ")
+            lines.push_back(line);
+    return lines;
+}
+
+class ConvergenceRunTest : public ::testing::Test {
+protected:
+    // A 3 x 2 grid of unit squares with NAME and POP, and, when asked, a seventh record of no
+    // area (its ring runs out and back along one line) named Sliver.
+    std::string MakeGrid(bool withSliver)
+    {
+        std::vector<TestShape> shapes;
+        for (int row = 0; row < 2; ++row)
+            for (int column = 0; column < 3; ++column)
+                shapes.push_back(Square(column, row, 1.0));
+        std::vector<std::vector<TestCell>> rows;
+        const char* names[] = {"A", "B", "C", "D", "E", "F"};
+        for (int k = 0; k < 6; ++k)
+            rows.push_back({std::string(names[k]), static_cast<double>(k + 1)});
+        if (withSliver) {
+            shapes.push_back(TestShape{{0}, {1.2, 1.5, 1.8, 1.2}, {0.5, 0.5, 0.5, 0.5}});
+            rows.push_back({std::string("Sliver"), 1.0});
+        }
+        const std::string shp = WriteShapefile(Folder.File("grid"), SHPT_POLYGON, shapes);
+        WriteTable(Folder.File("grid.dbf"), {{"NAME", 'C', 10, 0}, {"POP", 'N', 10, 0}}, rows);
+        return shp;
+    }
+
+    const CartogramRunSummary& Run(const std::string& shp, const CartoParams& params)
+    {
+        Job.ShapefilePath = shp;
+        Job.SizeField = "POP";
+        Job.Params = params;
+        return Job.Run();
+    }
+
+    static CartoParams Converging()
+    {
+        CartoParams params;
+        params.SetConvergence();
+        params.ThreadCount = 2;
+        return params;
+    }
+
+    CScopedRecordingUserInterface Ui;
+    CTempDir Folder;
+    CCartogramJob Job;
+};
+
+TEST_F(ConvergenceRunTest, TheLogCarriesStepsAndRetriesAndOnlyTheResultIsExported)
+{
+    const CartogramRunSummary& summary = Run(MakeGrid(false), Converging());
+    ASSERT_EQ(summary.Result, CartogramRunSummary::Outcome::Completed);
+    ASSERT_TRUE(summary.LastMeasures);
+    EXPECT_LT(summary.LastMeasures->WeightedMeanError, 0.001);
+    EXPECT_EQ(summary.KeptRound, summary.LastRound);
+    EXPECT_EQ(summary.RoundsTransformed, summary.LastRound);
+
+    const std::vector<std::string> lines = Lines(ReadText(Folder.File("grid_nfo.txt")));
+    ASSERT_EQ(lines.size(), static_cast<size_t>(summary.LastRound) + 3);
+    EXPECT_THAT(lines.front(), EndsWith(", time, step, retries"));
+    for (int r = 0; r < summary.LastRound; ++r) {
+        // ..., "0.0123 Second", step, retries
+        std::vector<std::string> cells;
+        std::istringstream row(lines[static_cast<size_t>(r) + 1]);
+        for (std::string cell; std::getline(row, cell, ',');)
+            cells.push_back(cell);
+        ASSERT_EQ(cells.size(), 12u) << lines[static_cast<size_t>(r) + 1];
+        EXPECT_EQ(std::stoi(cells[0]), r);
+        EXPECT_THAT(cells[9], EndsWith("Second"));
+        const double step = std::stod(cells[10]);
+        EXPECT_GT(step, 0.0);
+        EXPECT_LE(step, 1.0);
+        EXPECT_GE(std::stoi(cells[11]), 0);
+    }
+    EXPECT_THAT(lines.back(), EndsWith(", keptRound: " + std::to_string(summary.KeptRound)));
+
+    // The result, under the number of the round the run stopped at, and nothing before it.
+    const std::string result = "grid_" + std::to_string(summary.LastRound);
+    std::vector<std::string> written;
+    for (const std::string& file : summary.WrittenFiles)
+        written.push_back(std::filesystem::path(file).filename().string());
+    EXPECT_THAT(written, ::testing::ElementsAre(result + ".shp", result + ".shx", result + "_qt.emf",
+                                                result + "_py.emf", result + "_qp.emf", result + ".dbf"));
+    EXPECT_EQ(ReadWithShapelib(Folder.File(result + ".shp")).size(), 6u);
+}
+
+TEST_F(ConvergenceRunTest, ARecordOfNoAreaIsMovedLeftOutAndNamedInAWarning)
+{
+    const CartogramRunSummary& summary = Run(MakeGrid(true), Converging());
+    ASSERT_EQ(summary.Result, CartogramRunSummary::Outcome::Completed);
+    EXPECT_THAT(summary.LeftOutRecords, ::testing::ElementsAre(6u));
+    EXPECT_LT(summary.LastMeasures->WeightedMeanError, 0.001);
+    bool named = false;
+    for (const UserMessage& message : summary.Messages)
+        named = named || (message.Kind == MessageKind::Warning && message.Text.find("record 7 (Sliver)") != std::string::npos);
+    EXPECT_TRUE(named);
+    EXPECT_EQ(ReadWithShapelib(Folder.File("grid_" + std::to_string(summary.LastRound) + ".shp")).size(), 7u);
+
+    // The stepped loop keeps refusing it, as it always has.
+    CCartogramJob stepped;
+    stepped.ShapefilePath = Folder.File("grid.shp");
+    stepped.SizeField = "POP";
+    stepped.OutputFolder = Folder.File("stepped");
+    std::filesystem::create_directory(stepped.OutputFolder);
+    EXPECT_EQ(stepped.Run().Result, CartogramRunSummary::Outcome::Refused);
+}
+
+// The named values follow the notes and only when they differ from their defaults, so a file of
+// the usual settings is what it always was and reads back the same.
+TEST(ConvergenceParamFile, NamedValuesFollowTheNotesAndReadBack)
+{
+    CTempDir folder;
+    CartoParams plain;
+    EXPECT_EQ(plain.FormatParamFile().find(" = "), std::string::npos);
+
+    CartoParams converging;
+    converging.SetConvergence();
+    converging.TargetError = 0.0005;
+    converging.KernelRange = 3.25;
+    converging.StepRetries = 4;
+    converging.FoldGuard = 2;
+    const std::string text = converging.FormatParamFile();
+    const std::string notesEnd = "1 and 2 are the same point) \n";
+    ASSERT_NE(text.find(notesEnd), std::string::npos);
+    EXPECT_EQ(text.substr(text.find(notesEnd) + notesEnd.size()),
+              "converge = 1\ntarget_error = 0.0005\nkernel_range = 3.25\nstep_retries = 4\nfold_guard = 2\n");
+    EXPECT_EQ(text.substr(0, text.find(notesEnd)), [&] {
+        CartoParams same = converging;
+        same.Converge = false;
+        same.TargetError = 0.001;
+        same.KernelRange = 2.0;
+        same.StepRetries = 6;
+        same.FoldGuard = 1;
+        const std::string plainText = same.FormatParamFile();
+        return plainText.substr(0, plainText.find(notesEnd));
+    }());
+
+    const std::string path = folder.File("converge.cartoparam");
+    WriteText(path, text);
+    CartoParams loaded;
+    std::vector<int> incomplete;
+    ASSERT_TRUE(LoadParamFile(loaded, path, &incomplete));
+    EXPECT_TRUE(incomplete.empty());
+    EXPECT_EQ(loaded, converging);
+}
+
+TEST(ConvergenceParamFile, AnUnknownNameOrABadValueIsReportedByItsLineAndChangesNothing)
+{
+    CTempDir folder;
+    const std::string base = CartoParams().FormatParamFile();
+    const size_t notesLines = static_cast<size_t>(std::count(base.begin(), base.end(), '\n'));
+    struct Case {
+        std::string Line;
+        bool Taken;
+    } cases[] = {
+        {"kernel_range = 5", true},        {"kernel_range=5", true},          {"  kernel_range =  5  ", true},
+        {"kernel_rang = 5", false},        {"kernel_range = five", false},    {"kernel_range = 5 metres", false},
+        {"kernel_range = nan", false},     {"step_retries = 2.5", false},     {"free text without a sign", true},
+        {"# kernel_range = 9", true},
+    };
+    for (const Case& c : cases) {
+        const std::string path = folder.File("case.cartoparam");
+        WriteText(path, base + c.Line + "\n");
+        CartoParams loaded;
+        std::vector<int> incomplete;
+        ASSERT_TRUE(LoadParamFile(loaded, path, &incomplete));
+        if (c.Taken) {
+            EXPECT_TRUE(incomplete.empty()) << c.Line;
+        } else {
+            EXPECT_THAT(incomplete, ::testing::ElementsAre(static_cast<int>(notesLines) + 1)) << c.Line;
+            EXPECT_EQ(loaded.KernelRange, CartoParams().KernelRange) << c.Line;
+        }
+    }
+}
+
+} // namespace
+} // namespace tessaro::test
