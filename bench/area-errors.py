@@ -11,7 +11,9 @@ polygon's desired area is its share of the sizes times the total area of those p
 Prints one line: measured polygons, the weighted mean error (the run's own measure: the mean of
 |r - 1| / (r + 1) with r = desired / actual area, weighted by the actual area), and the largest
 plain relative error |actual / desired - 1| over the polygons whose desired area is above
-0.01 % of the total, with that polygon's record number (from 1).
+0.01 % of the total, with that polygon's record number (from 1; "inf" when that polygon has no
+or a negative area), and how many polygons that had to grow ended below a tenth of their input
+area: crushed by their neighbours, which the weighted mean hardly sees.
 """
 import math
 import struct
@@ -86,13 +88,17 @@ def main():
             if math.isfinite(before[i]) and before[i] > 0 and sizes[i] > 0]
     total_area = sum(after[i] for i in kept)
     total_size = sum(sizes[i] for i in kept)
+    total_before = sum(before[i] for i in kept)
     weighted = 0.0
     worst, worst_record = 0.0, 0
+    crushed = 0
     for i in kept:
         desired = total_area * sizes[i] / total_size
+        if desired > before[i] * total_area / total_before and after[i] < before[i] / 10:
+            crushed += 1
         if after[i] <= 0:
-            weighted, worst, worst_record = math.inf, math.inf, i + 1
-            break
+            worst, worst_record = math.inf, i + 1
+            continue
         r = desired / after[i]
         weighted += abs(r - 1) / (r + 1) * after[i]
         if desired > 1e-4 * total_area:
@@ -100,8 +106,8 @@ def main():
             if relative > worst:
                 worst, worst_record = relative, i + 1
     weighted /= total_area
-    print("measured %d of %d, weighted %.6f, max relative %.6f (record %d)"
-          % (len(kept), len(after), weighted, worst, worst_record))
+    print("measured %d of %d, weighted %.6f, max relative %.6f (record %d), crushed %d"
+          % (len(kept), len(after), weighted, worst, worst_record, crushed))
 
 
 if __name__ == "__main__":
