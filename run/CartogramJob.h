@@ -43,7 +43,8 @@ struct CartogramRunSummary {
     // no area that can be measured, or a ring across more than half the map.
     std::vector<uint32_t> LeftOutRecords;
     // Records (from 0) the convergence mode's result leaves below half or above twice their
-    // desired area: a weighted mean error weights them by their area and can hide them.
+    // desired area, the farthest first: a weighted mean error weights them by their area and
+    // can hide them.
     std::vector<uint32_t> FarFromSizeRecords;
     // No table or no matching numeric field: every polygon was given the same share.
     bool EqualShares = false;
