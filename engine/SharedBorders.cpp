@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace tessaro {
@@ -130,6 +131,9 @@ public:
     }
 
     size_t CellCount() const { return Cells_.size(); }
+    const CExtent& Box() const { return Box_; }
+    int Side() const { return Side_; }
+    double CellSize() const { return CellSize_; }
 
     std::vector<CEdgeRef> Edges;
 
@@ -233,6 +237,80 @@ template <typename Drop> int64_t RemovePoints(CPolygonLayer& layer, Drop&& drop)
 struct CInsertion {
     double T;
     CPoint2D Point;
+};
+
+// The boxes of the triangles that one simplification pass has already cut off, so that no two
+// removals of a pass have touching boxes: each removal was checked against the rings as they
+// were, and only a removal nearby could make that check stale. A small box is recorded in a grid
+// FineCellsPerCell times finer than the edge grid, a large one in the edge grid's own cells,
+// which also know whether a fine cell inside them is taken. Boxes that touch share a cell of
+// whichever grid the smaller of them uses, so the test is conservative, and a dense border of
+// short edges loses every third or fourth bend per pass instead of one per edge-grid cell.
+class CRemovalClaims {
+public:
+    explicit CRemovalClaims(const CEdgeGrid& grid)
+        : Grid_(grid), Claimed_(grid.CellCount(), 0), Touched_(grid.CellCount(), 0),
+          FineSide_(static_cast<int64_t>(grid.Side()) * FineCellsPerCell),
+          FineSize_(grid.CellSize() / FineCellsPerCell)
+    {
+    }
+
+    bool Free(double minX, double minY, double maxX, double maxY) const
+    {
+        bool free = true;
+        const bool small = IsSmall(minX, minY, maxX, maxY);
+        Grid_.ForCells(minX, minY, maxX, maxY, [&](size_t cell) {
+            free = free && Claimed_[cell] == 0 && (small || Touched_[cell] == 0);
+        });
+        if (free && small)
+            ForFineCells(minX, minY, maxX, maxY, [&](uint64_t key) { free = free && !Fine_.contains(key); });
+        return free;
+    }
+
+    void Claim(double minX, double minY, double maxX, double maxY)
+    {
+        if (!IsSmall(minX, minY, maxX, maxY)) {
+            Grid_.ForCells(minX, minY, maxX, maxY, [&](size_t cell) { Claimed_[cell] = 1; });
+            return;
+        }
+        Grid_.ForCells(minX, minY, maxX, maxY, [&](size_t cell) { Touched_[cell] = 1; });
+        ForFineCells(minX, minY, maxX, maxY, [&](uint64_t key) { Fine_.insert(key); });
+    }
+
+private:
+    static constexpr int FineCellsPerCell = 16;
+    static constexpr int64_t MaxFineCells = 64;
+
+    int64_t FineCell(double v, double origin) const
+    {
+        const double cell = std::floor((v - origin) / FineSize_);
+        if (!(cell > 0.0))
+            return 0;
+        return cell >= static_cast<double>(FineSide_ - 1) ? FineSide_ - 1 : static_cast<int64_t>(cell);
+    }
+
+    bool IsSmall(double minX, double minY, double maxX, double maxY) const
+    {
+        if (!(FineSize_ > 0.0))
+            return false;
+        const int64_t columns = FineCell(maxX, Grid_.Box().MinX) - FineCell(minX, Grid_.Box().MinX) + 1;
+        const int64_t rows = FineCell(maxY, Grid_.Box().MinY) - FineCell(minY, Grid_.Box().MinY) + 1;
+        return columns * rows <= MaxFineCells;
+    }
+
+    template <typename Visit> void ForFineCells(double minX, double minY, double maxX, double maxY, Visit&& visit) const
+    {
+        for (int64_t y = FineCell(minY, Grid_.Box().MinY); y <= FineCell(maxY, Grid_.Box().MinY); ++y)
+            for (int64_t x = FineCell(minX, Grid_.Box().MinX); x <= FineCell(maxX, Grid_.Box().MinX); ++x)
+                visit(static_cast<uint64_t>(y * FineSide_ + x));
+    }
+
+    const CEdgeGrid& Grid_;
+    std::vector<uint8_t> Claimed_;
+    std::vector<uint8_t> Touched_;
+    std::unordered_set<uint64_t> Fine_;
+    int64_t FineSide_;
+    double FineSize_;
 };
 
 } // namespace
@@ -434,15 +512,13 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance)
     std::sort(candidates.begin(), candidates.end(), KeyLess);
 
     CEdgeGrid grid(layer, 0.0);
-    std::vector<uint8_t> claimed(grid.CellCount(), 0);
+    CRemovalClaims claims(grid);
     for (const CPointKey& key : candidates) {
         CVertexUse& use = uses[key];
         const CPoint2D p = use.Low.Point(), x = key.Point(), q = use.High.Point();
         const double minX = std::min({p.X, x.X, q.X}), minY = std::min({p.Y, x.Y, q.Y});
         const double maxX = std::max({p.X, x.X, q.X}), maxY = std::max({p.Y, x.Y, q.Y});
-        bool free = true;
-        grid.ForCells(minX, minY, maxX, maxY, [&](size_t cell) { free = free && claimed[cell] == 0; });
-        if (!free)
+        if (!claims.Free(minX, minY, maxX, maxY))
             continue;
         // The triangle x cuts off must hold no other vertex, and no other edge may cross its chord.
         bool clear = true;
@@ -462,7 +538,7 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance)
         if (!clear)
             continue;
         use.Removed = true;
-        grid.ForCells(minX, minY, maxX, maxY, [&](size_t cell) { claimed[cell] = 1; });
+        claims.Claim(minX, minY, maxX, maxY);
     }
     return RemovePoints(layer, [&uses](const CPointKey& key) {
         const auto found = uses.find(key);

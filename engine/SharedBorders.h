@@ -23,8 +23,8 @@ int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance);
 //   does not lie on the layer's box (which therefore stays as it is);
 // - the triangle it cuts off holds no other vertex and no other edge crosses its chord, so no
 //   ring comes to cross another or itself;
-// - of the vertices whose triangles are near one another, one goes per pass, in the order of
-//   their coordinates.
+// - of the vertices whose triangles' boxes touch, one goes per pass, in the order of their
+//   coordinates (so a dense border loses every third or fourth bend per pass).
 // Every decision rests on coordinates alone, so both rings of a border decide alike. Returns the
 // number of vertices removed.
 int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance);

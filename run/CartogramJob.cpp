@@ -20,6 +20,7 @@
 #include "run/RunLog.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <set>
@@ -344,6 +345,8 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
     case CartogramSolution::Outcome::Completed:
         Summary.Result = CartogramRunSummary::Outcome::Completed;
         outputs.ReportNewOverlaps(inputOverlaps);
+        if (Params.Converge && solution.LastMeasures)
+            ReportFarFromSize(*solution.LastMeasures);
         tree->CurrentMap = DisplacedMap;
         Layer_ = network.TakePolygonLayer();
         LayerExtent_ = solver.LayerExtent();
@@ -359,6 +362,38 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
         break;
     }
     prepared.Log->Close();
+}
+
+// One warning naming the records of the convergence mode's result whose area is below half or
+// above twice what their size asks, kept in Summary.FarFromSizeRecords farthest first (a ratio of desired to actual radius beyond the square root
+// of 2). A polygon squeezed by growing neighbours can end with almost no area while the weighted
+// mean error, which weights it by that area, looks fine.
+void CCartogramJob::ReportFarFromSize(const RoundMeasures& result)
+{
+    constexpr double FarRatio = 1.4142135623730951;
+    constexpr size_t NamedAtMost = 10;
+    for (size_t i = 0; i < result.Ratios.size(); ++i)
+        if (result.Ratios[i] > FarRatio || result.Ratios[i] < 1.0 / FarRatio)
+            Summary.FarFromSizeRecords.push_back(static_cast<uint32_t>(i));
+    const size_t count = Summary.FarFromSizeRecords.size();
+    if (count == 0)
+        return;
+    // The farthest first, so the ones named are the worst.
+    const auto farness = [&result](uint32_t record) { return std::fabs(std::log(result.Ratios[record])); };
+    std::stable_sort(Summary.FarFromSizeRecords.begin(), Summary.FarFromSizeRecords.end(),
+                     [&](uint32_t a, uint32_t b) { return farness(a) > farness(b); });
+    const std::optional<RecordNames> names = ReadRecordNames(TablePathFor(ShapefilePath));
+    std::string list;
+    for (size_t k = 0; k < std::min(count, NamedAtMost); ++k)
+        list += (list.empty() ? "" : ", ") + RecordLabel(Summary.FarFromSizeRecords[k], names);
+    if (count > NamedAtMost)
+        list += " and " + std::to_string(count - NamedAtMost) + " more";
+    ShowMessage(std::to_string(count) +
+                    (count == 1 ? " polygon ends below half or above twice the area its size asks for: "
+                                : " polygons end below half or above twice the area their sizes ask for, the "
+                                  "farthest first: ") +
+                    list + ".",
+                MessageKind::Warning);
 }
 
 // One warning per kind naming the records the convergence loop left out.

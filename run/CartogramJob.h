@@ -42,6 +42,10 @@ struct CartogramRunSummary {
     // Records (from 0) the convergence mode moved with the map but left out of the measures:
     // no area that can be measured, or a ring across more than half the map.
     std::vector<uint32_t> LeftOutRecords;
+    // Records (from 0) the convergence mode's result leaves below half or above twice their
+    // desired area, the farthest first: a weighted mean error weights them by their area and
+    // can hide them.
+    std::vector<uint32_t> FarFromSizeRecords;
     // No table or no matching numeric field: every polygon was given the same share.
     bool EqualShares = false;
     std::string SizeFieldRead; // the table's name of the field that gave the sizes
@@ -121,6 +125,7 @@ private:
     void RefuseUnknownField();
     void Refuse(const std::string& text);
     void ReportLeftOut(const std::vector<LeftOutPolygon>& leftOut);
+    void ReportFarFromSize(const RoundMeasures& result);
 
     std::optional<CPolygonLayer> Layer_;
     CExtent LayerExtent_;

@@ -1,9 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds tessaro-cli and makes the cartogram of the shipped example:
-# the US states sized by population, written into output/us_states (never into examples/).
+# Installs what is missing, builds tessaro-cli and makes the cartogram of the shipped example,
+# the US states sized by population, twice, never into examples/:
+# - the standard run (4 rounds) into output/us_states;
+# - the convergence mode (rounds until the weighted mean error is below 0.001, the map never
+#   folded, only the result exported) into output/us_states_converge.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh default >&2
-./build/default/cli/tessaro-cli cartogram examples/us_states/us_states.shp --field POP --svg \
-  --output-dir output/us_states
+cli=./build/default/cli/tessaro-cli
+"$cli" cartogram examples/us_states/us_states.shp --field POP --svg --output-dir output/us_states
+echo
+"$cli" cartogram examples/us_states/us_states.shp --field POP --svg --converge \
+  --output-dir output/us_states_converge
+echo
+echo "Standard run:     output/us_states (last round: us_states_3_py.svg)"
+echo "Convergence mode: output/us_states_converge (result: the one us_states_*_py.svg there)"

@@ -189,5 +189,41 @@ TEST(SharedBorders, SimplifyingKeepsBordersSharedAndStepsAroundOtherRings)
     EXPECT_LT(layer.Polygon(0).Ring(0).PointCount(), 12);
 }
 
+// The exact images cut a border at every leaf it crosses, each round; the simplification must
+// thin such a dense border by a large share per pass, not by a few points per cell of its edge
+// grid, or the vertex count of a long run grows without bound.
+TEST(SharedBorders, OnePassThinsADenseBorderByAFifthOfItsBendsOrMore)
+{
+    constexpr int Segments = 400;
+    std::vector<double> border;
+    for (int k = 0; k <= Segments; ++k)
+        border.insert(border.end(), {1.0 + ((k % 2 == 1) ? 0.0001 : 0.0), 4.0 - 4.0 * k / Segments});
+    std::vector<double> left{0, 0, 0, 4};
+    left.insert(left.end(), border.begin(), border.end());
+    left.insert(left.end(), {0, 0});
+    std::vector<double> right{1, 4, 4, 4, 4, 0, 1, 0};
+    for (int k = Segments - 1; k >= 1; --k)
+        right.insert(right.end(), {border[2 * static_cast<size_t>(k)], border[2 * static_cast<size_t>(k) + 1]});
+    right.insert(right.end(), {1, 4});
+    CPolygonLayer layer;
+    layer.Add(MakePolygon({left}));
+    layer.Add(MakePolygon({right}));
+    const int32_t before = layer.Polygon(0).Ring(0).PointCount();
+
+    const int64_t removed = SimplifySharedBorders(layer, 0.001);
+    // Bends whose triangles' boxes touch go one per pass: at most a third of the 399, fewer where
+    // the boxes of bends three apart fall into one cell of the claims.
+    const int32_t gone = before - layer.Polygon(0).Ring(0).PointCount();
+    EXPECT_GE(gone, Segments / 5);
+    EXPECT_EQ(removed, 2 * gone); // the same points from both rings
+    EXPECT_EQ(PointSet(layer.Polygon(0).Ring(0)).size() - 2, PointSet(layer.Polygon(1).Ring(0)).size() - 2);
+    const auto leftPoints = PointSet(layer.Polygon(0).Ring(0));
+    for (const auto& point : PointSet(layer.Polygon(1).Ring(0))) {
+        if (point.first > 0.5 && point.first < 1.5) {
+            EXPECT_TRUE(leftPoints.contains(point)) << point.first << ", " << point.second;
+        }
+    }
+}
+
 } // namespace
 } // namespace tessaro

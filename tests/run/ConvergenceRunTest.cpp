@@ -36,9 +36,9 @@ std::vector<std::string> Lines(const std::string& text)
 
 class ConvergenceRunTest : public ::testing::Test {
 protected:
-    // A 3 x 2 grid of unit squares with NAME and POP, and, when asked, a seventh record of no
-    // area (its ring runs out and back along one line) named Sliver.
-    std::string MakeGrid(bool withSliver)
+    // A 3 x 2 grid of unit squares with NAME and POP (1 to 6 unless given), and, when asked, a
+    // seventh record of no area (its ring runs out and back along one line) named Sliver.
+    std::string MakeGrid(bool withSliver, std::vector<double> sizes = {1, 2, 3, 4, 5, 6})
     {
         std::vector<TestShape> shapes;
         for (int row = 0; row < 2; ++row)
@@ -47,7 +47,7 @@ protected:
         std::vector<std::vector<TestCell>> rows;
         const char* names[] = {"A", "B", "C", "D", "E", "F"};
         for (int k = 0; k < 6; ++k)
-            rows.push_back({std::string(names[k]), static_cast<double>(k + 1)});
+            rows.push_back({std::string(names[k]), sizes[static_cast<size_t>(k)]});
         if (withSliver) {
             shapes.push_back(TestShape{{0}, {1.2, 1.5, 1.8, 1.2}, {0.5, 0.5, 0.5, 0.5}});
             rows.push_back({std::string("Sliver"), 1.0});
@@ -135,6 +135,36 @@ TEST_F(ConvergenceRunTest, ARecordOfNoAreaIsMovedLeftOutAndNamedInAWarning)
     stepped.OutputFolder = Folder.File("stepped");
     std::filesystem::create_directory(stepped.OutputFolder);
     EXPECT_EQ(stepped.Run().Result, CartogramRunSummary::Outcome::Refused);
+}
+
+// A result far from its sizes is named, however low its weighted mean error: the first square
+// asks for 1/201 of the map and is still far above that after two rounds.
+TEST_F(ConvergenceRunTest, PolygonsFarFromTheirSizeAreNamedOnlyWhenThereAreAny)
+{
+    CartoParams early = Converging();
+    early.MaxSteps = 2;
+    const CartogramRunSummary& stopped = Run(MakeGrid(false, {1, 40, 40, 40, 40, 40}), early);
+    ASSERT_EQ(stopped.Result, CartogramRunSummary::Outcome::Completed);
+    ASSERT_EQ(stopped.LastRound, 2);
+    EXPECT_THAT(stopped.FarFromSizeRecords, ::testing::Contains(0u));
+    const auto warned = [](const CartogramRunSummary& summary) {
+        for (const UserMessage& message : summary.Messages)
+            if (message.Kind == MessageKind::Warning && message.Text.find("below half or above twice") != std::string::npos)
+                return message.Text;
+        return std::string();
+    };
+    EXPECT_THAT(warned(stopped), HasSubstr("record 1 (A)"));
+
+    CCartogramJob converged;
+    converged.ShapefilePath = Folder.File("grid.shp");
+    converged.SizeField = "POP";
+    converged.Params = Converging();
+    converged.OutputFolder = Folder.File("converged");
+    std::filesystem::create_directory(converged.OutputFolder);
+    const CartogramRunSummary& done = converged.Run();
+    ASSERT_EQ(done.Result, CartogramRunSummary::Outcome::Completed);
+    EXPECT_TRUE(done.FarFromSizeRecords.empty());
+    EXPECT_EQ(warned(done), "");
 }
 
 // The named values follow the notes and only when they differ from their defaults, so a file of
