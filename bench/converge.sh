@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Times the convergence mode on examples/us_states (POP) and, when given, the US counties map
-# (RATE), with 1 and 2 threads. Prints, per run: rounds, kept round, wall time, peak memory, the
+# Times the convergence mode on examples/us_states (POP) and examples/us_counties (RATE), with 1
+# and 2 threads. Prints, per run: rounds, kept round, wall time, peak memory, the
 # weighted mean error the run reports, the weighted and largest relative area error measured
 # from the output files (bench/area-errors.py; largest over polygons above 0.01 % of the total),
 # and the findings of `tessaro-cli check --overlaps` on the output that the input does not
 # already have: invalid rings (by record and ring) and overlapping pairs.
 #
-# Usage: bash bench/converge.sh [COUNTIES.shp]
+# Usage: bash bench/converge.sh [COUNTIES.shp]   (default examples/us_counties; "none" skips it)
 #   CLI=path/to/tessaro-cli        (default build/default/cli/tessaro-cli)
 #   COUNTY_ROUNDS=N                --max-rounds for the counties runs (default: the mode's 100)
 #   THREADS="1 2"                  thread counts to run
@@ -14,7 +14,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cli="${CLI:-build/default/cli/tessaro-cli}"
-counties="${1:-}"
+counties="${1:-examples/us_counties/us_counties.shp}"
+[ "$counties" = none ] && counties=""
 threads_list="${THREADS:-1 2}"
 if [ -n "${KEEP:-}" ]; then
   out="$KEEP"; mkdir -p "$out"
