@@ -226,10 +226,15 @@ bool CCartogramSolver::Transform(const RoundMeasures& measures, const CFeedback*
     Displacement_.SetCentres(static_cast<int32_t>(Sources_.size() / 2), Centres_.data());
     Displacement_.Precompute(rc);
     Displacement_.LoggedMaxDisplacement = 0.0;
-    Output_ = Input_;
     std::vector<double> moved = DisplaceGrid(rc, feedback);
     if (Cancelled(feedback))
         return false;
+    return MoveVertices(moved, feedback);
+}
+
+bool CCartogramSolver::MoveVertices(std::vector<double>& moved, const CFeedback* feedback)
+{
+    Output_ = Input_;
     TransformVertices(feedback);
     if (Cancelled(feedback))
         return false;
@@ -682,13 +687,7 @@ bool CCartogramSolver::TransformConverging(const RoundMeasures& measures, const 
         grid.StoreDisplaced(Tree_, 1.0);
         moved.clear();
         Tree_.CollectPoints(moved, DisplacedMap, UndeformedMap);
-        Output_ = Input_;
-        TransformVertices(feedback);
-        if (Cancelled(feedback))
-            return false;
-        const CExtent currentBox = WriteBack();
-        FitBack(currentBox, moved);
-        return true;
+        return MoveVertices(moved, feedback);
     };
     // Halve the step until the error falls, and on while it keeps falling; the last try of all
     // stands even when it did not lower the error.

@@ -164,6 +164,9 @@ private:
     void BuildSamples(const RoundMeasures& measures);
     std::vector<double> DisplaceGrid(double rc, const CFeedback* feedback);
     void TransformVertices(const CFeedback* feedback);
+    // Output := Input moved through the tree's displaced map, then fitted back into the box;
+    // false when cancelled on the way.
+    bool MoveVertices(std::vector<double>& moved, const CFeedback* feedback);
     CExtent WriteBack();
     void FitBack(const CExtent& currentBox, std::vector<double>& moved);
     void ReportRound(int round, const RoundMeasures& measures, CCartogramRoundSink* sink, CCartogramFeedback* feedback);

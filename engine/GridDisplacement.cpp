@@ -243,14 +243,8 @@ double CGridDisplacement::Guard(const CQuadTree& /*tree*/, double step, FoldGuar
     if (kind == FoldGuardKind::None)
         return step;
 
-    if (kind == FoldGuardKind::Global) {
-        double cap = 1.0;
-        for (const CTriangle& triangle : Triangles_)
-            cap = std::min(cap, Drop(triangle, minAreaRatio));
-        for (double& e : E_)
-            e *= cap;
-        return step * cap;
-    }
+    if (kind == FoldGuardKind::Global)
+        return step * CapAll(minAreaRatio);
 
     // Local: every vertex of a triangle that would fall below the ratio somewhere on the way is
     // held back by what that triangle needs; the triangles around it are looked at again.
@@ -276,12 +270,17 @@ double CGridDisplacement::Guard(const CQuadTree& /*tree*/, double step, FoldGuar
         Settle(E_);
     }
     // Still short somewhere: one more factor for the whole grid makes every triangle keep it.
+    return step * CapAll(minAreaRatio);
+}
+
+double CGridDisplacement::CapAll(double minAreaRatio)
+{
     double cap = 1.0;
     for (const CTriangle& triangle : Triangles_)
         cap = std::min(cap, Drop(triangle, minAreaRatio));
     for (double& e : E_)
         e *= cap;
-    return step * cap;
+    return cap;
 }
 
 void CGridDisplacement::StoreDisplaced(CQuadTree& tree, double t) const

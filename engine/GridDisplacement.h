@@ -76,6 +76,8 @@ private:
     std::vector<CTriangle> Triangles(const CQuadTree& tree) const;
     // The smallest t in (0, 1] at which the triangle falls to the ratio under E; 1 when none.
     double Drop(const CTriangle& triangle, double minAreaRatio) const;
+    // Scales E by the largest factor that keeps every triangle at the ratio; returns the factor.
+    double CapAll(double minAreaRatio);
     void HoldBack(size_t id, double drop, const std::vector<double>& factors, std::vector<double>& lowered) const;
 
     std::vector<double> D_;
