@@ -7,7 +7,9 @@
 namespace tessaro {
 
 struct CartogramOptions {
-    std::string Input;
+    std::string Input; // a .shp (the program's own reader) or any vector source GDAL/OGR opens
+    std::string Layer; // the layer of an OGR source that holds several
+    std::string Format; // "gpkg", "geojson" or "shapefile" through OGR; empty: the shapefile set
     std::string Field;
     std::string ParamsPath;
     std::optional<int> Steps;

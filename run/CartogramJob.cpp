@@ -5,6 +5,7 @@
 #include "engine/QuadTree.h"
 #include "geodata/DbfTable.h"
 #include "geodata/NetworkEmfWriter.h"
+#include "geodata/OgrLayerReader.h"
 #include "geodata/ProjectionFile.h"
 #include "geodata/RecordNames.h"
 #include "geodata/ShapeValidator.h"
@@ -12,6 +13,7 @@
 #include "geodata/SizeField.h"
 #include "network/Network.h"
 #include "platform/FileError.h"
+#include "platform/InputFiles.h"
 #include "platform/TextCase.h"
 #include "platform/ThreadPriorityGuard.h"
 #include "platform/UserInterface.h"
@@ -53,6 +55,36 @@ void WarnIfGeographic(const std::string& projectionPath)
                     " gives geographic coordinates (degrees): areas measured in square degrees are not "
                     "equal-area, so the polygons will not get areas in proportion to their sizes. Reproject the "
                     "map to an equal-area projection first.",
+                MessageKind::Warning);
+}
+
+// The same warning for a source read through OGR, whose coordinate system comes with the layer.
+void WarnIfGeographic(const std::string& path, const OgrPolygonSource& source)
+{
+    if (!source.Geographic)
+        return;
+    ShowMessage("The layer " + source.LayerName + " of " + path +
+                    " has geographic coordinates (degrees): areas measured in square degrees are not equal-area, so "
+                    "the polygons will not get areas in proportion to their sizes. Reproject the map to an "
+                    "equal-area projection first.",
+                MessageKind::Warning);
+}
+
+// "feature 4 (a Point geometry), feature 9 (an empty geometry)"; a long list is cut short.
+void WarnLeftOutFeatures(const std::string& path, const OgrPolygonSource& source)
+{
+    if (source.LeftOut.empty())
+        return;
+    constexpr size_t Named = 20;
+    std::string list;
+    for (size_t i = 0; i < source.LeftOut.size() && i < Named; ++i)
+        list += (i == 0 ? "" : ", ") + std::string("feature ") + std::to_string(source.LeftOut[i].Feature + 1) + " (" +
+                source.LeftOut[i].Why + ")";
+    if (source.LeftOut.size() > Named)
+        list += " and " + std::to_string(source.LeftOut.size() - Named) + " more";
+    ShowMessage("The layer " + source.LayerName + " of " + path + " has features without a polygon: " + list +
+                    "; they are left out of the cartogram and kept unchanged in the exports that keep the "
+                    "attributes.",
                 MessageKind::Warning);
 }
 
@@ -134,9 +166,25 @@ public:
         Export(round);
     }
 
+    // For an input read through OGR: its coordinate system for the exported shapefiles.
+    std::optional<std::string> OgrProjection;
+    // With an export format: the writer of the layer with its attributes, and the inputs its
+    // files must not land on.
+    COgrRoundWriter* Writer = nullptr;
+    const CInputFiles* Inputs = nullptr;
+
     void Export(int round)
     {
-        RoundExportResult exported = ExportRound(Names_, round, Translator_, Pictures_, WithSvg_);
+        RoundExportResult exported =
+            ExportRound(Names_, round, Translator_, Pictures_, WithSvg_, OgrProjection, Writer == nullptr);
+        if (Writer != nullptr) {
+            if (const auto refusal = Inputs->CheckOutputs(Writer->Targets(Names_, {round}))) {
+                ShowMessage(*refusal, MessageKind::Error);
+                ++exported.Failures;
+            } else if (!Writer->WriteRound(Names_, round, Network_.PolygonLayer(), exported.Written)) {
+                ++exported.Failures;
+            }
+        }
         Summary_.WrittenFiles.insert(Summary_.WrittenFiles.end(), exported.Written.begin(), exported.Written.end());
         Summary_.ExportFailures += exported.Failures;
         // The layer as exported, for the overlap check once the run is over.
@@ -191,6 +239,11 @@ struct CCartogramJob::Prepared {
     std::unique_ptr<CNetwork> Network;
     std::unique_ptr<CShpFileTranslator> Translator;
     std::vector<double> Fractions;
+    // What the OGR reader found, for an input read through it.
+    std::optional<OgrPolygonSource> Ogr;
+    // With an export format: its writer, and the files of the run's inputs.
+    std::unique_ptr<COgrRoundWriter> Writer;
+    CInputFiles Inputs;
 };
 
 CCartogramJob::CCartogramJob() = default;
@@ -243,6 +296,76 @@ void CCartogramJob::RefuseUnknownField()
            (list.empty() ? std::string("it has no numeric field.") : "the numeric fields are " + list + "."));
 }
 
+bool CCartogramJob::LoadThroughOgr(Prepared& prepared)
+{
+    COgrLayerReader reader;
+    const bool read = reader.Read(ShapefilePath, InputLayer, SizeField, *prepared.Network);
+    if (!read) {
+        Summary.Result = CartogramRunSummary::Outcome::Unreadable;
+        Refuse(reader.Problem());
+        return false;
+    }
+    prepared.Ogr = reader.Source();
+    PolygonFeatures_ = prepared.Ogr->PolygonFeatures;
+    for (const LeftOutFeature& feature : prepared.Ogr->LeftOut)
+        Summary.SkippedFeatures.push_back(feature.Feature + 1);
+    WarnLeftOutFeatures(ShapefilePath, *prepared.Ogr);
+    return true;
+}
+
+bool CCartogramJob::OpenExportWriter(Prepared& prepared)
+{
+    std::string problem;
+    prepared.Writer = COgrRoundWriter::Open(*ExportFormat, ShapefilePath, prepared.Ogr ? prepared.Ogr->LayerName : "",
+                                            PolygonFeatures_, prepared.Fractions, problem);
+    if (!prepared.Writer) {
+        Refuse(problem);
+        return false;
+    }
+    prepared.Inputs.AddShapefile(ShapefilePath);
+    if (const auto refusal = prepared.Inputs.CheckOutputs(
+            prepared.Writer->Targets(prepared.Names, ExportedRounds(prepared.Schedule, Params.Converge)))) {
+        Refuse(*refusal);
+        return false;
+    }
+    return true;
+}
+
+uint32_t CCartogramJob::SourceRecord(uint32_t polygon) const
+{
+    return polygon < PolygonFeatures_.size() ? static_cast<uint32_t>(PolygonFeatures_[polygon]) : polygon;
+}
+
+std::optional<std::vector<double>> CCartogramJob::ReadOgrShares(const Prepared& prepared)
+{
+    const OgrPolygonSource& source = *prepared.Ogr;
+    const size_t n = source.PolygonFeatures.size();
+    const std::string label = "the layer " + source.LayerName + " of " + ShapefilePath;
+    if (source.SizeFieldName.empty()) {
+        if (EqualSharesWithoutField) {
+            Summary.EqualShares = true;
+            return std::vector<double>(n, 1.0 / static_cast<double>(n));
+        }
+        std::string list;
+        for (const std::string& name : source.NumericFields)
+            list += (list.empty() ? "" : ", ") + name;
+        Refuse("No numeric field matches " + SizeField + " in " + label + "; " +
+               (list.empty() ? std::string("it has no numeric field.") : "the numeric fields are " + list + "."));
+        return std::nullopt;
+    }
+    std::vector<size_t> records(n);
+    for (size_t i = 0; i < n; ++i)
+        records[i] = source.PolygonFeatures[i] + 1;
+    SizeColumn column = SharesFromSizes(source.Sizes, records, label, source.SizeFieldName, Missing);
+    Summary.SizeFieldRead = column.FieldName;
+    Summary.ZeroSizeRecords = column.ZeroRecords;
+    Summary.MissingSizeRecords = column.MissingRecords;
+    if (column.Result == SizeColumn::Outcome::Read)
+        return std::move(column.Fractions);
+    Summary.Refusal = "The size field " + SizeField + " cannot be used.";
+    return std::nullopt;
+}
+
 bool CCartogramJob::LoadPolygons(Prepared& prepared)
 {
     // Below normal until the polygon load ends; restored on every way out.
@@ -252,6 +375,8 @@ bool CCartogramJob::LoadPolygons(Prepared& prepared)
     network.SetKeyMode(KeyByCoordinates);
     network.ResetExtent();
     prepared.Translator = std::make_unique<CShpFileTranslator>(network);
+    if (Reader == InputReader::Ogr)
+        return LoadThroughOgr(prepared);
     try {
         prepared.Translator->ReadShapeFile(ShapefilePath, CShpFileTranslator::PolygonType);
     } catch (const CFileError& error) {
@@ -271,9 +396,13 @@ bool CCartogramJob::LoadPolygons(Prepared& prepared)
 bool CCartogramJob::CheckLayerAgainstTable(uint32_t n)
 {
     if (n == 0) {
-        Refuse("The shapefile " + ShapefilePath + " holds no polygons; the cartogram cannot be made.");
+        Refuse((Reader == InputReader::Ogr ? "The source " : "The shapefile ") + ShapefilePath +
+               " holds no polygons; the cartogram cannot be made.");
         return false;
     }
+    // A layer read through OGR carries its attributes with its features.
+    if (Reader == InputReader::Ogr)
+        return true;
     const std::string tablePath = TablePathFor(ShapefilePath);
     std::string damage;
     const std::unique_ptr<CDbfTable> table = CDbfTable::Open(tablePath, &damage);
@@ -296,8 +425,16 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
         Refuse("No shapefile was given for the cartogram.");
         return std::nullopt;
     }
-    Prepared prepared{MakeRunSchedule(Params.MaxSteps, Params.ExportEvery), CRunFileNames(ShapefilePath, OutputFolder),
-                      std::make_unique<CRunLog>(), std::make_unique<CNetwork>(), nullptr, {}};
+    PolygonFeatures_.clear();
+    Prepared prepared{MakeRunSchedule(Params.MaxSteps, Params.ExportEvery),
+                      CRunFileNames(ShapefilePath, OutputFolder, Reader == InputReader::Ogr),
+                      std::make_unique<CRunLog>(),
+                      std::make_unique<CNetwork>(),
+                      nullptr,
+                      {},
+                      std::nullopt,
+                      nullptr,
+                      {}};
     std::string namesMessage;
     if (!CheckDerivedNames(prepared.Names, ExportedRounds(prepared.Schedule, Params.Converge), namesMessage)) {
         Refuse(namesMessage);
@@ -313,16 +450,23 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
         prepared.Log->Discard();
         return std::nullopt;
     }
-    WarnIfGeographic(prepared.Names.InputProjection());
+    if (prepared.Ogr)
+        WarnIfGeographic(ShapefilePath, *prepared.Ogr);
+    else
+        WarnIfGeographic(prepared.Names.InputProjection());
     const uint32_t n = prepared.Network->PolygonCount();
     std::optional<std::vector<double>> fractions;
     if (CheckLayerAgainstTable(n))
-        fractions = ReadShares(n);
+        fractions = prepared.Ogr ? ReadOgrShares(prepared) : ReadShares(n);
     if (!fractions) {
         prepared.Log->Discard();
         return std::nullopt;
     }
     prepared.Fractions = std::move(*fractions);
+    if (ExportFormat && !OpenExportWriter(prepared)) {
+        prepared.Log->Discard();
+        return std::nullopt;
+    }
     return prepared;
 }
 
@@ -334,6 +478,10 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
     CCartogramSolver solver(network.PolygonLayer(), *tree, Params, std::move(prepared.Fractions), network.Extent());
     CRunOutputs outputs(*prepared.Log, prepared.Names, prepared.Schedule, network, *prepared.Translator, *tree, solver,
                         WithSvg, Params.Converge, Summary);
+    if (prepared.Ogr)
+        outputs.OgrProjection = prepared.Ogr->CrsEsriWkt;
+    outputs.Writer = prepared.Writer.get();
+    outputs.Inputs = &prepared.Inputs;
     const CartogramSolution solution = solver.Solve(&outputs, feedback);
     Summary.FirstMeasures = solution.FirstMeasures;
     Summary.LastMeasures = solution.LastMeasures;
@@ -344,6 +492,9 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
     case CartogramSolution::Outcome::Completed:
         Summary.Result = CartogramRunSummary::Outcome::Completed;
         outputs.ReportNewOverlaps(inputOverlaps);
+        for (auto& pair : Summary.NewOverlaps)
+            pair = {static_cast<int32_t>(SourceRecord(static_cast<uint32_t>(pair.first))),
+                    static_cast<int32_t>(SourceRecord(static_cast<uint32_t>(pair.second)))};
         tree->CurrentMap = DisplacedMap;
         Layer_ = network.TakePolygonLayer();
         LayerExtent_ = solver.LayerExtent();
@@ -366,13 +517,15 @@ void CCartogramJob::ReportLeftOut(const std::vector<LeftOutPolygon>& leftOut)
 {
     if (leftOut.empty())
         return;
-    const std::optional<RecordNames> names = ReadRecordNames(TablePathFor(ShapefilePath));
+    const std::optional<RecordNames> names =
+        Reader == InputReader::Ogr ? std::nullopt : ReadRecordNames(TablePathFor(ShapefilePath));
     std::string degenerate;
     std::string wide;
     for (const LeftOutPolygon& polygon : leftOut) {
-        Summary.LeftOutRecords.push_back(polygon.Polygon);
+        const uint32_t record = SourceRecord(polygon.Polygon);
+        Summary.LeftOutRecords.push_back(record);
         std::string& list = polygon.Why == LeftOutPolygon::Reason::WideRing ? wide : degenerate;
-        list += (list.empty() ? "" : ", ") + RecordLabel(polygon.Polygon, names);
+        list += (list.empty() ? "" : ", ") + RecordLabel(record, names);
     }
     if (!degenerate.empty())
         ShowMessage("No area can be measured for " + degenerate +

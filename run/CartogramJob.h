@@ -5,6 +5,7 @@
 #include "geodata/SizeField.h"
 #include "geometry/PolygonLayer.h"
 #include "platform/MessageCollector.h"
+#include "run/OgrRoundWriter.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -42,6 +43,9 @@ struct CartogramRunSummary {
     // Records (from 0) the convergence mode moved with the map but left out of the measures:
     // no area that can be measured, or a ring across more than half the map.
     std::vector<uint32_t> LeftOutRecords;
+    // Features (from 1) of an input read through OGR that hold no polygon (no geometry, an empty
+    // one or another type): left out of the run, kept unchanged in the attribute-keeping exports.
+    std::vector<size_t> SkippedFeatures;
     // No table or no matching numeric field: every polygon was given the same share.
     bool EqualShares = false;
     std::string SizeFieldRead; // the table's name of the field that gave the sizes
@@ -69,10 +73,22 @@ struct CartogramRunSummary {
 class CCartogramJob {
 public:
     double EpsilonFactor = 1.01;
+    // The input: a polygon shapefile, or with the OGR reader any vector source GDAL opens.
     std::string ShapefilePath;
+    // Which reader loads the input: the program's own shapefile reader (the size field from
+    // the .dbf beside it), or GDAL/OGR (GeoPackage, GeoJSON, FlatGeobuf, ...: polygon and
+    // multipolygon features in feature order, the size field from the same layer).
+    enum class InputReader { Shapefile, Ogr };
+    InputReader Reader = InputReader::Shapefile;
+    // The layer the OGR reader reads; empty for a source that holds one layer.
+    std::string InputLayer;
     std::string SizeField;
     // When set, the information file and the exports go there instead of beside the input.
     std::string OutputFolder;
+    // When set, each exported round's layer goes out through OGR in this format with the
+    // input's attributes and the three measure fields, in place of the shapefile set (the
+    // pictures stay); unset, the export set is the shapefile set and the pictures.
+    std::optional<OgrExportFormat> ExportFormat;
     // An SVG twin beside every exported picture.
     bool WithSvg = false;
     // Without a table or a numeric field matching SizeField, every polygon gets an equal share
@@ -121,10 +137,18 @@ private:
     void RefuseUnknownField();
     void Refuse(const std::string& text);
     void ReportLeftOut(const std::vector<LeftOutPolygon>& leftOut);
+    bool LoadThroughOgr(Prepared& prepared);
+    // The writer of the export format, its files checked against the inputs; false after a refusal.
+    bool OpenExportWriter(Prepared& prepared);
+    std::optional<std::vector<double>> ReadOgrShares(const Prepared& prepared);
+    // The record (from 0) of the input that polygon `polygon` of the run came from.
+    uint32_t SourceRecord(uint32_t polygon) const;
 
     std::optional<CPolygonLayer> Layer_;
     CExtent LayerExtent_;
     std::unique_ptr<CQuadTree> Tree_;
+    // For an input read through OGR: the feature (from 0) of every polygon of the run.
+    std::vector<size_t> PolygonFeatures_;
 };
 
 } // namespace tessaro
