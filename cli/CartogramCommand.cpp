@@ -37,6 +37,17 @@ bool IsShapefileMember(const std::string& path)
 
 void Fail(const std::string& text) { ShowMessage(text, MessageKind::Error); }
 
+// "FILE:LAYER" names a layer of FILE; a name that is itself an existing path is a file of one
+// layer, whatever colons it holds.
+CCartogramJob::CompanionSource CompanionOf(const std::string& text)
+{
+    std::error_code error;
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || std::filesystem::exists(text, error))
+        return {text, {}};
+    return {text.substr(0, colon), text.substr(colon + 1)};
+}
+
 // The parameter block: the defaults, a parameter file over them, the options over both.
 bool MakeParams(const CartogramOptions& options, CLumarixDoc& document)
 {
@@ -276,6 +287,8 @@ int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std:
     job.ShapefilePath = options.Input;
     job.Reader = EndsWithShp(options.Input) ? CCartogramJob::InputReader::Shapefile : CCartogramJob::InputReader::Ogr;
     job.InputLayer = options.Layer;
+    for (const std::string& also : options.Also)
+        job.Companions.push_back(CompanionOf(also));
     if (options.Format == "gpkg")
         job.ExportFormat = OgrExportFormat::GeoPackage;
     else if (options.Format == "geojson")

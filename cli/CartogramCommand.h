@@ -3,6 +3,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tessaro {
 
@@ -10,6 +11,7 @@ struct CartogramOptions {
     std::string Input; // a .shp (the program's own reader) or any vector source GDAL/OGR opens
     std::string Layer; // the layer of an OGR source that holds several
     std::string Format; // "gpkg", "geojson" or "shapefile" through OGR; empty: the shapefile set
+    std::vector<std::string> Also; // FILE or FILE:LAYER of the layers moved with the map
     std::string Field;
     std::string ParamsPath;
     std::optional<int> Steps;

@@ -83,6 +83,9 @@ int main(int argc, char** argv)
                      "Export each round through OGR with the input's attributes and the share and error fields: "
                      "gpkg (one layer per round in X_cartogram.gpkg), geojson or shapefile")
         ->check(CLI::IsMember({"gpkg", "geojson", "shapefile"}));
+    cartogramCommand->add_option("--also", carto.Also,
+                                 "FILE[:LAYER] of points, lines or polygons in the map's coordinate system, moved "
+                                 "with the map and written beside every export (repeatable)");
     auto* fieldOption =
         cartogramCommand->add_option("--field", carto.Field, "The numeric field of the table that gives the sizes");
     auto* equalShares = cartogramCommand->add_flag(

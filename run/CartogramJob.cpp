@@ -17,12 +17,15 @@
 #include "platform/TextCase.h"
 #include "platform/ThreadPriorityGuard.h"
 #include "platform/UserInterface.h"
+#include "run/CompanionRounds.h"
 #include "run/RoundExport.h"
 #include "run/RunFileNames.h"
 #include "run/RunLog.h"
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <optional>
 #include <set>
 #include <vector>
@@ -127,7 +130,7 @@ public:
     CRunOutputs(CRunLog& log, const CRunFileNames& names, const RunSchedule& schedule, CNetwork& network,
                 CShpFileTranslator& translator, CQuadTree& tree, const CCartogramSolver& solver, bool withSvg,
                 bool converging, CartogramRunSummary& summary)
-        : Log_(log), Names_(names), Schedule_(schedule), Network_(network), Translator_(translator),
+        : Log_(log), Names_(names), Schedule_(schedule), Network_(network), Translator_(translator), Tree_(tree),
           Solver_(solver), WithSvg_(withSvg), Converging_(converging), Summary_(summary), Pictures_(network)
     {
         Pictures_.SetPageSize(PicturePageWidth, PicturePageHeight);
@@ -150,6 +153,8 @@ public:
         else
             Log_.WriteRound(round.Round, round.Measures, round.Elasticity, round.MaxDisplacement, round.ElapsedText);
         Summary_.RoundsTransformed = round.Round + 1;
+        if (Companions != nullptr)
+            Companions->AfterRound(Tree_, round.Round, round.Measures.WeightedMeanError);
         if (ExportsRound(Schedule_, Converging_, round.Round))
             Export(round.Round);
     }
@@ -163,7 +168,9 @@ public:
             ++Summary_.ExportFailures;
             return;
         }
-        Export(round);
+        // The companions wait for the stop, which names the round the result was kept from.
+        Export(round, false);
+        PendingResult_ = round;
     }
 
     // For an input read through OGR: its coordinate system for the exported shapefiles.
@@ -172,8 +179,11 @@ public:
     // files must not land on.
     COgrRoundWriter* Writer = nullptr;
     const CInputFiles* Inputs = nullptr;
+    // The layers moved with the map, if any.
+    CCompanionRounds* Companions = nullptr;
 
-    void Export(int round)
+    // Writes the export set of `round`, and the companions unless the caller writes them later.
+    void Export(int round, bool withCompanions = true)
     {
         RoundExportResult exported =
             ExportRound(Names_, round, Translator_, Pictures_, WithSvg_, OgrProjection, Writer == nullptr);
@@ -187,6 +197,8 @@ public:
         }
         Summary_.WrittenFiles.insert(Summary_.WrittenFiles.end(), exported.Written.begin(), exported.Written.end());
         Summary_.ExportFailures += exported.Failures;
+        if (Companions != nullptr && withCompanions)
+            Summary_.ExportFailures += Companions->Export(Names_, round, *Inputs, Summary_.WrittenFiles);
         // The layer as exported, for the overlap check once the run is over.
         LastExport_ = Network_.PolygonLayer().Copy();
         LastExportRound_ = round;
@@ -205,6 +217,14 @@ public:
 
     void OnStopped(const SolverStop& stop) override
     {
+        if (Companions != nullptr && PendingResult_ >= 0) {
+            if (stop.KeptRound >= 0 && stop.KeptRound != stop.Round && !Companions->RestoreKept(stop.KeptRound))
+                ShowMessage("The layers moved with the map could not be taken back to round " +
+                                std::to_string(stop.KeptRound) + ", the round of the result; they are written as "
+                                "they stand after the last round.",
+                            MessageKind::Warning);
+            Summary_.ExportFailures += Companions->Export(Names_, PendingResult_, *Inputs, Summary_.WrittenFiles);
+        }
         Log_.WriteFinal(stop.Round, stop.Measures);
         if (Converging_)
             Log_.WriteLine(CRunLog::ConvergenceParameterLine(stop.EnlargeRate, stop.ShrinkRate, stop.Depth,
@@ -219,6 +239,7 @@ private:
     const RunSchedule& Schedule_;
     CNetwork& Network_;
     CShpFileTranslator& Translator_;
+    CQuadTree& Tree_;
     const CCartogramSolver& Solver_;
     const bool WithSvg_;
     const bool Converging_;
@@ -226,6 +247,7 @@ private:
     CNetworkEmfWriter Pictures_;
     std::optional<CPolygonLayer> LastExport_;
     int LastExportRound_ = -1;
+    int PendingResult_ = -1; // the convergence loop's result round, its companions not yet written
 };
 
 } // namespace
@@ -244,6 +266,9 @@ struct CCartogramJob::Prepared {
     // With an export format: its writer, and the files of the run's inputs.
     std::unique_ptr<COgrRoundWriter> Writer;
     CInputFiles Inputs;
+    // The companion layers, and their writer when there is no export format.
+    std::unique_ptr<COgrRoundWriter> CompanionWriter;
+    std::unique_ptr<CCompanionRounds> Companions;
 };
 
 CCartogramJob::CCartogramJob() = default;
@@ -322,9 +347,58 @@ bool CCartogramJob::OpenExportWriter(Prepared& prepared)
         Refuse(problem);
         return false;
     }
-    prepared.Inputs.AddShapefile(ShapefilePath);
     if (const auto refusal = prepared.Inputs.CheckOutputs(
             prepared.Writer->Targets(prepared.Names, ExportedRounds(prepared.Schedule, Params.Converge)))) {
+        Refuse(*refusal);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// The map's coordinate system as text: the OGR layer's, or the shapefile's .prj; empty without.
+std::string MapCrsText(const std::optional<OgrPolygonSource>& ogr, const std::string& projectionFile)
+{
+    if (ogr)
+        return ogr->CrsWkt;
+    std::ifstream file(projectionFile);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return file ? text.str() : std::string();
+}
+
+} // namespace
+
+bool CCartogramJob::OpenCompanions(Prepared& prepared)
+{
+    const std::string mapCrs = MapCrsText(prepared.Ogr, prepared.Names.InputProjection());
+    std::vector<std::unique_ptr<CCompanionLayer>> layers;
+    for (const CompanionSource& source : Companions) {
+        std::string problem;
+        std::unique_ptr<CCompanionLayer> layer = CCompanionLayer::Open(source.Path, source.Layer, problem);
+        if (!layer) {
+            Summary.Result = CartogramRunSummary::Outcome::Unreadable;
+            Refuse(problem);
+            return false;
+        }
+        if (!layer->SameCrsAs(mapCrs)) {
+            Refuse("The layer " + layer->LayerName() + " of " + source.Path +
+                   " is in another coordinate system than the map; reproject it to the map's first.");
+            return false;
+        }
+        prepared.Inputs.AddShapefile(source.Path);
+        layers.push_back(std::move(layer));
+    }
+    COgrRoundWriter* writer = prepared.Writer.get();
+    if (writer == nullptr) {
+        prepared.CompanionWriter = COgrRoundWriter::ForCompanions(OgrExportFormat::Shapefile);
+        writer = prepared.CompanionWriter.get();
+    }
+    prepared.Companions = std::make_unique<CCompanionRounds>(std::move(layers), *writer, Params.Converge,
+                                                             Params.Converge && Params.KeepBest);
+    if (const auto refusal = prepared.Inputs.CheckOutputs(writer->Targets(
+            prepared.Names, ExportedRounds(prepared.Schedule, Params.Converge), prepared.Companions->Suffixes()))) {
         Refuse(*refusal);
         return false;
     }
@@ -434,7 +508,10 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
                       {},
                       std::nullopt,
                       nullptr,
-                      {}};
+                      {},
+                      nullptr,
+                      nullptr};
+    prepared.Inputs.AddShapefile(ShapefilePath);
     std::string namesMessage;
     if (!CheckDerivedNames(prepared.Names, ExportedRounds(prepared.Schedule, Params.Converge), namesMessage)) {
         Refuse(namesMessage);
@@ -463,7 +540,7 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
         return std::nullopt;
     }
     prepared.Fractions = std::move(*fractions);
-    if (ExportFormat && !OpenExportWriter(prepared)) {
+    if ((ExportFormat && !OpenExportWriter(prepared)) || (!Companions.empty() && !OpenCompanions(prepared))) {
         prepared.Log->Discard();
         return std::nullopt;
     }
@@ -482,6 +559,7 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
         outputs.OgrProjection = prepared.Ogr->CrsEsriWkt;
     outputs.Writer = prepared.Writer.get();
     outputs.Inputs = &prepared.Inputs;
+    outputs.Companions = prepared.Companions.get();
     const CartogramSolution solution = solver.Solve(&outputs, feedback);
     Summary.FirstMeasures = solution.FirstMeasures;
     Summary.LastMeasures = solution.LastMeasures;

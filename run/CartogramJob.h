@@ -89,6 +89,14 @@ public:
     // input's attributes and the three measure fields, in place of the shapefile set (the
     // pictures stay); unset, the export set is the shapefile set and the pictures.
     std::optional<OgrExportFormat> ExportFormat;
+    // Other layers (points, lines, polygons in the map's coordinate system, read through OGR)
+    // moved round by round with the map and written beside every export: in the export
+    // format, or as shapefiles without one. They never take part in the map's deformation.
+    struct CompanionSource {
+        std::string Path;
+        std::string Layer; // empty for a source of one layer
+    };
+    std::vector<CompanionSource> Companions;
     // An SVG twin beside every exported picture.
     bool WithSvg = false;
     // Without a table or a numeric field matching SizeField, every polygon gets an equal share
@@ -140,6 +148,8 @@ private:
     bool LoadThroughOgr(Prepared& prepared);
     // The writer of the export format, its files checked against the inputs; false after a refusal.
     bool OpenExportWriter(Prepared& prepared);
+    // The companion layers read and checked; false after a refusal.
+    bool OpenCompanions(Prepared& prepared);
     std::optional<std::vector<double>> ReadOgrShares(const Prepared& prepared);
     // The record (from 0) of the input that polygon `polygon` of the run came from.
     uint32_t SourceRecord(uint32_t polygon) const;

@@ -1,6 +1,7 @@
 #include "run/OgrRoundWriter.h"
 
 #include "geodata/OgrSession.h"
+#include "run/CompanionLayer.h"
 #include "geometry/PolygonLayer.h"
 #include "platform/UserInterface.h"
 #include "run/RoundExport.h"
@@ -27,16 +28,16 @@ struct SpatialReferenceReleaser {
 // the rest of its set already in place.
 constexpr const char* ShapefileMembers[] = {".shx", ".dbf", ".prj", ".cpg", ".shp"};
 
-std::string LayerNameFor(const CRunFileNames& names, int round)
+std::string LayerNameFor(const CRunFileNames& names, int round, const std::string& suffix)
 {
-    return fs::path(names.OutputStem()).filename().string() + "_" + std::to_string(round);
+    return fs::path(names.OutputStem()).filename().string() + "_" + std::to_string(round) + suffix;
 }
 
 std::string PackagePath(const CRunFileNames& names) { return names.OutputStem() + "_cartogram.gpkg"; }
 
-std::string RoundFilePath(const CRunFileNames& names, int round, OgrExportFormat format)
+std::string RoundFilePath(const CRunFileNames& names, int round, OgrExportFormat format, const std::string& suffix)
 {
-    const std::string base = names.OutputStem() + "_" + std::to_string(round);
+    const std::string base = names.OutputStem() + "_" + std::to_string(round) + suffix;
     return base + (format == OgrExportFormat::GeoJson ? ".geojson" : ".shp");
 }
 
@@ -81,6 +82,9 @@ std::unique_ptr<OGRMultiPolygon> GeometryOf(const CSimplePolygon& polygon)
         multi->addGeometryDirectly(building.release());
     return multi;
 }
+
+// GDAL 3.6 takes the layer's coordinate system without const, though it only copies it.
+OGRSpatialReference* Writable(const OGRSpatialReference* crs) { return const_cast<OGRSpatialReference*>(crs); }
 
 bool RemoveQuietly(const std::string& path)
 {
@@ -151,20 +155,30 @@ std::unique_ptr<COgrRoundWriter> COgrRoundWriter::Open(OgrExportFormat format, c
     return std::unique_ptr<COgrRoundWriter>(new COgrRoundWriter(format, std::move(read)));
 }
 
-std::vector<std::string> COgrRoundWriter::Targets(const CRunFileNames& names, const std::vector<int>& rounds) const
+std::unique_ptr<COgrRoundWriter> COgrRoundWriter::ForCompanions(OgrExportFormat format)
+{
+    return std::unique_ptr<COgrRoundWriter>(new COgrRoundWriter(format, nullptr));
+}
+
+std::vector<std::string> COgrRoundWriter::Targets(const CRunFileNames& names, const std::vector<int>& rounds,
+                                                  const std::vector<std::string>& suffixes) const
 {
     if (Format_ == OgrExportFormat::GeoPackage)
         return {PackagePath(names), PackagePath(names) + ".partial"};
+    std::vector<std::string> layers = suffixes;
+    if (Source_)
+        layers.insert(layers.begin(), std::string());
     std::vector<std::string> targets;
-    for (const int round : rounds) {
-        const std::string path = RoundFilePath(names, round, Format_);
-        targets.push_back(path);
-        if (Format_ != OgrExportFormat::Shapefile)
-            continue;
-        for (const char* member : ShapefileMembers)
-            targets.push_back(fs::path(path).replace_extension(member).string());
-        targets.push_back(path + ".partial");
-    }
+    for (const int round : rounds)
+        for (const std::string& suffix : layers) {
+            const std::string path = RoundFilePath(names, round, Format_, suffix);
+            targets.push_back(path);
+            targets.push_back(path + ".partial");
+            if (Format_ != OgrExportFormat::Shapefile)
+                continue;
+            for (const char* member : ShapefileMembers)
+                targets.push_back(fs::path(path).replace_extension(member).string());
+        }
     return targets;
 }
 
@@ -236,16 +250,62 @@ bool COgrRoundWriter::WriteRound(const CRunFileNames& names, int round, const CP
                                  std::vector<std::string>& written)
 {
     const COgrSession session;
-    if (Source_->Features.empty()) {
+    if (!Source_ || Source_->Features.empty()) {
         ShowMessage("The round " + std::to_string(round) + " was not written through OGR: the input has no features.",
                     MessageKind::Error);
         return false;
     }
-    return Format_ == OgrExportFormat::GeoPackage ? WritePackageRound(names, round, layer, written)
-                                                  : WriteFileRound(names, round, layer, written);
+    const bool shapefile = Format_ == OgrExportFormat::Shapefile;
+    const LayerFiller fill = [this, &layer, shapefile](OGRLayer& out, std::string& problem) {
+        return WriteFeatures(out, Source_->Features, Source_->PolygonOfFeature, Source_->DesiredShares, layer,
+                             shapefile, problem);
+    };
+    return WriteLayer(names, round, {}, Source_->Crs.get(),
+                      shapefile || Source_->AllPolygons ? wkbMultiPolygon : wkbUnknown, fill, written);
 }
 
-bool COgrRoundWriter::WritePackageRound(const CRunFileNames& names, int round, const CPolygonLayer& layer,
+bool COgrRoundWriter::WriteCompanion(const CRunFileNames& names, int round, const CCompanionLayer& companion,
+                                     const std::string& suffix, std::vector<std::string>& written)
+{
+    const COgrSession session;
+    const LayerFiller fill = [&companion](OGRLayer& out, std::string& problem) {
+        if (companion.Features().empty())
+            return true;
+        OGRFeatureDefn& fields = *companion.Features().front()->GetDefnRef();
+        for (int i = 0; i < fields.GetFieldCount(); ++i)
+            if (out.CreateField(fields.GetFieldDefn(i)) != OGRERR_NONE) {
+                problem = std::string("the field ") + fields.GetFieldDefn(i)->GetNameRef() + " cannot be written";
+                return false;
+            }
+        std::vector<int> identity(static_cast<size_t>(fields.GetFieldCount()));
+        for (int i = 0; i < fields.GetFieldCount(); ++i)
+            identity[static_cast<size_t>(i)] = i;
+        for (size_t f = 0; f < companion.Features().size(); ++f) {
+            OGRFeature feature(out.GetLayerDefn());
+            feature.SetFrom(companion.Features()[f].get(), identity.data(), TRUE);
+            feature.SetFID(OGRNullFID);
+            if (out.CreateFeature(&feature) != OGRERR_NONE) {
+                problem = "feature " + std::to_string(f + 1) + " cannot be written: " +
+                          COgrSession::LastError("the driver refused it");
+                return false;
+            }
+        }
+        return true;
+    };
+    return WriteLayer(names, round, suffix, companion.Crs(), companion.GeometryType(), fill, written);
+}
+
+bool COgrRoundWriter::WriteLayer(const CRunFileNames& names, int round, const std::string& suffix,
+                                 const OGRSpatialReference* crs, int geometryType, const LayerFiller& fill,
+                                 std::vector<std::string>& written)
+{
+    return Format_ == OgrExportFormat::GeoPackage
+               ? WritePackageLayer(names, round, suffix, crs, geometryType, fill, written)
+               : WriteFileLayer(names, round, suffix, crs, geometryType, fill, written);
+}
+
+bool COgrRoundWriter::WritePackageLayer(const CRunFileNames& names, int round, const std::string& suffix,
+                                        const OGRSpatialReference* crs, int geometryType, const LayerFiller& fill,
                                         std::vector<std::string>& written)
 {
     const std::string target = PackagePath(names);
@@ -256,7 +316,7 @@ bool COgrRoundWriter::WritePackageRound(const CRunFileNames& names, int round, c
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GPKG");
     if (driver == nullptr)
         return fail("GDAL has no GeoPackage driver");
-    // The first round starts a new package, so that no layer of an earlier run stays in it.
+    // The first layer starts a new package, so that no layer of an earlier run stays in it.
     const bool first = PackageWork_.empty();
     if (first) {
         PackageWork_ = target + ".partial";
@@ -268,14 +328,12 @@ bool COgrRoundWriter::WritePackageRound(const CRunFileNames& names, int round, c
                   : GDALDataset::Open(PackageWork_.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr));
         if (!dataset)
             return fail(COgrSession::LastError("its working copy cannot be opened"));
-        OGRLayer* out = dataset->CreateLayer(LayerNameFor(names, round).c_str(), Source_->Crs.get(),
-                                             Source_->AllPolygons ? wkbMultiPolygon : wkbUnknown, nullptr);
+        OGRLayer* out = dataset->CreateLayer(LayerNameFor(names, round, suffix).c_str(), Writable(crs),
+                                             static_cast<OGRwkbGeometryType>(geometryType), nullptr);
         if (out == nullptr)
             return fail(COgrSession::LastError("its layer cannot be made"));
         std::string problem;
-        const bool ok = dataset->StartTransaction() == OGRERR_NONE &&
-                        WriteFeatures(*out, Source_->Features, Source_->PolygonOfFeature, Source_->DesiredShares,
-                                      layer, false, problem) &&
+        const bool ok = dataset->StartTransaction() == OGRERR_NONE && fill(*out, problem) &&
                         dataset->CommitTransaction() == OGRERR_NONE;
         if (!ok)
             return fail(problem.empty() ? COgrSession::LastError("the layer cannot be written") : problem);
@@ -283,17 +341,19 @@ bool COgrRoundWriter::WritePackageRound(const CRunFileNames& names, int round, c
     std::string problem;
     if (!CopyFileWhole(PackageWork_, target, &problem))
         return fail(problem);
-    // Listed once, with the round that made it.
-    if (first)
+    // Listed once, with the first layer written into it.
+    if (!PackageListed_)
         written.push_back(target);
+    PackageListed_ = true;
     return true;
 }
 
-bool COgrRoundWriter::WriteFileRound(const CRunFileNames& names, int round, const CPolygonLayer& layer,
+bool COgrRoundWriter::WriteFileLayer(const CRunFileNames& names, int round, const std::string& suffix,
+                                     const OGRSpatialReference* crs, int geometryType, const LayerFiller& fill,
                                      std::vector<std::string>& written)
 {
     const bool shapefile = Format_ == OgrExportFormat::Shapefile;
-    const std::string target = RoundFilePath(names, round, Format_);
+    const std::string target = RoundFilePath(names, round, Format_, suffix);
     const auto fail = [&target](const std::string& why) {
         ShowMessage("The file " + target + " was not written: " + why + ".", MessageKind::Error);
         return false;
@@ -318,12 +378,11 @@ bool COgrRoundWriter::WriteFileRound(const CRunFileNames& names, int round, cons
         // 17 significant digits give back every double exactly.
         const char* const geojsonOptions[] = {"SIGNIFICANT_FIGURES=17", nullptr};
         const char* const shapefileOptions[] = {"ENCODING=UTF-8", nullptr};
-        OGRLayer* out = dataset->CreateLayer(fs::path(target).stem().c_str(), Source_->Crs.get(),
-                                             shapefile || Source_->AllPolygons ? wkbMultiPolygon : wkbUnknown,
+        OGRLayer* out = dataset->CreateLayer(fs::path(target).stem().c_str(), Writable(crs),
+                                             static_cast<OGRwkbGeometryType>(geometryType),
                                              const_cast<char**>(shapefile ? shapefileOptions : geojsonOptions));
         std::string problem;
-        if (out == nullptr || !WriteFeatures(*out, Source_->Features, Source_->PolygonOfFeature,
-                                             Source_->DesiredShares, layer, shapefile, problem)) {
+        if (out == nullptr || !fill(*out, problem)) {
             dataset.reset();
             RemoveQuietly(work);
             return fail(problem.empty() ? COgrSession::LastError("its layer cannot be made") : problem);

@@ -1,13 +1,18 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+class OGRLayer;
+class OGRSpatialReference;
+
 namespace tessaro {
 
+class CCompanionLayer;
 class CPolygonLayer;
 class CRunFileNames;
 
@@ -36,13 +41,23 @@ public:
                                                  const std::string& layer, std::vector<size_t> polygonFeatures,
                                                  std::vector<double> desiredShares, std::string& problem);
 
-    // The files the export of `rounds` writes (for the check against the inputs).
-    std::vector<std::string> Targets(const CRunFileNames& names, const std::vector<int>& rounds) const;
+    // A writer of companion layers only (no input of its own).
+    static std::unique_ptr<COgrRoundWriter> ForCompanions(OgrExportFormat format);
+
+    // The files the export of `rounds` writes, the map's (with an input) and those of the
+    // companions named by `suffixes`, for the check against the inputs.
+    std::vector<std::string> Targets(const CRunFileNames& names, const std::vector<int>& rounds,
+                                     const std::vector<std::string>& suffixes = {}) const;
 
     // Writes round `round` of `layer`; false after a message saying why. `written` receives
     // the files written.
     bool WriteRound(const CRunFileNames& names, int round, const CPolygonLayer& layer,
                     std::vector<std::string>& written);
+
+    // Writes a companion layer as it stands after round `round`, named as the round's map
+    // with `suffix` added (stem_r_airports.shp, layer stem_r_airports of the GeoPackage).
+    bool WriteCompanion(const CRunFileNames& names, int round, const CCompanionLayer& companion,
+                        const std::string& suffix, std::vector<std::string>& written);
 
     // The names of the three added fields, as written (made unique against the input's).
     static constexpr const char* DesiredShareField = "DES_SHARE";
@@ -53,15 +68,24 @@ private:
     struct Source;
     explicit COgrRoundWriter(OgrExportFormat format, std::unique_ptr<Source> source);
 
-    bool WritePackageRound(const CRunFileNames& names, int round, const CPolygonLayer& layer,
+    // Fills a new layer; false with the reason in the string.
+    using LayerFiller = std::function<bool(OGRLayer&, std::string&)>;
+    bool WriteLayer(const CRunFileNames& names, int round, const std::string& suffix,
+                    const OGRSpatialReference* crs, int geometryType, const LayerFiller& fill,
+                    std::vector<std::string>& written);
+    bool WritePackageLayer(const CRunFileNames& names, int round, const std::string& suffix,
+                           const OGRSpatialReference* crs, int geometryType, const LayerFiller& fill,
                            std::vector<std::string>& written);
-    bool WriteFileRound(const CRunFileNames& names, int round, const CPolygonLayer& layer,
+    bool WriteFileLayer(const CRunFileNames& names, int round, const std::string& suffix,
+                        const OGRSpatialReference* crs, int geometryType, const LayerFiller& fill,
                         std::vector<std::string>& written);
 
     OgrExportFormat Format_;
     std::unique_ptr<Source> Source_;
-    // The GeoPackage being built, round after round, before each copy to its name.
+    // The GeoPackage being built, round after round, before each copy to its name, and
+    // whether it was listed among the files written.
     std::string PackageWork_;
+    bool PackageListed_ = false;
 };
 
 } // namespace tessaro

@@ -3,6 +3,7 @@
 #include "tests/support/ShapefileFixtures.h"
 
 #include <gdal_priv.h>
+#include <gdal_utils.h>
 #include <ogrsf_frmts.h>
 
 #include <algorithm>
@@ -77,6 +78,22 @@ void CopyWithOgr(const std::string& shapefile, const std::string& path, const st
                 WriteExtra(*to, extra);
         ++index;
     }
+}
+
+void ReprojectWithOgr(const std::string& source, const std::string& path, const std::string& driver,
+                      const std::string& crs)
+{
+    GDALAllRegister();
+    GDALDatasetH input = GDALOpenEx(source.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
+    Require(input != nullptr, "open " + source);
+    const char* arguments[] = {"-f", driver.c_str(), "-t_srs", crs.c_str(), nullptr};
+    GDALVectorTranslateOptions* options = GDALVectorTranslateOptionsNew(const_cast<char**>(arguments), nullptr);
+    int failed = 0;
+    GDALDatasetH output = GDALVectorTranslate(path.c_str(), nullptr, 1, &input, options, &failed);
+    GDALVectorTranslateOptionsFree(options);
+    GDALClose(input);
+    Require(output != nullptr && failed == 0, "translate " + source);
+    GDALClose(output);
 }
 
 std::vector<std::vector<std::vector<double>>> SortedRings(const std::string& shp)

@@ -28,6 +28,11 @@ void CopyWithOgr(const std::string& shapefile, const std::string& path, const st
                  const std::string& layer, const std::vector<ExtraFeature>& extras = {},
                  const std::function<void(OGRFeature&, size_t)>& edit = {});
 
+// Copies the only layer of `source` into `path` written by `driver`, reprojected to `crs`
+// ("EPSG:4326"), as ogr2ogr -t_srs does.
+void ReprojectWithOgr(const std::string& source, const std::string& path, const std::string& driver,
+                      const std::string& crs);
+
 // The rings of every polygon of a shapefile read with shapelib, each polygon's rings sorted, so
 // that two files holding the same rings in another order compare equal.
 std::vector<std::vector<std::vector<double>>> SortedRings(const std::string& shp);
