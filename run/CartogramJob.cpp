@@ -25,9 +25,9 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <vector>
 
 namespace tessaro {

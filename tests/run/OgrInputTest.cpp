@@ -13,6 +13,7 @@
 #include <ogrsf_frmts.h>
 
 #include <filesystem>
+#include <functional>
 
 namespace tessaro::test {
 namespace {
@@ -62,9 +63,28 @@ protected:
 };
 
 struct FormatCase {
+    const char* Name;
     const char* Driver;
     const char* Ending;
+    bool Anticlockwise; // outer rings turned anticlockwise, as RFC 7946 GeoJSON has them
 };
+
+// Turns every ring of a polygon or multipolygon the other way round.
+void ReverseRings(OGRFeature& feature, size_t)
+{
+    OGRGeometry* geometry = feature.GetGeometryRef();
+    if (geometry == nullptr)
+        return;
+    const auto reverse = [](OGRPolygon& polygon) {
+        for (OGRLinearRing* ring : polygon)
+            ring->reversePoints();
+    };
+    if (wkbFlatten(geometry->getGeometryType()) == wkbPolygon)
+        reverse(*geometry->toPolygon());
+    else if (wkbFlatten(geometry->getGeometryType()) == wkbMultiPolygon)
+        for (OGRPolygon* part : *geometry->toMultiPolygon())
+            reverse(*part);
+}
 
 class OgrFormatTest : public OgrInputTest, public ::testing::WithParamInterface<FormatCase> {};
 
@@ -75,7 +95,8 @@ TEST_P(OgrFormatTest, DeformsToTheShapefilePathsCoordinates)
     ASSERT_EQ(shapefile.Result, CartogramRunSummary::Outcome::Completed) << AllMessages(shapefile);
 
     const std::string copy = Folder.File(std::string("states") + GetParam().Ending);
-    CopyWithOgr(StatesExample() + ".shp", copy, GetParam().Driver, "states");
+    CopyWithOgr(StatesExample() + ".shp", copy, GetParam().Driver, "states", {},
+                GetParam().Anticlockwise ? ReverseRings : std::function<void(OGRFeature&, size_t)>());
     const CartogramRunSummary& ogr = Run(copy, "ogr", CCartogramJob::InputReader::Ogr);
     ASSERT_EQ(ogr.Result, CartogramRunSummary::Outcome::Completed) << AllMessages(ogr);
 
@@ -95,9 +116,11 @@ TEST_P(OgrFormatTest, DeformsToTheShapefilePathsCoordinates)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, OgrFormatTest,
-                         ::testing::Values(FormatCase{"GPKG", ".gpkg"}, FormatCase{"GeoJSON", ".geojson"},
-                                           FormatCase{"FlatGeobuf", ".fgb"}),
-                         [](const auto& info) { return std::string(info.param.Driver); });
+                         ::testing::Values(FormatCase{"GeoPackage", "GPKG", ".gpkg", false},
+                                           FormatCase{"GeoJson", "GeoJSON", ".geojson", false},
+                                           FormatCase{"GeoJsonAnticlockwise", "GeoJSON", ".geojson", true},
+                                           FormatCase{"FlatGeobuf", "FlatGeobuf", ".fgb", false}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(OgrInputTest, FeaturesWithoutAPolygonAreLeftOutAndNamedByTheirPlaceInTheSource)
 {
