@@ -25,8 +25,11 @@ enum class OgrExportFormat { GeoPackage, GeoJson, Shapefile };
 // |d − a| / (d + a) (the run's measure e_i). Features of the input without a polygon of the run
 // are written as they were read, with the added fields null. A GeoPackage holds one layer per
 // exported round (stem_r) in one file, stem_cartogram.gpkg; GeoJSON and shapefile write one
-// file (set) per round, stem_r.geojson and stem_r.shp with .shx, .dbf, .prj and .cpg. Every
-// file is written under a temporary name and renamed into place once complete.
+// file (set) per round, stem_r.geojson and stem_r.shp with .shx, .dbf, .prj and .cpg. The
+// layers moved with the map go the same way under the round's name with a suffix of their own
+// (a layer of the same GeoPackage, or files of their own). Every file is written under a
+// temporary name and renamed into place once complete; the GeoPackage is built in a working
+// copy and copied into place after every layer.
 class COgrRoundWriter {
 public:
     ~COgrRoundWriter();
