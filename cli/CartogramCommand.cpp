@@ -16,17 +16,37 @@
 namespace tessaro {
 namespace {
 
-bool EndsWithShp(const std::string& path)
+bool EndsWith(const std::string& path, const char* lowerEnding)
 {
-    if (path.size() < 4)
+    const std::string wanted(lowerEnding);
+    if (path.size() < wanted.size())
         return false;
-    std::string ending = path.substr(path.size() - 4);
+    std::string ending = path.substr(path.size() - wanted.size());
     std::transform(ending.begin(), ending.end(), ending.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ending == ".shp";
+    return ending == wanted;
+}
+
+bool EndsWithShp(const std::string& path) { return EndsWith(path, ".shp"); }
+
+// A shapefile's other members name the shapefile only through its .shp.
+bool IsShapefileMember(const std::string& path)
+{
+    return EndsWith(path, ".dbf") || EndsWith(path, ".shx") || EndsWith(path, ".prj") || EndsWith(path, ".cpg");
 }
 
 void Fail(const std::string& text) { ShowMessage(text, MessageKind::Error); }
+
+// "FILE:LAYER" names a layer of FILE; a name that is itself an existing path is a file of one
+// layer, whatever colons it holds.
+CCartogramJob::CompanionSource CompanionOf(const std::string& text)
+{
+    std::error_code error;
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || std::filesystem::exists(text, error))
+        return {text, {}};
+    return {text.substr(0, colon), text.substr(colon + 1)};
+}
 
 // The parameter block: the defaults, a parameter file over them, the options over both.
 bool MakeParams(const CartogramOptions& options, CLumarixDoc& document)
@@ -56,16 +76,30 @@ bool MakeParams(const CartogramOptions& options, CLumarixDoc& document)
     return true;
 }
 
-// The input must be a shapefile that exists; the derived names are built from its ".shp".
-bool CheckInput(const std::string& input)
+// A .shp must be a file that exists; any other input is read through OGR, whose sources may
+// also be folders. The derived names are built from the input's stem.
+bool CheckInput(const CartogramOptions& options)
 {
-    if (!EndsWithShp(input)) {
+    const std::string& input = options.Input;
+    std::error_code error;
+    if (IsShapefileMember(input)) {
         Fail("The input " + input + " is not a shapefile: its name must end in .shp.");
         return false;
     }
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(input, error)) {
-        Fail("Cannot open the shapefile " + input + ": no such file.");
+    if (EndsWithShp(input)) {
+        if (!options.Layer.empty()) {
+            Fail("--layer names a layer of a GeoPackage or another multi-layer source; the shapefile " + input +
+                 " has one.");
+            return false;
+        }
+        if (!std::filesystem::is_regular_file(input, error)) {
+            Fail("Cannot open the shapefile " + input + ": no such file.");
+            return false;
+        }
+        return true;
+    }
+    if (!std::filesystem::exists(input, error)) {
+        Fail("Cannot open the input " + input + ": no such file.");
         return false;
     }
     return true;
@@ -244,13 +278,23 @@ int ExitFor(const CartogramRunSummary& summary)
 int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std::ostream& progress)
 {
     CLumarixDoc document;
-    if (!MakeParams(options, document) || !CheckInput(options.Input))
+    if (!MakeParams(options, document) || !CheckInput(options))
         return CartogramUnreadable;
     if (!PrepareOutputFolder(options.OutputFolder))
         return CartogramFailed;
 
     CCartogramJob job;
     job.ShapefilePath = options.Input;
+    job.Reader = EndsWithShp(options.Input) ? CCartogramJob::InputReader::Shapefile : CCartogramJob::InputReader::Ogr;
+    job.InputLayer = options.Layer;
+    for (const std::string& also : options.Also)
+        job.Companions.push_back(CompanionOf(also));
+    if (options.Format == "gpkg")
+        job.ExportFormat = OgrExportFormat::GeoPackage;
+    else if (options.Format == "geojson")
+        job.ExportFormat = OgrExportFormat::GeoJson;
+    else if (options.Format == "shapefile")
+        job.ExportFormat = OgrExportFormat::Shapefile;
     job.SizeField = options.Field;
     job.OutputFolder = options.OutputFolder;
     job.WithSvg = options.WithSvg;

@@ -3,11 +3,15 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tessaro {
 
 struct CartogramOptions {
-    std::string Input;
+    std::string Input; // a .shp (the program's own reader) or any vector source GDAL/OGR opens
+    std::string Layer; // the layer of an OGR source that holds several
+    std::string Format; // "gpkg", "geojson" or "shapefile" through OGR; empty: the shapefile set
+    std::vector<std::string> Also; // FILE or FILE:LAYER of the layers moved with the map
     std::string Field;
     std::string ParamsPath;
     std::optional<int> Steps;

@@ -73,7 +73,19 @@ int main(int argc, char** argv)
     tessaro::CartogramOptions carto;
     CLI::App* cartogramCommand =
         app.add_subcommand("cartogram", "Make an area cartogram: deform the polygons until their areas follow a field");
-    cartogramCommand->add_option("INPUT", carto.Input, "The polygon shapefile (.shp)")->required();
+    cartogramCommand
+        ->add_option("INPUT", carto.Input,
+                     "The polygon shapefile (.shp), or any vector source GDAL/OGR reads (.gpkg, .geojson, .fgb, ...)")
+        ->required();
+    cartogramCommand->add_option("--layer", carto.Layer, "The layer to read from a source with several (GeoPackage)");
+    cartogramCommand
+        ->add_option("--format", carto.Format,
+                     "Export each round through OGR with the input's attributes and the share and error fields: "
+                     "gpkg (one layer per round in X_cartogram.gpkg), geojson or shapefile")
+        ->check(CLI::IsMember({"gpkg", "geojson", "shapefile"}));
+    cartogramCommand->add_option("--also", carto.Also,
+                                 "FILE[:LAYER] of points, lines or polygons in the map's coordinate system, moved "
+                                 "with the map and written beside every export (repeatable)");
     auto* fieldOption =
         cartogramCommand->add_option("--field", carto.Field, "The numeric field of the table that gives the sizes");
     auto* equalShares = cartogramCommand->add_flag(

@@ -38,7 +38,7 @@ bool IsRoundFileName(const std::string& name, const std::string& stem)
 
 std::vector<std::string> FindStaleRoundFiles(const CCartogramJob& job)
 {
-    const CRunFileNames names(job.ShapefilePath, job.OutputFolder);
+    const CRunFileNames names(job.ShapefilePath, job.OutputFolder, job.Reader == CCartogramJob::InputReader::Ogr);
     const fs::path stem(names.OutputStem());
     const fs::path folder = stem.has_parent_path() ? stem.parent_path() : fs::path(".");
     std::set<std::string> written;
@@ -46,6 +46,9 @@ std::vector<std::string> FindStaleRoundFiles(const CCartogramJob& job)
         written.insert(fs::path(path).filename().string());
     CInputFiles inputs;
     inputs.AddShapefile(names.InputShapefile());
+    // A layer moved with the map is an input too, whatever its name.
+    for (const CCartogramJob::CompanionSource& companion : job.Companions)
+        inputs.AddShapefile(companion.Path);
 
     std::vector<std::string> stale;
     std::error_code error;

@@ -21,7 +21,7 @@ int FindSizeField(const CDbfTable& table, const std::string& wanted)
 {
     for (int i = 0; i < table.FieldCount(); ++i) {
         const CDbfTable::FieldInfo field = table.Field(i);
-        if (field.IsNumeric() && UpperCaseAscii(field.Name).find(wanted) != std::string::npos)
+        if (field.IsNumeric() && SizeFieldNameMatches(field.Name, wanted))
             return i;
     }
     return -1;
@@ -35,11 +35,10 @@ void ReportUnusableColumn(const std::string& tablePath, const std::string& field
 }
 
 // One value per record; a record count other than the caller's slot count is refused, so the
-// values can never be paired with the wrong shapes or written past the caller's array. With
-// `missing`, a value that is not there is listed (record from 1) and read as 0; without it, it
-// reads as 0 as the table library gives it.
+// values can never be paired with the wrong shapes or written past the caller's array. A value
+// that is not there reads as 0, as the table library gives it.
 bool ReadColumn(const CDbfTable& table, int field, size_t slotCount, const std::string& tablePath,
-                std::vector<double>& sizes, std::vector<size_t>* missing = nullptr)
+                std::vector<double>& sizes)
 {
     const int records = table.RecordCount();
     if (records < 0 || static_cast<size_t>(records) != slotCount) {
@@ -48,30 +47,8 @@ bool ReadColumn(const CDbfTable& table, int field, size_t slotCount, const std::
         return false;
     }
     sizes.resize(slotCount);
-    for (int r = 0; r < records; ++r) {
-        double& size = sizes[static_cast<size_t>(r)];
-        if (missing == nullptr) {
-            size = table.ReadDouble(r, field);
-            continue;
-        }
-        const std::optional<double> value = table.ReadNumber(r, field);
-        size = value.value_or(0.0);
-        if (!value)
-            missing->push_back(static_cast<size_t>(r) + 1);
-    }
-    return true;
-}
-
-bool RefuseNegativeSizes(const std::vector<double>& sizes, const std::string& tablePath, const std::string& fieldName)
-{
-    for (size_t r = 0; r < sizes.size(); ++r) {
-        if (sizes[r] >= 0.0 && std::isfinite(sizes[r]))
-            continue;
-        ReportUnusableColumn(tablePath, fieldName,
-                             "holds " + FormatFixed(sizes[r], 6) + " at record " + std::to_string(r + 1) +
-                                 "; sizes must be 0 or more");
-        return false;
-    }
+    for (int r = 0; r < records; ++r)
+        sizes[static_cast<size_t>(r)] = table.ReadDouble(r, field);
     return true;
 }
 
@@ -110,6 +87,11 @@ std::unique_ptr<CDbfTable> OpenTable(const std::string& tablePath, std::string* 
 }
 
 } // namespace
+
+bool SizeFieldNameMatches(const std::string& fieldName, const std::string& wanted)
+{
+    return UpperCaseAscii(fieldName).find(UpperCaseAscii(wanted)) != std::string::npos;
+}
 
 std::string TablePathFor(const std::string& shapefilePath)
 {
@@ -177,12 +159,45 @@ SizeColumn ReadSizeColumn(const std::string& tablePath, size_t slotCount, const 
         return column;
     column.FieldName = table->Field(field).Name;
     column.Result = SizeColumn::Outcome::Refused;
-    std::vector<double> sizes;
-    if (!ReadColumn(*table, field, slotCount, tablePath, sizes, &column.MissingRecords) ||
-        !RefuseNegativeSizes(sizes, tablePath, column.FieldName))
-        return column;
-    if (!column.MissingRecords.empty() && missing == MissingSizes::Refuse) {
+    const int records = table->RecordCount();
+    if (records < 0 || static_cast<size_t>(records) != slotCount) {
         ReportUnusableColumn(tablePath, column.FieldName,
+                             "has " + std::to_string(records) + " records for " + std::to_string(slotCount) + " shapes");
+        return column;
+    }
+    std::vector<std::optional<double>> values(slotCount);
+    std::vector<size_t> numbers(slotCount);
+    for (int r = 0; r < records; ++r) {
+        values[static_cast<size_t>(r)] = table->ReadNumber(r, field);
+        numbers[static_cast<size_t>(r)] = static_cast<size_t>(r) + 1;
+    }
+    return SharesFromSizes(values, numbers, tablePath, column.FieldName, missing);
+}
+
+SizeColumn SharesFromSizes(const std::vector<std::optional<double>>& values, const std::vector<size_t>& recordNumbers,
+                           const std::string& source, const std::string& fieldName, MissingSizes missing)
+{
+    SizeColumn column;
+    column.FieldName = fieldName;
+    column.Result = SizeColumn::Outcome::Refused;
+    std::vector<double> sizes(values.size());
+    std::vector<bool> absent(values.size(), false);
+    for (size_t r = 0; r < values.size(); ++r) {
+        sizes[r] = values[r].value_or(0.0);
+        absent[r] = !values[r];
+        if (absent[r])
+            column.MissingRecords.push_back(recordNumbers[r]);
+    }
+    for (size_t r = 0; r < sizes.size(); ++r) {
+        if (sizes[r] >= 0.0 && std::isfinite(sizes[r]))
+            continue;
+        ReportUnusableColumn(source, fieldName,
+                             "holds " + FormatFixed(sizes[r], 6) + " at record " + std::to_string(recordNumbers[r]) +
+                                 "; sizes must be 0 or more");
+        return column;
+    }
+    if (!column.MissingRecords.empty() && missing == MissingSizes::Refuse) {
+        ReportUnusableColumn(source, fieldName,
                              "is missing at " + RecordList(column.MissingRecords) +
                                  " (an empty value, the dBase null or text that is not a number)");
         return column;
@@ -192,27 +207,25 @@ SizeColumn ReadSizeColumn(const std::string& tablePath, size_t slotCount, const 
         if (size > 0.0)
             smallest = std::min(smallest, size);
     if (!std::isfinite(smallest)) {
-        ReportUnusableColumn(tablePath, column.FieldName, "has no value above 0");
+        ReportUnusableColumn(source, fieldName, "has no value above 0");
         return column;
     }
     // Missing sizes, when they are to be small, read as 0 and get the stand-in 0 gets.
-    for (size_t r = 0, next = 0; r < sizes.size(); ++r) {
-        const bool absent = next < column.MissingRecords.size() && column.MissingRecords[next] == r + 1;
-        next += absent ? 1 : 0;
+    for (size_t r = 0; r < sizes.size(); ++r) {
         if (sizes[r] != 0.0)
             continue;
         sizes[r] = smallest * ZeroSizeStandIn;
-        if (!absent)
-            column.ZeroRecords.push_back(r + 1);
+        if (!absent[r])
+            column.ZeroRecords.push_back(recordNumbers[r]);
     }
     const double standIn = smallest * ZeroSizeStandIn;
     if (!column.ZeroRecords.empty())
-        ReportStandIns(tablePath, column.FieldName, "is 0", column.ZeroRecords, standIn);
+        ReportStandIns(source, fieldName, "is 0", column.ZeroRecords, standIn);
     if (!column.MissingRecords.empty())
-        ReportStandIns(tablePath, column.FieldName, "is missing", column.MissingRecords, standIn);
+        ReportStandIns(source, fieldName, "is missing", column.MissingRecords, standIn);
     const double sum = std::accumulate(sizes.begin(), sizes.end(), 0.0);
     if (!std::isfinite(sum)) {
-        ReportUnusableColumn(tablePath, column.FieldName, "sums to a value that is not a number");
+        ReportUnusableColumn(source, fieldName, "sums to a value that is not a number");
         return column;
     }
     column.Fractions.resize(sizes.size());

@@ -54,6 +54,11 @@ enum class MissingSizes { Refuse, Small };
 // small enough to rank below every real value, large enough to stay a polygon.
 inline constexpr double ZeroSizeStandIn = 0.01;
 
+// A field of this name gives sizes when it is numeric and its upper-cased name contains the
+// upper-cased wanted name (every name contains the empty one); the first such field in table
+// order is the size field.
+bool SizeFieldNameMatches(const std::string& fieldName, const std::string& wanted);
+
 // Reads the size field as `ReadSizeField` finds it. Negative, infinite or NaN sizes refuse
 // the column with a message naming the first such record; missing sizes refuse it naming
 // them all, or with MissingSizes::Small get the stand-in and a notice; zero sizes get the
@@ -61,5 +66,13 @@ inline constexpr double ZeroSizeStandIn = 0.01;
 // differs from `slotCount`, is refused with a message.
 SizeColumn ReadSizeColumn(const std::string& tablePath, size_t slotCount, const std::string& fieldName,
                           MissingSizes missing = MissingSizes::Refuse);
+
+// The rules of ReadSizeColumn applied to sizes read from another source: one value per polygon
+// (nullopt when missing), `recordNumbers` the number (from 1) each polygon's record has in its
+// source, which the messages and the record lists use, and `source` the name the messages give
+// the column's source. `fieldName` is the source's own name of the field read.
+SizeColumn SharesFromSizes(const std::vector<std::optional<double>>& values, const std::vector<size_t>& recordNumbers,
+                           const std::string& source, const std::string& fieldName,
+                           MissingSizes missing = MissingSizes::Refuse);
 
 } // namespace tessaro

@@ -5,6 +5,7 @@
 #include "engine/QuadTree.h"
 #include "geodata/DbfTable.h"
 #include "geodata/NetworkEmfWriter.h"
+#include "geodata/OgrLayerReader.h"
 #include "geodata/ProjectionFile.h"
 #include "geodata/RecordNames.h"
 #include "geodata/ShapeValidator.h"
@@ -12,18 +13,22 @@
 #include "geodata/SizeField.h"
 #include "network/Network.h"
 #include "platform/FileError.h"
+#include "platform/InputFiles.h"
 #include "platform/TextCase.h"
 #include "platform/ThreadPriorityGuard.h"
 #include "platform/UserInterface.h"
+#include "run/CompanionRounds.h"
 #include "run/RoundExport.h"
 #include "run/RunFileNames.h"
 #include "run/RunLog.h"
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <vector>
 
 namespace tessaro {
@@ -54,6 +59,36 @@ void WarnIfGeographic(const std::string& projectionPath)
                     " gives geographic coordinates (degrees): areas measured in square degrees are not "
                     "equal-area, so the polygons will not get areas in proportion to their sizes. Reproject the "
                     "map to an equal-area projection first.",
+                MessageKind::Warning);
+}
+
+// The same warning for a source read through OGR, whose coordinate system comes with the layer.
+void WarnIfGeographic(const std::string& path, const OgrPolygonSource& source)
+{
+    if (!source.Geographic)
+        return;
+    ShowMessage("The layer " + source.LayerName + " of " + path +
+                    " has geographic coordinates (degrees): areas measured in square degrees are not equal-area, so "
+                    "the polygons will not get areas in proportion to their sizes. Reproject the map to an "
+                    "equal-area projection first.",
+                MessageKind::Warning);
+}
+
+// "feature 4 (a Point geometry), feature 9 (an empty geometry)"; a long list is cut short.
+void WarnLeftOutFeatures(const std::string& path, const OgrPolygonSource& source)
+{
+    if (source.LeftOut.empty())
+        return;
+    constexpr size_t Named = 20;
+    std::string list;
+    for (size_t i = 0; i < source.LeftOut.size() && i < Named; ++i)
+        list += (i == 0 ? "" : ", ") + std::string("feature ") + std::to_string(source.LeftOut[i].Feature + 1) + " (" +
+                source.LeftOut[i].Why + ")";
+    if (source.LeftOut.size() > Named)
+        list += " and " + std::to_string(source.LeftOut.size() - Named) + " more";
+    ShowMessage("The layer " + source.LayerName + " of " + path + " has features without a polygon: " + list +
+                    "; they are left out of the cartogram and kept unchanged in the exports that keep the "
+                    "attributes.",
                 MessageKind::Warning);
 }
 
@@ -96,7 +131,7 @@ public:
     CRunOutputs(CRunLog& log, const CRunFileNames& names, const RunSchedule& schedule, CNetwork& network,
                 CShpFileTranslator& translator, CQuadTree& tree, const CCartogramSolver& solver, bool withSvg,
                 bool converging, CartogramRunSummary& summary)
-        : Log_(log), Names_(names), Schedule_(schedule), Network_(network), Translator_(translator),
+        : Log_(log), Names_(names), Schedule_(schedule), Network_(network), Translator_(translator), Tree_(tree),
           Solver_(solver), WithSvg_(withSvg), Converging_(converging), Summary_(summary), Pictures_(network)
     {
         Pictures_.SetPageSize(PicturePageWidth, PicturePageHeight);
@@ -119,6 +154,8 @@ public:
         else
             Log_.WriteRound(round.Round, round.Measures, round.Elasticity, round.MaxDisplacement, round.ElapsedText);
         Summary_.RoundsTransformed = round.Round + 1;
+        if (Companions != nullptr)
+            Companions->AfterRound(Tree_, round.Round, round.Measures.WeightedMeanError);
         if (ExportsRound(Schedule_, Converging_, round.Round))
             Export(round.Round);
     }
@@ -132,14 +169,37 @@ public:
             ++Summary_.ExportFailures;
             return;
         }
-        Export(round);
+        // The companions wait for the stop, which names the round the result was kept from.
+        Export(round, false);
+        PendingResult_ = round;
     }
 
-    void Export(int round)
+    // For an input read through OGR: its coordinate system for the exported shapefiles.
+    std::optional<std::string> OgrProjection;
+    // With an export format: the writer of the layer with its attributes, and the inputs its
+    // files must not land on.
+    COgrRoundWriter* Writer = nullptr;
+    const CInputFiles* Inputs = nullptr;
+    // The layers moved with the map, if any.
+    CCompanionRounds* Companions = nullptr;
+
+    // Writes the export set of `round`, and the companions unless the caller writes them later.
+    void Export(int round, bool withCompanions = true)
     {
-        RoundExportResult exported = ExportRound(Names_, round, Translator_, Pictures_, WithSvg_);
+        RoundExportResult exported =
+            ExportRound(Names_, round, Translator_, Pictures_, WithSvg_, OgrProjection, Writer == nullptr);
+        if (Writer != nullptr) {
+            if (const auto refusal = Inputs->CheckOutputs(Writer->Targets(Names_, {round}))) {
+                ShowMessage(*refusal, MessageKind::Error);
+                ++exported.Failures;
+            } else if (!Writer->WriteRound(Names_, round, Network_.PolygonLayer(), exported.Written)) {
+                ++exported.Failures;
+            }
+        }
         Summary_.WrittenFiles.insert(Summary_.WrittenFiles.end(), exported.Written.begin(), exported.Written.end());
         Summary_.ExportFailures += exported.Failures;
+        if (Companions != nullptr && withCompanions)
+            Summary_.ExportFailures += Companions->Export(Names_, round, *Inputs, Summary_.WrittenFiles);
         // The layer as exported, for the overlap check once the run is over.
         LastExport_ = Network_.PolygonLayer().Copy();
         LastExportRound_ = round;
@@ -158,6 +218,14 @@ public:
 
     void OnStopped(const SolverStop& stop) override
     {
+        if (Companions != nullptr && PendingResult_ >= 0) {
+            if (stop.KeptRound >= 0 && stop.KeptRound != stop.Round && !Companions->RestoreKept(stop.KeptRound))
+                ShowMessage("The layers moved with the map could not be taken back to round " +
+                                std::to_string(stop.KeptRound) + ", the round of the result; they are written as "
+                                "they stand after the last round.",
+                            MessageKind::Warning);
+            Summary_.ExportFailures += Companions->Export(Names_, PendingResult_, *Inputs, Summary_.WrittenFiles);
+        }
         Log_.WriteFinal(stop.Round, stop.Measures);
         if (Converging_)
             Log_.WriteLine(CRunLog::ConvergenceParameterLine(stop.EnlargeRate, stop.ShrinkRate, stop.Depth,
@@ -172,6 +240,7 @@ private:
     const RunSchedule& Schedule_;
     CNetwork& Network_;
     CShpFileTranslator& Translator_;
+    CQuadTree& Tree_;
     const CCartogramSolver& Solver_;
     const bool WithSvg_;
     const bool Converging_;
@@ -179,6 +248,7 @@ private:
     CNetworkEmfWriter Pictures_;
     std::optional<CPolygonLayer> LastExport_;
     int LastExportRound_ = -1;
+    int PendingResult_ = -1; // the convergence loop's result round, its companions not yet written
 };
 
 } // namespace
@@ -192,6 +262,14 @@ struct CCartogramJob::Prepared {
     std::unique_ptr<CNetwork> Network;
     std::unique_ptr<CShpFileTranslator> Translator;
     std::vector<double> Fractions;
+    // What the OGR reader found, for an input read through it.
+    std::optional<OgrPolygonSource> Ogr;
+    // With an export format: its writer, and the files of the run's inputs.
+    std::unique_ptr<COgrRoundWriter> Writer;
+    CInputFiles Inputs;
+    // The companion layers, and their writer when there is no export format.
+    std::unique_ptr<COgrRoundWriter> CompanionWriter;
+    std::unique_ptr<CCompanionRounds> Companions;
 };
 
 CCartogramJob::CCartogramJob() = default;
@@ -244,6 +322,125 @@ void CCartogramJob::RefuseUnknownField()
            (list.empty() ? std::string("it has no numeric field.") : "the numeric fields are " + list + "."));
 }
 
+bool CCartogramJob::LoadThroughOgr(Prepared& prepared)
+{
+    COgrLayerReader reader;
+    const bool read = reader.Read(ShapefilePath, InputLayer, SizeField, *prepared.Network);
+    if (!read) {
+        Summary.Result = CartogramRunSummary::Outcome::Unreadable;
+        Refuse(reader.Problem());
+        return false;
+    }
+    prepared.Ogr = reader.Source();
+    PolygonFeatures_ = prepared.Ogr->PolygonFeatures;
+    for (const LeftOutFeature& feature : prepared.Ogr->LeftOut)
+        Summary.SkippedFeatures.push_back(feature.Feature + 1);
+    WarnLeftOutFeatures(ShapefilePath, *prepared.Ogr);
+    return true;
+}
+
+bool CCartogramJob::OpenExportWriter(Prepared& prepared)
+{
+    std::string problem;
+    prepared.Writer = COgrRoundWriter::Open(*ExportFormat, ShapefilePath, prepared.Ogr ? prepared.Ogr->LayerName : "",
+                                            PolygonFeatures_, prepared.Fractions, problem);
+    if (!prepared.Writer) {
+        Refuse(problem);
+        return false;
+    }
+    if (const auto refusal = prepared.Inputs.CheckOutputs(
+            prepared.Writer->Targets(prepared.Names, ExportedRounds(prepared.Schedule, Params.Converge)))) {
+        Refuse(*refusal);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// The map's coordinate system as text: the OGR layer's, or the shapefile's .prj; empty without.
+std::string MapCrsText(const std::optional<OgrPolygonSource>& ogr, const std::string& projectionFile)
+{
+    if (ogr)
+        return ogr->CrsWkt;
+    std::ifstream file(projectionFile);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return file ? text.str() : std::string();
+}
+
+} // namespace
+
+bool CCartogramJob::OpenCompanions(Prepared& prepared)
+{
+    const std::string mapCrs = MapCrsText(prepared.Ogr, prepared.Names.InputProjection());
+    std::vector<std::unique_ptr<CCompanionLayer>> layers;
+    for (const CompanionSource& source : Companions) {
+        std::string problem;
+        std::unique_ptr<CCompanionLayer> layer = CCompanionLayer::Open(source.Path, source.Layer, problem);
+        if (!layer) {
+            Summary.Result = CartogramRunSummary::Outcome::Unreadable;
+            Refuse(problem);
+            return false;
+        }
+        if (!layer->SameCrsAs(mapCrs)) {
+            Refuse("The layer " + layer->LayerName() + " of " + source.Path +
+                   " is in another coordinate system than the map; reproject it to the map's first.");
+            return false;
+        }
+        prepared.Inputs.AddShapefile(source.Path);
+        layers.push_back(std::move(layer));
+    }
+    COgrRoundWriter* writer = prepared.Writer.get();
+    if (writer == nullptr) {
+        prepared.CompanionWriter = COgrRoundWriter::ForCompanions(OgrExportFormat::Shapefile);
+        writer = prepared.CompanionWriter.get();
+    }
+    prepared.Companions = std::make_unique<CCompanionRounds>(std::move(layers), *writer, Params.Converge,
+                                                             Params.Converge && Params.KeepBest);
+    if (const auto refusal = prepared.Inputs.CheckOutputs(writer->Targets(
+            prepared.Names, ExportedRounds(prepared.Schedule, Params.Converge), prepared.Companions->Suffixes()))) {
+        Refuse(*refusal);
+        return false;
+    }
+    return true;
+}
+
+uint32_t CCartogramJob::SourceRecord(uint32_t polygon) const
+{
+    return polygon < PolygonFeatures_.size() ? static_cast<uint32_t>(PolygonFeatures_[polygon]) : polygon;
+}
+
+std::optional<std::vector<double>> CCartogramJob::ReadOgrShares(const Prepared& prepared)
+{
+    const OgrPolygonSource& source = *prepared.Ogr;
+    const size_t n = source.PolygonFeatures.size();
+    const std::string label = "the layer " + source.LayerName + " of " + ShapefilePath;
+    if (source.SizeFieldName.empty()) {
+        if (EqualSharesWithoutField) {
+            Summary.EqualShares = true;
+            return std::vector<double>(n, 1.0 / static_cast<double>(n));
+        }
+        std::string list;
+        for (const std::string& name : source.NumericFields)
+            list += (list.empty() ? "" : ", ") + name;
+        Refuse("No numeric field matches " + SizeField + " in " + label + "; " +
+               (list.empty() ? std::string("it has no numeric field.") : "the numeric fields are " + list + "."));
+        return std::nullopt;
+    }
+    std::vector<size_t> records(n);
+    for (size_t i = 0; i < n; ++i)
+        records[i] = source.PolygonFeatures[i] + 1;
+    SizeColumn column = SharesFromSizes(source.Sizes, records, label, source.SizeFieldName, Missing);
+    Summary.SizeFieldRead = column.FieldName;
+    Summary.ZeroSizeRecords = column.ZeroRecords;
+    Summary.MissingSizeRecords = column.MissingRecords;
+    if (column.Result == SizeColumn::Outcome::Read)
+        return std::move(column.Fractions);
+    Summary.Refusal = "The size field " + SizeField + " cannot be used.";
+    return std::nullopt;
+}
+
 bool CCartogramJob::LoadPolygons(Prepared& prepared)
 {
     // Below normal until the polygon load ends; restored on every way out.
@@ -253,6 +450,8 @@ bool CCartogramJob::LoadPolygons(Prepared& prepared)
     network.SetKeyMode(KeyByCoordinates);
     network.ResetExtent();
     prepared.Translator = std::make_unique<CShpFileTranslator>(network);
+    if (Reader == InputReader::Ogr)
+        return LoadThroughOgr(prepared);
     try {
         prepared.Translator->ReadShapeFile(ShapefilePath, CShpFileTranslator::PolygonType);
     } catch (const CFileError& error) {
@@ -272,9 +471,13 @@ bool CCartogramJob::LoadPolygons(Prepared& prepared)
 bool CCartogramJob::CheckLayerAgainstTable(uint32_t n)
 {
     if (n == 0) {
-        Refuse("The shapefile " + ShapefilePath + " holds no polygons; the cartogram cannot be made.");
+        Refuse((Reader == InputReader::Ogr ? "The source " : "The shapefile ") + ShapefilePath +
+               " holds no polygons; the cartogram cannot be made.");
         return false;
     }
+    // A layer read through OGR carries its attributes with its features.
+    if (Reader == InputReader::Ogr)
+        return true;
     const std::string tablePath = TablePathFor(ShapefilePath);
     std::string damage;
     const std::unique_ptr<CDbfTable> table = CDbfTable::Open(tablePath, &damage);
@@ -297,8 +500,19 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
         Refuse("No shapefile was given for the cartogram.");
         return std::nullopt;
     }
-    Prepared prepared{MakeRunSchedule(Params.MaxSteps, Params.ExportEvery), CRunFileNames(ShapefilePath, OutputFolder),
-                      std::make_unique<CRunLog>(), std::make_unique<CNetwork>(), nullptr, {}};
+    PolygonFeatures_.clear();
+    Prepared prepared{MakeRunSchedule(Params.MaxSteps, Params.ExportEvery),
+                      CRunFileNames(ShapefilePath, OutputFolder, Reader == InputReader::Ogr),
+                      std::make_unique<CRunLog>(),
+                      std::make_unique<CNetwork>(),
+                      nullptr,
+                      {},
+                      std::nullopt,
+                      nullptr,
+                      {},
+                      nullptr,
+                      nullptr};
+    prepared.Inputs.AddShapefile(ShapefilePath);
     std::string namesMessage;
     if (!CheckDerivedNames(prepared.Names, ExportedRounds(prepared.Schedule, Params.Converge), namesMessage)) {
         Refuse(namesMessage);
@@ -314,16 +528,23 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
         prepared.Log->Discard();
         return std::nullopt;
     }
-    WarnIfGeographic(prepared.Names.InputProjection());
+    if (prepared.Ogr)
+        WarnIfGeographic(ShapefilePath, *prepared.Ogr);
+    else
+        WarnIfGeographic(prepared.Names.InputProjection());
     const uint32_t n = prepared.Network->PolygonCount();
     std::optional<std::vector<double>> fractions;
     if (CheckLayerAgainstTable(n))
-        fractions = ReadShares(n);
+        fractions = prepared.Ogr ? ReadOgrShares(prepared) : ReadShares(n);
     if (!fractions) {
         prepared.Log->Discard();
         return std::nullopt;
     }
     prepared.Fractions = std::move(*fractions);
+    if ((ExportFormat && !OpenExportWriter(prepared)) || (!Companions.empty() && !OpenCompanions(prepared))) {
+        prepared.Log->Discard();
+        return std::nullopt;
+    }
     return prepared;
 }
 
@@ -335,6 +556,11 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
     CCartogramSolver solver(network.PolygonLayer(), *tree, Params, std::move(prepared.Fractions), network.Extent());
     CRunOutputs outputs(*prepared.Log, prepared.Names, prepared.Schedule, network, *prepared.Translator, *tree, solver,
                         WithSvg, Params.Converge, Summary);
+    if (prepared.Ogr)
+        outputs.OgrProjection = prepared.Ogr->CrsEsriWkt;
+    outputs.Writer = prepared.Writer.get();
+    outputs.Inputs = &prepared.Inputs;
+    outputs.Companions = prepared.Companions.get();
     const CartogramSolution solution = solver.Solve(&outputs, feedback);
     Summary.FirstMeasures = solution.FirstMeasures;
     Summary.LastMeasures = solution.LastMeasures;
@@ -347,6 +573,9 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
         outputs.ReportNewOverlaps(inputOverlaps);
         if (Params.Converge && solution.LastMeasures)
             ReportFarFromSize(*solution.LastMeasures);
+        for (auto& pair : Summary.NewOverlaps)
+            pair = {static_cast<int32_t>(SourceRecord(static_cast<uint32_t>(pair.first))),
+                    static_cast<int32_t>(SourceRecord(static_cast<uint32_t>(pair.second)))};
         tree->CurrentMap = DisplacedMap;
         Layer_ = network.TakePolygonLayer();
         LayerExtent_ = solver.LayerExtent();
@@ -372,20 +601,24 @@ void CCartogramJob::ReportFarFromSize(const RoundMeasures& result)
 {
     constexpr double FarRatio = 1.4142135623730951;
     constexpr size_t NamedAtMost = 10;
+    std::vector<uint32_t> far;
     for (size_t i = 0; i < result.Ratios.size(); ++i)
         if (result.Ratios[i] > FarRatio || result.Ratios[i] < 1.0 / FarRatio)
-            Summary.FarFromSizeRecords.push_back(static_cast<uint32_t>(i));
-    const size_t count = Summary.FarFromSizeRecords.size();
-    if (count == 0)
+            far.push_back(static_cast<uint32_t>(i));
+    if (far.empty())
         return;
     // The farthest first, so the ones named are the worst.
-    const auto farness = [&result](uint32_t record) { return std::fabs(std::log(result.Ratios[record])); };
-    std::stable_sort(Summary.FarFromSizeRecords.begin(), Summary.FarFromSizeRecords.end(),
-                     [&](uint32_t a, uint32_t b) { return farness(a) > farness(b); });
-    const std::optional<RecordNames> names = ReadRecordNames(TablePathFor(ShapefilePath));
+    const auto farness = [&result](uint32_t polygon) { return std::fabs(std::log(result.Ratios[polygon])); };
+    std::stable_sort(far.begin(), far.end(), [&](uint32_t a, uint32_t b) { return farness(a) > farness(b); });
+    const std::optional<RecordNames> names =
+        Reader == InputReader::Ogr ? std::nullopt : ReadRecordNames(TablePathFor(ShapefilePath));
     std::string list;
-    for (size_t k = 0; k < std::min(count, NamedAtMost); ++k)
-        list += (list.empty() ? "" : ", ") + RecordLabel(Summary.FarFromSizeRecords[k], names);
+    for (const uint32_t polygon : far) {
+        Summary.FarFromSizeRecords.push_back(SourceRecord(polygon));
+        if (Summary.FarFromSizeRecords.size() <= NamedAtMost)
+            list += (list.empty() ? "" : ", ") + RecordLabel(Summary.FarFromSizeRecords.back(), names);
+    }
+    const size_t count = far.size();
     if (count > NamedAtMost)
         list += " and " + std::to_string(count - NamedAtMost) + " more";
     ShowMessage(std::to_string(count) +
@@ -401,13 +634,15 @@ void CCartogramJob::ReportLeftOut(const std::vector<LeftOutPolygon>& leftOut)
 {
     if (leftOut.empty())
         return;
-    const std::optional<RecordNames> names = ReadRecordNames(TablePathFor(ShapefilePath));
+    const std::optional<RecordNames> names =
+        Reader == InputReader::Ogr ? std::nullopt : ReadRecordNames(TablePathFor(ShapefilePath));
     std::string degenerate;
     std::string wide;
     for (const LeftOutPolygon& polygon : leftOut) {
-        Summary.LeftOutRecords.push_back(polygon.Polygon);
+        const uint32_t record = SourceRecord(polygon.Polygon);
+        Summary.LeftOutRecords.push_back(record);
         std::string& list = polygon.Why == LeftOutPolygon::Reason::WideRing ? wide : degenerate;
-        list += (list.empty() ? "" : ", ") + RecordLabel(polygon.Polygon, names);
+        list += (list.empty() ? "" : ", ") + RecordLabel(record, names);
     }
     if (!degenerate.empty())
         ShowMessage("No area can be measured for " + degenerate +

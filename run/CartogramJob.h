@@ -5,6 +5,7 @@
 #include "geodata/SizeField.h"
 #include "geometry/PolygonLayer.h"
 #include "platform/MessageCollector.h"
+#include "run/OgrRoundWriter.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -46,6 +47,9 @@ struct CartogramRunSummary {
     // desired area, the farthest first: a weighted mean error weights them by their area and
     // can hide them.
     std::vector<uint32_t> FarFromSizeRecords;
+    // Features (from 1) of an input read through OGR that hold no polygon (no geometry, an empty
+    // one or another type): left out of the run, kept unchanged in the attribute-keeping exports.
+    std::vector<size_t> SkippedFeatures;
     // No table or no matching numeric field: every polygon was given the same share.
     bool EqualShares = false;
     std::string SizeFieldRead; // the table's name of the field that gave the sizes
@@ -73,10 +77,30 @@ struct CartogramRunSummary {
 class CCartogramJob {
 public:
     double EpsilonFactor = 1.01;
+    // The input: a polygon shapefile, or with the OGR reader any vector source GDAL opens.
     std::string ShapefilePath;
+    // Which reader loads the input: the program's own shapefile reader (the size field from
+    // the .dbf beside it), or GDAL/OGR (GeoPackage, GeoJSON, FlatGeobuf, ...: polygon and
+    // multipolygon features in feature order, the size field from the same layer).
+    enum class InputReader { Shapefile, Ogr };
+    InputReader Reader = InputReader::Shapefile;
+    // The layer the OGR reader reads; empty for a source that holds one layer.
+    std::string InputLayer;
     std::string SizeField;
     // When set, the information file and the exports go there instead of beside the input.
     std::string OutputFolder;
+    // When set, each exported round's layer goes out through OGR in this format with the
+    // input's attributes and the three measure fields, in place of the shapefile set (the
+    // pictures stay); unset, the export set is the shapefile set and the pictures.
+    std::optional<OgrExportFormat> ExportFormat;
+    // Other layers (points, lines, polygons in the map's coordinate system, read through OGR)
+    // moved round by round with the map and written beside every export: in the export
+    // format, or as shapefiles without one. They never take part in the map's deformation.
+    struct CompanionSource {
+        std::string Path;
+        std::string Layer; // empty for a source of one layer
+    };
+    std::vector<CompanionSource> Companions;
     // An SVG twin beside every exported picture.
     bool WithSvg = false;
     // Without a table or a numeric field matching SizeField, every polygon gets an equal share
@@ -126,10 +150,20 @@ private:
     void Refuse(const std::string& text);
     void ReportLeftOut(const std::vector<LeftOutPolygon>& leftOut);
     void ReportFarFromSize(const RoundMeasures& result);
+    bool LoadThroughOgr(Prepared& prepared);
+    // The writer of the export format, its files checked against the inputs; false after a refusal.
+    bool OpenExportWriter(Prepared& prepared);
+    // The companion layers read and checked; false after a refusal.
+    bool OpenCompanions(Prepared& prepared);
+    std::optional<std::vector<double>> ReadOgrShares(const Prepared& prepared);
+    // The record (from 0) of the input that polygon `polygon` of the run came from.
+    uint32_t SourceRecord(uint32_t polygon) const;
 
     std::optional<CPolygonLayer> Layer_;
     CExtent LayerExtent_;
     std::unique_ptr<CQuadTree> Tree_;
+    // For an input read through OGR: the feature (from 0) of every polygon of the run.
+    std::vector<size_t> PolygonFeatures_;
 };
 
 } // namespace tessaro

@@ -56,6 +56,15 @@ void CopyCompanion(RoundExportResult& result, const std::string& source, const s
         ShowMessage("The copy " + target + " of " + source + " was not written: " + problem, MessageKind::Error);
 }
 
+void WriteProjection(RoundExportResult& result, const std::string& text, const std::string& target)
+{
+    CAtomicFileWriter writer;
+    const bool written = writer.Open(target) && writer.Write(text) && writer.Commit();
+    Record(result, written, target);
+    if (!written)
+        ShowMessage(CFileError(target, "write", writer.LastError()).what(), MessageKind::Error);
+}
+
 } // namespace
 
 bool CopyFileWhole(const std::string& source, const std::string& target, std::string* problem)
@@ -78,19 +87,29 @@ bool CopyFileWhole(const std::string& source, const std::string& target, std::st
 }
 
 RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTranslator& shapefiles,
-                              CNetworkEmfWriter& pictures, bool withSvg)
+                              CNetworkEmfWriter& pictures, bool withSvg, const std::optional<std::string>& ogrProjection,
+                              bool shapefileSet)
 {
     const RoundFileNames files = names.ForRound(round);
     RoundExportResult result;
-    const bool shapefileWritten = shapefiles.WriteNetworkPolygons(files.Shapefile) == 1;
-    Record(result, shapefileWritten, files.Shapefile);
-    if (shapefileWritten)
-        result.Written.push_back(IndexFileOf(files.Shapefile));
+    if (shapefileSet) {
+        const bool shapefileWritten = shapefiles.WriteNetworkPolygons(files.Shapefile) == 1;
+        Record(result, shapefileWritten, files.Shapefile);
+        if (shapefileWritten)
+            result.Written.push_back(IndexFileOf(files.Shapefile));
+    }
     // The pictures show the displaced grid of the writer's quadtree.
     pictures.QuadtreeMap = DisplacedMap;
     WritePicture(result, pictures, files.QuadtreePicture, false, true, withSvg);
     WritePicture(result, pictures, files.PolygonPicture, true, false, withSvg);
     WritePicture(result, pictures, files.CombinedPicture, true, true, withSvg);
+    if (!shapefileSet)
+        return result;
+    if (ogrProjection) {
+        if (!ogrProjection->empty())
+            WriteProjection(result, *ogrProjection, files.ProjectionCopy);
+        return result;
+    }
     // A copy goes with the shapefile only when the input has the file to copy: a shapefile
     // without a table (or a projection) gets none, which is no failure. A failed copy leaves
     // the shapefile without it; the run carries on regardless.

@@ -2,6 +2,7 @@
 
 #include "run/RunFileNames.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,14 @@ struct RoundExportResult {
 // an SVG twin beside it when `withSvg`), and the copies of the input's attribute table and
 // projection file, each when the input has one. The pictures draw the displaced map of the
 // writer's quadtree. A file that cannot be written is reported by its writer; the export goes
-// on with the next one.
+// on with the next one. For an input read through OGR (`ogrProjection` set) there is no table
+// or projection file to copy: the projection file is written from that text (ESRI WKT) unless
+// it is empty. Without `shapefileSet` only the pictures are written (the layer goes out through
+// OGR instead).
 RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTranslator& shapefiles,
-                              CNetworkEmfWriter& pictures, bool withSvg);
+                              CNetworkEmfWriter& pictures, bool withSvg,
+                              const std::optional<std::string>& ogrProjection = std::nullopt,
+                              bool shapefileSet = true);
 
 // Copies a file through a temporary beside the target, replacing an older copy only when the
 // new one is complete. False when the source cannot be read or the copy written; `problem`,

@@ -39,7 +39,8 @@ RunSchedule MakeRunSchedule(int maxSteps, int exportEvery)
     return schedule;
 }
 
-CRunFileNames::CRunFileNames(std::string shapefilePath, std::string outputFolder) : Input_(std::move(shapefilePath))
+CRunFileNames::CRunFileNames(std::string shapefilePath, std::string outputFolder, bool anyExtension)
+    : Input_(std::move(shapefilePath))
 {
     // Only a ".shp" that ends the file name counts; one in a folder name is part of the stem.
     const std::size_t slash = Input_.find_last_of('/');
@@ -48,6 +49,8 @@ CRunFileNames::CRunFileNames(std::string shapefilePath, std::string outputFolder
     if (dot != std::string::npos && dot >= nameStart && EqualsIgnoringCase(Input_, dot, ".shp")) {
         Stem_ = Input_.substr(0, dot);
         UpperCaseExtension_ = Input_.compare(dot, 4, ".SHP") == 0;
+    } else if (anyExtension && dot != std::string::npos && dot > nameStart) {
+        Stem_ = Input_.substr(0, dot);
     } else {
         Stem_ = Input_;
     }

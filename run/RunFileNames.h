@@ -35,7 +35,9 @@ class CRunFileNames {
 public:
     // With an output folder the derived names keep their file names but live in that folder;
     // the input's companions stay beside the input.
-    explicit CRunFileNames(std::string shapefilePath, std::string outputFolder = {});
+    // With `anyExtension` (an input read through OGR, such as "usa.gpkg") the stem is the path
+    // less whatever extension its file name has.
+    explicit CRunFileNames(std::string shapefilePath, std::string outputFolder = {}, bool anyExtension = false);
 
     const std::string& InputShapefile() const { return Input_; }
     // The input's companions: stem.shx, stem.dbf, stem.prj (upper-case when the input ends in ".SHP").

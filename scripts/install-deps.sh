@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libboost-dev libshp-dev libcli11-dev libuemf-dev
+  # GDAL/OGR for the vector formats other than shapefiles; ogrinfo and ogr2ogr for the tests
+  libgdal-dev gdal-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   emf2svg graphviz libigraph-dev

@@ -1,0 +1,97 @@
+#include "run/CompanionRounds.h"
+
+#include "engine/FollowerTransformer.h"
+#include "platform/InputFiles.h"
+#include "platform/UserInterface.h"
+#include "run/OgrRoundWriter.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tessaro {
+namespace {
+
+// A layer name as a part of a file name: letters, digits, '-' and '_' kept, the rest '_'.
+std::string FileNamePart(const std::string& name)
+{
+    std::string part;
+    for (const char c : name)
+        part += std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_' ? c : '_';
+    return part.empty() ? std::string("layer") : part;
+}
+
+} // namespace
+
+CCompanionRounds::CCompanionRounds(std::vector<std::unique_ptr<CCompanionLayer>> layers, COgrRoundWriter& writer,
+                                   bool fixedSplits, bool keepBest)
+    : Layers_(std::move(layers)), Writer_(writer), FixedSplits_(fixedSplits), KeepBest_(keepBest)
+{
+    for (const auto& layer : Layers_) {
+        const std::string base = "_" + FileNamePart(layer->LayerName());
+        std::string suffix = base;
+        for (int k = 2; std::find(Suffixes_.begin(), Suffixes_.end(), suffix) != Suffixes_.end(); ++k)
+            suffix = base + "_" + std::to_string(k);
+        Suffixes_.push_back(suffix);
+    }
+    if (KeepBest_)
+        Current_ = Capture();
+}
+
+CCompanionRounds::State CCompanionRounds::Capture() const
+{
+    State state;
+    for (const auto& layer : Layers_)
+        state.push_back(layer->Vertices());
+    return state;
+}
+
+void CCompanionRounds::Apply(const State& state)
+{
+    for (size_t i = 0; i < Layers_.size() && i < state.size(); ++i)
+        Layers_[i]->SetVertices(state[i]);
+}
+
+void CCompanionRounds::AfterRound(CQuadTree& tree, int round, double weightedError)
+{
+    // The measurement before this round judged the state the layers are in now; the solver
+    // keeps a state only when its error is strictly lower than every one before.
+    if (KeepBest_ && weightedError < BestError_) {
+        BestError_ = weightedError;
+        BestRound_ = round;
+        Best_ = Current_;
+    }
+    for (const auto& layer : Layers_) {
+        std::vector<double> vertices = layer->Vertices();
+        if (!CFollowerTransformer::Move(tree, vertices, FixedSplits_))
+            continue;
+        layer->SetVertices(vertices);
+    }
+    if (KeepBest_)
+        Current_ = Capture();
+}
+
+bool CCompanionRounds::RestoreKept(int keptRound)
+{
+    if (keptRound != BestRound_)
+        return false;
+    Apply(Best_);
+    return true;
+}
+
+int CCompanionRounds::Export(const CRunFileNames& names, int round, const CInputFiles& inputs,
+                             std::vector<std::string>& written)
+{
+    int failures = 0;
+    for (size_t i = 0; i < Layers_.size(); ++i) {
+        if (const auto refusal = inputs.CheckOutputs(Writer_.Targets(names, {round}, {Suffixes_[i]}))) {
+            ShowMessage(*refusal, MessageKind::Error);
+            ++failures;
+            continue;
+        }
+        if (!Writer_.WriteCompanion(names, round, *Layers_[i], Suffixes_[i], written))
+            ++failures;
+    }
+    return failures;
+}
+
+} // namespace tessaro

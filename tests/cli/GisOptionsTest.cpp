@@ -1,0 +1,84 @@
+// The command line's GIS options end to end: a GeoPackage in and out with a layer moved along,
+// read back by GDAL's own ogrinfo, and the refusals of the new options with their statuses.
+#include "tests/cli/CliRunner.h"
+#include "tests/support/TempDir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace tessaro::test {
+namespace {
+
+using ::testing::HasSubstr;
+
+const std::string Examples = std::string(TESSARO_SOURCE_DIR) + "/examples/";
+
+// ogr2ogr, quietly; true when it succeeded.
+bool Ogr2Ogr(const std::string& arguments) { return std::system(("ogr2ogr " + arguments + " 2>/dev/null").c_str()) == 0; }
+
+TEST(GisOptions, AGeoPackageGoesInAndComesOutWithItsCompanion)
+{
+    CTempDir folder;
+    const std::string input = folder.File("states.gpkg");
+    ASSERT_TRUE(Ogr2Ogr("-f GPKG -nln states '" + input + "' '" + Examples + "us_states/us_states.shp'"));
+    const CommandResult result =
+        RunCli("cartogram " + input + " --layer states --field POP --steps 2 --threads 2 --format gpkg --also " +
+                   Examples + "us_airports/us_airports.shp --output-dir " + folder.File("out"),
+               folder);
+    ASSERT_EQ(result.Exit, 0) << result.Err;
+    EXPECT_THAT(result.Out, HasSubstr(folder.File("out/states_cartogram.gpkg")));
+    const std::string info = folder.File("info.txt");
+    ASSERT_EQ(std::system(("ogrinfo -ro -so '" + folder.File("out/states_cartogram.gpkg") + "' > '" + info + "'").c_str()),
+              0);
+    const std::string layers = ReadText(info);
+    for (const char* layer : {"states_0 (Multi Polygon)", "states_0_us_airports (Point)", "states_1 (Multi Polygon)",
+                              "states_1_us_airports (Point)"})
+        EXPECT_THAT(layers, HasSubstr(layer));
+}
+
+struct RefusalCase {
+    const char* Name;
+    const char* Arguments; // after "cartogram", with {dir} for the test's folder
+    int Exit;
+    const char* Says;
+};
+
+class GisOptionRefusal : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(GisOptionRefusal, ExitsWithItsStatusAndReason)
+{
+    CTempDir folder;
+    ASSERT_TRUE(Ogr2Ogr("-f GPKG -nln a '" + folder.File("two.gpkg") + "' '" + Examples + "us_states/us_states.shp'"));
+    ASSERT_TRUE(Ogr2Ogr("-update -f GPKG -nln b '" + folder.File("two.gpkg") + "' '" + Examples +
+                        "us_airports/us_airports.shp'"));
+    std::string arguments = GetParam().Arguments;
+    for (size_t at; (at = arguments.find("{dir}")) != std::string::npos;)
+        arguments.replace(at, 5, folder.Path().string());
+    for (size_t at; (at = arguments.find("{examples}")) != std::string::npos;)
+        arguments.replace(at, 10, Examples);
+    // Into the test's folder: a refusal after the log was opened must not touch the examples.
+    const CommandResult result =
+        RunCli("cartogram " + arguments + " --field POP --steps 2 --output-dir " + folder.File("out"), folder);
+    EXPECT_EQ(result.Exit, GetParam().Exit) << result.Err;
+    EXPECT_THAT(result.Err, HasSubstr(GetParam().Says));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GisOptionRefusal,
+    ::testing::Values(
+        RefusalCase{"TwoLayersAndNoLayerNamed", "{dir}/two.gpkg", 2, "holds 2 layers (a, b); name the one to read."},
+        RefusalCase{"ALayerForAShapefile", "{examples}us_states/us_states.shp --layer x", 2,
+                    "--layer names a layer of a GeoPackage"},
+        RefusalCase{"AnUnknownFormat", "{examples}us_states/us_states.shp --format kml", 2, "--format"},
+        RefusalCase{"AMissingCompanion", "{examples}us_states/us_states.shp --also {dir}/none.gpkg", 2,
+                    "Cannot open the layer source"},
+        RefusalCase{"ACompanionOfSeveralLayers", "{examples}us_states/us_states.shp --also {dir}/two.gpkg", 2,
+                    "name the one to move with the map"},
+        RefusalCase{"ACompanionLayerItDoesNotHold", "{examples}us_states/us_states.shp --also {dir}/two.gpkg:c", 2,
+                    "holds no layer c"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+} // namespace
+} // namespace tessaro::test
