@@ -61,13 +61,6 @@ protected:
         return Job->Run();
     }
 
-    static std::string AllMessages(const CartogramRunSummary& summary)
-    {
-        std::string text;
-        for (const UserMessage& message : summary.Messages)
-            text += message.Text + "\n";
-        return text;
-    }
 
     CScopedRecordingUserInterface Ui;
     CTempDir Folder;

@@ -1,5 +1,6 @@
 #include "tests/run/OgrFixtures.h"
 
+#include "run/CartogramJob.h"
 #include "tests/support/ShapefileFixtures.h"
 
 #include <gdal_priv.h>
@@ -39,6 +40,14 @@ void WriteExtra(OGRLayer& layer, const ExtraFeature& extra)
 }
 
 } // namespace
+
+std::string AllMessages(const CartogramRunSummary& summary)
+{
+    std::string text;
+    for (const UserMessage& message : summary.Messages)
+        text += message.Text + "\n";
+    return text;
+}
 
 std::string StatesExample() { return std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states"; }
 

@@ -7,7 +7,14 @@
 
 class OGRFeature;
 
+namespace tessaro {
+struct CartogramRunSummary;
+}
+
 namespace tessaro::test {
+
+// The run's messages, one per line: what a failed expectation about the run prints.
+std::string AllMessages(const CartogramRunSummary& summary);
 
 // The shipped example of the states, as a path without ".shp".
 std::string StatesExample();

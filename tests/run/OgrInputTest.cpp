@@ -49,13 +49,6 @@ protected:
         return last;
     }
 
-    static std::string AllMessages(const CartogramRunSummary& summary)
-    {
-        std::string text;
-        for (const UserMessage& message : summary.Messages)
-            text += message.Text + "\n";
-        return text;
-    }
 
     CScopedRecordingUserInterface Ui;
     CTempDir Folder;
