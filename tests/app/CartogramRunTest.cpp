@@ -11,6 +11,7 @@
 #include "app/MainFrame.h"
 #include "document/LumarixDoc.h"
 #include "tests/app/ModalDriver.h"
+#include "tests/app/TestApp.h"
 #include "tests/support/ShapefileFixtures.h"
 
 #include <QDir>
@@ -46,11 +47,9 @@ class CartogramRunTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(Scratch_.isValid());
-        UsePrivateSettings(Scratch_.filePath(u"settings"_s));
-        App_ = std::make_unique<CLumarixApp>(*qApp);
+        QVERIFY(App_.Start());
     }
-    void cleanupTestCase() { App_.reset(); }
+    void cleanupTestCase() { App_.Stop(); }
 
     // Every round reaches the GUI thread in order, with its geometry, while the event loop keeps
     // turning and the document stays as it was. Cancel pressed while round 1 is shown: rounds 0
@@ -59,7 +58,7 @@ private slots:
     {
         QTemporaryDir folder;
         const QString input = CopyUsStates(folder.path());
-        CMainFrame frame(&App_->UserInterface());
+        CMainFrame frame(&App_.App().UserInterface());
         frame.show();
         CAppDocument* document = frame.OpenDocument(input);
         QVERIFY(document != nullptr);
@@ -158,8 +157,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir Scratch_;
-    std::unique_ptr<CLumarixApp> App_;
+    CTestApp App_;
 };
 
 QTEST_MAIN(CartogramRunTest)

@@ -18,6 +18,7 @@
 #include "platform/RecordingUserInterface.h"
 #include "run/ParamFile.h"
 #include "tests/app/ModalDriver.h"
+#include "tests/app/TestApp.h"
 #include "tests/support/DbfFixtures.h"
 
 #include <QCheckBox>
@@ -91,11 +92,9 @@ class DialogsTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(Scratch_.isValid());
-        UsePrivateSettings(Scratch_.filePath(u"settings"_s));
-        App_ = std::make_unique<CLumarixApp>(*qApp);
+        QVERIFY(App_.Start());
     }
-    void cleanupTestCase() { App_.reset(); }
+    void cleanupTestCase() { App_.Stop(); }
 
     // Typed values reach the block on OK, each in its own field and form. The minimum depth box
     // was filled from the block's tree depth (6), not from its minimum depth.
@@ -212,7 +211,7 @@ private slots:
         QFETCH(int, steps);
         QFETCH(QString, warning);
         CScopedRecordingUserInterface ui;
-        const QString path = Scratch_.filePath(u"%1.cartoparam"_s.arg(QTest::currentDataTag()));
+        const QString path = App_.ScratchFile(u"%1.cartoparam"_s.arg(QTest::currentDataTag()));
         if (!file.isEmpty()) {
             QFile out(path);
             QVERIFY(out.open(QIODevice::WriteOnly));
@@ -253,7 +252,7 @@ private slots:
     void ParametersSaveWritesWhatTheDialogShows()
     {
         CScopedRecordingUserInterface ui;
-        const QString path = Scratch_.filePath(u"saved.cartoparam"_s);
+        const QString path = App_.ScratchFile(u"saved.cartoparam"_s);
         ui->QueueFileAnswer(path.toStdString());
         CartoParams params;
         CCartoParamsSetDlg dialog(params);
@@ -302,7 +301,7 @@ private slots:
     {
         CScopedRecordingUserInterface ui;
         const auto shapefile = [this, &ui](const char* name) {
-            const QString path = Scratch_.filePath(QString::fromLatin1(name) + u".shp"_s);
+            const QString path = App_.ScratchFile(QString::fromLatin1(name) + u".shp"_s);
             QFile::copy(ExampleFolder() + u"/us_states/us_states.shp"_s, path);
             ui->QueueFileAnswer(path.toStdString());
             return path.chopped(4).toStdString();
@@ -469,7 +468,7 @@ private slots:
         CModalDriver driver;
         QStringList filters;
         QString proposed;
-        const QString folder = Scratch_.path();
+        const QString folder = App_.ScratchPath();
         driver.Then([&](QWidget* modal) {
             auto* chooser = qobject_cast<QFileDialog*>(modal);
             QVERIFY(chooser != nullptr);
@@ -499,15 +498,15 @@ private slots:
     {
         CRecentFileList list;
         for (int i = 1; i <= 10; ++i)
-            list.Add(Scratch_.filePath(u"map%1.shp"_s.arg(i)));
+            list.Add(App_.ScratchFile(u"map%1.shp"_s.arg(i)));
         QCOMPARE(list.Files().size(), CRecentFileList::Capacity);
-        QCOMPARE(list.Files().first(), Scratch_.filePath(u"map10.shp"_s));
-        QCOMPARE(list.Files().last(), Scratch_.filePath(u"map3.shp"_s));
+        QCOMPARE(list.Files().first(), App_.ScratchFile(u"map10.shp"_s));
+        QCOMPARE(list.Files().last(), App_.ScratchFile(u"map3.shp"_s));
         // The same file by another path moves to the head instead of appearing twice.
-        list.Add(Scratch_.path() + u"/./map5.shp"_s);
+        list.Add(App_.ScratchPath() + u"/./map5.shp"_s);
         QCOMPARE(list.Files().size(), CRecentFileList::Capacity);
-        QCOMPARE(list.Files().count(Scratch_.filePath(u"map5.shp"_s)), 1);
-        QVERIFY(CRecentFileList::SameFile(list.Files().first(), Scratch_.filePath(u"map5.shp"_s)));
+        QCOMPARE(list.Files().count(App_.ScratchFile(u"map5.shp"_s)), 1);
+        QVERIFY(CRecentFileList::SameFile(list.Files().first(), App_.ScratchFile(u"map5.shp"_s)));
 
         // A shorter list saved removes the entries it no longer has.
         QSettings settings;
@@ -518,8 +517,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir Scratch_;
-    std::unique_ptr<CLumarixApp> App_;
+    CTestApp App_;
 };
 
 QTEST_MAIN(DialogsTest)

@@ -12,6 +12,7 @@
 #include "document/LumarixDoc.h"
 #include "platform/RecordingUserInterface.h"
 #include "tests/app/ModalDriver.h"
+#include "tests/app/TestApp.h"
 #include "tests/support/EmfCheck.h"
 #include "tests/support/PolygonFixtures.h"
 
@@ -108,9 +109,7 @@ class LumarixViewTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(Scratch_.isValid());
-        UsePrivateSettings(Scratch_.filePath(u"settings"_s));
-        App_ = std::make_unique<CLumarixApp>(*qApp);
+        QVERIFY(App_.Start());
 
         Surface_.setFormat(CInnerOpenGL::PixelFormat());
         Surface_.create();
@@ -146,13 +145,13 @@ private slots:
     {
         Context_.makeCurrent(&Surface_);
         Target_.reset();
-        App_.reset();
+        App_.Stop();
     }
 
     // A main window whose view shows the probe network; the client is smaller than the canvas.
     void init()
     {
-        Frame_ = std::make_unique<CMainFrame>(&App_->UserInterface());
+        Frame_ = std::make_unique<CMainFrame>(&App_.App().UserInterface());
         Frame_->resize(820, 620);
         Frame_->show();
         QVERIFY(QTest::qWaitForWindowExposed(Frame_.get()));
@@ -365,12 +364,12 @@ private slots:
     // the square, 15 of the 100 world units across the printable width.
     void PrintToPdfShowsTheMap()
     {
-        const QString pdf = Scratch_.filePath(u"view.pdf"_s);
+        const QString pdf = App_.ScratchFile(u"view.pdf"_s);
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
         View()->Print(printer);
-        const QString raster = Scratch_.filePath(u"view"_s);
+        const QString raster = App_.ScratchFile(u"view"_s);
         QCOMPARE(QProcess::execute(u"pdftoppm"_s, {"-r", "40", "-png", "-singlefile", pdf, raster}), 0);
         const QImage page = QImage(raster + u".png"_s).convertToFormat(QImage::Format_RGB32);
         const auto* pixels = reinterpret_cast<const QRgb*>(page.constBits());
@@ -414,8 +413,7 @@ private:
         return Target_->toImage().convertToFormat(QImage::Format_RGB32);
     }
 
-    QTemporaryDir Scratch_;
-    std::unique_ptr<CLumarixApp> App_;
+    CTestApp App_;
     std::unique_ptr<CMainFrame> Frame_;
     CAppDocument* Document_ = nullptr;
 

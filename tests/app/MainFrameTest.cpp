@@ -13,6 +13,7 @@
 #include "document/LumarixDoc.h"
 #include "network/NodeSearch.h"
 #include "tests/app/ModalDriver.h"
+#include "tests/app/TestApp.h"
 #include "tests/support/ShapefileFixtures.h"
 
 #include <QDir>
@@ -76,15 +77,13 @@ class MainFrameTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(Scratch_.isValid());
-        UsePrivateSettings(Scratch_.filePath(u"settings"_s));
-        App_ = std::make_unique<CLumarixApp>(*qApp);
+        QVERIFY(App_.Start());
     }
-    void cleanupTestCase() { App_.reset(); }
+    void cleanupTestCase() { App_.Stop(); }
 
     void init()
     {
-        Frame_ = std::make_unique<CMainFrame>(&App_->UserInterface());
+        Frame_ = std::make_unique<CMainFrame>(&App_.App().UserInterface());
         Frame_->resize(1000, 700);
         Frame_->show();
         Frame_->activateWindow();
@@ -153,8 +152,8 @@ private slots:
     void RecentFilesListAndReopen()
     {
         QSettings().remove(u"Recent File List"_s);
-        Frame_ = std::make_unique<CMainFrame>(&App_->UserInterface());
-        const QString states = Scratch_.filePath(u"states.shp"_s);
+        Frame_ = std::make_unique<CMainFrame>(&App_.App().UserInterface());
+        const QString states = App_.ScratchFile(u"states.shp"_s);
         QFile::remove(states);
         QVERIFY(QFile::copy(ExampleFolder() + u"/us_states/us_states.shp"_s, states));
         const QString flights = ExampleFolder() + u"/us_flights/us_flights.flt"_s;
@@ -176,7 +175,7 @@ private slots:
         QCOMPARE(Frame_->Documents().size(), size_t(2));
         QCOMPARE(Frame_->RecentFiles().Files().first(), states);
 
-        Frame_ = std::make_unique<CMainFrame>(&App_->UserInterface());
+        Frame_ = std::make_unique<CMainFrame>(&App_.App().UserInterface());
         QCOMPARE(Frame_->RecentFiles().Files(), (QStringList{states, flights}));
         QCOMPARE(QSettings().value(u"Recent File List/File1"_s).toString(), states);
         QVERIFY(QFile::remove(states));
@@ -373,8 +372,7 @@ private:
         return Frame_->OpenDocument(path);
     }
 
-    QTemporaryDir Scratch_;
-    std::unique_ptr<CLumarixApp> App_;
+    CTestApp App_;
     std::unique_ptr<CMainFrame> Frame_;
 };
 
