@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -106,6 +107,18 @@ public:
     CPoint2D End(uint32_t e) const
     {
         return Layer_.Polygon(Edges[e].Polygon).Ring(Edges[e].Ring).Point(Edges[e].Index + 1);
+    }
+
+    // Rings of fewer than four points are left alone by every border pass.
+    bool OnShortRing(uint32_t e) const { return Layer_.Polygon(Edges[e].Polygon).Ring(Edges[e].Ring).PointCount() < 4; }
+    // The vertex that starts edge e, when a border pass works on it: on a ring of four points or
+    // more, with finite coordinates.
+    std::optional<CPoint2D> WorkableStart(uint32_t e) const
+    {
+        if (OnShortRing(e))
+            return std::nullopt;
+        const CPoint2D v = Start(e);
+        return Finite(v) ? std::optional<CPoint2D>(v) : std::nullopt;
     }
 
     // Calls visit(cell index) for every cell the box, widened by the margin, overlaps.
@@ -326,16 +339,13 @@ int64_t SnapVertices(CPolygonLayer& layer, double tolerance)
     {
         CEdgeGrid grid(layer, tolerance);
         for (uint32_t e = 0; e < grid.Edges.size(); ++e) {
-            const CEdgeRef& own = grid.Edges[e];
-            if (layer.Polygon(own.Polygon).Ring(own.Ring).PointCount() < 4)
+            const std::optional<CPoint2D> start = grid.WorkableStart(e);
+            if (!start)
                 continue;
-            const CPoint2D v = grid.Start(e);
-            if (!Finite(v))
-                continue;
+            const CPoint2D v = *start;
             CPointKey target{v.X, v.Y};
             grid.ForEdges(v.X, v.Y, v.X, v.Y, [&](uint32_t k) {
-                const CEdgeRef& other = grid.Edges[k];
-                if (layer.Polygon(other.Polygon).Ring(other.Ring).PointCount() < 4)
+                if (grid.OnShortRing(k))
                     return;
                 const CPoint2D w = grid.Start(k);
                 if (std::fabs(w.X - v.X) <= tolerance && std::fabs(w.Y - v.Y) <= tolerance && KeyLess({w.X, w.Y}, target))
@@ -393,17 +403,15 @@ int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance)
     std::vector<std::vector<CInsertion>> insertions(grid.Edges.size());
     bool any = false;
     for (uint32_t e = 0; e < grid.Edges.size(); ++e) {
+        const std::optional<CPoint2D> start = grid.WorkableStart(e);
+        if (!start)
+            continue;
+        const CPoint2D v = *start;
         const CEdgeRef& own = grid.Edges[e];
-        if (layer.Polygon(own.Polygon).Ring(own.Ring).PointCount() < 4)
-            continue;
-        const CPoint2D v = grid.Start(e);
-        if (!Finite(v))
-            continue;
         // The edges of other rings that pass within the tolerance of the vertex.
         grid.ForEdges(v.X, v.Y, v.X, v.Y, [&](uint32_t k) {
             const CEdgeRef& other = grid.Edges[k];
-            if ((other.Polygon == own.Polygon && other.Ring == own.Ring) ||
-                layer.Polygon(other.Polygon).Ring(other.Ring).PointCount() < 4)
+            if ((other.Polygon == own.Polygon && other.Ring == own.Ring) || grid.OnShortRing(k))
                 return;
             const CPoint2D a = grid.Start(k), b = grid.End(k);
             if (Same(v, a) || Same(v, b))
