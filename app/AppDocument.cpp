@@ -4,11 +4,13 @@
 #include "app/CartogramProgressDlg.h"
 #include "app/CartogramRunner.h"
 #include "app/CartoParamsSetDlg.h"
+#include "app/GisCartogramDlg.h"
 #include "app/NodeSearchDlg.h"
 #include "app/ShapeFileFieldsDlg.h"
 #include "document/BestRouteSetup.h"
 #include "document/LumarixDoc.h"
 #include "document/PictureExport.h"
+#include "geodata/OgrLayerReader.h"
 #include "platform/NumberText.h"
 #include "platform/UserInterface.h"
 
@@ -52,6 +54,17 @@ QString RunStatusText(const CartogramRunSummary& summary)
     return QStringLiteral("Cartogram not made.");
 }
 
+std::string EqualSharesText(const CCartogramJob& job)
+{
+    const std::string where = job.Reader == CCartogramJob::InputReader::Ogr
+                                  ? "the layer " + (job.InputLayer.empty() ? job.ShapefilePath
+                                                                           : job.InputLayer + " of " + job.ShapefilePath)
+                                  : "the table beside " + job.ShapefilePath;
+    if (job.SizeField.empty())
+        return "No size field was chosen for " + where + "; every polygon was given an equal share.";
+    return "No numeric field matching " + job.SizeField + " in " + where + "; every polygon was given an equal share.";
+}
+
 } // namespace
 
 CAppDocument::CAppDocument(QString title) : Doc_(std::make_unique<CLumarixDoc>()), Title_(std::move(title)) {}
@@ -68,20 +81,53 @@ CCartogramProgressDlg* CAppDocument::ProgressDialog() const { return Progress_; 
 
 CBestRouteSetupDlg* CAppDocument::BestRouteDialog() const { return BestRoute_; }
 
+std::unique_ptr<CCartogramJob> CAppDocument::ChooseShapefileJob(QWidget* window)
+{
+    CShapeFileFieldsDlg fields(window);
+    if (fields.exec() != QDialog::Accepted)
+        return nullptr;
+    auto job = std::make_unique<CCartogramJob>();
+    job->ShapefilePath = fields.ShapefilePath();
+    job->SizeField = fields.SizeField();
+    return job;
+}
+
+std::unique_ptr<CCartogramJob> CAppDocument::ChooseGisJob(QWidget* window)
+{
+    const CLumarixDoc::GisLayerSource& source = *Doc_->ImportedLayer();
+    std::vector<std::string> fields;
+    if (const auto layers = COgrLayerReader::Describe(source.Path))
+        for (const OgrLayerSummary& layer : *layers)
+            if (layer.Name == source.Layer)
+                fields = layer.NumericFields;
+    if (!GisChoice_)
+        GisChoice_ = CGisCartogramDlg::Choice{source.SizeField, Doc_->Companions,
+                                              CGisCartogramDlg::FormatFor(source.Path)};
+    CGisCartogramDlg dialog(source.Layer.empty() ? source.Path : source.Path + ":" + source.Layer, fields,
+                            *GisChoice_, window);
+    if (dialog.exec() != QDialog::Accepted)
+        return nullptr;
+    GisChoice_ = dialog.Chosen();
+    Doc_->Companions = GisChoice_->Companions;
+    auto job = std::make_unique<CCartogramJob>();
+    Doc_->SetUpGisJob(*job);
+    job->SizeField = GisChoice_->SizeField;
+    job->ExportFormat = GisChoice_->Format;
+    return job;
+}
+
 void CAppDocument::Cartogram(QWidget* window)
 {
     if (Busy())
         return;
-    CShapeFileFieldsDlg fields(window);
-    if (fields.exec() != QDialog::Accepted)
+    // A document imported from a GIS source knows its map; its first step chooses the field,
+    // the layers to move with the map and the output format instead.
+    std::unique_ptr<CCartogramJob> job = Doc_->ImportedLayer() ? ChooseGisJob(window) : ChooseShapefileJob(window);
+    if (!job)
         return;
     CCartoParamsSetDlg parameters(Doc_->Params, window);
     if (parameters.exec() != QDialog::Accepted)
         return;
-
-    auto job = std::make_unique<CCartogramJob>();
-    job->ShapefilePath = fields.ShapefilePath();
-    job->SizeField = fields.SizeField();
     if (!Doc_->PrepareCartogram(*job))
         return;
     // A thread count of 1 or less runs every step on the run's own thread, whatever the count.
@@ -109,9 +155,7 @@ void CAppDocument::OnRunFinished(const CartogramRunSummary& summary)
     if (Progress_)
         Progress_->Finish();
     if (summary.EqualShares && summary.Result != CartogramRunSummary::Outcome::Refused)
-        ShowMessage("No numeric field matching " + Runner_->Job().SizeField + " in the table beside " +
-                        Runner_->Job().ShapefilePath + "; every polygon was given an equal share.",
-                    MessageKind::Warning);
+        ShowMessage(EqualSharesText(Runner_->Job()), MessageKind::Warning);
     // The runner is inside its own signal; it goes once the signal has returned.
     Runner_.release()->deleteLater();
     emit RunEnded(summary);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/GisCartogramDlg.h"
 #include "engine/RoundFrame.h"
 #include "run/CartogramJob.h"
 
@@ -60,6 +61,11 @@ signals:
     void StatusMessage(const QString& text);
 
 private:
+    // The cartogram command's first step: a job for the chosen shapefile and field, or null
+    // after Cancel.
+    std::unique_ptr<CCartogramJob> ChooseShapefileJob(QWidget* window);
+    // The same for an imported GIS layer, whose choices are remembered for the next run.
+    std::unique_ptr<CCartogramJob> ChooseGisJob(QWidget* window);
     void OnRunFinished(const CartogramRunSummary& summary);
 
     std::unique_ptr<CLumarixDoc> Doc_;
@@ -68,6 +74,7 @@ private:
     QPointer<CCartogramProgressDlg> Progress_;
     QPointer<CBestRouteSetupDlg> BestRoute_;
     std::optional<CartogramRunSummary> LastRun_;
+    std::optional<CGisCartogramDlg::Choice> GisChoice_;
 };
 
 } // namespace tessaro

@@ -16,6 +16,9 @@ std::vector<CommandEntry> MakeTable()
     return {
         {New, nullptr, "New(&N)\tCtrl+N", "Create a new document", "New", {"Ctrl+N"}, "new", true, false},
         {Open, nullptr, "Open", "Open an existing document", "Open", {"Ctrl+O"}, "open", true, false},
+        {ImportGisLayer, "ID_IMPORT_GIS_LAYER", "Import GIS Layer(&I)...",
+         "Read the polygons of a GeoPackage, GeoJSON, FlatGeobuf or other GIS layer into a new document", "", {},
+         nullptr, true, false},
         {Close, nullptr, "Close(&C)", "Close the active document", "", {}, nullptr, true, false},
         {Save, nullptr, "Save(&S)\tCtrl+S", "Save the active document", "Save", {"Ctrl+S"}, "save", false, false},
         {SaveAs, nullptr, "Save As(&A)...", "Save the active document with a new name", "", {}, nullptr, false, false},

@@ -49,6 +49,8 @@ inline constexpr int ExportEmf = 32872;
 inline constexpr int CopyAsLines = 32873;
 inline constexpr int ExportPajek = 32874;
 inline constexpr int ExportGraphviz = 32876;
+// Commands of our own beyond the classic set.
+inline constexpr int ImportGisLayer = 32900;
 // Menu items that have no handler; they have no id of their own and are shown disabled.
 inline constexpr int ChainsToShpfile = -1;
 inline constexpr int NodesToCsv = -2;

@@ -4,6 +4,7 @@
 #include "engine/RoundFrame.h"
 #include "geodata/NetworkEmfWriter.h"
 #include "geodata/PictureCanvas.h"
+#include "geometry/ShapeLayer.h"
 #include "network/Network.h"
 #include "network/ShortestPath.h"
 
@@ -26,6 +27,7 @@ constexpr Rgba GreenGrey{0.3, 0.5, 0.3, 1.0};
 constexpr Rgba Grey{0.5, 0.5, 0.5, 1.0};
 constexpr Rgba Magenta{1.0, 0.0, 1.0, 1.0};
 constexpr Rgba Yellow{1.0, 1.0, 0.0, 1.0};
+constexpr Rgba Orange{0.85, 0.35, 0.0, 1.0};
 
 constexpr double RouteEndSize = 6.0;
 constexpr double NodeMarkerSize = 2.5;
@@ -34,12 +36,15 @@ constexpr double VertexSize = 2.5;
 constexpr double QuadtreeNodeSize = 1.0;
 constexpr double PickNodeSize = 1.5;
 constexpr double RouteWidth = 1.2;
+constexpr double CompanionPointSize = 4.0;
+constexpr double CompanionLineWidth = 1.5;
 
 // Pens and brushes of the vector picture; widths in 0.01 mm.
 constexpr CPictureColor PictureBlack{0, 0, 0};
 constexpr CPictureColor PictureRed{255, 0, 0};
 constexpr CPictureColor PictureBlue{0, 0, 255};
 constexpr CPictureColor PictureCyan{0, 255, 255};
+constexpr CPictureColor PictureOrange{217, 89, 0};
 constexpr CPictureColor PictureCellGrey{180, 180, 180};
 constexpr CPictureColor PictureVertexPen{0, 10, 0};
 constexpr CPictureColor LightGreyBrush{192, 192, 192};
@@ -48,6 +53,7 @@ constexpr std::int32_t WidePen = 10;
 constexpr std::int32_t VertexPenWidth = 2;
 constexpr double QuadtreeVertexRadius = 80.0;
 constexpr std::int32_t RouteEndHalfSide = 10;
+constexpr std::int32_t CompanionDotRadius = 40;
 
 void Color(const Rgba& c)
 {
@@ -138,6 +144,7 @@ template <class Visit> void CGLDrawNetwork::ForEachRouteChain(Visit visit) const
 void CGLDrawNetwork::DrawScene() const
 {
     DrawRouteEnds();
+    DrawCompanions();
     if (Flags.ShowNodeMarkers)
         DrawNodeMarkers();
     if (Flags.ShowPointFeatures)
@@ -166,6 +173,35 @@ void CGLDrawNetwork::DrawRouteEnds() const
     if (ServiceCenter != nullptr)
         Vertex(ServiceCenter->X(), ServiceCenter->Y());
     glEnd();
+}
+
+const std::vector<CShapeLayer>* CGLDrawNetwork::ShownCompanions() const
+{
+    return Frame == nullptr ? Companions : nullptr;
+}
+
+void CGLDrawNetwork::DrawCompanions() const
+{
+    const std::vector<CShapeLayer>* layers = ShownCompanions();
+    if (layers == nullptr)
+        return;
+    Color(Orange);
+    glLineWidth(static_cast<GLfloat>(CompanionLineWidth));
+    const auto strip = [this](GLenum mode, const std::vector<CPoint2D>& points) {
+        glBegin(mode);
+        for (const CPoint2D& p : points)
+            Vertex(p.X, p.Y);
+        glEnd();
+    };
+    for (const CShapeLayer& layer : *layers) {
+        for (const auto& ring : layer.Rings)
+            strip(GL_LINE_LOOP, ring);
+        for (const auto& line : layer.Lines)
+            strip(GL_LINE_STRIP, line);
+        glPointSize(static_cast<GLfloat>(CompanionPointSize));
+        strip(GL_POINTS, layer.Points);
+    }
+    glLineWidth(1.0f);
 }
 
 void CGLDrawNetwork::DrawNodeMarkers() const
@@ -399,6 +435,8 @@ void CGLDrawNetwork::RenderPicture(CPictureCanvas& canvas, std::int32_t width, s
         }
     }
 
+    RenderCompanions(canvas, map);
+
     if (Route == nullptr)
         return;
     const auto square = [&canvas, &map](const CNetworkNode& node, CPictureColor color) {
@@ -413,6 +451,40 @@ void CGLDrawNetwork::RenderPicture(CPictureCanvas& canvas, std::int32_t width, s
         if (Route->Destination() != nullptr)
             square(*Route->Destination(), PictureCyan);
     }
+}
+
+void CGLDrawNetwork::RenderCompanions(CPictureCanvas& canvas, const CPictureMapping& map) const
+{
+    const std::vector<CShapeLayer>* layers = ShownCompanions();
+    if (layers == nullptr)
+        return;
+    canvas.SetPen(WidePen, PictureOrange);
+    canvas.SetBrush(std::nullopt);
+    std::vector<CPicturePoint> outline;
+    const auto mapped = [&](const std::vector<CPoint2D>& points) {
+        outline.clear();
+        for (const CPoint2D& p : points)
+            outline.push_back(map.Map(p.X, p.Y));
+        return outline;
+    };
+    for (const CShapeLayer& layer : *layers) {
+        for (const auto& ring : layer.Rings)
+            canvas.Polygon(mapped(ring));
+        for (const auto& line : layer.Lines) {
+            mapped(line);
+            for (size_t i = 0; i + 1 < outline.size(); ++i) {
+                canvas.MoveTo(outline[i]);
+                canvas.LineTo(outline[i + 1]);
+            }
+        }
+    }
+    canvas.SetBrush(PictureOrange);
+    const std::int32_t r = CompanionDotRadius;
+    for (const CShapeLayer& layer : *layers)
+        for (const CPoint2D& point : layer.Points) {
+            const CPicturePoint p = map.Map(point.X, point.Y);
+            canvas.Ellipse(p.X - r, p.Y + r, p.X + r, p.Y - r);
+        }
 }
 
 } // namespace tessaro

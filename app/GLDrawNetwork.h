@@ -14,9 +14,11 @@ class CNetwork;
 class CNetworkChain;
 class CNetworkNode;
 class CPictureCanvas;
+struct CPictureMapping;
 class CQuadTree;
 class CShortestPath;
 struct CRoundFrame;
+struct CShapeLayer;
 
 // Draws the network view's scene: with OpenGL into the current context (DrawScene,
 // DrawPickNodes), or as a vector picture through a picture canvas (RenderPicture). It needs no
@@ -41,7 +43,8 @@ public:
     DevicePoint ToDevice(double x, double y) const;
 
     // The layers, each where its flag asks for it, first drawn on top (the depth test keeps
-    // the first fragment at equal depth): origin and destination, service centre, node
+    // the first fragment at equal depth): origin and destination, service centre, the
+    // companion layers moved with the last cartogram, node
     // markers, point features, polygons and their vertices, quadtree cells, diagonals and
     // vertices, the best route, the chains, the boundary.
     void DrawScene() const;
@@ -52,7 +55,7 @@ public:
     // extent fitted into it less `margin` and centred: the chains (default pen), the best
     // route, the polygons filled light grey or `hollow` (with a dot of `vertexDotRadius` on
     // every vertex when that is positive), the quadtree cells and vertices, and squares on the
-    // origin and the destination.
+    // origin and the destination, the companion layers over everything.
     void RenderPicture(CPictureCanvas& canvas, std::int32_t width, std::int32_t height, double margin,
                        std::int32_t vertexDotRadius, bool hollow) const;
 
@@ -64,6 +67,9 @@ public:
     // A running cartogram's round: its polygons and cells replace the network's polygons and
     // the quadtree.
     const CRoundFrame* Frame = nullptr;
+    // Layers moved with the map by the last cartogram, drawn over it unless a running round is
+    // shown (they follow the result, not the rounds).
+    const std::vector<CShapeLayer>* Companions = nullptr;
 
     double Scale = 1.0;
     double ScrollX = 0.0;
@@ -81,6 +87,8 @@ private:
     template <class Visit> void ForEachRouteChain(Visit visit) const;
 
     void DrawRouteEnds() const;
+    void DrawCompanions() const;
+    const std::vector<CShapeLayer>* ShownCompanions() const;
     void DrawNodeMarkers() const;
     void DrawPointFeatures() const;
     void DrawPolygons() const;
@@ -88,6 +96,7 @@ private:
     void DrawRoute() const;
     void DrawChains() const;
     void DrawBoundary() const;
+    void RenderCompanions(CPictureCanvas& canvas, const CPictureMapping& map) const;
 };
 
 } // namespace tessaro

@@ -244,6 +244,7 @@ void CLumarixView::PrepareDrawer()
     Drawer_.ServiceCenter = Document_.ServiceCenter();
     Drawer_.QuadTree = &Document_.QuadTree();
     Drawer_.Frame = Frame_.get();
+    Drawer_.Companions = &Document_.CompanionShapes();
     const QSize client = ClientPixels();
     const QPoint scroll = ScrollPosition();
     Drawer_.Scale = Scale_;

@@ -5,9 +5,11 @@
 #include "app/ChildFrame.h"
 #include "app/CommandTable.h"
 #include "app/Icons.h"
+#include "app/ImportGisLayerDlg.h"
 #include "app/LumarixView.h"
 #include "app/QtUserInterface.h"
 #include "document/LumarixDoc.h"
+#include "geodata/OgrLayerReader.h"
 #include "platform/UserInterface.h"
 
 #include <QCloseEvent>
@@ -148,7 +150,7 @@ QMenu* CMainFrame::MakeMenu(const QString& title, const std::vector<int>& ids)
 
 void CMainFrame::CreateMenus()
 {
-    DocumentFileMenu_ = MakeMenu(QStringLiteral("&File"), {Close, Save, SaveAs, Separator, Print, PrintPreview,
+    DocumentFileMenu_ = MakeMenu(QStringLiteral("&File"), {ImportGisLayer, Separator, Close, Save, SaveAs, Separator, Print, PrintPreview,
                                                            PrinterSetup, Separator});
     RecentFilesEnd_ = DocumentFileMenu_->addSeparator();
     DocumentFileMenu_->addAction(Action(Exit));
@@ -167,7 +169,7 @@ void CMainFrame::CreateMenus()
         MakeMenu(QStringLiteral("&Help"), {About}),
     };
     NoDocumentMenus_ = {
-        MakeMenu(QStringLiteral("&File"), {New, PrinterSetup, Separator, Exit}),
+        MakeMenu(QStringLiteral("&File"), {New, ImportGisLayer, PrinterSetup, Separator, Exit}),
         MakeMenu(QStringLiteral("&View"), {CommandId::ToolBar, StatusBar}),
         MakeMenu(QStringLiteral("&Help"), {About}),
     };
@@ -251,6 +253,7 @@ void CMainFrame::ConnectCommands()
 
     on(New, [this] { NewDocument(); });
     on(Open, &CMainFrame::OnOpen);
+    on(ImportGisLayer, &CMainFrame::OnImportGisLayer);
     on(Close, [this] {
         if (QMdiSubWindow* window = Mdi_->activeSubWindow())
             window->close();
@@ -463,6 +466,38 @@ void CMainFrame::OnOpen()
     options.Filter = OpenFilter;
     if (const std::optional<std::string> path = ChooseFileToOpen(options))
         OpenDocument(QString::fromStdString(*path));
+}
+
+void CMainFrame::OnImportGisLayer()
+{
+    FileChooserOptions options;
+    options.Title = "Import GIS Layer";
+    options.Filter = CImportGisLayerDlg::SourceFilter;
+    if (const std::optional<std::string> path = ChooseFileToOpen(options))
+        ImportGisDocument(QString::fromStdString(*path));
+}
+
+CAppDocument* CMainFrame::ImportGisDocument(const QString& path)
+{
+    const std::string source = path.toStdString();
+    const std::optional<std::vector<OgrLayerSummary>> layers = COgrLayerReader::Describe(source);
+    if (!layers || layers->empty()) {
+        ShowMessage(layers ? "The source " + source + " holds no layer."
+                           : "Cannot open " + source + " as vector data: no GDAL/OGR driver reads it.",
+                    MessageKind::Error);
+        return nullptr;
+    }
+    CImportGisLayerDlg dialog(source, *layers, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return nullptr;
+    const std::string layer = layers->size() > 1 ? dialog.LayerName() : std::string();
+    QString title = QFileInfo(path).fileName();
+    if (!layer.empty())
+        title += QStringLiteral(":") + QString::fromStdString(layer);
+    auto document = std::make_unique<CAppDocument>(title);
+    if (!document->Doc().ImportGisLayer({source, layer, dialog.SizeField()}))
+        return nullptr;
+    return Adopt(std::move(document));
 }
 
 void CMainFrame::OnNewWindow()

@@ -52,6 +52,10 @@ public:
     // Open: a new document read from the file, with its window; null (and no document) when the
     // file cannot be opened or its ending is unknown. A successful open heads the recent files.
     CAppDocument* OpenDocument(const QString& path);
+    // Import GIS Layer: the layer and field chosen for the source at `path`, then a new document
+    // holding its polygons, with its window; null (and no document) after Cancel or when the
+    // source cannot be read.
+    CAppDocument* ImportGisDocument(const QString& path);
     // A recent file: the document already open on it is activated, otherwise it is opened.
     CAppDocument* OpenRecentFile(const QString& path);
     // At start: the files the command line names are opened; without any, one empty document.
@@ -86,6 +90,7 @@ private:
     void SaveRecentFiles();
 
     void OnOpen();
+    void OnImportGisLayer();
     void OnNewWindow();
     void OnArrange();
     void OnPrint();

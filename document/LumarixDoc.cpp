@@ -1,6 +1,7 @@
 #include "document/LumarixDoc.h"
 
 #include "geodata/DbfTable.h"
+#include "geodata/OgrLayerReader.h"
 #include "geodata/ShapefileHeader.h"
 #include "geodata/SizeField.h"
 #include "graphio/GraphExporter.h"
@@ -181,6 +182,53 @@ bool CLumarixDoc::ReadShapefileWhole(const std::string& path)
     Inputs_.AddShapefile(path);
     ShpTranslator_.ReadShapeFile(path, -1);
     return ShpTranslator_.LastRead().Whole();
+}
+
+bool CLumarixDoc::ImportGisLayer(const GisLayerSource& source)
+{
+    LastReadWhole_ = false;
+    if (!CheckReadable(source.Path))
+        return false;
+    Network_.SetKeyMode(KeyByCoordinates);
+    COgrLayerReader reader;
+    bool read = false;
+    {
+        CWaitGuard wait;
+        read = reader.Read(source.Path, source.Layer, source.SizeField, Network_);
+    }
+    if (!read) {
+        ShowMessage(reader.Problem(), MessageKind::Error);
+        return false;
+    }
+    const OgrPolygonSource& found = reader.Source();
+    if (found.PolygonFeatures.empty()) {
+        ShowMessage("The layer " + found.LayerName + " of " + source.Path +
+                        " holds no polygons; only polygon layers can be imported.",
+                    MessageKind::Error);
+        return false;
+    }
+    if (!found.LeftOut.empty())
+        ShowMessage("The layer " + found.LayerName + " of " + source.Path + " has features without a polygon: " +
+                        LeftOutFeatureList(found) + "; they are not shown and are left out of the cartogram.",
+                    MessageKind::Warning);
+    DocumentPath = source.Path;
+    Inputs_.AddShapefile(source.Path);
+    Imported_ = GisLayerSource{source.Path, found.LayerName, source.SizeField};
+    LastReadWhole_ = true;
+    RefreshViews(&Network_);
+    return true;
+}
+
+void CLumarixDoc::SetUpGisJob(CCartogramJob& job) const
+{
+    if (!Imported_)
+        return;
+    job.Reader = CCartogramJob::InputReader::Ogr;
+    job.ShapefilePath = Imported_->Path;
+    job.InputLayer = Imported_->Layer;
+    job.SizeField = Imported_->SizeField;
+    job.EqualSharesWithoutField = true;
+    job.Companions = Companions;
 }
 
 bool CLumarixDoc::ReadCitationsWhole(const std::string& path)
@@ -416,6 +464,8 @@ bool CLumarixDoc::PrepareCartogram(CCartogramJob& job)
         job.ShapefilePath = *chosen;
     }
     job.Params = Params;
+    if (job.Reader != CCartogramJob::InputReader::Shapefile)
+        return true;
     // The reader's question about a file of another shape type is asked here, before the run,
     // which may go on another thread; the run's reader gets the answer.
     if (const std::optional<ShapefileHeader> header = PeekShapefileHeader(job.ShapefilePath))
@@ -431,6 +481,7 @@ const CartogramRunSummary& CLumarixDoc::FinishCartogram(CCartogramJob& job)
         Network_.SetPolygonLayer(std::move(*layer));
         Network_.SetExtent(job.LayerExtent(), true);
         QuadTree_ = job.TakeQuadTree();
+        CompanionShapes_ = job.TakeCompanionShapes();
     }
     RefreshViews(&Network_);
     return job.Summary;

@@ -4,6 +4,7 @@
 #include "run/CartogramJob.h"
 #include "engine/CartogramFeedback.h"
 #include "engine/QuadTree.h"
+#include "geometry/ShapeLayer.h"
 #include "geodata/ShpFileTranslator.h"
 #include "graphio/CitationFileTranslator.h"
 #include "graphio/FlightsFileTranslator.h"
@@ -13,7 +14,9 @@
 #include "platform/InputFiles.h"
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tessaro {
 
@@ -112,6 +115,30 @@ public:
     // not be opened or read (the file error was shown).
     int LoadPolygonShapefile(const std::string& path);
 
+    // A polygon layer of a GIS source (any vector source GDAL/OGR opens: GeoPackage, GeoJSON,
+    // FlatGeobuf, a shapefile ...) and the size field its cartograms read.
+    struct GisLayerSource {
+        std::string Path;
+        std::string Layer; // empty for a source of one layer
+        std::string SizeField;
+    };
+    // Import: the layer's polygons read into the network (coordinates as keys) and the source
+    // remembered for the cartogram, which then reads it through OGR with its attributes. Features
+    // without a polygon are left out and named in a warning. False after a message when the
+    // source cannot be read whole or holds no polygon.
+    bool ImportGisLayer(const GisLayerSource& source);
+    // The imported layer, or none for a document opened otherwise.
+    const std::optional<GisLayerSource>& ImportedLayer() const { return Imported_; }
+    // A job for the imported layer: the OGR reader on its source, layer and size field, the
+    // companions chosen, equal shares without a matching field.
+    void SetUpGisJob(CCartogramJob& job) const;
+
+    // Other layers moved with the map by the next cartogram (any OGR source in the map's
+    // coordinate system), and, once a run completed, their geometry as it stands with the result,
+    // which the views draw over the map.
+    std::vector<CCartogramJob::CompanionSource> Companions;
+    const std::vector<CShapeLayer>& CompanionShapes() const { return CompanionShapes_; }
+
     // The cartogram command once its dialogs are done, in three steps so that a window can run
     // the middle one on a worker thread while the document stays as it was:
     // - PrepareCartogram asks for the shapefile when the job has none (false, with the summary
@@ -152,6 +179,8 @@ private:
     CNetworkNode* ServiceCenter_ = nullptr;
     CInputFiles Inputs_;
     bool LastReadWhole_ = false;
+    std::optional<GisLayerSource> Imported_;
+    std::vector<CShapeLayer> CompanionShapes_;
 };
 
 } // namespace tessaro

@@ -84,6 +84,18 @@ bool IsNumeric(OGRFieldType type) { return type == OFTInteger || type == OFTInte
 
 } // namespace
 
+std::string LeftOutFeatureList(const OgrPolygonSource& source)
+{
+    constexpr size_t Named = 20;
+    std::string list;
+    for (size_t i = 0; i < source.LeftOut.size() && i < Named; ++i)
+        list += (i == 0 ? "" : ", ") + std::string("feature ") + std::to_string(source.LeftOut[i].Feature + 1) + " (" +
+                source.LeftOut[i].Why + ")";
+    if (source.LeftOut.size() > Named)
+        list += " and " + std::to_string(source.LeftOut.size() - Named) + " more";
+    return list;
+}
+
 std::optional<std::vector<std::string>> COgrLayerReader::LayerNames(const std::string& path)
 {
     const COgrSession session;
@@ -91,6 +103,28 @@ std::optional<std::vector<std::string>> COgrLayerReader::LayerNames(const std::s
     if (!dataset)
         return std::nullopt;
     return NamesOfLayers(*dataset);
+}
+
+std::optional<std::vector<OgrLayerSummary>> COgrLayerReader::Describe(const std::string& path)
+{
+    const COgrSession session;
+    const GdalDatasetPtr dataset = OpenVectorSource(path);
+    if (!dataset)
+        return std::nullopt;
+    std::vector<OgrLayerSummary> layers;
+    for (int i = 0; i < dataset->GetLayerCount(); ++i) {
+        OGRLayer& layer = *dataset->GetLayer(i);
+        OgrLayerSummary summary;
+        summary.Name = layer.GetName();
+        summary.GeometryType = OGRGeometryTypeToName(layer.GetGeomType());
+        summary.FeatureCount = static_cast<long long>(layer.GetFeatureCount(FALSE));
+        OGRFeatureDefn& fields = *layer.GetLayerDefn();
+        for (int f = 0; f < fields.GetFieldCount(); ++f)
+            if (IsNumeric(fields.GetFieldDefn(f)->GetType()))
+                summary.NumericFields.emplace_back(fields.GetFieldDefn(f)->GetNameRef());
+        layers.push_back(std::move(summary));
+    }
+    return layers;
 }
 
 bool COgrLayerReader::Read(const std::string& path, const std::string& layerName, const std::string& sizeField,

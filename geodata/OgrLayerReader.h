@@ -30,6 +30,18 @@ struct OgrPolygonSource {
     std::vector<std::optional<double>> Sizes; // its value per polygon; nullopt when null or unset
 };
 
+// One layer of a vector source as a chooser lists it.
+struct OgrLayerSummary {
+    std::string Name;
+    std::string GeometryType;               // "Polygon", "Multi Polygon", "Point", "Unknown (any)" ...
+    long long FeatureCount = -1;            // -1 when the source cannot tell without reading
+    std::vector<std::string> NumericFields; // integer and real fields, in the layer's order
+};
+
+// "feature 4 (a Point geometry), feature 9 (an empty geometry)" for the features the reader left
+// out, a long list cut short; empty when none was.
+std::string LeftOutFeatureList(const OgrPolygonSource& source);
+
 // Reads the polygons of one layer of any vector source GDAL/OGR opens (GeoPackage, GeoJSON,
 // FlatGeobuf, ...) into a network, one polygon per polygon or multipolygon feature, in the
 // layer's feature order. Curved polygons are read as their linear approximation. Rings are
@@ -50,6 +62,9 @@ public:
 
     // The layers of a vector source, in its order; nullopt when it cannot be opened.
     static std::optional<std::vector<std::string>> LayerNames(const std::string& path);
+    // The layers of a vector source with their geometry type, feature count and numeric
+    // fields; nullopt when it cannot be opened.
+    static std::optional<std::vector<OgrLayerSummary>> Describe(const std::string& path);
 
 private:
     OgrPolygonSource Source_;

@@ -74,19 +74,13 @@ void WarnIfGeographic(const std::string& path, const OgrPolygonSource& source)
                 MessageKind::Warning);
 }
 
-// "feature 4 (a Point geometry), feature 9 (an empty geometry)"; a long list is cut short.
+// The features the reader left out, named in one warning.
 void WarnLeftOutFeatures(const std::string& path, const OgrPolygonSource& source)
 {
     if (source.LeftOut.empty())
         return;
-    constexpr size_t Named = 20;
-    std::string list;
-    for (size_t i = 0; i < source.LeftOut.size() && i < Named; ++i)
-        list += (i == 0 ? "" : ", ") + std::string("feature ") + std::to_string(source.LeftOut[i].Feature + 1) + " (" +
-                source.LeftOut[i].Why + ")";
-    if (source.LeftOut.size() > Named)
-        list += " and " + std::to_string(source.LeftOut.size() - Named) + " more";
-    ShowMessage("The layer " + source.LayerName + " of " + path + " has features without a polygon: " + list +
+    ShowMessage("The layer " + source.LayerName + " of " + path + " has features without a polygon: " +
+                    LeftOutFeatureList(source) +
                     "; they are left out of the cartogram and kept unchanged in the exports that keep the "
                     "attributes.",
                 MessageKind::Warning);
@@ -580,6 +574,8 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
         Layer_ = network.TakePolygonLayer();
         LayerExtent_ = solver.LayerExtent();
         Tree_ = std::move(tree);
+        if (prepared.Companions)
+            CompanionShapes_ = prepared.Companions->Shapes();
         break;
     case CartogramSolution::Outcome::Cancelled:
         Summary.Result = CartogramRunSummary::Outcome::Cancelled;
@@ -664,11 +660,14 @@ std::optional<CPolygonLayer> CCartogramJob::TakeLayer()
 
 std::unique_ptr<CQuadTree> CCartogramJob::TakeQuadTree() { return std::move(Tree_); }
 
+std::vector<CShapeLayer> CCartogramJob::TakeCompanionShapes() { return std::exchange(CompanionShapes_, {}); }
+
 const CartogramRunSummary& CCartogramJob::Run(CCartogramFeedback* feedback)
 {
     Summary = CartogramRunSummary{};
     Layer_.reset();
     Tree_.reset();
+    CompanionShapes_.clear();
     CMessageCollector collector(ReadOtherShapeTypes);
     {
         const CThreadUserInterfaceScope quiet(&collector);

@@ -4,6 +4,7 @@
 #include "engine/RunMeasures.h"
 #include "geodata/SizeField.h"
 #include "geometry/PolygonLayer.h"
+#include "geometry/ShapeLayer.h"
 #include "platform/MessageCollector.h"
 #include "run/OgrRoundWriter.h"
 
@@ -132,6 +133,9 @@ public:
     std::optional<CPolygonLayer> TakeLayer();
     CExtent LayerExtent() const { return LayerExtent_; }
     std::unique_ptr<CQuadTree> TakeQuadTree();
+    // The companion layers as they stand with the result, once a run completed; empty
+    // otherwise. The caller takes them over.
+    std::vector<CShapeLayer> TakeCompanionShapes();
 
 private:
     struct Prepared;
@@ -162,6 +166,7 @@ private:
     std::optional<CPolygonLayer> Layer_;
     CExtent LayerExtent_;
     std::unique_ptr<CQuadTree> Tree_;
+    std::vector<CShapeLayer> CompanionShapes_;
     // For an input read through OGR: the feature (from 0) of every polygon of the run.
     std::vector<size_t> PolygonFeatures_;
 };

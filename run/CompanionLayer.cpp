@@ -46,6 +46,38 @@ void ForEachVertex(OGRGeometry& geometry, bool write, Visit&& visit)
     // Surfaces of other kinds (polyhedral surfaces, TINs) have no vertices of the plane map.
 }
 
+std::vector<CPoint2D> PointsOf(const OGRSimpleCurve& curve)
+{
+    std::vector<CPoint2D> points(static_cast<size_t>(curve.getNumPoints()));
+    for (int i = 0; i < curve.getNumPoints(); ++i)
+        points[static_cast<size_t>(i)] = {curve.getX(i), curve.getY(i)};
+    return points;
+}
+
+// Adds the geometry's points, lines and rings to `shapes`; curves are drawn as their linear
+// approximation.
+void AddShapes(const OGRGeometry& geometry, CShapeLayer& shapes)
+{
+    const OGRwkbGeometryType type = wkbFlatten(geometry.getGeometryType());
+    if (type == wkbPoint) {
+        if (!geometry.IsEmpty())
+            shapes.Points.push_back({geometry.toPoint()->getX(), geometry.toPoint()->getY()});
+    } else if (OGR_GT_IsSubClassOf(type, wkbCurvePolygon)) {
+        for (const OGRCurve* ring : *geometry.toCurvePolygon()) {
+            const std::unique_ptr<OGRLineString> linear(ring->CurveToLine());
+            if (linear && linear->getNumPoints() > 1)
+                shapes.Rings.push_back(PointsOf(*linear));
+        }
+    } else if (OGR_GT_IsCurve(type)) {
+        const std::unique_ptr<OGRLineString> linear(geometry.toCurve()->CurveToLine());
+        if (linear && linear->getNumPoints() > 1)
+            shapes.Lines.push_back(PointsOf(*linear));
+    } else if (OGR_GT_IsSubClassOf(type, wkbGeometryCollection)) {
+        for (const OGRGeometry* part : *geometry.toGeometryCollection())
+            AddShapes(*part, shapes);
+    }
+}
+
 } // namespace
 
 void CCompanionLayer::CrsReleaser::operator()(OGRSpatialReference* crs) const { crs->Release(); }
@@ -109,6 +141,16 @@ std::vector<double> CCompanionLayer::Vertices() const
         if (OGRGeometry* geometry = feature->GetGeometryRef())
             ForEachVertex(*geometry, false, [&vertices](double& x, double& y) { vertices.insert(vertices.end(), {x, y}); });
     return vertices;
+}
+
+CShapeLayer CCompanionLayer::Shapes() const
+{
+    CShapeLayer shapes;
+    shapes.Name = LayerName_;
+    for (const auto& feature : Features_)
+        if (const OGRGeometry* geometry = feature->GetGeometryRef())
+            AddShapes(*geometry, shapes);
+    return shapes;
 }
 
 void CCompanionLayer::SetVertices(const std::vector<double>& vertices)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "geometry/ShapeLayer.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +40,8 @@ public:
 
     // Every vertex of every geometry, in feature order.
     std::vector<double> Vertices() const;
+    // The geometry as it stands, for drawing.
+    CShapeLayer Shapes() const;
     // Puts the buffer Vertices() gave, moved, back into the geometries.
     void SetVertices(const std::vector<double>& vertices);
 

@@ -70,6 +70,14 @@ void CCompanionRounds::AfterRound(CQuadTree& tree, int round, double weightedErr
         Current_ = Capture();
 }
 
+std::vector<CShapeLayer> CCompanionRounds::Shapes() const
+{
+    std::vector<CShapeLayer> shapes;
+    for (const auto& layer : Layers_)
+        shapes.push_back(layer->Shapes());
+    return shapes;
+}
+
 bool CCompanionRounds::RestoreKept(int keptRound)
 {
     if (keptRound != BestRound_)

@@ -35,6 +35,9 @@ public:
     // to that state. False when that state was not kept (the layers stay as they are).
     bool RestoreKept(int keptRound);
 
+    // Every layer's geometry as it stands, for drawing.
+    std::vector<CShapeLayer> Shapes() const;
+
     // Writes every layer as it stands under round `round`'s names, each checked against the
     // inputs first. Returns how many could not be written; `written` receives the files.
     int Export(const CRunFileNames& names, int round, const CInputFiles& inputs, std::vector<std::string>& written);
