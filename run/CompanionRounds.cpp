@@ -73,7 +73,8 @@ void CCompanionRounds::AfterRound(CQuadTree& tree, int round, double weightedErr
 
 bool CCompanionRounds::RestoreKept(int keptRound)
 {
-    if (keptRound != BestRound_)
+    // Without keep-best nothing was kept, and BestRound_ still says so (-1).
+    if (!KeepBest_ || BestRound_ < 0 || keptRound != BestRound_)
         return false;
     Apply(Best_);
     return true;
