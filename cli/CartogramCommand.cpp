@@ -287,6 +287,7 @@ int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std:
     job.ShapefilePath = options.Input;
     job.Reader = EndsWithShp(options.Input) ? CCartogramJob::InputReader::Shapefile : CCartogramJob::InputReader::Ogr;
     job.InputLayer = options.Layer;
+    job.ProjectTo = options.Project;
     for (const std::string& also : options.Also)
         job.Companions.push_back(CompanionOf(also));
     if (options.Format == "gpkg")

@@ -12,6 +12,7 @@ struct CartogramOptions {
     std::string Layer; // the layer of an OGR source that holds several
     std::string Format; // "gpkg", "geojson" or "shapefile" through OGR; empty: the shapefile set
     std::vector<std::string> Also; // FILE or FILE:LAYER of the layers moved with the map
+    std::string Project; // "EPSG:n": the projected system the run is made in; empty: the input's
     std::string Field;
     std::string ParamsPath;
     std::optional<int> Steps;

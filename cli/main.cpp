@@ -86,6 +86,10 @@ int main(int argc, char** argv)
     cartogramCommand->add_option("--also", carto.Also,
                                  "FILE[:LAYER] of points, lines or polygons in the map's coordinate system, moved "
                                  "with the map and written beside every export (repeatable)");
+    cartogramCommand->add_option("--project", carto.Project,
+                                 "EPSG:n of a projected coordinate system to make the cartogram in: the map and the "
+                                 "--also layers are reprojected into it before the run and every exported layer back "
+                                 "into the input's after it");
     auto* fieldOption =
         cartogramCommand->add_option("--field", carto.Field, "The numeric field of the table that gives the sizes");
     auto* equalShares = cartogramCommand->add_flag(

@@ -4,6 +4,7 @@
 #include "engine/CartogramSolver.h"
 #include "engine/QuadTree.h"
 #include "geodata/DbfTable.h"
+#include "geodata/MapProjection.h"
 #include "geodata/NetworkEmfWriter.h"
 #include "geodata/OgrLayerReader.h"
 #include "geodata/ProjectionFile.h"
@@ -177,16 +178,30 @@ public:
     // The layers moved with the map, if any.
     CCompanionRounds* Companions = nullptr;
 
+    // With a reprojection: the system the run is made in, which the exported layers leave.
+    const CMapProjection* Projection = nullptr;
+
     // Writes the export set of `round`, and the companions unless the caller writes them later.
     void Export(int round, bool withCompanions = true)
     {
-        RoundExportResult exported =
-            ExportRound(Names_, round, Translator_, Pictures_, WithSvg_, OgrProjection, Writer == nullptr);
-        if (Writer != nullptr) {
+        const bool shapefileSet = Writer == nullptr;
+        RoundExportResult exported = ExportRound(Names_, round, Translator_, Pictures_, WithSvg_, OgrProjection,
+                                                 shapefileSet && Projection == nullptr);
+        // The layer back in the input's coordinate system, for a run made in another.
+        std::optional<CPolygonLayer> inputCrsLayer;
+        if (Projection != nullptr) {
+            inputCrsLayer = BackProjected(round);
+            if (!inputCrsLayer)
+                ++exported.Failures;
+            else if (shapefileSet)
+                Append(exported, ExportBackProjectedShapefile(round, std::move(*inputCrsLayer)));
+        }
+        if (Writer != nullptr && (Projection == nullptr || inputCrsLayer)) {
             if (const auto refusal = Inputs->CheckOutputs(Writer->Targets(Names_, {round}))) {
                 ShowMessage(*refusal, MessageKind::Error);
                 ++exported.Failures;
-            } else if (!Writer->WriteRound(Names_, round, Network_.PolygonLayer(), exported.Written)) {
+            } else if (!Writer->WriteRound(Names_, round, Network_.PolygonLayer(), exported.Written,
+                                           inputCrsLayer ? &*inputCrsLayer : nullptr)) {
                 ++exported.Failures;
             }
         }
@@ -229,6 +244,36 @@ public:
     }
 
 private:
+    static void Append(RoundExportResult& to, const RoundExportResult& from)
+    {
+        to.Written.insert(to.Written.end(), from.Written.begin(), from.Written.end());
+        to.Failures += from.Failures;
+    }
+
+    // A copy of the round's layer in the input's coordinate system; nullopt after a message.
+    std::optional<CPolygonLayer> BackProjected(int round) const
+    {
+        CPolygonLayer layer = Network_.PolygonLayer().Copy();
+        std::string problem;
+        if (Projection->Back(layer, problem))
+            return layer;
+        ShowMessage("The layer of round " + std::to_string(round) + " was not written: " + problem + ".",
+                    MessageKind::Error);
+        return std::nullopt;
+    }
+
+    // The shapefile set of the round from its layer in the input's coordinate system, written
+    // from a network of its own so the run's layer and extent stay untouched.
+    RoundExportResult ExportBackProjectedShapefile(int round, CPolygonLayer layer)
+    {
+        CNetwork network;
+        const CExtent box = layer.BoundingBox();
+        network.SetPolygonLayer(std::move(layer));
+        network.SetExtent(box, true);
+        CShpFileTranslator translator(network);
+        return ExportShapefileSet(Names_, round, translator, OgrProjection);
+    }
+
     CRunLog& Log_;
     const CRunFileNames& Names_;
     const RunSchedule& Schedule_;
@@ -261,6 +306,9 @@ struct CCartogramJob::Prepared {
     // With an export format: its writer, and the files of the run's inputs.
     std::unique_ptr<COgrRoundWriter> Writer;
     CInputFiles Inputs;
+    // With ProjectTo: the way into the run's coordinate system and back (the companions
+    // borrow it, so it outlives them).
+    std::unique_ptr<CMapProjection> Projection;
     // The companion layers, and their writer when there is no export format.
     std::unique_ptr<COgrRoundWriter> CompanionWriter;
     std::unique_ptr<CCompanionRounds> Companions;
@@ -363,7 +411,44 @@ std::string MapCrsText(const std::optional<OgrPolygonSource>& ogr, const std::st
     return file ? text.str() : std::string();
 }
 
+// The layer's vertices moved into the run's coordinate system; false, unchanged, when one cannot be.
+bool ProjectCompanion(CCompanionLayer& layer, const CMapProjection& projection)
+{
+    std::vector<double> vertices = layer.Vertices();
+    if (!projection.Forward(vertices))
+        return false;
+    layer.SetVertices(vertices);
+    return true;
+}
+
 } // namespace
+
+bool CCartogramJob::ProjectMap(Prepared& prepared)
+{
+    const std::string mapCrs = MapCrsText(prepared.Ogr, prepared.Names.InputProjection());
+    if (mapCrs.empty()) {
+        Refuse(prepared.Ogr ? "The layer " + prepared.Ogr->LayerName + " of " + ShapefilePath +
+                                  " has no coordinate system, so it cannot be reprojected to " + ProjectTo + "."
+                            : "The shapefile " + ShapefilePath + " has no projection file (" +
+                                  prepared.Names.InputProjection() +
+                                  "), so its coordinate system is unknown and it cannot be reprojected to " +
+                                  ProjectTo + ".");
+        return false;
+    }
+    std::string problem;
+    prepared.Projection = CMapProjection::Open(mapCrs, ProjectTo, problem);
+    if (!prepared.Projection) {
+        Refuse(problem);
+        return false;
+    }
+    CPolygonLayer& layer = prepared.Network->PolygonLayer();
+    if (!prepared.Projection->Forward(layer, problem)) {
+        Refuse("The map cannot be reprojected to " + ProjectTo + ": " + problem + ".");
+        return false;
+    }
+    prepared.Network->SetExtent(layer.BoundingBox(), true);
+    return true;
+}
 
 bool CCartogramJob::OpenCompanions(Prepared& prepared)
 {
@@ -382,6 +467,11 @@ bool CCartogramJob::OpenCompanions(Prepared& prepared)
                    " is in another coordinate system than the map; reproject it to the map's first.");
             return false;
         }
+        if (prepared.Projection && !ProjectCompanion(*layer, *prepared.Projection)) {
+            Refuse("The layer " + layer->LayerName() + " of " + source.Path + " cannot be reprojected to " +
+                   ProjectTo + ": a vertex lies outside what the projection covers.");
+            return false;
+        }
         prepared.Inputs.AddShapefile(source.Path);
         layers.push_back(std::move(layer));
     }
@@ -392,6 +482,7 @@ bool CCartogramJob::OpenCompanions(Prepared& prepared)
     }
     prepared.Companions = std::make_unique<CCompanionRounds>(std::move(layers), *writer, Params.Converge,
                                                              Params.Converge && Params.KeepBest);
+    prepared.Companions->WriteBackThrough(prepared.Projection.get());
     if (const auto refusal = prepared.Inputs.CheckOutputs(writer->Targets(
             prepared.Names, ExportedRounds(prepared.Schedule, Params.Converge), prepared.Companions->Suffixes()))) {
         Refuse(*refusal);
@@ -505,6 +596,7 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
                       nullptr,
                       {},
                       nullptr,
+                      nullptr,
                       nullptr};
     prepared.Inputs.AddShapefile(ShapefilePath);
     std::string namesMessage;
@@ -522,10 +614,17 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
         prepared.Log->Discard();
         return std::nullopt;
     }
-    if (prepared.Ogr)
+    if (!ProjectTo.empty()) {
+        // The run is made in the projected system, so the input's degrees need no warning.
+        if (!ProjectMap(prepared)) {
+            prepared.Log->Discard();
+            return std::nullopt;
+        }
+    } else if (prepared.Ogr) {
         WarnIfGeographic(ShapefilePath, *prepared.Ogr);
-    else
+    } else {
         WarnIfGeographic(prepared.Names.InputProjection());
+    }
     const uint32_t n = prepared.Network->PolygonCount();
     std::optional<std::vector<double>> fractions;
     if (CheckLayerAgainstTable(n))
@@ -555,6 +654,7 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
     outputs.Writer = prepared.Writer.get();
     outputs.Inputs = &prepared.Inputs;
     outputs.Companions = prepared.Companions.get();
+    outputs.Projection = prepared.Projection.get();
     const CartogramSolution solution = solver.Solve(&outputs, feedback);
     Summary.FirstMeasures = solution.FirstMeasures;
     Summary.LastMeasures = solution.LastMeasures;

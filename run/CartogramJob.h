@@ -102,6 +102,12 @@ public:
         std::string Layer; // empty for a source of one layer
     };
     std::vector<CompanionSource> Companions;
+    // When set ("EPSG:5070"), the map and the companion layers go into this projected
+    // coordinate system before the run, the cartogram is made there, and every exported layer
+    // (the round layers and the companions) goes back into the input's coordinate system, which
+    // the input must have. The information file and the pictures stay in the projected system,
+    // as do TakeLayer's layer and the quadtree. Empty: the run is made in the input's system.
+    std::string ProjectTo;
     // An SVG twin beside every exported picture.
     bool WithSvg = false;
     // Without a table or a numeric field matching SizeField, every polygon gets an equal share
@@ -128,7 +134,7 @@ public:
     // shapefile that cannot be opened or read is reported as Unreadable with the file error.
     const CartogramRunSummary& Run(CCartogramFeedback* feedback = nullptr);
 
-    // The deformed layer with its extent, and the quadtree of the last transformation round
+    // The deformed layer with its extent (in ProjectTo's system when set), and the quadtree of the last transformation round
     // (map 1 current), once a run completed; empty otherwise. The caller takes them over.
     std::optional<CPolygonLayer> TakeLayer();
     CExtent LayerExtent() const { return LayerExtent_; }
@@ -155,6 +161,8 @@ private:
     void ReportLeftOut(const std::vector<LeftOutPolygon>& leftOut);
     void ReportFarFromSize(const RoundMeasures& result);
     bool LoadThroughOgr(Prepared& prepared);
+    // With ProjectTo: the loaded map moved into that system; false after a refusal.
+    bool ProjectMap(Prepared& prepared);
     // The writer of the export format, its files checked against the inputs; false after a refusal.
     bool OpenExportWriter(Prepared& prepared);
     // The companion layers read and checked; false after a refusal.

@@ -131,7 +131,11 @@ bool CCompanionLayer::SameCrsAs(const std::string& definition) const
     OGRSpatialReference other;
     if (other.SetFromUserInput(definition.c_str()) != OGRERR_NONE)
         return true;
-    return Crs_->IsSame(&other) != 0;
+    // A text gives no data axis order while a layer read by a driver has x the longitude: the
+    // systems are compared, not how their axes are stored, or every geographic map would differ
+    // from its own layers.
+    const char* const options[] = {"IGNORE_DATA_AXIS_TO_SRS_AXIS_MAPPING=YES", nullptr};
+    return Crs_->IsSame(&other, options) != 0;
 }
 
 std::vector<double> CCompanionLayer::Vertices() const

@@ -1,6 +1,7 @@
 #include "run/CompanionRounds.h"
 
 #include "engine/FollowerTransformer.h"
+#include "geodata/MapProjection.h"
 #include "platform/InputFiles.h"
 #include "platform/UserInterface.h"
 #include "run/OgrRoundWriter.h"
@@ -80,7 +81,8 @@ std::vector<CShapeLayer> CCompanionRounds::Shapes() const
 
 bool CCompanionRounds::RestoreKept(int keptRound)
 {
-    if (keptRound != BestRound_)
+    // Without keep-best nothing was kept, and BestRound_ still says so (-1).
+    if (!KeepBest_ || BestRound_ < 0 || keptRound != BestRound_)
         return false;
     Apply(Best_);
     return true;
@@ -96,10 +98,33 @@ int CCompanionRounds::Export(const CRunFileNames& names, int round, const CInput
             ++failures;
             continue;
         }
-        if (!Writer_.WriteCompanion(names, round, *Layers_[i], Suffixes_[i], written))
+        if (!WriteLayer(names, round, i, written))
             ++failures;
     }
     return failures;
+}
+
+bool CCompanionRounds::WriteLayer(const CRunFileNames& names, int round, size_t i, std::vector<std::string>& written)
+{
+    CCompanionLayer& layer = *Layers_[i];
+    if (Projection_ == nullptr)
+        return Writer_.WriteCompanion(names, round, layer, Suffixes_[i], written);
+    // The layer is written in the input's coordinate system, then given its run's vertices back
+    // exactly, so the rounds after this export go on from the same bits.
+    const std::vector<double> run = layer.Vertices();
+    std::vector<double> input = run;
+    size_t failed = 0;
+    if (!Projection_->Back(input, &failed)) {
+        ShowMessage("The layer " + layer.LayerName() + " of round " + std::to_string(round) +
+                        " was not written: its vertex " + std::to_string(failed + 1) + " cannot be moved back from " +
+                        Projection_->Target() + " into the input's coordinate system.",
+                    MessageKind::Error);
+        return false;
+    }
+    layer.SetVertices(input);
+    const bool writtenWhole = Writer_.WriteCompanion(names, round, layer, Suffixes_[i], written);
+    layer.SetVertices(run);
+    return writtenWhole;
 }
 
 } // namespace tessaro

@@ -10,6 +10,7 @@
 namespace tessaro {
 
 class CInputFiles;
+class CMapProjection;
 class COgrRoundWriter;
 class CQuadTree;
 class CRunFileNames;
@@ -35,8 +36,11 @@ public:
     // to that state. False when that state was not kept (the layers stay as they are).
     bool RestoreKept(int keptRound);
 
-    // Every layer's geometry as it stands, for drawing.
+    // Every layer's geometry as it stands (in the run's coordinate system), for drawing.
     std::vector<CShapeLayer> Shapes() const;
+    // For a run made in another coordinate system: the layers are written back in the input's
+    // through `projection` (borrowed), while their vertices stay in the run's between exports.
+    void WriteBackThrough(const CMapProjection* projection) { Projection_ = projection; }
 
     // Writes every layer as it stands under round `round`'s names, each checked against the
     // inputs first. Returns how many could not be written; `written` receives the files.
@@ -46,12 +50,15 @@ private:
     using State = std::vector<std::vector<double>>;
     State Capture() const;
     void Apply(const State& state);
+    // Writes layer `i` as it stands, back in the input's coordinate system when there is one.
+    bool WriteLayer(const CRunFileNames& names, int round, size_t i, std::vector<std::string>& written);
 
     std::vector<std::unique_ptr<CCompanionLayer>> Layers_;
     std::vector<std::string> Suffixes_;
     COgrRoundWriter& Writer_;
     const bool FixedSplits_;
     const bool KeepBest_;
+    const CMapProjection* Projection_ = nullptr;
     // Keep-best: the state at the current measurement, and at the lowest one so far.
     State Current_;
     State Best_;

@@ -187,7 +187,7 @@ namespace {
 // Writes every feature of the input into `out` with the round's geometry and measures.
 bool WriteFeatures(OGRLayer& out, const std::vector<OGRFeatureUniquePtr>& features,
                    const std::vector<int>& polygonOfFeature, const std::vector<double>& desired,
-                   const CPolygonLayer& layer, bool shapefile, std::string& problem)
+                   const CPolygonLayer& layer, const CPolygonLayer& geometries, bool shapefile, std::string& problem)
 {
     OGRFeatureDefn& sourceFields = *features.front()->GetDefnRef();
     const int sourceCount = sourceFields.GetFieldCount();
@@ -225,7 +225,7 @@ bool WriteFeatures(OGRLayer& out, const std::vector<OGRFeatureUniquePtr>& featur
         if (p >= 0 && static_cast<uint32_t>(p) < layer.Count()) {
             const double share = total > 0.0 ? areas[static_cast<size_t>(p)] / total : 0.0;
             const double want = desired[static_cast<size_t>(p)];
-            feature.SetGeometryDirectly(GeometryOf(layer.Polygon(static_cast<uint32_t>(p))).release());
+            feature.SetGeometryDirectly(GeometryOf(geometries.Polygon(static_cast<uint32_t>(p))).release());
             feature.SetField(added[0], want);
             feature.SetField(added[1], share);
             feature.SetField(added[2], want + share > 0.0 ? std::abs(want - share) / (want + share) : 0.0);
@@ -247,7 +247,7 @@ bool WriteFeatures(OGRLayer& out, const std::vector<OGRFeatureUniquePtr>& featur
 } // namespace
 
 bool COgrRoundWriter::WriteRound(const CRunFileNames& names, int round, const CPolygonLayer& layer,
-                                 std::vector<std::string>& written)
+                                 std::vector<std::string>& written, const CPolygonLayer* geometries)
 {
     const COgrSession session;
     if (!Source_ || Source_->Features.empty()) {
@@ -256,8 +256,14 @@ bool COgrRoundWriter::WriteRound(const CRunFileNames& names, int round, const CP
         return false;
     }
     const bool shapefile = Format_ == OgrExportFormat::Shapefile;
-    const LayerFiller fill = [this, &layer, shapefile](OGRLayer& out, std::string& problem) {
-        return WriteFeatures(out, Source_->Features, Source_->PolygonOfFeature, Source_->DesiredShares, layer,
+    if (geometries != nullptr && geometries->Count() != layer.Count()) {
+        ShowMessage("The round " + std::to_string(round) + " was not written through OGR: its layer in the input's "
+                    "coordinate system holds another number of polygons.", MessageKind::Error);
+        return false;
+    }
+    const CPolygonLayer& shapes = geometries != nullptr ? *geometries : layer;
+    const LayerFiller fill = [this, &layer, &shapes, shapefile](OGRLayer& out, std::string& problem) {
+        return WriteFeatures(out, Source_->Features, Source_->PolygonOfFeature, Source_->DesiredShares, layer, shapes,
                              shapefile, problem);
     };
     return WriteLayer(names, round, {}, Source_->Crs.get(),

@@ -53,9 +53,11 @@ public:
                                      const std::vector<std::string>& suffixes = {}) const;
 
     // Writes round `round` of `layer`; false after a message saying why. `written` receives
-    // the files written.
+    // the files written. The area shares are measured on `layer`; the geometries written are
+    // `geometries` when given (the same polygons in the input's coordinate system, for a run
+    // made in another one), else `layer`'s.
     bool WriteRound(const CRunFileNames& names, int round, const CPolygonLayer& layer,
-                    std::vector<std::string>& written);
+                    std::vector<std::string>& written, const CPolygonLayer* geometries = nullptr);
 
     // Writes a companion layer as it stands after round `round`, named as the round's map
     // with `suffix` added (stem_r_airports.shp, layer stem_r_airports of the GeoPackage).

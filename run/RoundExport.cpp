@@ -86,29 +86,24 @@ bool CopyFileWhole(const std::string& source, const std::string& target, std::st
     return false;
 }
 
-RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTranslator& shapefiles,
-                              CNetworkEmfWriter& pictures, bool withSvg, const std::optional<std::string>& ogrProjection,
-                              bool shapefileSet)
+namespace {
+
+void WriteShapefile(RoundExportResult& result, const RoundFileNames& files, CShpFileTranslator& shapefiles)
 {
-    const RoundFileNames files = names.ForRound(round);
-    RoundExportResult result;
-    if (shapefileSet) {
-        const bool shapefileWritten = shapefiles.WriteNetworkPolygons(files.Shapefile) == 1;
-        Record(result, shapefileWritten, files.Shapefile);
-        if (shapefileWritten)
-            result.Written.push_back(IndexFileOf(files.Shapefile));
-    }
-    // The pictures show the displaced grid of the writer's quadtree.
-    pictures.QuadtreeMap = DisplacedMap;
-    WritePicture(result, pictures, files.QuadtreePicture, false, true, withSvg);
-    WritePicture(result, pictures, files.PolygonPicture, true, false, withSvg);
-    WritePicture(result, pictures, files.CombinedPicture, true, true, withSvg);
-    if (!shapefileSet)
-        return result;
+    const bool shapefileWritten = shapefiles.WriteNetworkPolygons(files.Shapefile) == 1;
+    Record(result, shapefileWritten, files.Shapefile);
+    if (shapefileWritten)
+        result.Written.push_back(IndexFileOf(files.Shapefile));
+}
+
+// The copies of the input's table and projection file that go with the round's shapefile.
+void WriteShapefileCompanions(RoundExportResult& result, const CRunFileNames& names, const RoundFileNames& files,
+                              const std::optional<std::string>& ogrProjection)
+{
     if (ogrProjection) {
         if (!ogrProjection->empty())
             WriteProjection(result, *ogrProjection, files.ProjectionCopy);
-        return result;
+        return;
     }
     // A copy goes with the shapefile only when the input has the file to copy: a shapefile
     // without a table (or a projection) gets none, which is no failure. A failed copy leaves
@@ -119,6 +114,35 @@ RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTra
     std::error_code ignored;
     if (std::filesystem::exists(names.InputProjection(), ignored))
         CopyCompanion(result, names.InputProjection(), files.ProjectionCopy);
+}
+
+} // namespace
+
+RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTranslator& shapefiles,
+                              CNetworkEmfWriter& pictures, bool withSvg, const std::optional<std::string>& ogrProjection,
+                              bool shapefileSet)
+{
+    const RoundFileNames files = names.ForRound(round);
+    RoundExportResult result;
+    if (shapefileSet)
+        WriteShapefile(result, files, shapefiles);
+    // The pictures show the displaced grid of the writer's quadtree.
+    pictures.QuadtreeMap = DisplacedMap;
+    WritePicture(result, pictures, files.QuadtreePicture, false, true, withSvg);
+    WritePicture(result, pictures, files.PolygonPicture, true, false, withSvg);
+    WritePicture(result, pictures, files.CombinedPicture, true, true, withSvg);
+    if (shapefileSet)
+        WriteShapefileCompanions(result, names, files, ogrProjection);
+    return result;
+}
+
+RoundExportResult ExportShapefileSet(const CRunFileNames& names, int round, CShpFileTranslator& shapefiles,
+                                     const std::optional<std::string>& ogrProjection)
+{
+    const RoundFileNames files = names.ForRound(round);
+    RoundExportResult result;
+    WriteShapefile(result, files, shapefiles);
+    WriteShapefileCompanions(result, names, files, ogrProjection);
     return result;
 }
 

@@ -31,6 +31,13 @@ RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTra
                               const std::optional<std::string>& ogrProjection = std::nullopt,
                               bool shapefileSet = true);
 
+// The shapefile set of round `round` alone: the network's polygons as a shapefile and the
+// copies (or, for an input read through OGR, the projection file) as ExportRound writes them.
+// For a run made in another coordinate system, whose pictures stay in that system while the
+// shapefile goes out in the input's.
+RoundExportResult ExportShapefileSet(const CRunFileNames& names, int round, CShpFileTranslator& shapefiles,
+                                     const std::optional<std::string>& ogrProjection = std::nullopt);
+
 // Copies a file through a temporary beside the target, replacing an older copy only when the
 // new one is complete. False when the source cannot be read or the copy written; `problem`,
 // when given, then says which file and why.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace tessaro::test {
 namespace {
@@ -53,6 +54,9 @@ TEST_P(GisOptionRefusal, ExitsWithItsStatusAndReason)
     ASSERT_TRUE(Ogr2Ogr("-f GPKG -nln a '" + folder.File("two.gpkg") + "' '" + Examples + "us_states/us_states.shp'"));
     ASSERT_TRUE(Ogr2Ogr("-update -f GPKG -nln b '" + folder.File("two.gpkg") + "' '" + Examples +
                         "us_airports/us_airports.shp'"));
+    // The example without its projection file: a map of no known coordinate system.
+    for (const char* ending : {".shp", ".shx", ".dbf"})
+        std::filesystem::copy_file(Examples + "us_states/us_states" + ending, folder.File(std::string("bare") + ending));
     std::string arguments = GetParam().Arguments;
     for (size_t at; (at = arguments.find("{dir}")) != std::string::npos;)
         arguments.replace(at, 5, folder.Path().string());
@@ -77,7 +81,13 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"ACompanionOfSeveralLayers", "{examples}us_states/us_states.shp --also {dir}/two.gpkg", 2,
                     "name the one to move with the map"},
         RefusalCase{"ACompanionLayerItDoesNotHold", "{examples}us_states/us_states.shp --also {dir}/two.gpkg:c", 2,
-                    "holds no layer c"}),
+                    "holds no layer c"},
+        RefusalCase{"AProjectionOfAMapWithoutCoordinateSystem", "{dir}/bare.shp --project EPSG:5070", 1,
+                    "has no projection file"},
+        RefusalCase{"AProjectionToAnUnknownCode", "{examples}us_states/us_states.shp --project EPSG:999999", 1,
+                    "EPSG:999999 to make the cartogram in is unknown"},
+        RefusalCase{"AProjectionToAGeographicSystem", "{examples}us_states/us_states.shp --project EPSG:4326", 1,
+                    "is not a projected one"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessaro {
+
+class CPolygonLayer;
+
+// The reprojection of one run: the map's coordinate system (the input's) and a projected one
+// the cartogram is made in, named by its EPSG code. Coordinates go forward into the projected
+// system before the run and back into the map's after it, both through GDAL/OGR's coordinate
+// transformation with x the easting or longitude and y the northing or latitude, as shapefiles
+// and GeoJSON store them, whatever axis order the authority gives the system.
+class CMapProjection {
+public:
+    ~CMapProjection();
+    CMapProjection(const CMapProjection&) = delete;
+    CMapProjection& operator=(const CMapProjection&) = delete;
+
+    // `mapCrs` is the map's coordinate system as text OGR reads (WKT of any kind, the contents
+    // of a .prj); `target` is "EPSG:n". Null, with `problem` saying why, when the map has no
+    // coordinate system, either cannot be understood, the target is not a projected system
+    // (areas in square degrees are no areas on the ground) or no transformation joins them.
+    static std::unique_ptr<CMapProjection> Open(const std::string& mapCrs, const std::string& target,
+                                                std::string& problem);
+
+    // The target as given ("EPSG:5070") and its name ("NAD83 / Conus Albers").
+    const std::string& Target() const { return Target_; }
+    const std::string& TargetName() const { return TargetName_; }
+
+    // Moves flat x, y pairs into the projected system (Forward) or back into the map's (Back).
+    // False, with the buffer unchanged, when a point cannot be moved (outside the projection's
+    // domain, or not finite); `failedPoint` then holds its index in pairs.
+    bool Forward(std::vector<double>& xy, size_t* failedPoint = nullptr) const;
+    bool Back(std::vector<double>& xy, size_t* failedPoint = nullptr) const;
+    // Every ring of every polygon, with the ring and polygon boxes made anew. False, with
+    // `problem` naming the polygon (from 0), when a point cannot be moved; the layer is then
+    // unchanged.
+    bool Forward(CPolygonLayer& layer, std::string& problem) const;
+    bool Back(CPolygonLayer& layer, std::string& problem) const;
+
+private:
+    struct Transformations;
+    CMapProjection(std::string target, std::string targetName, std::unique_ptr<Transformations> transformations);
+    bool MoveLayer(CPolygonLayer& layer, bool forward, std::string& problem) const;
+
+    std::string Target_;
+    std::string TargetName_;
+    std::unique_ptr<Transformations> Transformations_;
+};
+
+} // namespace tessaro
