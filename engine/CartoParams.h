@@ -75,6 +75,9 @@ struct CartoParams {
     int32_t FoldGuard;        // fold_guard: triangles keep half their area; 0 off, 1 one step for all, 2 per vertex
     bool BoundedTarget;       // bounded_target: area targets within half and twice the current area
     double SimplifyTolerance; // simplify_tolerance: bends below it (times the polygon's root area) are removed
+    // shrink_floor: a polygon that must grow may not fall below this share of its first area
+    // in a round; where a try would take it there, its leaves stand still. 0 off.
+    double ShrinkFloor;
 
     CartoParams() { SetDefaults(); }
 

@@ -31,6 +31,8 @@ constexpr double MinStep = 1.0 / 1024.0;
 // A ring with an edge wider than this share of the map's width wraps round it (an antimeridian
 // ring projected without a cut); its polygon cannot be measured.
 constexpr double WideRingShare = 0.5;
+// Tries of one step at most that hold more polygons still; the last stands.
+constexpr int MaxHoldPasses = 4;
 
 bool IsMeasurableArea(double area)
 {
@@ -443,6 +445,73 @@ void CCartogramSolver::FitBack(const CExtent& currentBox, std::vector<double>& m
     }
 }
 
+// --- The shrink floor ---
+
+// The sum of the measurable areas, over which the floor compares shares: the fit-back scales
+// every area alike, so shares show what a try did to a polygon against the rest.
+double CCartogramSolver::MeasurableTotal(const std::vector<double>& areas) const
+{
+    double total = 0.0;
+    for (uint32_t i = 0; i < N_; ++i)
+        if (WidePolygon_[i] == 0 && IsMeasurableArea(areas[i]))
+            total += areas[i];
+    return total;
+}
+
+CCartogramSolver::CShrinkFloor::CShrinkFloor(CCartogramSolver& solver, const RoundMeasures& measures)
+    : Solver_(solver), Held_(solver.N_, 0)
+{
+    if (!(solver.Params_.ShrinkFloor > 0.0) || measures.Ratios.size() != solver.N_)
+        return;
+    Active_ = true;
+    StartAreas_ = solver.Areas_;
+    StartTotal_ = solver.MeasurableTotal(StartAreas_);
+    if (solver.FirstShares_.empty()) {
+        solver.FirstShares_.assign(solver.N_, 0.0);
+        for (uint32_t i = 0; i < solver.N_; ++i)
+            if (solver.Measurable(i))
+                solver.FirstShares_[i] = std::min(StartAreas_[i] / StartTotal_, solver.Fractions_[i]);
+    }
+    for (uint32_t i = 0; i < solver.N_; ++i)
+        if (measures.Ratios[i] > 1.0 && solver.FirstShares_[i] > 0.0 && solver.Measurable(i))
+            Growers_.push_back(i);
+    Boxes_.reserve(solver.N_);
+    for (const auto& polygon : solver.Layer_.Polygons())
+        Boxes_.push_back(CExtent{polygon->MinX(), polygon->MinY(), polygon->MaxX(), polygon->MaxY()});
+}
+
+// After a try: every polygon that must grow and that the try took below its floor (a share of
+// the smaller of its first and its desired share), and below where it started the round, has
+// the leaves under its box held still. True when it held any.
+bool CCartogramSolver::CShrinkFloor::HoldBelowFloor(CGridDisplacement& grid, const CQuadTree& tree)
+{
+    if (!Active_ || Growers_.empty())
+        return false;
+    std::vector<double>& areas = Solver_.Areas_;
+    for (uint32_t i = 0; i < Solver_.N_; ++i)
+        Solver_.Layer_.Polygon(i).AreaAndCentroid(&Solver_.Centroids_[i], &areas[i]);
+    const double total = Solver_.MeasurableTotal(areas);
+    if (!(total > 0.0))
+        return false;
+    const double floor = Solver_.Params_.ShrinkFloor;
+    bool held = false;
+    for (const uint32_t i : Growers_) {
+        if (Held_[i] != 0)
+            continue;
+        const double share = areas[i] / total;
+        // A polygon the try turned over or emptied has fallen below any floor.
+        const bool lost = !IsMeasurableArea(areas[i]) ||
+                          (share < StartAreas_[i] / StartTotal_ && share < floor * Solver_.FirstShares_[i]);
+        if (!lost)
+            continue;
+        Held_[i] = 1;
+        held = true;
+        const CExtent& box = Boxes_[i];
+        grid.HoldStill(tree, box.MinX, box.MinY, box.MaxX, box.MaxY);
+    }
+    return held;
+}
+
 // --- The convergence loop ---
 
 bool CCartogramSolver::Measurable(uint32_t polygon) const
@@ -678,16 +747,24 @@ bool CCartogramSolver::TransformConverging(const RoundMeasures& measures, const 
     }
 
     const CExtent startExtent = LayerExtent_;
+    CShrinkFloor floor(*this, measures);
     int retries = 0;
     std::vector<double> moved;
     double step = Step_;
-    // One try: the grid moved by the guarded step `at`, the vertices with it, the layer fitted back.
+    // One try: the grid moved by the guarded step `at`, the vertices with it, the layer fitted
+    // back; again with their leaves held still while it takes a polygon below its floor.
     const auto tryStep = [&](double at) {
-        step = grid.Guard(Tree_, at / divisor, guard, MinTriangleAreaRatio) * divisor;
-        grid.StoreDisplaced(Tree_, 1.0);
-        moved.clear();
-        Tree_.CollectPoints(moved, DisplacedMap, UndeformedMap);
-        return MoveVertices(moved, feedback);
+        for (int hold = 0;; ++hold) {
+            step = grid.Guard(Tree_, at / divisor, guard, MinTriangleAreaRatio) * divisor;
+            grid.StoreDisplaced(Tree_, 1.0);
+            moved.clear();
+            Tree_.CollectPoints(moved, DisplacedMap, UndeformedMap);
+            if (!MoveVertices(moved, feedback))
+                return false;
+            if (hold == MaxHoldPasses || !floor.HoldBelowFloor(grid, Tree_))
+                return true;
+            RestoreVertices(startExtent);
+        }
     };
     // Halve the step until the error falls, and on while it keeps falling; the last try of all
     // stands even when it did not lower the error.

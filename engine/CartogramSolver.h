@@ -18,6 +18,7 @@
 namespace tessaro {
 
 class CCartogramFeedback;
+class CGridDisplacement;
 class CPolygonLayer;
 class CQuadTree;
 
@@ -153,6 +154,7 @@ private:
     void RestoreBest();
     bool TransformConverging(const RoundMeasures& measures, const CFeedback* feedback);
     double WeightedErrorNow();
+    double MeasurableTotal(const std::vector<double>& areas) const;
     void RestoreVertices(const CExtent& extent);
     void BuildTree();
     bool ShouldStop(int round, const RoundMeasures& measures);
@@ -237,6 +239,25 @@ private:
         CExtent Extent;
     };
     BestRound Best_;
+
+    // Each polygon's share of the measurable area at round 0, for the shrink floor.
+    std::vector<double> FirstShares_;
+    // One round's shrink floor: the polygons that must grow, their areas and boxes as the round
+    // starts, and those whose leaves the round holds still.
+    class CShrinkFloor {
+    public:
+        CShrinkFloor(CCartogramSolver& solver, const RoundMeasures& measures);
+        bool HoldBelowFloor(CGridDisplacement& grid, const CQuadTree& tree);
+
+    private:
+        CCartogramSolver& Solver_;
+        bool Active_ = false;
+        std::vector<double> StartAreas_;
+        double StartTotal_ = 0.0;
+        std::vector<uint32_t> Growers_;
+        std::vector<CExtent> Boxes_;
+        std::vector<uint8_t> Held_;
+    };
 };
 
 } // namespace tessaro
