@@ -85,7 +85,7 @@ struct NamedParameter {
     NamedField Field;
 };
 
-constexpr std::array<NamedParameter, 10> NamedParameters{{
+constexpr std::array<NamedParameter, 11> NamedParameters{{
     {"converge", &CartoParams::Converge},
     {"target_error", &CartoParams::TargetError},
     {"kernel_range", &CartoParams::KernelRange},
@@ -96,6 +96,7 @@ constexpr std::array<NamedParameter, 10> NamedParameters{{
     {"bounded_target", &CartoParams::BoundedTarget},
     {"simplify_tolerance", &CartoParams::SimplifyTolerance},
     {"shrink_floor", &CartoParams::ShrinkFloor},
+    {"keep_valid", &CartoParams::KeepValid},
 }};
 
 // The shortest text that reads back as the same double, so a saved block loads unchanged; in
@@ -209,6 +210,7 @@ void CartoParams::SetDefaults()
     BoundedTarget = true;
     SimplifyTolerance = 2e-4;
     ShrinkFloor = 0.5;
+    KeepValid = true;
 }
 
 void CartoParams::SetConvergence()

@@ -70,6 +70,7 @@ struct CartoParams {
     double TargetError;       // target_error: stop once the weighted mean error is below it
     double KernelRange;       // kernel_range: decay length of the fixed-range force in circle radii
     bool KeepBest;            // keep_best: the round of the lowest weighted mean error is the result
+    bool KeepValid;           // keep_valid: keep-best passes over a round with a ring invalid that was valid at first
     int32_t StepRetries;      // step_retries: halvings of a step that did not lower the error; 0 keeps every step
     bool HangingContinuity;   // hanging_continuity: midpoints of coarse sides follow their ends
     int32_t FoldGuard;        // fold_guard: triangles keep half their area; 0 off, 1 one step for all, 2 per vertex

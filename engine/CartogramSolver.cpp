@@ -5,9 +5,14 @@
 #include "engine/FieldBins.h"
 #include "engine/ForceRings.h"
 #include "engine/GridDisplacement.h"
+#include "engine/ParallelWorkers.h"
 #include "engine/SharedBorders.h"
 #include "engine/QuadTree.h"
 #include "geometry/PolygonLayer.h"
+
+#include <boost/geometry.hpp>
+#include <boost/geometry/geometries/point_xy.hpp>
+#include <boost/geometry/geometries/polygon.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -52,6 +57,48 @@ std::vector<uint8_t> FindWidePolygons(const CPolygonLayer& layer, const CExtent&
                 if (std::fabs(ring->Point(k + 1).X - ring->Point(k).X) > limit)
                     wide[i] = 1;
     return wide;
+}
+
+namespace bg = boost::geometry;
+using ValidityPoint = bg::model::d2::point_xy<double>;
+using ValidityPolygon = bg::model::polygon<ValidityPoint>; // clockwise and closed
+
+// Whether a ring crosses or touches itself, runs out and straight back (a spike), or has no
+// area, as a check of the written file would find it.
+bool RingIsInvalid(const CPolygonRing& ring)
+{
+    const int32_t n = ring.PointCount();
+    if (n < 3)
+        return true;
+    ValidityPolygon polygon;
+    auto& outer = polygon.outer();
+    outer.reserve(static_cast<size_t>(n) + 1);
+    for (int32_t k = 0; k < n; ++k)
+        outer.emplace_back(ring.Point(k).X, ring.Point(k).Y);
+    if (outer.front().x() != outer.back().x() || outer.front().y() != outer.back().y())
+        outer.push_back(outer.front());
+    // A hole runs the other way round; Boost reads a ring against its orientation as the plane
+    // outside it.
+    if (bg::area(polygon) < 0.0)
+        std::reverse(outer.begin(), outer.end());
+    return !bg::is_valid(polygon);
+}
+
+// Per ring of the layer, in layer order: 1 for an invalid ring.
+std::vector<uint8_t> FindInvalidRings(const CPolygonLayer& layer, int threads)
+{
+    std::vector<const CPolygonRing*> rings;
+    for (const auto& polygon : layer.Polygons())
+        for (const auto& ring : polygon->Rings())
+            rings.push_back(ring.get());
+    std::vector<uint8_t> invalid(rings.size(), 0);
+    const std::vector<CWorkChunk> chunks = SplitIntoChunks(rings.size(), static_cast<size_t>(std::max(1, threads)));
+    RunWorkers(chunks.size(), [&](size_t worker) {
+        const CWorkChunk& chunk = chunks[worker];
+        for (size_t k = chunk.Begin; k < chunk.Begin + chunk.Count; ++k)
+            invalid[k] = RingIsInvalid(*rings[k]) ? 1 : 0;
+    });
+    return invalid;
 }
 
 int64_t CountVertices(const CPolygonLayer& layer)
@@ -632,7 +679,7 @@ void CCartogramSolver::KeepIfBest(int round, const RoundMeasures& measures)
 {
     if (!Params_.KeepBest)
         return;
-    if (Best_.Measures && !(measures.WeightedMeanError < Best_.Measures->WeightedMeanError)) {
+    if (Best_.Measures && (!(measures.WeightedMeanError < Best_.Measures->WeightedMeanError) || GainedInvalidRing())) {
         if (Best_.TreeIsCurrent) {
             std::swap(Best_.Tree, PreviousTree_);
             if (!PreviousTree_)
@@ -641,6 +688,8 @@ void CCartogramSolver::KeepIfBest(int round, const RoundMeasures& measures)
         }
         return;
     }
+    if (Params_.KeepValid && !Best_.Measures)
+        InitialInvalid_ = FindInvalidRings(Layer_, Params_.ThreadCount);
     Best_.Round = round;
     Best_.Measures = measures;
     Best_.Extent = LayerExtent_;
@@ -649,6 +698,19 @@ void CCartogramSolver::KeepIfBest(int round, const RoundMeasures& measures)
     for (const auto& polygon : Layer_.Polygons())
         for (const auto& ring : polygon->Rings())
             Best_.Rings.emplace_back(ring->Points(), ring->Points() + 2 * static_cast<size_t>(ring->PointCount()));
+}
+
+// Whether the layer has an invalid ring that was valid in the first round: such a round is never
+// the result, however low its error.
+bool CCartogramSolver::GainedInvalidRing() const
+{
+    if (!Params_.KeepValid)
+        return false;
+    const std::vector<uint8_t> invalid = FindInvalidRings(Layer_, Params_.ThreadCount);
+    for (size_t k = 0; k < invalid.size(); ++k)
+        if (invalid[k] != 0 && (k >= InitialInvalid_.size() || InitialInvalid_[k] == 0))
+            return true;
+    return false;
 }
 
 void CCartogramSolver::RestoreBest()
