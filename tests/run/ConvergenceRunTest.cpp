@@ -182,12 +182,13 @@ TEST(ConvergenceParamFile, NamedValuesFollowTheNotesAndReadBack)
     converging.StepRetries = 4;
     converging.FoldGuard = 2;
     converging.ShrinkFloor = 0.25;
+    converging.KeepValid = false;
     const std::string text = converging.FormatParamFile();
     const std::string notesEnd = "1 and 2 are the same point) \n";
     ASSERT_NE(text.find(notesEnd), std::string::npos);
     EXPECT_EQ(text.substr(text.find(notesEnd) + notesEnd.size()),
               "converge = 1\ntarget_error = 0.0005\nkernel_range = 3.25\nstep_retries = 4\nfold_guard = 2\n"
-              "shrink_floor = 0.25\n");
+              "shrink_floor = 0.25\nkeep_valid = 0\n");
     EXPECT_EQ(text.substr(0, text.find(notesEnd)), [&] {
         CartoParams same = converging;
         same.Converge = false;
@@ -196,6 +197,7 @@ TEST(ConvergenceParamFile, NamedValuesFollowTheNotesAndReadBack)
         same.StepRetries = 6;
         same.FoldGuard = 1;
         same.ShrinkFloor = 0.5;
+        same.KeepValid = true;
         const std::string plainText = same.FormatParamFile();
         return plainText.substr(0, plainText.find(notesEnd));
     }());
