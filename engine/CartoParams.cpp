@@ -85,7 +85,7 @@ struct NamedParameter {
     NamedField Field;
 };
 
-constexpr std::array<NamedParameter, 9> NamedParameters{{
+constexpr std::array<NamedParameter, 11> NamedParameters{{
     {"converge", &CartoParams::Converge},
     {"target_error", &CartoParams::TargetError},
     {"kernel_range", &CartoParams::KernelRange},
@@ -95,6 +95,8 @@ constexpr std::array<NamedParameter, 9> NamedParameters{{
     {"fold_guard", &CartoParams::FoldGuard},
     {"bounded_target", &CartoParams::BoundedTarget},
     {"simplify_tolerance", &CartoParams::SimplifyTolerance},
+    {"shrink_floor", &CartoParams::ShrinkFloor},
+    {"keep_valid", &CartoParams::KeepValid},
 }};
 
 // The shortest text that reads back as the same double, so a saved block loads unchanged; in
@@ -207,6 +209,8 @@ void CartoParams::SetDefaults()
     FoldGuard = 1;
     BoundedTarget = true;
     SimplifyTolerance = 2e-4;
+    ShrinkFloor = 0.5;
+    KeepValid = true;
 }
 
 void CartoParams::SetConvergence()
@@ -304,13 +308,15 @@ std::string CartoParams::LimitProblem() const
             return problem;
     for (const double value : {RadiusCorrection, EpsilonFactor, EnlargeRate, ShrinkRate, MaxRadiusRatio,
                                MinRadiusRatio, RectangleFactor, OptimalNodeSize, ZeroTolerance, TargetError,
-                               KernelRange, SimplifyTolerance})
+                               KernelRange, SimplifyTolerance, ShrinkFloor})
         if (!std::isfinite(value))
             return "A parameter is not a finite number.";
     if (ForceType == ForceDecay::FixedRange && !(KernelRange > 0.0))
         return "The kernel range is " + FormatFixed(KernelRange, 6) + "; the fixed-range force needs one above 0.";
     if (SimplifyTolerance < 0.0)
         return "The simplification tolerance is negative.";
+    if (ShrinkFloor < 0.0 || ShrinkFloor >= 1.0)
+        return "The shrink floor is " + FormatFixed(ShrinkFloor, 6) + "; it must be from 0 to below 1.";
     return {};
 }
 

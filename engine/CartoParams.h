@@ -70,11 +70,15 @@ struct CartoParams {
     double TargetError;       // target_error: stop once the weighted mean error is below it
     double KernelRange;       // kernel_range: decay length of the fixed-range force in circle radii
     bool KeepBest;            // keep_best: the round of the lowest weighted mean error is the result
+    bool KeepValid;           // keep_valid: keep-best passes over a round with a ring invalid that was valid at first
     int32_t StepRetries;      // step_retries: halvings of a step that did not lower the error; 0 keeps every step
     bool HangingContinuity;   // hanging_continuity: midpoints of coarse sides follow their ends
     int32_t FoldGuard;        // fold_guard: triangles keep half their area; 0 off, 1 one step for all, 2 per vertex
     bool BoundedTarget;       // bounded_target: area targets within half and twice the current area
     double SimplifyTolerance; // simplify_tolerance: bends below it (times the polygon's root area) are removed
+    // shrink_floor: a polygon that must grow may not fall below this share of its first area
+    // in a round; where a try would take it there, its leaves stand still. 0 off.
+    double ShrinkFloor;
 
     CartoParams() { SetDefaults(); }
 

@@ -5,9 +5,14 @@
 #include "engine/FieldBins.h"
 #include "engine/ForceRings.h"
 #include "engine/GridDisplacement.h"
+#include "engine/ParallelWorkers.h"
 #include "engine/SharedBorders.h"
 #include "engine/QuadTree.h"
 #include "geometry/PolygonLayer.h"
+
+#include <boost/geometry.hpp>
+#include <boost/geometry/geometries/point_xy.hpp>
+#include <boost/geometry/geometries/polygon.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -31,6 +36,8 @@ constexpr double MinStep = 1.0 / 1024.0;
 // A ring with an edge wider than this share of the map's width wraps round it (an antimeridian
 // ring projected without a cut); its polygon cannot be measured.
 constexpr double WideRingShare = 0.5;
+// Tries of one step at most that hold more polygons still; the last stands.
+constexpr int MaxHoldPasses = 4;
 
 bool IsMeasurableArea(double area)
 {
@@ -50,6 +57,48 @@ std::vector<uint8_t> FindWidePolygons(const CPolygonLayer& layer, const CExtent&
                 if (std::fabs(ring->Point(k + 1).X - ring->Point(k).X) > limit)
                     wide[i] = 1;
     return wide;
+}
+
+namespace bg = boost::geometry;
+using ValidityPoint = bg::model::d2::point_xy<double>;
+using ValidityPolygon = bg::model::polygon<ValidityPoint>; // clockwise and closed
+
+// Whether a ring crosses or touches itself, runs out and straight back (a spike), or has no
+// area, as a check of the written file would find it.
+bool RingIsInvalid(const CPolygonRing& ring)
+{
+    const int32_t n = ring.PointCount();
+    if (n < 3)
+        return true;
+    ValidityPolygon polygon;
+    auto& outer = polygon.outer();
+    outer.reserve(static_cast<size_t>(n) + 1);
+    for (int32_t k = 0; k < n; ++k)
+        outer.emplace_back(ring.Point(k).X, ring.Point(k).Y);
+    if (outer.front().x() != outer.back().x() || outer.front().y() != outer.back().y())
+        outer.push_back(outer.front());
+    // A hole runs the other way round; Boost reads a ring against its orientation as the plane
+    // outside it.
+    if (bg::area(polygon) < 0.0)
+        std::reverse(outer.begin(), outer.end());
+    return !bg::is_valid(polygon);
+}
+
+// Per ring of the layer, in layer order: 1 for an invalid ring.
+std::vector<uint8_t> FindInvalidRings(const CPolygonLayer& layer, int threads)
+{
+    std::vector<const CPolygonRing*> rings;
+    for (const auto& polygon : layer.Polygons())
+        for (const auto& ring : polygon->Rings())
+            rings.push_back(ring.get());
+    std::vector<uint8_t> invalid(rings.size(), 0);
+    const std::vector<CWorkChunk> chunks = SplitIntoChunks(rings.size(), static_cast<size_t>(std::max(1, threads)));
+    RunWorkers(chunks.size(), [&](size_t worker) {
+        const CWorkChunk& chunk = chunks[worker];
+        for (size_t k = chunk.Begin; k < chunk.Begin + chunk.Count; ++k)
+            invalid[k] = RingIsInvalid(*rings[k]) ? 1 : 0;
+    });
+    return invalid;
 }
 
 int64_t CountVertices(const CPolygonLayer& layer)
@@ -443,6 +492,73 @@ void CCartogramSolver::FitBack(const CExtent& currentBox, std::vector<double>& m
     }
 }
 
+// --- The shrink floor ---
+
+// The sum of the measurable areas, over which the floor compares shares: the fit-back scales
+// every area alike, so shares show what a try did to a polygon against the rest.
+double CCartogramSolver::MeasurableTotal(const std::vector<double>& areas) const
+{
+    double total = 0.0;
+    for (uint32_t i = 0; i < N_; ++i)
+        if (WidePolygon_[i] == 0 && IsMeasurableArea(areas[i]))
+            total += areas[i];
+    return total;
+}
+
+CCartogramSolver::CShrinkFloor::CShrinkFloor(CCartogramSolver& solver, const RoundMeasures& measures)
+    : Solver_(solver), Held_(solver.N_, 0)
+{
+    if (!(solver.Params_.ShrinkFloor > 0.0) || measures.Ratios.size() != solver.N_)
+        return;
+    Active_ = true;
+    StartAreas_ = solver.Areas_;
+    StartTotal_ = solver.MeasurableTotal(StartAreas_);
+    if (solver.FirstShares_.empty()) {
+        solver.FirstShares_.assign(solver.N_, 0.0);
+        for (uint32_t i = 0; i < solver.N_; ++i)
+            if (solver.Measurable(i))
+                solver.FirstShares_[i] = std::min(StartAreas_[i] / StartTotal_, solver.Fractions_[i]);
+    }
+    for (uint32_t i = 0; i < solver.N_; ++i)
+        if (measures.Ratios[i] > 1.0 && solver.FirstShares_[i] > 0.0 && solver.Measurable(i))
+            Growers_.push_back(i);
+    Boxes_.reserve(solver.N_);
+    for (const auto& polygon : solver.Layer_.Polygons())
+        Boxes_.push_back(CExtent{polygon->MinX(), polygon->MinY(), polygon->MaxX(), polygon->MaxY()});
+}
+
+// After a try: every polygon that must grow and that the try took below its floor (a share of
+// the smaller of its first and its desired share), and below where it started the round, has
+// the leaves under its box held still. True when it held any.
+bool CCartogramSolver::CShrinkFloor::HoldBelowFloor(CGridDisplacement& grid, const CQuadTree& tree)
+{
+    if (!Active_ || Growers_.empty())
+        return false;
+    std::vector<double>& areas = Solver_.Areas_;
+    for (uint32_t i = 0; i < Solver_.N_; ++i)
+        Solver_.Layer_.Polygon(i).AreaAndCentroid(&Solver_.Centroids_[i], &areas[i]);
+    const double total = Solver_.MeasurableTotal(areas);
+    if (!(total > 0.0))
+        return false;
+    const double floor = Solver_.Params_.ShrinkFloor;
+    bool held = false;
+    for (const uint32_t i : Growers_) {
+        if (Held_[i] != 0)
+            continue;
+        const double share = areas[i] / total;
+        // A polygon the try turned over or emptied has fallen below any floor.
+        const bool lost = !IsMeasurableArea(areas[i]) ||
+                          (share < StartAreas_[i] / StartTotal_ && share < floor * Solver_.FirstShares_[i]);
+        if (!lost)
+            continue;
+        Held_[i] = 1;
+        held = true;
+        const CExtent& box = Boxes_[i];
+        grid.HoldStill(tree, box.MinX, box.MinY, box.MaxX, box.MaxY);
+    }
+    return held;
+}
+
 // --- The convergence loop ---
 
 bool CCartogramSolver::Measurable(uint32_t polygon) const
@@ -563,7 +679,7 @@ void CCartogramSolver::KeepIfBest(int round, const RoundMeasures& measures)
 {
     if (!Params_.KeepBest)
         return;
-    if (Best_.Measures && !(measures.WeightedMeanError < Best_.Measures->WeightedMeanError)) {
+    if (Best_.Measures && (!(measures.WeightedMeanError < Best_.Measures->WeightedMeanError) || GainedInvalidRing())) {
         if (Best_.TreeIsCurrent) {
             std::swap(Best_.Tree, PreviousTree_);
             if (!PreviousTree_)
@@ -572,6 +688,8 @@ void CCartogramSolver::KeepIfBest(int round, const RoundMeasures& measures)
         }
         return;
     }
+    if (Params_.KeepValid && !Best_.Measures)
+        InitialInvalid_ = FindInvalidRings(Layer_, Params_.ThreadCount);
     Best_.Round = round;
     Best_.Measures = measures;
     Best_.Extent = LayerExtent_;
@@ -580,6 +698,19 @@ void CCartogramSolver::KeepIfBest(int round, const RoundMeasures& measures)
     for (const auto& polygon : Layer_.Polygons())
         for (const auto& ring : polygon->Rings())
             Best_.Rings.emplace_back(ring->Points(), ring->Points() + 2 * static_cast<size_t>(ring->PointCount()));
+}
+
+// Whether the layer has an invalid ring that was valid in the first round: such a round is never
+// the result, however low its error.
+bool CCartogramSolver::GainedInvalidRing() const
+{
+    if (!Params_.KeepValid)
+        return false;
+    const std::vector<uint8_t> invalid = FindInvalidRings(Layer_, Params_.ThreadCount);
+    for (size_t k = 0; k < invalid.size(); ++k)
+        if (invalid[k] != 0 && (k >= InitialInvalid_.size() || InitialInvalid_[k] == 0))
+            return true;
+    return false;
 }
 
 void CCartogramSolver::RestoreBest()
@@ -678,16 +809,24 @@ bool CCartogramSolver::TransformConverging(const RoundMeasures& measures, const 
     }
 
     const CExtent startExtent = LayerExtent_;
+    CShrinkFloor floor(*this, measures);
     int retries = 0;
     std::vector<double> moved;
     double step = Step_;
-    // One try: the grid moved by the guarded step `at`, the vertices with it, the layer fitted back.
+    // One try: the grid moved by the guarded step `at`, the vertices with it, the layer fitted
+    // back; again with their leaves held still while it takes a polygon below its floor.
     const auto tryStep = [&](double at) {
-        step = grid.Guard(Tree_, at / divisor, guard, MinTriangleAreaRatio) * divisor;
-        grid.StoreDisplaced(Tree_, 1.0);
-        moved.clear();
-        Tree_.CollectPoints(moved, DisplacedMap, UndeformedMap);
-        return MoveVertices(moved, feedback);
+        for (int hold = 0;; ++hold) {
+            step = grid.Guard(Tree_, at / divisor, guard, MinTriangleAreaRatio) * divisor;
+            grid.StoreDisplaced(Tree_, 1.0);
+            moved.clear();
+            Tree_.CollectPoints(moved, DisplacedMap, UndeformedMap);
+            if (!MoveVertices(moved, feedback))
+                return false;
+            if (hold == MaxHoldPasses || !floor.HoldBelowFloor(grid, Tree_))
+                return true;
+            RestoreVertices(startExtent);
+        }
     };
     // Halve the step until the error falls, and on while it keeps falling; the last try of all
     // stands even when it did not lower the error.

@@ -18,6 +18,7 @@
 namespace tessaro {
 
 class CCartogramFeedback;
+class CGridDisplacement;
 class CPolygonLayer;
 class CQuadTree;
 
@@ -123,7 +124,13 @@ struct CartogramSolution {
 // - a try that does not lower the weighted mean error is undone and retried at half the step,
 //   at most StepRetries times (the last try stands); s grows by half after a round whose first
 //   try was taken, and lives for the run;
-// - with KeepBest the round of the lowest weighted mean error is the result;
+// - a polygon that must grow and that a try would take below ShrinkFloor of the smaller of its
+//   first and its desired share has the leaves under it held still, and the try is made again:
+//   the fold guard bounds each triangle's loss per round only, so without the floor a small
+//   polygon between large growing ones is squeezed a little every round, down to a sliver;
+// - with KeepBest the round of the lowest weighted mean error is the result, and with KeepValid
+//   only among the rounds where no ring is invalid (crossing or touching itself, or with a
+//   spike) that was valid at the start;
 // - polygons of no measurable area, or with a ring spanning more than half the map's width,
 //   move with the map but are left out of the measures and the field.
 class CCartogramSolver {
@@ -151,8 +158,10 @@ private:
     bool Measurable(uint32_t polygon) const;
     void KeepIfBest(int round, const RoundMeasures& measures);
     void RestoreBest();
+    bool GainedInvalidRing() const;
     bool TransformConverging(const RoundMeasures& measures, const CFeedback* feedback);
     double WeightedErrorNow();
+    double MeasurableTotal(const std::vector<double>& areas) const;
     void RestoreVertices(const CExtent& extent);
     void BuildTree();
     bool ShouldStop(int round, const RoundMeasures& measures);
@@ -237,6 +246,26 @@ private:
         CExtent Extent;
     };
     BestRound Best_;
+    std::vector<uint8_t> InitialInvalid_; // per ring of the first round, with KeepValid
+
+    // Each polygon's share of the measurable area at round 0, for the shrink floor.
+    std::vector<double> FirstShares_;
+    // One round's shrink floor: the polygons that must grow, their areas and boxes as the round
+    // starts, and those whose leaves the round holds still.
+    class CShrinkFloor {
+    public:
+        CShrinkFloor(CCartogramSolver& solver, const RoundMeasures& measures);
+        bool HoldBelowFloor(CGridDisplacement& grid, const CQuadTree& tree);
+
+    private:
+        CCartogramSolver& Solver_;
+        bool Active_ = false;
+        std::vector<double> StartAreas_;
+        double StartTotal_ = 0.0;
+        std::vector<uint32_t> Growers_;
+        std::vector<CExtent> Boxes_;
+        std::vector<uint8_t> Held_;
+    };
 };
 
 } // namespace tessaro

@@ -83,7 +83,7 @@ std::array<int, 4> CornerIds(const CQuadTreeNode& leaf)
 } // namespace
 
 CGridDisplacement::CGridDisplacement(std::vector<double> displacement)
-    : D_(std::move(displacement)), E_(D_), HangingIndex_(D_.size() / 2, -1)
+    : D_(std::move(displacement)), E_(D_), HangingIndex_(D_.size() / 2, -1), Held_(D_.size() / 2, 1.0)
 {
 }
 
@@ -236,19 +236,70 @@ void CGridDisplacement::HoldBack(size_t id, double drop, const std::vector<doubl
     lowered[id] = std::min(lowered[id], factors[id] * drop);
 }
 
+bool CGridDisplacement::Corner(int id, double& x, double& y) const
+{
+    const auto k = static_cast<size_t>(id);
+    if (id < 0 || 2 * k + 1 >= Positions_.size())
+        return false;
+    x = Positions_[2 * k];
+    y = Positions_[2 * k + 1];
+    return true;
+}
+
+void CGridDisplacement::HoldCorner(int id)
+{
+    if (id < 0 || static_cast<size_t>(id) >= Held_.size())
+        return;
+    const auto k = static_cast<size_t>(id);
+    Held_[k] = 0.0;
+    HoldsAny_ = true;
+    if (const int hanging = HangingIndex_[k]; hanging >= 0) {
+        HoldCorner(static_cast<int>(Hanging_[static_cast<size_t>(hanging)].First));
+        HoldCorner(static_cast<int>(Hanging_[static_cast<size_t>(hanging)].Second));
+    }
+}
+
+void CGridDisplacement::HoldStill(const CQuadTree& tree, double minX, double minY, double maxX, double maxY)
+{
+    std::vector<const CQuadTreeNode*> stack{&tree};
+    while (!stack.empty()) {
+        const CQuadTreeNode& node = *stack.back();
+        stack.pop_back();
+        double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;
+        if (!Corner(node.BottomLeft, x0, y0) || !Corner(node.TopRight, x1, y1))
+            continue;
+        if (x1 < minX || x0 > maxX || y1 < minY || y0 > maxY)
+            continue;
+        if (node.IsLeaf()) {
+            for (const int id : CornerIds(node))
+                HoldCorner(id);
+            continue;
+        }
+        for (const auto& child : node.Children)
+            stack.push_back(child.get());
+    }
+}
+
 double CGridDisplacement::Guard(const CQuadTree& /*tree*/, double step, FoldGuardKind kind, double minAreaRatio)
 {
-    for (size_t k = 0; k < D_.size(); ++k)
-        E_[k] = step * D_[k];
+    // Held vertices start (and, the factors only falling, stay) at factor 0.
+    std::vector<double> factors = Held_;
+    for (size_t id = 0; id < factors.size(); ++id) {
+        E_[2 * id] = factors[id] * step * D_[2 * id];
+        E_[2 * id + 1] = factors[id] * step * D_[2 * id + 1];
+    }
+    if (HoldsAny_)
+        Settle(E_);
     if (kind == FoldGuardKind::None)
         return step;
 
-    if (kind == FoldGuardKind::Global)
+    // Held vertices would make the triangles around them cap the whole grid's step; the grid
+    // is then held back around them alone.
+    if (kind == FoldGuardKind::Global && !HoldsAny_)
         return step * CapAll(minAreaRatio);
 
     // Local: every vertex of a triangle that would fall below the ratio somewhere on the way is
     // held back by what that triangle needs; the triangles around it are looked at again.
-    std::vector<double> factors(D_.size() / 2, 1.0);
     for (int pass = 0; pass < LocalGuardPasses; ++pass) {
         std::vector<double> lowered = factors;
         bool heldBack = false;

@@ -46,9 +46,16 @@ public:
     // corners moved by step * D. The guard then works on the triangles of these diagonals.
     void FixSplits(CQuadTree& tree, double step);
 
+    // Holds every corner of the leaves that meet the box (undeformed coordinates) still at every
+    // later Guard: the map is the identity on those leaves, so what lies in them keeps its area.
+    // A hanging corner is held through the ends of its side. Call after FixSplits.
+    void HoldStill(const CQuadTree& tree, double minX, double minY, double maxX, double maxY);
+
     // Sets E = step * D, held back by the guard so that no triangle falls below minAreaRatio of
     // its area anywhere on the way from 0 to E. Returns the step of the whole grid: `step` itself
-    // for the local guard and no guard, the largest allowed one for the global guard.
+    // for the local guard and no guard, the largest allowed one for the global guard. With
+    // vertices held still, the global guard works as the local one, so that the triangles next
+    // to them do not hold the whole grid back.
     double Guard(const CQuadTree& tree, double step, FoldGuardKind kind, double minAreaRatio);
 
     // Map 1 of the tree := map 0 + t * E.
@@ -79,6 +86,8 @@ private:
     // Scales E by the largest factor that keeps every triangle at the ratio; returns the factor.
     double CapAll(double minAreaRatio);
     void HoldBack(size_t id, double drop, const std::vector<double>& factors, std::vector<double>& lowered) const;
+    void HoldCorner(int id);
+    bool Corner(int id, double& x, double& y) const;
 
     std::vector<double> D_;
     std::vector<double> E_;
@@ -86,6 +95,8 @@ private:
     std::vector<int> HangingIndex_; // per id: its entry in Hanging_, or -1
     std::vector<double> Positions_; // the undeformed grid, per id
     std::vector<CTriangle> Triangles_; // of the diagonals fixed last
+    std::vector<double> Held_;         // per id: 0 for a vertex held still, else 1
+    bool HoldsAny_ = false;
 };
 
 } // namespace tessaro

@@ -270,5 +270,49 @@ TEST(Convergence, PolygonsThatCannotBeMeasuredAreMovedLeftOutAndNamed)
     EXPECT_NE(layer.Polygon(3).Ring(0).Point(0).X, 1.2);
 }
 
+// A 5 x 5 map whose inner 3 x 3 squares must grow thirtyfold against the frame around them, with
+// a tiny square in a notch of the centre one. The frame is squeezed into strips along the
+// border over many rounds until its corners fold into spikes; the result must be the best
+// round before that, with every ring valid and no neighbours overlapping.
+TEST(Convergence, TheResultIsTheBestRoundWithoutANewInvalidRing)
+{
+    constexpr double notch = 0.05;
+    MapCase map{"a squeezed frame", {}, {}};
+    for (int row = 0; row < 5; ++row)
+        for (int column = 0; column < 5; ++column) {
+            const double x = column, y = row;
+            if (row == 2 && column == 2)
+                map.Rings.push_back({x, y + notch, x, y + 1, x + 1, y + 1, x + 1, y, x + notch, y, x + notch,
+                                     y + notch, x, y + notch});
+            else
+                map.Rings.push_back(SquarePoints(x, y, 1.0));
+            const bool inner = row >= 1 && row <= 3 && column >= 1 && column <= 3;
+            map.Sizes.push_back(inner ? 30.0 : 0.1);
+        }
+    map.Rings.push_back(SquarePoints(2, 2, notch));
+    map.Sizes.push_back(notch * notch);
+    const auto invalidRings = [](const Outcome& outcome) {
+        int invalid = 0;
+        for (const BoostRecord& record : outcome.Records)
+            for (const BoostPolygon& part : record)
+                invalid += bg::is_valid(part) ? 0 : 1;
+        return invalid;
+    };
+    CartoParams params = ConvergenceParams();
+    params.MaxSteps = 70;
+    params.KeepValid = false;
+    const Outcome unchecked = Solve(map, params);
+    ASSERT_GT(invalidRings(unchecked), 0) << "the map no longer squeezes its frame into spikes";
+
+    params.KeepValid = true;
+    const Outcome checked = Solve(map, params);
+    ASSERT_EQ(checked.Solution.Result, CartogramSolution::Outcome::Completed);
+    EXPECT_EQ(invalidRings(checked), 0);
+    EXPECT_TRUE(Overlaps(checked.Records).empty());
+    EXPECT_LT(checked.Solution.KeptRound, unchecked.Solution.KeptRound);
+    // The rounds before the spikes had come most of the way.
+    EXPECT_LT(WeightedError(checked.Records, Shares(map.Sizes)), 0.005);
+}
+
 } // namespace
 } // namespace tessaro

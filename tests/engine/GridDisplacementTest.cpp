@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace tessaro {
@@ -132,6 +134,69 @@ TEST(FoldGuard, TheLocalGuardLeavesTheGridAwayFromTheFoldAlone)
     global.FixSplits(tree, 1.0);
     EXPECT_LT(global.Guard(tree, 1.0, FoldGuardKind::Global, 0.5), 1.0);
     EXPECT_LT(global.Effective()[2 * static_cast<size_t>(tree.TopRight)], 0.01);
+}
+
+// Leaves held still keep every corner where it was, whatever the field and the guard: the map
+// is the identity on them. The guard still keeps every triangle at half its area, and a push
+// against the held leaves holds back only the grid around them, not the far side of the map.
+TEST(FoldGuard, HeldLeavesStayStillAndHoldBackOnlyTheirSurroundings)
+{
+    struct Case {
+        FoldGuardKind Kind;
+        unsigned Seed;
+    } cases[] = {{FoldGuardKind::Global, 1}, {FoldGuardKind::Global, 2}, {FoldGuardKind::Local, 1},
+                 {FoldGuardKind::Local, 2}, {FoldGuardKind::None, 3}};
+    // A box in the fine corner, where leaves of several depths meet.
+    const double minX = 0.09, minY = 0.1, maxX = 0.16, maxY = 0.15;
+    for (const Case& c : cases) {
+        CQuadTree tree;
+        BuildGradedTree(tree);
+        // A push right, against the held leaves, strong enough to fold the leaves beside them,
+        // plus a rough part.
+        std::vector<double> d = RoughDisplacement(tree, c.Seed, c.Kind == FoldGuardKind::None ? 0.005 : 0.02);
+        for (size_t k = 0; k < d.size(); k += 2)
+            d[k] += c.Kind == FoldGuardKind::None ? 0.005 : 0.05;
+        CGridDisplacement grid(d);
+        grid.ApplyHangingContinuity(tree);
+        grid.FixSplits(tree, 1.0);
+        grid.StoreDisplaced(tree, 0.0);
+        const std::vector<double> before = TriangleAreas(tree);
+        grid.HoldStill(tree, minX, minY, maxX, maxY);
+        const double step = grid.Guard(tree, 1.0, c.Kind, 0.5);
+        grid.StoreDisplaced(tree, 1.0);
+        const std::string name = "guard " + std::to_string(static_cast<int>(c.Kind)) + ", seed " + std::to_string(c.Seed);
+
+        std::vector<const CQuadTreeNode*> leaves;
+        tree.Leaves(leaves);
+        int held = 0;
+        for (const CQuadTreeNode* leaf : leaves) {
+            std::array<CPoint2D, 4> from{}, to{};
+            ASSERT_TRUE(tree.NodeCorners(leaf, from, UndeformedMap));
+            ASSERT_TRUE(tree.NodeCorners(leaf, to, DisplacedMap));
+            double x0 = 1.0, y0 = 1.0, x1 = 0.0, y1 = 0.0;
+            for (const CPoint2D& p : from) {
+                x0 = std::min(x0, p.X), y0 = std::min(y0, p.Y), x1 = std::max(x1, p.X), y1 = std::max(y1, p.Y);
+            }
+            if (x1 < minX || x0 > maxX || y1 < minY || y0 > maxY)
+                continue;
+            ++held;
+            for (size_t k = 0; k < 4; ++k) {
+                EXPECT_EQ(to[k].X, from[k].X) << name;
+                EXPECT_EQ(to[k].Y, from[k].Y) << name;
+            }
+        }
+        EXPECT_GT(held, 4) << name;
+        if (c.Kind == FoldGuardKind::None)
+            continue;
+        const std::vector<double> after = TriangleAreas(tree);
+        ASSERT_EQ(after.size(), before.size());
+        for (size_t k = 0; k < after.size(); ++k)
+            ASSERT_GE(after[k] / before[k], 0.5 - 1e-9) << name << ", triangle " << k;
+        // The far corner (1, 1) keeps its whole push.
+        EXPECT_EQ(step, 1.0) << name;
+        EXPECT_EQ(grid.Effective()[2 * static_cast<size_t>(tree.TopRight)], d[2 * static_cast<size_t>(tree.TopRight)])
+            << name;
+    }
 }
 
 // With continuity the deformed grid has no cracks: a hanging vertex stays on the image of the

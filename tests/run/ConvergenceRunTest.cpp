@@ -181,11 +181,14 @@ TEST(ConvergenceParamFile, NamedValuesFollowTheNotesAndReadBack)
     converging.KernelRange = 3.25;
     converging.StepRetries = 4;
     converging.FoldGuard = 2;
+    converging.ShrinkFloor = 0.25;
+    converging.KeepValid = false;
     const std::string text = converging.FormatParamFile();
     const std::string notesEnd = "1 and 2 are the same point) \n";
     ASSERT_NE(text.find(notesEnd), std::string::npos);
     EXPECT_EQ(text.substr(text.find(notesEnd) + notesEnd.size()),
-              "converge = 1\ntarget_error = 0.0005\nkernel_range = 3.25\nstep_retries = 4\nfold_guard = 2\n");
+              "converge = 1\ntarget_error = 0.0005\nkernel_range = 3.25\nstep_retries = 4\nfold_guard = 2\n"
+              "shrink_floor = 0.25\nkeep_valid = 0\n");
     EXPECT_EQ(text.substr(0, text.find(notesEnd)), [&] {
         CartoParams same = converging;
         same.Converge = false;
@@ -193,6 +196,8 @@ TEST(ConvergenceParamFile, NamedValuesFollowTheNotesAndReadBack)
         same.KernelRange = 2.0;
         same.StepRetries = 6;
         same.FoldGuard = 1;
+        same.ShrinkFloor = 0.5;
+        same.KeepValid = true;
         const std::string plainText = same.FormatParamFile();
         return plainText.substr(0, plainText.find(notesEnd));
     }());
@@ -204,6 +209,17 @@ TEST(ConvergenceParamFile, NamedValuesFollowTheNotesAndReadBack)
     ASSERT_TRUE(LoadParamFile(loaded, path, &incomplete));
     EXPECT_TRUE(incomplete.empty());
     EXPECT_EQ(loaded, converging);
+
+    // The floor is a share of an area: 0 turns it off; 1 or more would hold still every polygon
+    // that must grow.
+    const struct {
+        double Floor;
+        bool Usable;
+    } floors[] = {{0.0, true}, {0.99, true}, {-0.1, false}, {1.0, false}};
+    for (const auto& c : floors) {
+        converging.ShrinkFloor = c.Floor;
+        EXPECT_EQ(converging.LimitProblem().empty(), c.Usable) << c.Floor;
+    }
 }
 
 TEST(ConvergenceParamFile, AnUnknownNameOrABadValueIsReportedByItsLineAndChangesNothing)
