@@ -3,12 +3,10 @@
 #include "engine/CartogramSolver.h"
 #include "engine/QuadTree.h"
 #include "geometry/PolygonLayer.h"
+#include "tests/support/BoostRecords.h"
 #include "tests/support/PolygonFixtures.h"
 
 #include <boost/geometry.hpp>
-#include <boost/geometry/geometries/multi_polygon.hpp>
-#include <boost/geometry/geometries/point_xy.hpp>
-#include <boost/geometry/geometries/polygon.hpp>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,9 +17,9 @@ namespace tessaro {
 namespace {
 
 namespace bg = boost::geometry;
-using BoostPoint = bg::model::d2::point_xy<double>;
-using BoostPolygon = bg::model::polygon<BoostPoint>; // clockwise and closed, as our rings are
-using BoostRecord = bg::model::multi_polygon<BoostPolygon>;
+using test::BoostPoint;
+using test::BoostPolygon;
+using test::BoostRecord;
 
 using test::MakePolygon;
 using test::SquarePoints;

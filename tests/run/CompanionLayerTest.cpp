@@ -1,22 +1,22 @@
 // Layers moved with the map: the airports of the example stay in the state they were in, in
 // the convergence mode whose map cannot fold, and the map's own files are the same bits with
 // and without them.
+
+// GCC 12 sees the box Boost 1.74 grows from an inverted start as maybe uninitialised. Set before
+// every include so that it covers Boost's code wherever it comes in.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 #include "run/CartogramJob.h"
 
 #include "platform/RecordingUserInterface.h"
 #include "tests/run/OgrFixtures.h"
+#include "tests/support/BoostRecords.h"
 #include "tests/support/ShapefileFixtures.h"
 #include "tests/support/TempDir.h"
 
-// GCC 12 sees the box Boost 1.74 grows from an inverted start as maybe uninitialised.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
 #include <boost/geometry.hpp>
-#include <boost/geometry/geometries/box.hpp>
-#include <boost/geometry/geometries/multi_polygon.hpp>
-#include <boost/geometry/geometries/point_xy.hpp>
-#include <boost/geometry/geometries/polygon.hpp>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -26,33 +26,8 @@ namespace tessaro::test {
 namespace {
 
 namespace bg = boost::geometry;
-using BoostPoint = bg::model::d2::point_xy<double>;
-using BoostPolygon = bg::model::polygon<BoostPoint>; // clockwise and closed, as shapefiles store them
-using BoostRecord = bg::model::multi_polygon<BoostPolygon>;
-using BoostBox = bg::model::box<BoostPoint>;
 
 const std::string Airports = std::string(TESSARO_SOURCE_DIR) + "/examples/us_airports/us_airports.shp";
-
-// Clockwise rings start polygons; anticlockwise ones are holes of the polygon before them.
-std::vector<BoostRecord> States(const std::string& shp)
-{
-    std::vector<BoostRecord> records;
-    for (const ShapelibShape& shape : ReadWithShapelib(shp)) {
-        BoostRecord& record = records.emplace_back();
-        for (size_t part = 0; part < shape.PartStarts.size(); ++part) {
-            const size_t end = part + 1 < shape.PartStarts.size() ? static_cast<size_t>(shape.PartStarts[part + 1])
-                                                                   : shape.X.size();
-            BoostPolygon::ring_type ring;
-            for (auto i = static_cast<size_t>(shape.PartStarts[part]); i < end; ++i)
-                ring.emplace_back(shape.X[i], shape.Y[i]);
-            if (bg::area(ring) >= 0.0 || record.empty())
-                record.push_back(BoostPolygon{ring});
-            else
-                record.back().inners().push_back(ring);
-        }
-    }
-    return records;
-}
 
 std::vector<BoostPoint> Points(const std::string& shp)
 {
@@ -116,8 +91,8 @@ TEST_F(CompanionLayerTest, AirportsStayInTheirStatesAndTheMapIsTheSameBitsWithou
     }
 
     const std::string round = "us_states_" + std::to_string(summary.LastRound);
-    const std::vector<BoostRecord> before = States(StatesExample() + ".shp");
-    const std::vector<BoostRecord> after = States(Folder.File("with/" + round + ".shp"));
+    const std::vector<BoostRecord> before = ReadBoostRecords(StatesExample() + ".shp");
+    const std::vector<BoostRecord> after = ReadBoostRecords(Folder.File("with/" + round + ".shp"));
     const std::vector<BoostPoint> from = Points(Airports);
     const std::vector<BoostPoint> to = Points(Folder.File("with/" + round + "_us_airports.shp"));
     ASSERT_EQ(after.size(), before.size());

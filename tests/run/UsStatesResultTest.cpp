@@ -1,25 +1,25 @@
 // The cartogram of the shipped example judged from outside: the exported shapefile read back
 // with shapelib, areas and overlaps computed with Boost.Geometry, and the engine's solver run on
 // a layer built in memory against the job's own export.
+
+// GCC 12 sees the box Boost 1.74 grows from an inverted start inside the intersection of two
+// multi-polygons as maybe uninitialised; it is assigned before use. Set before every include so
+// that it covers Boost's code wherever it comes in.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 #include "engine/CartogramFeedback.h"
 #include "engine/CartogramSolver.h"
 #include "engine/QuadTree.h"
 #include "run/CartogramJob.h"
 #include "platform/RecordingUserInterface.h"
+#include "tests/support/BoostRecords.h"
 #include "tests/support/PolygonFixtures.h"
 #include "tests/support/ShapefileFixtures.h"
 #include "tests/support/TempDir.h"
 
-// GCC 12 sees the box Boost 1.74 grows from an inverted start inside the intersection of two
-// multi-polygons as maybe uninitialised; it is assigned before use.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
 #include <boost/geometry.hpp>
-#include <boost/geometry/geometries/box.hpp>
-#include <boost/geometry/geometries/multi_polygon.hpp>
-#include <boost/geometry/geometries/point_xy.hpp>
-#include <boost/geometry/geometries/polygon.hpp>
 #include <gtest/gtest.h>
 #include <shapefil.h>
 
@@ -32,10 +32,6 @@ namespace tessaro::test {
 namespace {
 
 namespace bg = boost::geometry;
-using BoostPoint = bg::model::d2::point_xy<double>;
-using BoostPolygon = bg::model::polygon<BoostPoint>; // clockwise and closed, as shapefiles store them
-using BoostRecord = bg::model::multi_polygon<BoostPolygon>;
-using BoostBox = bg::model::box<BoostPoint>;
 using Pairs = std::set<std::pair<int32_t, int32_t>>;
 
 const std::string Example = std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states";
@@ -51,25 +47,6 @@ std::vector<std::vector<double>> Rings(const ShapelibShape& shape)
             ring.insert(ring.end(), {shape.X[i], shape.Y[i]});
     }
     return rings;
-}
-
-// Clockwise rings start polygons; counter-clockwise ones are holes of the polygon before them.
-std::vector<BoostRecord> Records(const std::string& shp)
-{
-    std::vector<BoostRecord> records;
-    for (const ShapelibShape& shape : ReadWithShapelib(shp)) {
-        BoostRecord& record = records.emplace_back();
-        for (const std::vector<double>& flat : Rings(shape)) {
-            BoostPolygon::ring_type ring;
-            for (size_t k = 0; k < flat.size(); k += 2)
-                ring.emplace_back(flat[k], flat[k + 1]);
-            if (bg::area(ring) >= 0.0 || record.empty())
-                record.push_back(BoostPolygon{ring});
-            else
-                record.back().inners().push_back(ring);
-        }
-    }
-    return records;
 }
 
 std::vector<double> Shares(std::vector<double> sizes)
@@ -173,8 +150,8 @@ protected:
 
 TEST_F(UsStatesResultTest, TheExportedMapIsCloserToTheSharesKeepsItsBoxAndReportsEveryNewOverlap)
 {
-    const std::vector<BoostRecord> input = Records(Example + ".shp");
-    const std::vector<BoostRecord> output = Records(Out->File("us_states_3.shp"));
+    const std::vector<BoostRecord> input = ReadBoostRecords(Example + ".shp");
+    const std::vector<BoostRecord> output = ReadBoostRecords(Out->File("us_states_3.shp"));
     ASSERT_EQ(output.size(), input.size());
     const std::vector<double> shares = PopulationShares();
     EXPECT_LT(DistanceToShares(output, shares), 0.5 * DistanceToShares(input, shares));
