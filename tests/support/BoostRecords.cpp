@@ -3,6 +3,8 @@
 #include <boost/geometry/algorithms/area.hpp>
 #include <boost/geometry/strategies/cartesian/area.hpp>
 
+#include <utility>
+
 namespace tessaro::test {
 
 BoostRecord ToBoostRecord(const ShapelibShape& shape)
