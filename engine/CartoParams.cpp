@@ -85,7 +85,7 @@ struct NamedParameter {
     NamedField Field;
 };
 
-constexpr std::array<NamedParameter, 11> NamedParameters{{
+constexpr std::array<NamedParameter, 14> NamedParameters{{
     {"converge", &CartoParams::Converge},
     {"target_error", &CartoParams::TargetError},
     {"kernel_range", &CartoParams::KernelRange},
@@ -97,6 +97,9 @@ constexpr std::array<NamedParameter, 11> NamedParameters{{
     {"simplify_tolerance", &CartoParams::SimplifyTolerance},
     {"shrink_floor", &CartoParams::ShrinkFloor},
     {"keep_valid", &CartoParams::KeepValid},
+    {"largest_error", &CartoParams::LargestError},
+    {"density_flow", &CartoParams::DensityFlow},
+    {"flow_grid", &CartoParams::FlowGrid},
 }};
 
 // The shortest text that reads back as the same double, so a saved block loads unchanged; in
@@ -211,6 +214,9 @@ void CartoParams::SetDefaults()
     SimplifyTolerance = 2e-4;
     ShrinkFloor = 0.5;
     KeepValid = true;
+    LargestError = 0.01;
+    DensityFlow = true;
+    FlowGrid = 0;
 }
 
 void CartoParams::SetConvergence()
@@ -308,7 +314,7 @@ std::string CartoParams::LimitProblem() const
             return problem;
     for (const double value : {RadiusCorrection, EpsilonFactor, EnlargeRate, ShrinkRate, MaxRadiusRatio,
                                MinRadiusRatio, RectangleFactor, OptimalNodeSize, ZeroTolerance, TargetError,
-                               KernelRange, SimplifyTolerance, ShrinkFloor})
+                               KernelRange, SimplifyTolerance, ShrinkFloor, LargestError})
         if (!std::isfinite(value))
             return "A parameter is not a finite number.";
     if (ForceType == ForceDecay::FixedRange && !(KernelRange > 0.0))
@@ -317,6 +323,11 @@ std::string CartoParams::LimitProblem() const
         return "The simplification tolerance is negative.";
     if (ShrinkFloor < 0.0 || ShrinkFloor >= 1.0)
         return "The shrink floor is " + FormatFixed(ShrinkFloor, 6) + "; it must be from 0 to below 1.";
+    if (LargestError < 0.0)
+        return "The largest error is negative.";
+    if (FlowGrid != 0 && (FlowGrid < 8 || FlowGrid > 4096))
+        return "The flow grid has " + std::to_string(FlowGrid) +
+               " cells; it must be 0 (chosen from the map) or from 8 to 4096.";
     return {};
 }
 

@@ -79,6 +79,15 @@ struct CartoParams {
     // shrink_floor: a polygon that must grow may not fall below this share of its first area
     // in a round; where a try would take it there, its leaves stand still. 0 off.
     double ShrinkFloor;
+    // largest_error: once the weighted mean error is below the target, the rounds go on (three
+    // at most) while a polygon of at least 0.01 % of the total is further than this from its
+    // desired area (|actual / desired - 1|), which a small weighted mean can hide. 0 off.
+    double LargestError;
+    // density_flow: the grid moves with a density-equalising flow instead of the force field.
+    bool DensityFlow;
+    // flow_grid: the flow's cells along the longer side of its grid; 0 chooses them from the map
+    // (about three across a polygon of the median area, 256 to 1024).
+    int32_t FlowGrid;
 
     CartoParams() { SetDefaults(); }
 

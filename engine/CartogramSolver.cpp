@@ -1,5 +1,7 @@
 #include "engine/CartogramSolver.h"
 
+#include "engine/DensityFlow.h"
+
 #include "engine/CartogramFeedback.h"
 #include "engine/ExactImage.h"
 #include "engine/FieldBins.h"
@@ -25,6 +27,9 @@ namespace {
 constexpr int TransformSearchLevels = 3;
 // The fold guard lets no triangle of the map shrink below this share of its area.
 constexpr double MinTriangleAreaRatio = 0.5;
+// The density flow's map is smooth and one to one, so its triangles may lose more in one round:
+// the guard only has to keep the piecewise map from folding where the leaves are coarse.
+constexpr double FlowMinTriangleAreaRatio = 0.2;
 // After a round whose first try was taken, the step grows by this factor, up to 1.
 constexpr double StepGrowth = 1.5;
 // Rings of polygons above 4 / 4^6 of the map are cut into pieces for their forces.
@@ -38,6 +43,14 @@ constexpr double MinStep = 1.0 / 1024.0;
 constexpr double WideRingShare = 0.5;
 // Tries of one step at most that hold more polygons still; the last stands.
 constexpr int MaxHoldPasses = 4;
+// The density flow's cells across the side of a polygon of the median area, when the map chooses.
+constexpr double FlowCellsAcross = 3.0;
+// Rounds past the first below the target that the largest error may take, and the smallest
+// share it looks at: a polygon below 0.01 % of the map is hardly seen.
+constexpr int LargestErrorRounds = 3;
+constexpr double LargestErrorMinShare = 1e-4;
+// The widest leaf, in flow cells, under the polygons' vertices.
+constexpr double FlowLeafCells = 4.0;
 
 bool IsMeasurableArea(double area)
 {
@@ -154,6 +167,8 @@ CCartogramSolver::CCartogramSolver(CPolygonLayer& layer, CQuadTree& tree, const 
         PreviousTree_ = std::make_unique<CQuadTree>();
     }
 }
+
+CCartogramSolver::~CCartogramSolver() = default;
 
 CartogramSolution CCartogramSolver::Solve(CCartogramRoundSink* sink, CCartogramFeedback* feedback)
 {
@@ -358,14 +373,16 @@ void CCartogramSolver::CopyVertices()
             VertexDepths_.assign(static_cast<size_t>(VertexCount_), 0);
         PreviousVertexCount_ = VertexCount_;
     }
+    const int minDepth = Params_.Converge && Params_.DensityFlow ? std::max(Setup_.MinDepth, FlowMinDepth())
+                                                                 : Setup_.MinDepth;
     size_t index = 0;
     for (uint32_t i = 0; i < N_; ++i) {
         const CSimplePolygon& polygon = Layer_.Polygon(i);
         polygon.CopyPointsTo(Input_.data() + 2 * index);
         const auto count = static_cast<size_t>(polygon.TotalPointCount());
         if (Setup_.Adaptive) {
-            const int q = VertexDepth(polygon, Areas_[i], Setup_.ExtSide, Params_.OptimalNodeSize, Setup_.MinDepth,
-                                      Setup_.Depth);
+            const int q =
+                VertexDepth(polygon, Areas_[i], Setup_.ExtSide, Params_.OptimalNodeSize, minDepth, Setup_.Depth);
             std::fill_n(VertexDepths_.begin() + static_cast<std::ptrdiff_t>(index), count, q);
         }
         index += count;
@@ -646,7 +663,7 @@ CartogramSolution CCartogramSolver::SolveConverging(CCartogramRoundSink* sink, C
         if (r == 0)
             solution.FirstMeasures = measures;
         KeepIfBest(r, *measures);
-        if (measures->WeightedMeanError < Params_.TargetError || r == Steps_ || Step_ < MinStep) {
+        if (TargetReached(r, *measures) || r == Steps_ || Step_ < MinStep) {
             int kept = r;
             if (Params_.KeepBest && Best_.Round != r) {
                 RestoreBest();
@@ -670,6 +687,38 @@ CartogramSolution CCartogramSolver::SolveConverging(CCartogramRoundSink* sink, C
         solution.LastRound = r;
         solution.LastMeasures = std::move(measures);
     }
+}
+
+// Whether round `round`'s measures end the loop: the weighted mean error is below the target,
+// and no polygon of a visible share is further than the largest error from its desired area,
+// or the rounds since the weighted error first fell below the target are used up.
+bool CCartogramSolver::TargetReached(int round, const RoundMeasures& measures)
+{
+    if (!(measures.WeightedMeanError < Params_.TargetError))
+        return false;
+    if (!(Params_.LargestError > 0.0))
+        return true;
+    if (FirstBelowTarget_ < 0)
+        FirstBelowTarget_ = round;
+    return round - FirstBelowTarget_ >= LargestErrorRounds || LargestRelativeError(measures) <= Params_.LargestError;
+}
+
+// The largest |actual / desired - 1| over the measured polygons whose desired share is at least
+// LargestErrorMinShare of the measured total.
+double CCartogramSolver::LargestRelativeError(const RoundMeasures& measures) const
+{
+    double shares = 0.0;
+    for (uint32_t i = 0; i < N_; ++i)
+        if (LeftOut_[i] == 0)
+            shares += Fractions_[i];
+    double largest = 0.0;
+    for (uint32_t i = 0; i < N_ && i < measures.Ratios.size(); ++i) {
+        const double ratio = measures.Ratios[i];
+        if (LeftOut_[i] != 0 || !(Fractions_[i] >= LargestErrorMinShare * shares) || !(ratio > 0.0))
+            continue;
+        largest = std::max(largest, std::fabs(1.0 / (ratio * ratio) - 1.0));
+    }
+    return largest;
 }
 
 // Keeps the layer of round `round` when its weighted mean error is the lowest so far. Its tree
@@ -757,18 +806,69 @@ void CCartogramSolver::RestoreVertices(const CExtent& extent)
     LayerExtent_ = extent;
 }
 
+// The density flow's displacement of every grid vertex: each measurable polygon carries its
+// desired over its current area, the rest of the plane the mean. False after a cancel.
+bool CCartogramSolver::FlowDisplacement(const RoundMeasures& measures, std::vector<double>& raw,
+                                        const CFeedback* feedback)
+{
+    std::vector<double> densities(N_, 0.0);
+    for (uint32_t i = 0; i < N_ && i < measures.Ratios.size(); ++i)
+        if (LeftOut_[i] == 0)
+            densities[i] = measures.Ratios[i] * measures.Ratios[i];
+    CExtent reach;
+    for (size_t k = 0; k + 1 < Grid_.size(); k += 2)
+        reach.Include(Grid_[k], Grid_[k + 1]);
+    if (!Flow_)
+        Flow_ = std::make_unique<CDensityFlow>();
+    if (!Flow_->Rasterize(Layer_, densities, LayerExtent_, reach, FlowCells()))
+        return true;
+    return Flow_->Displace(Grid_, raw, Params_.ThreadCount, feedback);
+}
+
+// The flow grid's cells along its longer side: as set, or about three across a polygon of the
+// median measurable area, so that a typical polygon is resolved; the first round's areas decide
+// for the whole run.
+int CCartogramSolver::FlowCells()
+{
+    if (Params_.FlowGrid > 0)
+        return Params_.FlowGrid;
+    if (FlowCells_ == 0) {
+        std::vector<double> areas;
+        for (uint32_t i = 0; i < N_; ++i)
+            if (LeftOut_[i] == 0)
+                areas.push_back(Areas_[i]);
+        FlowCells_ = CDensityFlow::CellsFor(LayerExtent_, areas, FlowCellsAcross);
+    }
+    return FlowCells_;
+}
+
+// The flow's leaves are at most FlowLeafCells cells wide where polygons' vertices lie: the
+// piecewise-affine map of coarser leaves would smooth the flow away where it bends most.
+int CCartogramSolver::FlowMinDepth()
+{
+    const double cell = CDensityFlow::PlannedCellSide(LayerExtent_, FlowCells());
+    if (!(cell > 0.0) || !(Setup_.ExtSide > 0.0))
+        return 0;
+    const double depth = std::ceil(std::log2(Setup_.ExtSide / (FlowLeafCells * cell)));
+    return static_cast<int>(std::clamp(depth, 0.0, static_cast<double>(Setup_.Depth)));
+}
+
 // One round of the convergence loop after its measurement: the field at the grid vertices
 // through the bins, continuity, the guarded step, the exact-image cuts, and the tries. False
 // after a cancel.
 bool CCartogramSolver::TransformConverging(const RoundMeasures& measures, const CFeedback* feedback)
 {
     CopyVertices();
-    BuildSamples(measures);
-    const double rc = Setup_.RadiusCorrection * measures.RadiusSum / static_cast<double>(N_);
-    const auto controls = static_cast<int32_t>(Sources_.size() / 2);
-    Displacement_.SetControlVectors(controls, Sources_.data(), Targets_.data());
-    Displacement_.SetCentres(controls, Centres_.data());
-    Displacement_.Precompute(rc);
+    const bool flow = Params_.DensityFlow;
+    double rc = 0.0;
+    if (!flow) {
+        BuildSamples(measures);
+        rc = Setup_.RadiusCorrection * measures.RadiusSum / static_cast<double>(N_);
+        const auto samples = static_cast<int32_t>(Sources_.size() / 2);
+        Displacement_.SetControlVectors(samples, Sources_.data(), Targets_.data());
+        Displacement_.SetCentres(samples, Centres_.data());
+        Displacement_.Precompute(rc);
+    }
     Displacement_.LoggedMaxDisplacement = 0.0;
 
     // The working tree made the layer being transformed: keep it aside for keep-best.
@@ -778,7 +878,10 @@ bool CCartogramSolver::TransformConverging(const RoundMeasures& measures, const 
     const size_t gridPoints = Grid_.size() / 2;
     std::vector<double> raw(Grid_.size(), 0.0);
     double lambda = 1.0;
-    if (controls > 0 && Displacement_.CanEvaluate(Params_.ForceType, rc)) {
+    if (flow) {
+        if (!FlowDisplacement(measures, raw, feedback))
+            return false;
+    } else if (Sources_.size() / 2 > 0 && Displacement_.CanEvaluate(Params_.ForceType, rc)) {
         CExtent gridBox;
         for (size_t k = 0; k < gridPoints; ++k)
             gridBox.Unite(CExtent{Grid_[2 * k], Grid_[2 * k + 1], Grid_[2 * k], Grid_[2 * k + 1]});
@@ -791,6 +894,7 @@ bool CCartogramSolver::TransformConverging(const RoundMeasures& measures, const 
         return false;
     // Without the fold guard the field is divided as the stepped loop divides it.
     const auto guard = static_cast<FoldGuardKind>(std::clamp(Params_.FoldGuard, 0, 2));
+    const double minRatio = flow ? FlowMinTriangleAreaRatio : MinTriangleAreaRatio;
     Displacement_.ElasticityDivisor =
         guard != FoldGuardKind::None
             ? 1.0
@@ -817,7 +921,7 @@ bool CCartogramSolver::TransformConverging(const RoundMeasures& measures, const 
     // back; again with their leaves held still while it takes a polygon below its floor.
     const auto tryStep = [&](double at) {
         for (int hold = 0;; ++hold) {
-            step = grid.Guard(Tree_, at / divisor, guard, MinTriangleAreaRatio) * divisor;
+            step = grid.Guard(Tree_, at / divisor, guard, minRatio) * divisor;
             grid.StoreDisplaced(Tree_, 1.0);
             moved.clear();
             Tree_.CollectPoints(moved, DisplacedMap, UndeformedMap);
@@ -842,7 +946,8 @@ bool CCartogramSolver::TransformConverging(const RoundMeasures& measures, const 
         if (error < bestError) {
             bestError = error;
             bestT = t;
-            if (retries >= Params_.StepRetries)
+            // The flow's step is the whole way to an even density: a shorter one is not tried.
+            if (retries >= Params_.StepRetries || flow)
                 break;
         } else if (bestT > 0.0) {
             // Half the step did worse than the step before it: back to that one.

@@ -18,6 +18,7 @@
 namespace tessaro {
 
 class CCartogramFeedback;
+class CDensityFlow;
 class CGridDisplacement;
 class CPolygonLayer;
 class CQuadTree;
@@ -139,6 +140,9 @@ public:
     // before the first round. The layer and the tree are borrowed for the solver's life.
     CCartogramSolver(CPolygonLayer& layer, CQuadTree& tree, const CartoParams& params, std::vector<double> fractions,
                      const CExtent& initialBox);
+    ~CCartogramSolver();
+    CCartogramSolver(const CCartogramSolver&) = delete;
+    CCartogramSolver& operator=(const CCartogramSolver&) = delete;
 
     // Runs the rounds. Without feedback it runs to a stop rule; with one it checks for a cancel
     // between the steps of every round and inside the parallel steps, and hands a frame to it
@@ -156,10 +160,15 @@ private:
     MeasureResult MeasureAreas();
     void MarkLeftOut();
     bool Measurable(uint32_t polygon) const;
+    bool TargetReached(int round, const RoundMeasures& measures);
+    double LargestRelativeError(const RoundMeasures& measures) const;
     void KeepIfBest(int round, const RoundMeasures& measures);
     void RestoreBest();
     bool GainedInvalidRing() const;
     bool TransformConverging(const RoundMeasures& measures, const CFeedback* feedback);
+    bool FlowDisplacement(const RoundMeasures& measures, std::vector<double>& raw, const CFeedback* feedback);
+    int FlowCells();
+    int FlowMinDepth();
     double WeightedErrorNow();
     double MeasurableTotal(const std::vector<double>& areas) const;
     void RestoreVertices(const CExtent& extent);
@@ -237,6 +246,9 @@ private:
     // The tree of the layer being transformed, kept for keep-best until the next measurement
     // shows whether that layer stays the best.
     std::unique_ptr<CQuadTree> PreviousTree_;
+    std::unique_ptr<CDensityFlow> Flow_; // the density flow's grid and transforms, kept between rounds
+    int FlowCells_ = 0;
+    int FirstBelowTarget_ = -1; // the first round whose weighted mean error was below the target
     struct BestRound {
         int Round = -1;
         std::optional<RoundMeasures> Measures;

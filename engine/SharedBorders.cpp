@@ -179,9 +179,11 @@ struct CPointKey {
 struct CPointKeyHash {
     size_t operator()(const CPointKey& key) const
     {
+        // +0.0 turns a negative zero into the zero it equals, so equal keys hash alike.
+        const double kx = key.X + 0.0, ky = key.Y + 0.0;
         uint64_t x = 0, y = 0;
-        std::memcpy(&x, &key.X, sizeof x);
-        std::memcpy(&y, &key.Y, sizeof y);
+        std::memcpy(&x, &kx, sizeof x);
+        std::memcpy(&y, &ky, sizeof y);
         return static_cast<size_t>(x * 0x9E3779B97F4A7C15ULL ^ (y + 0x632BE59BD9B4E019ULL + (x << 6) + (x >> 2)));
     }
 };
@@ -199,6 +201,84 @@ struct CVertexUse {
     bool Keep = false;      // starts a ring, has differing neighbours, sits in a short ring, ...
     double Tolerance = 0.0; // the smallest of its polygons' tolerances
     bool Removed = false;
+};
+
+// The vertex uses of a layer in one open-addressing table (linear probing): a node-based map
+// would cost an allocation and a cache miss for each of a million vertices, every round.
+class CVertexUseTable {
+public:
+    explicit CVertexUseTable(size_t expected) { Resize(expected); }
+
+    CVertexUse& operator[](const CPointKey& key)
+    {
+        if (2 * (Count_ + 1) > Keys_.size())
+            Resize(2 * (Count_ + 1));
+        size_t slot = Slot(key);
+        while (Filled_[slot] != 0) {
+            if (Keys_[slot] == key)
+                return Uses_[slot];
+            slot = (slot + 1) & Mask_;
+        }
+        Filled_[slot] = 1;
+        Keys_[slot] = key;
+        ++Count_;
+        return Uses_[slot];
+    }
+
+    const CVertexUse* Find(const CPointKey& key) const
+    {
+        for (size_t slot = Slot(key); Filled_[slot] != 0; slot = (slot + 1) & Mask_)
+            if (Keys_[slot] == key)
+                return &Uses_[slot];
+        return nullptr;
+    }
+
+    template <typename Visit> void ForEach(Visit&& visit)
+    {
+        for (size_t slot = 0; slot < Keys_.size(); ++slot)
+            if (Filled_[slot] != 0)
+                visit(Keys_[slot], Uses_[slot]);
+    }
+
+private:
+    size_t Slot(const CPointKey& key) const
+    {
+        // +0.0 turns a negative zero into the zero it equals.
+        const double x = key.X + 0.0, y = key.Y + 0.0;
+        uint64_t bx = 0, by = 0;
+        std::memcpy(&bx, &x, sizeof bx);
+        std::memcpy(&by, &y, sizeof by);
+        uint64_t h = bx * 0x9E3779B97F4A7C15ULL ^ by;
+        h ^= h >> 32;
+        h *= 0xD6E8FEB86659FD93ULL;
+        h ^= h >> 32;
+        return static_cast<size_t>(h) & Mask_;
+    }
+
+    // At least twice `expected` slots, a power of two; the entries move along.
+    void Resize(size_t expected)
+    {
+        size_t size = 16;
+        while (size < 2 * expected)
+            size <<= 1;
+        std::vector<CPointKey> keys(size);
+        std::vector<CVertexUse> uses(size);
+        std::vector<uint8_t> filled(size, 0);
+        keys.swap(Keys_);
+        uses.swap(Uses_);
+        filled.swap(Filled_);
+        Mask_ = size - 1;
+        Count_ = 0;
+        for (size_t slot = 0; slot < keys.size(); ++slot)
+            if (filled[slot] != 0)
+                (*this)[keys[slot]] = uses[slot];
+    }
+
+    std::vector<CPointKey> Keys_;
+    std::vector<CVertexUse> Uses_;
+    std::vector<uint8_t> Filled_;
+    size_t Mask_ = 0;
+    size_t Count_ = 0;
 };
 
 CPointKey KeyAt(const double* points, int32_t i)
@@ -252,6 +332,59 @@ struct CInsertion {
     CPoint2D Point;
 };
 
+// A set of fine-cell numbers in one open-addressing table: a pass claims hundreds of thousands
+// of cells, and a node-based set would allocate each.
+class CCellSet {
+public:
+    bool Contains(uint64_t key) const
+    {
+        if (Count_ == 0)
+            return false;
+        for (size_t slot = Slot(key); Slots_[slot] != Empty; slot = (slot + 1) & Mask_)
+            if (Slots_[slot] == key)
+                return true;
+        return false;
+    }
+
+    void Insert(uint64_t key)
+    {
+        if (2 * (Count_ + 1) > Slots_.size())
+            Grow();
+        size_t slot = Slot(key);
+        for (; Slots_[slot] != Empty; slot = (slot + 1) & Mask_)
+            if (Slots_[slot] == key)
+                return;
+        Slots_[slot] = key;
+        ++Count_;
+    }
+
+private:
+    // No cell number reaches it: cells are counted in a square grid's rows.
+    static constexpr uint64_t Empty = ~uint64_t{0};
+
+    size_t Slot(uint64_t key) const
+    {
+        uint64_t h = key * 0x9E3779B97F4A7C15ULL;
+        h ^= h >> 29;
+        return static_cast<size_t>(h) & Mask_;
+    }
+
+    void Grow()
+    {
+        std::vector<uint64_t> old(std::max<size_t>(64, 2 * Slots_.size()), Empty);
+        old.swap(Slots_);
+        Mask_ = Slots_.size() - 1;
+        Count_ = 0;
+        for (const uint64_t key : old)
+            if (key != Empty)
+                Insert(key);
+    }
+
+    std::vector<uint64_t> Slots_;
+    size_t Mask_ = 0;
+    size_t Count_ = 0;
+};
+
 // The boxes of the triangles that one simplification pass has already cut off, so that no two
 // removals of a pass have touching boxes: each removal was checked against the rings as they
 // were, and only a removal nearby could make that check stale. A small box is recorded in a grid
@@ -276,7 +409,7 @@ public:
             free = free && Claimed_[cell] == 0 && (small || Touched_[cell] == 0);
         });
         if (free && small)
-            ForFineCells(minX, minY, maxX, maxY, [&](uint64_t key) { free = free && !Fine_.contains(key); });
+            ForFineCells(minX, minY, maxX, maxY, [&](uint64_t key) { free = free && !Fine_.Contains(key); });
         return free;
     }
 
@@ -287,7 +420,7 @@ public:
             return;
         }
         Grid_.ForCells(minX, minY, maxX, maxY, [&](size_t cell) { Touched_[cell] = 1; });
-        ForFineCells(minX, minY, maxX, maxY, [&](uint64_t key) { Fine_.insert(key); });
+        ForFineCells(minX, minY, maxX, maxY, [&](uint64_t key) { Fine_.Insert(key); });
     }
 
 private:
@@ -321,7 +454,7 @@ private:
     const CEdgeGrid& Grid_;
     std::vector<uint8_t> Claimed_;
     std::vector<uint8_t> Touched_;
-    std::unordered_set<uint64_t> Fine_;
+    CCellSet Fine_;
     int64_t FineSide_;
     double FineSize_;
 };
@@ -475,7 +608,11 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance)
     if (!(relativeTolerance > 0.0))
         return 0;
     // What every ring says about each of its vertices.
-    std::unordered_map<CPointKey, CVertexUse, CPointKeyHash> uses;
+    size_t vertices = 0;
+    for (const auto* polygon : layer.Polygons())
+        vertices += static_cast<size_t>(std::max(0, polygon->TotalPointCount()));
+    // Most vertices lie on a border of two rings: about half as many positions as ring points.
+    CVertexUseTable uses(vertices / 2);
     // The vertices that make the layer's box stay, so the box does not shrink.
     const CExtent box = layer.BoundingBox();
     const auto onBox = [&box](const CPointKey& key) {
@@ -512,9 +649,10 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance)
         }
     }
     std::vector<CPointKey> candidates;
-    for (const auto& [key, use] : uses)
+    uses.ForEach([&candidates](const CPointKey& key, const CVertexUse& use) {
         if (!use.Keep && !(key == use.Low) && !(key == use.High) && DistanceToChord(key, use.Low, use.High) <= use.Tolerance)
             candidates.push_back(key);
+    });
     if (candidates.empty())
         return 0;
     std::sort(candidates.begin(), candidates.end(), KeyLess);
@@ -549,8 +687,8 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance)
         claims.Claim(minX, minY, maxX, maxY);
     }
     return RemovePoints(layer, [&uses](const CPointKey& key) {
-        const auto found = uses.find(key);
-        return found != uses.end() && found->second.Removed;
+        const CVertexUse* use = uses.Find(key);
+        return use != nullptr && use->Removed;
     });
 }
 

@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libboost-dev libshp-dev libcli11-dev libuemf-dev
+  # FFTW's cosine transforms for the convergence mode's density flow
+  libfftw3-dev
   # GDAL/OGR for the vector formats other than shapefiles; ogrinfo and ogr2ogr for the tests
   libgdal-dev gdal-bin
   libgtest-dev libgmock-dev libbenchmark-dev

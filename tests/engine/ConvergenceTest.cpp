@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <numeric>
+#include <tuple>
 #include <string>
 
 namespace tessaro {
@@ -151,12 +152,14 @@ Outcome Solve(const MapCase& map, const CartoParams& params)
     return outcome;
 }
 
-class ConvergenceMaps : public ::testing::TestWithParam<MapCase> {};
+// Each map with the density flow (true) and with the force field (false).
+class ConvergenceMaps : public ::testing::TestWithParam<std::tuple<MapCase, bool>> {};
 
 TEST_P(ConvergenceMaps, ReachTheTargetInTheirBoxWithoutAnInvalidRingOrAnOverlap)
 {
-    const MapCase& map = GetParam();
-    const CartoParams params = ConvergenceParams();
+    const MapCase& map = std::get<0>(GetParam());
+    CartoParams params = ConvergenceParams();
+    params.DensityFlow = std::get<1>(GetParam());
     const Outcome outcome = Solve(map, params);
     ASSERT_EQ(outcome.Solution.Result, CartogramSolution::Outcome::Completed);
     ASSERT_TRUE(outcome.Solution.LastMeasures);
@@ -189,7 +192,7 @@ TEST_P(ConvergenceMaps, ReachTheTargetInTheirBoxWithoutAnInvalidRingOrAnOverlap)
 
 INSTANTIATE_TEST_SUITE_P(
     KnownAnswers, ConvergenceMaps,
-    ::testing::Values(MapCase{"3 x 3 grid, the centre doubling", GridSquares(3, 3, 1.0), {1, 1, 1, 1, 2, 1, 1, 1, 1}},
+    ::testing::Combine(::testing::Values(MapCase{"3 x 3 grid, the centre doubling", GridSquares(3, 3, 1.0), {1, 1, 1, 1, 2, 1, 1, 1, 1}},
                       MapCase{"two squares, 0.8 and 0.2", GridSquares(2, 1, 1.0), {0.8, 0.2}}, SmallOnLarge(),
                       // Strong pushes next to strong pulls: where an unguarded step folds the grid.
                       MapCase{"5 x 5 grid, the centre twenty times the others", GridSquares(5, 5, 1.0),
@@ -200,7 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
                               {50, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
                       // Small squares whose field is steep beside a coarse leaf: where the grid
                       // cracks at hanging vertices unless they follow their sides.
-                      SmallOnLarge(16, 8.0, 1.0, 0.05), SmallOnLarge(24, 8.0, 1.0, 0.05)));
+                      SmallOnLarge(16, 8.0, 1.0, 0.05), SmallOnLarge(24, 8.0, 1.0, 0.05)),
+                       ::testing::Bool()));
 
 // The result is the round of the lowest error, whatever came after it.
 TEST(Convergence, TheResultIsTheRoundOfTheLowestErrorAndItsMeasuresAreTheFinalOnes)
@@ -296,7 +300,10 @@ TEST(Convergence, TheResultIsTheBestRoundWithoutANewInvalidRing)
                 invalid += bg::is_valid(part) ? 0 : 1;
         return invalid;
     };
+    // The force field squeezes the frame round after round; the check must keep the result
+    // before the spikes.
     CartoParams params = ConvergenceParams();
+    params.DensityFlow = false;
     params.MaxSteps = 70;
     params.KeepValid = false;
     const Outcome unchecked = Solve(map, params);
@@ -310,6 +317,72 @@ TEST(Convergence, TheResultIsTheBestRoundWithoutANewInvalidRing)
     EXPECT_LT(checked.Solution.KeptRound, unchecked.Solution.KeptRound);
     // The rounds before the spikes had come most of the way.
     EXPECT_LT(WeightedError(checked.Records, Shares(map.Sizes)), 0.005);
+}
+
+// The density flow moves the same map as one smooth deformation: the frame thins without
+// folding and the target is reached with nothing to pass over.
+TEST(Convergence, TheFlowThinsTheSqueezedFrameWithoutFoldingIt)
+{
+    constexpr double notch = 0.05;
+    MapCase map{"a squeezed frame", {}, {}};
+    for (int row = 0; row < 5; ++row)
+        for (int column = 0; column < 5; ++column) {
+            map.Rings.push_back(SquarePoints(column, row, 1.0));
+            const bool inner = row >= 1 && row <= 3 && column >= 1 && column <= 3;
+            map.Sizes.push_back(inner ? 30.0 : 0.1);
+        }
+    map.Rings.push_back(SquarePoints(2 + notch, 2 + notch, notch));
+    map.Sizes.push_back(notch * notch);
+    CartoParams params = ConvergenceParams();
+    params.KeepValid = false;
+    const Outcome outcome = Solve(map, params);
+    ASSERT_EQ(outcome.Solution.Result, CartogramSolution::Outcome::Completed);
+    for (const BoostRecord& record : outcome.Records)
+        for (const BoostPolygon& part : record)
+            EXPECT_TRUE(bg::is_valid(part));
+    EXPECT_LT(WeightedError(outcome.Records, Shares(map.Sizes)), params.TargetError);
+}
+
+// Below the target, the loop goes on while a polygon of a visible share is further off than the
+// largest error allows, for three rounds at most.
+TEST(Convergence, TheLargestErrorKeepsTheRoundsGoingForThreeRoundsAtMost)
+{
+    struct CStop : CCartogramRoundSink {
+        void OnStopped(const SolverStop& stop) override { Round = stop.Round; }
+        int Round = -1;
+    };
+    // The centre must grow ninefold between shrinking neighbours: its error trails the mean's.
+    const std::vector<double> sizes{1, 1, 1, 1, 9, 1, 1, 1, 1};
+    const auto stopRound = [&](double largest, std::vector<BoostRecord>* records) {
+        CPolygonLayer layer;
+        for (const auto& ring : GridSquares(3, 3, 1.0))
+            layer.Add(MakePolygon({ring}));
+        CartoParams params = ConvergenceParams();
+        params.LargestError = largest;
+        params.TargetError = 0.01;
+        params.KeepBest = false;
+        CQuadTree tree;
+        CCartogramSolver solver(layer, tree, params, Shares(sizes), layer.BoundingBox());
+        CStop sink;
+        EXPECT_EQ(solver.Solve(&sink).Result, CartogramSolution::Outcome::Completed);
+        if (records != nullptr)
+            for (const auto& polygon : layer.Polygons())
+                records->push_back(ToBoost(*polygon));
+        return sink.Round;
+    };
+    const int first = stopRound(0.0, nullptr); // off: the first round below the target
+    EXPECT_EQ(stopRound(1e-12, nullptr), first + 3);
+    std::vector<BoostRecord> records;
+    const int met = stopRound(1e-3, &records);
+    EXPECT_GT(met, first);
+    if (met < first + 3) {
+        double total = 0.0;
+        for (const BoostRecord& record : records)
+            total += bg::area(record);
+        const std::vector<double> shares = Shares(sizes);
+        for (size_t i = 0; i < records.size(); ++i)
+            EXPECT_LE(std::fabs(bg::area(records[i]) / (shares[i] * total) - 1.0), 1e-3 * 1.000001) << i;
+    }
 }
 
 } // namespace

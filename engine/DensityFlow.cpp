@@ -1,0 +1,379 @@
+#include "engine/DensityFlow.h"
+
+#include "engine/ParallelWorkers.h"
+#include "geometry/PolygonLayer.h"
+#include "geometry/PolygonRing.h"
+#include "geometry/SimplePolygon.h"
+#include "platform/Feedback.h"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <numbers>
+
+namespace tessaro {
+namespace {
+
+// The grid reaches a quarter of the map's size beyond it on every side, so that the walls, where
+// nothing flows through, stay away from the map.
+constexpr double Margin = 0.25;
+// The raster's density is first smoothed over about a cell (the heat equation run for this time,
+// in cells squared), so that its jumps do not ring in the cosine series.
+constexpr double InitialBlur = 0.1;
+// Euler's and the trapezoid's positions may differ by this many cells in one step.
+constexpr double StepTolerance = 0.2;
+constexpr double FirstTimeStep = 0.01;
+constexpr double MaxTimeStepGrowth = 2.0;
+// A density below this share of the mean is taken as this, so the velocity stays finite where
+// the series dips at a steep edge.
+constexpr double MinDensity = 1e-6;
+// Steps and halvings of one integration at most; far more than an even density needs.
+constexpr int MaxSteps = 20000;
+
+// The range of the grid the map chooses: below 256 cells the flow needs many more rounds, and
+// above 1024 a round's transforms cost more than the rounds they save.
+constexpr int MinAutoCells = 256;
+constexpr int MaxAutoCells = 1024;
+
+// FFTW's planner keeps global state: plans are made and destroyed one at a time.
+std::mutex& PlannerMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+struct FftwFree {
+    void operator()(double* p) const { fftw_free(p); }
+};
+using FftwArray = std::unique_ptr<double[], FftwFree>;
+
+FftwArray AllocateReal(size_t n) { return FftwArray(fftw_alloc_real(n)); }
+
+// The smallest n >= at least whose only prime factors are 2, 3 and 5, where FFTW is fastest.
+int SmoothSize(int atLeast)
+{
+    for (int n = std::max(atLeast, 1);; ++n) {
+        int m = n;
+        for (const int p : {2, 3, 5})
+            while (m % p == 0)
+                m /= p;
+        if (m == 1)
+            return n;
+    }
+}
+
+} // namespace
+
+// The transforms of one grid size: the forward cosine transform of the raster and the three
+// inverse ones that give rho, d rho / dx and d rho / dy on the cell centres.
+struct CDensityFlow::CPlans {
+    int Nx = 0;
+    int Ny = 0;
+    FftwArray Raster, Forward, RhoIn, RhoOut, GxIn, GxOut, GyIn, GyOut;
+    fftw_plan ForwardPlan = nullptr;
+    fftw_plan RhoPlan = nullptr;
+    fftw_plan GxPlan = nullptr;
+    fftw_plan GyPlan = nullptr;
+
+    CPlans(int nx, int ny) : Nx(nx), Ny(ny)
+    {
+        const size_t n = static_cast<size_t>(nx) * static_cast<size_t>(ny);
+        for (FftwArray* array : {&Raster, &Forward, &RhoIn, &RhoOut, &GxIn, &GxOut, &GyIn, &GyOut})
+            *array = AllocateReal(n);
+        // Row-major: y is the first (slow) dimension, x the second.
+        const std::lock_guard<std::mutex> lock(PlannerMutex());
+        ForwardPlan = fftw_plan_r2r_2d(ny, nx, Raster.get(), Forward.get(), FFTW_REDFT10, FFTW_REDFT10, FFTW_ESTIMATE);
+        RhoPlan = fftw_plan_r2r_2d(ny, nx, RhoIn.get(), RhoOut.get(), FFTW_REDFT01, FFTW_REDFT01, FFTW_ESTIMATE);
+        GxPlan = fftw_plan_r2r_2d(ny, nx, GxIn.get(), GxOut.get(), FFTW_REDFT01, FFTW_RODFT01, FFTW_ESTIMATE);
+        GyPlan = fftw_plan_r2r_2d(ny, nx, GyIn.get(), GyOut.get(), FFTW_RODFT01, FFTW_REDFT01, FFTW_ESTIMATE);
+    }
+    CPlans(const CPlans&) = delete;
+    CPlans& operator=(const CPlans&) = delete;
+    ~CPlans()
+    {
+        const std::lock_guard<std::mutex> lock(PlannerMutex());
+        for (fftw_plan plan : {ForwardPlan, RhoPlan, GxPlan, GyPlan})
+            if (plan != nullptr)
+                fftw_destroy_plan(plan);
+    }
+};
+
+// rho and its gradient on the cell centres at one time, row-major.
+struct CDensityFlow::CFields {
+    double Time = -1.0;
+    std::vector<double> Rho, Gx, Gy;
+};
+
+CDensityFlow::CDensityFlow() = default;
+CDensityFlow::~CDensityFlow() = default;
+
+double CDensityFlow::Density(int i, int j) const
+{
+    const size_t cell = static_cast<size_t>(j) * static_cast<size_t>(Nx_) + static_cast<size_t>(i);
+    const double covered = Covered_[cell];
+    return (Weighted_[cell] + std::max(0.0, 1.0 - covered)) / std::max(1.0, covered);
+}
+
+int CDensityFlow::CellsFor(const CExtent& box, std::vector<double> areas, double across)
+{
+    std::erase_if(areas, [](double a) { return !(a > 0.0) || !std::isfinite(a); });
+    if (areas.empty() || !(across > 0.0))
+        return MinAutoCells;
+    const auto middle = areas.begin() + static_cast<std::ptrdiff_t>(areas.size() / 2);
+    std::nth_element(areas.begin(), middle, areas.end());
+    const double cells = PlannedCellSide(box, 1) / (std::sqrt(*middle) / across);
+    if (!std::isfinite(cells))
+        return MaxAutoCells;
+    return static_cast<int>(std::clamp(std::ceil(cells), double(MinAutoCells), double(MaxAutoCells)));
+}
+
+double CDensityFlow::PlannedCellSide(const CExtent& box, int cells)
+{
+    return cells > 0 ? (1.0 + 2.0 * Margin) * std::max(box.Width(), box.Height()) / cells : 0.0;
+}
+
+bool CDensityFlow::Rasterize(const CPolygonLayer& layer, const std::vector<double>& densities, const CExtent& box,
+                             const CExtent& reach, int cells)
+{
+    if (cells < 8 || !(box.Width() > 0.0 || box.Height() > 0.0))
+        return false;
+    const double w = box.Width();
+    const double h = box.Height();
+    CExtent grid{box.MinX - Margin * w, box.MinY - Margin * h, box.MaxX + Margin * w, box.MaxY + Margin * h};
+    if (reach.MinX <= reach.MaxX && reach.MinY <= reach.MaxY)
+        grid.Unite(reach);
+    Side_ = std::max(grid.Width(), grid.Height()) / static_cast<double>(cells);
+    Nx_ = SmoothSize(static_cast<int>(std::ceil(grid.Width() / Side_)) + 2);
+    Ny_ = SmoothSize(static_cast<int>(std::ceil(grid.Height() / Side_)) + 2);
+    // Centred, so the extra cells of the rounding fall on both sides.
+    X0_ = 0.5 * (grid.MinX + grid.MaxX) - 0.5 * Side_ * Nx_;
+    Y0_ = 0.5 * (grid.MinY + grid.MaxY) - 0.5 * Side_ * Ny_;
+
+    const size_t n = static_cast<size_t>(Nx_) * static_cast<size_t>(Ny_);
+    Weighted_.assign(n, 0.0);
+    Covered_.assign(n, 0.0);
+    std::vector<std::vector<double>> rows;
+    for (uint32_t p = 0; p < layer.Count() && p < densities.size(); ++p) {
+        const double density = densities[p];
+        if (!(density > 0.0) || !std::isfinite(density))
+            continue;
+        const CSimplePolygon& polygon = layer.Polygon(p);
+        const double lowY = (polygon.MinY() - Y0_) / Side_;
+        const double highY = (polygon.MaxY() - Y0_) / Side_;
+        const int first = std::max(0, static_cast<int>(std::ceil(lowY - 0.5)));
+        const int last = std::min(Ny_ - 1, static_cast<int>(std::floor(highY - 0.5)));
+        if (first > last)
+            continue;
+        rows.assign(static_cast<size_t>(last - first + 1), {});
+        for (const auto& ring : polygon.Rings()) {
+            const double* pts = ring->Points();
+            const int32_t count = ring->PointCount();
+            for (int32_t k = 0; k + 1 < count; ++k) {
+                const double x1 = (pts[2 * k] - X0_) / Side_, y1 = (pts[2 * k + 1] - Y0_) / Side_;
+                const double x2 = (pts[2 * k + 2] - X0_) / Side_, y2 = (pts[2 * k + 3] - Y0_) / Side_;
+                if (y1 == y2)
+                    continue;
+                // Row j's centre line y = j + 1/2, crossed when it lies in [min y, max y).
+                const double ya = std::min(y1, y2), yb = std::max(y1, y2);
+                const int j0 = std::max(first, static_cast<int>(std::ceil(ya - 0.5)));
+                const int j1 = std::min(last, static_cast<int>(std::ceil(yb - 0.5)) - 1);
+                for (int j = j0; j <= j1; ++j) {
+                    const double yc = j + 0.5;
+                    rows[static_cast<size_t>(j - first)].push_back(x1 + (yc - y1) * (x2 - x1) / (y2 - y1));
+                }
+            }
+        }
+        for (int j = first; j <= last; ++j)
+            AddRow(j, rows[static_cast<size_t>(j - first)], density);
+    }
+    Transform();
+    return true;
+}
+
+// Adds the insides of one polygon on row `row` (even-odd between its sorted crossings) to the
+// cells they cover, in exact lengths along the row.
+void CDensityFlow::AddRow(int row, std::vector<double>& crossings, double density)
+{
+    std::sort(crossings.begin(), crossings.end());
+    const size_t base = static_cast<size_t>(row) * static_cast<size_t>(Nx_);
+    for (size_t k = 0; k + 1 < crossings.size(); k += 2) {
+        const double a = std::clamp(crossings[k], 0.0, static_cast<double>(Nx_));
+        const double b = std::clamp(crossings[k + 1], 0.0, static_cast<double>(Nx_));
+        if (!(b > a))
+            continue;
+        const int ia = std::min(Nx_ - 1, static_cast<int>(a));
+        const int ib = std::min(Nx_ - 1, static_cast<int>(b));
+        for (int i = ia; i <= ib; ++i) {
+            const double length = std::min(b, i + 1.0) - std::max(a, static_cast<double>(i));
+            if (length <= 0.0)
+                continue;
+            Weighted_[base + static_cast<size_t>(i)] += density * length;
+            Covered_[base + static_cast<size_t>(i)] += length;
+        }
+    }
+}
+
+// The raster's cosine coefficients, divided by the 4 Nx Ny that the inverse transforms add.
+void CDensityFlow::Transform()
+{
+    if (!Plans_ || Plans_->Nx != Nx_ || Plans_->Ny != Ny_) {
+        Plans_.reset();
+        Plans_ = std::make_unique<CPlans>(Nx_, Ny_);
+    }
+    for (int j = 0; j < Ny_; ++j)
+        for (int i = 0; i < Nx_; ++i)
+            Plans_->Raster[static_cast<size_t>(j) * static_cast<size_t>(Nx_) + static_cast<size_t>(i)] =
+                Density(i, j);
+    fftw_execute(Plans_->ForwardPlan);
+    const size_t n = static_cast<size_t>(Nx_) * static_cast<size_t>(Ny_);
+    const double scale = 1.0 / (4.0 * Nx_ * Ny_);
+    Coefficients_.resize(n);
+    for (size_t k = 0; k < n; ++k)
+        Coefficients_[k] = Plans_->Forward[k] * scale;
+}
+
+// rho(t) = sum of the coefficients times exp(-pi^2 (kx^2 / Nx^2 + ky^2 / Ny^2) t) times the
+// cosines, in cell units; its x derivative turns each cosine along x into minus a sine of
+// wavenumber pi kx / Nx, which the sine transform evaluates from the coefficient of kx = m + 1 at
+// slot m (the last slot, of kx = Nx, is zero), and likewise along y.
+void CDensityFlow::FieldsAt(double t, CFields& fields, int threads)
+{
+    const double pi = std::numbers::pi;
+    const size_t nx = static_cast<size_t>(Nx_);
+    const size_t ny = static_cast<size_t>(Ny_);
+    std::vector<double> decayX(nx), decayY(ny);
+    for (size_t k = 0; k < nx; ++k)
+        decayX[k] = std::exp(-pi * pi * (double(k) * double(k)) / (double(nx) * double(nx)) * (t + InitialBlur));
+    for (size_t k = 0; k < ny; ++k)
+        decayY[k] = std::exp(-pi * pi * (double(k) * double(k)) / (double(ny) * double(ny)) * (t + InitialBlur));
+    CPlans& plans = *Plans_;
+    for (size_t ky = 0; ky < ny; ++ky) {
+        for (size_t kx = 0; kx < nx; ++kx) {
+            const size_t at = ky * nx + kx;
+            plans.RhoIn[at] = Coefficients_[at] * decayY[ky] * decayX[kx];
+        }
+    }
+    for (size_t ky = 0; ky < ny; ++ky) {
+        for (size_t m = 0; m < nx; ++m) {
+            const size_t at = ky * nx + m;
+            plans.GxIn[at] = m + 1 < nx ? -pi * double(m + 1) / double(nx) * plans.RhoIn[at + 1] : 0.0;
+        }
+    }
+    for (size_t m = 0; m < ny; ++m) {
+        for (size_t kx = 0; kx < nx; ++kx) {
+            const size_t at = m * nx + kx;
+            plans.GyIn[at] = m + 1 < ny ? -pi * double(m + 1) / double(ny) * plans.RhoIn[at + nx] : 0.0;
+        }
+    }
+    // Executing distinct plans at once is safe in FFTW; only planning is not.
+    const fftw_plan work[3] = {plans.RhoPlan, plans.GxPlan, plans.GyPlan};
+    const size_t workers = static_cast<size_t>(std::clamp(threads, 1, 3));
+    if (workers == 1) {
+        for (fftw_plan plan : work)
+            fftw_execute(plan);
+    } else {
+        RunWorkers(workers, [&](size_t w) {
+            for (size_t k = w; k < 3; k += workers)
+                fftw_execute(work[k]);
+        });
+    }
+    const size_t n = nx * ny;
+    fields.Time = t;
+    fields.Rho.assign(plans.RhoOut.get(), plans.RhoOut.get() + n);
+    fields.Gx.assign(plans.GxOut.get(), plans.GxOut.get() + n);
+    fields.Gy.assign(plans.GyOut.get(), plans.GyOut.get() + n);
+}
+
+// The velocity -grad(rho) / rho at each point (cell coordinates), from the four cell centres
+// around it; a point beyond the outer centres takes the nearest ones, and the velocity across
+// a wall is zero.
+void CDensityFlow::Velocities(const CFields& fields, const std::vector<double>& at, std::vector<double>& velocity) const
+{
+    velocity.resize(at.size());
+    const double maxU = Nx_ - 1.0;
+    const double maxV = Ny_ - 1.0;
+    for (size_t k = 0; k + 1 < at.size(); k += 2) {
+        const double u = std::clamp(at[k] - 0.5, 0.0, maxU);
+        const double v = std::clamp(at[k + 1] - 0.5, 0.0, maxV);
+        const int i0 = std::min(static_cast<int>(u), Nx_ - 2);
+        const int j0 = std::min(static_cast<int>(v), Ny_ - 2);
+        const double fx = u - i0;
+        const double fy = v - j0;
+        const size_t c00 = static_cast<size_t>(j0) * static_cast<size_t>(Nx_) + static_cast<size_t>(i0);
+        const size_t c10 = c00 + 1;
+        const size_t c01 = c00 + static_cast<size_t>(Nx_);
+        const size_t c11 = c01 + 1;
+        const auto mix = [&](const std::vector<double>& f) {
+            return (1.0 - fy) * ((1.0 - fx) * f[c00] + fx * f[c10]) + fy * ((1.0 - fx) * f[c01] + fx * f[c11]);
+        };
+        const double rho = std::max(mix(fields.Rho), MinDensity);
+        double vx = -mix(fields.Gx) / rho;
+        double vy = -mix(fields.Gy) / rho;
+        if ((at[k] <= 0.0 && vx < 0.0) || (at[k] >= Nx_ && vx > 0.0))
+            vx = 0.0;
+        if ((at[k + 1] <= 0.0 && vy < 0.0) || (at[k + 1] >= Ny_ && vy > 0.0))
+            vy = 0.0;
+        velocity[k] = vx;
+        velocity[k + 1] = vy;
+    }
+}
+
+bool CDensityFlow::Displace(const std::vector<double>& points, std::vector<double>& displacement, int threads,
+                            const CFeedback* feedback)
+{
+    displacement.assign(points.size(), 0.0);
+    if (!Plans_ || points.empty())
+        return true;
+    std::vector<double> position(points.size());
+    for (size_t k = 0; k + 1 < points.size(); k += 2) {
+        position[k] = (points[k] - X0_) / Side_;
+        position[k + 1] = (points[k + 1] - Y0_) / Side_;
+    }
+    // The slowest mode, along the longer side, has decayed to a thousandth of its amplitude
+    // by this time; what is left to move is below a cell.
+    const double longer = std::max(Nx_, Ny_);
+    const double endTime = std::log(1000.0) * longer * longer / (std::numbers::pi * std::numbers::pi);
+    CFields now, next;
+    FieldsAt(0.0, now, threads);
+    std::vector<double> v0, v1, euler(points.size()), trapezoid(points.size());
+    Velocities(now, position, v0);
+    double t = 0.0;
+    // The first step moves the fastest point by about a tenth of a cell.
+    double fastest = 0.0;
+    for (size_t k = 0; k + 1 < v0.size(); k += 2)
+        fastest = std::max(fastest, std::hypot(v0[k], v0[k + 1]));
+    double dt = fastest > 0.0 ? std::clamp(0.1 / fastest, FirstTimeStep, endTime) : endTime;
+    for (int step = 0; t < endTime && step < MaxSteps; ++step) {
+        if (Cancelled(feedback))
+            return false;
+        for (size_t k = 0; k < position.size(); ++k)
+            euler[k] = position[k] + dt * v0[k];
+        FieldsAt(t + dt, next, threads);
+        Velocities(next, euler, v1);
+        double worst = 0.0;
+        for (size_t k = 0; k < position.size(); ++k) {
+            trapezoid[k] = position[k] + 0.5 * dt * (v0[k] + v1[k]);
+            worst = std::max(worst, std::abs(trapezoid[k] - euler[k]));
+        }
+        // The difference grows as the square of the step: aim the next step at 0.8 of the tolerance.
+        const double scale = worst > 0.0 ? std::sqrt(0.8 * StepTolerance / worst) : MaxTimeStepGrowth;
+        if (worst > StepTolerance) {
+            dt *= std::clamp(scale, 0.1, 0.5);
+            continue;
+        }
+        position.swap(trapezoid);
+        t += dt;
+        std::swap(now, next);
+        Velocities(now, position, v0);
+        dt = std::min(dt * std::clamp(scale, 0.5, MaxTimeStepGrowth), endTime - t + FirstTimeStep);
+    }
+    for (size_t k = 0; k + 1 < points.size(); k += 2) {
+        displacement[k] = X0_ + position[k] * Side_ - points[k];
+        displacement[k + 1] = Y0_ + position[k + 1] * Side_ - points[k + 1];
+    }
+    return true;
+}
+
+} // namespace tessaro

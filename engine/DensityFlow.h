@@ -1,0 +1,82 @@
+#pragma once
+
+#include "geometry/Extent.h"
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+namespace tessaro {
+
+class CFeedback;
+class CPolygonLayer;
+
+// A density-equalising flow on a regular grid of square cells over a map. Each polygon carries
+// a density (its desired area over its current area); the sea around the map carries the mean
+// density 1. The density spreads as heat does, with no flow through the grid's walls, and every
+// point moves with the velocity v = -grad(rho) / rho until the density is even everywhere: the
+// points of a dense polygon drift apart and those of a sparse one close in, so each polygon's
+// area tends to its desired area while the map stays one smooth, one-to-one deformation.
+//
+// The density's cosine series gives rho and its gradient at any time exactly on the cell
+// centres (three inverse transforms), and the velocity between them bilinearly. Points move by
+// a predictor-corrector scheme whose time step halves where Euler's and the trapezoid's
+// positions disagree by more than a hundredth of a cell, and grows by half after a step taken.
+class CDensityFlow {
+public:
+    CDensityFlow();
+    ~CDensityFlow();
+    CDensityFlow(const CDensityFlow&) = delete;
+    CDensityFlow& operator=(const CDensityFlow&) = delete;
+
+    // Lays a grid of `cells` cells along the longer side over `box` (the map) grown by a quarter
+    // of its size on every side and by whatever more `reach` needs (points that must move too),
+    // and fills it with the polygons' densities: `densities` holds one per polygon of the layer,
+    // and a polygon whose density is not a positive finite number counts as sea. Within a row of
+    // cells, coverage is exact along the row's centre line; overlapping polygons share a cell by
+    // their covered lengths. False when the box is empty or `cells` is below 8.
+    bool Rasterize(const CPolygonLayer& layer, const std::vector<double>& densities, const CExtent& box,
+                   const CExtent& reach, int cells);
+
+    // Cells along the longer side of the grid over `box` such that a square of the median of
+    // `areas` spans `across` cells, from 256 to 1024 (256 without areas).
+    static int CellsFor(const CExtent& box, std::vector<double> areas, double across);
+
+    // A cell's side on a grid of `cells` cells over `box` and its margins (more when Rasterize
+    // must reach further).
+    static double PlannedCellSide(const CExtent& box, int cells);
+
+    // Moves the points (x, y pairs, map coordinates) with the flow until the density is even
+    // and returns how far each moved, in map units (same layout). Transforms run on up to
+    // `threads` workers. False, with `displacement` unspecified, when cancelled.
+    bool Displace(const std::vector<double>& points, std::vector<double>& displacement, int threads,
+                  const CFeedback* feedback);
+
+    // The grid: cells along x and y and a cell's side in map units.
+    int CellsX() const { return Nx_; }
+    int CellsY() const { return Ny_; }
+    double CellSide() const { return Side_; }
+    // The density of cell (i, j) as rasterised, i along x from the grid's lower left corner.
+    double Density(int i, int j) const;
+
+private:
+    struct CFields;
+    struct CPlans;
+
+    void AddRow(int row, std::vector<double>& crossings, double density);
+    void Transform();
+    void FieldsAt(double t, CFields& fields, int threads);
+    void Velocities(const CFields& fields, const std::vector<double>& at, std::vector<double>& velocity) const;
+
+    int Nx_ = 0;
+    int Ny_ = 0;
+    double Side_ = 1.0;
+    double X0_ = 0.0;
+    double Y0_ = 0.0;
+    std::vector<double> Weighted_; // per cell: sum of density times covered length
+    std::vector<double> Covered_;  // per cell: covered length
+    std::vector<double> Coefficients_; // the density's cosine coefficients, normalised
+    std::unique_ptr<CPlans> Plans_;
+};
+
+} // namespace tessaro

@@ -1,0 +1,164 @@
+#include "engine/DensityFlow.h"
+#include "geometry/PolygonLayer.h"
+#include "platform/Feedback.h"
+#include "tests/support/PolygonFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace tessaro {
+namespace {
+
+using test::MakePolygon;
+using test::SquarePoints;
+
+// On a grid of 30 cells over [0, 10]^2 grown by a quarter on every side, cells are 0.5 wide and
+// the grid starts at -3 (32 cells: 30 rounded up with a cell on each side).
+constexpr int Cells = 30;
+const CExtent Box{0.0, 0.0, 10.0, 10.0};
+
+CPolygonLayer Layer(const std::vector<std::vector<std::vector<double>>>& polygons)
+{
+    CPolygonLayer layer;
+    for (const auto& rings : polygons)
+        layer.Add(MakePolygon(rings));
+    return layer;
+}
+
+double Mass(const CDensityFlow& flow)
+{
+    double excess = 0.0;
+    for (int j = 0; j < flow.CellsY(); ++j)
+        for (int i = 0; i < flow.CellsX(); ++i)
+            excess += flow.Density(i, j) - 1.0;
+    return excess;
+}
+
+TEST(DensityFlow, TheRasterHoldsEachPolygonsDensityOverItsCoverAndTheMeanElsewhere)
+{
+    CDensityFlow flow;
+    // A square on cell lines, a hole of the sea in a ring, and a square half a cell off the lines.
+    const CPolygonLayer layer = Layer({{SquarePoints(4, 4, 2)},
+                                       {SquarePoints(0, 0, 3), SquarePoints(1, 1, 1, false)},
+                                       {SquarePoints(7.25, 7, 2)}});
+    ASSERT_TRUE(flow.Rasterize(layer, {4.0, 3.0, 5.0}, Box, CExtent{}, Cells));
+    ASSERT_EQ(flow.CellsX(), 32);
+    ASSERT_DOUBLE_EQ(flow.CellSide(), 0.5);
+    const auto cell = [](double x) { return static_cast<int>((x + 3.0) / 0.5); };
+    EXPECT_DOUBLE_EQ(flow.Density(cell(4.1), cell(5.9)), 4.0);
+    EXPECT_DOUBLE_EQ(flow.Density(cell(0.1), cell(2.9)), 3.0);
+    EXPECT_DOUBLE_EQ(flow.Density(cell(1.5), cell(1.5)), 1.0); // the hole
+    EXPECT_DOUBLE_EQ(flow.Density(cell(-2.0), cell(9.0)), 1.0);
+    // The cells the shifted square half covers mix its density with the sea's.
+    EXPECT_DOUBLE_EQ(flow.Density(cell(7.3), cell(8.0)), 3.0);
+    EXPECT_DOUBLE_EQ(flow.Density(cell(9.1), cell(8.0)), 3.0);
+    // Excess over the mean, in cells: 3 * 16 + 2 * (36 - 4) + 4 * 16.
+    EXPECT_NEAR(Mass(flow), 48.0 + 64.0 + 64.0, 1e-9);
+}
+
+TEST(DensityFlow, RefusesAnEmptyBoxOrTooFewCells)
+{
+    CDensityFlow flow;
+    const CPolygonLayer layer = Layer({{SquarePoints(4, 4, 2)}});
+    EXPECT_FALSE(flow.Rasterize(layer, {2.0}, CExtent{}, CExtent{}, Cells));
+    EXPECT_FALSE(flow.Rasterize(layer, {2.0}, Box, CExtent{}, 4));
+}
+
+// The points of a boundary around (5, 5), `n` to a side of the square of side 2 s.
+std::vector<double> SquareBoundary(double s, int n)
+{
+    std::vector<double> points;
+    for (int side = 0; side < 4; ++side)
+        for (int k = 0; k < n; ++k) {
+            const double t = -s + 2.0 * s * k / n;
+            const double corners[4][2] = {{t, -s}, {s, t}, {-t, s}, {-s, -t}};
+            points.push_back(5.0 + corners[side][0]);
+            points.push_back(5.0 + corners[side][1]);
+        }
+    return points;
+}
+
+double ShoelaceArea(const std::vector<double>& points)
+{
+    double twice = 0.0;
+    const size_t n = points.size() / 2;
+    for (size_t k = 0; k < n; ++k) {
+        const size_t m = (k + 1) % n;
+        twice += points[2 * k] * points[2 * m + 1] - points[2 * m] * points[2 * k + 1];
+    }
+    return std::fabs(twice) / 2.0;
+}
+
+TEST(DensityFlow, ADenseSquareSpreadsToItsShareOfTheMeanDensityAndTheSeaStaysStillFarAway)
+{
+    CDensityFlow flow;
+    const CPolygonLayer layer = Layer({{SquarePoints(4, 4, 2)}});
+    ASSERT_TRUE(flow.Rasterize(layer, {4.0}, Box, CExtent{}, 60));
+    // At rest the density is the grid's mean everywhere: the square's four units of mass per
+    // unit of area then fill 4 * 4 / mean.
+    const double cells = static_cast<double>(flow.CellsX()) * flow.CellsY();
+    const double mean = 1.0 + Mass(flow) / cells;
+    std::vector<double> points = SquareBoundary(1.0, 40);
+    points.insert(points.end(), {5.0, 5.0, -2.0, 5.0});
+    std::vector<double> moved;
+    ASSERT_TRUE(flow.Displace(points, moved, 2, nullptr));
+    ASSERT_EQ(moved.size(), points.size());
+    const size_t boundary = points.size() - 4;
+    std::vector<double> image(boundary);
+    for (size_t k = 0; k < boundary; ++k)
+        image[k] = points[k] + moved[k];
+    // One flow over a square of eight cells a side comes within a few percent (the velocity
+    // is interpolated across the jump at its border); the rounds of a run take the rest.
+    EXPECT_NEAR(ShoelaceArea(image) / (16.0 / mean), 1.0, 0.06);
+    // The centre stays by symmetry; a point near the wall moves a little outward at most.
+    EXPECT_NEAR(moved[boundary], 0.0, 1e-6);
+    EXPECT_NEAR(moved[boundary + 1], 0.0, 1e-6);
+    EXPECT_LT(std::fabs(moved[boundary + 2]), 0.25);
+    EXPECT_NEAR(moved[boundary + 3], 0.0, 1e-6);
+    // Every boundary point moved outward.
+    for (size_t k = 0; k < boundary; k += 2) {
+        const double dx = points[k] - 5.0, dy = points[k + 1] - 5.0;
+        EXPECT_GT(dx * moved[k] + dy * moved[k + 1], 0.0) << "point " << k / 2;
+    }
+}
+
+TEST(DensityFlow, AnEvenDensityMovesNothingAndACancelStops)
+{
+    CDensityFlow flow;
+    const CPolygonLayer layer = Layer({{SquarePoints(0, 0, 5)}, {SquarePoints(5, 0, 5)}});
+    ASSERT_TRUE(flow.Rasterize(layer, {1.0, 1.0}, Box, CExtent{}, Cells));
+    const std::vector<double> points{1.0, 1.0, 5.0, 2.5, 9.0, 4.0};
+    std::vector<double> moved;
+    ASSERT_TRUE(flow.Displace(points, moved, 1, nullptr));
+    for (const double d : moved)
+        EXPECT_NEAR(d, 0.0, 1e-9);
+
+    ASSERT_TRUE(flow.Rasterize(layer, {3.0, 1.0}, Box, CExtent{}, Cells));
+    CFeedback feedback;
+    feedback.Cancel();
+    EXPECT_FALSE(flow.Displace(points, moved, 1, &feedback));
+}
+
+TEST(DensityFlow, TheMapChoosesAboutThreeCellsAcrossTheMedianPolygonWithinBounds)
+{
+    struct Case {
+        CExtent Box;
+        std::vector<double> Areas;
+        int Cells;
+    };
+    const Case cases[] = {
+        {{0, 0, 1000, 500}, {100.0, 1.0, 1e6}, 450},             // 1.5 * 1000 / (10 / 3)
+        {{0, 0, 100, 50}, {4.0, 1e4, 1e4}, 256},                 // 5 cells: the floor
+        {{0, 0, 1000, 1000}, {1e-4, 1e-4, 1.0}, 1024},           // millions: the ceiling
+        {{0, 0, 1000, 1000}, {}, 256},                           // nothing measured
+        {{0, 0, 1000, 500}, {0.0, -5.0, 100.0, std::nan("")}, 450}, // only sound areas count
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CDensityFlow::CellsFor(c.Box, c.Areas, 3.0), c.Cells) << c.Areas.size();
+}
+
+} // namespace
+} // namespace tessaro
