@@ -183,12 +183,15 @@ TEST(ConvergenceParamFile, NamedValuesFollowTheNotesAndReadBack)
     converging.FoldGuard = 2;
     converging.ShrinkFloor = 0.25;
     converging.KeepValid = false;
+    converging.LargestError = 0.02;
+    converging.DensityFlow = false;
+    converging.FlowGrid = 300;
     const std::string text = converging.FormatParamFile();
     const std::string notesEnd = "1 and 2 are the same point) \n";
     ASSERT_NE(text.find(notesEnd), std::string::npos);
     EXPECT_EQ(text.substr(text.find(notesEnd) + notesEnd.size()),
               "converge = 1\ntarget_error = 0.0005\nkernel_range = 3.25\nstep_retries = 4\nfold_guard = 2\n"
-              "shrink_floor = 0.25\nkeep_valid = 0\n");
+              "shrink_floor = 0.25\nkeep_valid = 0\nlargest_error = 0.02\ndensity_flow = 0\nflow_grid = 300\n");
     EXPECT_EQ(text.substr(0, text.find(notesEnd)), [&] {
         CartoParams same = converging;
         same.Converge = false;
@@ -198,6 +201,9 @@ TEST(ConvergenceParamFile, NamedValuesFollowTheNotesAndReadBack)
         same.FoldGuard = 1;
         same.ShrinkFloor = 0.5;
         same.KeepValid = true;
+        same.LargestError = 0.01;
+        same.DensityFlow = true;
+        same.FlowGrid = 0;
         const std::string plainText = same.FormatParamFile();
         return plainText.substr(0, plainText.find(notesEnd));
     }());
@@ -219,6 +225,17 @@ TEST(ConvergenceParamFile, NamedValuesFollowTheNotesAndReadBack)
     for (const auto& c : floors) {
         converging.ShrinkFloor = c.Floor;
         EXPECT_EQ(converging.LimitProblem().empty(), c.Usable) << c.Floor;
+    }
+    converging.ShrinkFloor = 0.5;
+    // The flow's grid: 0 lets the map choose; below 8 cells there is no flow to speak of, and
+    // above 4096 the transforms would take gigabytes.
+    const struct {
+        int32_t Cells;
+        bool Usable;
+    } grids[] = {{0, true}, {8, true}, {4096, true}, {7, false}, {-1, false}, {4097, false}};
+    for (const auto& c : grids) {
+        converging.FlowGrid = c.Cells;
+        EXPECT_EQ(converging.LimitProblem().empty(), c.Usable) << c.Cells;
     }
 }
 
