@@ -36,6 +36,8 @@ constexpr int MaxSteps = 20000;
 // above 1024 a round's transforms cost more than the rounds they save.
 constexpr int MinAutoCells = 256;
 constexpr int MaxAutoCells = 1024;
+// Cells along a side at most, whatever asked for them: the parameter's own limit.
+constexpr double MaxCells = 4096.0 * (1.0 + 2.0 * Margin) + 16.0;
 
 // FFTW's planner keeps global state: plans are made and destroyed one at a time.
 std::mutex& PlannerMutex()
@@ -62,6 +64,13 @@ int SmoothSize(int atLeast)
         if (m == 1)
             return n;
     }
+}
+
+// A row number in [-1, rows] from a whole number of any size: the rows a span covers are then
+// found without converting a huge or infinite double to int.
+int RowIndex(double row, int rows)
+{
+    return static_cast<int>(std::clamp(row, -1.0, static_cast<double>(rows)));
 }
 
 } // namespace
@@ -145,6 +154,10 @@ bool CDensityFlow::Rasterize(const CPolygonLayer& layer, const std::vector<doubl
     if (reach.MinX <= reach.MaxX && reach.MinY <= reach.MaxY)
         grid.Unite(reach);
     Side_ = std::max(grid.Width(), grid.Height()) / static_cast<double>(cells);
+    // Coordinates so far apart that the cells overflow, or not numbers at all: no grid.
+    if (!std::isfinite(Side_) || !(Side_ > 0.0) || !std::isfinite(grid.MinX) || !std::isfinite(grid.MinY) ||
+        grid.Width() / Side_ > MaxCells || grid.Height() / Side_ > MaxCells)
+        return false;
     Nx_ = SmoothSize(static_cast<int>(std::ceil(grid.Width() / Side_)) + 2);
     Ny_ = SmoothSize(static_cast<int>(std::ceil(grid.Height() / Side_)) + 2);
     // Centred, so the extra cells of the rounding fall on both sides.
@@ -162,8 +175,10 @@ bool CDensityFlow::Rasterize(const CPolygonLayer& layer, const std::vector<doubl
         const CSimplePolygon& polygon = layer.Polygon(p);
         const double lowY = (polygon.MinY() - Y0_) / Side_;
         const double highY = (polygon.MaxY() - Y0_) / Side_;
-        const int first = std::max(0, static_cast<int>(std::ceil(lowY - 0.5)));
-        const int last = std::min(Ny_ - 1, static_cast<int>(std::floor(highY - 0.5)));
+        if (!(lowY <= highY))
+            continue; // an empty or broken box
+        const int first = std::max(0, RowIndex(std::ceil(lowY - 0.5), Ny_));
+        const int last = std::min(Ny_ - 1, RowIndex(std::floor(highY - 0.5), Ny_));
         if (first > last)
             continue;
         rows.assign(static_cast<size_t>(last - first + 1), {});
@@ -177,8 +192,10 @@ bool CDensityFlow::Rasterize(const CPolygonLayer& layer, const std::vector<doubl
                     continue;
                 // Row j's centre line y = j + 1/2, crossed when it lies in [min y, max y).
                 const double ya = std::min(y1, y2), yb = std::max(y1, y2);
-                const int j0 = std::max(first, static_cast<int>(std::ceil(ya - 0.5)));
-                const int j1 = std::min(last, static_cast<int>(std::ceil(yb - 0.5)) - 1);
+                if (!(ya <= yb))
+                    continue; // a vertex that is not a number
+                const int j0 = std::max(first, RowIndex(std::ceil(ya - 0.5), Ny_));
+                const int j1 = std::min(last, RowIndex(std::ceil(yb - 0.5) - 1.0, Ny_));
                 for (int j = j0; j <= j1; ++j) {
                     const double yc = j + 0.5;
                     rows[static_cast<size_t>(j - first)].push_back(x1 + (yc - y1) * (x2 - x1) / (y2 - y1));

@@ -59,12 +59,38 @@ TEST(DensityFlow, TheRasterHoldsEachPolygonsDensityOverItsCoverAndTheMeanElsewhe
     EXPECT_NEAR(Mass(flow), 48.0 + 64.0 + 64.0, 1e-9);
 }
 
-TEST(DensityFlow, RefusesAnEmptyBoxOrTooFewCells)
+TEST(DensityFlow, RefusesAnEmptyOrBoundlessBoxOrTooFewCells)
 {
     CDensityFlow flow;
     const CPolygonLayer layer = Layer({{SquarePoints(4, 4, 2)}});
     EXPECT_FALSE(flow.Rasterize(layer, {2.0}, CExtent{}, CExtent{}, Cells));
     EXPECT_FALSE(flow.Rasterize(layer, {2.0}, Box, CExtent{}, 4));
+    // A box whose size overflows a double.
+    EXPECT_FALSE(flow.Rasterize(layer, {2.0}, CExtent{-1e308, 0.0, 1e308, 1.0}, CExtent{}, Cells));
+    // A reach that is not a number is no reach: the grid is the map's own.
+    ASSERT_TRUE(flow.Rasterize(layer, {2.0}, Box, CExtent{std::nan(""), 0.0, 1.0, 1.0}, Cells));
+    EXPECT_EQ(flow.CellsX(), 32);
+    // Points far outside the map widen the grid instead of leaving it.
+    ASSERT_TRUE(flow.Rasterize(layer, {2.0}, Box, CExtent{-100.0, 0.0, 0.0, 1.0}, Cells));
+    EXPECT_GT(flow.CellSide() * flow.CellsX(), 112.5);
+}
+
+// A vertex that is not a number or lies absurdly far leaves its polygon's rows alone; the rest
+// of the raster is as without it.
+TEST(DensityFlow, ABrokenVertexSpoilsNoCell)
+{
+    CDensityFlow sound, broken;
+    const CPolygonLayer good = Layer({{SquarePoints(4, 4, 2)}});
+    std::vector<double> wild = SquarePoints(4, 4, 2);
+    wild.insert(wild.end() - 2, {5.0, std::nan("")});
+    const CPolygonLayer bad = Layer({{SquarePoints(4, 4, 2)}, {wild}, {SquarePoints(1, 1, 1e300)}});
+    ASSERT_TRUE(sound.Rasterize(good, {2.0}, Box, CExtent{}, Cells));
+    ASSERT_TRUE(broken.Rasterize(bad, {2.0, 0.0, 0.0}, Box, CExtent{}, Cells));
+    for (int j = 0; j < sound.CellsY(); ++j)
+        for (int i = 0; i < sound.CellsX(); ++i)
+            ASSERT_EQ(sound.Density(i, j), broken.Density(i, j)) << i << ", " << j;
+    // Given densities, the broken polygons are rasterised without reading out of bounds.
+    EXPECT_TRUE(broken.Rasterize(bad, {2.0, 3.0, 3.0}, Box, CExtent{}, Cells));
 }
 
 // The points of a boundary around (5, 5), `n` to a side of the square of side 2 s.
