@@ -23,6 +23,7 @@ using test::BoostPolygon;
 using test::BoostRecord;
 
 using test::MakePolygon;
+using test::WeightedAreaError;
 using test::SquarePoints;
 
 BoostRecord ToBoost(const CSimplePolygon& polygon)
@@ -43,22 +44,6 @@ std::vector<double> Shares(std::vector<double> sizes)
     for (double& size : sizes)
         size /= sum;
     return sizes;
-}
-
-// Σ |A_i − D_i| / (A_i + D_i) · A_i / T over Boost's areas: the run's weighted mean error
-// computed independently of the run.
-double WeightedError(const std::vector<BoostRecord>& records, const std::vector<double>& shares)
-{
-    double total = 0.0;
-    for (const BoostRecord& record : records)
-        total += bg::area(record);
-    double sum = 0.0;
-    for (size_t i = 0; i < records.size(); ++i) {
-        const double area = bg::area(records[i]);
-        const double desired = shares[i] * total;
-        sum += std::fabs(area - desired) / (area + desired) * area;
-    }
-    return sum / total;
 }
 
 // Pairs of records whose interiors share some area.
@@ -164,7 +149,7 @@ TEST_P(ConvergenceMaps, ReachTheTargetInTheirBoxWithoutAnInvalidRingOrAnOverlap)
     ASSERT_EQ(outcome.Solution.Result, CartogramSolution::Outcome::Completed);
     ASSERT_TRUE(outcome.Solution.LastMeasures);
     EXPECT_LT(outcome.Solution.LastMeasures->WeightedMeanError, params.TargetError);
-    EXPECT_LT(WeightedError(outcome.Records, Shares(map.Sizes)), params.TargetError);
+    EXPECT_LT(WeightedAreaError(outcome.Records, Shares(map.Sizes)), params.TargetError);
 
     // Fitted back: inside the input's box, spanning it along one axis.
     const CExtent& in = outcome.Before;
@@ -316,7 +301,7 @@ TEST(Convergence, TheResultIsTheBestRoundWithoutANewInvalidRing)
     EXPECT_TRUE(Overlaps(checked.Records).empty());
     EXPECT_LT(checked.Solution.KeptRound, unchecked.Solution.KeptRound);
     // The rounds before the spikes had come most of the way.
-    EXPECT_LT(WeightedError(checked.Records, Shares(map.Sizes)), 0.005);
+    EXPECT_LT(WeightedAreaError(checked.Records, Shares(map.Sizes)), 0.005);
 }
 
 // The density flow moves the same map as one smooth deformation: the frame thins without
@@ -340,7 +325,7 @@ TEST(Convergence, TheFlowThinsTheSqueezedFrameWithoutFoldingIt)
     for (const BoostRecord& record : outcome.Records)
         for (const BoostPolygon& part : record)
             EXPECT_TRUE(bg::is_valid(part));
-    EXPECT_LT(WeightedError(outcome.Records, Shares(map.Sizes)), params.TargetError);
+    EXPECT_LT(WeightedAreaError(outcome.Records, Shares(map.Sizes)), params.TargetError);
 }
 
 // Below the target, the loop goes on while a polygon of a visible share is further off than the

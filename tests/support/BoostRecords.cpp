@@ -3,6 +3,7 @@
 #include <boost/geometry/algorithms/area.hpp>
 #include <boost/geometry/strategies/cartesian/area.hpp>
 
+#include <cmath>
 #include <utility>
 
 namespace tessaro::test {
@@ -30,6 +31,20 @@ std::vector<BoostRecord> ReadBoostRecords(const std::string& shpPath)
     for (const ShapelibShape& shape : ReadWithShapelib(shpPath))
         records.push_back(ToBoostRecord(shape));
     return records;
+}
+
+double WeightedAreaError(const std::vector<BoostRecord>& records, const std::vector<double>& shares)
+{
+    double total = 0.0;
+    for (const BoostRecord& record : records)
+        total += boost::geometry::area(record);
+    double sum = 0.0;
+    for (size_t i = 0; i < records.size() && i < shares.size(); ++i) {
+        const double area = boost::geometry::area(records[i]);
+        const double desired = shares[i] * total;
+        sum += std::fabs(area - desired) / (area + desired) * area;
+    }
+    return sum / total;
 }
 
 } // namespace tessaro::test

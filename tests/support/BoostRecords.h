@@ -29,4 +29,8 @@ BoostRecord ToBoostRecord(const ShapelibShape& shape);
 // Every shape of the file, read with shapelib, as a record; one record per shape, in file order.
 std::vector<BoostRecord> ReadBoostRecords(const std::string& shpPath);
 
+// Σ |A_i − D_i| / (A_i + D_i) · A_i / T over Boost's areas, with T the records' total area and
+// D_i = shares[i] · T: a run's weighted mean error, computed independently of the run.
+double WeightedAreaError(const std::vector<BoostRecord>& records, const std::vector<double>& shares);
+
 } // namespace tessaro::test
