@@ -1,8 +1,7 @@
 #include "engine/CartogramSolver.h"
 
-#include "engine/DensityFlow.h"
-
 #include "engine/CartogramFeedback.h"
+#include "engine/DensityFlow.h"
 #include "engine/ExactImage.h"
 #include "engine/FieldBins.h"
 #include "engine/ForceRings.h"
@@ -853,9 +852,9 @@ int CCartogramSolver::FlowMinDepth()
     return static_cast<int>(std::clamp(depth, 0.0, static_cast<double>(Setup_.Depth)));
 }
 
-// One round of the convergence loop after its measurement: the field at the grid vertices
-// through the bins, continuity, the guarded step, the exact-image cuts, and the tries. False
-// after a cancel.
+// One round of the convergence loop after its measurement: the flow's or the force field's
+// displacement of the grid vertices, continuity, the guarded step, the exact-image cuts, and the
+// tries. False after a cancel.
 bool CCartogramSolver::TransformConverging(const RoundMeasures& measures, const CFeedback* feedback)
 {
     CopyVertices();

@@ -115,16 +115,23 @@ struct CartogramSolution {
 //
 // With Converge set, the rounds follow the convergence loop instead, which aims at small errors
 // on real maps without ever folding the map:
-// - the field is evaluated through bins (each grid vertex visits only vectors in reach), and
-//   its raw displacement D is made continuous at hanging vertices (HangingContinuity);
-// - the grid moves by s * D, the step s capped so that no triangle of the map loses more than
-//   half its area (FoldGuard), which with continuity keeps the map one to one;
+// - the grid's raw displacement D comes from the density-equalising flow (DensityFlow: each
+//   polygon's desired over current area on a grid of cells, the sea at the mean, every grid
+//   vertex carried with the flow until the density is even; the leaves under the vertices are
+//   at most four flow cells wide), or else from the force field evaluated through bins (each
+//   grid vertex visits only vectors in reach);
+// - D is made continuous at hanging vertices (HangingContinuity), and the grid moves by s * D,
+//   the step s capped so that no triangle of the map loses more than half its area (a fifth
+//   left with the flow) over the step (FoldGuard), which with continuity keeps the map one to one;
 // - with ExactImage densification every edge is cut where it crosses a leaf side or diagonal,
 //   so the moved rings are the exact image of the rings, and nearly straight bends are removed
 //   again each round without tearing shared borders apart;
 // - a try that does not lower the weighted mean error is undone and retried at half the step,
-//   at most StepRetries times (the last try stands); s grows by half after a round whose first
-//   try was taken, and lives for the run;
+//   at most StepRetries times (the last try stands); the force field also tries half of a step
+//   that lowered it; s grows by half after a round whose first try was taken, and lives for the
+//   run;
+// - below TargetError the rounds go on, LargestErrorRounds at most, while a polygon of a visible
+//   share is further than LargestError from its desired area;
 // - a polygon that must grow and that a try would take below ShrinkFloor of the smaller of its
 //   first and its desired share has the leaves under it held still, and the try is made again:
 //   the fold guard bounds each triangle's loss per round only, so without the floor a small
