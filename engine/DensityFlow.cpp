@@ -19,8 +19,8 @@ namespace {
 // The grid reaches a quarter of the map's size beyond it on every side, so that the walls, where
 // nothing flows through, stay away from the map.
 constexpr double Margin = 0.25;
-// The raster's density is first smoothed over about a cell (the heat equation run for this time,
-// in cells squared), so that its jumps do not ring in the cosine series.
+// The raster's density is first smoothed over about half a cell (the heat equation run for this
+// time, in cells squared), so that its jumps ring less in the cosine series.
 constexpr double InitialBlur = 0.1;
 // Euler's and the trapezoid's positions may differ by this many cells in one step.
 constexpr double StepTolerance = 0.2;
@@ -36,8 +36,8 @@ constexpr int MaxSteps = 20000;
 // above 1024 a round's transforms cost more than the rounds they save.
 constexpr int MinAutoCells = 256;
 constexpr int MaxAutoCells = 1024;
-// Cells along a side at most, whatever asked for them: the parameter's own limit.
-constexpr double MaxCells = 4096.0 * (1.0 + 2.0 * Margin) + 16.0;
+// Cells along the longer side at most: 4096 x 4096 doubles are 128 MB per array already.
+constexpr int MaxCells = 4096;
 
 // FFTW's planner keeps global state: plans are made and destroyed one at a time.
 std::mutex& PlannerMutex()
@@ -146,7 +146,7 @@ double CDensityFlow::PlannedCellSide(const CExtent& box, int cells)
 bool CDensityFlow::Rasterize(const CPolygonLayer& layer, const std::vector<double>& densities, const CExtent& box,
                              const CExtent& reach, int cells)
 {
-    if (cells < 8 || !(box.Width() > 0.0 || box.Height() > 0.0))
+    if (cells < 8 || cells > MaxCells || !(box.Width() > 0.0 || box.Height() > 0.0))
         return false;
     const double w = box.Width();
     const double h = box.Height();
@@ -155,8 +155,7 @@ bool CDensityFlow::Rasterize(const CPolygonLayer& layer, const std::vector<doubl
         grid.Unite(reach);
     Side_ = std::max(grid.Width(), grid.Height()) / static_cast<double>(cells);
     // Coordinates so far apart that the cells overflow, or not numbers at all: no grid.
-    if (!std::isfinite(Side_) || !(Side_ > 0.0) || !std::isfinite(grid.MinX) || !std::isfinite(grid.MinY) ||
-        grid.Width() / Side_ > MaxCells || grid.Height() / Side_ > MaxCells)
+    if (!std::isfinite(Side_) || !(Side_ > 0.0) || !std::isfinite(grid.MinX) || !std::isfinite(grid.MinY))
         return false;
     Nx_ = SmoothSize(static_cast<int>(std::ceil(grid.Width() / Side_)) + 2);
     Ny_ = SmoothSize(static_cast<int>(std::ceil(grid.Height() / Side_)) + 2);

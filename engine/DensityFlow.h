@@ -20,8 +20,10 @@ class CPolygonLayer;
 //
 // The density's cosine series gives rho and its gradient at any time exactly on the cell
 // centres (three inverse transforms), and the velocity between them bilinearly. Points move by
-// a predictor-corrector scheme whose time step halves where Euler's and the trapezoid's
-// positions disagree by more than a hundredth of a cell, and grows by half after a step taken.
+// a predictor-corrector scheme: a step whose Euler and trapezoid positions differ by more than a
+// fifth of a cell somewhere is made again shorter, and each next step is sized from that
+// difference (it grows as the square of the step), at most twice the last. The flow runs until
+// the slowest cosine mode has decayed to a thousandth.
 class CDensityFlow {
 public:
     CDensityFlow();
@@ -34,7 +36,8 @@ public:
     // and fills it with the polygons' densities: `densities` holds one per polygon of the layer,
     // and a polygon whose density is not a positive finite number counts as sea. Within a row of
     // cells, coverage is exact along the row's centre line; overlapping polygons share a cell by
-    // their covered lengths. False when the box is empty or `cells` is below 8.
+    // their covered lengths. False when the box is empty or too large for a double, or `cells` is
+    // outside 8 to 4096.
     bool Rasterize(const CPolygonLayer& layer, const std::vector<double>& densities, const CExtent& box,
                    const CExtent& reach, int cells);
 

@@ -65,6 +65,7 @@ TEST(DensityFlow, RefusesAnEmptyOrBoundlessBoxOrTooFewCells)
     const CPolygonLayer layer = Layer({{SquarePoints(4, 4, 2)}});
     EXPECT_FALSE(flow.Rasterize(layer, {2.0}, CExtent{}, CExtent{}, Cells));
     EXPECT_FALSE(flow.Rasterize(layer, {2.0}, Box, CExtent{}, 4));
+    EXPECT_FALSE(flow.Rasterize(layer, {2.0}, Box, CExtent{}, 4097));
     // A box whose size overflows a double.
     EXPECT_FALSE(flow.Rasterize(layer, {2.0}, CExtent{-1e308, 0.0, 1e308, 1.0}, CExtent{}, Cells));
     // A reach that is not a number is no reach: the grid is the map's own.
