@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <new>
 #include <numbers>
 
 namespace tessaro {
@@ -51,7 +52,14 @@ struct FftwFree {
 };
 using FftwArray = std::unique_ptr<double[], FftwFree>;
 
-FftwArray AllocateReal(size_t n) { return FftwArray(fftw_alloc_real(n)); }
+// As a vector would: an allocation that fails throws instead of handing out a null array.
+FftwArray AllocateReal(size_t n)
+{
+    FftwArray array(fftw_alloc_real(n));
+    if (!array)
+        throw std::bad_alloc();
+    return array;
+}
 
 // The smallest n >= at least whose only prime factors are 2, 3 and 5, where FFTW is fastest.
 int SmoothSize(int atLeast)
