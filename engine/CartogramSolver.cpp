@@ -251,6 +251,9 @@ std::optional<RoundMeasures> CCartogramSolver::Measure(int round, const CFeedbac
     }
     Errors_.back() = measured.Measures.Error;
     UpdateRingRatios(round, measured.Measures);
+    // The density flow reads the measures alone; only the force field pushes from rings.
+    if (MovesWithFlow())
+        return std::move(measured.Measures);
     CForceRingOptions rings;
     rings.TotalArea = Total_;
     // The convergence loop's deep adaptive tree says nothing about which polygons are large; its
@@ -372,8 +375,7 @@ void CCartogramSolver::CopyVertices()
             VertexDepths_.assign(static_cast<size_t>(VertexCount_), 0);
         PreviousVertexCount_ = VertexCount_;
     }
-    const int minDepth = Params_.Converge && Params_.DensityFlow ? std::max(Setup_.MinDepth, FlowMinDepth())
-                                                                 : Setup_.MinDepth;
+    const int minDepth = MovesWithFlow() ? std::max(Setup_.MinDepth, FlowMinDepth()) : Setup_.MinDepth;
     size_t index = 0;
     for (uint32_t i = 0; i < N_; ++i) {
         const CSimplePolygon& polygon = Layer_.Polygon(i);
@@ -858,7 +860,7 @@ int CCartogramSolver::FlowMinDepth()
 bool CCartogramSolver::TransformConverging(const RoundMeasures& measures, const CFeedback* feedback)
 {
     CopyVertices();
-    const bool flow = Params_.DensityFlow;
+    const bool flow = MovesWithFlow();
     double rc = 0.0;
     if (!flow) {
         BuildSamples(measures);

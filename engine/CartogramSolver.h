@@ -173,6 +173,8 @@ private:
     void RestoreBest();
     bool GainedInvalidRing() const;
     bool TransformConverging(const RoundMeasures& measures, const CFeedback* feedback);
+    // The convergence loop moves the grid with the density flow, not the force field.
+    bool MovesWithFlow() const { return Params_.Converge && Params_.DensityFlow; }
     bool FlowDisplacement(const RoundMeasures& measures, std::vector<double>& raw, const CFeedback* feedback);
     int FlowCells();
     int FlowMinDepth();
