@@ -36,7 +36,7 @@ public:
     bool Forward(std::vector<double>& xy, size_t* failedPoint = nullptr) const;
     bool Back(std::vector<double>& xy, size_t* failedPoint = nullptr) const;
     // Every ring of every polygon, with the ring and polygon boxes made anew. False, with
-    // `problem` naming the polygon (from 0), when a point cannot be moved; the layer is then
+    // `problem` naming the point and the polygon (both from 1), when a point cannot be moved; the layer is then
     // unchanged.
     bool Forward(CPolygonLayer& layer, std::string& problem) const;
     bool Back(CPolygonLayer& layer, std::string& problem) const;

@@ -4,6 +4,7 @@
 #include "engine/FollowerTransformer.h"
 
 #include "engine/QuadTree.h"
+#include "tests/support/QuadTreeFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -16,21 +17,7 @@ namespace {
 CPoint2D Affine(double x, double y) { return {1.5 * x + 0.25 * y + 3.0, -0.5 * x + 2.0 * y - 1.0}; }
 
 // A tree over (0,0)-(10,10), refined about a few points, with map 1 = Affine(map 0).
-void BuildAffine(CQuadTree& tree)
-{
-    CTreeRect rect{0.0, 10.0, 10.0, 0.0};
-    const std::vector<double> points{1.0, 1.0, 7.5, 2.5, 4.0, 9.0};
-    ASSERT_TRUE(tree.BuildForPoints(rect, 4, 3, points.data()));
-    ASSERT_EQ(tree.DuplicateMap(true), 1);
-    std::vector<double> grid;
-    tree.CollectPoints(grid, 0);
-    for (size_t k = 0; k < grid.size(); k += 2) {
-        const CPoint2D moved = Affine(grid[k], grid[k + 1]);
-        grid[k] = moved.X;
-        grid[k + 1] = moved.Y;
-    }
-    ASSERT_GT(tree.StorePoints(grid, 1), 0);
-}
+void BuildAffine(CQuadTree& tree) { test::BuildMovedTree(tree, 10.0, Affine); }
 
 struct FollowerCase {
     double X, Y;           // the point

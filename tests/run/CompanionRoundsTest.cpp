@@ -13,6 +13,7 @@
 #include "platform/RecordingUserInterface.h"
 #include "run/OgrRoundWriter.h"
 #include "run/RunFileNames.h"
+#include "tests/support/QuadTreeFixtures.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -35,15 +36,7 @@ const std::vector<double> LandmarkVertices{2.0, 3.0, 1.0, 1.0, 4.0, 5.0};
 // A tree over (0,0)-(20,20) whose displaced map is the undeformed one moved one unit right.
 void BuildShift(CQuadTree& tree)
 {
-    CTreeRect rect{0.0, 20.0, 20.0, 0.0};
-    const std::vector<double> seeds{1.0, 1.0, 7.5, 2.5, 4.0, 9.0};
-    ASSERT_TRUE(tree.BuildForPoints(rect, 4, 3, seeds.data()));
-    ASSERT_EQ(tree.DuplicateMap(true), 1);
-    std::vector<double> grid;
-    tree.CollectPoints(grid, 0);
-    for (size_t k = 0; k < grid.size(); k += 2)
-        grid[k] += 1.0;
-    ASSERT_GT(tree.StorePoints(grid, 1), 0);
+    BuildMovedTree(tree, 20.0, [](double x, double y) { return CPoint2D{x + 1.0, y}; });
 }
 
 std::vector<double> Shifted(double dx)
