@@ -2,6 +2,7 @@
 
 #include "app/Icons.h"
 #include "app/QtUserInterface.h"
+#include "platform/Version.h"
 
 #include <QApplication>
 
@@ -13,7 +14,7 @@ CLumarixApp::CLumarixApp(QApplication& application)
 {
     QCoreApplication::setOrganizationName(QString::fromLatin1(OrganizationName));
     QCoreApplication::setApplicationName(QString::fromLatin1(ApplicationName));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TESSARO_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromUtf8(ProgramVersion()));
     application.setWindowIcon(ApplicationIcon());
     // Qt takes the user's locale for the C library too; numbers in files and messages keep '.'.
     std::setlocale(LC_NUMERIC, "C");

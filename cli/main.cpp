@@ -8,6 +8,7 @@
 #include "cli/ParamsCommand.h"
 #include "cli/RouteCommand.h"
 #include "platform/ConsoleUserInterface.h"
+#include "platform/Version.h"
 
 #include <CLI/CLI.hpp>
 
@@ -43,7 +44,7 @@ int ParseFailure(const CLI::App& app, const CLI::ParseError& error)
 int main(int argc, char** argv)
 {
     CLI::App app{"tessaro-cli: area cartograms and network files from the command line"};
-    app.set_version_flag("--version", "tessaro-cli 0.1.0");
+    app.set_version_flag("--version", std::string("tessaro-cli ") + tessaro::ProgramVersion());
     app.require_subcommand(1);
     app.fallthrough();
 

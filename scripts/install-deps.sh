@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that Tessaro's build and tests need, only those missing.
+# Installs the Debian packages that Tessaro's build, tests and scripts need, only those missing.
+# Usage: scripts/install-deps.sh [--list]
 set -euo pipefail
 
 packages=(
@@ -17,7 +18,21 @@ packages=(
   # pictures under a virtual X server
   qt6-base-dev qt6-svg-dev libqt6opengl6-dev libglu1-mesa-dev fonts-wqy-microhei
   xvfb xauth
+  # programs the tests start: pdftoppm renders the printed PDF; file, dpkg-shlibdeps' companion,
+  # lets CPack find the package's dependencies; lintian and desktop-file-validate judge the package
+  poppler-utils file lintian desktop-file-utils
+  # the benchmark scripts: peak memory, arithmetic on timings, the area check of the outputs
+  time bc python3
+  # scripts/fresh-debian.sh: a bare Debian 12 root to install the package into
+  debootstrap
 )
+
+# --list prints the packages, one a line, for the check that every program the tests and scripts
+# start comes from one of them (scripts/check-programs.sh).
+if [ "${1:-}" = "--list" ]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 
 # The tests check that files keep '.' decimals under a decimal-comma locale.
 test_locale="de_DE.UTF-8"

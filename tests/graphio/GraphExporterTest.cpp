@@ -129,8 +129,7 @@ TEST_F(GraphExporterTest, GraphvizFileIsLaidOutByDotWithEveryNodeAndChain)
 {
     ASSERT_EQ(CGraphExporter(Network).WriteGraphviz(Dir.File("g.gv")), 1);
 
-    const std::string command = "dot -Tplain '" + Dir.File("g.gv") + "' -o '" + Dir.File("g.plain") + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(std::system(("dot -Tplain '" + Dir.File("g.gv") + "' -o '" + Dir.File("g.plain") + "'").c_str()), 0);
     std::map<std::string, int> counts;
     std::istringstream plain(ReadText(Dir.File("g.plain")));
     for (std::string line; std::getline(plain, line);)
