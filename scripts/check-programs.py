@@ -7,6 +7,7 @@ list, or from a package that one of those depends on directly. The programs are 
 code starts them:
   - C++ tests: the first word of a string literal passed to std::system, popen or QProcess;
   - CMake files: find_program(VAR NAME ...);
+  - Python scripts: the first element of a list passed to subprocess;
   - shell scripts (scripts/, bench/, tests/, .ci/run): the first word of every simple command,
     command substitutions included, after assignments, keywords and redirections.
 Each program is looked up on PATH and its owner asked of dpkg.
@@ -36,10 +37,13 @@ SHELL_WORDS = set("""
 COMMAND_PREFIXES = {"if", "elif", "then", "do", "else", "while", "until", "!", "time", "{"}
 
 CXX_CALL = re.compile(r'(?:\bsystem|\bpopen|QProcess::execute|QProcess::startDetached|\.start)\s*\(\s*\(?\s*u?"([^"\s]+)')
+PYTHON_CALL = re.compile(r'subprocess\.\w+\(\s*\[\s*"([^"\s]+)"')
 CMAKE_FIND = re.compile(r'find_program\s*\(\s*\w+\s+(?:NAMES\s+)?([A-Za-z0-9_.+-]+)')
 FUNCTION_DEF = re.compile(r'^\s*(?:function\s+)?([A-Za-z_][\w-]*)\s*\(\)\s*\{?', re.M)
 ASSIGNMENT = re.compile(r'^[A-Za-z_]\w*(\[[^]]*\])?\+?=')
 ONE_LINE_ARRAY = re.compile(r'\b([A-Za-z_]\w*)=\([^()]*\)')
+HEREDOC = re.compile(r"<<-?\s*['\"]?(\w+)['\"]?")
+ARITHMETIC = re.compile(r"\$?\(\([^()]*\)\)")
 REDIRECTION = re.compile(r'^\d*(>>?|<|>&|<&)')
 
 
@@ -56,6 +60,8 @@ def source_files():
                     yield path, "cmake"
                 elif name.endswith(".sh") or (folder == ".ci" and name == "run"):
                     yield path, "shell"
+                elif name.endswith(".py"):
+                    yield path, "python"
     yield os.path.join(ROOT, "CMakeLists.txt"), "cmake"
 
 
@@ -103,7 +109,10 @@ def first_words(command_line):
     except ValueError:
         return []
     words, at_start, skip_next = [], True, False
-    for token in tokens:
+    for index, token in enumerate(tokens):
+        if at_start and index + 1 < len(tokens) and tokens[index + 1] == ")":
+            at_start = False  # a case label, not a command
+            continue
         if skip_next:
             skip_next = False
             continue
@@ -124,19 +133,62 @@ def first_words(command_line):
     return words
 
 
+def open_quotes(line, stack):
+    """The quotes and command substitutions still open at the end of the line, innermost last,
+    given those open at its start: a "$(" opens a new level in which quotes start afresh."""
+    stack = list(stack)
+    i = 0
+    while i < len(line):
+        c = line[i]
+        top = stack[-1] if stack else None
+        if top == "'":
+            if c == "'":
+                stack.pop()
+        elif c == "\\":
+            i += 1
+        elif top == '"' and c == '"':
+            stack.pop()
+        elif line.startswith("$(", i):
+            stack.append("$(")
+            i += 1
+        elif top == '"':
+            pass
+        elif c == ")" and top == "$(":
+            stack.pop()
+        elif c == "#" and (i == 0 or line[i - 1] in " \t"):
+            break
+        elif c in "'\"":
+            stack.append(c)
+        i += 1
+    return stack
+
+
 def logical_lines(text):
-    """Lines joined at trailing backslashes, without the bodies of array literals."""
+    """Whole commands: lines joined at trailing backslashes and inside quoted strings, without
+    the bodies of here-documents and array literals."""
     joined = re.sub(r"\\\n", " ", text)
-    lines, in_array = [], False
+    lines, pending, quotes, in_array, heredoc_end = [], "", [], False, None
     for line in joined.splitlines():
         stripped = line.strip()
+        if heredoc_end is not None:
+            if stripped == heredoc_end:
+                heredoc_end = None
+            continue
         if in_array:
             in_array = not stripped.startswith(")")
             continue
-        if re.match(r"^[A-Za-z_]\w*=\($", stripped) or re.match(r"^[A-Za-z_]\w*=\([^)]*$", stripped):
+        if not pending and re.match(r"^[A-Za-z_]\w*=\([^)]*$", stripped):
             in_array = True
             continue
-        lines.append(line)
+        pending = pending + "\n" + line if pending else line
+        quotes = open_quotes(line, quotes)
+        if quotes:
+            continue
+        heredoc = HEREDOC.search(pending)
+        if heredoc:
+            heredoc_end = heredoc.group(1)
+        lines.append(pending)
+        pending = ""
     return lines
 
 
@@ -147,6 +199,7 @@ def shell_programs(text):
         if line.lstrip().startswith("#"):
             continue
         line = ONE_LINE_ARRAY.sub(lambda m: m.group(1) + "=ARRAY", line)
+        line = HEREDOC.sub("", ARITHMETIC.sub("0", line))
         outer, bodies = split_substitutions(line)
         for part in [outer] + bodies:
             for word in first_words(part):
@@ -171,6 +224,8 @@ def programs_started():
             names = CXX_CALL.findall(text)
         elif kind == "cmake":
             names = CMAKE_FIND.findall(text)
+        elif kind == "python":
+            names = PYTHON_CALL.findall(text)
         else:
             names = shell_programs(text)
         for name in names:
@@ -194,23 +249,31 @@ def dpkg_query(packages, field):
 SYSTEM_PATH = "/usr/sbin:/usr/bin:/sbin:/bin"
 
 
-def owner(program):
-    """The package that owns the program found on PATH, or None."""
-    path = program if os.path.isabs(program) else shutil.which(program, path=SYSTEM_PATH)
-    if path is None or not os.path.exists(path):
-        return None
-    candidates = []
-    for p in (path, os.path.realpath(path)):
-        candidates.append(p)
-        if p.startswith("/usr/"):
-            candidates.append(p[4:])
-        else:
-            candidates.append("/usr" + p)
-    for candidate in candidates:
-        result = subprocess.run(["dpkg-query", "-S", candidate], capture_output=True, text=True)
-        if result.returncode == 0:
-            return result.stdout.split(":")[0].split(",")[0].strip()
-    return "?"  # on PATH, but no package owns it: installed by hand
+def owners(programs):
+    """Maps each program to the package that owns it as found on the system's PATH: None when it
+    is not found, "?" when no package owns it (installed by hand)."""
+    candidates = {}
+    for program in programs:
+        path = program if os.path.isabs(program) else shutil.which(program, path=SYSTEM_PATH)
+        if path is None or not os.path.exists(path):
+            continue
+        paths = []
+        for p in (path, os.path.realpath(path)):
+            paths += [p, p[4:] if p.startswith("/usr/") else "/usr" + p]
+        candidates[program] = paths
+    every_path = sorted({p for paths in candidates.values() for p in paths})
+    result = subprocess.run(["dpkg-query", "-S", *every_path], capture_output=True, text=True) if every_path else None
+    owner_of_path = {}
+    for line in (result.stdout.splitlines() if result else []):
+        package, _, path = line.partition(": ")
+        owner_of_path[path.strip()] = package.split(",")[0].split(":")[0].strip()
+    found = {}
+    for program in programs:
+        if program not in candidates:
+            found[program] = None
+            continue
+        found[program] = next((owner_of_path[p] for p in candidates[program] if p in owner_of_path), "?")
+    return found
 
 
 def covered_packages(listed):
@@ -224,10 +287,14 @@ def covered_packages(listed):
     return covered
 
 
-def base_package(package):
-    info = dpkg_query([package], "Essential} ${Priority")
-    essential, _, priority = info.get(package, " ").partition(" ")
-    return essential == "yes" or priority == "required"
+def base_packages(packages):
+    """Those of the packages that every Debian system has: essential, or of required priority."""
+    base = set()
+    for package, info in dpkg_query(sorted(packages), "Essential} ${Priority").items():
+        essential, _, priority = info.partition(" ")
+        if essential == "yes" or priority == "required":
+            base.add(package)
+    return base
 
 
 def main():
@@ -242,14 +309,16 @@ def main():
 
     failures = []
     started = programs_started()
+    owner = owners(sorted(started))
+    base = base_packages({p for p in owner.values() if p and p != "?"})
     for program in sorted(started):
         by = ", ".join(sorted(started[program]))
-        package = owner(program)
+        package = owner[program]
         if package is None:
             failures.append(f"{program}: started by {by}, not found on this machine")
         elif package == "?":
             failures.append(f"{program}: started by {by}, installed by hand (no Debian package owns it)")
-        elif package not in covered and not base_package(package):
+        elif package not in covered and package not in base:
             failures.append(f"{program}: started by {by}, from {package}, which scripts/install-deps.sh does not install")
         else:
             print(f"{program:24} {package:24} {by}")

@@ -67,9 +67,9 @@ TEST(HelpAndManualTest, ManualPageDocumentsEveryCommandAndOption)
         const CommandResult help = RunCli(command + " --help", folder);
         ASSERT_EQ(help.Exit, 0) << help.Err;
         const std::set<std::string> own = LongOptions(help.Out);
-        EXPECT_GT(own.size(), 1u) << help.Out;
         options.insert(own.begin(), own.end());
     }
+    EXPECT_GT(options.size(), 30u) << "the help texts' options were not found";
     for (const std::string& option : options)
         EXPECT_NE(manual.find(AsWrittenInTheManual(option)), std::string::npos) << option << " is not in the manual";
 }
