@@ -5,6 +5,7 @@
 #include "platform/Version.h"
 
 #include <QApplication>
+#include <QOpenGLContext>
 
 #include <clocale>
 
@@ -24,5 +25,11 @@ CLumarixApp::CLumarixApp(QApplication& application)
 }
 
 CLumarixApp::~CLumarixApp() { InstallUserInterface(std::move(Previous_)); }
+
+bool CLumarixApp::HasOpenGL()
+{
+    QOpenGLContext context;
+    return context.create();
+}
 
 } // namespace tessaro

@@ -27,6 +27,11 @@ public:
 
     CQtUserInterface& UserInterface() const { return *Ui_; }
 
+    // Whether the display gives an OpenGL context, which every network view needs. Without one
+    // (Qt's offscreen platform, an X server without GLX) Qt cannot draw the views and would crash
+    // at the first frame, so the program says so and stops instead.
+    static bool HasOpenGL();
+
 private:
     CQtUserInterface* Ui_;
     std::unique_ptr<CUserInterface> Previous_;
