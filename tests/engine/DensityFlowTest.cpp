@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -57,6 +58,35 @@ TEST(DensityFlow, TheRasterHoldsEachPolygonsDensityOverItsCoverAndTheMeanElsewhe
     EXPECT_DOUBLE_EQ(flow.Density(cell(9.1), cell(8.0)), 3.0);
     // Excess over the mean, in cells: 3 * 16 + 2 * (36 - 4) + 4 * 16.
     EXPECT_NEAR(Mass(flow), 48.0 + 64.0 + 64.0, 1e-9);
+}
+
+// The sea around a map four times as wide as tall is a quarter of its width on the left and the
+// right, and a quarter of its height below and above: the map lies in the middle of the grid.
+TEST(DensityFlow, ANonSquareMapHasAQuarterOfEachSideOfSeaOnBothSides)
+{
+    CDensityFlow flow;
+    const CExtent wide{0.0, 0.0, 40.0, 10.0};
+    const CPolygonLayer layer = Layer({{{0.0, 0.0, 0.0, 10.0, 40.0, 10.0, 40.0, 0.0, 0.0, 0.0}}});
+    ASSERT_TRUE(flow.Rasterize(layer, {2.0}, wide, CExtent{}, 64));
+    const double side = flow.CellSide();
+    ASSERT_NEAR(side, 60.0 / 64.0, 1e-12);
+    // The first and last rows (columns) whose centre line crosses the map.
+    const auto span = [](int count, const auto& inside) {
+        int first = count, last = -1;
+        for (int k = 0; k < count; ++k)
+            if (inside(k)) {
+                first = std::min(first, k);
+                last = std::max(last, k);
+            }
+        return std::pair{first, count - 1 - last};
+    };
+    const auto [below, above] = span(flow.CellsY(), [&](int j) { return flow.Density(flow.CellsX() / 2, j) > 1.5; });
+    const auto [left, right] = span(flow.CellsX(), [&](int i) { return flow.Density(i, flow.CellsY() / 2) > 1.5; });
+    EXPECT_LE(std::abs(below - above), 1) << below << " rows below, " << above << " above";
+    EXPECT_LE(std::abs(left - right), 1) << left << " columns left, " << right << " right";
+    // At least a quarter of the side; the rounding to sizes the transforms like adds cells.
+    EXPECT_GE((below + 1) * side, 0.25 * 10.0);
+    EXPECT_GE((left + 1) * side, 0.25 * 40.0);
 }
 
 TEST(DensityFlow, RefusesAnEmptyOrBoundlessBoxOrTooFewCells)

@@ -189,6 +189,37 @@ TEST(SharedBorders, SimplifyingKeepsBordersSharedAndStepsAroundOtherRings)
     EXPECT_LT(layer.Polygon(0).Ring(0).PointCount(), 12);
 }
 
+// A border's bends are judged against the smaller of its two polygons: a bend that is slight
+// for a large neighbour may be the whole shape of a small one. Two rectangles 4 high share a
+// border at x = 1 with bends of 0.01: the left is 1 wide (tolerance 0.01 * sqrt(4) = 0.02),
+// the right 3 wide (0.035) or 0.05 wide (0.0045, below the bends).
+TEST(SharedBorders, ABorderIsThinnedByTheSmallerOfItsPolygonsTolerances)
+{
+    const auto wavyPair = [](double rightWidth) {
+        std::vector<double> border;
+        for (int k = 0; k <= 40; ++k)
+            border.insert(border.end(), {1.0 + ((k % 2 == 1) ? 0.01 : 0.0), 4.0 - 0.1 * k});
+        std::vector<double> left{0, 0, 0, 4};
+        left.insert(left.end(), border.begin(), border.end());
+        left.insert(left.end(), {0, 0});
+        const double x = 1.0 + rightWidth;
+        std::vector<double> right{1, 4, x, 4, x, 0, 1, 0};
+        for (int k = 39; k >= 1; --k)
+            right.insert(right.end(), {border[2 * static_cast<size_t>(k)], border[2 * static_cast<size_t>(k) + 1]});
+        right.insert(right.end(), {1, 4});
+        CPolygonLayer layer;
+        layer.Add(MakePolygon({left}));
+        layer.Add(MakePolygon({right}));
+        return layer;
+    };
+    CPolygonLayer large = wavyPair(3.0);
+    EXPECT_GT(SimplifySharedBorders(large, 0.01), 0);
+    CPolygonLayer small = wavyPair(0.05);
+    const int32_t before = small.Polygon(1).Ring(0).PointCount();
+    EXPECT_EQ(SimplifySharedBorders(small, 0.01), 0);
+    EXPECT_EQ(small.Polygon(1).Ring(0).PointCount(), before);
+}
+
 // The exact images cut a border at every leaf it crosses, each round; the simplification must
 // thin such a dense border by a large share per pass, not by a few points per cell of its edge
 // grid, or the vertex count of a long run grows without bound.

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tessaro {
@@ -49,6 +50,34 @@ INSTANTIATE_TEST_SUITE_P(Points, FollowerTransformerTest,
                                            FollowerCase{6.0, -100.0, 6.0, 0.0},  // far below
                                            FollowerCase{10.0, 10.0, 10.0, 10.0}  // the top-right corner itself
                                            ));
+
+// The convergence loop fixes each leaf's diagonal before it moves the grid, and the map's
+// vertices are cut along it even where the displaced corners would choose the other one. Here
+// every leaf's stored diagonal is the other one, and the grid is bent so that the two cuts give
+// different images: points that follow the map with fixed splits land where the map's own
+// vertices at the same places land.
+TEST(FollowerTransformer, FollowsTheStoredDiagonalAsTheMapsVerticesDo)
+{
+    CQuadTree tree;
+    test::BuildBentTreeWithOtherDiagonals(tree, 10.0);
+    std::vector<double> points;
+    for (double x = 0.3; x < 10.0; x += 0.7)
+        for (double y = 0.2; y < 10.0; y += 0.9)
+            points.insert(points.end(), {x, y});
+    const std::vector<double> asTheMap = test::MovedAsTheMap(tree, points);
+
+    std::vector<double> followed = points;
+    ASSERT_TRUE(CFollowerTransformer::Move(tree, followed, true));
+    for (size_t k = 0; k < points.size(); ++k)
+        EXPECT_NEAR(followed[k], asTheMap[k], 1e-9) << "coordinate " << k;
+    // The bend is strong enough that the chosen diagonals would have moved points elsewhere.
+    std::vector<double> chosen = points;
+    ASSERT_TRUE(CFollowerTransformer::Move(tree, chosen, false));
+    double largest = 0.0;
+    for (size_t k = 0; k < points.size(); ++k)
+        largest = std::max(largest, std::fabs(chosen[k] - asTheMap[k]));
+    EXPECT_GT(largest, 1e-3);
+}
 
 TEST(FollowerTransformer, LeavesThePointsWithoutADisplacedMap)
 {

@@ -137,6 +137,18 @@ TEST_F(CompanionRoundsTest, TheKeptStateIsWhatTheResultsExportWrites)
     EXPECT_NEAR(point->GetGeometryRef()->toPoint()->getY(), 3.0, 1e-9);
 }
 
+// The convergence loop cuts each leaf along the diagonal it fixed before moving the grid: the
+// layers follow that cut, as the map's own vertices do, not the one the moved corners suggest.
+TEST_F(CompanionRoundsTest, TheLayersFollowTheFixedDiagonalsAsTheMapDoes)
+{
+    CQuadTree bent;
+    BuildBentTreeWithOtherDiagonals(bent, 20.0);
+    const auto rounds = MakeRounds(false);
+    ASSERT_TRUE(rounds);
+    rounds->AfterRound(bent, 0, 0.5);
+    ExpectVertices(Layer->Vertices(), MovedAsTheMap(bent, LandmarkVertices));
+}
+
 // A round that was not the kept one, or a run without keep-best, has no state to go back to:
 // the layers stay where the last round left them.
 TEST_F(CompanionRoundsTest, AStateNotKeptIsNotRestored)
