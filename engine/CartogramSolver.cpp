@@ -8,6 +8,7 @@
 #include "engine/GridDisplacement.h"
 #include "engine/ParallelWorkers.h"
 #include "engine/SharedBorders.h"
+#include "engine/StepSearch.h"
 #include "engine/QuadTree.h"
 #include "geometry/PolygonLayer.h"
 
@@ -29,8 +30,6 @@ constexpr double MinTriangleAreaRatio = 0.5;
 // The density flow's map is smooth and one to one, so its triangles may lose more in one round:
 // the guard only has to keep the piecewise map from folding where the leaves are coarse.
 constexpr double FlowMinTriangleAreaRatio = 0.2;
-// After a round whose first try was taken, the step grows by this factor, up to 1.
-constexpr double StepGrowth = 1.5;
 // Rings of polygons above 4 / 4^6 of the map are cut into pieces for their forces.
 constexpr int ConvergenceForceDepth = 6;
 // A vertex this close to another ring's edge (relative to the map's side) lies on it.
@@ -915,7 +914,6 @@ bool CCartogramSolver::TransformConverging(const RoundMeasures& measures, const 
 
     const CExtent startExtent = LayerExtent_;
     CShrinkFloor floor(*this, measures);
-    int retries = 0;
     std::vector<double> moved;
     double step = Step_;
     // One try: the grid moved by the guarded step `at`, the vertices with it, the layer fitted
@@ -933,41 +931,19 @@ bool CCartogramSolver::TransformConverging(const RoundMeasures& measures, const 
             RestoreVertices(startExtent);
         }
     };
-    // Halve the step until the error falls, and on while it keeps falling; the last try of all
-    // stands even when it did not lower the error.
-    double t = Step_;
-    double bestT = 0.0;
-    double bestError = measures.WeightedMeanError;
-    for (;;) {
-        if (!tryStep(t))
-            return false;
-        if (Params_.StepRetries <= 0)
-            break;
-        const double error = WeightedErrorNow();
-        if (error < bestError) {
-            bestError = error;
-            bestT = t;
-            // The flow's step is the whole way to an even density: a shorter one is not tried.
-            if (retries >= Params_.StepRetries || flow)
-                break;
-        } else if (bestT > 0.0) {
-            // Half the step did worse than the step before it: back to that one.
-            RestoreVertices(startExtent);
-            t = bestT;
-            if (!tryStep(t))
-                return false;
-            break;
-        } else if (retries >= Params_.StepRetries) {
-            break;
-        }
-        RestoreVertices(startExtent);
-        t /= 2.0;
-        ++retries;
-    }
+    CStepSearch::Rules rules;
+    rules.MaxHalvings = Params_.StepRetries;
+    rules.AcceptFirstImprovement = flow;
+    CStepSearch::Moves moves;
+    moves.Try = tryStep;
+    moves.Error = [this] { return WeightedErrorNow(); };
+    moves.Undo = [this, &startExtent] { RestoreVertices(startExtent); };
+    const CStepSearch::Outcome outcome = CStepSearch::Run(Step_, measures.WeightedMeanError, rules, moves);
+    if (outcome.Cancelled)
+        return false;
     LastStep_ = step;
-    LastRetries_ = retries;
-    // The next round starts from half again the step taken.
-    Step_ = std::min(1.0, StepGrowth * t);
+    LastRetries_ = outcome.Halvings;
+    Step_ = CStepSearch::NextStart(outcome.Step);
     return true;
 }
 
