@@ -1,0 +1,550 @@
+#include "engine/ConvergenceLoop.h"
+
+#include "engine/CartogramFeedback.h"
+#include "engine/CartogramSolver.h"
+#include "engine/DensityFlow.h"
+#include "engine/ExactImage.h"
+#include "engine/FieldBins.h"
+#include "engine/GridDisplacement.h"
+#include "engine/ParallelWorkers.h"
+#include "engine/QuadTree.h"
+#include "engine/SharedBorders.h"
+#include "engine/ShrinkFloor.h"
+#include "engine/StepSearch.h"
+#include "geometry/PolygonLayer.h"
+
+#include <boost/geometry.hpp>
+#include <boost/geometry/geometries/point_xy.hpp>
+#include <boost/geometry/geometries/polygon.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace tessaro {
+namespace {
+
+// The fold guard lets no triangle of the map shrink below this share of its area.
+constexpr double MinTriangleAreaRatio = 0.5;
+// The density flow's map is smooth and one to one, so its triangles may lose more in one round:
+// the guard only has to keep the piecewise map from folding where the leaves are coarse.
+constexpr double FlowMinTriangleAreaRatio = 0.2;
+// Rings of polygons above 4 / 4^6 of the map are cut into pieces for their forces.
+constexpr int ConvergenceForceDepth = 6;
+// A vertex this close to another ring's edge (relative to the map's side) lies on it.
+constexpr double BorderSnapTolerance = 1e-9;
+// Below this step the tries no longer lower the error: the run has stalled and stops.
+constexpr double MinStep = 1.0 / 1024.0;
+// A ring with an edge wider than this share of the map's width wraps round it (an antimeridian
+// ring projected without a cut); its polygon cannot be measured.
+constexpr double WideRingShare = 0.5;
+// Tries of one step at most that hold more polygons still; the last stands.
+constexpr int MaxHoldPasses = 4;
+// The density flow's cells across the side of a polygon of the median area, when the map chooses.
+constexpr double FlowCellsAcross = 3.0;
+// Rounds past the first below the target that the largest error may take, and the smallest
+// share it looks at: a polygon below 0.01 % of the map is hardly seen.
+constexpr int LargestErrorRounds = 3;
+constexpr double LargestErrorMinShare = 1e-4;
+// The widest leaf, in flow cells, under the polygons' vertices.
+constexpr double FlowLeafCells = 4.0;
+
+bool IsMeasurableArea(double area)
+{
+    return area > 0.0 && std::isfinite(area);
+}
+
+// Every polygon with a ring that jumps across more than half the width of `box` from one vertex
+// to the next: what a ring crossing the antimeridian becomes when it is projected without a cut.
+// Real borders are drawn with many vertices, so a legitimately wide polygon has no such edge.
+std::vector<uint8_t> FindWidePolygons(const CPolygonLayer& layer, const CExtent& box)
+{
+    std::vector<uint8_t> wide(layer.Count(), 0);
+    const double limit = WideRingShare * box.Width();
+    for (uint32_t i = 0; i < layer.Count(); ++i)
+        for (const auto& ring : layer.Polygon(i).Rings())
+            for (int32_t k = 0; k + 1 < ring->PointCount(); ++k)
+                if (std::fabs(ring->Point(k + 1).X - ring->Point(k).X) > limit)
+                    wide[i] = 1;
+    return wide;
+}
+
+namespace bg = boost::geometry;
+using ValidityPoint = bg::model::d2::point_xy<double>;
+using ValidityPolygon = bg::model::polygon<ValidityPoint>; // clockwise and closed
+
+// Whether a ring crosses or touches itself, runs out and straight back (a spike), or has no
+// area, as a check of the written file would find it.
+bool RingIsInvalid(const CPolygonRing& ring)
+{
+    const int32_t n = ring.PointCount();
+    if (n < 3)
+        return true;
+    ValidityPolygon polygon;
+    auto& outer = polygon.outer();
+    outer.reserve(static_cast<size_t>(n) + 1);
+    for (int32_t k = 0; k < n; ++k)
+        outer.emplace_back(ring.Point(k).X, ring.Point(k).Y);
+    if (outer.front().x() != outer.back().x() || outer.front().y() != outer.back().y())
+        outer.push_back(outer.front());
+    // A hole runs the other way round; Boost reads a ring against its orientation as the plane
+    // outside it.
+    if (bg::area(polygon) < 0.0)
+        std::reverse(outer.begin(), outer.end());
+    return !bg::is_valid(polygon);
+}
+
+// Per ring of the layer, in layer order: 1 for an invalid ring.
+std::vector<uint8_t> FindInvalidRings(const CPolygonLayer& layer, int threads)
+{
+    std::vector<const CPolygonRing*> rings;
+    for (const auto& polygon : layer.Polygons())
+        for (const auto& ring : polygon->Rings())
+            rings.push_back(ring.get());
+    std::vector<uint8_t> invalid(rings.size(), 0);
+    const std::vector<CWorkChunk> chunks = SplitIntoChunks(rings.size(), static_cast<size_t>(std::max(1, threads)));
+    RunWorkers(chunks.size(), [&](size_t worker) {
+        const CWorkChunk& chunk = chunks[worker];
+        for (size_t k = chunk.Begin; k < chunk.Begin + chunk.Count; ++k)
+            invalid[k] = RingIsInvalid(*rings[k]) ? 1 : 0;
+    });
+    return invalid;
+}
+
+int64_t CountVertices(const CPolygonLayer& layer)
+{
+    int64_t count = 0;
+    for (const auto& polygon : layer.Polygons())
+        count += polygon->TotalPointCount();
+    return count;
+}
+
+} // namespace
+
+CConvergenceLoop::CConvergenceLoop(CPolygonLayer& layer, CQuadTree& tree, const CartoParams& params,
+                                   std::vector<double> fractions, const CExtent& initialBox)
+    : CRoundLoop(layer, tree, params, std::move(fractions), initialBox),
+      WidePolygon_(FindWidePolygons(layer, initialBox)), LeftOut_(N_, 0), Reported_(N_, 0),
+      PreviousTree_(std::make_unique<CQuadTree>())
+{
+}
+
+CConvergenceLoop::~CConvergenceLoop() = default;
+
+CartogramSolution CConvergenceLoop::Solve(CCartogramRoundSink* sink, CCartogramFeedback* feedback)
+{
+    CartogramSolution solution;
+    // A border the raw map gives one side more vertices than the other would be cut and simplified
+    // differently on each side; it gets the same vertices on both first.
+    if (Params_.DensificationType == Densification::ExactImage) {
+        const double side = std::max(Setup_.InitialBox.Width(), Setup_.InitialBox.Height());
+        ShareBorderVertices(Layer_, BorderSnapTolerance * side);
+    }
+    const auto finish = [&](CartogramSolution::Outcome outcome) {
+        solution.Result = outcome;
+        solution.LeftOut = LeftOutReported_;
+        return solution;
+    };
+    for (int r = 0;; ++r) {
+        if (Cancelled(feedback))
+            return finish(CartogramSolution::Outcome::Cancelled);
+        std::optional<RoundMeasures> measures = Measure(r, feedback, solution.Refusal);
+        if (!measures) {
+            if (solution.Refusal.empty())
+                return finish(CartogramSolution::Outcome::Cancelled);
+            solution.LastRound = r;
+            return finish(CartogramSolution::Outcome::Refused);
+        }
+        if (r == 0)
+            solution.FirstMeasures = measures;
+        KeepIfBest(r, *measures);
+        if (Stops(r, *measures)) {
+            Finish(r, measures, solution, sink);
+            return finish(CartogramSolution::Outcome::Completed);
+        }
+        if (!Transform(*measures, feedback))
+            return finish(CartogramSolution::Outcome::Cancelled);
+        ReportRound(r, *measures, sink, feedback);
+        solution.RoundsTransformed = r + 1;
+        solution.LastRound = r;
+        solution.LastMeasures = std::move(measures);
+    }
+}
+
+// The loop ends at the target, at the last round, or when the tries no longer find a step.
+bool CConvergenceLoop::Stops(int round, const RoundMeasures& measures)
+{
+    return TargetReached(round, measures) || round == Steps_ || Step_ < MinStep;
+}
+
+// The result: with keep-best the kept round's layer and measures, named to the sink.
+void CConvergenceLoop::Finish(int round, std::optional<RoundMeasures>& measures, CartogramSolution& solution,
+                              CCartogramRoundSink* sink)
+{
+    int kept = round;
+    if (Params_.KeepBest && Best_.Round != round) {
+        RestoreBest();
+        kept = Best_.Round;
+        measures = Best_.Measures;
+    }
+    solution.KeptRound = Params_.KeepBest ? kept : -1;
+    if (sink != nullptr) {
+        sink->OnResult(round);
+        sink->OnStopped(
+            {round, *measures, EnlargeRate_, ShrinkRate_, Setup_.Depth, Setup_.MinDepth, solution.KeptRound});
+    }
+    solution.LastRound = round;
+    solution.LastMeasures = std::move(measures);
+}
+
+std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedback* feedback, std::string& refusal)
+{
+    StartMeasuring();
+    // Exact images add vertices every round; the nearly straight ones go again first. Their
+    // vertices are cut at the round's leaves once the tree is built, and never merged: a merge on
+    // one side of a border would open it.
+    const bool exact = Params_.DensificationType == Densification::ExactImage;
+    if (exact && round > 0)
+        SimplifySharedBorders(Layer_, Params_.SimplifyTolerance);
+    MeasureAndDensify(round, !exact,
+                      [this](uint32_t i) { return IsMeasurableArea(Areas_[i]) && WidePolygon_[i] == 0; });
+    RecordLeftOut(Excluded());
+    MeasureResult measured = MeasureWithout(LeftOut_);
+    if (!measured.Ok()) {
+        refusal = DescribeMeasureFailure(measured);
+        return std::nullopt;
+    }
+    UpdateRingRatios(round, measured.Measures);
+    // The density flow reads the measures alone; only the force field pushes from rings. The deep
+    // adaptive tree says nothing about which polygons are large: the force rings are cut as a
+    // uniform tree of the default depth would cut them.
+    if (!MovesWithFlow() && !BuildForceRings(std::min(Setup_.Depth, ConvergenceForceDepth), feedback))
+        return std::nullopt;
+    return std::move(measured.Measures);
+}
+
+std::vector<uint8_t> CConvergenceLoop::Excluded() const
+{
+    std::vector<uint8_t> excluded(N_, 0);
+    for (uint32_t i = 0; i < N_; ++i)
+        excluded[i] = IsMeasurableArea(Areas_[i]) && WidePolygon_[i] == 0 ? 0 : 1;
+    return excluded;
+}
+
+// Records the polygons a round's measurement leaves out, naming each the first time.
+void CConvergenceLoop::RecordLeftOut(std::vector<uint8_t> excluded)
+{
+    LeftOut_ = std::move(excluded);
+    for (uint32_t i = 0; i < N_; ++i)
+        if (LeftOut_[i] != 0 && Reported_[i] == 0) {
+            Reported_[i] = 1;
+            LeftOutReported_.push_back({i, WidePolygon_[i] != 0 ? LeftOutPolygon::Reason::WideRing
+                                                                 : LeftOutPolygon::Reason::Degenerate});
+        }
+}
+
+// The measures of the current areas over the polygons not excluded, their shares scaled to sum
+// to 1 among themselves; an excluded polygon has ratio 1 and error 0, so it pushes nothing.
+MeasureResult CConvergenceLoop::MeasureWithout(const std::vector<uint8_t>& excluded) const
+{
+    std::vector<double> areas;
+    std::vector<double> fractions;
+    std::vector<uint32_t> polygons;
+    double shares = 0.0;
+    for (uint32_t i = 0; i < N_; ++i) {
+        if (excluded[i] != 0)
+            continue;
+        areas.push_back(Areas_[i]);
+        fractions.push_back(Fractions_[i]);
+        polygons.push_back(i);
+        shares += Fractions_[i];
+    }
+    const bool all = polygons.size() == N_;
+    if (!all)
+        for (double& fraction : fractions)
+            fraction /= shares;
+    MeasureResult result = ComputeRoundMeasures(areas, fractions, Total_);
+    if (all)
+        return result;
+    if (!result.Ok()) {
+        if (result.Polygon < polygons.size())
+            result.Polygon = polygons[result.Polygon];
+        return result;
+    }
+    std::vector<double> ratios(N_, 1.0);
+    std::vector<double> errors(N_, 0.0);
+    for (size_t k = 0; k < polygons.size(); ++k) {
+        ratios[polygons[k]] = result.Measures.Ratios[k];
+        errors[polygons[k]] = result.Measures.RelativeErrors[k];
+    }
+    result.Measures.Ratios = std::move(ratios);
+    result.Measures.RelativeErrors = std::move(errors);
+    return result;
+}
+
+// The weighted mean error of the layer as a try left it; records nothing.
+double CConvergenceLoop::WeightedErrorNow()
+{
+    double total = 0.0;
+    for (uint32_t i = 0; i < N_; ++i) {
+        Layer_.Polygon(i).AreaAndCentroid(&Centroids_[i], &Areas_[i]);
+        if (IsMeasurableArea(Areas_[i]) && WidePolygon_[i] == 0)
+            total += Areas_[i];
+    }
+    if (Params_.RelativeSizes)
+        Total_ = total;
+    const MeasureResult measured = MeasureWithout(Excluded());
+    return measured.Ok() ? measured.Measures.WeightedMeanError : std::numeric_limits<double>::infinity();
+}
+
+// Whether round `round`'s measures end the loop: the weighted mean error is below the target,
+// and no polygon of a visible share is further than the largest error from its desired area,
+// or the rounds since the weighted error first fell below the target are used up.
+bool CConvergenceLoop::TargetReached(int round, const RoundMeasures& measures)
+{
+    if (!(measures.WeightedMeanError < Params_.TargetError))
+        return false;
+    if (!(Params_.LargestError > 0.0))
+        return true;
+    if (FirstBelowTarget_ < 0)
+        FirstBelowTarget_ = round;
+    return round - FirstBelowTarget_ >= LargestErrorRounds || LargestRelativeError(measures) <= Params_.LargestError;
+}
+
+// The largest |actual / desired - 1| over the measured polygons whose desired share is at least
+// LargestErrorMinShare of the measured total.
+double CConvergenceLoop::LargestRelativeError(const RoundMeasures& measures) const
+{
+    double shares = 0.0;
+    for (uint32_t i = 0; i < N_; ++i)
+        if (LeftOut_[i] == 0)
+            shares += Fractions_[i];
+    double largest = 0.0;
+    for (uint32_t i = 0; i < N_ && i < measures.Ratios.size(); ++i) {
+        const double ratio = measures.Ratios[i];
+        if (LeftOut_[i] != 0 || !(Fractions_[i] >= LargestErrorMinShare * shares) || !(ratio > 0.0))
+            continue;
+        largest = std::max(largest, std::fabs(1.0 / (ratio * ratio) - 1.0));
+    }
+    return largest;
+}
+
+// Keeps the layer of round `round` when its weighted mean error is the lowest so far. Its tree
+// is the working one until the next round builds another; when the next measurement shows the
+// layer is still the best, that tree is taken out of the way of later rounds.
+void CConvergenceLoop::KeepIfBest(int round, const RoundMeasures& measures)
+{
+    if (!Params_.KeepBest)
+        return;
+    if (Best_.Measures && (!(measures.WeightedMeanError < Best_.Measures->WeightedMeanError) || GainedInvalidRing())) {
+        if (Best_.TreeIsCurrent) {
+            std::swap(Best_.Tree, PreviousTree_);
+            if (!PreviousTree_)
+                PreviousTree_ = std::make_unique<CQuadTree>();
+            Best_.TreeIsCurrent = false;
+        }
+        return;
+    }
+    if (Params_.KeepValid && !Best_.Measures)
+        InitialInvalid_ = FindInvalidRings(Layer_, Params_.ThreadCount);
+    Best_.Round = round;
+    Best_.Measures = measures;
+    Best_.Extent = LayerExtent_;
+    Best_.TreeIsCurrent = true;
+    Best_.Rings.clear();
+    for (const auto& polygon : Layer_.Polygons())
+        for (const auto& ring : polygon->Rings())
+            Best_.Rings.emplace_back(ring->Points(), ring->Points() + 2 * static_cast<size_t>(ring->PointCount()));
+}
+
+// Whether the layer has an invalid ring that was valid in the first round: such a round is never
+// the result, however low its error.
+bool CConvergenceLoop::GainedInvalidRing() const
+{
+    if (!Params_.KeepValid)
+        return false;
+    const std::vector<uint8_t> invalid = FindInvalidRings(Layer_, Params_.ThreadCount);
+    for (size_t k = 0; k < invalid.size(); ++k)
+        if (invalid[k] != 0 && (k >= InitialInvalid_.size() || InitialInvalid_[k] == 0))
+            return true;
+    return false;
+}
+
+void CConvergenceLoop::RestoreBest()
+{
+    size_t next = 0;
+    for (auto* polygon : Layer_.Polygons()) {
+        for (int32_t k = 0; k < polygon->RingCount(); ++k, ++next) {
+            const std::vector<double>& points = Best_.Rings[next];
+            if (points.size() >= 4)
+                polygon->SetRingPoints(k, static_cast<int32_t>(points.size() / 2), points.data());
+        }
+        polygon->UpdateBoundingBox();
+    }
+    LayerExtent_ = Best_.Extent;
+    if (!Best_.TreeIsCurrent && Best_.Tree)
+        Tree_.Swap(*Best_.Tree);
+    Tree_.CurrentMap = UndeformedMap;
+}
+
+// One round after its measurement: the flow's or the force field's displacement of the grid
+// vertices, continuity, the fixed diagonals, the exact-image cuts, and the step search. False
+// after a cancel.
+bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback* feedback)
+{
+    const bool flow = MovesWithFlow();
+    const int minDepth = flow ? std::max(Setup_.MinDepth, FlowMinDepth()) : Setup_.MinDepth;
+    CopyVertices(minDepth);
+    if (!flow) {
+        // Each round asks for at most a doubling or halving of the area with a bounded target.
+        BuildSamples(measures, Params_.BoundedTarget);
+        PrepareField(measures);
+    }
+    Displacement_.LoggedMaxDisplacement = 0.0;
+    // The working tree made the layer being transformed: keep it aside for keep-best.
+    if (Params_.KeepBest)
+        Tree_.Swap(*PreviousTree_);
+    BuildTree();
+    std::vector<double> raw(Grid_.size(), 0.0);
+    double lambda = 1.0;
+    if (flow ? !FlowDisplacement(measures, raw, feedback) : !RawDisplacement(measures, raw, lambda, feedback))
+        return false;
+    if (Cancelled(feedback))
+        return false;
+    // Without the fold guard the field is divided as the stepped loop divides it.
+    Displacement_.ElasticityDivisor =
+        std::clamp(Params_.FoldGuard, 0, 2) != static_cast<int>(FoldGuardKind::None)
+            ? 1.0
+            : CPointDisplacementTransformer::DivisorFromMinimum(
+                  lambda, Params_.EpsilonFactor,
+                  CPointDisplacementTransformer::EffectiveElasticityType(Params_.ForceType, Params_.ElasticityType));
+    CGridDisplacement grid(std::move(raw));
+    if (Params_.HangingContinuity)
+        grid.ApplyHangingContinuity(Tree_);
+    grid.FixSplits(Tree_, Step_ / Displacement_.ElasticityDivisor);
+    if (Params_.DensificationType == Densification::ExactImage) {
+        InsertLeafCrossings(Layer_, Tree_);
+        VertexCount_ = CountVertices(Layer_);
+        CopyVertices(minDepth);
+    }
+    return SearchStep(grid, measures, feedback);
+}
+
+// The force field's displacement of every grid vertex, evaluated through bins; `lambda` the
+// field's elasticity minimum. False after a cancel.
+bool CConvergenceLoop::RawDisplacement(const RoundMeasures& measures, std::vector<double>& raw, double& lambda,
+                                       const CFeedback* feedback)
+{
+    const double rc = Setup_.RadiusCorrection * measures.RadiusSum / static_cast<double>(N_);
+    if (Sources_.empty() || !Displacement_.CanEvaluate(Params_.ForceType, rc))
+        return true;
+    const size_t gridPoints = Grid_.size() / 2;
+    CExtent gridBox;
+    for (size_t k = 0; k < gridPoints; ++k)
+        gridBox.Unite(CExtent{Grid_[2 * k], Grid_[2 * k + 1], Grid_[2 * k], Grid_[2 * k + 1]});
+    CFieldBins bins;
+    bins.Build(Displacement_, Params_.ForceType, gridBox);
+    lambda = EvaluateFieldBinned(Displacement_, bins, gridPoints, Grid_.data(), raw.data(), Params_.ForceType,
+                                 Params_.ElasticityType, Params_.FoldGuard == 0, Params_.ThreadCount, feedback);
+    return true;
+}
+
+// The density flow's displacement of every grid vertex: each measurable polygon carries its
+// desired over its current area, the rest of the plane the mean. False after a cancel.
+bool CConvergenceLoop::FlowDisplacement(const RoundMeasures& measures, std::vector<double>& raw,
+                                        const CFeedback* feedback)
+{
+    std::vector<double> densities(N_, 0.0);
+    for (uint32_t i = 0; i < N_ && i < measures.Ratios.size(); ++i)
+        if (LeftOut_[i] == 0)
+            densities[i] = measures.Ratios[i] * measures.Ratios[i];
+    CExtent reach;
+    for (size_t k = 0; k + 1 < Grid_.size(); k += 2)
+        reach.Include(Grid_[k], Grid_[k + 1]);
+    if (!Flow_)
+        Flow_ = std::make_unique<CDensityFlow>();
+    if (!Flow_->Rasterize(Layer_, densities, LayerExtent_, reach, FlowCells()))
+        return true;
+    return Flow_->Displace(Grid_, raw, Params_.ThreadCount, feedback);
+}
+
+// The flow grid's cells along its longer side: as set, or about three across a polygon of the
+// median measurable area, so that a typical polygon is resolved; the first round's areas decide
+// for the whole run.
+int CConvergenceLoop::FlowCells()
+{
+    if (Params_.FlowGrid > 0)
+        return Params_.FlowGrid;
+    if (FlowCells_ == 0) {
+        std::vector<double> areas;
+        for (uint32_t i = 0; i < N_; ++i)
+            if (LeftOut_[i] == 0)
+                areas.push_back(Areas_[i]);
+        FlowCells_ = CDensityFlow::CellsFor(LayerExtent_, areas, FlowCellsAcross);
+    }
+    return FlowCells_;
+}
+
+// The flow's leaves are at most FlowLeafCells cells wide where polygons' vertices lie: the
+// piecewise-affine map of coarser leaves would smooth the flow away where it bends most.
+int CConvergenceLoop::FlowMinDepth()
+{
+    const double cell = CDensityFlow::PlannedCellSide(LayerExtent_, FlowCells());
+    if (!(cell > 0.0) || !(Setup_.ExtSide > 0.0))
+        return 0;
+    const double depth = std::ceil(std::log2(Setup_.ExtSide / (FlowLeafCells * cell)));
+    return static_cast<int>(std::clamp(depth, 0.0, static_cast<double>(Setup_.Depth)));
+}
+
+// The tries of the round: the grid moved by the guarded step, the vertices with it, the layer
+// fitted back, judged and undone by CStepSearch. False after a cancel.
+bool CConvergenceLoop::SearchStep(CGridDisplacement& grid, const RoundMeasures& measures, const CFeedback* feedback)
+{
+    const auto guard = static_cast<FoldGuardKind>(std::clamp(Params_.FoldGuard, 0, 2));
+    const double minRatio = MovesWithFlow() ? FlowMinTriangleAreaRatio : MinTriangleAreaRatio;
+    const double divisor = Displacement_.ElasticityDivisor;
+    const CExtent startExtent = LayerExtent_;
+    CShrinkFloor floor(Layer_, measures, Params_.ShrinkFloor, Areas_, WidePolygon_, Fractions_, FirstShares_);
+    std::vector<double> moved;
+    double step = Step_;
+    // One try at step `at`; again with leaves held still while it takes a polygon below its floor.
+    const auto tryStep = [&](double at) {
+        for (int hold = 0;; ++hold) {
+            step = grid.Guard(Tree_, at / divisor, guard, minRatio) * divisor;
+            grid.StoreDisplaced(Tree_, 1.0);
+            moved.clear();
+            Tree_.CollectPoints(moved, DisplacedMap, UndeformedMap);
+            if (!MoveVertices(moved, true, feedback))
+                return false;
+            if (hold == MaxHoldPasses || !floor.HoldBelowFloor(grid, Tree_, Areas_, Centroids_))
+                return true;
+            RestoreVertices(startExtent);
+        }
+    };
+    CStepSearch::Moves moves;
+    moves.Try = tryStep;
+    moves.Error = [this] { return WeightedErrorNow(); };
+    moves.Undo = [this, &startExtent] { RestoreVertices(startExtent); };
+    const CStepSearch::Outcome outcome =
+        CStepSearch::Run(Step_, measures.WeightedMeanError, {Params_.StepRetries, MovesWithFlow()}, moves);
+    if (outcome.Cancelled)
+        return false;
+    LastStep_ = step;
+    LastRetries_ = outcome.Halvings;
+    Step_ = CStepSearch::NextStart(outcome.Step);
+    return true;
+}
+
+// Puts every vertex back where the input buffer has it, undoing a try.
+void CConvergenceLoop::RestoreVertices(const CExtent& extent)
+{
+    size_t index = 0;
+    for (uint32_t i = 0; i < N_; ++i) {
+        CSimplePolygon& polygon = Layer_.Polygon(i);
+        polygon.SetPointsFrom(Input_.data() + 2 * index, true);
+        index += static_cast<size_t>(polygon.TotalPointCount());
+    }
+    LayerExtent_ = extent;
+}
+
+} // namespace tessaro

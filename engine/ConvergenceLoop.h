@@ -1,0 +1,99 @@
+#pragma once
+
+#include "engine/RoundLoop.h"
+
+#include <memory>
+
+namespace tessaro {
+
+class CDensityFlow;
+class CGridDisplacement;
+struct LeftOutPolygon;
+
+// The convergence loop, which aims at small errors on real maps without ever folding the map:
+// - the grid's raw displacement D comes from the density-equalising flow (DensityFlow: each
+//   polygon's desired over current area on a grid of cells, the sea at the mean, every grid
+//   vertex carried with the flow until the density is even; the leaves under the vertices are
+//   at most four flow cells wide), or else from the force field evaluated through bins (each
+//   grid vertex visits only vectors in reach);
+// - D is made continuous at hanging vertices (HangingContinuity), and the grid moves by s * D,
+//   the step s capped so that no triangle of the map loses more than half its area (a fifth
+//   left with the flow) over the step (FoldGuard), which with continuity keeps the map one to one;
+// - with ExactImage densification every edge is cut where it crosses a leaf side or diagonal,
+//   so the moved rings are the exact image of the rings, and nearly straight bends are removed
+//   again each round without tearing shared borders apart;
+// - the step is searched by CStepSearch: a try that does not lower the weighted mean error is
+//   undone and retried at half the step, at most StepRetries times; the force field also tries
+//   half of a step that lowered it;
+// - below TargetError the rounds go on, LargestErrorRounds at most, while a polygon of a visible
+//   share is further than LargestError from its desired area;
+// - a polygon that must grow is held by the shrink floor (CShrinkFloor);
+// - with KeepBest the round of the lowest weighted mean error is the result, and with KeepValid
+//   only among the rounds where no ring is invalid (crossing or touching itself, or with a
+//   spike) that was valid at the start;
+// - polygons of no measurable area, or with a ring spanning more than half the map's width,
+//   move with the map but are left out of the measures and the field, each named once.
+class CConvergenceLoop final : public CRoundLoop {
+public:
+    CConvergenceLoop(CPolygonLayer& layer, CQuadTree& tree, const CartoParams& params, std::vector<double> fractions,
+                     const CExtent& initialBox);
+    ~CConvergenceLoop() override;
+    CartogramSolution Solve(CCartogramRoundSink* sink, CCartogramFeedback* feedback) override;
+
+private:
+    // The rules of a round, top-down: measure, keep the best, stop or transform, report.
+    std::optional<RoundMeasures> Measure(int round, const CFeedback* feedback, std::string& refusal);
+    bool Stops(int round, const RoundMeasures& measures);
+    void Finish(int round, std::optional<RoundMeasures>& measures, CartogramSolution& solution,
+                CCartogramRoundSink* sink);
+    bool Transform(const RoundMeasures& measures, const CFeedback* feedback);
+
+    // Measuring. Which polygons the current areas leave out, and the measures over the rest:
+    // functions of the map that change nothing; a round's measurement then records who is out.
+    std::vector<uint8_t> Excluded() const;
+    MeasureResult MeasureWithout(const std::vector<uint8_t>& excluded) const;
+    void RecordLeftOut(std::vector<uint8_t> excluded);
+    double WeightedErrorNow();
+    bool TargetReached(int round, const RoundMeasures& measures);
+    double LargestRelativeError(const RoundMeasures& measures) const;
+
+    // Keep-best.
+    void KeepIfBest(int round, const RoundMeasures& measures);
+    void RestoreBest();
+    bool GainedInvalidRing() const;
+
+    // Moving the grid.
+    bool MovesWithFlow() const { return Params_.DensityFlow; }
+    bool RawDisplacement(const RoundMeasures& measures, std::vector<double>& raw, double& lambda,
+                         const CFeedback* feedback);
+    bool FlowDisplacement(const RoundMeasures& measures, std::vector<double>& raw, const CFeedback* feedback);
+    int FlowCells();
+    int FlowMinDepth();
+    bool SearchStep(CGridDisplacement& grid, const RoundMeasures& measures, const CFeedback* feedback);
+    void RestoreVertices(const CExtent& extent);
+
+    std::vector<uint8_t> WidePolygon_; // a ring spans more than half the map's width
+    std::vector<uint8_t> LeftOut_;     // left out of this round's measures
+    std::vector<LeftOutPolygon> LeftOutReported_;
+    std::vector<uint8_t> Reported_;
+    double Step_ = 1.0; // s, for the run
+    // The tree of the layer being transformed, kept for keep-best until the next measurement
+    // shows whether that layer stays the best.
+    std::unique_ptr<CQuadTree> PreviousTree_;
+    std::unique_ptr<CDensityFlow> Flow_; // the density flow's grid and transforms, kept between rounds
+    int FlowCells_ = 0;
+    int FirstBelowTarget_ = -1; // the first round whose weighted mean error was below the target
+    struct BestRound {
+        int Round = -1;
+        std::optional<RoundMeasures> Measures;
+        std::vector<std::vector<double>> Rings; // every ring's points, in layer order
+        std::unique_ptr<CQuadTree> Tree;        // its tree, once the working tree moved on
+        bool TreeIsCurrent = false;             // its tree is still the working one
+        CExtent Extent;
+    };
+    BestRound Best_;
+    std::vector<uint8_t> InitialInvalid_; // per ring of the first round, with KeepValid
+    std::vector<double> FirstShares_;     // for the shrink floor, from round 0
+};
+
+} // namespace tessaro

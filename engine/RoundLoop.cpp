@@ -1,0 +1,291 @@
+#include "engine/RoundLoop.h"
+
+#include "engine/CartogramFeedback.h"
+#include "engine/CartogramSolver.h"
+#include "engine/ForceRings.h"
+#include "engine/QuadTree.h"
+#include "geometry/PolygonLayer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace tessaro {
+namespace {
+
+constexpr int TransformSearchLevels = 3;
+
+// Depth of one polygon's vertices in adaptive mode.
+int VertexDepth(const CSimplePolygon& polygon, double area, double extSide, double optimalNodeSize, int minDepth,
+                int maxDepth)
+{
+    const double w = polygon.MaxX() - polygon.MinX();
+    const double h = polygon.MaxY() - polygon.MinY();
+    const double s = std::sqrt(area / (w * h));
+    const double q = std::log(extSide / (s * std::min(w, h) * optimalNodeSize)) / std::log(2.0) + 0.5;
+    if (std::isnan(q))
+        return maxDepth;
+    // Clamped before the conversion; the tree refines no deeper than maxDepth anyway.
+    const double bounded = std::clamp(std::trunc(q), static_cast<double>(minDepth), static_cast<double>(maxDepth));
+    return std::max(minDepth, static_cast<int>(bounded));
+}
+
+} // namespace
+
+CRoundLoop::BorrowedRings::~BorrowedRings()
+{
+    for (auto& ring : List)
+        static_cast<void>(ring.release());
+}
+
+CRoundLoop::CRoundLoop(CPolygonLayer& layer, CQuadTree& tree, const CartoParams& params,
+                       std::vector<double> fractions, const CExtent& initialBox)
+    : Layer_(layer), Tree_(tree), Params_(params), Setup_(MakeCartogramSetup(layer, initialBox, params)),
+      Fractions_(std::move(fractions)), N_(layer.Count()), Steps_(CartogramStepCount(params.MaxSteps)),
+      Centroids_(N_), Areas_(N_, 0.0), EnlargeRate_(params.EnlargeRate), ShrinkRate_(params.ShrinkRate),
+      LayerExtent_(initialBox), VertexTransformer_(&tree)
+{
+    Displacement_.KernelVariant = 2;
+    Displacement_.KernelRange = params.KernelRange;
+    // Room for the grid vertices of a full tree of this depth (bounded for absurd depths).
+    Grid_.reserve(static_cast<size_t>(1) << std::clamp(2 * Setup_.Depth - 1, 0, 25));
+}
+
+CRoundLoop::~CRoundLoop() = default;
+
+void CRoundLoop::StartMeasuring()
+{
+    if (Params_.RelativeSizes)
+        Total_ = 0.0;
+    ForceRings_.clear();
+    Timer_.Start();
+}
+
+void CRoundLoop::MeasureAndDensify(int round, bool densify, const std::function<bool(uint32_t)>& counts)
+{
+    VertexCount_ = 0;
+    for (uint32_t i = 0; i < N_; ++i) {
+        CSimplePolygon& polygon = Layer_.Polygon(i);
+        polygon.AreaAndCentroid(&Centroids_[i], &Areas_[i]);
+        if ((Params_.RelativeSizes || round == 0) && counts(i))
+            Total_ += Areas_[i];
+        if (densify) {
+            Densify(polygon);
+            polygon.RemoveNearDuplicates(Setup_.ZeroTolerance);
+        }
+        VertexCount_ += polygon.TotalPointCount();
+    }
+    if (round == 0)
+        InitialTotal_ = Total_;
+}
+
+void CRoundLoop::Densify(CSimplePolygon& polygon) const
+{
+    switch (Params_.DensificationType) {
+    case Densification::MinimumDistance:
+        polygon.DensifyByDistance(Setup_.DensifyStep);
+        break;
+    case Densification::Both:
+        polygon.DensifyAtGridLines(Setup_.Xs.data(), Setup_.Ys.data(), Setup_.GridCount + 1);
+        polygon.DensifyByDistance(Setup_.DensifyStep);
+        break;
+    case Densification::QuadtreeLeaf:
+    default:
+        polygon.DensifyAtGridLines(Setup_.Xs.data(), Setup_.Ys.data(), Setup_.GridCount + 1);
+        break;
+    }
+}
+
+void CRoundLoop::UpdateRingRatios(int round, const RoundMeasures& measures)
+{
+    for (uint32_t i = 0; i < N_; ++i) {
+        CSimplePolygon& polygon = Layer_.Polygon(i);
+        for (int k = 0; k < polygon.RingCount(); ++k) {
+            CPolygonRing& ring = polygon.Ring(k);
+            if (round == 0) {
+                ring.Values().push_back(measures.Ratios[i]);
+                AllRings_.List.emplace_back(&ring);
+            } else if (ring.Values().empty()) {
+                ring.Values().push_back(measures.Ratios[i]);
+            } else {
+                ring.Values()[RingValueSlot::Ratio] = measures.Ratios[i];
+            }
+        }
+    }
+}
+
+bool CRoundLoop::BuildForceRings(int depth, const CFeedback* feedback)
+{
+    CForceRingOptions rings;
+    rings.TotalArea = Total_;
+    rings.Depth = depth;
+    rings.Threads = Params_.ThreadCount;
+    rings.Feedback = feedback;
+    BuildForceRingsParallel(AllRings_.List, ForceRings_, rings);
+    return !Cancelled(feedback);
+}
+
+void CRoundLoop::CopyVertices(int minDepth)
+{
+    if (VertexCount_ != PreviousVertexCount_) {
+        Input_.assign(static_cast<size_t>(2 * VertexCount_), 0.0);
+        Output_.assign(static_cast<size_t>(2 * VertexCount_), 0.0);
+        if (Setup_.Adaptive)
+            VertexDepths_.assign(static_cast<size_t>(VertexCount_), 0);
+        PreviousVertexCount_ = VertexCount_;
+    }
+    size_t index = 0;
+    for (uint32_t i = 0; i < N_; ++i) {
+        const CSimplePolygon& polygon = Layer_.Polygon(i);
+        polygon.CopyPointsTo(Input_.data() + 2 * index);
+        const auto count = static_cast<size_t>(polygon.TotalPointCount());
+        if (Setup_.Adaptive) {
+            const int q =
+                VertexDepth(polygon, Areas_[i], Setup_.ExtSide, Params_.OptimalNodeSize, minDepth, Setup_.Depth);
+            std::fill_n(VertexDepths_.begin() + static_cast<std::ptrdiff_t>(index), count, q);
+        }
+        index += count;
+    }
+}
+
+void CRoundLoop::BuildSamples(const RoundMeasures& measures, bool boundedTarget)
+{
+    Sources_.clear();
+    Targets_.clear();
+    Centres_.clear();
+    CTargetFactorSettings settings;
+    settings.MaxRatio = measures.MaxRatio;
+    settings.MinRatio = measures.MinRatio;
+    settings.MaxRadiusRatioAllowed = Params_.MaxRadiusRatio;
+    settings.MinRadiusRatioAllowed = Params_.MinRadiusRatio;
+    settings.AreaFactor = Params_.RelativeSizes ? Total_ / InitialTotal_ : 1.0;
+    for (const auto& ring : ForceRings_) {
+        const size_t first = Sources_.size() / 2;
+        CPoint2D centre;
+        const int32_t samples =
+            AppendCircleSamples(*ring, Params_.CirclePoints, Params_.RectangleFactor, Sources_, Centres_, &centre);
+        if (Setup_.AutoExaggeration)
+            BalanceExaggerationRates(measures.Growers, measures.Shrinkers, EnlargeRate_, ShrinkRate_);
+        if (samples <= 0)
+            continue;
+        settings.EnlargeRate = EnlargeRate_;
+        settings.ShrinkRate = ShrinkRate_;
+        const std::vector<double>& values = ring->Values();
+        const double ratio = values.size() > RingValueSlot::SampleRatio ? values[RingValueSlot::SampleRatio]
+                                                                         : values.at(RingValueSlot::Ratio);
+        const double factor = boundedTarget ? BoundedTargetFactor(ratio) : TargetFactor(ratio, settings);
+        AppendCircleTargets(Sources_, first, centre, factor, Targets_);
+    }
+}
+
+double CRoundLoop::PrepareField(const RoundMeasures& measures)
+{
+    const double rc = Setup_.RadiusCorrection * measures.RadiusSum / static_cast<double>(N_);
+    const auto samples = static_cast<int32_t>(Sources_.size() / 2);
+    Displacement_.SetControlVectors(samples, Sources_.data(), Targets_.data());
+    Displacement_.SetCentres(samples, Centres_.data());
+    Displacement_.Precompute(rc);
+    return rc;
+}
+
+void CRoundLoop::BuildTree()
+{
+    Tree_.Clear();
+    CTreeRect buildRect = Setup_.ExtendedBox;
+    const int buildDepth = std::max(2, Setup_.Depth);
+    const auto vertexCount = static_cast<int>(VertexCount_);
+    if (Setup_.Adaptive)
+        Tree_.BuildForPointsAdaptive(buildRect, buildDepth, vertexCount, Input_.data(), VertexDepths_.data());
+    else
+        Tree_.BuildForPoints(buildRect, buildDepth, vertexCount, Input_.data());
+    Tree_.DuplicateMap(true);
+
+    Grid_.clear();
+    Tree_.CollectPoints(Grid_, UndeformedMap);
+}
+
+bool CRoundLoop::MoveVertices(std::vector<double>& moved, bool fixedSplits, const CFeedback* feedback)
+{
+    Output_ = Input_;
+    TransformVertices(fixedSplits, feedback);
+    if (Cancelled(feedback))
+        return false;
+    const CExtent currentBox = WriteBack();
+    FitBack(currentBox, moved);
+    return true;
+}
+
+void CRoundLoop::TransformVertices(bool fixedSplits, const CFeedback* feedback)
+{
+    const auto vertexCount = static_cast<int>(VertexCount_);
+    CTransformOptions options;
+    options.FromMap = UndeformedMap;
+    options.ToMap = DisplacedMap;
+    options.SearchLevels = TransformSearchLevels;
+    options.Threads = Params_.ThreadCount;
+    options.Feedback = feedback;
+    // Diagonals fixed before the grid moved (the fold guard and the exact images depend on them)
+    // come with workers that keep their own leaf maps.
+    options.FixedSplits = fixedSplits;
+    options.PrivateCaches = fixedSplits;
+    if (Params_.ThreadCount > 1)
+        VertexTransformer_.TransformVerticesParallel(Input_.data(), vertexCount, Output_.data(), options);
+    else
+        VertexTransformer_.TransformVertices(Input_.data(), vertexCount, Output_.data(), options);
+}
+
+// Writes the transformed vertices back into the polygons; returns the layer's new extent.
+CExtent CRoundLoop::WriteBack()
+{
+    CExtent box;
+    size_t index = 0;
+    for (uint32_t i = 0; i < N_; ++i) {
+        CSimplePolygon& polygon = Layer_.Polygon(i);
+        polygon.SetPointsFrom(Output_.data() + 2 * index, true);
+        polygon.UpdateBoundingBox();
+        box.Unite(CExtent{polygon.MinX(), polygon.MinY(), polygon.MaxX(), polygon.MaxY()});
+        index += static_cast<size_t>(polygon.TotalPointCount());
+    }
+    return box;
+}
+
+// The layer and the moved grid go back into the initial box, keeping their aspect.
+void CRoundLoop::FitBack(const CExtent& currentBox, std::vector<double>& moved)
+{
+    LayerExtent_ = CExtent::Empty();
+    for (uint32_t i = 0; i < N_; ++i) {
+        CSimplePolygon& polygon = Layer_.Polygon(i);
+        CPointDisplacementTransformer::FitPolygonToBox(polygon, currentBox, Setup_.InitialBox, true);
+        polygon.UpdateBoundingBox();
+        LayerExtent_.Unite(CExtent{polygon.MinX(), polygon.MinY(), polygon.MaxX(), polygon.MaxY()});
+    }
+    const auto gridPoints = static_cast<int32_t>(moved.size() / 2);
+    if (gridPoints > 0) {
+        CPointDisplacementTransformer::FitPointsToBox(gridPoints, moved.data(), moved.data(), currentBox,
+                                                      Setup_.InitialBox, true);
+        Tree_.StorePoints(moved, DisplacedMap, UndeformedMap);
+    }
+}
+
+void CRoundLoop::ReportRound(int round, const RoundMeasures& measures, CCartogramRoundSink* sink,
+                             CCartogramFeedback* feedback)
+{
+    if (sink != nullptr)
+        sink->OnTransformed(round);
+    Timer_.Stop();
+    const std::string timeText = RoundTimeText(Timer_);
+    if (sink != nullptr)
+        sink->OnRoundDone({round, measures, Displacement_.ElasticityDivisor, Displacement_.LoggedMaxDisplacement,
+                           timeText, LastStep_, LastRetries_});
+    if (feedback == nullptr)
+        return;
+    auto frame = std::make_shared<CRoundFrame>();
+    frame->Round = round;
+    frame->Measures = measures;
+    frame->ElapsedText = timeText;
+    if (feedback->WantsGeometry())
+        frame->CopyGeometry(Layer_, Tree_, DisplacedMap);
+    feedback->OnRound(std::move(frame));
+}
+
+} // namespace tessaro

@@ -1,0 +1,79 @@
+#include "engine/ShrinkFloor.h"
+
+#include "engine/GridDisplacement.h"
+#include "geometry/PolygonLayer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tessaro {
+namespace {
+
+bool IsMeasurableArea(double area) { return area > 0.0 && std::isfinite(area); }
+
+} // namespace
+
+double MeasurableTotal(const std::vector<double>& areas, const std::vector<uint8_t>& wide)
+{
+    double total = 0.0;
+    for (size_t i = 0; i < areas.size(); ++i)
+        if (wide[i] == 0 && IsMeasurableArea(areas[i]))
+            total += areas[i];
+    return total;
+}
+
+CShrinkFloor::CShrinkFloor(const CPolygonLayer& layer, const RoundMeasures& measures, double floor,
+                           const std::vector<double>& areas, const std::vector<uint8_t>& wide,
+                           const std::vector<double>& fractions, std::vector<double>& firstShares)
+    : Layer_(layer), Wide_(wide), FirstShares_(firstShares), Floor_(floor), Held_(layer.Count(), 0)
+{
+    const uint32_t n = layer.Count();
+    if (!(floor > 0.0) || measures.Ratios.size() != n)
+        return;
+    Active_ = true;
+    StartAreas_ = areas;
+    StartTotal_ = MeasurableTotal(StartAreas_, wide);
+    const auto measurable = [&](uint32_t i) { return IsMeasurableArea(StartAreas_[i]) && wide[i] == 0; };
+    if (firstShares.empty()) {
+        firstShares.assign(n, 0.0);
+        for (uint32_t i = 0; i < n; ++i)
+            if (measurable(i))
+                firstShares[i] = std::min(StartAreas_[i] / StartTotal_, fractions[i]);
+    }
+    for (uint32_t i = 0; i < n; ++i)
+        if (measures.Ratios[i] > 1.0 && firstShares[i] > 0.0 && measurable(i))
+            Growers_.push_back(i);
+    Boxes_.reserve(n);
+    for (const auto& polygon : layer.Polygons())
+        Boxes_.push_back(CExtent{polygon->MinX(), polygon->MinY(), polygon->MaxX(), polygon->MaxY()});
+}
+
+bool CShrinkFloor::HoldBelowFloor(CGridDisplacement& grid, const CQuadTree& tree, std::vector<double>& areas,
+                                  std::vector<CPoint2D>& centroids)
+{
+    if (!Active_ || Growers_.empty())
+        return false;
+    for (uint32_t i = 0; i < Layer_.Count(); ++i)
+        Layer_.Polygon(i).AreaAndCentroid(&centroids[i], &areas[i]);
+    const double total = MeasurableTotal(areas, Wide_);
+    if (!(total > 0.0))
+        return false;
+    bool held = false;
+    for (const uint32_t i : Growers_) {
+        if (Held_[i] != 0)
+            continue;
+        const double share = areas[i] / total;
+        // A polygon the try turned over or emptied has fallen below any floor.
+        const bool lost = !IsMeasurableArea(areas[i]) ||
+                          (share < StartAreas_[i] / StartTotal_ && share < Floor_ * FirstShares_[i]);
+        if (!lost)
+            continue;
+        Held_[i] = 1;
+        held = true;
+        const CExtent& box = Boxes_[i];
+        grid.HoldStill(tree, box.MinX, box.MinY, box.MaxX, box.MaxY);
+    }
+    return held;
+}
+
+} // namespace tessaro
