@@ -22,13 +22,20 @@ int RunParamsCommand(const ParamsOptions& options, std::ostream& out)
     if (loaded == CLumarixDoc::ParamsLoad::Unreadable)
         return 2;
     out << document.Params.FormatParamFile();
-    if (loaded == CLumarixDoc::ParamsLoad::Read)
-        return 0;
-    ShowMessage("The parameter file " + options.ReadPath +
-                    " does not give every value; the block printed holds the "
-                    "defaults for the rest.",
-                MessageKind::Error);
-    return 1;
+    if (loaded != CLumarixDoc::ParamsLoad::Read) {
+        ShowMessage("The parameter file " + options.ReadPath +
+                        " does not give every value; the block printed holds the "
+                        "defaults for the rest.",
+                    MessageKind::Error);
+        return 1;
+    }
+    // The same limits a run applies: a file that reads whole but would be refused says so here.
+    if (const std::string problem = document.Params.LimitProblem(); !problem.empty()) {
+        ShowMessage("The parameter file " + options.ReadPath + " holds a value a run cannot take: " + problem,
+                    MessageKind::Error);
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace tessaro

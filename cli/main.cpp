@@ -121,8 +121,8 @@ int main(int argc, char** argv)
     cartogramCommand->add_flag("--converge", carto.Converge,
                                "Convergence mode: run until the weighted mean error is below --target-error, "
                                "never folding the map; exports only the result");
-    cartogramCommand->add_option("--target-error", carto.TargetError, "Stop below this weighted mean error (0.001)")
-        ->check(CLI::PositiveNumber);
+    // Checked with the parameter file's rule, when the run's parameters are made.
+    cartogramCommand->add_option("--target-error", carto.TargetError, "Stop below this weighted mean error (0.001)");
     cartogramCommand->add_option("--max-rounds", carto.MaxRounds, "Rounds at most (--converge: 100)")
         ->check(CLI::PositiveNumber)
         ->excludes("--steps");

@@ -1,5 +1,6 @@
 #include "engine/CartoParams.h"
 
+#include "engine/ParamTable.h"
 #include "platform/NumberText.h"
 
 #include <algorithm>
@@ -45,13 +46,6 @@ std::string Integer(int32_t value)
     return std::to_string(value);
 }
 
-template <typename Kind>
-    requires std::is_enum_v<Kind>
-std::string Integer(Kind kind)
-{
-    return std::to_string(static_cast<int32_t>(kind));
-}
-
 std::string Trimmed(const std::string& line)
 {
     const auto first = line.find_first_not_of(Blanks);
@@ -72,35 +66,11 @@ std::array<std::string, ValueLineCount> ReadValueLines(std::istream& in)
     return lines;
 }
 
-// Lines 5 and 6 came later; older files have their notes there instead.
+// Whether a line of the value block holds values rather than notes.
 bool HoldsValues(const std::string& trimmedLine)
 {
     return !trimmedLine.empty() && trimmedLine.front() != '#';
 }
-
-// The fields a parameter file names after its notes, "name = value" each.
-using NamedField = std::variant<bool CartoParams::*, int32_t CartoParams::*, double CartoParams::*>;
-struct NamedParameter {
-    const char* Name;
-    NamedField Field;
-};
-
-constexpr std::array<NamedParameter, 14> NamedParameters{{
-    {"converge", &CartoParams::Converge},
-    {"target_error", &CartoParams::TargetError},
-    {"kernel_range", &CartoParams::KernelRange},
-    {"keep_best", &CartoParams::KeepBest},
-    {"step_retries", &CartoParams::StepRetries},
-    {"hanging_continuity", &CartoParams::HangingContinuity},
-    {"fold_guard", &CartoParams::FoldGuard},
-    {"bounded_target", &CartoParams::BoundedTarget},
-    {"simplify_tolerance", &CartoParams::SimplifyTolerance},
-    {"shrink_floor", &CartoParams::ShrinkFloor},
-    {"keep_valid", &CartoParams::KeepValid},
-    {"largest_error", &CartoParams::LargestError},
-    {"density_flow", &CartoParams::DensityFlow},
-    {"flow_grid", &CartoParams::FlowGrid},
-}};
 
 // The shortest text that reads back as the same double, so a saved block loads unchanged; in
 // plain decimals ("0.0005") when they fit in a short field, which people edit more easily.
@@ -115,41 +85,29 @@ std::string ExactReal(double value)
     return std::string(buffer, result.ptr);
 }
 
-std::string NamedValueText(const CartoParams& params, const NamedField& field)
+std::string NamedValueText(const CartoParams& params, const ParamDescriptor& param)
 {
-    return std::visit(
-        [&params](auto member) -> std::string {
-            const auto value = params.*member;
-            if constexpr (std::is_same_v<decltype(value), const double>)
-                return ExactReal(value);
-            else
-                return std::to_string(static_cast<int32_t>(value));
-        },
-        field);
+    const double value = ParamValue(params, param);
+    return IsRealParam(param) ? ExactReal(value) : std::to_string(static_cast<int32_t>(value));
 }
 
-// Reads one value into the field; false (the field unchanged) for text that is not wholly a
-// finite number of the field's kind.
-bool ReadNamedValue(CartoParams& params, const NamedField& field, const std::string& text)
+// Reads one named value; false (the value unchanged) for text that is not wholly a finite
+// number of the parameter's kind.
+bool ReadNamedValue(CartoParams& params, const ParamDescriptor& param, const std::string& text)
 {
-    return std::visit(
-        [&params, &text](auto member) {
-            using Value = std::remove_reference_t<decltype(params.*member)>;
-            const char* cursor = text.c_str();
-            if constexpr (std::is_same_v<Value, double>) {
-                double value = 0.0;
-                if (!detail::ScanReal(cursor, value) || *cursor != '\0' || !std::isfinite(value))
-                    return false;
-                params.*member = value;
-            } else {
-                int32_t value = 0;
-                if (!detail::ScanInteger(cursor, value) || *cursor != '\0')
-                    return false;
-                params.*member = static_cast<Value>(value);
-            }
-            return true;
-        },
-        field);
+    const char* cursor = text.c_str();
+    if (IsRealParam(param)) {
+        double value = 0.0;
+        if (!detail::ScanReal(cursor, value) || *cursor != '\0' || !std::isfinite(value))
+            return false;
+        SetParamValue(params, param, value);
+        return true;
+    }
+    int32_t value = 0;
+    if (!detail::ScanInteger(cursor, value) || *cursor != '\0')
+        return false;
+    SetParamValue(params, param, value);
+    return true;
 }
 
 // Reads the "name = value" lines that follow the value lines; returns the numbers (from 1) of
@@ -166,57 +124,67 @@ std::vector<int> ParseNamedLines(std::istream& in, int firstLineNumber, CartoPar
         const auto equals = line.find('=');
         if (equals == std::string::npos)
             continue;
-        const std::string name = Trimmed(line.substr(0, equals));
-        const auto known = std::find_if(NamedParameters.begin(), NamedParameters.end(),
-                                        [&name](const NamedParameter& p) { return name == p.Name; });
-        if (known == NamedParameters.end() || !ReadNamedValue(params, known->Field, Trimmed(line.substr(equals + 1))))
+        const ParamDescriptor* param = FindParam(Trimmed(line.substr(0, equals)));
+        if (param == nullptr || param->Line != 0 || !ReadNamedValue(params, *param, Trimmed(line.substr(equals + 1))))
             refused.push_back(number);
     }
     return refused;
+}
+
+// One line of the value block: its parameters' values, "%f" for reals and "%d" for the rest.
+std::string ValueLineText(const CartoParams& params, int line)
+{
+    std::string text;
+    for (const ParamDescriptor& param : ParamTable())
+        if (param.Line == line) {
+            const double value = ParamValue(params, param);
+            text += (text.empty() ? "" : ", ") + (IsRealParam(param) ? Real(value) : Integer(static_cast<int32_t>(value)));
+        }
+    // The blank before line 3's end has always been there; readers trim it.
+    return text + (line == 3 ? " \n" : "\n");
+}
+
+// Reads one line of the value block over the current values: its numbers in order, as far as
+// they go. Returns how many it read and how many the line holds.
+std::pair<int, int> ReadValueLine(CartoParams& params, int line, const std::string& text)
+{
+    std::vector<const ParamDescriptor*> params_;
+    for (const ParamDescriptor& param : ParamTable())
+        if (param.Line == line)
+            params_.push_back(&param);
+    // Each value is read into a number of its kind that starts as the current value, so one the
+    // line does not supply keeps it; flags and kinds are read as integers.
+    std::vector<double> reals(params_.size());
+    std::vector<int32_t> integers(params_.size());
+    std::vector<ScanTarget> targets;
+    std::string format;
+    for (size_t k = 0; k < params_.size(); ++k) {
+        const double value = ParamValue(params, *params_[k]);
+        format += k == 0 ? "" : ", ";
+        if (IsRealParam(*params_[k])) {
+            reals[k] = value;
+            targets.emplace_back(&reals[k]);
+            format += "%lf";
+        } else {
+            integers[k] = static_cast<int32_t>(value);
+            targets.emplace_back(&integers[k]);
+            format += "%d";
+        }
+    }
+    const int read = ScanNumbers(text, format, targets);
+    for (size_t k = 0; k < params_.size(); ++k)
+        SetParamValue(params, *params_[k], IsRealParam(*params_[k]) ? reals[k] : integers[k]);
+    return {read, static_cast<int>(params_.size())};
 }
 
 } // namespace
 
 void CartoParams::SetDefaults()
 {
-    MaxSteps = 4;
-    ExportEvery = 1;
-    TreeDepth = 6;
-    ForceType = ForceDecay::Exponential;
-    EpsilonFactor = 1.05;
-    CirclePoints = 16;
-    EnlargeRate = 6.0;
-    ShrinkRate = 9.0;
-    MaxRadiusRatio = 10.0;
-    MinRadiusRatio = 0.01;
-    RadiusCorrection = -1.0;
+    for (const ParamDescriptor& param : ParamTable())
+        SetParamValue(*this, param, param.Default);
     const unsigned processors = std::thread::hardware_concurrency();
     ThreadCount = processors == 0 ? 1 : static_cast<int32_t>(processors);
-    ElasticityType = ElasticityMeasure::Jacobian;
-    StopWhenErrorRises = true;
-    RelativeSizes = true;
-    RectangleFactor = -1.0;
-    DensificationType = Densification::Both;
-    MinVertexDistanceScale = 256.0;
-    SquareFullTree = false;
-    MinTreeDepth = 3;
-    OptimalNodeSize = 0.333333;
-    LocalSearchDepth = 3;
-    ZeroTolerance = 0.001;
-    Converge = false;
-    TargetError = 0.001;
-    KernelRange = 2.0;
-    KeepBest = true;
-    StepRetries = 6;
-    HangingContinuity = true;
-    FoldGuard = 1;
-    BoundedTarget = true;
-    SimplifyTolerance = 2e-4;
-    ShrinkFloor = 0.5;
-    KeepValid = true;
-    LargestError = 0.01;
-    DensityFlow = true;
-    FlowGrid = 0;
 }
 
 void CartoParams::SetConvergence()
@@ -237,21 +205,16 @@ void CartoParams::SetConvergence()
 std::string CartoParams::FormatParamFile() const
 {
     std::string text;
-    text += Real(RadiusCorrection) + ", " + Real(EpsilonFactor) + ", " + Real(EnlargeRate) + ", " + Real(ShrinkRate) +
-            ", " + Real(MaxRadiusRatio) + ", " + Real(MinRadiusRatio) + "\n";
-    text += Real(MinVertexDistanceScale) + ", " + Real(RectangleFactor) + "\n";
-    // The blank before the line end has always been there; readers trim it.
-    text += Integer(SquareFullTree) + ", " + Integer(StopWhenErrorRises) + ", " + Integer(RelativeSizes) + " \n";
-    text += Integer(MaxSteps) + ", " + Integer(ExportEvery) + ", " + Integer(ThreadCount) + ", " + Integer(TreeDepth) +
-            ", " + Integer(ElasticityType) + ", " + Integer(ForceType) + ", " + Integer(CirclePoints) + "\n";
-    text += Integer(MinTreeDepth) + ", " + Real(OptimalNodeSize) + ", " + Integer(LocalSearchDepth) + "\n";
-    text += Integer(DensificationType) + ", " + Real(ZeroTolerance) + "\n";
+    for (int line = 1; line <= ValueLineCount; ++line)
+        text += ValueLineText(*this, line);
     text += Notes;
     const CartoParams defaults;
-    for (const NamedParameter& named : NamedParameters) {
-        const std::string value = NamedValueText(*this, named.Field);
-        if (value != NamedValueText(defaults, named.Field))
-            text += std::string(named.Name) + " = " + value + "\n";
+    for (const ParamDescriptor& param : ParamTable()) {
+        if (param.Line != 0)
+            continue;
+        const std::string value = NamedValueText(*this, param);
+        if (value != NamedValueText(defaults, param))
+            text += std::string(param.Name) + " = " + value + "\n";
     }
     return text;
 }
@@ -261,34 +224,14 @@ std::vector<int> CartoParams::ParseParamText(const std::string& text)
     std::istringstream in(text);
     const auto lines = ReadValueLines(in);
     std::vector<int> incomplete;
-    const auto note = [&incomplete](int line, int read, int wanted) {
+    for (int line = 1; line <= ValueLineCount; ++line) {
+        // Lines 5 and 6 came later; older files have their notes there instead.
+        if (line >= 5 && !HoldsValues(lines[static_cast<size_t>(line - 1)]))
+            continue;
+        const auto [read, wanted] = ReadValueLine(*this, line, lines[static_cast<size_t>(line - 1)]);
         if (read < wanted)
             incomplete.push_back(line);
-    };
-
-    note(1, ScanNumbers(lines[0], "%lf, %lf, %lf, %lf, %lf, %lf",
-                        {&RadiusCorrection, &EpsilonFactor, &EnlargeRate, &ShrinkRate, &MaxRadiusRatio, &MinRadiusRatio}),
-         6);
-    note(2, ScanNumbers(lines[1], "%lf, %lf", {&MinVertexDistanceScale, &RectangleFactor}), 2);
-    // Flags are written as integers; any non-zero value turns one on. Unread flags keep theirs.
-    std::array<int32_t, 3> flags{SquareFullTree, StopWhenErrorRises, RelativeSizes};
-    note(3, ScanNumbers(lines[2], "%d, %d, %d", {&flags[0], &flags[1], &flags[2]}), 3);
-    SquareFullTree = flags[0] != 0;
-    StopWhenErrorRises = flags[1] != 0;
-    RelativeSizes = flags[2] != 0;
-    // The kinds are read as their numbers; unread ones keep theirs.
-    std::array<int32_t, 3> kinds{static_cast<int32_t>(ElasticityType), static_cast<int32_t>(ForceType),
-                                 static_cast<int32_t>(DensificationType)};
-    note(4, ScanNumbers(lines[3], "%d, %d, %d, %d, %d, %d, %d",
-                        {&MaxSteps, &ExportEvery, &ThreadCount, &TreeDepth, &kinds[0], &kinds[1], &CirclePoints}),
-         7);
-    if (HoldsValues(lines[4]))
-        note(5, ScanNumbers(lines[4], "%d, %lf, %d", {&MinTreeDepth, &OptimalNodeSize, &LocalSearchDepth}), 3);
-    if (HoldsValues(lines[5]))
-        note(6, ScanNumbers(lines[5], "%d, %lf", {&kinds[2], &ZeroTolerance}), 2);
-    ElasticityType = static_cast<ElasticityMeasure>(kinds[0]);
-    ForceType = static_cast<ForceDecay>(kinds[1]);
-    DensificationType = static_cast<Densification>(kinds[2]);
+    }
     const std::vector<int> named = ParseNamedLines(in, ValueLineCount + 1, *this);
     incomplete.insert(incomplete.end(), named.begin(), named.end());
     return incomplete;
@@ -296,38 +239,11 @@ std::vector<int> CartoParams::ParseParamText(const std::string& text)
 
 std::string CartoParams::LimitProblem() const
 {
-    const auto outside = [](const char* name, int value, int low, int high) {
-        if (value >= low && value <= high)
-            return std::string();
-        return std::string(name) + " is " + std::to_string(value) + "; it must be " +
-               (low == std::numeric_limits<int>::min() ? "at most " + std::to_string(high)
-                                                        : "from " + std::to_string(low) + " to " + std::to_string(high)) +
-               ".";
-    };
-    constexpr int any = std::numeric_limits<int>::min();
-    for (const std::string& problem :
-         {outside("The thread count", ThreadCount, any, 1024), outside("The tree depth", TreeDepth, any, 16),
-          outside("The number of circle points", CirclePoints, 1, 100000),
-          outside("The number of steps", MaxSteps, any, 1000000),
-          outside("The number of step retries", StepRetries, 0, 60), outside("The fold guard", FoldGuard, 0, 2)})
-        if (!problem.empty())
+    for (const ParamDescriptor& param : ParamTable())
+        if (std::string problem = ParamLimitProblem(*this, param); !problem.empty())
             return problem;
-    for (const double value : {RadiusCorrection, EpsilonFactor, EnlargeRate, ShrinkRate, MaxRadiusRatio,
-                               MinRadiusRatio, RectangleFactor, OptimalNodeSize, ZeroTolerance, TargetError,
-                               KernelRange, SimplifyTolerance, ShrinkFloor, LargestError})
-        if (!std::isfinite(value))
-            return "A parameter is not a finite number.";
     if (ForceType == ForceDecay::FixedRange && !(KernelRange > 0.0))
         return "The kernel range is " + FormatFixed(KernelRange, 6) + "; the fixed-range force needs one above 0.";
-    if (SimplifyTolerance < 0.0)
-        return "The simplification tolerance is negative.";
-    if (ShrinkFloor < 0.0 || ShrinkFloor >= 1.0)
-        return "The shrink floor is " + FormatFixed(ShrinkFloor, 6) + "; it must be from 0 to below 1.";
-    if (LargestError < 0.0)
-        return "The largest error is negative.";
-    if (FlowGrid != 0 && (FlowGrid < 8 || FlowGrid > 4096))
-        return "The flow grid has " + std::to_string(FlowGrid) +
-               " cells; it must be 0 (chosen from the map) or from 8 to 4096.";
     return {};
 }
 

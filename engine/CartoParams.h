@@ -34,6 +34,14 @@ enum class Densification : int32_t {
     ExactImage = 3,
 };
 
+// How the step of the grid's displacement is held back so that the map does not fold; the
+// numbers are the parameter file's.
+enum class FoldGuardKind : int32_t {
+    None = 0,   // the step as asked
+    Global = 1, // one step for the whole grid: the largest that every triangle allows
+    Local = 2,  // each grid vertex its own step, lowered only around the triangles that need it
+};
+
 // The cartogram parameter block. Every document owns one, created with the defaults; the
 // parameter dialog edits it and may load or save it as a ".cartoparam" text file (opened by
 // the run's ParamFile), and a run reads its own copy without changing it.
@@ -73,7 +81,7 @@ struct CartoParams {
     bool KeepValid;           // keep_valid: keep-best passes over a round with a ring invalid that was valid at first
     int32_t StepRetries;      // step_retries: halvings of a step that did not lower the error; 0 keeps every step
     bool HangingContinuity;   // hanging_continuity: midpoints of coarse sides follow their ends
-    int32_t FoldGuard;        // fold_guard: triangles keep half their area; 0 off, 1 one step for all, 2 per vertex
+    FoldGuardKind FoldGuard;  // fold_guard: how triangles are kept from losing more than their share of area
     bool BoundedTarget;       // bounded_target: area targets within half and twice the current area
     double SimplifyTolerance; // simplify_tolerance: bends below it (times the polygon's root area) are removed
     // shrink_floor: a polygon that must grow may not fall below this share of its first area

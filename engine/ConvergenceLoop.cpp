@@ -413,7 +413,7 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
         return false;
     // Without the fold guard the field is divided as the stepped loop divides it.
     Displacement_.ElasticityDivisor =
-        std::clamp(Params_.FoldGuard, 0, 2) != static_cast<int>(FoldGuardKind::None)
+        Params_.FoldGuard != FoldGuardKind::None
             ? 1.0
             : CPointDisplacementTransformer::DivisorFromMinimum(
                   lambda, Params_.EpsilonFactor,
@@ -445,7 +445,8 @@ bool CConvergenceLoop::RawDisplacement(const RoundMeasures& measures, std::vecto
     CFieldBins bins;
     bins.Build(Displacement_, Params_.ForceType, gridBox);
     lambda = EvaluateFieldBinned(Displacement_, bins, gridPoints, Grid_.data(), raw.data(), Params_.ForceType,
-                                 Params_.ElasticityType, Params_.FoldGuard == 0, Params_.ThreadCount, feedback);
+                                 Params_.ElasticityType, Params_.FoldGuard == FoldGuardKind::None, Params_.ThreadCount,
+                                 feedback);
     return true;
 }
 
@@ -500,7 +501,7 @@ int CConvergenceLoop::FlowMinDepth()
 // fitted back, judged and undone by CStepSearch. False after a cancel.
 bool CConvergenceLoop::SearchStep(CGridDisplacement& grid, const RoundMeasures& measures, const CFeedback* feedback)
 {
-    const auto guard = static_cast<FoldGuardKind>(std::clamp(Params_.FoldGuard, 0, 2));
+    const FoldGuardKind guard = Params_.FoldGuard;
     const double minRatio = MovesWithFlow() ? FlowMinTriangleAreaRatio : MinTriangleAreaRatio;
     const double divisor = Displacement_.ElasticityDivisor;
     const CExtent startExtent = LayerExtent_;

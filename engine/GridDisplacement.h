@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/CartoParams.h"
+
 #include <array>
 #include <cstddef>
 #include <vector>
@@ -9,12 +11,6 @@ namespace tessaro {
 class CQuadTree;
 struct CQuadTreeNode;
 
-// How the step of the grid's displacement is held back so that the map does not fold.
-enum class FoldGuardKind {
-    None,   // the step as asked
-    Global, // one step for the whole grid: the largest that every triangle allows
-    Local,  // each grid vertex its own step, lowered only around the triangles that need it
-};
 
 // The force field's raw displacement D of every grid vertex of a round's quadtree, indexed by
 // vertex id, and the displacement E the round applies: map 1 = map 0 + t * E for a try at t

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <locale.h>
 #include <new>
+#include <span>
 #include <stdlib.h>
 #include <string>
 #include <variant>
@@ -75,10 +76,11 @@ inline bool ScanInteger(const char*& cursor, int32_t& value)
 // or at the end of the text; every field converted before that has been written to its target
 // and the others are left alone. A directive other than "%d" and "%lf", or one whose target
 // has the other type, stops the scan as a mismatch would. Returns the number of fields written.
-inline int ScanNumbers(const std::string& text, const std::string& format, std::initializer_list<ScanTarget> targets)
+inline int ScanNumbers(const std::string& text, const std::string& format, std::span<const ScanTarget> targets)
 {
     const char* cursor = text.c_str();
-    const ScanTarget* target = targets.begin();
+    const ScanTarget* target = targets.data();
+    const ScanTarget* const end = targets.data() + targets.size();
     int written = 0;
     for (std::size_t i = 0; i < format.size(); ++i) {
         const char directive = format[i];
@@ -89,7 +91,7 @@ inline int ScanNumbers(const std::string& text, const std::string& format, std::
             if (*cursor != directive)
                 break;
             ++cursor;
-        } else if (target == targets.end()) {
+        } else if (target == end) {
             break;
         } else if (format.compare(i, 2, "%d") == 0 && std::holds_alternative<int32_t*>(*target)) {
             if (!detail::ScanInteger(cursor, *std::get<int32_t*>(*target++)))
@@ -106,6 +108,11 @@ inline int ScanNumbers(const std::string& text, const std::string& format, std::
         }
     }
     return written;
+}
+
+inline int ScanNumbers(const std::string& text, const std::string& format, std::initializer_list<ScanTarget> targets)
+{
+    return ScanNumbers(text, format, std::span<const ScanTarget>(targets.begin(), targets.size()));
 }
 
 } // namespace tessaro

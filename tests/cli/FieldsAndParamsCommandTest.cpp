@@ -1,3 +1,4 @@
+#include "engine/CartoParams.h"
 #include "tests/cli/CliRunner.h"
 #include "tests/support/DbfFixtures.h"
 #include "tests/support/TempDir.h"
@@ -79,6 +80,30 @@ TEST(ParamsCommand, ShowsTheBlockAnEditedFileYields)
     const CommandResult missing = RunCli("params --read " + folder.File("none.cartoparam"), folder);
     EXPECT_EQ(missing.Exit, 2);
     EXPECT_THAT(missing.Err, HasSubstr("none.cartoparam"));
+}
+
+// --read applies the limits a run applies: a file that reads whole but that a run would refuse
+// is refused here too, with the same words.
+TEST(ParamsCommand, ReadRefusesWhatARunRefuses)
+{
+    CTempDir folder;
+    const std::string base = CartoParams().FormatParamFile();
+    for (const auto& [line, words] : {std::pair{"flow_grid = 7", "The flow grid is 7; it must be 0 or from 8 to 4096."},
+                                      {"fold_guard = 3", "The fold guard is 3; it must be from 0 to 2."},
+                                      {"target_error = 0", "The target error is 0; it must be above 0."}}) {
+        SCOPED_TRACE(line);
+        const std::string path = folder.File("limits.cartoparam");
+        WriteText(path, base + line + "\n");
+        const CommandResult read = RunCli("params --read " + path, folder);
+        EXPECT_EQ(read.Exit, 1);
+        EXPECT_THAT(read.Err, HasSubstr(words));
+        const CommandResult run =
+            RunCli("cartogram " + std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states.shp --field POP "
+                   "--output-dir " + folder.File("out") + " --params " + path,
+                   folder);
+        EXPECT_NE(run.Exit, 0);
+        EXPECT_THAT(run.Err, HasSubstr(words));
+    }
 }
 
 } // namespace

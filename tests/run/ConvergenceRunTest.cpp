@@ -180,7 +180,7 @@ TEST(ConvergenceParamFile, NamedValuesFollowTheNotesAndReadBack)
     converging.TargetError = 0.0005;
     converging.KernelRange = 3.25;
     converging.StepRetries = 4;
-    converging.FoldGuard = 2;
+    converging.FoldGuard = FoldGuardKind::Local;
     converging.ShrinkFloor = 0.25;
     converging.KeepValid = false;
     converging.LargestError = 0.02;
@@ -198,7 +198,7 @@ TEST(ConvergenceParamFile, NamedValuesFollowTheNotesAndReadBack)
         same.TargetError = 0.001;
         same.KernelRange = 2.0;
         same.StepRetries = 6;
-        same.FoldGuard = 1;
+        same.FoldGuard = FoldGuardKind::Global;
         same.ShrinkFloor = 0.5;
         same.KeepValid = true;
         same.LargestError = 0.01;
