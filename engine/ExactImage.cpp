@@ -2,6 +2,7 @@
 
 #include "engine/QuadTree.h"
 #include "geometry/PolygonLayer.h"
+#include "geometry/GeometryPrimitives.h"
 
 #include <algorithm>
 #include <array>
@@ -25,11 +26,6 @@ struct CBox {
 bool operator<(const CPoint2D& a, const CPoint2D& b)
 {
     return a.X < b.X || (a.X == b.X && a.Y < b.Y);
-}
-
-double Cross(double ax, double ay, double bx, double by)
-{
-    return ax * by - ay * bx;
 }
 
 // The range [t0, t1] of a + t (b - a), t in [0, 1], inside the closed box; false when none.
@@ -124,8 +120,8 @@ private:
             return false;
         CPoint2D from, to;
         Diagonal(c, Cursor_->SplitCorner, from, to);
-        const double sa = Cross(to.X - from.X, to.Y - from.Y, a.X - from.X, a.Y - from.Y);
-        const double sb = Cross(to.X - from.X, to.Y - from.Y, b.X - from.X, b.Y - from.Y);
+        const double sa = CrossProduct(to.X - from.X, to.Y - from.Y, a.X - from.X, a.Y - from.Y);
+        const double sb = CrossProduct(to.X - from.X, to.Y - from.Y, b.X - from.X, b.Y - from.Y);
         return !((sa > 0.0 && sb < 0.0) || (sa < 0.0 && sb > 0.0));
     }
 
@@ -148,11 +144,11 @@ private:
         Diagonal(c, node.SplitCorner, from, to);
         const double ex = b.X - a.X, ey = b.Y - a.Y;
         const double fx = to.X - from.X, fy = to.Y - from.Y;
-        const double denominator = Cross(ex, ey, fx, fy);
+        const double denominator = CrossProduct(ex, ey, fx, fy);
         if (denominator == 0.0)
             return; // along the diagonal or parallel to it: no crossing
-        const double t = Cross(from.X - a.X, from.Y - a.Y, fx, fy) / denominator;
-        const double u = Cross(from.X - a.X, from.Y - a.Y, ex, ey) / denominator;
+        const double t = CrossProduct(from.X - a.X, from.Y - a.Y, fx, fy) / denominator;
+        const double u = CrossProduct(from.X - a.X, from.Y - a.Y, ex, ey) / denominator;
         if (t > t0 && t < t1 && u >= 0.0 && u <= 1.0)
             Ts_.push_back(t);
     }

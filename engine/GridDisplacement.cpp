@@ -2,6 +2,7 @@
 
 #include "engine/QuadTree.h"
 #include "engine/QuadTreeTransformer.h"
+#include "geometry/GeometryPrimitives.h"
 
 #include <algorithm>
 #include <cmath>
@@ -68,11 +69,6 @@ bool OnRootBorder(const CQuadTree& tree, const CQuadTreeNode& node, Side side)
         return topRight->X == rootTopRight->X;
     }
     return true;
-}
-
-double Cross(double ax, double ay, double bx, double by)
-{
-    return ax * by - ay * bx;
 }
 
 std::array<int, 4> CornerIds(const CQuadTreeNode& leaf)
@@ -199,7 +195,7 @@ std::vector<CGridDisplacement::CTriangle> CGridDisplacement::Triangles(const CQu
                 triangle.Ids[k] = static_cast<size_t>(ids[corners[k]]);
             const auto& p = Positions_;
             const auto [i0, i1, i2] = triangle.Ids;
-            triangle.Area = Cross(p[2 * i1] - p[2 * i0], p[2 * i1 + 1] - p[2 * i0 + 1], p[2 * i2] - p[2 * i0],
+            triangle.Area = CrossProduct(p[2 * i1] - p[2 * i0], p[2 * i1 + 1] - p[2 * i0 + 1], p[2 * i2] - p[2 * i0],
                                   p[2 * i2 + 1] - p[2 * i0 + 1]);
             if (triangle.Area != 0.0)
                 triangles.push_back(triangle);
@@ -218,8 +214,8 @@ double CGridDisplacement::Drop(const CTriangle& triangle, double minAreaRatio) c
     const double bx = p[2 * i2] - p[2 * i0], by = p[2 * i2 + 1] - p[2 * i0 + 1];
     const double cx = e[2 * i1] - e[2 * i0], cy = e[2 * i1 + 1] - e[2 * i0 + 1];
     const double dx = e[2 * i2] - e[2 * i0], dy = e[2 * i2 + 1] - e[2 * i0 + 1];
-    const double a1 = Cross(ax, ay, dx, dy) + Cross(cx, cy, bx, by);
-    const double a2 = Cross(cx, cy, dx, dy);
+    const double a1 = CrossProduct(ax, ay, dx, dy) + CrossProduct(cx, cy, bx, by);
+    const double a2 = CrossProduct(cx, cy, dx, dy);
     return FirstDrop(a1 / triangle.Area, a2 / triangle.Area, minAreaRatio, 1.0);
 }
 

@@ -149,6 +149,12 @@ bool PointInTriangle(const CPoint2D& a, const CPoint2D& b, const CPoint2D& c, co
     return crossings % 2 == 1;
 }
 
+bool PointInClosedTriangle(const CPoint2D& a, const CPoint2D& b, const CPoint2D& c, const CPoint2D& p)
+{
+    const int s1 = SideOfLine(a, b, p), s2 = SideOfLine(b, c, p), s3 = SideOfLine(c, a, p);
+    return !((s1 > 0 || s2 > 0 || s3 > 0) && (s1 < 0 || s2 < 0 || s3 < 0));
+}
+
 bool PointOnTriangleEdge(const CPoint2D& a, const CPoint2D& b, const CPoint2D& c, const CPoint2D& p)
 {
     return PointOnSegment(a, b, p) || PointOnSegment(a, c, p) || PointOnSegment(b, c, p);

@@ -2,6 +2,8 @@
 
 #include "geometry/Point2D.h"
 
+#include <cmath>
+
 namespace tessaro {
 
 // The one zero tolerance of the cartogram engine.
@@ -27,6 +29,35 @@ double CosAngle(const CPoint2D& u, const CPoint2D& v, double lengthU, double len
 
 // Counter-clockwise angle from a - o to b - o, in [0, 2*pi).
 double TurnAngle(const CPoint2D& o, const CPoint2D& a, const CPoint2D& b);
+
+// The z component of the cross product of (ax, ay) and (bx, by): twice the signed area of the
+// triangle they span, positive when the second turns left from the first.
+inline double CrossProduct(double ax, double ay, double bx, double by)
+{
+    return ax * by - ay * bx;
+}
+
+// Which side of the line a -> b the point p is on: +1 left, -1 right, 0 on it (exactly).
+inline int SideOfLine(const CPoint2D& a, const CPoint2D& b, const CPoint2D& p)
+{
+    const double cross = CrossProduct(b.X - a.X, b.Y - a.Y, p.X - a.X, p.Y - a.Y);
+    return cross > 0.0 ? 1 : cross < 0.0 ? -1 : 0;
+}
+
+// The same coordinates, bit for bit but for the sign of zero.
+inline bool SamePoint(const CPoint2D& a, const CPoint2D& b)
+{
+    return a.X == b.X && a.Y == b.Y;
+}
+
+inline bool IsFinitePoint(const CPoint2D& p)
+{
+    return std::isfinite(p.X) && std::isfinite(p.Y);
+}
+
+// Inside the triangle or on its border, whichever way it turns, by exact side tests: what a
+// safety check that must never miss a point on the border needs.
+bool PointInClosedTriangle(const CPoint2D& a, const CPoint2D& b, const CPoint2D& c, const CPoint2D& p);
 
 // Crossing-number test with a ray towards +x; points on the edges are not reliably inside.
 bool PointInTriangle(const CPoint2D& a, const CPoint2D& b, const CPoint2D& c, const CPoint2D& p);

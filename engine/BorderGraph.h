@@ -1,0 +1,141 @@
+#pragma once
+
+#include "geometry/Point2D.h"
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace tessaro {
+
+class CPolygonLayer;
+
+// A vertex position as a hash key: its exact bits.
+struct CPointKey {
+    double X, Y;
+    bool operator==(const CPointKey& other) const { return X == other.X && Y == other.Y; }
+    CPoint2D Point() const { return {X, Y}; }
+};
+
+struct CPointKeyHash {
+    size_t operator()(const CPointKey& key) const
+    {
+        // +0.0 turns a negative zero into the zero it equals, so equal keys hash alike.
+        const double kx = key.X + 0.0, ky = key.Y + 0.0;
+        uint64_t x = 0, y = 0;
+        std::memcpy(&x, &kx, sizeof x);
+        std::memcpy(&y, &ky, sizeof y);
+        return static_cast<size_t>(x * 0x9E3779B97F4A7C15ULL ^ (y + 0x632BE59BD9B4E019ULL + (x << 6) + (x >> 2)));
+    }
+};
+
+inline bool KeyLess(const CPointKey& a, const CPointKey& b)
+{
+    return a.X < b.X || (a.X == b.X && a.Y < b.Y);
+}
+
+// What the rings say about one vertex position.
+struct CVertexUse {
+    CPointKey Low{};  // the smaller neighbour
+    CPointKey High{}; // the larger neighbour
+    int Uses = 0;
+    bool Keep = false;      // starts a ring, has differing neighbours, sits in a short ring, ...
+    double Tolerance = 0.0; // the smallest of its polygons' tolerances
+    bool Removed = false;
+};
+
+// The vertex uses of a layer in one open-addressing table (linear probing): a node-based map
+// would cost an allocation and a cache miss for each of a million vertices, every round.
+class CVertexUseTable {
+public:
+    explicit CVertexUseTable(size_t expected) { Resize(expected); }
+
+    CVertexUse& operator[](const CPointKey& key)
+    {
+        if (2 * (Count_ + 1) > Keys_.size())
+            Resize(2 * (Count_ + 1));
+        size_t slot = Slot(key);
+        while (Filled_[slot] != 0) {
+            if (Keys_[slot] == key)
+                return Uses_[slot];
+            slot = (slot + 1) & Mask_;
+        }
+        Filled_[slot] = 1;
+        Keys_[slot] = key;
+        ++Count_;
+        return Uses_[slot];
+    }
+
+    const CVertexUse* Find(const CPointKey& key) const
+    {
+        for (size_t slot = Slot(key); Filled_[slot] != 0; slot = (slot + 1) & Mask_)
+            if (Keys_[slot] == key)
+                return &Uses_[slot];
+        return nullptr;
+    }
+
+    template <typename Visit> void ForEach(Visit&& visit)
+    {
+        for (size_t slot = 0; slot < Keys_.size(); ++slot)
+            if (Filled_[slot] != 0)
+                visit(Keys_[slot], Uses_[slot]);
+    }
+
+private:
+    size_t Slot(const CPointKey& key) const
+    {
+        // +0.0 turns a negative zero into the zero it equals.
+        const double x = key.X + 0.0, y = key.Y + 0.0;
+        uint64_t bx = 0, by = 0;
+        std::memcpy(&bx, &x, sizeof bx);
+        std::memcpy(&by, &y, sizeof by);
+        uint64_t h = bx * 0x9E3779B97F4A7C15ULL ^ by;
+        h ^= h >> 32;
+        h *= 0xD6E8FEB86659FD93ULL;
+        h ^= h >> 32;
+        return static_cast<size_t>(h) & Mask_;
+    }
+
+    // At least twice `expected` slots, a power of two; the entries move along.
+    void Resize(size_t expected)
+    {
+        size_t size = 16;
+        while (size < 2 * expected)
+            size <<= 1;
+        std::vector<CPointKey> keys(size);
+        std::vector<CVertexUse> uses(size);
+        std::vector<uint8_t> filled(size, 0);
+        keys.swap(Keys_);
+        uses.swap(Uses_);
+        filled.swap(Filled_);
+        Mask_ = size - 1;
+        Count_ = 0;
+        for (size_t slot = 0; slot < keys.size(); ++slot)
+            if (filled[slot] != 0)
+                (*this)[keys[slot]] = uses[slot];
+    }
+
+    std::vector<CPointKey> Keys_;
+    std::vector<CVertexUse> Uses_;
+    std::vector<uint8_t> Filled_;
+    size_t Mask_ = 0;
+    size_t Count_ = 0;
+};
+
+inline CPointKey KeyAt(const double* points, int32_t i)
+{
+    return {points[2 * i], points[2 * i + 1]};
+}
+
+// The border graph of a simplification pass: for every vertex position, what the rings holding
+// it say (its two neighbours, how many rings use it, whether it must stay, the smallest of its
+// polygons' tolerances, `relativeTolerance` times the root of each polygon's area). A vertex
+// stays when a ring starts or ends there, a ring holding it is short, rings disagree on its
+// neighbours, more than two rings use it, or it lies on the layer's box.
+CVertexUseTable CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance);
+
+// The vertices that may go: not kept, and bending their ring by no more than their tolerance
+// from the chord of their neighbours; in the order of their coordinates.
+std::vector<CPointKey> RemovalCandidates(CVertexUseTable& uses);
+
+} // namespace tessaro

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "geometry/Extent.h"
+#include "geometry/GeometryPrimitives.h"
+#include "geometry/PolygonLayer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace tessaro {
+
+// An edge of a ring: the ring's place in the layer and the index of its first point.
+struct CEdgeRef {
+    uint32_t Polygon;
+    int32_t Ring;
+    int32_t Index;
+};
+
+// The edges of a layer's rings in a uniform grid of cells, for queries by box.
+class CEdgeGrid {
+public:
+    // Cells along a side at most.
+    static constexpr int MaxSide = 4096;
+
+    CEdgeGrid(const CPolygonLayer& layer, double margin) : Layer_(layer), Margin_(margin)
+    {
+        Box_ = layer.BoundingBox();
+        for (uint32_t i = 0; i < layer.Count(); ++i) {
+            const CSimplePolygon& polygon = layer.Polygon(i);
+            for (int32_t r = 0; r < polygon.RingCount(); ++r)
+                for (int32_t k = 0; k + 1 < polygon.Ring(r).PointCount(); ++k)
+                    Edges.push_back({i, r, k});
+        }
+        const double side = std::max(Box_.Width(), Box_.Height());
+        Side_ = std::clamp(static_cast<int>(std::sqrt(static_cast<double>(Edges.size()))), 1, MaxSide);
+        CellSize_ = side > 0.0 && std::isfinite(side) ? side / Side_ : 1.0;
+        Cells_.resize(static_cast<size_t>(Side_) * static_cast<size_t>(Side_));
+        Stamps_.assign(Edges.size(), 0);
+        for (uint32_t e = 0; e < Edges.size(); ++e) {
+            const CPoint2D a = Start(e), b = End(e);
+            if (!IsFinitePoint(a) || !IsFinitePoint(b))
+                continue;
+            ForCells(std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y),
+                     [&](size_t cell) { Cells_[cell].push_back(e); });
+        }
+    }
+
+    CPoint2D Start(uint32_t e) const { return Layer_.Polygon(Edges[e].Polygon).Ring(Edges[e].Ring).Point(Edges[e].Index); }
+    CPoint2D End(uint32_t e) const
+    {
+        return Layer_.Polygon(Edges[e].Polygon).Ring(Edges[e].Ring).Point(Edges[e].Index + 1);
+    }
+
+    // Rings of fewer than four points are left alone by every border pass.
+    bool OnShortRing(uint32_t e) const { return Layer_.Polygon(Edges[e].Polygon).Ring(Edges[e].Ring).PointCount() < 4; }
+    // The vertex that starts edge e, when a border pass works on it: on a ring of four points or
+    // more, with finite coordinates.
+    std::optional<CPoint2D> WorkableStart(uint32_t e) const
+    {
+        if (OnShortRing(e))
+            return std::nullopt;
+        const CPoint2D v = Start(e);
+        return IsFinitePoint(v) ? std::optional<CPoint2D>(v) : std::nullopt;
+    }
+
+    // Calls visit(cell index) for every cell the box, widened by the margin, overlaps.
+    template <typename Visit> void ForCells(double minX, double minY, double maxX, double maxY, Visit&& visit) const
+    {
+        for (int y = Cell(minY - Margin_, Box_.MinY); y <= Cell(maxY + Margin_, Box_.MinY); ++y)
+            for (int x = Cell(minX - Margin_, Box_.MinX); x <= Cell(maxX + Margin_, Box_.MinX); ++x)
+                visit(static_cast<size_t>(y) * static_cast<size_t>(Side_) + static_cast<size_t>(x));
+    }
+
+    // Calls visit(edge) once for every edge listed in the cells the box overlaps.
+    template <typename Visit> void ForEdges(double minX, double minY, double maxX, double maxY, Visit&& visit)
+    {
+        ++Stamp_;
+        ForCells(minX, minY, maxX, maxY, [&](size_t cell) {
+            for (const uint32_t e : Cells_[cell]) {
+                if (Stamps_[e] == Stamp_)
+                    continue;
+                Stamps_[e] = Stamp_;
+                visit(e);
+            }
+        });
+    }
+
+    size_t CellCount() const { return Cells_.size(); }
+    const CExtent& Box() const { return Box_; }
+    int Side() const { return Side_; }
+    double CellSize() const { return CellSize_; }
+
+    std::vector<CEdgeRef> Edges;
+
+private:
+    int Cell(double v, double origin) const
+    {
+        const double cell = std::floor((v - origin) / CellSize_);
+        if (!(cell > 0.0))
+            return 0;
+        return cell >= Side_ - 1 ? Side_ - 1 : static_cast<int>(cell);
+    }
+
+    const CPolygonLayer& Layer_;
+    double Margin_;
+    CExtent Box_;
+    int Side_ = 1;
+    double CellSize_ = 1.0;
+    std::vector<std::vector<uint32_t>> Cells_;
+    std::vector<uint32_t> Stamps_;
+    uint32_t Stamp_ = 0;
+};
+
+} // namespace tessaro
