@@ -73,7 +73,8 @@ std::vector<CPointKey> RemovalCandidates(CVertexUseTable& uses)
 {
     std::vector<CPointKey> candidates;
     uses.ForEach([&candidates](const CPointKey& key, const CVertexUse& use) {
-        if (!use.Keep && !(key == use.Low) && !(key == use.High) && DistanceToChord(key, use.Low, use.High) <= use.Tolerance)
+        if (!use.Keep && !(key == use.Low) && !(key == use.High) &&
+            DistanceToChord(key, use.Low, use.High) <= use.Tolerance)
             candidates.push_back(key);
     });
     std::sort(candidates.begin(), candidates.end(), KeyLess);

@@ -238,8 +238,8 @@ void CConvergenceLoop::RecordLeftOut(std::vector<uint8_t> excluded)
     for (uint32_t i = 0; i < N_; ++i)
         if (LeftOut_[i] != 0 && Reported_[i] == 0) {
             Reported_[i] = 1;
-            LeftOutReported_.push_back({i, WidePolygon_[i] != 0 ? LeftOutPolygon::Reason::WideRing
-                                                                 : LeftOutPolygon::Reason::Degenerate});
+            LeftOutReported_.push_back(
+                {i, WidePolygon_[i] != 0 ? LeftOutPolygon::Reason::WideRing : LeftOutPolygon::Reason::Degenerate});
         }
 }
 

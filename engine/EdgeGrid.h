@@ -48,7 +48,10 @@ public:
         }
     }
 
-    CPoint2D Start(uint32_t e) const { return Layer_.Polygon(Edges[e].Polygon).Ring(Edges[e].Ring).Point(Edges[e].Index); }
+    CPoint2D Start(uint32_t e) const
+    {
+        return Layer_.Polygon(Edges[e].Polygon).Ring(Edges[e].Ring).Point(Edges[e].Index);
+    }
     CPoint2D End(uint32_t e) const
     {
         return Layer_.Polygon(Edges[e].Polygon).Ring(Edges[e].Ring).Point(Edges[e].Index + 1);

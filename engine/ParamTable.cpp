@@ -114,7 +114,10 @@ std::string Number(const ParamDescriptor& param, double value)
 
 } // namespace
 
-std::span<const ParamDescriptor> ParamTable() { return Table; }
+std::span<const ParamDescriptor> ParamTable()
+{
+    return Table;
+}
 
 const ParamDescriptor* FindParam(const std::string& name)
 {
@@ -144,7 +147,10 @@ void SetParamValue(CartoParams& params, const ParamDescriptor& param, double val
         param.Member);
 }
 
-bool IsRealParam(const ParamDescriptor& param) { return std::holds_alternative<double CartoParams::*>(param.Member); }
+bool IsRealParam(const ParamDescriptor& param)
+{
+    return std::holds_alternative<double CartoParams::*>(param.Member);
+}
 
 std::string ParamRangeText(const ParamDescriptor& param)
 {

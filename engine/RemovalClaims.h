@@ -71,8 +71,7 @@ class CRemovalClaims {
 public:
     explicit CRemovalClaims(const CEdgeGrid& grid)
         : Grid_(grid), Claimed_(grid.CellCount(), 0), Touched_(grid.CellCount(), 0),
-          FineSide_(static_cast<int64_t>(grid.Side()) * FineCellsPerCell),
-          FineSize_(grid.CellSize() / FineCellsPerCell)
+          FineSide_(static_cast<int64_t>(grid.Side()) * FineCellsPerCell), FineSize_(grid.CellSize() / FineCellsPerCell)
     {
     }
 
@@ -80,9 +79,8 @@ public:
     {
         bool free = true;
         const bool small = IsSmall(minX, minY, maxX, maxY);
-        Grid_.ForCells(minX, minY, maxX, maxY, [&](size_t cell) {
-            free = free && Claimed_[cell] == 0 && (small || Touched_[cell] == 0);
-        });
+        Grid_.ForCells(minX, minY, maxX, maxY,
+                       [&](size_t cell) { free = free && Claimed_[cell] == 0 && (small || Touched_[cell] == 0); });
         if (free && small)
             ForFineCells(minX, minY, maxX, maxY, [&](uint64_t key) { free = free && !Fine_.Contains(key); });
         return free;

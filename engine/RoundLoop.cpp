@@ -38,12 +38,12 @@ CRoundLoop::BorrowedRings::~BorrowedRings()
         static_cast<void>(ring.release());
 }
 
-CRoundLoop::CRoundLoop(CPolygonLayer& layer, CQuadTree& tree, const CartoParams& params,
-                       std::vector<double> fractions, const CExtent& initialBox)
+CRoundLoop::CRoundLoop(CPolygonLayer& layer, CQuadTree& tree, const CartoParams& params, std::vector<double> fractions,
+                       const CExtent& initialBox)
     : Layer_(layer), Tree_(tree), Params_(params), Setup_(MakeCartogramSetup(layer, initialBox, params)),
-      Fractions_(std::move(fractions)), N_(layer.Count()), Steps_(CartogramStepCount(params.MaxSteps)),
-      Centroids_(N_), Areas_(N_, 0.0), EnlargeRate_(params.EnlargeRate), ShrinkRate_(params.ShrinkRate),
-      LayerExtent_(initialBox), VertexTransformer_(&tree)
+      Fractions_(std::move(fractions)), N_(layer.Count()), Steps_(CartogramStepCount(params.MaxSteps)), Centroids_(N_),
+      Areas_(N_, 0.0), EnlargeRate_(params.EnlargeRate), ShrinkRate_(params.ShrinkRate), LayerExtent_(initialBox),
+      VertexTransformer_(&tree)
 {
     Displacement_.KernelVariant = 2;
     Displacement_.KernelRange = params.KernelRange;
@@ -172,7 +172,7 @@ void CRoundLoop::BuildSamples(const RoundMeasures& measures, bool boundedTarget)
         settings.ShrinkRate = ShrinkRate_;
         const std::vector<double>& values = ring->Values();
         const double ratio = values.size() > RingValueSlot::SampleRatio ? values[RingValueSlot::SampleRatio]
-                                                                         : values.at(RingValueSlot::Ratio);
+                                                                        : values.at(RingValueSlot::Ratio);
         const double factor = boundedTarget ? BoundedTargetFactor(ratio) : TargetFactor(ratio, settings);
         AppendCircleTargets(Sources_, first, centre, factor, Targets_);
     }

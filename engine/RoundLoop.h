@@ -73,8 +73,7 @@ protected:
     // stored diagonal), then fitted back into the box with the moved grid; false when cancelled.
     bool MoveVertices(std::vector<double>& moved, bool fixedSplits, const CFeedback* feedback);
     // Hands the finished round to the sink and the feedback.
-    void ReportRound(int round, const RoundMeasures& measures, CCartogramRoundSink* sink,
-                     CCartogramFeedback* feedback);
+    void ReportRound(int round, const RoundMeasures& measures, CCartogramRoundSink* sink, CCartogramFeedback* feedback);
 
     CPolygonLayer& Layer_;
     CQuadTree& Tree_;

@@ -70,7 +70,8 @@ int64_t SnapVertices(CPolygonLayer& layer, double tolerance)
                 if (grid.OnShortRing(k))
                     return;
                 const CPoint2D w = grid.Start(k);
-                if (std::fabs(w.X - v.X) <= tolerance && std::fabs(w.Y - v.Y) <= tolerance && KeyLess({w.X, w.Y}, target))
+                if (std::fabs(w.X - v.X) <= tolerance && std::fabs(w.Y - v.Y) <= tolerance &&
+                    KeyLess({w.X, w.Y}, target))
                     target = {w.X, w.Y};
             });
             if (!(target == CPointKey{v.X, v.Y}))
@@ -138,7 +139,8 @@ bool FindInsertions(CEdgeGrid& grid, double tolerance, std::vector<std::vector<C
             if (length2 == 0.0)
                 return;
             const double t = ((v.X - a.X) * dx + (v.Y - a.Y) * dy) / length2;
-            if (t > 0.0 && t < 1.0 && std::fabs(CrossProduct(dx, dy, v.X - a.X, v.Y - a.Y)) / std::sqrt(length2) <= tolerance) {
+            if (t > 0.0 && t < 1.0 &&
+                std::fabs(CrossProduct(dx, dy, v.X - a.X, v.Y - a.Y)) / std::sqrt(length2) <= tolerance) {
                 insertions[k].push_back({t, v});
                 any = true;
             }

@@ -9,7 +9,10 @@
 namespace tessaro {
 namespace {
 
-bool IsMeasurableArea(double area) { return area > 0.0 && std::isfinite(area); }
+bool IsMeasurableArea(double area)
+{
+    return area > 0.0 && std::isfinite(area);
+}
 
 } // namespace
 
@@ -64,8 +67,8 @@ bool CShrinkFloor::HoldBelowFloor(CGridDisplacement& grid, const CQuadTree& tree
             continue;
         const double share = areas[i] / total;
         // A polygon the try turned over or emptied has fallen below any floor.
-        const bool lost = !IsMeasurableArea(areas[i]) ||
-                          (share < StartAreas_[i] / StartTotal_ && share < Floor_ * FirstShares_[i]);
+        const bool lost =
+            !IsMeasurableArea(areas[i]) || (share < StartAreas_[i] / StartTotal_ && share < Floor_ * FirstShares_[i]);
         if (!lost)
             continue;
         Held_[i] = 1;

@@ -49,6 +49,9 @@ CStepSearch::Outcome CStepSearch::Run(double start, double before, const Rules& 
     return outcome;
 }
 
-double CStepSearch::NextStart(double taken) { return std::min(1.0, StepGrowth * taken); }
+double CStepSearch::NextStart(double taken)
+{
+    return std::min(1.0, StepGrowth * taken);
+}
 
 } // namespace tessaro

@@ -14,7 +14,7 @@ namespace tessaro {
 class CStepSearch {
 public:
     struct Rules {
-        int MaxHalvings = 0;                // 0 or less: the first try stands, unjudged
+        int MaxHalvings = 0;                 // 0 or less: the first try stands, unjudged
         bool AcceptFirstImprovement = false; // the flow's step is the whole way to an even density
     };
     // What a step does: Try moves the map by the step (false when cancelled on the way), Error

@@ -17,8 +17,8 @@ CartogramSolution CSteppedLoop::Solve(CCartogramRoundSink* sink, CCartogramFeedb
         }
         std::optional<RoundMeasures> measures = Measure(r, feedback, solution.Refusal);
         if (!measures) {
-            solution.Result = solution.Refusal.empty() ? CartogramSolution::Outcome::Cancelled
-                                                       : CartogramSolution::Outcome::Refused;
+            solution.Result =
+                solution.Refusal.empty() ? CartogramSolution::Outcome::Cancelled : CartogramSolution::Outcome::Refused;
             if (solution.Result == CartogramSolution::Outcome::Refused)
                 solution.LastRound = r;
             return solution;

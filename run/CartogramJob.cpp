@@ -22,6 +22,7 @@
 #include "run/RoundExport.h"
 #include "run/RunFileNames.h"
 #include "run/RunLog.h"
+#include "run/RunOutputs.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,21 +35,6 @@
 
 namespace tessaro {
 namespace {
-
-constexpr int PicturePageWidth = 107950;
-constexpr int PicturePageHeight = 139700;
-
-using OverlapPairs = std::set<std::pair<int32_t, int32_t>>;
-
-// The pairs of records whose interiors overlap.
-OverlapPairs Overlaps(const CPolygonLayer& layer)
-{
-    OverlapPairs pairs;
-    for (const CShapeFinding& finding : CShapeValidator(true).Check(layer.Polygons()))
-        if (finding.Kind == ShapeFindingKind::Overlap)
-            pairs.emplace(finding.Record, finding.OtherRecord);
-    return pairs;
-}
 
 // Areas in square degrees are not areas on the ground: a map in a geographic coordinate system
 // gives shares of the wrong areas, more so the farther it reaches from the equator.
@@ -87,28 +73,6 @@ void WarnLeftOutFeatures(const std::string& path, const OgrPolygonSource& source
                 MessageKind::Warning);
 }
 
-// The rounds a schedule exports, for the check of the derived names before the run. The
-// convergence loop's result round is known only at its end and is checked then.
-std::vector<int> ExportedRounds(const RunSchedule& schedule, bool converging);
-
-// The convergence loop exports only the rounds its interval names, and then its result; the
-// stepped loop's rule of always exporting the last round would only repeat the result.
-bool ExportsRound(const RunSchedule& schedule, bool converging, int round)
-{
-    if (!converging)
-        return schedule.ExportsRound(round);
-    return schedule.ExportEvery < schedule.Steps && (static_cast<int64_t>(round) + 1) % schedule.ExportEvery == 0;
-}
-
-std::vector<int> ExportedRounds(const RunSchedule& schedule, bool converging)
-{
-    std::vector<int> rounds;
-    for (int r = 0; r < schedule.Steps; ++r)
-        if (ExportsRound(schedule, converging, r))
-            rounds.push_back(r);
-    return rounds;
-}
-
 // "record 2891 (Falls Church)": the record's number from 1 and its name when the table has one.
 std::string RecordLabel(uint32_t record, const std::optional<RecordNames>& names)
 {
@@ -117,178 +81,6 @@ std::string RecordLabel(uint32_t record, const std::optional<RecordNames>& names
         label += " (" + names->Names[record] + ")";
     return label;
 }
-
-// Where the rounds of one run write: the information file after every round, the export set on
-// the schedule. The scratch network holds the run's layer, so the shapefile writer and the
-// pictures see each round's result; its extent follows the solver's.
-class CRunOutputs : public CCartogramRoundSink {
-public:
-    CRunOutputs(CRunLog& log, const CRunFileNames& names, const RunSchedule& schedule, CNetwork& network,
-                CShpFileTranslator& translator, CQuadTree& tree, const CCartogramSolver& solver, bool withSvg,
-                bool converging, CartogramRunSummary& summary)
-        : Log_(log), Names_(names), Schedule_(schedule), Network_(network), Translator_(translator), Tree_(tree),
-          Solver_(solver), WithSvg_(withSvg), Converging_(converging), Summary_(summary), Pictures_(network)
-    {
-        Pictures_.SetPageSize(PicturePageWidth, PicturePageHeight);
-        Pictures_.Quadtree = &tree;
-    }
-
-    void OnTransformed(int round) override
-    {
-        if (round == 0)
-            Log_.WriteLine(Converging_ ? CRunLog::ConvergenceHeaderLine() : CRunLog::HeaderLine());
-    }
-
-    void OnRoundDone(const SolverRound& round) override
-    {
-        Network_.SetExtent(Solver_.LayerExtent(), true);
-        if (Converging_)
-            Log_.WriteLine(CRunLog::ConvergenceRoundLine(round.Round, round.Measures, round.Elasticity,
-                                                         round.MaxDisplacement, round.ElapsedText, round.Step,
-                                                         round.Retries));
-        else
-            Log_.WriteRound(round.Round, round.Measures, round.Elasticity, round.MaxDisplacement, round.ElapsedText);
-        Summary_.RoundsTransformed = round.Round + 1;
-        if (Companions != nullptr)
-            Companions->AfterRound(Tree_, round.Round, round.Measures.WeightedMeanError);
-        if (ExportsRound(Schedule_, Converging_, round.Round))
-            Export(round.Round);
-    }
-
-    void OnResult(int round) override
-    {
-        Network_.SetExtent(Solver_.LayerExtent(), true);
-        std::string refusal;
-        if (!ExportsRound(Schedule_, Converging_, round) && !CheckDerivedNames(Names_, {round}, refusal)) {
-            ShowMessage(refusal, MessageKind::Error);
-            ++Summary_.ExportFailures;
-            return;
-        }
-        // The companions wait for the stop, which names the round the result was kept from.
-        Export(round, false);
-        PendingResult_ = round;
-    }
-
-    // For an input read through OGR: its coordinate system for the exported shapefiles.
-    std::optional<std::string> OgrProjection;
-    // With an export format: the writer of the layer with its attributes, and the inputs its
-    // files must not land on.
-    COgrRoundWriter* Writer = nullptr;
-    const CInputFiles* Inputs = nullptr;
-    // The layers moved with the map, if any.
-    CCompanionRounds* Companions = nullptr;
-
-    // With a reprojection: the system the run is made in, which the exported layers leave.
-    const CMapProjection* Projection = nullptr;
-
-    // Writes the export set of `round`, and the companions unless the caller writes them later.
-    void Export(int round, bool withCompanions = true)
-    {
-        const bool shapefileSet = Writer == nullptr;
-        RoundExportResult exported = ExportRound(Names_, round, Translator_, Pictures_, WithSvg_, OgrProjection,
-                                                 shapefileSet && Projection == nullptr);
-        // The layer back in the input's coordinate system, for a run made in another.
-        std::optional<CPolygonLayer> inputCrsLayer;
-        if (Projection != nullptr) {
-            inputCrsLayer = BackProjected(round);
-            if (!inputCrsLayer)
-                ++exported.Failures;
-            else if (shapefileSet)
-                Append(exported, ExportBackProjectedShapefile(round, std::move(*inputCrsLayer)));
-        }
-        if (Writer != nullptr && (Projection == nullptr || inputCrsLayer)) {
-            if (const auto refusal = Inputs->CheckOutputs(Writer->Targets(Names_, {round}))) {
-                ShowMessage(*refusal, MessageKind::Error);
-                ++exported.Failures;
-            } else if (!Writer->WriteRound(Names_, round, Network_.PolygonLayer(), exported.Written,
-                                           inputCrsLayer ? &*inputCrsLayer : nullptr)) {
-                ++exported.Failures;
-            }
-        }
-        Summary_.WrittenFiles.insert(Summary_.WrittenFiles.end(), exported.Written.begin(), exported.Written.end());
-        Summary_.ExportFailures += exported.Failures;
-        if (Companions != nullptr && withCompanions)
-            Summary_.ExportFailures += Companions->Export(Names_, round, *Inputs, Summary_.WrittenFiles);
-        // The layer as exported, for the overlap check once the run is over.
-        LastExport_ = Network_.PolygonLayer().Copy();
-        LastExportRound_ = round;
-    }
-
-    // Pairs that overlap in the last export but not in the input.
-    void ReportNewOverlaps(const OverlapPairs& inputOverlaps)
-    {
-        if (!LastExport_)
-            return;
-        Summary_.OverlapsCheckedRound = LastExportRound_;
-        for (const auto& pair : Overlaps(*LastExport_))
-            if (!inputOverlaps.contains(pair))
-                Summary_.NewOverlaps.push_back(pair);
-    }
-
-    void OnStopped(const SolverStop& stop) override
-    {
-        if (Companions != nullptr && PendingResult_ >= 0) {
-            if (stop.KeptRound >= 0 && stop.KeptRound != stop.Round && !Companions->RestoreKept(stop.KeptRound))
-                ShowMessage("The layers moved with the map could not be taken back to round " +
-                                std::to_string(stop.KeptRound) + ", the round of the result; they are written as "
-                                "they stand after the last round.",
-                            MessageKind::Warning);
-            Summary_.ExportFailures += Companions->Export(Names_, PendingResult_, *Inputs, Summary_.WrittenFiles);
-        }
-        Log_.WriteFinal(stop.Round, stop.Measures);
-        if (Converging_)
-            Log_.WriteLine(CRunLog::ConvergenceParameterLine(stop.EnlargeRate, stop.ShrinkRate, stop.Depth,
-                                                             stop.MinDepth, stop.KeptRound));
-        else
-            Log_.WriteParameters(stop.EnlargeRate, stop.ShrinkRate, stop.Depth, stop.MinDepth);
-    }
-
-private:
-    static void Append(RoundExportResult& to, const RoundExportResult& from)
-    {
-        to.Written.insert(to.Written.end(), from.Written.begin(), from.Written.end());
-        to.Failures += from.Failures;
-    }
-
-    // A copy of the round's layer in the input's coordinate system; nullopt after a message.
-    std::optional<CPolygonLayer> BackProjected(int round) const
-    {
-        CPolygonLayer layer = Network_.PolygonLayer().Copy();
-        std::string problem;
-        if (Projection->Back(layer, problem))
-            return layer;
-        ShowMessage("The layer of round " + std::to_string(round) + " was not written: " + problem + ".",
-                    MessageKind::Error);
-        return std::nullopt;
-    }
-
-    // The shapefile set of the round from its layer in the input's coordinate system, written
-    // from a network of its own so the run's layer and extent stay untouched.
-    RoundExportResult ExportBackProjectedShapefile(int round, CPolygonLayer layer)
-    {
-        CNetwork network;
-        const CExtent box = layer.BoundingBox();
-        network.SetPolygonLayer(std::move(layer));
-        network.SetExtent(box, true);
-        CShpFileTranslator translator(network);
-        return ExportShapefileSet(Names_, round, translator, OgrProjection);
-    }
-
-    CRunLog& Log_;
-    const CRunFileNames& Names_;
-    const RunSchedule& Schedule_;
-    CNetwork& Network_;
-    CShpFileTranslator& Translator_;
-    CQuadTree& Tree_;
-    const CCartogramSolver& Solver_;
-    const bool WithSvg_;
-    const bool Converging_;
-    CartogramRunSummary& Summary_;
-    CNetworkEmfWriter Pictures_;
-    std::optional<CPolygonLayer> LastExport_;
-    int LastExportRound_ = -1;
-    int PendingResult_ = -1; // the convergence loop's result round, its companions not yet written
-};
 
 } // namespace
 
@@ -391,7 +183,7 @@ bool CCartogramJob::OpenExportWriter(Prepared& prepared)
         return false;
     }
     if (const auto refusal = prepared.Inputs.CheckOutputs(
-            prepared.Writer->Targets(prepared.Names, ExportedRounds(prepared.Schedule, Params.Converge)))) {
+            prepared.Writer->Targets(prepared.Names, CExportSchedule(prepared.Schedule, Params.Converge).Rounds()))) {
         Refuse(*refusal);
         return false;
     }
@@ -484,7 +276,7 @@ bool CCartogramJob::OpenCompanions(Prepared& prepared)
                                                              Params.Converge && Params.KeepBest);
     prepared.Companions->WriteBackThrough(prepared.Projection.get());
     if (const auto refusal = prepared.Inputs.CheckOutputs(writer->Targets(
-            prepared.Names, ExportedRounds(prepared.Schedule, Params.Converge), prepared.Companions->Suffixes()))) {
+            prepared.Names, CExportSchedule(prepared.Schedule, Params.Converge).Rounds(), prepared.Companions->Suffixes()))) {
         Refuse(*refusal);
         return false;
     }
@@ -600,7 +392,7 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
                       nullptr};
     prepared.Inputs.AddShapefile(ShapefilePath);
     std::string namesMessage;
-    if (!CheckDerivedNames(prepared.Names, ExportedRounds(prepared.Schedule, Params.Converge), namesMessage)) {
+    if (!CheckDerivedNames(prepared.Names, CExportSchedule(prepared.Schedule, Params.Converge).Rounds(), namesMessage)) {
         Refuse(namesMessage);
         return std::nullopt;
     }
@@ -647,14 +439,18 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
     const OverlapPairs inputOverlaps = Overlaps(network.PolygonLayer());
     auto tree = std::make_unique<CQuadTree>();
     CCartogramSolver solver(network.PolygonLayer(), *tree, Params, std::move(prepared.Fractions), network.Extent());
-    CRunOutputs outputs(*prepared.Log, prepared.Names, prepared.Schedule, network, *prepared.Translator, *tree, solver,
-                        WithSvg, Params.Converge, Summary);
+    RunOutputSettings settings;
+    settings.WithSvg = WithSvg;
+    settings.Converging = Params.Converge;
     if (prepared.Ogr)
-        outputs.OgrProjection = prepared.Ogr->CrsEsriWkt;
-    outputs.Writer = prepared.Writer.get();
-    outputs.Inputs = &prepared.Inputs;
-    outputs.Companions = prepared.Companions.get();
-    outputs.Projection = prepared.Projection.get();
+        settings.OgrProjection = prepared.Ogr->CrsEsriWkt;
+    settings.Writer = prepared.Writer.get();
+    settings.Inputs = &prepared.Inputs;
+    settings.Companions = prepared.Companions.get();
+    settings.Projection = prepared.Projection.get();
+    const CExportSchedule schedule(prepared.Schedule, Params.Converge);
+    CRunOutputs outputs(*prepared.Log, prepared.Names, schedule, network, *prepared.Translator, *tree, solver,
+                        std::move(settings), Summary);
     const CartogramSolution solution = solver.Solve(&outputs, feedback);
     Summary.FirstMeasures = solution.FirstMeasures;
     Summary.LastMeasures = solution.LastMeasures;

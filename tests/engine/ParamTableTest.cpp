@@ -1,7 +1,7 @@
 // The parameter table: every parameter goes through a file and back, the value block stays in
 // the form stored files have, and each limit a run applies refuses just outside its range.
-#include "engine/CartoParams.h"
 #include "engine/ParamTable.h"
+#include "engine/CartoParams.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -47,7 +47,9 @@ TEST(ParamTable, TheDefaultsWriteTheValueBlockAsStoredFilesHaveIt)
     const std::string block = "-1.000000, 1.050000, 6.000000, 9.000000, 10.000000, 0.010000\n"
                               "256.000000, -1.000000\n"
                               "0, 1, 1 \n"
-                              "4, 1, " + threads + ", 6, 0, 0, 16\n"
+                              "4, 1, " +
+                              threads +
+                              ", 6, 0, 0, 16\n"
                               "3, 0.333333, 3\n"
                               "2, 0.001000\n\n";
     EXPECT_EQ(CartoParams().FormatParamFile().substr(0, block.size()), block);

@@ -16,7 +16,7 @@ namespace {
 struct SearchCase {
     const char* Name;
     std::function<double(double)> ErrorAt; // the error the map has after a try at step t
-    double Before;                          // the error before the round
+    double Before;                         // the error before the round
     int MaxHalvings;
     bool AcceptFirstImprovement;
     std::string Calls;
@@ -24,7 +24,10 @@ struct SearchCase {
     int Halvings;
 };
 
-void PrintTo(const SearchCase& c, std::ostream* out) { *out << c.Name; }
+void PrintTo(const SearchCase& c, std::ostream* out)
+{
+    *out << c.Name;
+}
 
 class StepSearchTest : public ::testing::TestWithParam<SearchCase> {};
 
@@ -58,24 +61,23 @@ TEST_P(StepSearchTest, TriesHalvesAndUndoesAsTheRulesSay)
     EXPECT_EQ(at, c.Step) << "the map is left at the step that stands";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Curves, StepSearchTest,
-    ::testing::Values(
-        // The flow takes the first try that lowers the error.
-        SearchCase{"FirstImprovementTaken", [](double t) { return t > 0.3 ? 2.0 : 0.5; }, 1.0, 4, true,
-                   "T1 E U T0.5 E U T0.25 E ", 0.25, 2},
-        // Nothing helps: halved three times, and the last try stands.
-        SearchCase{"LastTryStands", [](double) { return 2.0; }, 1.0, 3, false,
-                   "T1 E U T0.5 E U T0.25 E U T0.125 E ", 0.125, 3},
-        // The force field tries half of a step that helped, and goes back when half does worse.
-        SearchCase{"BackToTheBetterStep", [](double t) { return t == 1.0 ? 0.5 : 0.7; }, 1.0, 4, false,
-                   "T1 E U T0.5 E U T1 ", 1.0, 1},
-        // ... and goes on halving while each half helps more, within the limit.
-        SearchCase{"HalvesWhileItHelps", [](double t) { return t; }, 10.0, 2, false,
-                   "T1 E U T0.5 E U T0.25 E ", 0.25, 2},
-        // No halvings allowed: the first try stands without being measured.
-        SearchCase{"NoHalvings", [](double) { return 2.0; }, 1.0, 0, false, "T1 ", 1.0, 0}),
-    [](const ::testing::TestParamInfo<SearchCase>& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Curves, StepSearchTest,
+                         ::testing::Values(
+                             // The flow takes the first try that lowers the error.
+                             SearchCase{"FirstImprovementTaken", [](double t) { return t > 0.3 ? 2.0 : 0.5; }, 1.0, 4,
+                                        true, "T1 E U T0.5 E U T0.25 E ", 0.25, 2},
+                             // Nothing helps: halved three times, and the last try stands.
+                             SearchCase{"LastTryStands", [](double) { return 2.0; }, 1.0, 3, false,
+                                        "T1 E U T0.5 E U T0.25 E U T0.125 E ", 0.125, 3},
+                             // The force field tries half of a step that helped, and goes back when half does worse.
+                             SearchCase{"BackToTheBetterStep", [](double t) { return t == 1.0 ? 0.5 : 0.7; }, 1.0, 4,
+                                        false, "T1 E U T0.5 E U T1 ", 1.0, 1},
+                             // ... and goes on halving while each half helps more, within the limit.
+                             SearchCase{"HalvesWhileItHelps", [](double t) { return t; }, 10.0, 2, false,
+                                        "T1 E U T0.5 E U T0.25 E ", 0.25, 2},
+                             // No halvings allowed: the first try stands without being measured.
+                             SearchCase{"NoHalvings", [](double) { return 2.0; }, 1.0, 0, false, "T1 ", 1.0, 0}),
+                         [](const ::testing::TestParamInfo<SearchCase>& info) { return std::string(info.param.Name); });
 
 TEST(StepSearch, ACancelledTryEndsTheSearch)
 {

@@ -1,0 +1,170 @@
+#include "run/RunOutputs.h"
+
+#include "engine/QuadTree.h"
+#include "geodata/MapProjection.h"
+#include "geodata/ShapeValidator.h"
+#include "geodata/ShpFileTranslator.h"
+#include "network/Network.h"
+#include "platform/InputFiles.h"
+#include "platform/UserInterface.h"
+#include "run/CartogramJob.h"
+#include "run/CompanionRounds.h"
+#include "run/OgrRoundWriter.h"
+#include "run/RunFileNames.h"
+#include "run/RunLog.h"
+
+namespace tessaro {
+namespace {
+
+constexpr int PicturePageWidth = 107950;
+constexpr int PicturePageHeight = 139700;
+
+void Append(RoundExportResult& to, const RoundExportResult& from)
+{
+    to.Written.insert(to.Written.end(), from.Written.begin(), from.Written.end());
+    to.Failures += from.Failures;
+}
+
+} // namespace
+
+// The pairs of records whose interiors overlap.
+OverlapPairs Overlaps(const CPolygonLayer& layer)
+{
+    OverlapPairs pairs;
+    for (const CShapeFinding& finding : CShapeValidator(true).Check(layer.Polygons()))
+        if (finding.Kind == ShapeFindingKind::Overlap)
+            pairs.emplace(finding.Record, finding.OtherRecord);
+    return pairs;
+}
+
+CRunOutputs::CRunOutputs(CRunLog& log, const CRunFileNames& names, const CExportSchedule& schedule, CNetwork& network,
+                         CShpFileTranslator& translator, CQuadTree& tree, const CCartogramSolver& solver,
+                         RunOutputSettings settings, CartogramRunSummary& summary)
+    : Log_(log), Names_(names), Schedule_(schedule), Network_(network), Translator_(translator), Tree_(tree),
+      Solver_(solver), Settings_(std::move(settings)), Summary_(summary), Pictures_(network)
+{
+    Pictures_.SetPageSize(PicturePageWidth, PicturePageHeight);
+    Pictures_.Quadtree = &tree;
+}
+
+void CRunOutputs::OnTransformed(int round)
+{
+    if (round == 0)
+        Log_.WriteLine(Settings_.Converging ? CRunLog::ConvergenceHeaderLine() : CRunLog::HeaderLine());
+}
+
+void CRunOutputs::OnRoundDone(const SolverRound& round)
+{
+    Network_.SetExtent(Solver_.LayerExtent(), true);
+    if (Settings_.Converging)
+        Log_.WriteLine(CRunLog::ConvergenceRoundLine(round.Round, round.Measures, round.Elasticity,
+                                                     round.MaxDisplacement, round.ElapsedText, round.Step,
+                                                     round.Retries));
+    else
+        Log_.WriteRound(round.Round, round.Measures, round.Elasticity, round.MaxDisplacement, round.ElapsedText);
+    Summary_.RoundsTransformed = round.Round + 1;
+    if (Settings_.Companions != nullptr)
+        Settings_.Companions->AfterRound(Tree_, round.Round, round.Measures.WeightedMeanError);
+    if (Schedule_.Exports(round.Round))
+        Export(round.Round);
+}
+
+void CRunOutputs::OnResult(int round)
+{
+    Network_.SetExtent(Solver_.LayerExtent(), true);
+    std::string refusal;
+    if (!Schedule_.Exports(round) && !CheckDerivedNames(Names_, {round}, refusal)) {
+        ShowMessage(refusal, MessageKind::Error);
+        ++Summary_.ExportFailures;
+        return;
+    }
+    // The companions wait for the stop, which names the round the result was kept from.
+    Export(round, false);
+    PendingResult_ = round;
+}
+
+void CRunOutputs::Export(int round, bool withCompanions)
+{
+    const bool shapefileSet = Settings_.Writer == nullptr;
+    RoundExportResult exported = ExportRound(Names_, round, Translator_, Pictures_, Settings_.WithSvg,
+                                             Settings_.OgrProjection, shapefileSet && Settings_.Projection == nullptr);
+    // The layer back in the input's coordinate system, for a run made in another.
+    std::optional<CPolygonLayer> inputCrsLayer;
+    if (Settings_.Projection != nullptr) {
+        inputCrsLayer = BackProjected(round);
+        if (!inputCrsLayer)
+            ++exported.Failures;
+        else if (shapefileSet)
+            Append(exported, ExportBackProjectedShapefile(round, std::move(*inputCrsLayer)));
+    }
+    if (Settings_.Writer != nullptr && (Settings_.Projection == nullptr || inputCrsLayer)) {
+        if (const auto refusal = Settings_.Inputs->CheckOutputs(Settings_.Writer->Targets(Names_, {round}))) {
+            ShowMessage(*refusal, MessageKind::Error);
+            ++exported.Failures;
+        } else if (!Settings_.Writer->WriteRound(Names_, round, Network_.PolygonLayer(), exported.Written,
+                                                 inputCrsLayer ? &*inputCrsLayer : nullptr)) {
+            ++exported.Failures;
+        }
+    }
+    Summary_.WrittenFiles.insert(Summary_.WrittenFiles.end(), exported.Written.begin(), exported.Written.end());
+    Summary_.ExportFailures += exported.Failures;
+    if (Settings_.Companions != nullptr && withCompanions)
+        Summary_.ExportFailures +=
+            Settings_.Companions->Export(Names_, round, *Settings_.Inputs, Summary_.WrittenFiles);
+    // The layer as exported, for the overlap check once the run is over.
+    LastExport_ = Network_.PolygonLayer().Copy();
+    LastExportRound_ = round;
+}
+
+void CRunOutputs::ReportNewOverlaps(const OverlapPairs& inputOverlaps)
+{
+    if (!LastExport_)
+        return;
+    Summary_.OverlapsCheckedRound = LastExportRound_;
+    for (const auto& pair : Overlaps(*LastExport_))
+        if (!inputOverlaps.contains(pair))
+            Summary_.NewOverlaps.push_back(pair);
+}
+
+void CRunOutputs::OnStopped(const SolverStop& stop)
+{
+    if (Settings_.Companions != nullptr && PendingResult_ >= 0) {
+        if (stop.KeptRound >= 0 && stop.KeptRound != stop.Round && !Settings_.Companions->RestoreKept(stop.KeptRound))
+            ShowMessage("The layers moved with the map could not be taken back to round " +
+                            std::to_string(stop.KeptRound) +
+                            ", the round of the result; they are written as "
+                            "they stand after the last round.",
+                        MessageKind::Warning);
+        Summary_.ExportFailures +=
+            Settings_.Companions->Export(Names_, PendingResult_, *Settings_.Inputs, Summary_.WrittenFiles);
+    }
+    Log_.WriteFinal(stop.Round, stop.Measures);
+    if (Settings_.Converging)
+        Log_.WriteLine(CRunLog::ConvergenceParameterLine(stop.EnlargeRate, stop.ShrinkRate, stop.Depth, stop.MinDepth,
+                                                         stop.KeptRound));
+    else
+        Log_.WriteParameters(stop.EnlargeRate, stop.ShrinkRate, stop.Depth, stop.MinDepth);
+}
+
+std::optional<CPolygonLayer> CRunOutputs::BackProjected(int round) const
+{
+    CPolygonLayer layer = Network_.PolygonLayer().Copy();
+    std::string problem;
+    if (Settings_.Projection->Back(layer, problem))
+        return layer;
+    ShowMessage("The layer of round " + std::to_string(round) + " was not written: " + problem + ".",
+                MessageKind::Error);
+    return std::nullopt;
+}
+
+RoundExportResult CRunOutputs::ExportBackProjectedShapefile(int round, CPolygonLayer layer)
+{
+    CNetwork network;
+    const CExtent box = layer.BoundingBox();
+    network.SetPolygonLayer(std::move(layer));
+    network.SetExtent(box, true);
+    CShpFileTranslator translator(network);
+    return ExportShapefileSet(Names_, round, translator, Settings_.OgrProjection);
+}
+
+} // namespace tessaro
