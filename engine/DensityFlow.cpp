@@ -177,43 +177,48 @@ bool CDensityFlow::Rasterize(const CPolygonLayer& layer, const std::vector<doubl
     std::vector<std::vector<double>> rows;
     for (uint32_t p = 0; p < layer.Count() && p < densities.size(); ++p) {
         const double density = densities[p];
-        if (!(density > 0.0) || !std::isfinite(density))
-            continue;
-        const CSimplePolygon& polygon = layer.Polygon(p);
-        const double lowY = (polygon.MinY() - Y0_) / Side_;
-        const double highY = (polygon.MaxY() - Y0_) / Side_;
-        if (!(lowY <= highY))
-            continue; // an empty or broken box
-        const int first = std::max(0, RowIndex(std::ceil(lowY - 0.5), Ny_));
-        const int last = std::min(Ny_ - 1, RowIndex(std::floor(highY - 0.5), Ny_));
-        if (first > last)
-            continue;
-        rows.assign(static_cast<size_t>(last - first + 1), {});
-        for (const auto& ring : polygon.Rings()) {
-            const double* pts = ring->Points();
-            const int32_t count = ring->PointCount();
-            for (int32_t k = 0; k + 1 < count; ++k) {
-                const double x1 = (pts[2 * k] - X0_) / Side_, y1 = (pts[2 * k + 1] - Y0_) / Side_;
-                const double x2 = (pts[2 * k + 2] - X0_) / Side_, y2 = (pts[2 * k + 3] - Y0_) / Side_;
-                if (y1 == y2)
-                    continue;
-                // Row j's centre line y = j + 1/2, crossed when it lies in [min y, max y).
-                const double ya = std::min(y1, y2), yb = std::max(y1, y2);
-                if (!(ya <= yb))
-                    continue; // a vertex that is not a number
-                const int j0 = std::max(first, RowIndex(std::ceil(ya - 0.5), Ny_));
-                const int j1 = std::min(last, RowIndex(std::ceil(yb - 0.5) - 1.0, Ny_));
-                for (int j = j0; j <= j1; ++j) {
-                    const double yc = j + 0.5;
-                    rows[static_cast<size_t>(j - first)].push_back(x1 + (yc - y1) * (x2 - x1) / (y2 - y1));
-                }
-            }
-        }
-        for (int j = first; j <= last; ++j)
-            AddRow(j, rows[static_cast<size_t>(j - first)], density);
+        if (density > 0.0 && std::isfinite(density))
+            AddPolygon(layer.Polygon(p), density, rows);
     }
     Transform();
     return true;
+}
+
+// Adds one polygon's cover of each row of cells (the even-odd insides between the crossings of
+// its rings with the row's centre line) at its density; `rows` is scratch space.
+void CDensityFlow::AddPolygon(const CSimplePolygon& polygon, double density, std::vector<std::vector<double>>& rows)
+{
+    const double lowY = (polygon.MinY() - Y0_) / Side_;
+    const double highY = (polygon.MaxY() - Y0_) / Side_;
+    if (!(lowY <= highY))
+        return; // an empty or broken box
+    const int first = std::max(0, RowIndex(std::ceil(lowY - 0.5), Ny_));
+    const int last = std::min(Ny_ - 1, RowIndex(std::floor(highY - 0.5), Ny_));
+    if (first > last)
+        return;
+    rows.assign(static_cast<size_t>(last - first + 1), {});
+    for (const auto& ring : polygon.Rings()) {
+        const double* pts = ring->Points();
+        const int32_t count = ring->PointCount();
+        for (int32_t k = 0; k + 1 < count; ++k) {
+            const double x1 = (pts[2 * k] - X0_) / Side_, y1 = (pts[2 * k + 1] - Y0_) / Side_;
+            const double x2 = (pts[2 * k + 2] - X0_) / Side_, y2 = (pts[2 * k + 3] - Y0_) / Side_;
+            if (y1 == y2)
+                continue;
+            // Row j's centre line y = j + 1/2, crossed when it lies in [min y, max y).
+            const double ya = std::min(y1, y2), yb = std::max(y1, y2);
+            if (!(ya <= yb))
+                continue; // a vertex that is not a number
+            const int j0 = std::max(first, RowIndex(std::ceil(ya - 0.5), Ny_));
+            const int j1 = std::min(last, RowIndex(std::ceil(yb - 0.5) - 1.0, Ny_));
+            for (int j = j0; j <= j1; ++j) {
+                const double yc = j + 0.5;
+                rows[static_cast<size_t>(j - first)].push_back(x1 + (yc - y1) * (x2 - x1) / (y2 - y1));
+            }
+        }
+    }
+    for (int j = first; j <= last; ++j)
+        AddRow(j, rows[static_cast<size_t>(j - first)], density);
 }
 
 // Adds the insides of one polygon on row `row` (even-odd between its sorted crossings) to the

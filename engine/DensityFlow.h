@@ -10,6 +10,7 @@ namespace tessaro {
 
 class CFeedback;
 class CPolygonLayer;
+class CSimplePolygon;
 
 // A density-equalising flow on a regular grid of square cells over a map. Each polygon carries
 // a density (its desired area over its current area); the sea around the map carries the mean
@@ -66,6 +67,7 @@ private:
     struct CFields;
     struct CPlans;
 
+    void AddPolygon(const CSimplePolygon& polygon, double density, std::vector<std::vector<double>>& rows);
     void AddRow(int row, std::vector<double>& crossings, double density);
     void Transform();
     void FieldsAt(double t, CFields& fields, int threads);

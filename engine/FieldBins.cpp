@@ -42,27 +42,36 @@ void CFieldBins::Build(const CPointDisplacementTransformer& transformer, ForceDe
     std::vector<double> reaches(count);
     for (size_t i = 0; i < count; ++i)
         reaches[i] = transformer.Reach(i, forceType);
+    ChooseDivision(transformer, reaches, side);
+    FillLists(transformer, reaches, side);
+}
 
-    // The bins a reach square covers along one axis, at a given division.
-    const auto spanOf = [&](double centre, double reach, double origin) {
-        const double margin = reach * ReachMargin + side * ReachMargin;
-        return CSpan{BinIndex(centre - reach - margin, origin), BinIndex(centre + reach + margin, origin)};
-    };
-    const auto entriesAt = [&]() {
-        size_t entries = 0;
-        for (size_t i = 0; i < count; ++i) {
-            if (reaches[i] <= 0.0)
-                continue;
-            const CSpan sx = spanOf(transformer.Sources[2 * i], reaches[i], Box_.MinX);
-            const CSpan sy = spanOf(transformer.Sources[2 * i + 1], reaches[i], Box_.MinY);
-            entries += static_cast<size_t>(std::max(0, sx.Last - sx.First + 1)) *
-                       static_cast<size_t>(std::max(0, sy.Last - sy.First + 1));
-        }
-        return entries;
-    };
+std::pair<int, int> CFieldBins::SpanOf(double centre, double reach, double origin, double side) const
+{
+    const double margin = reach * ReachMargin + side * ReachMargin;
+    return {BinIndex(centre - reach - margin, origin), BinIndex(centre + reach + margin, origin)};
+}
 
-    // Bins about the median reach: a point then meets few vectors that do not reach it, and a
-    // vector sits in a few bins. Coarser while the lists would exceed the budget.
+size_t CFieldBins::EntriesAt(const CPointDisplacementTransformer& transformer, const std::vector<double>& reaches,
+                             double side) const
+{
+    size_t entries = 0;
+    for (size_t i = 0; i < reaches.size(); ++i) {
+        if (reaches[i] <= 0.0)
+            continue;
+        const auto [firstX, lastX] = SpanOf(transformer.Sources[2 * i], reaches[i], Box_.MinX, side);
+        const auto [firstY, lastY] = SpanOf(transformer.Sources[2 * i + 1], reaches[i], Box_.MinY, side);
+        entries += static_cast<size_t>(std::max(0, lastX - firstX + 1)) *
+                   static_cast<size_t>(std::max(0, lastY - firstY + 1));
+    }
+    return entries;
+}
+
+// Bins about the median reach: a point then meets few vectors that do not reach it, and a vector
+// sits in a few bins. Coarser while the lists would exceed the budget.
+void CFieldBins::ChooseDivision(const CPointDisplacementTransformer& transformer, const std::vector<double>& reaches,
+                                double side)
+{
     std::vector<double> positive;
     for (const double reach : reaches)
         if (reach > 0.0)
@@ -73,23 +82,29 @@ void CFieldBins::Build(const CPointDisplacementTransformer& transformer, ForceDe
         std::nth_element(positive.begin(), middle, positive.end());
         power = std::clamp(static_cast<int>(std::lround(std::log2(side / *middle))), 0, MaxSidePower);
     }
-    const size_t budget = std::max(MinEntryBudget, EntriesPerVector * count);
+    const size_t budget = std::max(MinEntryBudget, EntriesPerVector * reaches.size());
     for (;; --power) {
         Side_ = 1 << power;
         BinSize_ = side > 0.0 && std::isfinite(side) ? side / Side_ : 1.0;
-        if (power == 0 || entriesAt() <= budget)
+        if (power == 0 || EntriesAt(transformer, reaches, side) <= budget)
             break;
     }
+}
 
-    // Counting pass, then filling in ascending vector order.
+void CFieldBins::FillLists(const CPointDisplacementTransformer& transformer, const std::vector<double>& reaches,
+                           double side)
+{
+    const size_t count = reaches.size();
     const size_t bins = static_cast<size_t>(Side_) * static_cast<size_t>(Side_);
     Offsets_.assign(bins + 1, 0);
     std::vector<CSpan> xs(count), ys(count);
     for (size_t i = 0; i < count; ++i) {
         if (reaches[i] <= 0.0)
             continue;
-        xs[i] = spanOf(transformer.Sources[2 * i], reaches[i], Box_.MinX);
-        ys[i] = spanOf(transformer.Sources[2 * i + 1], reaches[i], Box_.MinY);
+        const auto [firstX, lastX] = SpanOf(transformer.Sources[2 * i], reaches[i], Box_.MinX, side);
+        const auto [firstY, lastY] = SpanOf(transformer.Sources[2 * i + 1], reaches[i], Box_.MinY, side);
+        xs[i] = CSpan{firstX, lastX};
+        ys[i] = CSpan{firstY, lastY};
         for (int by = ys[i].First; by <= ys[i].Last; ++by)
             for (int bx = xs[i].First; bx <= xs[i].Last; ++bx)
                 ++Offsets_[static_cast<size_t>(by) * static_cast<size_t>(Side_) + static_cast<size_t>(bx) + 1];

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace tessaro {
@@ -35,6 +36,16 @@ public:
 
 private:
     int BinIndex(double coordinate, double origin) const;
+    // The first and last bins a reach square about `centre` covers along one axis.
+    std::pair<int, int> SpanOf(double centre, double reach, double origin, double side) const;
+    // The list entries the vectors would take at the current division.
+    size_t EntriesAt(const CPointDisplacementTransformer& transformer, const std::vector<double>& reaches,
+                     double side) const;
+    // The finest division whose lists stay within the budget: sets Side_ and BinSize_.
+    void ChooseDivision(const CPointDisplacementTransformer& transformer, const std::vector<double>& reaches,
+                        double side);
+    // Lists every vector in the bins it reaches, ascending: a counting pass, then the filling.
+    void FillLists(const CPointDisplacementTransformer& transformer, const std::vector<double>& reaches, double side);
 
     CExtent Box_;
     int Side_ = 0;          // bins per side

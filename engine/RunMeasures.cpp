@@ -1,6 +1,7 @@
 #include "engine/RunMeasures.h"
 
 #include <cmath>
+#include <optional>
 
 namespace tessaro {
 namespace {
@@ -18,9 +19,9 @@ MeasureResult Refuse(MeasureStatus status, std::size_t polygon = 0)
     return result;
 }
 
-} // namespace
-
-MeasureResult ComputeRoundMeasures(std::span<const double> areas, std::span<const double> fractions, double total)
+// The refusal of inputs no measure can be taken from; nullopt for sound ones.
+std::optional<MeasureResult> RefuseUnsound(std::span<const double> areas, std::span<const double> fractions,
+                                           double total)
 {
     if (areas.size() != fractions.size())
         return Refuse(MeasureStatus::CountMismatch);
@@ -34,7 +35,15 @@ MeasureResult ComputeRoundMeasures(std::span<const double> areas, std::span<cons
         if (!IsPositiveFinite(fractions[i]))
             return Refuse(MeasureStatus::BadFraction, i);
     }
+    return std::nullopt;
+}
 
+} // namespace
+
+MeasureResult ComputeRoundMeasures(std::span<const double> areas, std::span<const double> fractions, double total)
+{
+    if (std::optional<MeasureResult> refused = RefuseUnsound(areas, fractions, total))
+        return std::move(*refused);
     MeasureResult result;
     RoundMeasures& m = result.Measures;
     const std::size_t n = areas.size();

@@ -87,10 +87,12 @@ std::string RecordLabel(uint32_t record, const std::optional<RecordNames>& names
 // What preparation leaves for the rounds: the open log, the names, the loaded layer in its own
 // network with the reader that wrote it, and the shares.
 struct CCartogramJob::Prepared {
+    Prepared(RunSchedule schedule, CRunFileNames names) : Schedule(schedule), Names(std::move(names)) {}
+
     RunSchedule Schedule;
     CRunFileNames Names;
-    std::unique_ptr<CRunLog> Log;
-    std::unique_ptr<CNetwork> Network;
+    std::unique_ptr<CRunLog> Log = std::make_unique<CRunLog>();
+    std::unique_ptr<CNetwork> Network = std::make_unique<CNetwork>();
     std::unique_ptr<CShpFileTranslator> Translator;
     std::vector<double> Fractions;
     // What the OGR reader found, for an input read through it.
@@ -378,44 +380,15 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
         return std::nullopt;
     }
     PolygonFeatures_.clear();
-    Prepared prepared{MakeRunSchedule(Params.MaxSteps, Params.ExportEvery),
-                      CRunFileNames(ShapefilePath, OutputFolder, Reader == InputReader::Ogr),
-                      std::make_unique<CRunLog>(),
-                      std::make_unique<CNetwork>(),
-                      nullptr,
-                      {},
-                      std::nullopt,
-                      nullptr,
-                      {},
-                      nullptr,
-                      nullptr,
-                      nullptr};
+    Prepared prepared(MakeRunSchedule(Params.MaxSteps, Params.ExportEvery),
+                      CRunFileNames(ShapefilePath, OutputFolder, Reader == InputReader::Ogr));
     prepared.Inputs.AddShapefile(ShapefilePath);
-    std::string namesMessage;
-    if (!CheckDerivedNames(prepared.Names, CExportSchedule(prepared.Schedule, Params.Converge).Rounds(), namesMessage)) {
-        Refuse(namesMessage);
+    if (!OpenLog(prepared))
         return std::nullopt;
-    }
-    if (!prepared.Log->Open(prepared.Names.InformationFile())) {
-        Refuse(std::string(CRunLog::OpenFailureText) + "\n" + prepared.Log->FailureReason());
-        return std::nullopt;
-    }
-    Summary.InformationFile = prepared.Names.InformationFile();
     EpsilonFactor = Params.EpsilonFactor;
-    if (!LoadPolygons(prepared)) {
+    if (!LoadMap(prepared)) {
         prepared.Log->Discard();
         return std::nullopt;
-    }
-    if (!ProjectTo.empty()) {
-        // The run is made in the projected system, so the input's degrees need no warning.
-        if (!ProjectMap(prepared)) {
-            prepared.Log->Discard();
-            return std::nullopt;
-        }
-    } else if (prepared.Ogr) {
-        WarnIfGeographic(ShapefilePath, *prepared.Ogr);
-    } else {
-        WarnIfGeographic(prepared.Names.InputProjection());
     }
     const uint32_t n = prepared.Network->PolygonCount();
     std::optional<std::vector<double>> fractions;
@@ -431,6 +404,38 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
         return std::nullopt;
     }
     return prepared;
+}
+
+// The derived names checked against the inputs, and the information file opened (and locked).
+bool CCartogramJob::OpenLog(Prepared& prepared)
+{
+    std::string namesMessage;
+    if (!CheckDerivedNames(prepared.Names, CExportSchedule(prepared.Schedule, Params.Converge).Rounds(),
+                           namesMessage)) {
+        Refuse(namesMessage);
+        return false;
+    }
+    if (!prepared.Log->Open(prepared.Names.InformationFile())) {
+        Refuse(std::string(CRunLog::OpenFailureText) + "\n" + prepared.Log->FailureReason());
+        return false;
+    }
+    Summary.InformationFile = prepared.Names.InformationFile();
+    return true;
+}
+
+// The polygons loaded and, with ProjectTo, projected; a map in degrees gets its warning.
+bool CCartogramJob::LoadMap(Prepared& prepared)
+{
+    if (!LoadPolygons(prepared))
+        return false;
+    if (!ProjectTo.empty())
+        // The run is made in the projected system, so the input's degrees need no warning.
+        return ProjectMap(prepared);
+    if (prepared.Ogr)
+        WarnIfGeographic(ShapefilePath, *prepared.Ogr);
+    else
+        WarnIfGeographic(prepared.Names.InputProjection());
+    return true;
 }
 
 void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)

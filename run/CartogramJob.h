@@ -149,6 +149,8 @@ private:
     std::optional<Prepared> Prepare();
     // False when the shapefile was not read whole (refused header, damaged record, declined
     // question): a cartogram of part of a map would pair sizes with the wrong polygons.
+    bool OpenLog(Prepared& prepared);
+    bool LoadMap(Prepared& prepared);
     bool LoadPolygons(Prepared& prepared);
     bool CheckLayerAgainstTable(uint32_t n);
     void RunRounds(Prepared& prepared, CCartogramFeedback* feedback);

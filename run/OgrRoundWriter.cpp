@@ -92,6 +92,27 @@ bool RemoveQuietly(const std::string& path)
     return fs::remove_all(path, ignored) > 0;
 }
 
+// Moves the members of a shapefile built at `built` to the names of `target`, the .shp last,
+// listing each; false, with `problem` naming the member, when one cannot be moved.
+bool MoveMembersIntoPlace(const std::string& built, const std::string& target, std::vector<std::string>& written,
+                          std::string& problem)
+{
+    std::error_code error;
+    for (const char* member : ShapefileMembers) {
+        const fs::path from = fs::path(built).replace_extension(member);
+        if (!fs::exists(from, error))
+            continue;
+        const std::string to = fs::path(target).replace_extension(member).string();
+        fs::rename(from, to, error);
+        if (error) {
+            problem = "its member " + to + " cannot be moved into place: " + error.message();
+            return false;
+        }
+        written.push_back(to);
+    }
+    return true;
+}
+
 } // namespace
 
 // The input's features, held for the whole run, with what pairs them with the polygons.
@@ -402,20 +423,10 @@ bool COgrRoundWriter::WriteFileLayer(const CRunFileNames& names, int round, cons
         written.push_back(target);
         return true;
     }
-    for (const char* member : ShapefileMembers) {
-        const fs::path from = fs::path(built).replace_extension(member);
-        if (!fs::exists(from, error))
-            continue;
-        const std::string to = fs::path(target).replace_extension(member).string();
-        fs::rename(from, to, error);
-        if (error) {
-            RemoveQuietly(work);
-            return fail("its member " + to + " cannot be moved into place: " + error.message());
-        }
-        written.push_back(to);
-    }
+    std::string problem;
+    const bool moved = MoveMembersIntoPlace(built, target, written, problem);
     RemoveQuietly(work);
-    return true;
+    return moved || fail(problem);
 }
 
 } // namespace tessaro
