@@ -34,6 +34,26 @@ std::set<std::pair<double, double>> PointSet(const CPolygonRing& ring)
     return points;
 }
 
+// Two rectangles 4 high sharing a border at x = 1 drawn with `segments` segments, every other
+// vertex `bend` to the right: the left from x = 0, the right to x = `rightEdge`.
+CPolygonLayer WavyPair(int segments, double bend, double rightEdge)
+{
+    std::vector<double> border;
+    for (int k = 0; k <= segments; ++k)
+        border.insert(border.end(), {1.0 + ((k % 2 == 1) ? bend : 0.0), 4.0 - 4.0 * k / segments});
+    std::vector<double> left{0, 0, 0, 4};
+    left.insert(left.end(), border.begin(), border.end());
+    left.insert(left.end(), {0, 0});
+    std::vector<double> right{1, 4, rightEdge, 4, rightEdge, 0, 1, 0};
+    for (int k = segments - 1; k >= 1; --k)
+        right.insert(right.end(), {border[2 * static_cast<size_t>(k)], border[2 * static_cast<size_t>(k) + 1]});
+    right.insert(right.end(), {1, 4});
+    CPolygonLayer layer;
+    layer.Add(MakePolygon({left}));
+    layer.Add(MakePolygon({right}));
+    return layer;
+}
+
 // Crossing-number test against a ring.
 bool Inside(const CPolygonRing& ring, const CPoint2D& p)
 {
@@ -143,19 +163,7 @@ TEST(SharedBorders, SimplifyingKeepsBordersSharedAndStepsAroundOtherRings)
 {
     // Two rectangles sharing a wavy border near x = 1 (every other vertex 0.0001 to the right),
     // and a tiny square tucked into one bend, between its chord and its vertex.
-    std::vector<double> border;
-    for (int k = 0; k <= 40; ++k)
-        border.insert(border.end(), {1.0 + ((k % 2 == 1) ? 0.0001 : 0.0), 4.0 - 0.1 * k});
-    std::vector<double> left{0, 0, 0, 4};
-    left.insert(left.end(), border.begin(), border.end());
-    left.insert(left.end(), {0, 0});
-    std::vector<double> right{1, 4, 4, 4, 4, 0, 1, 0};
-    for (int k = 39; k >= 1; --k)
-        right.insert(right.end(), {border[2 * static_cast<size_t>(k)], border[2 * static_cast<size_t>(k) + 1]});
-    right.insert(right.end(), {1, 4});
-    CPolygonLayer layer;
-    layer.Add(MakePolygon({left}));
-    layer.Add(MakePolygon({right}));
+    CPolygonLayer layer = WavyPair(40, 0.0001, 4.0);
     const double x0 = 1.00006, y0 = 2.9;
     layer.Add(MakePolygon({{x0, y0, x0, y0 + 0.00001, x0 + 0.00001, y0 + 0.00001, x0 + 0.00001, y0, x0, y0}}));
     for (const CPoint2D& corner : PointsOf(layer.Polygon(2).Ring(0)))
@@ -195,26 +203,9 @@ TEST(SharedBorders, SimplifyingKeepsBordersSharedAndStepsAroundOtherRings)
 // the right 3 wide (0.035) or 0.05 wide (0.0045, below the bends).
 TEST(SharedBorders, ABorderIsThinnedByTheSmallerOfItsPolygonsTolerances)
 {
-    const auto wavyPair = [](double rightWidth) {
-        std::vector<double> border;
-        for (int k = 0; k <= 40; ++k)
-            border.insert(border.end(), {1.0 + ((k % 2 == 1) ? 0.01 : 0.0), 4.0 - 0.1 * k});
-        std::vector<double> left{0, 0, 0, 4};
-        left.insert(left.end(), border.begin(), border.end());
-        left.insert(left.end(), {0, 0});
-        const double x = 1.0 + rightWidth;
-        std::vector<double> right{1, 4, x, 4, x, 0, 1, 0};
-        for (int k = 39; k >= 1; --k)
-            right.insert(right.end(), {border[2 * static_cast<size_t>(k)], border[2 * static_cast<size_t>(k) + 1]});
-        right.insert(right.end(), {1, 4});
-        CPolygonLayer layer;
-        layer.Add(MakePolygon({left}));
-        layer.Add(MakePolygon({right}));
-        return layer;
-    };
-    CPolygonLayer large = wavyPair(3.0);
+    CPolygonLayer large = WavyPair(40, 0.01, 4.0);
     EXPECT_GT(SimplifySharedBorders(large, 0.01), 0);
-    CPolygonLayer small = wavyPair(0.05);
+    CPolygonLayer small = WavyPair(40, 0.01, 1.05);
     const int32_t before = small.Polygon(1).Ring(0).PointCount();
     EXPECT_EQ(SimplifySharedBorders(small, 0.01), 0);
     EXPECT_EQ(small.Polygon(1).Ring(0).PointCount(), before);
@@ -226,19 +217,7 @@ TEST(SharedBorders, ABorderIsThinnedByTheSmallerOfItsPolygonsTolerances)
 TEST(SharedBorders, OnePassThinsADenseBorderByAFifthOfItsBendsOrMore)
 {
     constexpr int Segments = 400;
-    std::vector<double> border;
-    for (int k = 0; k <= Segments; ++k)
-        border.insert(border.end(), {1.0 + ((k % 2 == 1) ? 0.0001 : 0.0), 4.0 - 4.0 * k / Segments});
-    std::vector<double> left{0, 0, 0, 4};
-    left.insert(left.end(), border.begin(), border.end());
-    left.insert(left.end(), {0, 0});
-    std::vector<double> right{1, 4, 4, 4, 4, 0, 1, 0};
-    for (int k = Segments - 1; k >= 1; --k)
-        right.insert(right.end(), {border[2 * static_cast<size_t>(k)], border[2 * static_cast<size_t>(k) + 1]});
-    right.insert(right.end(), {1, 4});
-    CPolygonLayer layer;
-    layer.Add(MakePolygon({left}));
-    layer.Add(MakePolygon({right}));
+    CPolygonLayer layer = WavyPair(Segments, 0.0001, 4.0);
     const int32_t before = layer.Polygon(0).Ring(0).PointCount();
 
     const int64_t removed = SimplifySharedBorders(layer, 0.001);
