@@ -28,7 +28,7 @@ packages=(
 )
 
 # --list prints the packages, one a line, for the check that every program the tests and scripts
-# start comes from one of them (scripts/check-programs.sh).
+# start comes from one of them (scripts/check-programs.py).
 if [ "${1:-}" = "--list" ]; then
   printf '%s\n' "${packages[@]}"
   exit 0
