@@ -7,8 +7,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -25,13 +25,21 @@ std::string ManualPage()
     return text.str();
 }
 
-// The long options a help text lists, e.g. "--output-dir".
+// The long options a help text lists, e.g. "--output-dir": "--" and a lower-case word with
+// hyphens, at the start or after a blank, "[" or ",".
 std::set<std::string> LongOptions(const std::string& help)
 {
     std::set<std::string> options;
-    const std::regex option(R"((^|[\s,\[])(--[a-z][a-z-]*))");
-    for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it)
-        options.insert((*it)[2].str());
+    for (size_t at = help.find("--"); at != std::string::npos; at = help.find("--", at + 2)) {
+        if (at > 0 && std::string(" \t\n[,").find(help[at - 1]) == std::string::npos)
+            continue;
+        size_t end = at + 2;
+        if (end >= help.size() || !std::islower(static_cast<unsigned char>(help[end])))
+            continue;
+        while (end < help.size() && (std::islower(static_cast<unsigned char>(help[end])) || help[end] == '-'))
+            ++end;
+        options.insert(help.substr(at, end - at));
+    }
     return options;
 }
 
