@@ -206,8 +206,7 @@ std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedbac
     const bool exact = Params_.DensificationType == Densification::ExactImage;
     if (exact && round > 0)
         SimplifySharedBorders(Layer_, Params_.SimplifyTolerance);
-    MeasureAndDensify(round, !exact,
-                      [this](uint32_t i) { return IsMeasurableArea(Areas_[i]) && WidePolygon_[i] == 0; });
+    MeasureAndDensify(round, !exact, [this](uint32_t i) { return Measurable(i); });
     RecordLeftOut(Excluded());
     MeasureResult measured = MeasureWithout(LeftOut_);
     if (!measured.Ok()) {
@@ -223,11 +222,17 @@ std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedbac
     return std::move(measured.Measures);
 }
 
+// A positive finite area and no ring wider than half the map.
+bool CConvergenceLoop::Measurable(uint32_t polygon) const
+{
+    return IsMeasurableArea(Areas_[polygon]) && WidePolygon_[polygon] == 0;
+}
+
 std::vector<uint8_t> CConvergenceLoop::Excluded() const
 {
     std::vector<uint8_t> excluded(N_, 0);
     for (uint32_t i = 0; i < N_; ++i)
-        excluded[i] = IsMeasurableArea(Areas_[i]) && WidePolygon_[i] == 0 ? 0 : 1;
+        excluded[i] = Measurable(i) ? 0 : 1;
     return excluded;
 }
 
@@ -288,7 +293,7 @@ double CConvergenceLoop::WeightedErrorNow()
     double total = 0.0;
     for (uint32_t i = 0; i < N_; ++i) {
         Layer_.Polygon(i).AreaAndCentroid(&Centroids_[i], &Areas_[i]);
-        if (IsMeasurableArea(Areas_[i]) && WidePolygon_[i] == 0)
+        if (Measurable(i))
             total += Areas_[i];
     }
     if (Params_.RelativeSizes)
@@ -395,10 +400,11 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
     const bool flow = MovesWithFlow();
     const int minDepth = flow ? std::max(Setup_.MinDepth, FlowMinDepth()) : Setup_.MinDepth;
     CopyVertices(minDepth);
+    double rc = 0.0;
     if (!flow) {
         // Each round asks for at most a doubling or halving of the area with a bounded target.
         BuildSamples(measures, Params_.BoundedTarget);
-        PrepareField(measures);
+        rc = PrepareField(measures);
     }
     Displacement_.LoggedMaxDisplacement = 0.0;
     // The working tree made the layer being transformed: keep it aside for keep-best.
@@ -407,7 +413,7 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
     BuildTree();
     std::vector<double> raw(Grid_.size(), 0.0);
     double lambda = 1.0;
-    if (flow ? !FlowDisplacement(measures, raw, feedback) : !RawDisplacement(measures, raw, lambda, feedback))
+    if (flow ? !FlowDisplacement(measures, raw, feedback) : !RawDisplacement(rc, raw, lambda, feedback))
         return false;
     if (Cancelled(feedback))
         return false;
@@ -432,10 +438,8 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
 
 // The force field's displacement of every grid vertex, evaluated through bins; `lambda` the
 // field's elasticity minimum. False after a cancel.
-bool CConvergenceLoop::RawDisplacement(const RoundMeasures& measures, std::vector<double>& raw, double& lambda,
-                                       const CFeedback* feedback)
+bool CConvergenceLoop::RawDisplacement(double rc, std::vector<double>& raw, double& lambda, const CFeedback* feedback)
 {
-    const double rc = Setup_.RadiusCorrection * measures.RadiusSum / static_cast<double>(N_);
     if (Sources_.empty() || !Displacement_.CanEvaluate(Params_.ForceType, rc))
         return true;
     const size_t gridPoints = Grid_.size() / 2;

@@ -50,6 +50,7 @@ private:
 
     // Measuring. Which polygons the current areas leave out, and the measures over the rest:
     // functions of the map that change nothing; a round's measurement then records who is out.
+    bool Measurable(uint32_t polygon) const;
     std::vector<uint8_t> Excluded() const;
     MeasureResult MeasureWithout(const std::vector<uint8_t>& excluded) const;
     void RecordLeftOut(std::vector<uint8_t> excluded);
@@ -64,8 +65,7 @@ private:
 
     // Moving the grid.
     bool MovesWithFlow() const { return Params_.DensityFlow; }
-    bool RawDisplacement(const RoundMeasures& measures, std::vector<double>& raw, double& lambda,
-                         const CFeedback* feedback);
+    bool RawDisplacement(double rc, std::vector<double>& raw, double& lambda, const CFeedback* feedback);
     bool FlowDisplacement(const RoundMeasures& measures, std::vector<double>& raw, const CFeedback* feedback);
     int FlowCells();
     int FlowMinDepth();
