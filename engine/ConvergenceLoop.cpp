@@ -49,11 +49,6 @@ constexpr double LargestErrorMinShare = 1e-4;
 // The widest leaf, in flow cells, under the polygons' vertices.
 constexpr double FlowLeafCells = 4.0;
 
-bool IsMeasurableArea(double area)
-{
-    return area > 0.0 && std::isfinite(area);
-}
-
 // Every polygon with a ring that jumps across more than half the width of `box` from one vertex
 // to the next: what a ring crossing the antimeridian becomes when it is projected without a cut.
 // Real borders are drawn with many vertices, so a legitimately wide polygon has no such edge.
@@ -225,7 +220,7 @@ std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedbac
 // A positive finite area and no ring wider than half the map.
 bool CConvergenceLoop::Measurable(uint32_t polygon) const
 {
-    return IsMeasurableArea(Areas_[polygon]) && WidePolygon_[polygon] == 0;
+    return IsPositiveFinite(Areas_[polygon]) && WidePolygon_[polygon] == 0;
 }
 
 std::vector<uint8_t> CConvergenceLoop::Excluded() const
@@ -276,14 +271,15 @@ MeasureResult CConvergenceLoop::MeasureWithout(const std::vector<uint8_t>& exclu
             result.Polygon = polygons[result.Polygon];
         return result;
     }
+    // The polygons left out stand as if at their desired areas.
     std::vector<double> ratios(N_, 1.0);
-    std::vector<double> errors(N_, 0.0);
+    std::vector<PolygonFit> fits(N_);
     for (size_t k = 0; k < polygons.size(); ++k) {
         ratios[polygons[k]] = result.Measures.Ratios[k];
-        errors[polygons[k]] = result.Measures.RelativeErrors[k];
+        fits[polygons[k]] = result.Measures.Fits[k];
     }
     result.Measures.Ratios = std::move(ratios);
-    result.Measures.RelativeErrors = std::move(errors);
+    result.Measures.Fits = std::move(fits);
     return result;
 }
 
@@ -316,20 +312,15 @@ bool CConvergenceLoop::TargetReached(int round, const RoundMeasures& measures)
     return round - FirstBelowTarget_ >= LargestErrorRounds || LargestRelativeError(measures) <= Params_.LargestError;
 }
 
-// The largest |actual / desired - 1| over the measured polygons whose desired share is at least
+// The largest |A/D − 1| over the measured polygons whose desired share is at least
 // LargestErrorMinShare of the measured total.
 double CConvergenceLoop::LargestRelativeError(const RoundMeasures& measures) const
 {
-    double shares = 0.0;
-    for (uint32_t i = 0; i < N_; ++i)
-        if (LeftOut_[i] == 0)
-            shares += Fractions_[i];
     double largest = 0.0;
-    for (uint32_t i = 0; i < N_ && i < measures.Ratios.size(); ++i) {
-        const double ratio = measures.Ratios[i];
-        if (LeftOut_[i] != 0 || !(Fractions_[i] >= LargestErrorMinShare * shares) || !(ratio > 0.0))
-            continue;
-        largest = std::max(largest, std::fabs(1.0 / (ratio * ratio) - 1.0));
+    for (uint32_t i = 0; i < N_ && i < measures.Fits.size(); ++i) {
+        const PolygonFit& fit = measures.Fits[i];
+        if (LeftOut_[i] == 0 && fit.DesiredShare >= LargestErrorMinShare)
+            largest = std::max(largest, std::fabs(fit.Deviation));
     }
     return largest;
 }

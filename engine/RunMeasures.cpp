@@ -6,11 +6,6 @@
 namespace tessaro {
 namespace {
 
-bool IsPositiveFinite(double value)
-{
-    return std::isfinite(value) && value > 0.0;
-}
-
 MeasureResult Refuse(MeasureStatus status, std::size_t polygon = 0)
 {
     MeasureResult result;
@@ -40,6 +35,17 @@ std::optional<MeasureResult> RefuseUnsound(std::span<const double> areas, std::s
 
 } // namespace
 
+PolygonFit FitOf(double area, double share, double total)
+{
+    const double desired = total * share;
+    PolygonFit fit;
+    fit.DesiredShare = share;
+    fit.AreaShare = area / total;
+    fit.RelativeError = std::fabs(desired - area) / (desired + area);
+    fit.Deviation = area / desired - 1.0;
+    return fit;
+}
+
 MeasureResult ComputeRoundMeasures(std::span<const double> areas, std::span<const double> fractions, double total)
 {
     if (std::optional<MeasureResult> refused = RefuseUnsound(areas, fractions, total))
@@ -48,7 +54,7 @@ MeasureResult ComputeRoundMeasures(std::span<const double> areas, std::span<cons
     RoundMeasures& m = result.Measures;
     const std::size_t n = areas.size();
     m.Ratios.reserve(n);
-    m.RelativeErrors.reserve(n);
+    m.Fits.reserve(n);
     double squaredDeviations = 0.0;
     double squaredErrors = 0.0;
     double errors = 0.0;
@@ -58,9 +64,10 @@ MeasureResult ComputeRoundMeasures(std::span<const double> areas, std::span<cons
         const double desiredRadius = std::sqrt(total * fractions[i] * RunInversePi);
         const double ratio = desiredRadius / radius;
         const double squared = ratio * ratio;
-        const double relativeError = std::fabs(squared - 1.0) / (squared + 1.0);
-        // A finite ρ² keeps e_i and (ρ_i − 1)² finite too.
-        if (!std::isfinite(squared)) {
+        const PolygonFit fit = FitOf(areas[i], fractions[i], total);
+        const double relativeError = fit.RelativeError;
+        // A finite ρ² and D_i keep e_i, A_i/D_i and (ρ_i − 1)² finite too.
+        if (!std::isfinite(squared) || !std::isfinite(fit.Deviation) || !std::isfinite(relativeError)) {
             result.Status = MeasureStatus::NotFinite;
             result.Polygon = i;
             return result;
@@ -79,7 +86,7 @@ MeasureResult ComputeRoundMeasures(std::span<const double> areas, std::span<cons
             m.MaxRatio = ratio;
         m.RadiusSum += radius;
         m.Ratios.push_back(ratio);
-        m.RelativeErrors.push_back(relativeError);
+        m.Fits.push_back(fit);
     }
 
     const double count = static_cast<double>(n);

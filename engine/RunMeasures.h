@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <span>
 #include <string>
 #include <vector>
@@ -10,9 +11,32 @@ namespace tessaro {
 // 1/π as the run has always used it; the radii and ratios depend on these exact digits.
 inline constexpr double RunInversePi = 0.318309886183791;
 
+// Whether a value can enter a measure as an area, a total or a share: finite and above zero.
+inline bool IsPositiveFinite(double value)
+{
+    return value > 0.0 && value <= std::numeric_limits<double>::max();
+}
+
+// How far one polygon's area A stands from the area D = T·f its size asks for, T being the
+// layer's total and f the polygon's share of the sizes. The one definition of a polygon's error
+// that the stop rules, the warnings and the exported error fields all read.
+struct PolygonFit {
+    double DesiredShare = 0.0;  // f = D / T
+    double AreaShare = 0.0;     // A / T
+    double RelativeError = 0.0; // e = |D − A| / (D + A), in [0, 1]
+    double Deviation = 0.0;     // A / D − 1: −0.5 is half the desired area, 1 twice it
+
+    // Below half or above twice the desired area.
+    bool FarFromSize() const { return Deviation < -0.5 || Deviation > 1.0; }
+};
+
+// The fit of a polygon of area `area` whose share of the sizes is `share`, in a layer of total
+// area `total`. All three must be finite and above zero.
+PolygonFit FitOf(double area, double share, double total);
+
 // One round's measures over the n polygons of the layer, taken before the round's
-// transformation. ρ_i is the radius ratio √(T·f_i/π) / √(A_i/π) and e_i = |ρ_i² − 1| / (ρ_i² + 1)
-// its relative error.
+// transformation. ρ_i is the radius ratio √(T·f_i/π) / √(A_i/π), so ρ_i² = D_i / A_i, and e_i the
+// polygon's relative error (PolygonFit).
 struct RoundMeasures {
     double MinRatio = 10.0;  // min(10, smallest ρ_i)
     double MaxRatio = -1.0;  // max(−1, largest ρ_i)
@@ -26,7 +50,7 @@ struct RoundMeasures {
     int Shrinkers = 0; // polygons with ρ_i ≤ 1
     double RadiusSum = 0.0; // Σ √(A_i/π), for the mean radius
     std::vector<double> Ratios;         // ρ_i in polygon order
-    std::vector<double> RelativeErrors; // e_i in polygon order
+    std::vector<PolygonFit> Fits;       // in polygon order
 };
 
 enum class MeasureStatus {

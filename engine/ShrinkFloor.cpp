@@ -7,20 +7,12 @@
 #include <cmath>
 
 namespace tessaro {
-namespace {
-
-bool IsMeasurableArea(double area)
-{
-    return area > 0.0 && std::isfinite(area);
-}
-
-} // namespace
 
 double MeasurableTotal(const std::vector<double>& areas, const std::vector<uint8_t>& wide)
 {
     double total = 0.0;
     for (size_t i = 0; i < areas.size(); ++i)
-        if (wide[i] == 0 && IsMeasurableArea(areas[i]))
+        if (wide[i] == 0 && IsPositiveFinite(areas[i]))
             total += areas[i];
     return total;
 }
@@ -36,7 +28,7 @@ CShrinkFloor::CShrinkFloor(const CPolygonLayer& layer, const RoundMeasures& meas
     Active_ = true;
     StartAreas_ = areas;
     StartTotal_ = MeasurableTotal(StartAreas_, wide);
-    const auto measurable = [&](uint32_t i) { return IsMeasurableArea(StartAreas_[i]) && wide[i] == 0; };
+    const auto measurable = [&](uint32_t i) { return IsPositiveFinite(StartAreas_[i]) && wide[i] == 0; };
     if (firstShares.empty()) {
         firstShares.assign(n, 0.0);
         for (uint32_t i = 0; i < n; ++i)
@@ -68,7 +60,7 @@ bool CShrinkFloor::HoldBelowFloor(CGridDisplacement& grid, const CQuadTree& tree
         const double share = areas[i] / total;
         // A polygon the try turned over or emptied has fallen below any floor.
         const bool lost =
-            !IsMeasurableArea(areas[i]) || (share < StartAreas_[i] / StartTotal_ && share < Floor_ * FirstShares_[i]);
+            !IsPositiveFinite(areas[i]) || (share < StartAreas_[i] / StartTotal_ && share < Floor_ * FirstShares_[i]);
         if (!lost)
             continue;
         Held_[i] = 1;

@@ -491,21 +491,21 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
 }
 
 // One warning naming the records of the convergence mode's result whose area is below half or
-// above twice what their size asks, kept in Summary.FarFromSizeRecords farthest first (a ratio of desired to actual radius beyond the square root
-// of 2). A polygon squeezed by growing neighbours can end with almost no area while the weighted
-// mean error, which weights it by that area, looks fine.
+// above twice what their size asks, kept in Summary.FarFromSizeRecords farthest first. A polygon
+// squeezed by growing neighbours can end with almost no area while the weighted mean error, which
+// weights it by that area, looks fine.
 void CCartogramJob::ReportFarFromSize(const RoundMeasures& result)
 {
-    constexpr double FarRatio = 1.4142135623730951;
     constexpr size_t NamedAtMost = 10;
     std::vector<uint32_t> far;
-    for (size_t i = 0; i < result.Ratios.size(); ++i)
-        if (result.Ratios[i] > FarRatio || result.Ratios[i] < 1.0 / FarRatio)
+    for (size_t i = 0; i < result.Fits.size(); ++i)
+        if (result.Fits[i].FarFromSize())
             far.push_back(static_cast<uint32_t>(i));
     if (far.empty())
         return;
-    // The farthest first, so the ones named are the worst.
-    const auto farness = [&result](uint32_t polygon) { return std::fabs(std::log(result.Ratios[polygon])); };
+    // The farthest first (by the factor between actual and desired area), so the ones named are
+    // the worst.
+    const auto farness = [&result](uint32_t polygon) { return std::fabs(std::log1p(result.Fits[polygon].Deviation)); };
     std::stable_sort(far.begin(), far.end(), [&](uint32_t a, uint32_t b) { return farness(a) > farness(b); });
     const std::optional<RecordNames> names =
         Reader == InputReader::Ogr ? std::nullopt : ReadRecordNames(TablePathFor(ShapefilePath));

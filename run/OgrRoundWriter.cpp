@@ -1,9 +1,10 @@
 #include "run/OgrRoundWriter.h"
 
+#include "engine/RunMeasures.h"
 #include "geodata/OgrSession.h"
-#include "run/CompanionLayer.h"
 #include "geometry/PolygonLayer.h"
 #include "platform/UserInterface.h"
+#include "run/CompanionLayer.h"
 #include "run/RoundExport.h"
 #include "run/RunFileNames.h"
 
@@ -205,6 +206,18 @@ std::vector<std::string> COgrRoundWriter::Targets(const CRunFileNames& names, co
 
 namespace {
 
+// The fit of a written polygon. The round's measures describe the map before its transformation,
+// so the map written after it is measured here. A layer without area, or a polygon with neither
+// area nor size, has only its desired share.
+PolygonFit ExportedFit(double area, double share, double total)
+{
+    if (IsPositiveFinite(total) && area >= 0.0 && share >= 0.0 && (area > 0.0 || share > 0.0))
+        return FitOf(area, share, total);
+    PolygonFit fit;
+    fit.DesiredShare = share;
+    return fit;
+}
+
 // Writes every feature of the input into `out` with the round's geometry and measures.
 bool WriteFeatures(OGRLayer& out, const std::vector<OGRFeatureUniquePtr>& features,
                    const std::vector<int>& polygonOfFeature, const std::vector<double>& desired,
@@ -244,12 +257,11 @@ bool WriteFeatures(OGRLayer& out, const std::vector<OGRFeatureUniquePtr>& featur
         feature.SetFID(OGRNullFID);
         const int p = polygonOfFeature[f];
         if (p >= 0 && static_cast<uint32_t>(p) < layer.Count()) {
-            const double share = total > 0.0 ? areas[static_cast<size_t>(p)] / total : 0.0;
-            const double want = desired[static_cast<size_t>(p)];
+            const PolygonFit fit = ExportedFit(areas[static_cast<size_t>(p)], desired[static_cast<size_t>(p)], total);
             feature.SetGeometryDirectly(GeometryOf(geometries.Polygon(static_cast<uint32_t>(p))).release());
-            feature.SetField(added[0], want);
-            feature.SetField(added[1], share);
-            feature.SetField(added[2], want + share > 0.0 ? std::abs(want - share) / (want + share) : 0.0);
+            feature.SetField(added[0], fit.DesiredShare);
+            feature.SetField(added[1], fit.AreaShare);
+            feature.SetField(added[2], fit.RelativeError);
         } else if (shapefile && feature.GetGeometryRef() != nullptr &&
                    wkbFlatten(feature.GetGeometryRef()->getGeometryType()) != wkbPolygon &&
                    wkbFlatten(feature.GetGeometryRef()->getGeometryType()) != wkbMultiPolygon) {

@@ -52,6 +52,37 @@ TEST(RunMeasuresTest, RatiosErrorsAndCountsOfARound)
     }
 }
 
+// The per-polygon fit is the same error the means are taken of, agrees with the radius ratio
+// (ρ² = D/A), and marks exactly the polygons below half or above twice their desired area.
+TEST(RunMeasuresTest, EachPolygonsFitAgreesWithItsRatioAndTheMeans)
+{
+    const std::vector<double> areas = {1.0, 4.0, 2.0, 1.0};
+    const std::vector<double> fractions = {0.375, 0.125, 0.25, 0.25};
+    const MeasureResult result = ComputeRoundMeasures(areas, fractions, 8.0);
+    ASSERT_TRUE(result.Ok());
+    const RoundMeasures& m = result.Measures;
+    ASSERT_EQ(m.Fits.size(), areas.size());
+    // Desired areas 3, 1, 2, 2: three times, four times, equal, half.
+    const double deviations[] = {-2.0 / 3.0, 3.0, 0.0, -0.5};
+    const bool far[] = {true, true, false, false};
+    double weighted = 0.0;
+    for (size_t i = 0; i < areas.size(); ++i) {
+        const PolygonFit& fit = m.Fits[i];
+        EXPECT_DOUBLE_EQ(fit.DesiredShare, fractions[i]);
+        EXPECT_DOUBLE_EQ(fit.AreaShare, areas[i] / 8.0);
+        EXPECT_NEAR(fit.Deviation, deviations[i], 1e-12) << i;
+        EXPECT_NEAR(fit.Deviation, 1.0 / (m.Ratios[i] * m.Ratios[i]) - 1.0, 1e-12) << i;
+        const double squared = m.Ratios[i] * m.Ratios[i];
+        EXPECT_NEAR(fit.RelativeError, std::fabs(squared - 1.0) / (squared + 1.0), 1e-12) << i;
+        EXPECT_EQ(fit.FarFromSize(), far[i]) << i;
+        weighted += fit.RelativeError * areas[i];
+    }
+    EXPECT_NEAR(m.WeightedMeanError, weighted / 8.0, 1e-15);
+    // Twice the desired area is the edge, not beyond it.
+    EXPECT_FALSE(FitOf(2.0, 0.5, 2.0).FarFromSize());
+    EXPECT_TRUE(FitOf(2.0001, 0.5, 2.0).FarFromSize());
+}
+
 TEST(RunMeasuresTest, DegenerateInputIsRefusedInsteadOfYieldingNaN)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
