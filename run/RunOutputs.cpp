@@ -19,12 +19,6 @@ namespace {
 constexpr int PicturePageWidth = 107950;
 constexpr int PicturePageHeight = 139700;
 
-void Append(RoundExportResult& to, const RoundExportResult& from)
-{
-    to.Written.insert(to.Written.end(), from.Written.begin(), from.Written.end());
-    to.Failures += from.Failures;
-}
-
 } // namespace
 
 // The pairs of records whose interiors overlap.
@@ -41,7 +35,10 @@ CRunOutputs::CRunOutputs(CRunLog& log, const CRunFileNames& names, const CExport
                          CShpFileTranslator& translator, CQuadTree& tree, const CCartogramSolver& solver,
                          RunOutputSettings settings, CartogramRunSummary& summary)
     : Log_(log), Names_(names), Schedule_(schedule), Network_(network), Translator_(translator), Tree_(tree),
-      Solver_(solver), Settings_(std::move(settings)), Summary_(summary), Pictures_(network)
+      Solver_(solver), Settings_(std::move(settings)), Summary_(summary), Pictures_(network),
+      Sources_{names, network, translator, Pictures_, *Settings_.Inputs, Settings_.WithSvg, Settings_.OgrProjection,
+               Settings_.Writer, Settings_.Projection},
+      Exporters_(MakeRoundExporters(Sources_))
 {
     Pictures_.SetPageSize(PicturePageWidth, PicturePageHeight);
     Pictures_.Quadtree = &tree;
@@ -85,27 +82,9 @@ void CRunOutputs::OnResult(int round)
 
 void CRunOutputs::Export(int round, bool withCompanions)
 {
-    const bool shapefileSet = Settings_.Writer == nullptr;
-    RoundExportResult exported = ExportRound(Names_, round, Translator_, Pictures_, Settings_.WithSvg,
-                                             Settings_.OgrProjection, shapefileSet && Settings_.Projection == nullptr);
-    // The layer back in the input's coordinate system, for a run made in another.
-    std::optional<CPolygonLayer> inputCrsLayer;
-    if (Settings_.Projection != nullptr) {
-        inputCrsLayer = BackProjected(round);
-        if (!inputCrsLayer)
-            ++exported.Failures;
-        else if (shapefileSet)
-            Append(exported, ExportBackProjectedShapefile(round, std::move(*inputCrsLayer)));
-    }
-    if (Settings_.Writer != nullptr && (Settings_.Projection == nullptr || inputCrsLayer)) {
-        if (const auto refusal = Settings_.Inputs->CheckOutputs(Settings_.Writer->Targets(Names_, {round}))) {
-            ShowMessage(*refusal, MessageKind::Error);
-            ++exported.Failures;
-        } else if (!Settings_.Writer->WriteRound(Names_, round, Network_.PolygonLayer(), exported.Written,
-                                                 inputCrsLayer ? &*inputCrsLayer : nullptr)) {
-            ++exported.Failures;
-        }
-    }
+    RoundExportResult exported;
+    for (const auto& exporter : Exporters_)
+        exporter->Export(round, exported);
     Summary_.WrittenFiles.insert(Summary_.WrittenFiles.end(), exported.Written.begin(), exported.Written.end());
     Summary_.ExportFailures += exported.Failures;
     if (Settings_.Companions != nullptr && withCompanions)
@@ -144,27 +123,6 @@ void CRunOutputs::OnStopped(const SolverStop& stop)
                                                          stop.KeptRound));
     else
         Log_.WriteParameters(stop.EnlargeRate, stop.ShrinkRate, stop.Depth, stop.MinDepth);
-}
-
-std::optional<CPolygonLayer> CRunOutputs::BackProjected(int round) const
-{
-    CPolygonLayer layer = Network_.PolygonLayer().Copy();
-    std::string problem;
-    if (Settings_.Projection->Back(layer, problem))
-        return layer;
-    ShowMessage("The layer of round " + std::to_string(round) + " was not written: " + problem + ".",
-                MessageKind::Error);
-    return std::nullopt;
-}
-
-RoundExportResult CRunOutputs::ExportBackProjectedShapefile(int round, CPolygonLayer layer)
-{
-    CNetwork network;
-    const CExtent box = layer.BoundingBox();
-    network.SetPolygonLayer(std::move(layer));
-    network.SetExtent(box, true);
-    CShpFileTranslator translator(network);
-    return ExportShapefileSet(Names_, round, translator, Settings_.OgrProjection);
 }
 
 } // namespace tessaro

@@ -4,8 +4,9 @@
 #include "geodata/NetworkEmfWriter.h"
 #include "geometry/PolygonLayer.h"
 #include "run/ExportSchedule.h"
-#include "run/RoundExport.h"
+#include "run/RoundExporters.h"
 
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -48,7 +49,8 @@ struct RunOutputSettings {
 
 // Where the rounds of one run write: the information file after every round, the export set on
 // the schedule. The scratch network holds the run's layer, so the shapefile writer and the
-// pictures see each round's result; its extent follows the solver's.
+// pictures see each round's result; its extent follows the solver's. The exporters of the set
+// are chosen at construction.
 class CRunOutputs : public CCartogramRoundSink {
 public:
     CRunOutputs(CRunLog& log, const CRunFileNames& names, const CExportSchedule& schedule, CNetwork& network,
@@ -66,12 +68,6 @@ public:
     void ReportNewOverlaps(const OverlapPairs& inputOverlaps);
 
 private:
-    // A copy of the round's layer in the input's coordinate system; nullopt after a message.
-    std::optional<CPolygonLayer> BackProjected(int round) const;
-    // The shapefile set of the round from its layer in the input's coordinate system, written
-    // from a network of its own so the run's layer and extent stay untouched.
-    RoundExportResult ExportBackProjectedShapefile(int round, CPolygonLayer layer);
-
     CRunLog& Log_;
     const CRunFileNames& Names_;
     const CExportSchedule& Schedule_;
@@ -82,6 +78,8 @@ private:
     const RunOutputSettings Settings_;
     CartogramRunSummary& Summary_;
     CNetworkEmfWriter Pictures_;
+    const RoundExportSources Sources_;
+    const std::vector<std::unique_ptr<CRoundExporter>> Exporters_;
     std::optional<CPolygonLayer> LastExport_;
     int LastExportRound_ = -1;
     int PendingResult_ = -1; // the convergence loop's result round, its companions not yet written
