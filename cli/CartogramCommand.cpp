@@ -2,6 +2,7 @@
 
 #include "document/LumarixDoc.h"
 #include "document/StaleRoundFiles.h"
+#include "engine/ParamTable.h"
 #include "platform/NumberText.h"
 #include "platform/UserInterface.h"
 
@@ -48,7 +49,34 @@ CCartogramJob::CompanionSource CompanionOf(const std::string& text)
     return {text.substr(0, colon), text.substr(colon + 1)};
 }
 
-// The parameter block: the defaults, a parameter file over them, the options over both.
+// Sets one "name=value" of --set; false after a message naming what is wrong with it.
+bool ApplySetting(const std::string& setting, CartoParams& params)
+{
+    const size_t equals = setting.find('=');
+    const std::string name = setting.substr(0, equals);
+    const ParamDescriptor* param = FindParam(name);
+    if (equals == std::string::npos || param == nullptr) {
+        Fail("--set " + setting + ": " +
+             (equals == std::string::npos ? "expected NAME=VALUE" : "no parameter is named " + name) +
+             "; tessaro-cli params --list names them.");
+        return false;
+    }
+    const std::optional<double> value = ParseParamValue(*param, setting.substr(equals + 1));
+    if (!value) {
+        Fail("--set " + setting + ": " + name + " takes " + (IsRealParam(*param) ? "a number" : "a whole number") +
+             ", " + ParamRangeText(*param) + ".");
+        return false;
+    }
+    if (const std::string problem = ParamValueProblem(*param, *value); !problem.empty()) {
+        Fail("--set " + setting + ": " + problem);
+        return false;
+    }
+    SetParamValue(params, *param, *value);
+    return true;
+}
+
+// The parameter block: the defaults, a parameter file over them, --converge, --set and the
+// options over all.
 bool MakeParams(const CartogramOptions& options, CLumarixDoc& document)
 {
     if (!options.ParamsPath.empty() &&
@@ -57,6 +85,9 @@ bool MakeParams(const CartogramOptions& options, CLumarixDoc& document)
     CartoParams& params = document.Params;
     if (options.Converge)
         params.SetConvergence();
+    for (const std::string& setting : options.Settings)
+        if (!ApplySetting(setting, params))
+            return false;
     if (options.Steps)
         params.MaxSteps = *options.Steps;
     if (options.MaxRounds)

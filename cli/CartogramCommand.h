@@ -15,6 +15,7 @@ struct CartogramOptions {
     std::string Project; // "EPSG:n": the projected system the run is made in; empty: the input's
     std::string Field;
     std::string ParamsPath;
+    std::vector<std::string> Settings; // "name=value" over the parameter file, before the options below
     std::optional<int> Steps;
     std::optional<int> ExportEvery;
     std::optional<int> Threads;

@@ -1,15 +1,35 @@
 #include "cli/ParamsCommand.h"
 
 #include "document/LumarixDoc.h"
+#include "engine/ParamTable.h"
 #include "platform/UserInterface.h"
 
+#include <iomanip>
 #include <ostream>
 
 namespace tessaro {
+namespace {
+
+// One line per parameter: its name (as `cartogram --set` and a file's named lines take it), its
+// default on this machine, the values a run takes and what it does.
+void ListParams(const CartoParams& defaults, std::ostream& out)
+{
+    out << std::left << std::setw(24) << "NAME" << std::setw(10) << "DEFAULT" << std::setw(26) << "RANGE"
+        << "MEANING\n";
+    for (const ParamDescriptor& param : ParamTable())
+        out << std::setw(24) << param.Name << std::setw(10) << ParamValueText(param, ParamValue(defaults, param))
+            << std::setw(26) << ParamRangeText(param) << param.Help << '\n';
+}
+
+} // namespace
 
 int RunParamsCommand(const ParamsOptions& options, std::ostream& out)
 {
     CLumarixDoc document;
+    if (options.List) {
+        ListParams(document.Params, out);
+        return 0;
+    }
     if (!options.WritePath.empty()) {
         if (!document.SaveParams(options.WritePath))
             return 2;

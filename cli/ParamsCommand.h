@@ -8,11 +8,11 @@ namespace tessaro {
 struct ParamsOptions {
     std::string ReadPath;  // print the block this file yields (read over the defaults)
     std::string WritePath; // write the defaults to this file
+    bool List = false;     // list every parameter: name, default, range, meaning
 };
 
-
 // Prints a parameter file: the defaults, or the block a file yields, in the file's own format.
-// With a write path it writes the defaults there instead. Exit status 0; 1 when a line of the
+// With a write path it writes the defaults there instead; with List it lists the parameters. Exit status 0; 1 when a line of the
 // file read did not give all its values (each is named; the block is still printed); 2 when
 // the file cannot be read or written.
 int RunParamsCommand(const ParamsOptions& options, std::ostream& out);

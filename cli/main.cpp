@@ -7,6 +7,7 @@
 #include "cli/InfoCommand.h"
 #include "cli/ParamsCommand.h"
 #include "cli/RouteCommand.h"
+#include "engine/ParamTable.h"
 #include "platform/ConsoleUserInterface.h"
 #include "platform/Version.h"
 
@@ -39,6 +40,21 @@ int ParseFailure(const CLI::App& app, const CLI::ParseError& error)
     return app.exit(error) == 0 ? 0 : 2;
 }
 
+// The check of an option that sets a cartogram parameter: the parameter's own rule, as a
+// parameter file's value meets it. An option may narrow it further with checks of its own.
+CLI::Validator ParamCheck(const char* name)
+{
+    const tessaro::ParamDescriptor* param = tessaro::FindParam(name);
+    return CLI::Validator(
+        [param](const std::string& text) -> std::string {
+            const std::optional<double> value = tessaro::ParseParamValue(*param, text);
+            if (!value)
+                return std::string(param->Label) + " must be " + (tessaro::IsRealParam(*param) ? "a number" : "a whole number");
+            return tessaro::ParamValueProblem(*param, *value);
+        },
+        tessaro::ParamRangeText(*param));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -68,8 +84,11 @@ int main(int argc, char** argv)
     tessaro::ParamsOptions params;
     CLI::App* paramsCommand = app.add_subcommand("params", "Print or write a cartogram parameter file (.cartoparam)");
     auto* readOption = paramsCommand->add_option("--read", params.ReadPath, "Print the parameters this file yields");
-    paramsCommand->add_option("--write", params.WritePath, "Write the default parameters to this file")
+    auto* writeOption = paramsCommand->add_option("--write", params.WritePath, "Write the default parameters to this file")
         ->excludes(readOption);
+    paramsCommand->add_flag("--list", params.List, "List every parameter: its name for --set, default, range and meaning")
+        ->excludes(readOption)
+        ->excludes(writeOption);
 
     tessaro::CartogramOptions carto;
     CLI::App* cartogramCommand =
@@ -106,14 +125,16 @@ int main(int argc, char** argv)
             throw CLI::RequiredError("--field (or --equal-shares)");
     });
     cartogramCommand->add_option("--params", carto.ParamsPath, "A .cartoparam file to start from (else the defaults)");
+    cartogramCommand->add_option("--set", carto.Settings,
+                                 "NAME=VALUE: one parameter over the file's (repeatable; names: params --list)");
     cartogramCommand->add_option("--steps", carto.Steps, "Transformation rounds at most (fewer than 2 count as 2)")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::NonNegativeNumber & ParamCheck("max_steps"));
     cartogramCommand->add_option("--export-every", carto.ExportEvery, "Export every N-th round (the last always)")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::NonNegativeNumber & ParamCheck("export_every"));
     cartogramCommand->add_option("--threads", carto.Threads, "Worker threads (default: the processor count)")
-        ->check(CLI::Range(1, 1024));
+        ->check(CLI::PositiveNumber & ParamCheck("thread_count"));
     cartogramCommand->add_option("--depth", carto.Depth, "Quadtree depth, 2 to 12; 0 or 1 choose it from the map")
-        ->check(CLI::Range(0, 12));
+        ->check(CLI::Range(0, 12) & ParamCheck("tree_depth"));
     cartogramCommand->add_option("--output-dir", carto.OutputFolder,
                                  "Write the log and exports into this folder (created if missing) instead of "
                                  "beside the input");
@@ -121,10 +142,10 @@ int main(int argc, char** argv)
     cartogramCommand->add_flag("--converge", carto.Converge,
                                "Convergence mode: run until the weighted mean error is below --target-error, "
                                "never folding the map; exports only the result");
-    // Checked with the parameter file's rule, when the run's parameters are made.
-    cartogramCommand->add_option("--target-error", carto.TargetError, "Stop below this weighted mean error (0.001)");
+    cartogramCommand->add_option("--target-error", carto.TargetError, "Stop below this weighted mean error (0.001)")
+        ->check(ParamCheck("target_error"));
     cartogramCommand->add_option("--max-rounds", carto.MaxRounds, "Rounds at most (--converge: 100)")
-        ->check(CLI::PositiveNumber)
+        ->check(CLI::PositiveNumber & ParamCheck("max_steps"))
         ->excludes("--steps");
 
     tessaro::GraphOptions graph;

@@ -95,19 +95,10 @@ std::string NamedValueText(const CartoParams& params, const ParamDescriptor& par
 // number of the parameter's kind.
 bool ReadNamedValue(CartoParams& params, const ParamDescriptor& param, const std::string& text)
 {
-    const char* cursor = text.c_str();
-    if (IsRealParam(param)) {
-        double value = 0.0;
-        if (!detail::ScanReal(cursor, value) || *cursor != '\0' || !std::isfinite(value))
-            return false;
-        SetParamValue(params, param, value);
-        return true;
-    }
-    int32_t value = 0;
-    if (!detail::ScanInteger(cursor, value) || *cursor != '\0')
-        return false;
-    SetParamValue(params, param, value);
-    return true;
+    const std::optional<double> value = ParseParamValue(param, text);
+    if (value)
+        SetParamValue(params, param, *value);
+    return value.has_value();
 }
 
 // Reads the "name = value" lines that follow the value lines; returns the numbers (from 1) of

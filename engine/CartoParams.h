@@ -34,6 +34,14 @@ enum class Densification : int32_t {
     ExactImage = 3,
 };
 
+// How the grid moves from round to round. The density flow is a choice of the convergence loop
+// alone: the stepped loop always pushes with its force field, whatever density_flow holds.
+enum class GridMotion {
+    SteppedForces,    // the stepped loop's rounds
+    ConvergingForces, // the convergence loop, pushed by the force field
+    ConvergingFlow,   // the convergence loop, carried by the density-equalising flow
+};
+
 // How the step of the grid's displacement is held back so that the map does not fold; the
 // numbers are the parameter file's.
 enum class FoldGuardKind : int32_t {
@@ -101,6 +109,14 @@ struct CartoParams {
 
     // The defaults; ThreadCount is the processor count, at least 1.
     void SetDefaults();
+
+    // The loop and the grid's motion that Converge and DensityFlow select together.
+    GridMotion Motion() const
+    {
+        if (!Converge)
+            return GridMotion::SteppedForces;
+        return DensityFlow ? GridMotion::ConvergingFlow : GridMotion::ConvergingForces;
+    }
 
     // The convergence mode over the current block: the convergence loop with the fixed-range
     // force, exact images and an adaptive quadtree, up to 100 rounds, exporting only the result.

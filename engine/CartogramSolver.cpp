@@ -12,7 +12,7 @@ std::string RoundTimeText(const CHighResolutionTime& timer) { return timer.Forma
 CCartogramSolver::CCartogramSolver(CPolygonLayer& layer, CQuadTree& tree, const CartoParams& params,
                                    std::vector<double> fractions, const CExtent& initialBox)
 {
-    if (params.Converge)
+    if (params.Motion() != GridMotion::SteppedForces)
         Loop_ = std::make_unique<CConvergenceLoop>(layer, tree, params, std::move(fractions), initialBox);
     else
         Loop_ = std::make_unique<CSteppedLoop>(layer, tree, params, std::move(fractions), initialBox);

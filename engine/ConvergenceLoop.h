@@ -64,7 +64,7 @@ private:
     bool GainedInvalidRing() const;
 
     // Moving the grid.
-    bool MovesWithFlow() const { return Params_.DensityFlow; }
+    bool MovesWithFlow() const { return Params_.Motion() == GridMotion::ConvergingFlow; }
     bool RawDisplacement(double rc, std::vector<double>& raw, double& lambda, const CFeedback* feedback);
     bool FlowDisplacement(const RoundMeasures& measures, std::vector<double>& raw, const CFeedback* feedback);
     int FlowCells();

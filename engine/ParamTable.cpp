@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <type_traits>
 
 namespace tessaro {
@@ -102,8 +103,9 @@ constexpr std::array<ParamDescriptor, 37> Table{{
 }};
 // clang-format on
 
-// Integers as integers, reals in the shortest text that reads back as the same number.
-std::string Number(const ParamDescriptor& param, double value)
+} // namespace
+
+std::string ParamValueText(const ParamDescriptor& param, double value)
 {
     if (!IsRealParam(param))
         return std::to_string(static_cast<long long>(value));
@@ -111,8 +113,6 @@ std::string Number(const ParamDescriptor& param, double value)
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return std::string(buffer, result.ptr);
 }
-
-} // namespace
 
 std::span<const ParamDescriptor> ParamTable()
 {
@@ -152,18 +152,33 @@ bool IsRealParam(const ParamDescriptor& param)
     return std::holds_alternative<double CartoParams::*>(param.Member);
 }
 
+std::optional<double> ParseParamValue(const ParamDescriptor& param, const std::string& text)
+{
+    const char* cursor = text.c_str();
+    if (IsRealParam(param)) {
+        double value = 0.0;
+        if (!detail::ScanReal(cursor, value) || *cursor != '\0' || !std::isfinite(value))
+            return std::nullopt;
+        return value;
+    }
+    int32_t value = 0;
+    if (!detail::ScanInteger(cursor, value) || *cursor != '\0')
+        return std::nullopt;
+    return value;
+}
+
 std::string ParamRangeText(const ParamDescriptor& param)
 {
     const bool low = std::isfinite(param.Min);
     const bool high = std::isfinite(param.Max);
     std::string range;
     if (low && high)
-        range = (param.MinExclusive ? "above " : "from ") + Number(param, param.Min) +
-                (param.MaxExclusive ? " to below " : " to ") + Number(param, param.Max);
+        range = (param.MinExclusive ? "above " : "from ") + ParamValueText(param, param.Min) +
+                (param.MaxExclusive ? " to below " : " to ") + ParamValueText(param, param.Max);
     else if (low)
-        range = (param.MinExclusive ? "above " : "at least ") + Number(param, param.Min);
+        range = (param.MinExclusive ? "above " : "at least ") + ParamValueText(param, param.Min);
     else if (high)
-        range = (param.MaxExclusive ? "below " : "at most ") + Number(param, param.Max);
+        range = (param.MaxExclusive ? "below " : "at most ") + ParamValueText(param, param.Max);
     else
         range = "a finite number";
     return param.ZeroAllowed ? "0 or " + range : range;
@@ -171,7 +186,11 @@ std::string ParamRangeText(const ParamDescriptor& param)
 
 std::string ParamLimitProblem(const CartoParams& params, const ParamDescriptor& param)
 {
-    const double value = ParamValue(params, param);
+    return ParamValueProblem(param, ParamValue(params, param));
+}
+
+std::string ParamValueProblem(const ParamDescriptor& param, double value)
+{
     if (!std::isfinite(value))
         return std::string(param.Label) + " is not a finite number.";
     if (param.ZeroAllowed && value == 0.0)
@@ -180,7 +199,7 @@ std::string ParamLimitProblem(const CartoParams& params, const ParamDescriptor& 
     const bool tooHigh = param.MaxExclusive ? !(value < param.Max) : value > param.Max;
     if (!tooLow && !tooHigh)
         return {};
-    return std::string(param.Label) + " is " + Number(param, value) + "; it must be " + ParamRangeText(param) + ".";
+    return std::string(param.Label) + " is " + ParamValueText(param, value) + "; it must be " + ParamRangeText(param) + ".";
 }
 
 } // namespace tessaro

@@ -2,6 +2,7 @@
 
 #include "engine/CartoParams.h"
 
+#include <optional>
 #include <span>
 #include <string>
 #include <variant>
@@ -45,10 +46,20 @@ double ParamValue(const CartoParams& params, const ParamDescriptor& param);
 void SetParamValue(CartoParams& params, const ParamDescriptor& param, double value);
 // Whether the parameter holds a real number rather than an integer, a flag or a kind.
 bool IsRealParam(const ParamDescriptor& param);
+// The value of `text` when it is wholly a finite number of the parameter's kind (a real, or an
+// integer for the rest); nullopt otherwise. The range is not checked.
+std::optional<double> ParseParamValue(const ParamDescriptor& param, const std::string& text);
 
 // A sentence naming why a run cannot take the parameter's value in `params` (outside its range,
 // or not a finite number); empty when it can.
 std::string ParamLimitProblem(const CartoParams& params, const ParamDescriptor& param);
+// The same for a value not yet set: a flag's 2 is refused here, where a flag set from it would
+// hold 1.
+std::string ParamValueProblem(const ParamDescriptor& param, double value);
+
+// A value as the parameter's kind reads: integers as integers, reals in the shortest text that
+// reads back as the same number.
+std::string ParamValueText(const ParamDescriptor& param, double value);
 
 // "from 8 to 4096", "at most 16", "above 0", "from 0 to below 1": the range in words.
 std::string ParamRangeText(const ParamDescriptor& param);

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 namespace tessaro::test {
@@ -103,6 +104,40 @@ TEST(ParamsCommand, ReadRefusesWhatARunRefuses)
                    folder);
         EXPECT_NE(run.Exit, 0);
         EXPECT_THAT(run.Err, HasSubstr(words));
+        std::string setting = line;
+        std::erase(setting, ' ');
+        const CommandResult set = RunCli("cartogram " + UsStates + " --field POP --output-dir " + folder.File("out") +
+                                             " --set " + setting,
+                                         folder);
+        EXPECT_EQ(set.Exit, 2);
+        EXPECT_THAT(set.Err, HasSubstr(words));
+    }
+}
+
+// The parameters the command line lists are the ones --set takes, and a value set there is the
+// run's: two steps export rounds 0 and 1 and nothing after.
+TEST(ParamsCommand, ListedParametersAreTheOnesARunTakesFromSet)
+{
+    CTempDir folder;
+    const CommandResult list = RunCli("params --list", folder);
+    ASSERT_EQ(list.Exit, 0);
+    EXPECT_THAT(list.Out, HasSubstr("\nflow_grid "));
+    EXPECT_THAT(list.Out, HasSubstr("0 or from 8 to 4096"));
+    EXPECT_THAT(list.Out, HasSubstr("\ntree_depth "));
+
+    const CommandResult run = RunCli("cartogram " + UsStates + " --field POP --set max_steps=2 --set export_every=1 "
+                                     "--output-dir " + folder.File("out"),
+                                     folder);
+    ASSERT_EQ(run.Exit, 0) << run.Err;
+    EXPECT_TRUE(std::filesystem::exists(folder.File("out/us_states_1.shp")));
+    EXPECT_FALSE(std::filesystem::exists(folder.File("out/us_states_2.shp")));
+
+    for (const char* bad : {"no_such=1", "tree_depth", "tree_depth=deep", "square_full_tree=2"}) {
+        const CommandResult refused =
+            RunCli("cartogram " + UsStates + " --field POP --output-dir " + folder.File("bad") + " --set " + bad, folder);
+        EXPECT_EQ(refused.Exit, 2) << bad;
+        EXPECT_THAT(refused.Err, HasSubstr(std::string("--set ") + bad)) << bad;
+        EXPECT_FALSE(std::filesystem::exists(folder.File("bad"))) << bad;
     }
 }
 
