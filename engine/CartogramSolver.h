@@ -2,6 +2,7 @@
 
 #include "engine/CartoParams.h"
 #include "engine/CartogramSetup.h"
+#include "engine/MapFrame.h"
 #include "engine/RunMeasures.h"
 #include "platform/HighResolutionTime.h"
 
@@ -107,7 +108,9 @@ struct CartogramSolution {
 class CCartogramSolver {
 public:
     // `fractions` holds one share per polygon of `layer`; `initialBox` is the layer's extent
-    // before the first round. The layer and the tree are borrowed for the solver's life.
+    // before the first round. The layer and the tree are borrowed for the solver's life. The
+    // convergence loop moves them into its frame (CMapFrame) until Solve returns; the sink and the
+    // feedback always see them in the caller's coordinates.
     CCartogramSolver(CPolygonLayer& layer, CQuadTree& tree, const CartoParams& params, std::vector<double> fractions,
                      const CExtent& initialBox);
     ~CCartogramSolver();
@@ -120,11 +123,19 @@ public:
     // keeps the outputs of the rounds before it, not the layer.
     CartogramSolution Solve(CCartogramRoundSink* sink = nullptr, CCartogramFeedback* feedback = nullptr);
 
+    // What preparation decided, in the loop's own coordinates (the convergence loop's frame).
     const CartogramSetup& Setup() const;
     // The layer's extent: the initial box before the first round, then after each fit-back.
-    const CExtent& LayerExtent() const;
+    CExtent LayerExtent() const;
 
 private:
+    // Moves the layer and the tree back from the convergence loop's frame, once.
+    void LeaveFrame();
+
+    CPolygonLayer& Layer_;
+    CQuadTree& Tree_;
+    std::optional<CMapFrame> Frame_;
+    bool Left_ = false;
     std::unique_ptr<CRoundLoop> Loop_;
 };
 

@@ -184,6 +184,7 @@ void CConvergenceLoop::Finish(int round, std::optional<RoundMeasures>& measures,
     }
     solution.KeptRound = Params_.KeepBest ? kept : -1;
     if (sink != nullptr) {
+        const CCallerCoordinates shown(*this);
         sink->OnResult(round);
         sink->OnStopped(
             {round, *measures, EnlargeRate_, ShrinkRate_, Setup_.Depth, Setup_.MinDepth, solution.KeptRound});

@@ -50,6 +50,14 @@ public:
                 visit(static_cast<int>(id), Points[id]);
     }
 
+    // Replaces every position p by move(p).
+    template <typename Move> void MovePoints(Move&& move)
+    {
+        for (size_t id = 0; id < Present.size(); ++id)
+            if (Present[id] != 0)
+                Points[id] = move(Points[id]);
+    }
+
 private:
     std::vector<CPoint2D> Points;
     std::vector<std::uint8_t> Present;

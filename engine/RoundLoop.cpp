@@ -3,6 +3,7 @@
 #include "engine/CartogramFeedback.h"
 #include "engine/CartogramSolver.h"
 #include "engine/ForceRings.h"
+#include "engine/MapFrame.h"
 #include "engine/QuadTree.h"
 #include "geometry/PolygonLayer.h"
 
@@ -267,9 +268,26 @@ void CRoundLoop::FitBack(const CExtent& currentBox, std::vector<double>& moved)
     }
 }
 
+CRoundLoop::CCallerCoordinates::CCallerCoordinates(CRoundLoop& loop) : Loop_(loop)
+{
+    if (Loop_.Frame_ != nullptr) {
+        Loop_.Frame_->FromFrame(Loop_.Layer_);
+        Loop_.Frame_->FromFrame(Loop_.Tree_);
+    }
+}
+
+CRoundLoop::CCallerCoordinates::~CCallerCoordinates()
+{
+    if (Loop_.Frame_ != nullptr) {
+        Loop_.Frame_->ToFrame(Loop_.Layer_);
+        Loop_.Frame_->ToFrame(Loop_.Tree_);
+    }
+}
+
 void CRoundLoop::ReportRound(int round, const RoundMeasures& measures, CCartogramRoundSink* sink,
                              CCartogramFeedback* feedback)
 {
+    const CCallerCoordinates shown(*this);
     if (sink != nullptr)
         sink->OnTransformed(round);
     Timer_.Stop();

@@ -20,6 +20,7 @@ namespace tessaro {
 class CCartogramFeedback;
 class CCartogramRoundSink;
 class CFeedback;
+class CMapFrame;
 class CPolygonLayer;
 class CQuadTree;
 class CSimplePolygon;
@@ -46,8 +47,23 @@ public:
 
     const CartogramSetup& Setup() const { return Setup_; }
     const CExtent& LayerExtent() const { return LayerExtent_; }
+    // The frame the layer was moved into before the loop was made; the sink and the feedback
+    // see the layer and the tree back in the caller's coordinates. Null: none.
+    void SetFrame(const CMapFrame* frame) { Frame_ = frame; }
 
 protected:
+    // While it lives, the layer and the tree stand in the caller's coordinates.
+    class CCallerCoordinates {
+    public:
+        explicit CCallerCoordinates(CRoundLoop& loop);
+        ~CCallerCoordinates();
+        CCallerCoordinates(const CCallerCoordinates&) = delete;
+        CCallerCoordinates& operator=(const CCallerCoordinates&) = delete;
+
+    private:
+        CRoundLoop& Loop_;
+    };
+
     // The start of a round's measurement: the round's timer runs from here.
     void StartMeasuring();
     // Every polygon's area and centroid, the total of those `counts` admits (each round with
@@ -77,6 +93,7 @@ protected:
 
     CPolygonLayer& Layer_;
     CQuadTree& Tree_;
+    const CMapFrame* Frame_ = nullptr;
     const CartoParams Params_;
     const CartogramSetup Setup_;
     const std::vector<double> Fractions_;
