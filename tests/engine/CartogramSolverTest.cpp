@@ -28,13 +28,7 @@ CPolygonLayer Grid(int columns, int rows)
     return layer;
 }
 
-std::vector<double> Shares(std::vector<double> sizes)
-{
-    const double sum = std::accumulate(sizes.begin(), sizes.end(), 0.0);
-    for (double& size : sizes)
-        size /= sum;
-    return sizes;
-}
+using test::Shares;
 
 const std::vector<double> Rising = Shares({1, 2, 3, 4, 5, 6});
 

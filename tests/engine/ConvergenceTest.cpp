@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numeric>
 #include <tuple>
 #include <string>
 
@@ -38,13 +37,7 @@ BoostRecord ToBoost(const CSimplePolygon& polygon)
     return record;
 }
 
-std::vector<double> Shares(std::vector<double> sizes)
-{
-    const double sum = std::accumulate(sizes.begin(), sizes.end(), 0.0);
-    for (double& size : sizes)
-        size /= sum;
-    return sizes;
-}
+using test::Shares;
 
 // Pairs of records whose interiors share some area.
 std::vector<std::pair<size_t, size_t>> Overlaps(const std::vector<BoostRecord>& records)

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -50,6 +51,21 @@ std::string AllMessages(const CartogramRunSummary& summary)
 }
 
 std::string StatesExample() { return std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states"; }
+
+std::unique_ptr<CCartogramJob> ThreeRoundJob(const std::string& input, CCartogramJob::InputReader reader,
+                                             const std::string& outputFolder)
+{
+    auto job = std::make_unique<CCartogramJob>();
+    job->ShapefilePath = input;
+    job->Reader = reader;
+    job->SizeField = "POP";
+    job->EqualSharesWithoutField = false;
+    job->OutputFolder = outputFolder;
+    std::filesystem::create_directories(outputFolder);
+    job->Params.MaxSteps = 3;
+    job->Params.ThreadCount = 2;
+    return job;
+}
 
 void CopyWithOgr(const std::string& shapefile, const std::string& path, const std::string& driver,
                  const std::string& layer, const std::vector<ExtraFeature>& extras,

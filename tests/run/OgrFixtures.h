@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-class OGRFeature;
+#include "run/CartogramJob.h"
 
-namespace tessaro {
-struct CartogramRunSummary;
-}
+#include <memory>
+
+class OGRFeature;
 
 namespace tessaro::test {
 
@@ -18,6 +18,11 @@ std::string AllMessages(const CartogramRunSummary& summary);
 
 // The shipped example of the states, as a path without ".shp".
 std::string StatesExample();
+
+// A job of three rounds on two threads with the sizes from POP (no equal shares when it is
+// missing), reading `input` with `reader` and writing into `outputFolder`, which it creates.
+std::unique_ptr<CCartogramJob> ThreeRoundJob(const std::string& input, CCartogramJob::InputReader reader,
+                                             const std::string& outputFolder);
 
 // A feature to add to a copy: its geometry as WKT ("POLYGON EMPTY", "POINT (0 0)") or none when
 // empty, placed after the copy's feature `After` (from 0).

@@ -26,16 +26,8 @@ protected:
     const CartogramRunSummary& Run(const std::string& input, const std::string& outputFolder,
                                    CCartogramJob::InputReader reader, const std::string& layer = {})
     {
-        Job = std::make_unique<CCartogramJob>();
-        Job->ShapefilePath = input;
-        Job->Reader = reader;
+        Job = ThreeRoundJob(input, reader, Folder.File(outputFolder));
         Job->InputLayer = layer;
-        Job->SizeField = "POP";
-        Job->EqualSharesWithoutField = false;
-        Job->OutputFolder = Folder.File(outputFolder);
-        std::filesystem::create_directories(Job->OutputFolder);
-        Job->Params.MaxSteps = 3;
-        Job->Params.ThreadCount = 2;
         return Job->Run();
     }
 
@@ -48,7 +40,6 @@ protected:
                 last = file;
         return last;
     }
-
 
     CScopedRecordingUserInterface Ui;
     CTempDir Folder;
@@ -195,16 +186,13 @@ TEST_P(OgrRefusalTest, IsRefusedWithItsReason)
         dataset->CreateLayer("other", nullptr, wkbPoint, nullptr);
         GDALClose(dataset);
     }
-    Job = std::make_unique<CCartogramJob>();
-    Job->ShapefilePath = copy;
-    Job->Reader = CCartogramJob::InputReader::Ogr;
+    Job = ThreeRoundJob(copy, CCartogramJob::InputReader::Ogr, Folder.File("out"));
     Job->InputLayer = c.Layer;
     Job->SizeField = c.Field;
-    Job->EqualSharesWithoutField = false;
     const CartogramRunSummary& summary = Job->Run();
     EXPECT_EQ(summary.Result, c.Result);
     EXPECT_THAT(AllMessages(summary), HasSubstr(c.Says));
-    EXPECT_FALSE(std::filesystem::exists(Folder.File("in_0.shp")));
+    EXPECT_TRUE(std::filesystem::is_empty(Folder.File("out")));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -125,16 +125,7 @@ protected:
     std::unique_ptr<CCartogramJob> MakeJob(const std::string& input, CCartogramJob::InputReader reader,
                                            const std::string& output)
     {
-        auto job = std::make_unique<CCartogramJob>();
-        job->ShapefilePath = input;
-        job->Reader = reader;
-        job->SizeField = "POP";
-        job->EqualSharesWithoutField = false;
-        job->OutputFolder = Folder.File(output);
-        fs::create_directories(job->OutputFolder);
-        job->Params.MaxSteps = 3;
-        job->Params.ThreadCount = 2;
-        return job;
+        return ThreeRoundJob(input, reader, Folder.File(output));
     }
 
     // A copy of the example's shapefile members without its projection file.

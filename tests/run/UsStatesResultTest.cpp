@@ -24,7 +24,6 @@
 #include <shapefil.h>
 
 #include <cmath>
-#include <numeric>
 #include <set>
 #include <span>
 
@@ -47,14 +46,6 @@ std::vector<std::vector<double>> Rings(const ShapelibShape& shape)
             ring.insert(ring.end(), {shape.X[i], shape.Y[i]});
     }
     return rings;
-}
-
-std::vector<double> Shares(std::vector<double> sizes)
-{
-    const double total = std::accumulate(sizes.begin(), sizes.end(), 0.0);
-    for (double& size : sizes)
-        size /= total;
-    return sizes;
 }
 
 // The POP column as shares, read with shapelib.

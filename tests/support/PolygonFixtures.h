@@ -3,6 +3,7 @@
 #include "geometry/SimplePolygon.h"
 
 #include <memory>
+#include <numeric>
 #include <vector>
 
 namespace tessaro::test {
@@ -32,6 +33,15 @@ inline std::vector<double> SquarePoints(double left, double bottom, double side,
     if (clockwise)
         return {left, bottom, left, t, r, t, r, bottom, left, bottom};
     return {left, bottom, r, bottom, r, t, left, t, left, bottom};
+}
+
+// Sizes as shares of their total.
+inline std::vector<double> Shares(std::vector<double> sizes)
+{
+    const double total = std::accumulate(sizes.begin(), sizes.end(), 0.0);
+    for (double& size : sizes)
+        size /= total;
+    return sizes;
 }
 
 } // namespace tessaro::test

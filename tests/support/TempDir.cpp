@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <stdlib.h>
 
@@ -47,6 +48,16 @@ std::string ReadText(const std::string& path)
 void WriteText(const std::string& path, const std::string& text)
 {
     WriteBytes(path, {text.begin(), text.end()});
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        if (line != " ")
+            lines.push_back(line);
+    return lines;
 }
 
 std::vector<std::string> FolderEntries(const std::filesystem::path& folder)

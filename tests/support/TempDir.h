@@ -25,6 +25,8 @@ std::vector<unsigned char> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 std::string ReadText(const std::string& path);
 void WriteText(const std::string& path, const std::string& text);
+// The lines of a text, without the line of one blank that ends each run in an information file.
+std::vector<std::string> Lines(const std::string& text);
 // The names of the entries directly in a folder, sorted.
 std::vector<std::string> FolderEntries(const std::filesystem::path& folder);
 
