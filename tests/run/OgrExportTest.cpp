@@ -1,6 +1,6 @@
 // Exports through GDAL/OGR read back with OGR: every feature with every attribute of the
 // input, its coordinate system, the deformed geometry of the shapefile set, the three measure
-// fields, one GeoPackage layer per round, and no output landing on an input.
+// fields, and no output landing on an input.
 #include "run/CartogramJob.h"
 
 #include "platform/RecordingUserInterface.h"
@@ -13,7 +13,6 @@
 #include <ogrsf_frmts.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 
 namespace tessaro::test {
@@ -48,19 +47,10 @@ protected:
                                    std::optional<OgrExportFormat> format,
                                    CCartogramJob::InputReader reader = CCartogramJob::InputReader::Shapefile)
     {
-        Job = std::make_unique<CCartogramJob>();
-        Job->ShapefilePath = input;
-        Job->Reader = reader;
-        Job->SizeField = "POP";
-        Job->EqualSharesWithoutField = false;
+        Job = ThreeRoundJob(input, reader, Folder.File(outputFolder));
         Job->ExportFormat = format;
-        Job->OutputFolder = Folder.File(outputFolder);
-        std::filesystem::create_directories(Job->OutputFolder);
-        Job->Params.MaxSteps = 3;
-        Job->Params.ThreadCount = 2;
         return Job->Run();
     }
-
 
     CScopedRecordingUserInterface Ui;
     CTempDir Folder;
@@ -139,26 +129,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ExportCase{"GeoJson", OgrExportFormat::GeoJson, "us_states_2.geojson", "us_states_2"},
                       ExportCase{"Shapefile", OgrExportFormat::Shapefile, "us_states_2.shp", "us_states_2"}),
     [](const auto& info) { return std::string(info.param.Name); });
-
-TEST_F(OgrExportTest, AGeoPackageHoldsOneLayerPerRoundAndReadsInGdalsOwnTools)
-{
-    const CartogramRunSummary& summary = Run(StatesExample() + ".shp", "out", OgrExportFormat::GeoPackage);
-    ASSERT_EQ(summary.Result, CartogramRunSummary::Outcome::Completed) << AllMessages(summary);
-    const std::string package = Folder.File("out/us_states_cartogram.gpkg");
-    {
-        const Dataset output = OpenRead(package);
-        ASSERT_TRUE(output);
-        std::vector<std::string> layers;
-        for (int i = 0; i < output->GetLayerCount(); ++i)
-            layers.emplace_back(output->GetLayer(i)->GetName());
-        EXPECT_THAT(layers, ElementsAre("us_states_0", "us_states_1", "us_states_2"));
-    }
-    EXPECT_FALSE(std::filesystem::exists(package + ".partial"));
-    EXPECT_EQ(std::system(("ogrinfo -ro -al -so '" + package + "' > /dev/null").c_str()), 0);
-    const std::string converted = Folder.File("converted.shp");
-    EXPECT_EQ(std::system(("ogr2ogr -f 'ESRI Shapefile' '" + converted + "' '" + package + "' us_states_2").c_str()), 0);
-    EXPECT_EQ(SortedRings(converted).size(), 49u);
-}
 
 TEST_F(OgrExportTest, AFeatureWithoutAPolygonIsWrittenAsItWas)
 {
