@@ -58,7 +58,7 @@ TEST(CheckCommandExecutable, ListsFindingsByRecordNumberAndName)
     EXPECT_THAT(overlaps.Out, HasSubstr("3 findings"));
 }
 
-TEST(CheckCommandExecutable, CleanFilesPassAndUnreadableOnesExitWithTwo)
+TEST(CheckCommandExecutable, CleanFilesPassAndAFileReadInPartExitsWithTwo)
 {
     CTempDir folder;
     // Squares sharing an edge are neighbours, not an overlap; without a table there are no names.
@@ -67,19 +67,6 @@ TEST(CheckCommandExecutable, CleanFilesPassAndUnreadableOnesExitWithTwo)
     EXPECT_EQ(ok.Exit, 0);
     EXPECT_THAT(ok.Out, HasSubstr("Summary: 2 records checked (numbered from 1 in file order), no findings."));
     EXPECT_EQ(ok.Err, "");
-
-    const CommandResult missing = RunCli("check " + folder.File("nothing.shp"), folder);
-    EXPECT_EQ(missing.Exit, 2);
-    EXPECT_EQ(missing.Out, "");
-    EXPECT_THAT(missing.Err, HasSubstr("nothing.shp"));
-
-    // A line file is refused before it is read, without the reader's question.
-    const std::string lines = WriteShapefile(folder.File("lines"), SHPT_ARC, {TestShape{{0}, {0, 1}, {0, 1}}});
-    const CommandResult refused = RunCli("--yes check " + lines, folder);
-    EXPECT_EQ(refused.Exit, 2);
-    EXPECT_EQ(refused.Out, "");
-    EXPECT_THAT(refused.Err, HasSubstr("is not a polygon shapefile"));
-    EXPECT_THAT(refused.Err, Not(HasSubstr("LINE TYPE")));
 
     // A null shape stops the reading: what was read is checked, but the file is not passed.
     CShpBytes damaged(5);
@@ -90,29 +77,6 @@ TEST(CheckCommandExecutable, CleanFilesPassAndUnreadableOnesExitWithTwo)
     EXPECT_THAT(partial.Out, HasSubstr("reading stopped at record 2"));
     EXPECT_THAT(partial.Out, HasSubstr("1 record checked"));
     EXPECT_THAT(partial.Err, HasSubstr("Error! The data is not POLYGON type!"));
-}
-
-// `check` opens the table as `fields` and `cartogram` do: a header that claims more records
-// than the file holds is refused at once with exit 2, however large the claim, instead of being
-// trusted (an allocation that fails, or millions of reads past the end).
-TEST(CheckCommandExecutable, RefusesATableWhoseHeaderClaimsMoreRecordsThanTheFileHolds)
-{
-    CTempDir folder;
-    const std::string shp = WriteShapefile(folder.File("map"), SHPT_POLYGON, {Square(0, 0, 1), Square(1, 0, 1)});
-    WriteNames(folder, "map", {"Alpha", "Beta"});
-    std::vector<unsigned char> table = ReadBytes(folder.File("map.dbf"));
-    for (const uint32_t claimed : {uint32_t{4294967295u}, uint32_t{20000000u}}) {
-        SCOPED_TRACE(claimed);
-        for (int k = 0; k < 4; ++k)
-            table[4 + static_cast<size_t>(k)] = static_cast<unsigned char>(claimed >> (8 * k));
-        WriteBytes(folder.File("map.dbf"), table);
-        const CommandResult result = RunCli("check " + shp, folder);
-        EXPECT_EQ(result.Exit, 2);
-        EXPECT_EQ(result.Out, "");
-        EXPECT_EQ(result.Err, "error: The attribute table " + folder.File("map.dbf") +
-                                  " is damaged: its header claims " + std::to_string(claimed) +
-                                  " records but the file holds 2.\n");
-    }
 }
 
 // Two triangles far out (x = 1e300) with finite coordinates and area: their centroids overflow

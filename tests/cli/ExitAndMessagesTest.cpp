@@ -80,6 +80,11 @@ TEST_F(ExitAndMessagesTest, EveryNonZeroExitSaysWhyOnTheErrorStream)
         {"--yes --no info F/grid.shp", 2, "--no"},
         {"info", 2, "FILE is required"},
         // Commands.
+        {"cartogram F/grid.dbf --field POP", 2, "must end in .shp"},
+        {"cartogram F/none.shp --field POP", 2, "F/none.shp"},
+        {"cartogram F/grid.shp --field POP --params F/none.cartoparam", 2, "F/none.cartoparam"},
+        {"info F/none.shp", 2, "F/none.shp"},
+        {"check F/none.shp", 2, "F/none.shp"},
         {"cartogram F/grid.shp --field POP --params F/short.cartoparam", 2, "does not give every value"},
         {"cartogram F/taken.shp --equal-shares", 1,
          "error: Failed to create running information file. Please check.\nF/taken_nfo.txt: Is a directory"},
@@ -97,7 +102,7 @@ TEST_F(ExitAndMessagesTest, EveryNonZeroExitSaysWhyOnTheErrorStream)
          "error: Can't create or open this file for write!\nF/missing/g.net: No such file or directory"},
         {"route F/damaged.flt --from ABE --to ATL", 1, "error: No route is searched"},
         {"route " + Tube + " --from-xy 0,0 --to-xy 0,0 --weights id", 1, "error: The field id of "},
-        {"check F/lines.shp", 2, "error: "},
+        {"--yes check F/lines.shp", 2, "is not a polygon shapefile"},
     };
     for (const auto& c : cases) {
         for (const std::string quiet : {"", "--quiet "}) {

@@ -16,7 +16,6 @@ namespace tessaro::test {
 namespace {
 
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 const std::string UsStates = std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states.shp";
 
@@ -59,7 +58,7 @@ TEST(InfoCommand, ExitStatusTellsCompletePartialAndUnreadableApart)
     EXPECT_THAT(partial.str(), HasSubstr("Polygons:       1\n"));
 }
 
-TEST(InfoCommandExecutable, PrintsTheSummaryOnStandardOutputAndMessagesOnStandardError)
+TEST(InfoCommandExecutable, PrintsTheSummaryAndReadsALineFileAsPolygonsOnlyWhenConfirmed)
 {
     CTempDir folder;
     const CommandResult ok = RunCli("info " + UsStates, folder);
@@ -67,18 +66,7 @@ TEST(InfoCommandExecutable, PrintsTheSummaryOnStandardOutputAndMessagesOnStandar
     EXPECT_THAT(ok.Out, HasSubstr("Polygons:       49\n"));
     EXPECT_EQ(ok.Err, "");
 
-    const CommandResult missing = RunCli("info " + folder.File("nothing.shp"), folder);
-    EXPECT_EQ(missing.Exit, 2);
-    EXPECT_EQ(missing.Out, "");
-    EXPECT_THAT(missing.Err, HasSubstr("nothing.shp"));
-
-    const CommandResult usage = RunCli("info", folder);
-    EXPECT_NE(usage.Exit, 0);
-}
-
-TEST(InfoCommandExecutable, YesAndNoAnswerTheQuestionOfALineFileReadAsPolygons)
-{
-    CTempDir folder;
+    // A line file read as polygons is read only when the question is answered yes.
     const std::string lines = WriteShapefile(folder.File("lines"), SHPT_ARC, {TestShape{{0}, {0, 1}, {0, 1}}});
 
     const CommandResult declined = RunCli("info --polygons " + lines, folder);
@@ -91,10 +79,6 @@ TEST(InfoCommandExecutable, YesAndNoAnswerTheQuestionOfALineFileReadAsPolygons)
     EXPECT_THAT(accepted.Out, HasSubstr("Chains:         1\n"));
     EXPECT_THAT(accepted.Out, HasSubstr("Nodes:          2\n"));
     EXPECT_THAT(accepted.Out, HasSubstr("Topology time:  "));
-
-    const CommandResult refused = RunCli("info --polygons --no " + lines, folder);
-    EXPECT_EQ(refused.Exit, 1);
-    EXPECT_THAT(refused.Out, Not(HasSubstr("Chains:")));
 }
 
 } // namespace
