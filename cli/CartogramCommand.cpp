@@ -2,7 +2,6 @@
 
 #include "document/LumarixDoc.h"
 #include "document/StaleRoundFiles.h"
-#include "engine/ParamTable.h"
 #include "platform/NumberText.h"
 #include "platform/UserInterface.h"
 

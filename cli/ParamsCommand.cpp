@@ -1,7 +1,6 @@
 #include "cli/ParamsCommand.h"
 
 #include "document/LumarixDoc.h"
-#include "engine/ParamTable.h"
 #include "platform/UserInterface.h"
 
 #include <iomanip>
@@ -22,6 +21,20 @@ void ListParams(const CartoParams& defaults, std::ostream& out)
 }
 
 } // namespace
+
+std::string ParamOptionProblem(const char* name, const std::string& text)
+{
+    const ParamDescriptor* param = FindParam(name);
+    const std::optional<double> value = ParseParamValue(*param, text);
+    if (!value)
+        return std::string(param->Label) + (IsRealParam(*param) ? " is not a finite number." : " is not a whole number.");
+    return ParamValueProblem(*param, *value);
+}
+
+std::string ParamOptionRange(const char* name)
+{
+    return ParamRangeText(*FindParam(name));
+}
 
 int RunParamsCommand(const ParamsOptions& options, std::ostream& out)
 {

@@ -17,4 +17,11 @@ struct ParamsOptions {
 // the file cannot be read or written.
 int RunParamsCommand(const ParamsOptions& options, std::ostream& out);
 
+// Why the text of an option that sets the parameter `name` cannot be taken (not a number of its
+// kind, or outside the range a run takes), in the words a parameter file's value gets; empty
+// when it can.
+std::string ParamOptionProblem(const char* name, const std::string& text);
+// The values the parameter `name` takes, in words ("above 0").
+std::string ParamOptionRange(const char* name);
+
 } // namespace tessaro

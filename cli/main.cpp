@@ -7,7 +7,6 @@
 #include "cli/InfoCommand.h"
 #include "cli/ParamsCommand.h"
 #include "cli/RouteCommand.h"
-#include "engine/ParamTable.h"
 #include "platform/ConsoleUserInterface.h"
 #include "platform/Version.h"
 
@@ -44,15 +43,8 @@ int ParseFailure(const CLI::App& app, const CLI::ParseError& error)
 // parameter file's value meets it. An option may narrow it further with checks of its own.
 CLI::Validator ParamCheck(const char* name)
 {
-    const tessaro::ParamDescriptor* param = tessaro::FindParam(name);
-    return CLI::Validator(
-        [param](const std::string& text) -> std::string {
-            const std::optional<double> value = tessaro::ParseParamValue(*param, text);
-            if (!value)
-                return std::string(param->Label) + " must be " + (tessaro::IsRealParam(*param) ? "a number" : "a whole number");
-            return tessaro::ParamValueProblem(*param, *value);
-        },
-        tessaro::ParamRangeText(*param));
+    return CLI::Validator([name](const std::string& text) { return tessaro::ParamOptionProblem(name, text); },
+                          tessaro::ParamOptionRange(name));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/CartoParams.h"
+#include "engine/ParamTable.h"
 #include "run/CartogramJob.h"
 #include "engine/CartogramFeedback.h"
 #include "engine/QuadTree.h"

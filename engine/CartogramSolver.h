@@ -60,9 +60,9 @@ public:
     virtual void OnTransformed(int /*round*/) {}
     // Round `round` is complete: the layer and map 1 of the quadtree show its result.
     virtual void OnRoundDone(const SolverRound& /*round*/) {}
-    // The convergence loop has stopped at round `round` and the layer and quadtree hold its
-    // result (the kept round's, with keep-best): the run exports it under that round's number.
-    // Comes before OnStopped.
+    // The convergence loop has stopped and the layer and quadtree hold its result: the map
+    // measured at round `round` (the kept round, with keep-best), which the run exports under
+    // that number. Comes before OnStopped.
     virtual void OnResult(int /*round*/) {}
     // A stop rule fired; no transformation follows this measurement.
     virtual void OnStopped(const SolverStop& /*stop*/) {}
@@ -90,6 +90,7 @@ struct CartogramSolution {
     std::string Refusal;
     int RoundsTransformed = 0;
     // The last round measured (Completed, Refused) or finished (Cancelled); -1 for none.
+    // With keep-best, the kept round: the result is the map measured there.
     int LastRound = -1;
     std::optional<RoundMeasures> FirstMeasures; // round 0's
     std::optional<RoundMeasures> LastMeasures;  // LastRound's (the kept round's with keep-best)

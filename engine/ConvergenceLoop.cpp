@@ -172,7 +172,8 @@ bool CConvergenceLoop::Stops(int round, const RoundMeasures& measures)
     return TargetReached(round, measures) || round == Steps_ || Step_ < MinStep;
 }
 
-// The result: with keep-best the kept round's layer and measures, named to the sink.
+// The result: with keep-best the kept round's layer and measures, named to the sink by the kept
+// round's number.
 void CConvergenceLoop::Finish(int round, std::optional<RoundMeasures>& measures, CartogramSolution& solution,
                               CCartogramRoundSink* sink)
 {
@@ -185,11 +186,12 @@ void CConvergenceLoop::Finish(int round, std::optional<RoundMeasures>& measures,
     solution.KeptRound = Params_.KeepBest ? kept : -1;
     if (sink != nullptr) {
         const CCallerCoordinates shown(*this);
-        sink->OnResult(round);
+        sink->OnResult(kept);
         sink->OnStopped(
             {round, *measures, EnlargeRate_, ShrinkRate_, Setup_.Depth, Setup_.MinDepth, solution.KeptRound});
     }
-    solution.LastRound = round;
+    // The result is the map measured at the kept round: its number and its measures go together.
+    solution.LastRound = kept;
     solution.LastMeasures = std::move(measures);
 }
 

@@ -21,7 +21,7 @@ std::vector<int> CExportSchedule::Rounds() const
     std::vector<int> rounds;
     for (int r = 0; r < Schedule_.Steps; ++r)
         if (Exports(r))
-            rounds.push_back(r);
+            rounds.push_back(FileRound(r));
     return rounds;
 }
 

@@ -16,8 +16,12 @@ public:
 
     // Whether round `round` is exported after its round line.
     bool Exports(int round) const;
-    // The rounds exported after their round lines, for the check of the derived names before the
-    // run; the convergence loop's result is checked once its round is known.
+    // The number the files exported after round `round` carry. The stepped loop's files carry
+    // the round that made the map. The convergence loop names a map by the round whose measures
+    // describe it, as its result is named: the map round k made is measured at round k + 1.
+    int FileRound(int round) const { return Converging_ ? round + 1 : round; }
+    // The numbers of the files exported after their round lines, for the check of the derived
+    // names before the run; the convergence loop's result is checked once its round is known.
     std::vector<int> Rounds() const;
 
 private:

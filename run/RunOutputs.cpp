@@ -63,7 +63,7 @@ void CRunOutputs::OnRoundDone(const SolverRound& round)
     if (Settings_.Companions != nullptr)
         Settings_.Companions->AfterRound(Tree_, round.Round, round.Measures.WeightedMeanError);
     if (Schedule_.Exports(round.Round))
-        Export(round.Round);
+        Export(Schedule_.FileRound(round.Round));
 }
 
 void CRunOutputs::OnResult(int round)
@@ -117,7 +117,9 @@ void CRunOutputs::OnStopped(const SolverStop& stop)
         Summary_.ExportFailures +=
             Settings_.Companions->Export(Names_, PendingResult_, *Settings_.Inputs, Summary_.WrittenFiles);
     }
-    Log_.WriteFinal(stop.Round, stop.Measures);
+    // The final line gives the measures of the result, under the number of the round they were
+    // taken at: the kept round's with keep-best.
+    Log_.WriteFinal(stop.KeptRound >= 0 ? stop.KeptRound : stop.Round, stop.Measures);
     if (Settings_.Converging)
         Log_.WriteLine(CRunLog::ConvergenceParameterLine(stop.EnlargeRate, stop.ShrinkRate, stop.Depth, stop.MinDepth,
                                                          stop.KeptRound));
