@@ -68,12 +68,12 @@ public:
     virtual void OnStopped(const SolverStop& /*stop*/) {}
 };
 
-// A polygon the convergence loop moves with the map but leaves out of the measures and the
-// force field, and why.
+// A polygon the convergence loop moves with the map without pushing it as its size asks, and why:
+// one without area is left out of the measures too, one with a wide ring counts in them.
 struct LeftOutPolygon {
     enum class Reason {
         Degenerate, // its area is zero, negative or not a number
-        WideRing,   // a ring spans more than half the map's width (an unsplit antimeridian ring)
+        WideRing,   // a ring spans more than half the map's width (an unsplit antimeridian ring); measured
     };
     uint32_t Polygon = 0; // from 0, in layer order
     Reason Why = Reason::Degenerate;

@@ -211,7 +211,7 @@ std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedbac
         refusal = DescribeMeasureFailure(measured);
         return std::nullopt;
     }
-    UpdateRingRatios(round, measured.Measures);
+    UpdateRingRatios(round, FieldMeasures(measured.Measures));
     // The density flow reads the measures alone; only the force field pushes from rings. The deep
     // adaptive tree says nothing about which polygons are large: the force rings are cut as a
     // uniform tree of the default depth would cut them.
@@ -220,10 +220,27 @@ std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedbac
     return std::move(measured.Measures);
 }
 
-// A positive finite area and no ring wider than half the map.
+// A positive finite area: the polygon counts in every measure, whether or not the field can
+// move it as asked.
 bool CConvergenceLoop::Measurable(uint32_t polygon) const
 {
-    return IsPositiveFinite(Areas_[polygon]) && WidePolygon_[polygon] == 0;
+    return IsPositiveFinite(Areas_[polygon]);
+}
+
+// Measured, and with no ring wider than half the map, which no field can push as it asks.
+bool CConvergenceLoop::Pushed(uint32_t polygon) const
+{
+    return LeftOut_[polygon] == 0 && WidePolygon_[polygon] == 0;
+}
+
+// The measures as the force field reads them: a polygon it does not push stands at ratio 1.
+RoundMeasures CConvergenceLoop::FieldMeasures(const RoundMeasures& measures) const
+{
+    RoundMeasures field = measures;
+    for (uint32_t i = 0; i < N_ && i < field.Ratios.size(); ++i)
+        if (!Pushed(i))
+            field.Ratios[i] = 1.0;
+    return field;
 }
 
 std::vector<uint8_t> CConvergenceLoop::Excluded() const
@@ -234,12 +251,13 @@ std::vector<uint8_t> CConvergenceLoop::Excluded() const
     return excluded;
 }
 
-// Records the polygons a round's measurement leaves out, naming each the first time.
+// Records the polygons a round's measurement leaves out, and names each of them and each polygon
+// the field does not push the first time.
 void CConvergenceLoop::RecordLeftOut(std::vector<uint8_t> excluded)
 {
     LeftOut_ = std::move(excluded);
     for (uint32_t i = 0; i < N_; ++i)
-        if (LeftOut_[i] != 0 && Reported_[i] == 0) {
+        if (!Pushed(i) && Reported_[i] == 0) {
             Reported_[i] = 1;
             LeftOutReported_.push_back(
                 {i, WidePolygon_[i] != 0 ? LeftOutPolygon::Reason::WideRing : LeftOutPolygon::Reason::Degenerate});
@@ -455,7 +473,7 @@ bool CConvergenceLoop::FlowDisplacement(const RoundMeasures& measures, std::vect
 {
     std::vector<double> densities(N_, 0.0);
     for (uint32_t i = 0; i < N_ && i < measures.Ratios.size(); ++i)
-        if (LeftOut_[i] == 0)
+        if (Pushed(i))
             densities[i] = measures.Ratios[i] * measures.Ratios[i];
     CExtent reach;
     for (size_t k = 0; k + 1 < Grid_.size(); k += 2)
@@ -477,7 +495,7 @@ int CConvergenceLoop::FlowCells()
     if (FlowCells_ == 0) {
         std::vector<double> areas;
         for (uint32_t i = 0; i < N_; ++i)
-            if (LeftOut_[i] == 0)
+            if (Pushed(i))
                 areas.push_back(Areas_[i]);
         FlowCells_ = CDensityFlow::CellsFor(LayerExtent_, areas, FlowCellsAcross);
     }

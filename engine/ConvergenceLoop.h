@@ -31,8 +31,9 @@ struct LeftOutPolygon;
 // - with KeepBest the round of the lowest weighted mean error is the result, and with KeepValid
 //   only among the rounds where no ring is invalid (crossing or touching itself, or with a
 //   spike) that was valid at the start;
-// - polygons of no measurable area, or with a ring spanning more than half the map's width,
-//   move with the map but are left out of the measures and the field, each named once.
+// - polygons of no measurable area move with the map but are left out of the measures and the
+//   field; a polygon with a ring spanning more than half the map's width counts in the measures
+//   but the field does not push it. Each is named once.
 class CConvergenceLoop final : public CRoundLoop {
 public:
     CConvergenceLoop(CPolygonLayer& layer, CQuadTree& tree, const CartoParams& params, std::vector<double> fractions,
@@ -51,6 +52,8 @@ private:
     // Measuring. Which polygons the current areas leave out, and the measures over the rest:
     // functions of the map that change nothing; a round's measurement then records who is out.
     bool Measurable(uint32_t polygon) const;
+    bool Pushed(uint32_t polygon) const;
+    RoundMeasures FieldMeasures(const RoundMeasures& measures) const;
     std::vector<uint8_t> Excluded() const;
     MeasureResult MeasureWithout(const std::vector<uint8_t>& excluded) const;
     void RecordLeftOut(std::vector<uint8_t> excluded);

@@ -189,6 +189,7 @@ TEST(Convergence, TheResultIsTheRoundOfTheLowestErrorAndItsMeasuresAreTheFinalOn
 {
     struct CRecording : CCartogramRoundSink {
         void OnRoundDone(const SolverRound& round) override { Weighted.push_back(round.Measures.WeightedMeanError); }
+        void OnResult(int round) override { Result = round; }
         void OnStopped(const SolverStop& stop) override
         {
             Stop = stop.Round;
@@ -196,7 +197,7 @@ TEST(Convergence, TheResultIsTheRoundOfTheLowestErrorAndItsMeasuresAreTheFinalOn
             Final = stop.Measures.WeightedMeanError;
         }
         std::vector<double> Weighted;
-        int Stop = -1, Kept = -1;
+        int Stop = -1, Kept = -1, Result = -1;
         double Final = 0.0;
     };
     CPolygonLayer layer;
@@ -217,14 +218,22 @@ TEST(Convergence, TheResultIsTheRoundOfTheLowestErrorAndItsMeasuresAreTheFinalOn
     EXPECT_EQ(sink.Final, lowest);
     EXPECT_EQ(solution.KeptRound, sink.Kept);
     EXPECT_EQ(solution.LastMeasures->WeightedMeanError, lowest);
+    // One number for the result everywhere: the kept round's.
+    EXPECT_EQ(sink.Result, sink.Kept);
+    EXPECT_EQ(solution.LastRound, sink.Kept);
     CPoint2D centroid;
     double area = 0.0;
     layer.Polygon(1).AreaAndCentroid(&centroid, &area);
     EXPECT_GT(area, 1.0); // the restored layer is a moved one, not the input
+    // The layer is the kept round's: measured from its geometry it has the kept figure.
+    std::vector<BoostRecord> records;
+    for (const auto& polygon : layer.Polygons())
+        records.push_back(ToBoost(*polygon));
+    EXPECT_NEAR(WeightedAreaError(records, Shares({1, 9, 1, 9, 1, 9, 1, 9, 1})), lowest, 1e-9);
 }
 
-// A polygon without area and one wrapped round the map are moved but not measured, and named.
-TEST(Convergence, PolygonsThatCannotBeMeasuredAreMovedLeftOutAndNamed)
+// A polygon without area and one wrapped round the map are moved with it and named.
+TEST(Convergence, PolygonsTheFieldCannotPushAreMovedNamedAndCountedWhenTheyHaveArea)
 {
     CPolygonLayer layer;
     for (const auto& ring : GridSquares(3, 1, 1.0))
@@ -243,9 +252,15 @@ TEST(Convergence, PolygonsThatCannotBeMeasuredAreMovedLeftOutAndNamed)
     EXPECT_EQ(solution.LeftOut[0].Why, LeftOutPolygon::Reason::Degenerate);
     EXPECT_EQ(solution.LeftOut[1].Polygon, 4u);
     EXPECT_EQ(solution.LeftOut[1].Why, LeftOutPolygon::Reason::WideRing);
-    // The three measured squares reach their own shares among themselves.
-    EXPECT_LT(solution.LastMeasures->WeightedMeanError, 0.001);
+    // The sliver has no area to measure; the wide ring has, and counts though nothing pushes it:
+    // the error reported is the one its geometry gives over every polygon with area.
     EXPECT_EQ(solution.LastMeasures->Ratios[3], 1.0);
+    std::vector<BoostRecord> measured;
+    for (const uint32_t polygon : {0u, 1u, 2u, 4u})
+        measured.push_back(ToBoost(layer.Polygon(polygon)));
+    const double fromGeometry = WeightedAreaError(measured, Shares({1, 2, 3, 1}));
+    EXPECT_NEAR(solution.LastMeasures->WeightedMeanError, fromGeometry, 1e-9);
+    EXPECT_GT(fromGeometry, 0.001);
     // The sliver moved with the map.
     EXPECT_NE(layer.Polygon(3).Ring(0).Point(0).X, 1.2);
 }
@@ -293,6 +308,10 @@ TEST(Convergence, TheResultIsTheBestRoundWithoutANewInvalidRing)
     EXPECT_EQ(invalidRings(checked), 0);
     EXPECT_TRUE(Overlaps(checked.Records).empty());
     EXPECT_LT(checked.Solution.KeptRound, unchecked.Solution.KeptRound);
+    // An earlier round kept: the result carries its number and, measured from the geometry, its figure.
+    EXPECT_EQ(checked.Solution.LastRound, checked.Solution.KeptRound);
+    EXPECT_NEAR(WeightedAreaError(checked.Records, Shares(map.Sizes)),
+                checked.Solution.LastMeasures->WeightedMeanError, 1e-9);
     // The rounds before the spikes had come most of the way.
     EXPECT_LT(WeightedAreaError(checked.Records, Shares(map.Sizes)), 0.005);
 }
