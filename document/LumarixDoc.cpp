@@ -276,8 +276,8 @@ CLumarixDoc::ParamsLoad CLumarixDoc::LoadParamsInto(CartoParams& params, const s
 {
     CartoParams loaded = params;
     std::vector<int> shortLines;
-    if (!LoadParamFile(loaded, path, &shortLines)) {
-        ShowMessage("Cannot read the parameter file " + path + ".", MessageKind::Error);
+    if (std::string problem; !LoadParamFile(loaded, path, &shortLines, &problem)) {
+        ShowMessage("Cannot read the parameter file " + path + ": " + problem + ".", MessageKind::Error);
         return ParamsLoad::Unreadable;
     }
     const bool whole = shortLines.empty();

@@ -6,6 +6,7 @@
 #include "document/PictureExport.h"
 #include "graphio/FlightsFileTranslator.h"
 #include "platform/RecordingUserInterface.h"
+#include "run/ParamFile.h"
 #include "tests/support/DbfFixtures.h"
 #include "tests/support/EmfCheck.h"
 #include "tests/support/ShapefileFixtures.h"
@@ -121,6 +122,10 @@ TEST_F(LumarixDocTest, LoadsAParameterFileByTheRuleOrLeavesTheBlockAlone)
     const std::string shortFile = Folder.File("short.cartoparam"), missing = Folder.File("none.cartoparam");
     const std::string folder = Folder.Path().string();
     WriteText(shortFile, "2, 1.5\n");
+    // Whole values, and notes that carry the last named line past 1 MiB: reading the head alone
+    // would take "flow_grid = 40" from it.
+    const std::string huge = Folder.File("huge.cartoparam");
+    WriteText(huge, CartoParams().FormatParamFile() + "# " + std::string(ParamFileLimit, 'x') + "\nflow_grid = 4096\n");
     const std::string lines = "The parameter file " + shortFile + " does not give every value on lines 1, 2, 3, 4";
     const struct {
         std::string Path;
@@ -131,8 +136,12 @@ TEST_F(LumarixDocTest, LoadsAParameterFileByTheRuleOrLeavesTheBlockAlone)
     } cases[] = {
         {shortFile, Rule::OverCurrent, Load::Incomplete, Kind::Warning, lines + "; those values keep the defaults."},
         {shortFile, Rule::Whole, Load::Incomplete, Kind::Error, lines + "; a run needs every value."},
-        {missing, Rule::OverCurrent, Load::Unreadable, Kind::Error, "Cannot read the parameter file " + missing + "."},
-        {folder, Rule::Whole, Load::Unreadable, Kind::Error, "Cannot read the parameter file " + folder + "."},
+        {missing, Rule::OverCurrent, Load::Unreadable, Kind::Error,
+         "Cannot read the parameter file " + missing + ": it cannot be opened."},
+        {folder, Rule::Whole, Load::Unreadable, Kind::Error, "Cannot read the parameter file " + folder + ": it is a folder."},
+        {huge, Rule::Whole, Load::Unreadable, Kind::Error,
+         "Cannot read the parameter file " + huge +
+             ": it holds more than 1 MiB (1,048,576 bytes), the most a parameter file may hold."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Text);
