@@ -30,11 +30,27 @@ std::vector<std::string> NamesOfLayers(GDALDataset& dataset)
 }
 
 // The ring's points as x, y pairs, turned to run clockwise (outer) or anticlockwise (hole).
+// Twice the ring's signed area, positive anticlockwise, taken from its first point so that a
+// ring far from the origin loses no digits. A ring that crosses itself is turned by this, the
+// area the cartogram measures, not by the turn at one vertex, which may lie in a lobe that runs
+// the other way.
+double TwiceSignedArea(const OGRLinearRing& ring)
+{
+    const int n = ring.getNumPoints();
+    if (n < 3)
+        return 0.0;
+    const double x0 = ring.getX(0), y0 = ring.getY(0);
+    double twice = 0.0;
+    for (int i = 1; i + 1 < n; ++i)
+        twice += (ring.getX(i) - x0) * (ring.getY(i + 1) - y0) - (ring.getX(i + 1) - x0) * (ring.getY(i) - y0);
+    return twice;
+}
+
 std::unique_ptr<CPolygonRing> RingOf(const OGRLinearRing& source, bool outer)
 {
     const int n = source.getNumPoints();
     std::vector<double> xy(2 * static_cast<size_t>(n));
-    const bool reverse = source.isClockwise() != outer;
+    const bool reverse = (TwiceSignedArea(source) < 0.0) != outer;
     for (int i = 0; i < n; ++i) {
         const int from = reverse ? n - 1 - i : i;
         xy[2 * static_cast<size_t>(i)] = source.getX(from);
