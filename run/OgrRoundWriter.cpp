@@ -13,8 +13,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
 
 namespace tessaro {
 namespace {
@@ -112,6 +115,41 @@ bool MoveMembersIntoPlace(const std::string& built, const std::string& target, s
         written.push_back(to);
     }
     return true;
+}
+
+// What most likely cut a file short: a full disk or a limit on the size of files, in the
+// system's words; empty when neither shows.
+std::string CutCause(const std::string& path)
+{
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        return ": " + std::string(std::strerror(EFBIG)) + " (files are limited to " + std::to_string(limit.rlim_cur) +
+               " bytes)";
+    struct statvfs disk {};
+    const std::string folder = fs::path(path).parent_path().string();
+    constexpr unsigned long long NearlyFull = 1 << 20;
+    if (::statvfs(folder.empty() ? "." : folder.c_str(), &disk) == 0 &&
+        static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize < NearlyFull)
+        return ": " + std::string(std::strerror(ENOSPC));
+    return {};
+}
+
+// Whether the file at `path` opens and its one layer holds `features` features; else `problem`
+// says what went wrong, in the system's words where GDAL gave them.
+bool ReadsBackWhole(const std::string& path, GIntBig features, std::string& problem)
+{
+    const std::string closing = CPLGetLastErrorType() >= CE_Failure ? COgrSession::LastError("") : std::string();
+    const GdalDatasetPtr dataset = OpenVectorSource(path);
+    const GIntBig found =
+        dataset && dataset->GetLayerCount() == 1 ? dataset->GetLayer(0)->GetFeatureCount(TRUE) : GIntBig{-1};
+    if (found == features && closing.empty())
+        return true;
+    std::string why = closing;
+    if (why.empty() && found >= 0)
+        why = "it holds " + std::to_string(found) + " of its " + std::to_string(features) + " features";
+    problem = "it did not read back whole (" + (why.empty() ? COgrSession::LastError("it does not open") : why) + ")" +
+              CutCause(path);
+    return false;
 }
 
 } // namespace
@@ -425,6 +463,15 @@ bool COgrRoundWriter::WriteFileLayer(const CRunFileNames& names, int round, cons
             dataset.reset();
             RemoveQuietly(work);
             return fail(problem.empty() ? COgrSession::LastError("its layer cannot be made") : problem);
+        }
+        // The driver writes much of the file only when it is closed, and reports a full disk or
+        // a size limit there, if at all: the file must read back with every feature.
+        const GIntBig features = out->GetFeatureCount(TRUE);
+        CPLErrorReset();
+        dataset.reset();
+        if (!ReadsBackWhole(built, features, problem)) {
+            RemoveQuietly(work);
+            return fail(problem);
         }
     }
     if (!shapefile) {

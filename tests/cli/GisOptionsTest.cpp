@@ -41,6 +41,32 @@ TEST(GisOptions, AGeoPackageGoesInAndComesOutWithItsCompanion)
         EXPECT_THAT(layers, HasSubstr(layer));
 }
 
+// A GeoJSON or shapefile written through OGR that a size limit cuts short is neither left nor
+// listed under its name, and the run says why and fails; files the limit spares stand.
+TEST(GisOptions, AnExportCutShortIsNamedAndNotLeftUnderItsName)
+{
+    // Files of at most so many blocks of 512 bytes: the pictures fit, the layers do not.
+    for (const auto& [format, blocks] : {std::pair{"geojson", 1000}, std::pair{"shapefile", 400}}) {
+        SCOPED_TRACE(format);
+        CTempDir folder;
+        const CommandResult result =
+            RunCli("cartogram " + Examples + "us_states/us_states.shp --field POP --steps 2 --format " + format +
+                       " --output-dir " + folder.File("out"),
+                   folder, "trap '' XFSZ; ulimit -f " + std::to_string(blocks) + ";");
+        EXPECT_EQ(result.Exit, 1);
+        const std::string ending = std::string(format) == "geojson" ? ".geojson" : ".shp";
+        const std::string first = folder.File("out/us_states_0" + ending);
+        EXPECT_THAT(result.Err, HasSubstr("The file " + first + " was not written: "));
+        EXPECT_THAT(result.Err, HasSubstr("File too large"));
+        EXPECT_THAT(result.Out, ::testing::Not(HasSubstr(ending + "\n")));
+        for (const auto& entry : std::filesystem::directory_iterator(folder.File("out"))) {
+            const std::string name = entry.path().filename().string();
+            EXPECT_FALSE(name.ends_with(ending) || name.ends_with(".partial")) << name;
+        }
+        EXPECT_TRUE(std::filesystem::exists(folder.File("out/us_states_1_qp.emf")));
+    }
+}
+
 struct RefusalCase {
     const char* Name;
     const char* Arguments; // after "cartogram", with {dir} for the test's folder
