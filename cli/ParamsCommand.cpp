@@ -27,7 +27,8 @@ std::string ParamOptionProblem(const char* name, const std::string& text)
     const ParamDescriptor* param = FindParam(name);
     const std::optional<double> value = ParseParamValue(*param, text);
     if (!value)
-        return std::string(param->Label) + (IsRealParam(*param) ? " is not a finite number." : " is not a whole number.");
+        return std::string(param->Label) + (IsRealParam(*param) ? " is not a finite number" : " is not a whole number") +
+               "; it must be " + ParamRangeText(*param) + ".";
     return ParamValueProblem(*param, *value);
 }
 

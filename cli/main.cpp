@@ -47,6 +47,22 @@ CLI::Validator ParamCheck(const char* name)
                           tessaro::ParamOptionRange(name));
 }
 
+// A whole number of at least `least`, said in words.
+CLI::Validator AtLeast(int least)
+{
+    return CLI::Validator(
+        [least](const std::string& text) -> std::string {
+            try {
+                size_t used = 0;
+                if (std::stoll(text, &used) >= least && used == text.size())
+                    return {};
+            } catch (const std::exception&) {
+            }
+            return text + " is not a whole number of at least " + std::to_string(least);
+        },
+        "at least " + std::to_string(least));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -55,6 +71,13 @@ int main(int argc, char** argv)
     app.set_version_flag("--version", std::string("tessaro-cli ") + tessaro::ProgramVersion());
     app.require_subcommand(1);
     app.fallthrough();
+    // A refusal of the parser is an error line like every other refusal of the program.
+    app.failure_message([](const CLI::App* parser, const CLI::Error& error) {
+        std::string text = "error: " + std::string(error.what()) + "\n";
+        if (parser->get_help_ptr() != nullptr)
+            text += "Run with " + parser->get_help_ptr()->get_name() + " for more information.\n";
+        return text;
+    });
 
     bool yes = false;
     bool no = false;
@@ -120,11 +143,11 @@ int main(int argc, char** argv)
     cartogramCommand->add_option("--set", carto.Settings,
                                  "NAME=VALUE: one parameter over the file's (repeatable; names: params --list)");
     cartogramCommand->add_option("--steps", carto.Steps, "Transformation rounds at most (fewer than 2 count as 2)")
-        ->check(CLI::NonNegativeNumber & ParamCheck("max_steps"));
+        ->check(AtLeast(0) & ParamCheck("max_steps"));
     cartogramCommand->add_option("--export-every", carto.ExportEvery, "Export every N-th round (the last always)")
-        ->check(CLI::NonNegativeNumber & ParamCheck("export_every"));
+        ->check(AtLeast(0) & ParamCheck("export_every"));
     cartogramCommand->add_option("--threads", carto.Threads, "Worker threads (default: the processor count)")
-        ->check(CLI::PositiveNumber & ParamCheck("thread_count"));
+        ->check(AtLeast(1) & ParamCheck("thread_count"));
     cartogramCommand->add_option("--depth", carto.Depth, "Quadtree depth, 2 to 12; 0 or 1 choose it from the map")
         ->check(CLI::Range(0, 12) & ParamCheck("tree_depth"));
     cartogramCommand->add_option("--output-dir", carto.OutputFolder,
@@ -137,7 +160,7 @@ int main(int argc, char** argv)
     cartogramCommand->add_option("--target-error", carto.TargetError, "Stop below this weighted mean error (0.001)")
         ->check(ParamCheck("target_error"));
     cartogramCommand->add_option("--max-rounds", carto.MaxRounds, "Rounds at most (--converge: 100)")
-        ->check(CLI::PositiveNumber & ParamCheck("max_steps"))
+        ->check(AtLeast(1) & ParamCheck("max_steps"))
         ->excludes("--steps");
 
     tessaro::GraphOptions graph;

@@ -134,15 +134,29 @@ std::string CutCause(const std::string& path)
     return {};
 }
 
-// Whether the file at `path` opens and its one layer holds `features` features; else `problem`
-// says what went wrong, in the system's words where GDAL gave them.
+// The features of the one layer of the source at `path`, read one by one; -1 when it does not
+// open or a feature cannot be read.
+GIntBig ReadableFeatures(const std::string& path)
+{
+    const GdalDatasetPtr dataset = OpenVectorSource(path);
+    if (!dataset || dataset->GetLayerCount() != 1)
+        return -1;
+    OGRLayer& layer = *dataset->GetLayer(0);
+    layer.ResetReading();
+    CPLErrorReset();
+    GIntBig count = 0;
+    while (OGRFeatureUniquePtr feature{layer.GetNextFeature()})
+        ++count;
+    return CPLGetLastErrorType() >= CE_Failure ? -1 : count;
+}
+
+// Whether the file at `path` reads back whole, with `features` features (any number for -1);
+// else `problem` says what went wrong, in the system's words where GDAL gave them.
 bool ReadsBackWhole(const std::string& path, GIntBig features, std::string& problem)
 {
     const std::string closing = CPLGetLastErrorType() >= CE_Failure ? COgrSession::LastError("") : std::string();
-    const GdalDatasetPtr dataset = OpenVectorSource(path);
-    const GIntBig found =
-        dataset && dataset->GetLayerCount() == 1 ? dataset->GetLayer(0)->GetFeatureCount(TRUE) : GIntBig{-1};
-    if (found == features && closing.empty())
+    const GIntBig found = ReadableFeatures(path);
+    if (found >= 0 && (features < 0 || found == features) && closing.empty())
         return true;
     std::string why = closing;
     if (why.empty() && found >= 0)
@@ -466,7 +480,8 @@ bool COgrRoundWriter::WriteFileLayer(const CRunFileNames& names, int round, cons
         }
         // The driver writes much of the file only when it is closed, and reports a full disk or
         // a size limit there, if at all: the file must read back with every feature.
-        const GIntBig features = out->GetFeatureCount(TRUE);
+        // The GeoJSON driver counts no features while it writes; its file must read back whole.
+        const GIntBig features = shapefile ? out->GetFeatureCount(TRUE) : GIntBig{-1};
         CPLErrorReset();
         dataset.reset();
         if (!ReadsBackWhole(built, features, problem)) {

@@ -75,7 +75,7 @@ TEST_F(ExitAndMessagesTest, EveryNonZeroExitSaysWhyOnTheErrorStream)
         {"cartogram F/grid.shp --field POP --threads 0", 2, "--threads"},
         // The parameter file's rule, named in words.
         {"cartogram F/grid.shp --field POP --converge --target-error 0", 2, "The target error is 0; it must be above 0."},
-        {"cartogram F/grid.shp --field POP --target-error nan", 2, "The target error is not a finite number."},
+        {"cartogram F/grid.shp --field POP --target-error nan", 2, "The target error is not a finite number; it must be above 0."},
         {"frobnicate", 2, "A subcommand is required"},
         {"--yes --no info F/grid.shp", 2, "--no"},
         {"info", 2, "FILE is required"},

@@ -73,7 +73,7 @@ TEST_P(OgrExportFormatTest, KeepsEveryAttributeTheCoordinateSystemAndTheDeformed
     ASSERT_EQ(plain.Result, CartogramRunSummary::Outcome::Completed) << AllMessages(plain);
     const CartogramRunSummary& summary = Run(input, "ogr", GetParam().Format);
     ASSERT_EQ(summary.Result, CartogramRunSummary::Outcome::Completed) << AllMessages(summary);
-    EXPECT_EQ(summary.ExportFailures, 0);
+    EXPECT_EQ(summary.ExportFailures, 0) << AllMessages(summary);
 
     const Dataset source = OpenRead(input);
     const Dataset output = OpenRead(Folder.File(std::string("ogr/") + GetParam().File));
