@@ -17,6 +17,7 @@
 #include "platform/InputFiles.h"
 #include "platform/TextCase.h"
 #include "platform/ThreadPriorityGuard.h"
+#include "platform/NumberText.h"
 #include "platform/UserInterface.h"
 #include "run/CompanionRounds.h"
 #include "run/RoundExport.h"
@@ -465,6 +466,11 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
     switch (solution.Result) {
     case CartogramSolution::Outcome::Completed:
         Summary.Result = CartogramRunSummary::Outcome::Completed;
+        if (solution.RoundsTransformed == 0 && Summary.WrittenFiles.empty() && solution.FirstMeasures)
+            ShowMessage("The map already has the areas its sizes ask for (weighted mean error " +
+                            FormatFixed(solution.FirstMeasures->WeightedMeanError, 6) +
+                            " at round 0): no round was needed, so no round file was written.",
+                        MessageKind::Information);
         outputs.ReportNewOverlaps(inputOverlaps);
         if (Params.Converge && solution.LastMeasures)
             ReportFarFromSize(*solution.LastMeasures);

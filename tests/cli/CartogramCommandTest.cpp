@@ -215,6 +215,18 @@ std::vector<std::string> RoundFiles(const std::string& folder, const std::string
     return names;
 }
 
+// Six equal squares of equal sizes need no round: the run says so rather than ending with no file
+// and no word of why.
+TEST(CartogramCommand, AMapAlreadyAtItsSizesSaysWhyNoRoundFileWasWritten)
+{
+    CTempDir folder;
+    const std::string shp = WriteGrid(folder, {5, 5, 5, 5, 5, 5});
+    const CommandResult result = RunCli("cartogram " + shp + " --field POP --output-dir " + folder.File("out"), folder);
+    EXPECT_EQ(result.Exit, 0) << result.Err;
+    EXPECT_THAT(result.Out, HasSubstr("Files written: 0"));
+    EXPECT_THAT(result.Err, HasSubstr("The map already has the areas its sizes ask for"));
+}
+
 // A shorter run into a folder of a longer one's files names the files it did not write, which
 // --clean removes; the information file keeps both runs.
 TEST(CartogramCommand, FilesOfAnEarlierLongerRunAreListedAndRemovedOnlyWithClean)
