@@ -331,6 +331,8 @@ int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std:
     job.WithSvg = options.WithSvg;
     job.EqualSharesWithoutField = options.EqualShares;
     job.Missing = options.Missing == "small" ? MissingSizes::Small : MissingSizes::Refuse;
+    // The warnings about the input come before the progress lines.
+    job.ShowBeforeRounds = [](const std::vector<UserMessage>& messages) { ShowMessages(messages); };
     CProgressLines feedback(progress, job, options.Input);
     const CInterruptCancels interrupt(feedback);
     const CartogramRunSummary& summary = document.RunCartogram(job, &feedback);

@@ -1,11 +1,19 @@
 #include "platform/MessageCollector.h"
 
+#include <utility>
+
 namespace tessaro {
 
 std::vector<UserMessage> CMessageCollector::Messages() const
 {
     std::scoped_lock lock(Mutex_);
     return Messages_;
+}
+
+std::vector<UserMessage> CMessageCollector::Take()
+{
+    std::scoped_lock lock(Mutex_);
+    return std::exchange(Messages_, {});
 }
 
 std::vector<std::string> CMessageCollector::Questions() const

@@ -25,6 +25,8 @@ public:
     explicit CMessageCollector(bool answer = false) : Answer_(answer) {}
 
     std::vector<UserMessage> Messages() const;
+    // The messages so far, which the collector then forgets.
+    std::vector<UserMessage> Take();
     // The questions asked (and answered with the fixed answer), in order.
     std::vector<std::string> Questions() const;
 

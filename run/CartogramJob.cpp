@@ -576,11 +576,16 @@ const CartogramRunSummary& CCartogramJob::Run(CCartogramFeedback* feedback)
     Tree_.reset();
     CompanionShapes_.clear();
     CMessageCollector collector(ReadOtherShapeTypes);
+    std::optional<Prepared> prepared;
     {
         const CThreadUserInterfaceScope quiet(&collector);
-        std::optional<Prepared> prepared = Prepare();
-        if (prepared)
-            RunRounds(*prepared, feedback);
+        prepared = Prepare();
+    }
+    if (prepared && ShowBeforeRounds)
+        ShowBeforeRounds(collector.Take());
+    if (prepared) {
+        const CThreadUserInterfaceScope quiet(&collector);
+        RunRounds(*prepared, feedback);
     }
     Summary.Messages = collector.Messages();
     return Summary;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -120,6 +121,10 @@ public:
     // The answer to the reader's question whether a file of another shape type is to be read
     // as polygons; the front end asks it before the run.
     bool ReadOtherShapeTypes = false;
+    // When set, the messages of the run's preparation (the warnings about the input, the left-out
+    // features) are handed to it, on the calling thread's user interface, before the first round
+    // rather than kept in Summary.Messages: a front end that shows progress says them first.
+    std::function<void(const std::vector<UserMessage>&)> ShowBeforeRounds;
     // Filled by Run.
     CartogramRunSummary Summary;
 

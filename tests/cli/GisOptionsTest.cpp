@@ -67,6 +67,26 @@ TEST(GisOptions, AnExportCutShortIsNamedAndNotLeftUnderItsName)
     }
 }
 
+// The warnings about the input (here: a GeoJSON map in degrees) come before the progress lines.
+TEST(GisOptions, WarningsAboutTheInputPrecedeTheRounds)
+{
+    CTempDir folder;
+    const std::string input = folder.File("two.geojson");
+    WriteText(input, R"({"type": "FeatureCollection", "features": [
+        {"type": "Feature", "properties": {"SIZE": 3}, "geometry": {"type": "Polygon",
+         "coordinates": [[[0, 0], [1, 0], [1, 1], [0, 1], [0, 0]]]}},
+        {"type": "Feature", "properties": {"SIZE": 1}, "geometry": {"type": "Polygon",
+         "coordinates": [[[1, 0], [2, 0], [2, 1], [1, 1], [1, 0]]]}}]})");
+    const CommandResult result =
+        RunCli("cartogram " + input + " --field SIZE --steps 2 --output-dir " + folder.File("out"), folder);
+    ASSERT_EQ(result.Exit, 0) << result.Err;
+    const size_t warning = result.Err.find("has geographic coordinates");
+    const size_t firstRound = result.Err.find("round 0:");
+    ASSERT_NE(warning, std::string::npos);
+    ASSERT_NE(firstRound, std::string::npos);
+    EXPECT_LT(warning, firstRound);
+}
+
 struct RefusalCase {
     const char* Name;
     const char* Arguments; // after "cartogram", with {dir} for the test's folder
