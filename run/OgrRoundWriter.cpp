@@ -166,6 +166,39 @@ bool ReadsBackWhole(const std::string& path, GIntBig features, std::string& prob
     return false;
 }
 
+// The widest text a shapefile's field holds, in bytes.
+constexpr size_t ShapefileTextLimit = 254;
+
+// One warning per text field of `layer` that holds a text longer than a shapefile's field takes.
+void WarnOfCutTexts(OGRLayer& layer, const std::vector<OGRFeatureUniquePtr>& features, const std::string& source)
+{
+    OGRFeatureDefn& fields = *layer.GetLayerDefn();
+    for (int i = 0; i < fields.GetFieldCount(); ++i) {
+        if (fields.GetFieldDefn(i)->GetType() != OFTString)
+            continue;
+        for (const OGRFeatureUniquePtr& feature : features)
+            if (feature->IsFieldSetAndNotNull(i) && std::strlen(feature->GetFieldAsString(i)) > ShapefileTextLimit) {
+                ShowMessage("The field " + std::string(fields.GetFieldDefn(i)->GetNameRef()) + " of " + source +
+                                " holds texts longer than " + std::to_string(ShapefileTextLimit) +
+                                " bytes, the most a shapefile's field holds: the exported shapefiles cut them there.",
+                            MessageKind::Warning);
+                break;
+            }
+    }
+}
+
+// One warning when the layer's geometries have heights, which the flat cartogram leaves out.
+void WarnOfDroppedHeights(OGRLayer& layer, const std::vector<OGRFeatureUniquePtr>& features, const std::string& source)
+{
+    bool heights = wkbHasZ(layer.GetGeomType()) != 0;
+    for (size_t f = 0; f < features.size() && !heights; ++f)
+        heights = features[f]->GetGeometryRef() != nullptr && features[f]->GetGeometryRef()->Is3D();
+    if (heights)
+        ShowMessage("The layer " + std::string(layer.GetName()) + " of " + source +
+                        " has heights (Z values); the cartogram is flat, so its exported layers leave them out.",
+                    MessageKind::Warning);
+}
+
 } // namespace
 
 // The input's features, held for the whole run, with what pairs them with the polygons.
@@ -226,6 +259,9 @@ std::unique_ptr<COgrRoundWriter> COgrRoundWriter::Open(OgrExportFormat format, c
     }
     read->AllPolygons = polygonFeatures.size() == read->Features.size();
     read->DesiredShares = std::move(desiredShares);
+    if (format == OgrExportFormat::Shapefile)
+        WarnOfCutTexts(*read->Layer, read->Features, source);
+    WarnOfDroppedHeights(*read->Layer, read->Features, source);
     return std::unique_ptr<COgrRoundWriter>(new COgrRoundWriter(format, std::move(read)));
 }
 

@@ -87,6 +87,31 @@ TEST(GisOptions, WarningsAboutTheInputPrecedeTheRounds)
     EXPECT_LT(warning, firstRound);
 }
 
+// What the exported layers cannot carry is said once, naming it: a text longer than a
+// shapefile's field (only when shapefiles are written) and heights (for every format).
+TEST(GisOptions, TextsCutAndHeightsDroppedAreNamed)
+{
+    CTempDir folder;
+    const std::string input = folder.File("tall.geojson");
+    const std::string note(300, 'n');
+    WriteText(input, R"({"type": "FeatureCollection", "features": [
+        {"type": "Feature", "properties": {"SIZE": 3, "NOTE": ")" + note + R"("}, "geometry": {"type": "Polygon",
+         "coordinates": [[[0, 0, 5], [1, 0, 5], [1, 1, 5], [0, 1, 5], [0, 0, 5]]]}},
+        {"type": "Feature", "properties": {"SIZE": 1, "NOTE": "short"}, "geometry": {"type": "Polygon",
+         "coordinates": [[[1, 0, 5], [2, 0, 5], [2, 1, 5], [1, 1, 5], [1, 0, 5]]]}}]})");
+    for (const auto& [format, cut] : {std::pair{"shapefile", true}, std::pair{"geojson", false}}) {
+        SCOPED_TRACE(format);
+        const CommandResult result = RunCli("cartogram " + input + " --field SIZE --steps 2 --format " + format +
+                                                " --output-dir " + folder.File(std::string("out_") + format),
+                                            folder);
+        ASSERT_EQ(result.Exit, 0) << result.Err;
+        EXPECT_THAT(result.Err, HasSubstr("has heights (Z values)"));
+        EXPECT_EQ(result.Err.find("The field NOTE of " + input + " holds texts longer than 254 bytes") !=
+                      std::string::npos,
+                  cut);
+    }
+}
+
 struct RefusalCase {
     const char* Name;
     const char* Arguments; // after "cartogram", with {dir} for the test's folder
