@@ -121,15 +121,66 @@ bool ReportDamagedLines(std::initializer_list<DamagedTable> tables)
     return false;
 }
 
-// "The parameter file x.cartoparam does not give every value on lines 1, 2; ..."
+// The names a file's "name = value" lines take.
+std::string NamedLineNames()
+{
+    std::string names;
+    for (const ParamDescriptor& param : ParamTable())
+        if (param.Line == 0)
+            names += (names.empty() ? "" : ", ") + std::string(param.Name);
+    return names;
+}
+
+// Why the "name = value" line `text` was not taken: an unknown name, or a value not of its kind.
+std::string DescribeNamedLine(int number, const std::string& text)
+{
+    const auto trimmed = [](std::string part) {
+        const size_t first = part.find_first_not_of(" \t\r");
+        const size_t last = part.find_last_not_of(" \t\r");
+        return first == std::string::npos ? std::string() : part.substr(first, last - first + 1);
+    };
+    const size_t equals = text.find('=');
+    const std::string name = trimmed(text.substr(0, equals));
+    const std::string value = equals == std::string::npos ? std::string() : trimmed(text.substr(equals + 1));
+    const ParamDescriptor* param = FindParam(name);
+    const std::string line = "line " + std::to_string(number) + " (" + trimmed(text) + ")";
+    if (param == nullptr || param->Line != 0)
+        return line + " names no parameter (a named line takes " + NamedLineNames() + ")";
+    return line + " gives " + name + " " + (value.empty() ? "no value" : value) + ", which is not " +
+           (IsRealParam(*param) ? "a finite number" : "a whole number");
+}
+
+// The text of every line of the file, from line 1.
+std::vector<std::string> FileLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(path, std::ios::binary);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// "The parameter file x.cartoparam does not give every value on lines 1, 2; ...", and a
+// sentence for each "name = value" line it did not take.
 void ReportShortParamLines(const std::string& path, const std::vector<int>& lines, MessageKind kind)
 {
+    constexpr int ValueLines = 6;
     std::string list;
-    for (int line : lines)
-        list += (list.empty() ? "" : ", ") + std::to_string(line);
-    ShowMessage("The parameter file " + path + " does not give every value on line" +
-                    (lines.size() > 1 ? "s " : " ") + list +
-                    (kind == MessageKind::Error ? "; a run needs every value." : "; those values keep the defaults."),
+    std::vector<std::string> named;
+    const std::vector<std::string> text = FileLines(path);
+    for (int line : lines) {
+        if (line <= ValueLines)
+            list += (list.empty() ? "" : ", ") + std::to_string(line);
+        else if (static_cast<size_t>(line) <= text.size())
+            named.push_back(DescribeNamedLine(line, text[static_cast<size_t>(line) - 1]));
+    }
+    std::string message = "The parameter file " + path;
+    if (!list.empty())
+        message += " does not give every value on line" + std::string(list.find(',') != std::string::npos ? "s " : " ") +
+                   list;
+    for (size_t k = 0; k < named.size(); ++k)
+        message += (k == 0 && list.empty() ? ": " : "; ") + named[k];
+    ShowMessage(message + (kind == MessageKind::Error ? "; a run needs every value." : "; those values keep the defaults."),
                 kind);
 }
 

@@ -124,6 +124,10 @@ TEST_F(LumarixDocTest, LoadsAParameterFileByTheRuleOrLeavesTheBlockAlone)
     WriteText(shortFile, "2, 1.5\n");
     // Whole values, and notes that carry the last named line past 1 MiB: reading the head alone
     // would take "flow_grid = 40" from it.
+    const std::string misnamed = Folder.File("misnamed.cartoparam");
+    const std::string defaults = CartoParams().FormatParamFile();
+    WriteText(misnamed, defaults + "flw_grid = 512\n");
+    const std::string misnamedLine = std::to_string(std::count(defaults.begin(), defaults.end(), '\n') + 1);
     const std::string huge = Folder.File("huge.cartoparam");
     WriteText(huge, CartoParams().FormatParamFile() + "# " + std::string(ParamFileLimit, 'x') + "\nflow_grid = 4096\n");
     const std::string lines = "The parameter file " + shortFile + " does not give every value on lines 1, 2, 3, 4";
@@ -136,6 +140,11 @@ TEST_F(LumarixDocTest, LoadsAParameterFileByTheRuleOrLeavesTheBlockAlone)
     } cases[] = {
         {shortFile, Rule::OverCurrent, Load::Incomplete, Kind::Warning, lines + "; those values keep the defaults."},
         {shortFile, Rule::Whole, Load::Incomplete, Kind::Error, lines + "; a run needs every value."},
+        {misnamed, Rule::Whole, Load::Incomplete, Kind::Error,
+         "The parameter file " + misnamed + ": line " + misnamedLine +
+             " (flw_grid = 512) names no parameter (a named line takes converge, target_error, kernel_range, "
+             "keep_best, step_retries, hanging_continuity, fold_guard, bounded_target, simplify_tolerance, "
+             "shrink_floor, keep_valid, largest_error, density_flow, flow_grid); a run needs every value."},
         {missing, Rule::OverCurrent, Load::Unreadable, Kind::Error,
          "Cannot read the parameter file " + missing + ": it cannot be opened."},
         {folder, Rule::Whole, Load::Unreadable, Kind::Error, "Cannot read the parameter file " + folder + ": it is a folder."},
