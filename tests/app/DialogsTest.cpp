@@ -5,7 +5,6 @@
 #include "app/BestRouteSetupDlg.h"
 #include "app/CartoParamsSetDlg.h"
 #include "app/DesktopFilter.h"
-#include "app/LumarixApp.h"
 #include "app/QtUserInterface.h"
 #include "app/RecentFileList.h"
 #include "app/SetDispParamDlg.h"
@@ -31,12 +30,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
 #include <atomic>
-#include <memory>
 #include <thread>
 
 using namespace tessaro;
@@ -90,10 +87,7 @@ class DialogsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(App_.Start());
-    }
+    void initTestCase() { QVERIFY(App_.Start()); }
     void cleanupTestCase() { App_.Stop(); }
 
     // Typed values reach the block on OK, each in its own field and form. The minimum depth box
@@ -156,21 +150,19 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("prompt");
-        QTest::newRow("depth") << u"Quadtree Depth"_s << u"13"_s << u"Please enter an integer between 0 and 12."_s;
-        QTest::newRow("circle points") << u"Points Num on Circles"_s << u"3"_s
-                                       << u"Please enter an integer between 4 and 36."_s;
-        QTest::newRow("epsilon") << u"Epsilon"_s << u"0.6"_s << u"Please enter a number between 0 and 0.5."_s;
-        QTest::newRow("enlarge") << u"Enlarge Exggeration Rate"_s << u"99.5"_s
-                                 << u"Please enter a number between 0 and 99."_s;
-        QTest::newRow("zero tolerance") << u"Zero Tolerance"_s << u"-1"_s
-                                        << u"Please enter a number between 0 and 1e+37."_s;
-        QTest::newRow("local depth") << u"Local Tree Search Depth"_s << u"0"_s
-                                     << u"Please enter an integer between 1 and 100."_s;
-        QTest::newRow("export every") << u"Export Intermediate Results Every"_s << u"101"_s
-                                      << u"Please enter an integer between 1 and 100."_s;
-        QTest::newRow("steps not a number") << u"Steps"_s << u"four"_s << u"Please enter an integer."_s;
-        QTest::newRow("decimal comma") << u"Max Radius Ratio Allowed"_s << u"1,5"_s << u"Please enter a number."_s;
-        QTest::newRow("not finite") << u"Radius Correction Factor"_s << u"inf"_s << u"Please enter a number."_s;
+        const char* rows[][4] = {
+            {"depth", "Quadtree Depth", "13", "Please enter an integer between 0 and 12."},
+            {"circle points", "Points Num on Circles", "3", "Please enter an integer between 4 and 36."},
+            {"epsilon", "Epsilon", "0.6", "Please enter a number between 0 and 0.5."},
+            {"enlarge", "Enlarge Exggeration Rate", "99.5", "Please enter a number between 0 and 99."},
+            {"zero tolerance", "Zero Tolerance", "-1", "Please enter a number between 0 and 1e+37."},
+            {"local depth", "Local Tree Search Depth", "0", "Please enter an integer between 1 and 100."},
+            {"export every", "Export Intermediate Results Every", "101", "Please enter an integer between 1 and 100."},
+            {"steps not a number", "Steps", "four", "Please enter an integer."},
+            {"decimal comma", "Max Radius Ratio Allowed", "1,5", "Please enter a number."},
+            {"not finite", "Radius Correction Factor", "inf", "Please enter a number."}};
+        for (const auto& [tag, caption, text, prompt] : rows)
+            QTest::newRow(tag) << QString::fromUtf8(caption) << QString::fromUtf8(text) << QString::fromUtf8(prompt);
     }
     void ParametersRefuseABoxOutsideItsRange()
     {

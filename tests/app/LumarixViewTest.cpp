@@ -25,7 +25,6 @@
 #include <QOpenGLWidget>
 #include <QPrinter>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
 

@@ -23,7 +23,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
-#include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
@@ -75,10 +74,7 @@ class MainFrameTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(App_.Start());
-    }
+    void initTestCase() { QVERIFY(App_.Start()); }
     void cleanupTestCase() { App_.Stop(); }
 
     void init()

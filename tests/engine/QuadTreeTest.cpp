@@ -234,8 +234,7 @@ const Deformation Identity = [](const CPoint2D& p) { return p; };
 // A tree over (0,0)-(1,1) refined along `points` to `depth`, with map 1 = f(map 0).
 void BuildDeformed(CQuadTree& tree, int depth, const std::vector<double>& points, const Deformation& f)
 {
-    CTreeRect rect{0.0, 1.0, 1.0, 0.0};
-    ASSERT_TRUE(tree.BuildForPoints(rect, depth, static_cast<int>(points.size() / 2), points.data()));
+    ASSERT_TRUE(Build(tree, 1.0, depth, points));
     ASSERT_EQ(tree.DuplicateMap(true), 1);
     std::vector<double> grid;
     tree.CollectPoints(grid, 0);
@@ -347,9 +346,8 @@ double SignedArea(const std::vector<double>& p, size_t a, size_t b, size_t c)
 }
 
 // A fine triangulated lattice that crosses cell sides and diagonals everywhere and refines the
-// tree uniformly to depth 5: no triangle of it may flip. The cursor search depth and the cache
-// change nothing.
-TEST(QuadTreeTransformer, SmoothDisplacementFlipsNoTriangleWhateverTheSearch)
+// tree uniformly to depth 5: no triangle of it may flip.
+TEST(QuadTreeTransformer, SmoothDisplacementFlipsNoTriangle)
 {
     const int side = 150;
     std::vector<double> lattice;
@@ -368,29 +366,23 @@ TEST(QuadTreeTransformer, SmoothDisplacementFlipsNoTriangleWhateverTheSearch)
             flipped += SignedArea(out, b, d, c) * SignedArea(lattice, b, d, c) <= 0.0 ? 1 : 0;
         }
     EXPECT_EQ(flipped, 0);
-
-    CQuadTree adaptive;
-    const std::vector<double> rings = RandomRings(60, 50, 8);
-    BuildDeformed(adaptive, 6, rings, Swirl);
-    const std::vector<double> reference = Transformed(adaptive, rings, 0, true, 3);
-    for (int levels : {0, 1, 2, 6})
-        EXPECT_EQ(Transformed(adaptive, rings, 0, true, levels), reference) << levels << " search levels";
-    EXPECT_EQ(Transformed(adaptive, rings, 0, false, 3), reference) << "cache off";
 }
 
-TEST(QuadTreeTransformerParallel, EveryThreadCountGivesTheSameBits)
+// Neither the thread count, nor the cache, nor the cursor search depth changes a bit.
+TEST(QuadTreeTransformerParallel, EveryThreadCountCacheAndSearchDepthGivesTheSameBits)
 {
     CQuadTree tree;
     const std::vector<double> rings = RandomRings(300, 80, 21); // 24,000 vertices
     BuildDeformed(tree, 6, rings, Swirl);
     const std::vector<double> single = Transformed(tree, rings);
     ASSERT_NE(single, rings);
-    for (int threads : {1, 2, 3, 8})
-        for (bool useCache : {true, false}) {
-            const std::vector<double> parallel = Transformed(tree, rings, threads, useCache);
-            EXPECT_EQ(std::memcmp(parallel.data(), single.data(), single.size() * sizeof(double)), 0)
-                << threads << " threads, cache " << useCache;
-        }
+    for (int threads : {0, 1, 2, 3, 8})
+        for (bool useCache : {true, false})
+            for (int levels : {0, 1, 2, 3, 6}) {
+                const std::vector<double> other = Transformed(tree, rings, threads, useCache, levels);
+                EXPECT_EQ(std::memcmp(other.data(), single.data(), single.size() * sizeof(double)), 0)
+                    << threads << " threads, cache " << useCache << ", " << levels << " search levels";
+            }
     EXPECT_EQ(tree.CurrentMap, 0);
     const std::vector<double> few{0.3, 0.7, 0.71, 0.2}; // fewer vertices than workers
     EXPECT_EQ(Transformed(tree, few, 8), Transformed(tree, few));
