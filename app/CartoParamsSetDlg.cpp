@@ -416,7 +416,7 @@ void CCartoParamsSetDlg::Load()
     const std::optional<std::string> path = ChooseFileToOpen(options);
     if (!path)
         return;
-    std::vector<int> incomplete;
+    std::vector<ParamLineRefusal> incomplete;
     {
         CWaitGuard wait;
         if (!LoadParamFile(Params_, *path, &incomplete))
@@ -428,8 +428,8 @@ void CCartoParamsSetDlg::Load()
         // The loader keeps a field's value when its line does not give it; say which lines those
         // were, so a damaged file is not taken for a complete one.
         std::string lines;
-        for (const int line : incomplete)
-            lines += (lines.empty() ? "" : ", ") + std::to_string(line);
+        for (const ParamLineRefusal& line : incomplete)
+            lines += (lines.empty() ? "" : ", ") + std::to_string(line.Line);
         ShowMessage("The parameter file " + *path + " does not give every value of line" +
                         (incomplete.size() == 1 ? " " : "s ") + lines +
                         "; the values it leaves out keep their previous settings.",

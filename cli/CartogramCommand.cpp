@@ -1,5 +1,6 @@
 #include "cli/CartogramCommand.h"
 
+#include "cli/ParamsCommand.h"
 #include "document/LumarixDoc.h"
 #include "document/StaleRoundFiles.h"
 #include "platform/NumberText.h"
@@ -60,16 +61,12 @@ bool ApplySetting(const std::string& setting, CartoParams& params)
              "; tessaro-cli params --list names them.");
         return false;
     }
-    const std::optional<double> value = ParseParamValue(*param, setting.substr(equals + 1));
-    if (!value) {
-        Fail("--set " + setting + ": " + name + " takes " + (IsRealParam(*param) ? "a number" : "a whole number") +
-             ", " + ParamRangeText(*param) + ".");
-        return false;
-    }
-    if (const std::string problem = ParamValueProblem(*param, *value); !problem.empty()) {
+    const std::string text = setting.substr(equals + 1);
+    if (const std::string problem = ParamOptionProblem(param->Name, text); !problem.empty()) {
         Fail("--set " + setting + ": " + problem);
         return false;
     }
+    const std::optional<double> value = ParseParamValue(*param, text);
     SetParamValue(params, *param, *value);
     return true;
 }

@@ -121,58 +121,17 @@ bool ReportDamagedLines(std::initializer_list<DamagedTable> tables)
     return false;
 }
 
-// The names a file's "name = value" lines take.
-std::string NamedLineNames()
-{
-    std::string names;
-    for (const ParamDescriptor& param : ParamTable())
-        if (param.Line == 0)
-            names += (names.empty() ? "" : ", ") + std::string(param.Name);
-    return names;
-}
-
-// Why the "name = value" line `text` was not taken: an unknown name, or a value not of its kind.
-std::string DescribeNamedLine(int number, const std::string& text)
-{
-    const auto trimmed = [](std::string part) {
-        const size_t first = part.find_first_not_of(" \t\r");
-        const size_t last = part.find_last_not_of(" \t\r");
-        return first == std::string::npos ? std::string() : part.substr(first, last - first + 1);
-    };
-    const size_t equals = text.find('=');
-    const std::string name = trimmed(text.substr(0, equals));
-    const std::string value = equals == std::string::npos ? std::string() : trimmed(text.substr(equals + 1));
-    const ParamDescriptor* param = FindParam(name);
-    const std::string line = "line " + std::to_string(number) + " (" + trimmed(text) + ")";
-    if (param == nullptr || param->Line != 0)
-        return line + " names no parameter (a named line takes " + NamedLineNames() + ")";
-    return line + " gives " + name + " " + (value.empty() ? "no value" : value) + ", which is not " +
-           (IsRealParam(*param) ? "a finite number" : "a whole number");
-}
-
-// The text of every line of the file, from line 1.
-std::vector<std::string> FileLines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 // "The parameter file x.cartoparam does not give every value on lines 1, 2; ...", and a
 // sentence for each "name = value" line it did not take.
-void ReportShortParamLines(const std::string& path, const std::vector<int>& lines, MessageKind kind)
+void ReportShortParamLines(const std::string& path, const std::vector<ParamLineRefusal>& lines, MessageKind kind)
 {
-    constexpr int ValueLines = 6;
     std::string list;
     std::vector<std::string> named;
-    const std::vector<std::string> text = FileLines(path);
-    for (int line : lines) {
-        if (line <= ValueLines)
-            list += (list.empty() ? "" : ", ") + std::to_string(line);
-        else if (static_cast<size_t>(line) <= text.size())
-            named.push_back(DescribeNamedLine(line, text[static_cast<size_t>(line) - 1]));
+    for (const ParamLineRefusal& line : lines) {
+        if (line.Reason.empty())
+            list += (list.empty() ? "" : ", ") + std::to_string(line.Line);
+        else
+            named.push_back(line.Reason);
     }
     std::string message = "The parameter file " + path;
     if (!list.empty())
@@ -326,7 +285,7 @@ CLumarixDoc::ParamsLoad CLumarixDoc::LoadParams(const std::string& path, ParamFi
 CLumarixDoc::ParamsLoad CLumarixDoc::LoadParamsInto(CartoParams& params, const std::string& path, ParamFileRule rule)
 {
     CartoParams loaded = params;
-    std::vector<int> shortLines;
+    std::vector<ParamLineRefusal> shortLines;
     if (std::string problem; !LoadParamFile(loaded, path, &shortLines, &problem)) {
         ShowMessage("Cannot read the parameter file " + path + ": " + problem + ".", MessageKind::Error);
         return ParamsLoad::Unreadable;

@@ -101,25 +101,46 @@ bool ReadNamedValue(CartoParams& params, const ParamDescriptor& param, const std
     return value.has_value();
 }
 
-// Reads the "name = value" lines that follow the value lines; returns the numbers (from 1) of
-// the lines it could not take: an unknown name or a value that is not a number of its kind.
-// Lines without "=" are notes, as are those starting with "#".
-std::vector<int> ParseNamedLines(std::istream& in, int firstLineNumber, CartoParams& params)
+// The names a file's "name = value" lines take.
+std::string NamedLineNames()
 {
-    std::vector<int> refused;
+    std::string names;
+    for (const ParamDescriptor& param : ParamTable())
+        if (param.Line == 0)
+            names += (names.empty() ? "" : ", ") + std::string(param.Name);
+    return names;
+}
+
+// Reads one trimmed "name = value" line into the block; empty when taken, otherwise why not:
+// an unknown name, or a value that is not wholly a finite number of its kind.
+std::string ReadNamedLine(CartoParams& params, int number, const std::string& line)
+{
+    const auto equals = line.find('=');
+    const std::string name = Trimmed(line.substr(0, equals));
+    const std::string value = Trimmed(line.substr(equals + 1));
+    const ParamDescriptor* param = FindParam(name);
+    const std::string place = "line " + std::to_string(number) + " (" + line + ")";
+    if (param == nullptr || param->Line != 0)
+        return place + " names no parameter (a named line takes " + NamedLineNames() + ")";
+    if (!ReadNamedValue(params, *param, value))
+        return place + " gives " + name + " " + (value.empty() ? "no value" : value) + ", which is not " +
+               (IsRealParam(*param) ? "a finite number" : "a whole number");
+    return {};
+}
+
+// Reads the "name = value" lines that follow the value lines and adds those it could not take
+// to `refused`. Lines without "=" are notes, as are those starting with "#".
+void ParseNamedLines(std::istream& in, int firstLineNumber, CartoParams& params,
+                     std::vector<ParamLineRefusal>& refused)
+{
     std::string line;
     for (int number = firstLineNumber; std::getline(in, line); ++number) {
         line = Trimmed(line);
-        if (line.empty() || line.front() == '#')
+        if (line.empty() || line.front() == '#' || line.find('=') == std::string::npos)
             continue;
-        const auto equals = line.find('=');
-        if (equals == std::string::npos)
-            continue;
-        const ParamDescriptor* param = FindParam(Trimmed(line.substr(0, equals)));
-        if (param == nullptr || param->Line != 0 || !ReadNamedValue(params, *param, Trimmed(line.substr(equals + 1))))
-            refused.push_back(number);
+        if (std::string reason = ReadNamedLine(params, number, line); !reason.empty())
+            refused.push_back({number, std::move(reason)});
     }
-    return refused;
 }
 
 // One line of the value block: its parameters' values, "%f" for reals and "%d" for the rest.
@@ -210,21 +231,20 @@ std::string CartoParams::FormatParamFile() const
     return text;
 }
 
-std::vector<int> CartoParams::ParseParamText(const std::string& text)
+std::vector<ParamLineRefusal> CartoParams::ParseParamText(const std::string& text)
 {
     std::istringstream in(text);
     const auto lines = ReadValueLines(in);
-    std::vector<int> incomplete;
+    std::vector<ParamLineRefusal> incomplete;
     for (int line = 1; line <= ValueLineCount; ++line) {
         // Lines 5 and 6 came later; older files have their notes there instead.
         if (line >= 5 && !HoldsValues(lines[static_cast<size_t>(line - 1)]))
             continue;
         const auto [read, wanted] = ReadValueLine(*this, line, lines[static_cast<size_t>(line - 1)]);
         if (read < wanted)
-            incomplete.push_back(line);
+            incomplete.push_back({line, {}});
     }
-    const std::vector<int> named = ParseNamedLines(in, ValueLineCount + 1, *this);
-    incomplete.insert(incomplete.end(), named.begin(), named.end());
+    ParseNamedLines(in, ValueLineCount + 1, *this, incomplete);
     return incomplete;
 }
 

@@ -53,6 +53,13 @@ enum class FoldGuardKind : int32_t {
 // The cartogram parameter block. Every document owns one, created with the defaults; the
 // parameter dialog edits it and may load or save it as a ".cartoparam" text file (opened by
 // the run's ParamFile), and a run reads its own copy without changing it.
+// A line of a parameter file that was not wholly taken: a value line short of its values
+// (no reason given), or a "name = value" line with why it was not taken.
+struct ParamLineRefusal {
+    int Line = 0;       // from 1
+    std::string Reason; // "line 8 (x = 1) names no parameter (...)"; empty for a value line
+};
+
 struct CartoParams {
     int32_t MaxSteps;
     int32_t ExportEvery;
@@ -123,9 +130,9 @@ struct CartoParams {
     void SetConvergence();
 
     // Reads the text of a parameter file into the block in place. Fields a line does not
-    // supply keep their values. Returns the numbers (from 1) of the value lines that did not
-    // supply all of theirs.
-    std::vector<int> ParseParamText(const std::string& text);
+    // supply keep their values. Returns, in file order, the value lines that did not supply
+    // all of theirs and the named lines it could not take.
+    std::vector<ParamLineRefusal> ParseParamText(const std::string& text);
     // A sentence naming the first value a run cannot work with (a thread count above 1024, a
     // tree depth beyond 16, which would ask for billions of cells, a circle of no points, a
     // number that is not finite); empty when every value can be used. A thread count of 1 or

@@ -211,7 +211,7 @@ std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedbac
         refusal = DescribeMeasureFailure(measured);
         return std::nullopt;
     }
-    UpdateRingRatios(round, FieldMeasures(measured.Measures));
+    UpdateRingRatios(round, FieldRatios(measured.Measures.Ratios));
     // The density flow reads the measures alone; only the force field pushes from rings. The deep
     // adaptive tree says nothing about which polygons are large: the force rings are cut as a
     // uniform tree of the default depth would cut them.
@@ -233,14 +233,13 @@ bool CConvergenceLoop::Pushed(uint32_t polygon) const
     return LeftOut_[polygon] == 0 && WidePolygon_[polygon] == 0;
 }
 
-// The measures as the force field reads them: a polygon it does not push stands at ratio 1.
-RoundMeasures CConvergenceLoop::FieldMeasures(const RoundMeasures& measures) const
+// The ratios as the force field reads them: a polygon it does not push stands at ratio 1.
+std::vector<double> CConvergenceLoop::FieldRatios(std::vector<double> ratios) const
 {
-    RoundMeasures field = measures;
-    for (uint32_t i = 0; i < N_ && i < field.Ratios.size(); ++i)
+    for (uint32_t i = 0; i < N_ && i < ratios.size(); ++i)
         if (!Pushed(i))
-            field.Ratios[i] = 1.0;
-    return field;
+            ratios[i] = 1.0;
+    return ratios;
 }
 
 std::vector<uint8_t> CConvergenceLoop::Excluded() const
@@ -333,16 +332,14 @@ bool CConvergenceLoop::TargetReached(int round, const RoundMeasures& measures)
     return round - FirstBelowTarget_ >= LargestErrorRounds || LargestRelativeError(measures) <= Params_.LargestError;
 }
 
-// The largest |A/D − 1| over the measured polygons whose desired share is at least
-// LargestErrorMinShare of the measured total.
+// The largest |A/D − 1| over the polygons whose desired share is at least LargestErrorMinShare
+// of the measured total (a polygon left out of the measures has a desired share of 0).
 double CConvergenceLoop::LargestRelativeError(const RoundMeasures& measures) const
 {
     double largest = 0.0;
-    for (uint32_t i = 0; i < N_ && i < measures.Fits.size(); ++i) {
-        const PolygonFit& fit = measures.Fits[i];
-        if (LeftOut_[i] == 0 && fit.DesiredShare >= LargestErrorMinShare)
+    for (const PolygonFit& fit : measures.Fits)
+        if (fit.DesiredShare >= LargestErrorMinShare)
             largest = std::max(largest, std::fabs(fit.Deviation));
-    }
     return largest;
 }
 

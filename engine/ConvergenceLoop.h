@@ -53,7 +53,7 @@ private:
     // functions of the map that change nothing; a round's measurement then records who is out.
     bool Measurable(uint32_t polygon) const;
     bool Pushed(uint32_t polygon) const;
-    RoundMeasures FieldMeasures(const RoundMeasures& measures) const;
+    std::vector<double> FieldRatios(std::vector<double> ratios) const;
     std::vector<uint8_t> Excluded() const;
     MeasureResult MeasureWithout(const std::vector<uint8_t>& excluded) const;
     void RecordLeftOut(std::vector<uint8_t> excluded);

@@ -97,19 +97,19 @@ void CRoundLoop::Densify(CSimplePolygon& polygon) const
     }
 }
 
-void CRoundLoop::UpdateRingRatios(int round, const RoundMeasures& measures)
+void CRoundLoop::UpdateRingRatios(int round, const std::vector<double>& ratios)
 {
     for (uint32_t i = 0; i < N_; ++i) {
         CSimplePolygon& polygon = Layer_.Polygon(i);
         for (int k = 0; k < polygon.RingCount(); ++k) {
             CPolygonRing& ring = polygon.Ring(k);
             if (round == 0) {
-                ring.Values().push_back(measures.Ratios[i]);
+                ring.Values().push_back(ratios[i]);
                 AllRings_.List.emplace_back(&ring);
             } else if (ring.Values().empty()) {
-                ring.Values().push_back(measures.Ratios[i]);
+                ring.Values().push_back(ratios[i]);
             } else {
-                ring.Values()[RingValueSlot::Ratio] = measures.Ratios[i];
+                ring.Values()[RingValueSlot::Ratio] = ratios[i];
             }
         }
     }

@@ -72,7 +72,7 @@ protected:
     void MeasureAndDensify(int round, bool densify, const std::function<bool(uint32_t)>& counts);
     // Every ring carries its polygon's ratio as the first of its values; round 0 also builds the
     // all-rings list.
-    void UpdateRingRatios(int round, const RoundMeasures& measures);
+    void UpdateRingRatios(int round, const std::vector<double>& ratios);
     // The force rings of the round, cut as a uniform tree of `depth` cuts them. False after a cancel.
     bool BuildForceRings(int depth, const CFeedback* feedback);
     // Fills the input buffer (and, in adaptive mode, the vertex depths, none below `minDepth`).

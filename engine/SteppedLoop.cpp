@@ -54,7 +54,7 @@ std::optional<RoundMeasures> CSteppedLoop::Measure(int round, const CFeedback* f
         return std::nullopt;
     }
     Errors_.push_back(measured.Measures.Error);
-    UpdateRingRatios(round, measured.Measures);
+    UpdateRingRatios(round, measured.Measures.Ratios);
     if (!BuildForceRings(Setup_.Depth, feedback))
         return std::nullopt;
     return std::move(measured.Measures);

@@ -9,6 +9,8 @@
 #include <ogrsf_frmts.h>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace tessaro {
 namespace {
@@ -29,35 +31,28 @@ std::vector<std::string> NamesOfLayers(GDALDataset& dataset)
     return names;
 }
 
-// The ring's points as x, y pairs, turned to run clockwise (outer) or anticlockwise (hole).
-// Twice the ring's signed area, positive anticlockwise, taken from its first point so that a
-// ring far from the origin loses no digits. A ring that crosses itself is turned by this, the
-// area the cartogram measures, not by the turn at one vertex, which may lie in a lobe that runs
-// the other way.
-double TwiceSignedArea(const OGRLinearRing& ring)
-{
-    const int n = ring.getNumPoints();
-    if (n < 3)
-        return 0.0;
-    const double x0 = ring.getX(0), y0 = ring.getY(0);
-    double twice = 0.0;
-    for (int i = 1; i + 1 < n; ++i)
-        twice += (ring.getX(i) - x0) * (ring.getY(i + 1) - y0) - (ring.getX(i + 1) - x0) * (ring.getY(i) - y0);
-    return twice;
-}
-
+// The ring, turned to run clockwise (outer) or anticlockwise (hole) by its signed area: a ring
+// that crosses itself is turned by the area the cartogram measures, not by the turn at one
+// vertex, which may lie in a lobe that runs the other way.
 std::unique_ptr<CPolygonRing> RingOf(const OGRLinearRing& source, bool outer)
 {
     const int n = source.getNumPoints();
     std::vector<double> xy(2 * static_cast<size_t>(n));
-    const bool reverse = (TwiceSignedArea(source) < 0.0) != outer;
     for (int i = 0; i < n; ++i) {
-        const int from = reverse ? n - 1 - i : i;
-        xy[2 * static_cast<size_t>(i)] = source.getX(from);
-        xy[2 * static_cast<size_t>(i) + 1] = source.getY(from);
+        xy[2 * static_cast<size_t>(i)] = source.getX(i);
+        xy[2 * static_cast<size_t>(i) + 1] = source.getY(i);
     }
     auto ring = std::make_unique<CPolygonRing>();
     ring->SetPoints(n, xy.data(), true);
+    double area = 0.0;
+    ring->AreaAndCentroid(nullptr, &area);
+    if ((area < 0.0) != outer) {
+        for (size_t i = 0, j = static_cast<size_t>(n) - 1; i < j; ++i, --j) {
+            std::swap(xy[2 * i], xy[2 * j]);
+            std::swap(xy[2 * i + 1], xy[2 * j + 1]);
+        }
+        ring->SetPoints(n, xy.data(), true);
+    }
     return ring;
 }
 

@@ -26,7 +26,7 @@ std::optional<std::string> Whole(std::istream& in)
 
 } // namespace
 
-bool LoadParamFile(CartoParams& params, const std::string& path, std::vector<int>* incompleteLines,
+bool LoadParamFile(CartoParams& params, const std::string& path, std::vector<ParamLineRefusal>* incompleteLines,
                    std::string* problem)
 {
     const auto refuse = [problem](const std::string& why) {
@@ -44,7 +44,7 @@ bool LoadParamFile(CartoParams& params, const std::string& path, std::vector<int
     const std::optional<std::string> text = Whole(in);
     if (!text)
         return refuse("it holds more than 1 MiB (1,048,576 bytes), the most a parameter file may hold");
-    std::vector<int> incomplete = params.ParseParamText(*text);
+    std::vector<ParamLineRefusal> incomplete = params.ParseParamText(*text);
     if (incompleteLines != nullptr)
         *incompleteLines = std::move(incomplete);
     return true;

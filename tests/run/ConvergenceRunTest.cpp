@@ -181,7 +181,7 @@ TEST(ConvergenceParamFile, NamedValuesFollowTheNotesAndReadBack)
     const std::string path = folder.File("converge.cartoparam");
     WriteText(path, text);
     CartoParams loaded;
-    std::vector<int> incomplete;
+    std::vector<ParamLineRefusal> incomplete;
     ASSERT_TRUE(LoadParamFile(loaded, path, &incomplete));
     EXPECT_TRUE(incomplete.empty());
     EXPECT_EQ(loaded, converging);
@@ -218,12 +218,13 @@ TEST(ConvergenceParamFile, AnUnknownNameOrABadValueIsReportedByItsLineAndChanges
         const std::string path = folder.File("case.cartoparam");
         WriteText(path, base + c.Line + "\n");
         CartoParams loaded;
-        std::vector<int> incomplete;
+        std::vector<ParamLineRefusal> incomplete;
         ASSERT_TRUE(LoadParamFile(loaded, path, &incomplete));
         if (c.Taken) {
             EXPECT_TRUE(incomplete.empty()) << c.Line;
         } else {
-            EXPECT_THAT(incomplete, ::testing::ElementsAre(static_cast<int>(notesLines) + 1)) << c.Line;
+            ASSERT_EQ(incomplete.size(), 1u) << c.Line;
+            EXPECT_EQ(incomplete[0].Line, static_cast<int>(notesLines) + 1) << c.Line;
             EXPECT_EQ(loaded.KernelRange, CartoParams().KernelRange) << c.Line;
         }
     }
