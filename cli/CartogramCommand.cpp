@@ -1,14 +1,13 @@
 #include "cli/CartogramCommand.h"
 
+#include "cli/MapInput.h"
 #include "cli/ParamsCommand.h"
 #include "document/LumarixDoc.h"
 #include "document/StaleRoundFiles.h"
 #include "platform/NumberText.h"
 #include "platform/UserInterface.h"
 
-#include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <csignal>
 #include <filesystem>
 #include <ostream>
@@ -16,25 +15,6 @@
 
 namespace tessaro {
 namespace {
-
-bool EndsWith(const std::string& path, const char* lowerEnding)
-{
-    const std::string wanted(lowerEnding);
-    if (path.size() < wanted.size())
-        return false;
-    std::string ending = path.substr(path.size() - wanted.size());
-    std::transform(ending.begin(), ending.end(), ending.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ending == wanted;
-}
-
-bool EndsWithShp(const std::string& path) { return EndsWith(path, ".shp"); }
-
-// A shapefile's other members name the shapefile only through its .shp.
-bool IsShapefileMember(const std::string& path)
-{
-    return EndsWith(path, ".dbf") || EndsWith(path, ".shx") || EndsWith(path, ".prj") || EndsWith(path, ".cpg");
-}
 
 void Fail(const std::string& text) { ShowMessage(text, MessageKind::Error); }
 
@@ -108,25 +88,15 @@ bool MakeParams(const CartogramOptions& options, CLumarixDoc& document)
 bool CheckInput(const CartogramOptions& options)
 {
     const std::string& input = options.Input;
-    std::error_code error;
     if (IsShapefileMember(input)) {
         Fail("The input " + input + " is not a shapefile: its name must end in .shp.");
         return false;
     }
-    if (EndsWithShp(input)) {
-        if (!options.Layer.empty()) {
-            Fail("--layer names a layer of a GeoPackage or another multi-layer source; the shapefile " + input +
-                 " has one.");
-            return false;
-        }
-        if (!std::filesystem::is_regular_file(input, error)) {
-            Fail("Cannot open the shapefile " + input + ": no such file.");
-            return false;
-        }
-        return true;
-    }
-    if (!std::filesystem::exists(input, error)) {
-        Fail("Cannot open the input " + input + ": no such file.");
+    if (!CheckMapInput(input, options.Layer))
+        return false;
+    std::error_code error;
+    if (EndsWithShp(input) && !std::filesystem::is_regular_file(input, error)) {
+        Fail("Cannot open the shapefile " + input + ": no such file.");
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 #include "cli/CheckCommand.h"
 
+#include "cli/MapInput.h"
 #include "document/ShapefileCheck.h"
 
 #include <ostream>
@@ -41,7 +42,11 @@ void WriteSummary(std::ostream& out, const ShapefileCheck& check, bool overlaps)
 
 int RunCheckCommand(const CheckOptions& options, std::ostream& out)
 {
-    const std::optional<ShapefileCheck> check = CheckPolygonShapefile(options.Path, options.Overlaps);
+    if (!CheckMapInput(options.Path, options.Layer))
+        return CheckUnreadable;
+    const std::optional<ShapefileCheck> check = ReadsThroughOgr(options.Path)
+                                                    ? CheckPolygonLayer(options.Path, options.Layer, options.Overlaps)
+                                                    : CheckPolygonShapefile(options.Path, options.Overlaps);
     if (!check)
         return CheckUnreadable;
     for (const ShapefileCheck::Finding& finding : check->Findings)

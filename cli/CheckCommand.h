@@ -8,14 +8,16 @@ namespace tessaro {
 struct CheckOptions {
     std::string Path;
     bool Overlaps = false;
+    std::string Layer; // the layer of a source read through OGR that holds several
 };
 
 // Exit statuses of the check command.
 enum CheckExit : int {
     CheckClean = 0,      // every record was read and nothing was found
     CheckFindings = 1,   // every record was read and at least one finding was listed
-    CheckUnreadable = 2, // the file could not be opened, is no polygon shapefile, or a damaged
-                         // record stopped the reading (the records before it are still checked)
+    CheckUnreadable = 2, // the file could not be opened, is no polygon shapefile, does not give the
+                         // layer, or a damaged record stopped the reading (the records before it
+                         // are still checked)
 };
 
 // Pre-flight check of a polygon shapefile before a cartogram: reads the .shp the way the
@@ -28,6 +30,8 @@ enum CheckExit : int {
 // parentheses comes from the table's name field (NAME, or a text field whose name contains
 // NAME) and is left out without one. A summary line ends the listing. Messages (unreadable
 // file, refused type, the reader's own complaints) go through the installed user interface.
+// Any other source than a .shp is read through OGR as the cartogram reads it, its features
+// being the records (CheckPolygonLayer).
 int RunCheckCommand(const CheckOptions& options, std::ostream& out);
 
 } // namespace tessaro

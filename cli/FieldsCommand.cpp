@@ -1,14 +1,17 @@
 #include "cli/FieldsCommand.h"
 
+#include "cli/MapInput.h"
 #include "document/ShapefileFields.h"
 
 #include <ostream>
 
 namespace tessaro {
 
-int RunFieldsCommand(const std::string& shapefilePath, std::ostream& out)
+int RunFieldsCommand(const std::string& path, const std::string& layer, std::ostream& out)
 {
-    const ShapefileFields fields = ListShapefileFields(shapefilePath);
+    if (!CheckMapInput(path, layer))
+        return 2;
+    const ShapefileFields fields = ReadsThroughOgr(path) ? ListLayerFields(path, layer) : ListShapefileFields(path);
     switch (fields.Result) {
     case ShapefileFields::Outcome::NoTable:
         return 2;

@@ -1,5 +1,6 @@
 #include "cli/InfoCommand.h"
 
+#include "cli/MapInput.h"
 #include "document/ShapefileSummary.h"
 #include "platform/NumberText.h"
 #include "platform/UserInterface.h"
@@ -41,19 +42,31 @@ void WriteSummary(std::ostream& out, const std::string& path, const ShapefileSum
 {
     const CExtent& box = summary.HeaderExtent;
     WriteLine(out, "File:           ", path);
-    WriteLine(out, "Shape type:     ", std::to_string(summary.ShapeType) + " (" + summary.ShapeTypeName + ")");
-    WriteLine(out, "Records:        ", std::to_string(summary.RecordsRead));
+    if (summary.LayerName.empty()) {
+        WriteLine(out, "Shape type:     ", std::to_string(summary.ShapeType) + " (" + summary.ShapeTypeName + ")");
+        WriteLine(out, "Records:        ", std::to_string(summary.RecordsRead));
+    } else {
+        WriteLine(out, "Layer:          ", summary.LayerName);
+        WriteLine(out, "Geometry type:  ", summary.ShapeTypeName);
+        WriteLine(out, "Features:       ", std::to_string(summary.RecordsRead));
+    }
     WriteLine(out, "Extent:         ", FormatFixed(box.MinX, 6) + " " + FormatFixed(box.MinY, 6) + " " +
                                            FormatFixed(box.MaxX, 6) + " " + FormatFixed(box.MaxY, 6) +
                                            "  (min x, min y, max x, max y)");
     WriteContents(out, summary);
+    if (!summary.LeftOut.empty())
+        WriteLine(out, "Left out:       ", summary.LeftOut);
 }
 
 } // namespace
 
 int RunInfoCommand(const InfoOptions& options, std::ostream& out)
 {
-    const std::optional<ShapefileSummary> summary = SummariseShapefile(options.Path, options.AsPolygonInput);
+    if (!CheckMapInput(options.Path, options.Layer))
+        return InfoUnreadable;
+    const std::optional<ShapefileSummary> summary = ReadsThroughOgr(options.Path)
+                                                        ? SummariseLayer(options.Path, options.Layer)
+                                                        : SummariseShapefile(options.Path, options.AsPolygonInput);
     if (!summary)
         return InfoUnreadable;
     WriteSummary(out, options.Path, *summary);

@@ -63,6 +63,9 @@ CLI::Validator AtLeast(int least)
         "at least " + std::to_string(least));
 }
 
+// The --layer option of every command that reads a map.
+constexpr const char* LayerHelp = "The layer to read from a source with several (GeoPackage)";
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -87,14 +90,20 @@ int main(int argc, char** argv)
     app.add_flag("--quiet", quiet, "Only errors on standard error: no counts, timings, progress or warnings");
 
     tessaro::InfoOptions info;
-    CLI::App* infoCommand = app.add_subcommand("info", "Read a shapefile and summarise it: type, records, extent, contents");
-    infoCommand->add_option("FILE", info.Path, "The .shp file to read")->required();
+    CLI::App* infoCommand = app.add_subcommand("info", "Read a shapefile or another vector source and summarise it: type, records, extent, contents");
+    infoCommand->add_option("FILE", info.Path, "The .shp file, or any vector source GDAL/OGR reads, to read")->required();
+    infoCommand->add_option("--layer", info.Layer, LayerHelp);
     infoCommand->add_flag("--polygons", info.AsPolygonInput,
                           "Read as cartogram input: polygons wanted, other types only after a Yes");
 
     std::string fieldsPath;
+    std::string fieldsLayer;
     CLI::App* fieldsCommand = app.add_subcommand("fields", "List the numeric fields a cartogram can take sizes from");
-    fieldsCommand->add_option("FILE", fieldsPath, "The .shp file whose attribute table (.dbf) is listed")->required();
+    fieldsCommand
+        ->add_option("FILE", fieldsPath,
+                     "The .shp file whose attribute table (.dbf) is listed, or any vector source GDAL/OGR reads")
+        ->required();
+    fieldsCommand->add_option("--layer", fieldsLayer, LayerHelp);
 
     tessaro::ParamsOptions params;
     CLI::App* paramsCommand = app.add_subcommand("params", "Print or write a cartogram parameter file (.cartoparam)");
@@ -112,7 +121,7 @@ int main(int argc, char** argv)
         ->add_option("INPUT", carto.Input,
                      "The polygon shapefile (.shp), or any vector source GDAL/OGR reads (.gpkg, .geojson, .fgb, ...)")
         ->required();
-    cartogramCommand->add_option("--layer", carto.Layer, "The layer to read from a source with several (GeoPackage)");
+    cartogramCommand->add_option("--layer", carto.Layer, LayerHelp);
     cartogramCommand
         ->add_option("--format", carto.Format,
                      "Export each round through OGR with the input's attributes and the share and error fields: "
@@ -201,8 +210,10 @@ int main(int argc, char** argv)
 
     tessaro::CheckOptions check;
     CLI::App* checkCommand =
-        app.add_subcommand("check", "Check the polygons of a shapefile before a cartogram: rings, validity, overlaps");
-    checkCommand->add_option("FILE", check.Path, "The polygon .shp file to check")->required();
+        app.add_subcommand("check", "Check the polygons of a shapefile or another vector source before a cartogram: rings, validity, overlaps");
+    checkCommand->add_option("FILE", check.Path, "The polygon .shp file, or any vector source GDAL/OGR reads, to check")
+        ->required();
+    checkCommand->add_option("--layer", check.Layer, LayerHelp);
     checkCommand->add_flag("--overlaps", check.Overlaps, "Also report every pair of records whose interiors overlap");
 
     try {
@@ -222,7 +233,7 @@ int main(int argc, char** argv)
     if (infoCommand->parsed())
         return tessaro::RunInfoCommand(info, std::cout);
     if (fieldsCommand->parsed())
-        return tessaro::RunFieldsCommand(fieldsPath, std::cout);
+        return tessaro::RunFieldsCommand(fieldsPath, fieldsLayer, std::cout);
     if (paramsCommand->parsed())
         return tessaro::RunParamsCommand(params, std::cout);
     if (cartogramCommand->parsed())

@@ -1,5 +1,6 @@
 #include "document/ShapefileCheck.h"
 
+#include "document/PolygonLayerRead.h"
 #include "geodata/RecordNames.h"
 #include "geodata/ShapefileHeader.h"
 #include "geodata/ShpFileTranslator.h"
@@ -40,28 +41,28 @@ bool ReadPolygons(const std::string& path, CShpFileTranslator& reader)
     return true;
 }
 
-// "12 (Texas)": 1-based, with the record's name when the table has one.
+// "12 (Texas)": 1-based, with the record's name when the table has one. Polygon i is record
+// `records[i]` when they are given (a layer whose features are not all polygons), else record i.
 class CRecordLabels {
 public:
-    CRecordLabels(std::optional<RecordNames> names, const std::string& table, size_t recordCount, bool warnOnMismatch)
-        : Names_(std::move(names))
+    CRecordLabels(std::optional<RecordNames> names, std::vector<size_t> records)
+        : Names_(std::move(names)), Records_(std::move(records))
     {
-        if (Names_ && warnOnMismatch && Names_->Names.size() != recordCount)
-            ShowMessage("The table " + table + " has " + std::to_string(Names_->Names.size()) + " records for " +
-                            std::to_string(recordCount) + " shapes; names are shown where it has a row.",
-                        MessageKind::Warning);
     }
 
-    std::string Label(int32_t record) const
+    std::string Label(int32_t polygon) const
     {
-        std::string label = std::to_string(int64_t{record} + 1);
-        if (Names_ && record >= 0 && static_cast<size_t>(record) < Names_->Names.size())
-            label += " (" + Names_->Names[static_cast<size_t>(record)] + ")";
+        const size_t index = static_cast<size_t>(polygon);
+        const size_t record = index < Records_.size() ? Records_[index] : index;
+        std::string label = std::to_string(record + 1);
+        if (Names_ && record < Names_->Names.size())
+            label += " (" + Names_->Names[record] + ")";
         return label;
     }
 
 private:
     std::optional<RecordNames> Names_;
+    std::vector<size_t> Records_;
 };
 
 ShapefileCheck::Finding Labelled(const CShapeFinding& finding, const CRecordLabels& labels)
@@ -75,6 +76,19 @@ ShapefileCheck::Finding Labelled(const CShapeFinding& finding, const CRecordLabe
     labelled.KindName = ShapeFindingKindName(finding.Kind);
     labelled.Text = finding.Text;
     return labelled;
+}
+
+// The findings of the polygons read, labelled.
+void CheckPolygons(const CNetwork& network, bool overlaps, const CRecordLabels& labels, ShapefileCheck& check)
+{
+    const std::vector<CShapeFinding> findings = CShapeValidator(overlaps).Check(network.Polygons());
+    std::map<ShapeFindingKind, size_t> counts;
+    for (const CShapeFinding& finding : findings) {
+        check.Findings.push_back(Labelled(finding, labels));
+        ++counts[finding.Kind];
+    }
+    for (const auto& [kind, count] : counts)
+        check.CountsByKind.emplace_back(ShapeFindingKindName(kind), count);
 }
 
 } // namespace
@@ -99,15 +113,35 @@ std::optional<ShapefileCheck> CheckPolygonShapefile(const std::string& path, boo
     ShapefileCheck check;
     check.RecordsChecked = reader.LastRead().RecordsRead;
     check.Whole = reader.LastRead().Whole();
-    const std::vector<CShapeFinding> findings = CShapeValidator(overlaps).Check(network.Polygons());
-    const CRecordLabels labels(std::move(names), table, network.PolygonCount(), check.Whole);
-    std::map<ShapeFindingKind, size_t> counts;
-    for (const CShapeFinding& finding : findings) {
-        check.Findings.push_back(Labelled(finding, labels));
-        ++counts[finding.Kind];
+    if (names && check.Whole && names->Names.size() != network.PolygonCount())
+        ShowMessage("The table " + table + " has " + std::to_string(names->Names.size()) + " records for " +
+                        std::to_string(network.PolygonCount()) + " shapes; names are shown where it has a row.",
+                    MessageKind::Warning);
+    CheckPolygons(network, overlaps, CRecordLabels(std::move(names), {}), check);
+    return check;
+}
+
+std::optional<ShapefileCheck> CheckPolygonLayer(const std::string& path, const std::string& layer, bool overlaps)
+{
+    const std::optional<PolygonLayerRead> read = ReadPolygonLayer(path, layer);
+    if (!read)
+        return std::nullopt;
+    const OgrPolygonSource& source = read->Source;
+    if (read->Network->PolygonCount() == 0 && read->Whole) {
+        ShowMessage("The layer " + source.LayerName + " of " + path + " holds no polygons (its type is " +
+                        source.GeometryType + "). The check reads polygon layers only.",
+                    MessageKind::Error);
+        return std::nullopt;
     }
-    for (const auto& [kind, count] : counts)
-        check.CountsByKind.emplace_back(ShapeFindingKindName(kind), count);
+    if (!source.LeftOut.empty())
+        ShowMessage("The layer " + source.LayerName + " of " + path + " has features without a polygon, not checked: " +
+                        LeftOutFeatureList(source) + ".",
+                    MessageKind::Warning);
+
+    ShapefileCheck check;
+    check.RecordsChecked = static_cast<int32_t>(source.FeatureCount);
+    check.Whole = read->Whole;
+    CheckPolygons(*read->Network, overlaps, CRecordLabels(source.Names, source.PolygonFeatures), check);
     return check;
 }
 

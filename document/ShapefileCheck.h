@@ -44,4 +44,12 @@ struct ShapefileCheck {
 // count differs from the shape count is named in a warning when every shape was read.
 std::optional<ShapefileCheck> CheckPolygonShapefile(const std::string& path, bool overlaps);
 
+// The same check of the polygons of layer `layer` of a source read through OGR, read as the
+// cartogram reads it (COgrLayerReader; the only layer when `layer` is empty). Records are the
+// layer's features, numbered from 1 in reading order and named from the layer's name field;
+// features without a polygon are named in a warning and not checked. Nothing, after a message,
+// when the source cannot be opened or does not give the layer; a feature that cannot be read
+// stops the reading, with Whole false.
+std::optional<ShapefileCheck> CheckPolygonLayer(const std::string& path, const std::string& layer, bool overlaps);
+
 } // namespace tessaro

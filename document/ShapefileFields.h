@@ -19,4 +19,9 @@ struct ShapefileFields {
 
 ShapefileFields ListShapefileFields(const std::string& shapefilePath);
 
+// The same fields of layer `layer` of a source read through OGR (the only layer when empty):
+// its integer and real fields, in the same order. NoTable when the source cannot be opened or
+// does not give the layer; the error says why.
+ShapefileFields ListLayerFields(const std::string& path, const std::string& layer);
+
 } // namespace tessaro

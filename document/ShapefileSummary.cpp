@@ -1,5 +1,6 @@
 #include "document/ShapefileSummary.h"
 
+#include "document/PolygonLayerRead.h"
 #include "geodata/ShpFileTranslator.h"
 #include "network/Network.h"
 #include "platform/GuardedFileRead.h"
@@ -67,6 +68,25 @@ std::optional<ShapefileSummary> SummariseShapefile(const std::string& path, bool
     summary.HeaderExtent = reader.HeaderExtent();
     summary.Whole = reader.LastRead().Whole();
     CountContents(reader, network, summary);
+    return summary;
+}
+
+std::optional<ShapefileSummary> SummariseLayer(const std::string& path, const std::string& layer)
+{
+    const std::optional<PolygonLayerRead> read = ReadPolygonLayer(path, layer);
+    if (!read)
+        return std::nullopt;
+    ShapefileSummary summary;
+    summary.ShapeTypeName = read->Source.GeometryType;
+    summary.LayerName = read->Source.LayerName;
+    summary.RecordsRead = static_cast<int32_t>(read->Source.FeatureCount);
+    summary.LeftOut = LeftOutFeatureList(read->Source);
+    summary.Whole = read->Whole;
+    if (read->Network->PolygonCount() > 0) {
+        summary.HeaderExtent = read->Network->Extent();
+        summary.Received = ShapefileSummary::Contents::Polygons;
+        CountPolygons(*read->Network, summary);
+    }
     return summary;
 }
 

@@ -20,9 +20,11 @@ struct ShapefileSummary {
     };
 
     int32_t ShapeType = 0;
-    std::string ShapeTypeName; // "Polygon", "PolyLine", ...
-    int32_t RecordsRead = 0;
-    CExtent HeaderExtent = CExtent::Zero();
+    std::string ShapeTypeName; // "Polygon", "PolyLine", ...; a layer's OGR type: "Multi Polygon", ...
+    std::string LayerName;     // the layer of a source read through OGR; empty for a shapefile
+    int32_t RecordsRead = 0;   // records, or a layer's features
+    CExtent HeaderExtent = CExtent::Zero(); // a layer's: the extent of the polygons read
+    std::string LeftOut; // a layer's features without a polygon (LeftOutFeatureList); empty for none
     Contents Received = Contents::Nothing;
     // Every record was read: the file's contents, not a part of them.
     bool Whole = false;
@@ -43,5 +45,11 @@ struct ShapefileSummary {
 // was refused (the reader said why); a read that stopped at a damaged record still gives the
 // summary of what it read, with Whole false.
 std::optional<ShapefileSummary> SummariseShapefile(const std::string& path, bool asPolygonInput);
+
+// The same summary of layer `layer` of a source read through OGR (the only layer when `layer` is
+// empty), read as the cartogram reads it: its polygons, the features left out. Nothing, after a
+// message, when the source cannot be opened or does not give the layer; a feature that cannot
+// be read ends the reading after a message, with Whole false.
+std::optional<ShapefileSummary> SummariseLayer(const std::string& path, const std::string& layer);
 
 } // namespace tessaro

@@ -93,6 +93,75 @@ std::unique_ptr<CSimplePolygon> PolygonOf(const OGRGeometry& geometry)
 
 bool IsNumeric(OGRFieldType type) { return type == OFTInteger || type == OFTInteger64 || type == OFTReal; }
 
+// The layer of `path` a reader reads: `layerName`, or the only layer when it is empty. Null, with
+// `problem` saying why, when the source cannot be opened, holds no such layer, or holds several
+// and none was named; `dataset` holds the source open while the layer is read.
+OGRLayer* OpenLayer(const std::string& path, const std::string& layerName, GdalDatasetPtr& dataset,
+                    std::string& problem)
+{
+    dataset = OpenVectorSource(path);
+    if (!dataset) {
+        problem = "Cannot open " + path + " as vector data: " + COgrSession::LastError("no reader knows it") + ".";
+        return nullptr;
+    }
+    const std::vector<std::string> layers = NamesOfLayers(*dataset);
+    if (layerName.empty() && layers.size() != 1) {
+        problem = layers.empty() ? "The source " + path + " holds no layer."
+                                 : "The source " + path + " holds " + std::to_string(layers.size()) + " layers (" +
+                                       JoinNames(layers) + "); name the one to read.";
+        return nullptr;
+    }
+    OGRLayer* layer = layerName.empty() ? dataset->GetLayer(0) : dataset->GetLayerByName(layerName.c_str());
+    if (layer == nullptr)
+        problem = "The source " + path + " holds no layer " + layerName + "; its layers are " + JoinNames(layers) + ".";
+    return layer;
+}
+
+void ReadCoordinateSystem(const OGRSpatialReference& crs, OgrPolygonSource& source)
+{
+    char* wkt = nullptr;
+    if (crs.exportToWkt(&wkt) == OGRERR_NONE && wkt != nullptr)
+        source.CrsWkt = wkt;
+    CPLFree(wkt);
+    wkt = nullptr;
+    const char* const esri[] = {"FORMAT=WKT1_ESRI", nullptr};
+    if (crs.exportToWkt(&wkt, esri) == OGRERR_NONE && wkt != nullptr)
+        source.CrsEsriWkt = wkt;
+    CPLFree(wkt);
+    source.Geographic = crs.IsGeographic() != 0;
+}
+
+// Indices of the fields a read takes values from; -1 for none.
+struct LayerFields {
+    int Size = -1; // the size field: the first numeric field whose name matches (SizeFieldNameMatches)
+    int Name = -1; // the name field (FindNameField)
+};
+
+// The layer's name, type, coordinate system and numeric fields into `source`.
+LayerFields ReadSchema(OGRLayer& layer, const std::string& sizeField, OgrPolygonSource& source)
+{
+    source.LayerName = layer.GetName();
+    source.GeometryType = OGRGeometryTypeToName(layer.GetGeomType());
+    if (const OGRSpatialReference* crs = layer.GetSpatialRef())
+        ReadCoordinateSystem(*crs, source);
+    OGRFeatureDefn& definition = *layer.GetLayerDefn();
+    LayerFields fields;
+    std::vector<std::string> textFields;
+    for (int i = 0; i < definition.GetFieldCount(); ++i) {
+        const OGRFieldDefn& field = *definition.GetFieldDefn(i);
+        textFields.emplace_back(field.GetType() == OFTString ? field.GetNameRef() : "");
+        if (!IsNumeric(field.GetType()))
+            continue;
+        source.NumericFields.emplace_back(field.GetNameRef());
+        if (fields.Size < 0 && !sizeField.empty() && SizeFieldNameMatches(field.GetNameRef(), sizeField)) {
+            fields.Size = i;
+            source.SizeFieldName = field.GetNameRef();
+        }
+    }
+    fields.Name = FindNameField(textFields);
+    return fields;
+}
+
 } // namespace
 
 std::string LeftOutFeatureList(const OgrPolygonSource& source)
@@ -138,58 +207,38 @@ std::optional<std::vector<OgrLayerSummary>> COgrLayerReader::Describe(const std:
     return layers;
 }
 
+bool COgrLayerReader::ReadFields(const std::string& path, const std::string& layerName)
+{
+    Source_ = OgrPolygonSource{};
+    Problem_.clear();
+    const COgrSession session;
+    GdalDatasetPtr dataset;
+    OGRLayer* layer = OpenLayer(path, layerName, dataset, Problem_);
+    if (layer == nullptr)
+        return false;
+    ReadSchema(*layer, "", Source_);
+    return true;
+}
+
 bool COgrLayerReader::Read(const std::string& path, const std::string& layerName, const std::string& sizeField,
                            CNetwork& network)
 {
     Source_ = OgrPolygonSource{};
     Problem_.clear();
     const COgrSession session;
-    const GdalDatasetPtr dataset = OpenVectorSource(path);
-    if (!dataset) {
-        Problem_ = "Cannot open " + path + " as vector data: " + COgrSession::LastError("no reader knows it") + ".";
+    GdalDatasetPtr dataset;
+    OGRLayer* layer = OpenLayer(path, layerName, dataset, Problem_);
+    if (layer == nullptr)
         return false;
-    }
-    const std::vector<std::string> layers = NamesOfLayers(*dataset);
-    if (layerName.empty() && layers.size() != 1) {
-        Problem_ = layers.empty() ? "The source " + path + " holds no layer."
-                                  : "The source " + path + " holds " + std::to_string(layers.size()) +
-                                        " layers (" + JoinNames(layers) + "); name the one to read.";
-        return false;
-    }
-    OGRLayer* layer = layerName.empty() ? dataset->GetLayer(0) : dataset->GetLayerByName(layerName.c_str());
-    if (layer == nullptr) {
-        Problem_ = "The source " + path + " holds no layer " + layerName + "; its layers are " + JoinNames(layers) + ".";
-        return false;
-    }
-    Source_.LayerName = layer->GetName();
-    if (const OGRSpatialReference* crs = layer->GetSpatialRef()) {
-        char* wkt = nullptr;
-        if (crs->exportToWkt(&wkt) == OGRERR_NONE && wkt != nullptr)
-            Source_.CrsWkt = wkt;
-        CPLFree(wkt);
-        wkt = nullptr;
-        const char* const esri[] = {"FORMAT=WKT1_ESRI", nullptr};
-        if (crs->exportToWkt(&wkt, esri) == OGRERR_NONE && wkt != nullptr)
-            Source_.CrsEsriWkt = wkt;
-        CPLFree(wkt);
-        Source_.Geographic = crs->IsGeographic() != 0;
-    }
-    OGRFeatureDefn& fields = *layer->GetLayerDefn();
-    int sizeIndex = -1;
-    for (int i = 0; i < fields.GetFieldCount(); ++i) {
-        const OGRFieldDefn& field = *fields.GetFieldDefn(i);
-        if (!IsNumeric(field.GetType()))
-            continue;
-        Source_.NumericFields.emplace_back(field.GetNameRef());
-        if (sizeIndex < 0 && !sizeField.empty() && SizeFieldNameMatches(field.GetNameRef(), sizeField)) {
-            sizeIndex = i;
-            Source_.SizeFieldName = field.GetNameRef();
-        }
-    }
+    const LayerFields fields = ReadSchema(*layer, sizeField, Source_);
+    if (fields.Name >= 0)
+        Source_.Names = RecordNames{layer->GetLayerDefn()->GetFieldDefn(fields.Name)->GetNameRef(), {}};
     layer->ResetReading();
     CPLErrorReset();
     for (OGRFeatureUniquePtr feature(layer->GetNextFeature()); feature; feature.reset(layer->GetNextFeature())) {
         const size_t index = Source_.FeatureCount++;
+        if (Source_.Names)
+            Source_.Names->Names.push_back(CleanRecordName(feature->GetFieldAsString(fields.Name)));
         const OGRGeometry* geometry = feature->GetGeometryRef();
         std::unique_ptr<CSimplePolygon> polygon;
         if (geometry == nullptr)
@@ -206,9 +255,9 @@ bool COgrLayerReader::Read(const std::string& path, const std::string& layerName
             return false;
         }
         Source_.PolygonFeatures.push_back(index);
-        if (sizeIndex >= 0)
-            Source_.Sizes.push_back(feature->IsFieldSetAndNotNull(sizeIndex)
-                                        ? std::optional<double>(feature->GetFieldAsDouble(sizeIndex))
+        if (fields.Size >= 0)
+            Source_.Sizes.push_back(feature->IsFieldSetAndNotNull(fields.Size)
+                                        ? std::optional<double>(feature->GetFieldAsDouble(fields.Size))
                                         : std::nullopt);
     }
     // The loop ends at the last feature or at a feature that could not be read.

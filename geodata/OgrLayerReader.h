@@ -1,5 +1,7 @@
 #pragma once
 
+#include "geodata/RecordNames.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -18,6 +20,7 @@ struct LeftOutFeature {
 // What the reader found in the chosen layer of a vector source.
 struct OgrPolygonSource {
     std::string LayerName;
+    std::string GeometryType; // the layer's declared type: "Polygon", "Multi Polygon", "Unknown (any)" ...
     size_t FeatureCount = 0;
     // The feature (from 0, in reading order) each polygon added to the network came from.
     std::vector<size_t> PolygonFeatures;
@@ -28,6 +31,9 @@ struct OgrPolygonSource {
     std::vector<std::string> NumericFields; // integer and real fields, in the layer's order
     std::string SizeFieldName;              // the field that matched the size field; empty for none
     std::vector<std::optional<double>> Sizes; // its value per polygon; nullopt when null or unset
+    // The features' names from the layer's name field, chosen as a table's (FindNameField): one
+    // per feature read, in reading order; nullopt without a name field.
+    std::optional<RecordNames> Names;
 };
 
 // One layer of a vector source as a chooser lists it.
@@ -56,6 +62,8 @@ public:
     // several layers and none was named, or a feature cannot be read; the network may then
     // hold part of the layer.
     bool Read(const std::string& path, const std::string& layerName, const std::string& sizeField, CNetwork& network);
+    // Reads the layer's name, type, coordinate system and fields as Read does, but no feature.
+    bool ReadFields(const std::string& path, const std::string& layerName);
 
     const OgrPolygonSource& Source() const { return Source_; }
     const std::string& Problem() const { return Problem_; }

@@ -9,30 +9,33 @@
 namespace tessaro {
 namespace {
 
-// Index of the name field; -1 without one.
-int FindNameField(const CDbfTable& table, std::string& name)
+// The table's fields as FindNameField takes them.
+std::vector<std::string> TextFieldNames(const CDbfTable& table)
 {
-    int containing = -1;
-    std::string containingName;
+    std::vector<std::string> names;
     for (int i = 0; i < table.FieldCount(); ++i) {
         const CDbfTable::FieldInfo field = table.Field(i);
-        if (field.Type != CDbfTable::FieldType::String)
-            continue;
-        const std::string upper = UpperCaseAscii(field.Name);
-        if (upper == "NAME") {
-            name = field.Name;
-            return i;
-        }
-        if (containing < 0 && upper.find("NAME") != std::string::npos) {
-            containing = i;
-            containingName = field.Name;
-        }
+        names.push_back(field.Type == CDbfTable::FieldType::String ? field.Name : std::string());
     }
-    name = containingName;
+    return names;
+}
+
+} // namespace
+
+int FindNameField(const std::vector<std::string>& textFieldNames)
+{
+    int containing = -1;
+    for (size_t i = 0; i < textFieldNames.size(); ++i) {
+        const std::string upper = UpperCaseAscii(textFieldNames[i]);
+        if (upper == "NAME")
+            return static_cast<int>(i);
+        if (containing < 0 && upper.find("NAME") != std::string::npos)
+            containing = static_cast<int>(i);
+    }
     return containing;
 }
 
-std::string CleanName(std::string text)
+std::string CleanRecordName(std::string text)
 {
     for (char& c : text)
         if (std::iscntrl(static_cast<unsigned char>(c)))
@@ -43,8 +46,6 @@ std::string CleanName(std::string text)
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-} // namespace
-
 std::optional<RecordNames> ReadRecordNames(const std::string& tablePath, std::string* problem)
 {
     // Opened as every other reader of the table opens it, so a header whose counts do not fit
@@ -53,13 +54,14 @@ std::optional<RecordNames> ReadRecordNames(const std::string& tablePath, std::st
     if (!table)
         return std::nullopt;
     RecordNames names;
-    const int field = FindNameField(*table, names.Field);
+    const int field = FindNameField(TextFieldNames(*table));
     if (field < 0)
         return std::nullopt;
+    names.Field = table->Field(field).Name;
     const int records = table->RecordCount() > 0 ? table->RecordCount() : 0;
     names.Names.reserve(static_cast<size_t>(records));
     for (int i = 0; i < records; ++i)
-        names.Names.push_back(CleanName(table->ReadText(i, field)));
+        names.Names.push_back(CleanRecordName(table->ReadText(i, field)));
     return names;
 }
 

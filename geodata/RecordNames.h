@@ -19,4 +19,12 @@ struct RecordNames {
 // table that is simply missing).
 std::optional<RecordNames> ReadRecordNames(const std::string& tablePath, std::string* problem = nullptr);
 
+// The index of the name field among a table's fields by the rule above, given each field's name
+// if it is a text field and an empty name if not; -1 without one. Any table of records (a .dbf,
+// a layer read through OGR) names its records by it.
+int FindNameField(const std::vector<std::string>& textFieldNames);
+
+// A record's name as it is shown: trimmed, with control characters as blanks.
+std::string CleanRecordName(std::string text);
+
 } // namespace tessaro

@@ -116,9 +116,11 @@ std::optional<std::vector<std::string>> ListSizeFields(const std::string& tableP
         if (field.IsNumeric())
             names.push_back(field.Name);
     }
-    std::stable_sort(names.begin(), names.end(), LessIgnoringCase);
+    SortSizeFields(names);
     return names;
 }
+
+void SortSizeFields(std::vector<std::string>& names) { std::stable_sort(names.begin(), names.end(), LessIgnoringCase); }
 
 int ReadSizeField(const std::string& tablePath, double* values, size_t slotCount, const std::string& fieldName)
 {

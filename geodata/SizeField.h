@@ -18,6 +18,9 @@ std::string TablePathFor(const std::string& shapefilePath);
 // Empty optional when the table cannot be opened.
 std::optional<std::vector<std::string>> ListSizeFields(const std::string& tablePath);
 
+// Puts the names of a table's size fields, given in table order, in the order above.
+void SortSizeFields(std::vector<std::string>& names);
+
 // Reads the size field into `values` as fractions of the column's total, one per record.
 // The size field is the first numeric field, in table order, whose upper-cased name contains
 // the upper-cased `fieldName`. `slotCount` is the number of values the caller expects, one per

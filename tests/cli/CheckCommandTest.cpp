@@ -107,7 +107,7 @@ TEST(CheckCommand, FindsTheKnownFaultsOfTheExample)
     CScopedRecordingUserInterface ui;
     std::ostringstream out;
     const std::string states = std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states.shp";
-    EXPECT_EQ(RunCheckCommand({states, true}, out), CheckFindings);
+    EXPECT_EQ(RunCheckCommand({states, true, ""}, out), CheckFindings);
     EXPECT_THAT(out.str(), HasSubstr("Record 7 (Delaware), ring 1: too few points: "));
     EXPECT_THAT(out.str(), HasSubstr("Record 36 (Oregon), ring 1: self-intersection: "));
     EXPECT_THAT(out.str(), HasSubstr("49 records checked"));

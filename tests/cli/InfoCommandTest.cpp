@@ -23,7 +23,7 @@ TEST(InfoCommand, SummarisesThePolygonExample)
 {
     CScopedRecordingUserInterface ui;
     std::ostringstream out;
-    EXPECT_EQ(RunInfoCommand({UsStates, false}, out), InfoComplete);
+    EXPECT_EQ(RunInfoCommand({UsStates, false, ""}, out), InfoComplete);
     const std::string text = out.str();
     EXPECT_THAT(text, HasSubstr("Shape type:     5 (Polygon)\n"));
     EXPECT_THAT(text, HasSubstr("Records:        49\n"));
@@ -42,19 +42,19 @@ TEST(InfoCommand, ExitStatusTellsCompletePartialAndUnreadableApart)
     CTempDir folder;
     std::ostringstream out;
 
-    EXPECT_EQ(RunInfoCommand({folder.File("missing.shp"), false}, out), InfoUnreadable);
+    EXPECT_EQ(RunInfoCommand({folder.File("missing.shp"), false, ""}, out), InfoUnreadable);
     EXPECT_THAT(ui->Messages().back(), HasSubstr("missing.shp"));
 
     std::vector<unsigned char> wrongCode = CShpBytes(5).Bytes();
     PutInt32BigEndian(wrongCode, 0, 1);
     WriteBytes(folder.File("code.shp"), wrongCode);
-    EXPECT_EQ(RunInfoCommand({folder.File("code.shp"), false}, out), InfoUnreadable);
+    EXPECT_EQ(RunInfoCommand({folder.File("code.shp"), false, ""}, out), InfoUnreadable);
 
     CShpBytes damaged(5);
     damaged.AddParted(5, {0}, {0, 0, 0, 1, 1, 1, 1, 0, 0, 0}).AddNull();
     damaged.Save(folder.File("damaged.shp"));
     std::ostringstream partial;
-    EXPECT_EQ(RunInfoCommand({folder.File("damaged.shp"), false}, partial), InfoIncomplete);
+    EXPECT_EQ(RunInfoCommand({folder.File("damaged.shp"), false, ""}, partial), InfoIncomplete);
     EXPECT_THAT(partial.str(), HasSubstr("Polygons:       1\n"));
 }
 
