@@ -1,13 +1,16 @@
 // The command line's GIS options end to end: a GeoPackage in and out with a layer moved along,
-// read back by GDAL's own ogrinfo, and the refusals of the new options with their statuses.
+// read back by GDAL's own ogrinfo and by info, fields and check, and the refusals of the new
+// options with their statuses.
 #include "tests/cli/CliRunner.h"
 #include "tests/support/TempDir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 namespace tessaro::test {
 namespace {
@@ -18,6 +21,43 @@ const std::string Examples = std::string(TESSARO_SOURCE_DIR) + "/examples/";
 
 // ogr2ogr, quietly; true when it succeeded.
 bool Ogr2Ogr(const std::string& arguments) { return std::system(("ogr2ogr " + arguments + " 2>/dev/null").c_str()) == 0; }
+
+// two.gpkg in `folder`: the example's states as layer a, its airports as layer b.
+bool MakeTwoLayerPackage(const CTempDir& folder)
+{
+    return Ogr2Ogr("-f GPKG -nln a '" + folder.File("two.gpkg") + "' '" + Examples + "us_states/us_states.shp'") &&
+           Ogr2Ogr("-update -f GPKG -nln b '" + folder.File("two.gpkg") + "' '" + Examples +
+                   "us_airports/us_airports.shp'");
+}
+
+// The lines of `text` that start with one of `labels`, in order.
+std::string LinesStartingWith(const std::string& text, std::initializer_list<const char*> labels)
+{
+    std::string kept;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        for (const char* label : labels)
+            if (line.starts_with(label))
+                kept += line + '\n';
+    return kept;
+}
+
+// "Record 7 (Delaware), ring 2: too few points: ..." without the ring, whose number follows the
+// reader's ring order.
+std::string RecordsAndKinds(const std::string& check)
+{
+    std::string kept;
+    std::istringstream lines(check);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("Record "))
+            continue;
+        const size_t ring = line.find(", ring ");
+        const size_t kind = line.find(": ");
+        const size_t text = line.find(": ", kind + 2);
+        kept += line.substr(0, std::min(ring, kind)) + line.substr(kind, text - kind) + '\n';
+    }
+    return kept;
+}
 
 TEST(GisOptions, AGeoPackageGoesInAndComesOutWithItsCompanion)
 {
@@ -39,6 +79,68 @@ TEST(GisOptions, AGeoPackageGoesInAndComesOutWithItsCompanion)
     for (const char* layer : {"states_0 (Multi Polygon)", "states_0_us_airports (Point)", "states_1 (Multi Polygon)",
                               "states_1_us_airports (Point)"})
         EXPECT_THAT(layers, HasSubstr(layer));
+
+    // The exported round is checked where it lies, and agrees with the run on new overlaps.
+    const CommandResult check = RunCli("check --overlaps " + package + " --layer states_1", folder);
+    EXPECT_THAT(check.Out, HasSubstr("Summary: 49 records checked"));
+    EXPECT_EQ(check.Out.find(" overlap: ") == std::string::npos,
+              result.Out.find("New overlaps in round 1: none") != std::string::npos)
+        << result.Out << check.Out;
+}
+
+// info, fields and check read a source through OGR as the cartogram does and tell of it what
+// they tell of the shapefile it was made from: the same size fields, polygon counts and extent,
+// findings by record and name, and summary.
+TEST(GisOptions, InfoFieldsAndCheckTellOfAnOgrSourceWhatTheyTellOfTheShapefile)
+{
+    CTempDir folder;
+    ASSERT_TRUE(MakeTwoLayerPackage(folder));
+    ASSERT_TRUE(Ogr2Ogr("-f GeoJSON '" + folder.File("states.geojson") + "' '" + Examples + "us_states/us_states.shp'"));
+    const std::string shapefile = Examples + "us_states/us_states.shp";
+    const CommandResult fields = RunCli("fields " + shapefile, folder);
+    const CommandResult info = RunCli("info " + shapefile, folder);
+    const CommandResult check = RunCli("check --overlaps " + shapefile, folder);
+    ASSERT_EQ(check.Exit, 1);
+    for (const std::string& source : {folder.File("two.gpkg") + " --layer a", folder.File("states.geojson")}) {
+        SCOPED_TRACE(source);
+        const CommandResult ogrFields = RunCli("fields " + source, folder);
+        EXPECT_EQ(ogrFields.Exit, 0);
+        EXPECT_EQ(ogrFields.Out, fields.Out);
+        const CommandResult ogrInfo = RunCli("info " + source, folder);
+        EXPECT_EQ(ogrInfo.Exit, 0) << ogrInfo.Err;
+        EXPECT_THAT(ogrInfo.Out, HasSubstr("Features:       49\n"));
+        const auto counts = {"Extent:", "Polygons:", "Rings:", "Vertices:"};
+        EXPECT_EQ(LinesStartingWith(ogrInfo.Out, counts), LinesStartingWith(info.Out, counts));
+        const CommandResult ogrCheck = RunCli("check --overlaps " + source, folder);
+        EXPECT_EQ(ogrCheck.Exit, check.Exit);
+        EXPECT_EQ(RecordsAndKinds(ogrCheck.Out), RecordsAndKinds(check.Out));
+        EXPECT_EQ(LinesStartingWith(ogrCheck.Out, {"Summary:"}), LinesStartingWith(check.Out, {"Summary:"}));
+        EXPECT_EQ(ogrCheck.Err, "");
+    }
+}
+
+// info, fields and check take --layer by the cartogram's rules and refuse with its words.
+TEST(GisOptions, InfoFieldsAndCheckRefuseLayersAsTheCartogramDoes)
+{
+    CTempDir folder;
+    ASSERT_TRUE(MakeTwoLayerPackage(folder));
+    const std::string two = folder.File("two.gpkg");
+    for (const char* command : {"info", "fields", "check"})
+        for (const auto& [arguments, says] :
+             {std::pair{two, "holds 2 layers (a, b); name the one to read."},
+              std::pair{two + " --layer c", "holds no layer c; its layers are a, b."},
+              std::pair{Examples + "us_states/us_states.shp --layer a", "--layer names a layer of a GeoPackage"},
+              std::pair{folder.File("none.gpkg"), "Cannot open the input"}}) {
+            SCOPED_TRACE(std::string(command) + " " + arguments);
+            const CommandResult result = RunCli(std::string(command) + " " + arguments, folder);
+            EXPECT_EQ(result.Exit, 2);
+            EXPECT_EQ(result.Out, "");
+            EXPECT_THAT(result.Err, HasSubstr(says));
+        }
+    // A layer of points has no polygons to check.
+    const CommandResult points = RunCli("check " + two + " --layer b", folder);
+    EXPECT_EQ(points.Exit, 2);
+    EXPECT_THAT(points.Err, HasSubstr("holds no polygons (its type is Point)"));
 }
 
 // A GeoJSON or shapefile written through OGR that a size limit cuts short is neither left nor
@@ -124,9 +226,7 @@ class GisOptionRefusal : public ::testing::TestWithParam<RefusalCase> {};
 TEST_P(GisOptionRefusal, ExitsWithItsStatusAndReason)
 {
     CTempDir folder;
-    ASSERT_TRUE(Ogr2Ogr("-f GPKG -nln a '" + folder.File("two.gpkg") + "' '" + Examples + "us_states/us_states.shp'"));
-    ASSERT_TRUE(Ogr2Ogr("-update -f GPKG -nln b '" + folder.File("two.gpkg") + "' '" + Examples +
-                        "us_airports/us_airports.shp'"));
+    ASSERT_TRUE(MakeTwoLayerPackage(folder));
     // The example without its projection file: a map of no known coordinate system.
     for (const char* ending : {".shp", ".shx", ".dbf"})
         std::filesystem::copy_file(Examples + "us_states/us_states" + ending, folder.File(std::string("bare") + ending));
