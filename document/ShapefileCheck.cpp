@@ -134,8 +134,8 @@ std::optional<ShapefileCheck> CheckPolygonLayer(const std::string& path, const s
         return std::nullopt;
     }
     if (!source.LeftOut.empty())
-        ShowMessage("The layer " + source.LayerName + " of " + path + " has features without a polygon, not checked: " +
-                        LeftOutFeatureList(source) + ".",
+        ShowMessage("The layer " + source.LayerName + " of " + path +
+                        " has features without a polygon, not checked: " + LeftOutFeatureList(source) + ".",
                     MessageKind::Warning);
 
     ShapefileCheck check;

@@ -162,6 +162,50 @@ LayerFields ReadSchema(OGRLayer& layer, const std::string& sizeField, OgrPolygon
     return fields;
 }
 
+// The features of `layer`, in reading order: their polygons into `network`, the rest listed as
+// left out, and their names and sizes. False, with `problem` saying why, when a feature cannot be
+// read or stored.
+bool ReadFeatures(OGRLayer& layer, const LayerFields& fields, const std::string& path, CNetwork& network,
+                  OgrPolygonSource& source, std::string& problem)
+{
+    if (fields.Name >= 0)
+        source.Names = RecordNames{layer.GetLayerDefn()->GetFieldDefn(fields.Name)->GetNameRef(), {}};
+    layer.ResetReading();
+    CPLErrorReset();
+    for (OGRFeatureUniquePtr feature(layer.GetNextFeature()); feature; feature.reset(layer.GetNextFeature())) {
+        const size_t index = source.FeatureCount++;
+        if (source.Names)
+            source.Names->Names.push_back(CleanRecordName(feature->GetFieldAsString(fields.Name)));
+        const OGRGeometry* geometry = feature->GetGeometryRef();
+        std::unique_ptr<CSimplePolygon> polygon;
+        if (geometry == nullptr)
+            source.LeftOut.push_back({index, "no geometry"});
+        else if (geometry->IsEmpty())
+            source.LeftOut.push_back({index, "an empty geometry"});
+        else if (polygon = PolygonOf(*geometry); !polygon)
+            source.LeftOut.push_back(
+                {index, std::string("a ") + OGRGeometryTypeToName(geometry->getGeometryType()) + " geometry"});
+        if (!polygon)
+            continue;
+        if (!network.AddPolygon(std::move(polygon))) {
+            problem = "The polygon of feature " + std::to_string(index + 1) + " of " + path + " was not stored.";
+            return false;
+        }
+        source.PolygonFeatures.push_back(index);
+        if (fields.Size >= 0)
+            source.Sizes.push_back(feature->IsFieldSetAndNotNull(fields.Size)
+                                       ? std::optional<double>(feature->GetFieldAsDouble(fields.Size))
+                                       : std::nullopt);
+    }
+    // The loop ends at the last feature or at a feature that could not be read.
+    if (CPLGetLastErrorType() >= CE_Failure) {
+        problem = "The layer " + source.LayerName + " of " + path +
+                  " could not be read whole: " + COgrSession::LastError("a feature is damaged") + ".";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::string LeftOutFeatureList(const OgrPolygonSource& source)
@@ -209,19 +253,17 @@ std::optional<std::vector<OgrLayerSummary>> COgrLayerReader::Describe(const std:
 
 bool COgrLayerReader::ReadFields(const std::string& path, const std::string& layerName)
 {
-    Source_ = OgrPolygonSource{};
-    Problem_.clear();
-    const COgrSession session;
-    GdalDatasetPtr dataset;
-    OGRLayer* layer = OpenLayer(path, layerName, dataset, Problem_);
-    if (layer == nullptr)
-        return false;
-    ReadSchema(*layer, "", Source_);
-    return true;
+    return Load(path, layerName, "", nullptr);
 }
 
 bool COgrLayerReader::Read(const std::string& path, const std::string& layerName, const std::string& sizeField,
                            CNetwork& network)
+{
+    return Load(path, layerName, sizeField, &network);
+}
+
+bool COgrLayerReader::Load(const std::string& path, const std::string& layerName, const std::string& sizeField,
+                           CNetwork* network)
 {
     Source_ = OgrPolygonSource{};
     Problem_.clear();
@@ -231,42 +273,7 @@ bool COgrLayerReader::Read(const std::string& path, const std::string& layerName
     if (layer == nullptr)
         return false;
     const LayerFields fields = ReadSchema(*layer, sizeField, Source_);
-    if (fields.Name >= 0)
-        Source_.Names = RecordNames{layer->GetLayerDefn()->GetFieldDefn(fields.Name)->GetNameRef(), {}};
-    layer->ResetReading();
-    CPLErrorReset();
-    for (OGRFeatureUniquePtr feature(layer->GetNextFeature()); feature; feature.reset(layer->GetNextFeature())) {
-        const size_t index = Source_.FeatureCount++;
-        if (Source_.Names)
-            Source_.Names->Names.push_back(CleanRecordName(feature->GetFieldAsString(fields.Name)));
-        const OGRGeometry* geometry = feature->GetGeometryRef();
-        std::unique_ptr<CSimplePolygon> polygon;
-        if (geometry == nullptr)
-            Source_.LeftOut.push_back({index, "no geometry"});
-        else if (geometry->IsEmpty())
-            Source_.LeftOut.push_back({index, "an empty geometry"});
-        else if (polygon = PolygonOf(*geometry); !polygon)
-            Source_.LeftOut.push_back({index, std::string("a ") + OGRGeometryTypeToName(geometry->getGeometryType()) +
-                                                  " geometry"});
-        if (!polygon)
-            continue;
-        if (!network.AddPolygon(std::move(polygon))) {
-            Problem_ = "The polygon of feature " + std::to_string(index + 1) + " of " + path + " was not stored.";
-            return false;
-        }
-        Source_.PolygonFeatures.push_back(index);
-        if (fields.Size >= 0)
-            Source_.Sizes.push_back(feature->IsFieldSetAndNotNull(fields.Size)
-                                        ? std::optional<double>(feature->GetFieldAsDouble(fields.Size))
-                                        : std::nullopt);
-    }
-    // The loop ends at the last feature or at a feature that could not be read.
-    if (CPLGetLastErrorType() >= CE_Failure) {
-        Problem_ = "The layer " + Source_.LayerName + " of " + path + " could not be read whole: " +
-                   COgrSession::LastError("a feature is damaged") + ".";
-        return false;
-    }
-    return true;
+    return network == nullptr || ReadFeatures(*layer, fields, path, *network, Source_, Problem_);
 }
 
 } // namespace tessaro

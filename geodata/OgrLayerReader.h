@@ -75,6 +75,9 @@ public:
     static std::optional<std::vector<OgrLayerSummary>> Describe(const std::string& path);
 
 private:
+    // Read, or ReadFields when `network` is null.
+    bool Load(const std::string& path, const std::string& layerName, const std::string& sizeField, CNetwork* network);
+
     OgrPolygonSource Source_;
     std::string Problem_;
 };

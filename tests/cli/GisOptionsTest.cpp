@@ -95,7 +95,8 @@ TEST(GisOptions, InfoFieldsAndCheckTellOfAnOgrSourceWhatTheyTellOfTheShapefile)
 {
     CTempDir folder;
     ASSERT_TRUE(MakeTwoLayerPackage(folder));
-    ASSERT_TRUE(Ogr2Ogr("-f GeoJSON '" + folder.File("states.geojson") + "' '" + Examples + "us_states/us_states.shp'"));
+    ASSERT_TRUE(
+        Ogr2Ogr("-f GeoJSON '" + folder.File("states.geojson") + "' '" + Examples + "us_states/us_states.shp'"));
     const std::string shapefile = Examples + "us_states/us_states.shp";
     const CommandResult fields = RunCli("fields " + shapefile, folder);
     const CommandResult info = RunCli("info " + shapefile, folder);
