@@ -208,8 +208,9 @@ void WriteSummary(std::ostream& out, const CartogramRunSummary& summary)
 {
     if (summary.Result == CartogramRunSummary::Outcome::Cancelled)
         out << "Cancelled: "
-            << (summary.LastRound < 0 ? std::string("before round 0 was finished")
-                                      : "after round " + std::to_string(summary.LastRound))
+            << (summary.RoundsTransformed == 0 ? std::string("before round 0 was finished")
+                                               : "after round " + std::to_string(summary.RoundsTransformed - 1))
+            << (summary.KeptRound >= 0 ? "; the best round so far is the result" : "")
             << "; every file written is complete.\n";
     out << "Rounds transformed: " << summary.RoundsTransformed << '\n';
     if (summary.FirstMeasures && summary.LastMeasures)
@@ -310,7 +311,11 @@ int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std:
         ReportStaleFiles(job, options.Clean, out);
     }
     if (summary.Result == CartogramRunSummary::Outcome::Cancelled)
-        Fail("The run was cancelled by an interrupt (SIGINT); every file it wrote is complete.");
+        Fail("The run was cancelled by an interrupt (SIGINT)" +
+             (summary.KeptRound >= 0 ? "; its best round so far, round " + std::to_string(summary.KeptRound) +
+                                           ", is written as the result"
+                                     : std::string()) +
+             "; every file it wrote is complete.");
     return ExitFor(summary);
 }
 

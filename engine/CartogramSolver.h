@@ -83,14 +83,15 @@ struct LeftOutPolygon {
 struct CartogramSolution {
     enum class Outcome {
         Completed, // a stop rule ended the rounds
-        Cancelled, // the feedback asked to stop; the last finished round stands
+        Cancelled, // the feedback asked to stop; the last finished round stands, or with
+                   // keep-best the convergence loop's best round so far, exported as the result
         Refused,   // a measurement could not be taken; Refusal says why
     };
     Outcome Result = Outcome::Completed;
     std::string Refusal;
     int RoundsTransformed = 0;
     // The last round measured (Completed, Refused) or finished (Cancelled); -1 for none.
-    // With keep-best, the kept round: the result is the map measured there.
+    // With keep-best, the kept round, also after a cancel: the result is the map measured there.
     int LastRound = -1;
     std::optional<RoundMeasures> FirstMeasures; // round 0's
     std::optional<RoundMeasures> LastMeasures;  // LastRound's (the kept round's with keep-best)

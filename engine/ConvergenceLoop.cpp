@@ -136,6 +136,8 @@ CartogramSolution CConvergenceLoop::Solve(CCartogramRoundSink* sink, CCartogramF
         ShareBorderVertices(Layer_, BorderSnapTolerance * side);
     }
     const auto finish = [&](CartogramSolution::Outcome outcome) {
+        if (outcome == CartogramSolution::Outcome::Cancelled)
+            FinishCancelled(solution, sink);
         solution.Result = outcome;
         solution.LeftOut = LeftOutReported_;
         return solution;
@@ -193,6 +195,32 @@ void CConvergenceLoop::Finish(int round, std::optional<RoundMeasures>& measures,
     // The result is the map measured at the kept round: its number and its measures go together.
     solution.LastRound = kept;
     solution.LastMeasures = std::move(measures);
+}
+
+// A cancelled run keeps its best round so far as the result, so a long run is not lost: the
+// layer and tree go back to that round, which the sink exports under its own number. Every
+// cancel comes after the transformation that followed the best round's measurement began, so a
+// best tree still current was set aside as the previous one then.
+void CConvergenceLoop::FinishCancelled(CartogramSolution& solution, CCartogramRoundSink* sink)
+{
+    if (!Params_.KeepBest || !Best_.Measures)
+        return;
+    if (Best_.TreeIsCurrent) {
+        Tree_.Swap(*PreviousTree_);
+        Best_.TreeIsCurrent = false;
+    }
+    RestoreBest();
+    solution.KeptRound = Best_.Round;
+    if (sink != nullptr) {
+        const CCallerCoordinates shown(*this);
+        sink->OnResult(Best_.Round);
+        // The map stands at the round after the last one transformed; the sink takes what moved
+        // with it back from there.
+        sink->OnStopped({solution.RoundsTransformed, *Best_.Measures, EnlargeRate_, ShrinkRate_, Setup_.Depth,
+                         Setup_.MinDepth, Best_.Round});
+    }
+    solution.LastRound = Best_.Round;
+    solution.LastMeasures = Best_.Measures;
 }
 
 std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedback* feedback, std::string& refusal)

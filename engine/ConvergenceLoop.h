@@ -45,6 +45,7 @@ private:
     // The rules of a round, top-down: measure, keep the best, stop or transform, report.
     std::optional<RoundMeasures> Measure(int round, const CFeedback* feedback, std::string& refusal);
     bool Stops(int round, const RoundMeasures& measures);
+    void FinishCancelled(CartogramSolution& solution, CCartogramRoundSink* sink);
     void Finish(int round, std::optional<RoundMeasures>& measures, CartogramSolution& solution,
                 CCartogramRoundSink* sink);
     bool Transform(const RoundMeasures& measures, const CFeedback* feedback);

@@ -6,6 +6,7 @@
 #include "platform/UserInterface.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <cmath>
 #include <limits>
@@ -65,11 +66,19 @@ std::string RecordList(const std::vector<size_t>& records)
 }
 
 // `what` is "is 0" or "is missing".
+// The shortest text that reads back as `value` ("0.5", "1e-300"), for sizes of any magnitude.
+std::string ShortestText(double value)
+{
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
 void ReportStandIns(const std::string& tablePath, const std::string& fieldName, const std::string& what,
                     const std::vector<size_t>& records, double standIn)
 {
     ShowMessage("The size field " + fieldName + " of " + tablePath + " " + what + " at " + RecordList(records) + "; " +
-                    (records.size() > 1 ? "they are" : "it is") + " given the size " + FormatFixed(standIn, 6) +
+                    (records.size() > 1 ? "they are" : "it is") + " given the size " + ShortestText(standIn) +
                     ", a hundredth of the smallest size above 0, so the polygon stays small but present.",
                 MessageKind::Warning);
 }
@@ -204,31 +213,52 @@ SizeColumn SharesFromSizes(const std::vector<std::optional<double>>& values, con
                                  " (an empty value, the dBase null or text that is not a number)");
         return column;
     }
-    double smallest = std::numeric_limits<double>::infinity();
-    for (double size : sizes)
-        if (size > 0.0)
-            smallest = std::min(smallest, size);
-    if (!std::isfinite(smallest)) {
+    const double largest = *std::max_element(sizes.begin(), sizes.end());
+    if (!(largest > 0.0)) {
         ReportUnusableColumn(source, fieldName, "has no value above 0");
         return column;
     }
+    // A size too small beside the largest to be measured is taken as 0.
+    std::vector<size_t> tiny;
+    std::vector<bool> taken(sizes.size(), false);
+    double smallest = largest;
+    for (size_t r = 0; r < sizes.size(); ++r) {
+        if (sizes[r] > 0.0 && sizes[r] < largest * SmallestMeasurableSize) {
+            sizes[r] = 0.0;
+            taken[r] = true;
+            tiny.push_back(recordNumbers[r]);
+        } else if (sizes[r] > 0.0) {
+            smallest = std::min(smallest, sizes[r]);
+        }
+    }
     // Missing sizes, when they are to be small, read as 0 and get the stand-in 0 gets.
+    std::vector<size_t> zero;
     for (size_t r = 0; r < sizes.size(); ++r) {
         if (sizes[r] != 0.0)
             continue;
         sizes[r] = smallest * ZeroSizeStandIn;
-        if (!absent[r])
-            column.ZeroRecords.push_back(recordNumbers[r]);
+        if (absent[r])
+            continue;
+        column.ZeroRecords.push_back(recordNumbers[r]);
+        if (!taken[r])
+            zero.push_back(recordNumbers[r]);
     }
     const double standIn = smallest * ZeroSizeStandIn;
-    if (!column.ZeroRecords.empty())
-        ReportStandIns(source, fieldName, "is 0", column.ZeroRecords, standIn);
+    if (!zero.empty())
+        ReportStandIns(source, fieldName, "is 0", zero, standIn);
+    if (!tiny.empty())
+        ReportStandIns(source, fieldName,
+                       "is below " + ShortestText(SmallestMeasurableSize) +
+                           " of the largest size, too small beside it to be measured,",
+                       tiny, standIn);
     if (!column.MissingRecords.empty())
         ReportStandIns(source, fieldName, "is missing", column.MissingRecords, standIn);
-    const double sum = std::accumulate(sizes.begin(), sizes.end(), 0.0);
+    double sum = std::accumulate(sizes.begin(), sizes.end(), 0.0);
     if (!std::isfinite(sum)) {
-        ReportUnusableColumn(source, fieldName, "sums to a value that is not a number");
-        return column;
+        // Sizes whose sum overflows are taken relative to the largest, whose sum cannot.
+        for (double& size : sizes)
+            size /= largest;
+        sum = std::accumulate(sizes.begin(), sizes.end(), 0.0);
     }
     column.Fractions.resize(sizes.size());
     std::transform(sizes.begin(), sizes.end(), column.Fractions.begin(), [sum](double size) { return size / sum; });

@@ -41,7 +41,8 @@ struct SizeColumn {
     Outcome Result = Outcome::NotFound;
     std::string FieldName; // the table's own name of the field that was read
     std::vector<double> Fractions;
-    // Records (counted from 1) whose size was 0 and that were given the small stand-in size.
+    // Records (counted from 1) whose size was 0, or too small beside the largest to be measured,
+    // and that were given the small stand-in size.
     std::vector<size_t> ZeroRecords;
     // Records (counted from 1) whose size is missing: an empty value, the dBase null or text
     // that is not a number. Such a value is never read as 0 unasked.
@@ -56,6 +57,10 @@ enum class MissingSizes { Refuse, Small };
 // has no value. Such a record gets this part of the smallest positive size in the column:
 // small enough to rank below every real value, large enough to stay a polygon.
 inline constexpr double ZeroSizeStandIn = 0.01;
+
+// A positive size below this part of the column's largest asks for an area that the measures,
+// with a double's 16 digits, cannot tell from nothing; it is taken as 0 and gets the stand-in.
+inline constexpr double SmallestMeasurableSize = 1e-15;
 
 // A field of this name gives sizes when it is numeric and its upper-cased name contains the
 // upper-cased wanted name (every name contains the empty one); the first such field in table

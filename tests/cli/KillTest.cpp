@@ -1,6 +1,7 @@
 #include "tests/support/EmfCheck.h"
 #include "tests/support/TempDir.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <shapefil.h>
 
@@ -145,39 +146,60 @@ TEST(KillTest, AKilledRunLeavesOnlyCompleteFiles)
 }
 
 // Ctrl-C during round 2 cancels the run: it ends within that round with exit 130, says where it
-// stopped, and every file it left is complete.
+// stopped, and every file it left is complete. The convergence mode, which exports only its
+// result, writes its best round so far as the result.
 TEST(KillTest, AnInterruptedRunStopsWithinARoundAndLeavesCompleteFiles)
 {
-    CTempDir folder;
-    // Forty rounds with the rising-error rule off: the run would go on well past the interrupt.
-    WriteText(folder.File("long.cartoparam"), "-1, 1.05, 6, 9, 10, 0.01\n256, -1\n0, 0, 1\n40, 1, 2, 6, 0, 0, 16\n");
-    const std::string out = folder.File("out");
-    const pid_t pid = StartCartogram(out, {"--params", folder.File("long.cartoparam")}, folder.File("stdout.txt"),
-                                     folder.File("stderr.txt"));
-    ASSERT_GT(pid, 0);
-    const auto deadline = Clock::now() + std::chrono::seconds(60);
-    while (ReadText(folder.File("stderr.txt")).find("round 1:") == std::string::npos && Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    ::kill(pid, SIGINT);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    for (const bool converge : {false, true}) {
+        SCOPED_TRACE(converge ? "convergence mode" : "specified rounds");
+        CTempDir folder;
+        // Forty rounds with the rising-error rule off, or a target no run meets: the run would go
+        // on well past the interrupt.
+        WriteText(folder.File("long.cartoparam"),
+                  "-1, 1.05, 6, 9, 10, 0.01\n256, -1\n0, 0, 1\n40, 1, 2, 6, 0, 0, 16\n");
+        const std::vector<std::string> options =
+            converge ? std::vector<std::string>{"--converge", "--set", "target_error=1e-12"}
+                     : std::vector<std::string>{"--params", folder.File("long.cartoparam")};
+        const std::string out = folder.File("out");
+        const pid_t pid = StartCartogram(out, options, folder.File("stdout.txt"), folder.File("stderr.txt"));
+        ASSERT_GT(pid, 0);
+        const auto deadline = Clock::now() + std::chrono::seconds(60);
+        while (ReadText(folder.File("stderr.txt")).find("round 1:") == std::string::npos && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ::kill(pid, SIGINT);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 130);
 
-    const std::string summary = ReadText(folder.File("stdout.txt"));
-    const auto at = summary.find("Cancelled: after round ");
-    ASSERT_NE(at, std::string::npos) << summary;
-    const int last = std::stoi(summary.substr(at + 23));
-    EXPECT_GE(last, 1);
-    EXPECT_LE(last, 2);
-    for (const auto& entry : fs::directory_iterator(out)) {
-        const std::string name = entry.path().filename().string();
-        EXPECT_FALSE(IsTemporary(name)) << name;
-        EXPECT_EQ(Fault(entry.path()), "") << name;
+        const std::string summary = ReadText(folder.File("stdout.txt"));
+        const auto at = summary.find("Cancelled: after round ");
+        ASSERT_NE(at, std::string::npos) << summary;
+        const int last = std::stoi(summary.substr(at + 23));
+        EXPECT_GE(last, 1);
+        EXPECT_LE(last, 2);
+        for (const auto& entry : fs::directory_iterator(out)) {
+            const std::string name = entry.path().filename().string();
+            EXPECT_FALSE(IsTemporary(name)) << name;
+            EXPECT_EQ(Fault(entry.path()), "") << name;
+        }
+        const auto written = [&](int round) { return fs::exists(out + "/us_states_" + std::to_string(round) + ".shp"); };
+        if (!converge) {
+            for (int r = 0; r <= last; ++r)
+                EXPECT_TRUE(written(r)) << r;
+            EXPECT_FALSE(written(last + 1));
+            continue;
+        }
+        // The kept round, at most the round after the last one transformed, is the one file set.
+        const auto kept = summary.find("Kept round: ");
+        ASSERT_NE(kept, std::string::npos) << summary;
+        const int result = std::stoi(summary.substr(kept + 12));
+        EXPECT_LE(result, last + 1);
+        EXPECT_THAT(summary, ::testing::HasSubstr("the best round so far is the result"));
+        EXPECT_THAT(summary, ::testing::HasSubstr("exported as round " + std::to_string(result) + "\n"));
+        for (int r = 0; r <= last + 1; ++r)
+            EXPECT_EQ(written(r), r == result) << r;
     }
-    for (int r = 0; r <= last; ++r)
-        EXPECT_TRUE(fs::exists(out + "/us_states_" + std::to_string(r) + ".shp")) << r;
-    EXPECT_FALSE(fs::exists(out + "/us_states_" + std::to_string(last + 1) + ".shp"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The convergence loop on small maps whose answer is known, judged from outside: areas, validity
 // and overlaps computed with Boost.Geometry on the solver's result.
+#include "engine/CartogramFeedback.h"
 #include "engine/CartogramSolver.h"
 #include "engine/QuadTree.h"
 #include "geometry/PolygonLayer.h"
@@ -184,11 +185,18 @@ INSTANTIATE_TEST_SUITE_P(
                       SmallOnLarge(16, 8.0, 1.0, 0.05), SmallOnLarge(24, 8.0, 1.0, 0.05)),
                        ::testing::Bool()));
 
-// The result is the round of the lowest error, whatever came after it.
+// The result is the round of the lowest error, whatever came after it; a run cancelled after
+// round 1 also ends on its best round so far, exported as the result.
 TEST(Convergence, TheResultIsTheRoundOfTheLowestErrorAndItsMeasuresAreTheFinalOnes)
 {
-    struct CRecording : CCartogramRoundSink {
-        void OnRoundDone(const SolverRound& round) override { Weighted.push_back(round.Measures.WeightedMeanError); }
+    struct CRecording : CCartogramRoundSink, CCartogramFeedback {
+        explicit CRecording(int cancelAfter) : CancelAfter(cancelAfter) {}
+        void OnRoundDone(const SolverRound& round) override
+        {
+            Weighted.push_back(round.Measures.WeightedMeanError);
+            if (round.Round == CancelAfter)
+                Cancel();
+        }
         void OnResult(int round) override { Result = round; }
         void OnStopped(const SolverStop& stop) override
         {
@@ -196,40 +204,48 @@ TEST(Convergence, TheResultIsTheRoundOfTheLowestErrorAndItsMeasuresAreTheFinalOn
             Kept = stop.KeptRound;
             Final = stop.Measures.WeightedMeanError;
         }
+        int CancelAfter;
         std::vector<double> Weighted;
         int Stop = -1, Kept = -1, Result = -1;
         double Final = 0.0;
     };
-    CPolygonLayer layer;
-    for (const auto& ring : GridSquares(3, 3, 1.0))
-        layer.Add(MakePolygon({ring}));
-    CartoParams params = ConvergenceParams();
-    params.MaxSteps = 3; // stops on the round count, well above the target
-    CQuadTree tree;
-    CCartogramSolver solver(layer, tree, params, Shares({1, 9, 1, 9, 1, 9, 1, 9, 1}), layer.BoundingBox());
-    CRecording sink;
-    const CartogramSolution solution = solver.Solve(&sink);
-    ASSERT_EQ(sink.Stop, 3);
-    ASSERT_EQ(sink.Weighted.size(), 3u);
-    // The measurement of the stop round is the last; the kept one is the lowest of all four.
-    double lowest = sink.Final;
-    for (const double weighted : sink.Weighted)
-        lowest = std::min(lowest, weighted);
-    EXPECT_EQ(sink.Final, lowest);
-    EXPECT_EQ(solution.KeptRound, sink.Kept);
-    EXPECT_EQ(solution.LastMeasures->WeightedMeanError, lowest);
-    // One number for the result everywhere: the kept round's.
-    EXPECT_EQ(sink.Result, sink.Kept);
-    EXPECT_EQ(solution.LastRound, sink.Kept);
-    CPoint2D centroid;
-    double area = 0.0;
-    layer.Polygon(1).AreaAndCentroid(&centroid, &area);
-    EXPECT_GT(area, 1.0); // the restored layer is a moved one, not the input
-    // The layer is the kept round's: measured from its geometry it has the kept figure.
-    std::vector<BoostRecord> records;
-    for (const auto& polygon : layer.Polygons())
-        records.push_back(ToBoost(*polygon));
-    EXPECT_NEAR(WeightedAreaError(records, Shares({1, 9, 1, 9, 1, 9, 1, 9, 1})), lowest, 1e-9);
+    const std::vector<double> shares = Shares({1, 9, 1, 9, 1, 9, 1, 9, 1});
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancelled after round 1" : "three rounds");
+        CPolygonLayer layer;
+        for (const auto& ring : GridSquares(3, 3, 1.0))
+            layer.Add(MakePolygon({ring}));
+        CartoParams params = ConvergenceParams();
+        params.MaxSteps = cancel ? 50 : 3; // stops on the round count, well above the target
+        CQuadTree tree;
+        CCartogramSolver solver(layer, tree, params, shares, layer.BoundingBox());
+        CRecording sink(cancel ? 1 : -1);
+        const CartogramSolution solution = solver.Solve(&sink, &sink);
+        EXPECT_EQ(solution.Result,
+                  cancel ? CartogramSolution::Outcome::Cancelled : CartogramSolution::Outcome::Completed);
+        // Stopped at round 3's measurement, or with the map at round 2 after the cancel.
+        ASSERT_EQ(sink.Stop, cancel ? 2 : 3);
+        ASSERT_EQ(sink.Weighted.size(), cancel ? 2u : 3u);
+        // The kept measurement is the lowest of all taken.
+        double lowest = cancel ? sink.Weighted.front() : sink.Final;
+        for (const double weighted : sink.Weighted)
+            lowest = std::min(lowest, weighted);
+        EXPECT_EQ(sink.Final, lowest);
+        EXPECT_EQ(solution.KeptRound, sink.Kept);
+        EXPECT_EQ(solution.LastMeasures->WeightedMeanError, lowest);
+        // One number for the result everywhere: the kept round's.
+        EXPECT_EQ(sink.Result, sink.Kept);
+        EXPECT_EQ(solution.LastRound, sink.Kept);
+        CPoint2D centroid;
+        double area = 0.0;
+        layer.Polygon(1).AreaAndCentroid(&centroid, &area);
+        EXPECT_GT(area, 1.0); // the restored layer is a moved one, not the input
+        // The layer is the kept round's: measured from its geometry it has the kept figure.
+        std::vector<BoostRecord> records;
+        for (const auto& polygon : layer.Polygons())
+            records.push_back(ToBoost(*polygon));
+        EXPECT_NEAR(WeightedAreaError(records, shares), lowest, 1e-9);
+    }
 }
 
 // A polygon without area and one wrapped round the map are moved with it and named.

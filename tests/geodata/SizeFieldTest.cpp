@@ -149,6 +149,23 @@ TEST_F(SizeFieldTest, MissingSizesAreRefusedOrMadeSmallNeverReadAsZero)
     EXPECT_THAT(Ui->Messages(), ElementsAre(HasSubstr("is 0 at record 5"), HasSubstr("is missing at records 2, 3, 4")));
 }
 
+// Sizes near the ends of what a double holds: two that overflow when summed still give halves,
+// and sizes too small beside the largest to be measured (a subnormal one, 1 beside 1e308) get
+// the stand-in a 0 gets, named in their own notice, instead of failing the run later.
+TEST_F(SizeFieldTest, ExtremeSizesGiveFiniteSharesAndTooSmallOnesTheStandIn)
+{
+    const SizeColumn column = SharesFromSizes({1e308, 1e308, 1e-320, 0.0, 1.0}, {1, 2, 3, 4, 5}, "t", "POP");
+    ASSERT_EQ(column.Result, SizeColumn::Outcome::Read);
+    EXPECT_THAT(column.ZeroRecords, ElementsAre(3, 4, 5));
+    EXPECT_NEAR(std::accumulate(column.Fractions.begin(), column.Fractions.end(), 0.0), 1.0, 1e-15);
+    EXPECT_DOUBLE_EQ(column.Fractions[0], 1.0 / (2.0 + 3 * ZeroSizeStandIn));
+    for (const size_t r : {2, 3, 4})
+        EXPECT_DOUBLE_EQ(column.Fractions[r], column.Fractions[0] * ZeroSizeStandIn) << r;
+    EXPECT_THAT(Ui->Messages(), ElementsAre(HasSubstr("is 0 at record 4"),
+                                            HasSubstr("is below 1e-15 of the largest size, too small beside it to be "
+                                                      "measured, at records 3, 5; they are given the size 1e+306")));
+}
+
 TEST(SizeFieldExample, UsStatesPopulationSharesSumToOneAndCaliforniaIsLargest)
 {
     const std::string shp = std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states.shp";
