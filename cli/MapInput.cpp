@@ -21,6 +21,19 @@ bool EndsWith(const std::string& path, const char* lowerEnding)
     return ending == wanted;
 }
 
+// GDAL's own kinds of source that are not a path: a virtual file system (/vsizip/,
+// /vsicurl/...), a connection string ("PG:dbname=x", a driver's prefix of two or more letters
+// before ':'), or GeoJSON given inline.
+bool IsGdalSourceString(const std::string& input)
+{
+    if (input.rfind("/vsi", 0) == 0 || (!input.empty() && (input.front() == '{' || input.front() == '[')))
+        return true;
+    const size_t colon = input.find(':');
+    return colon >= 2 && colon != std::string::npos &&
+           std::all_of(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(colon),
+                       [](unsigned char c) { return std::isalpha(c) != 0; });
+}
+
 } // namespace
 
 bool EndsWithShp(const std::string& path) { return EndsWith(path, ".shp"); }
@@ -42,7 +55,16 @@ bool CheckMapInput(const std::string& input, const std::string& layer)
         return false;
     }
     std::error_code error;
-    if (!throughOgr || std::filesystem::exists(input, error))
+    const bool exists = std::filesystem::exists(input, error);
+    if (!exists && IsGdalSourceString(input)) {
+        ShowMessage("The input " + input +
+                        " is not a file or folder: virtual paths (/vsizip/, /vsicurl/...), database "
+                        "connections (PG:...) and inline GeoJSON are not taken. Give the path of a file "
+                        "or folder; unpack an archive first.",
+                    MessageKind::Error);
+        return false;
+    }
+    if (!throughOgr || exists)
         return true;
     ShowMessage("Cannot open the input " + input + ": no such file.", MessageKind::Error);
     return false;

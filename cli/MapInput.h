@@ -15,7 +15,8 @@ bool ReadsThroughOgr(const std::string& path);
 
 // The checks before a map is read: --layer (`layer` not empty) is refused for a shapefile, since
 // it names a layer of a source read through OGR, and such a source must exist, as a file or a
-// folder (the shapefile reader names a missing file itself). False after a message.
+// folder (the shapefile reader names a missing file itself). GDAL's sources that are not paths
+// (virtual paths, connection strings, inline GeoJSON) are refused by name. False after a message.
 bool CheckMapInput(const std::string& input, const std::string& layer);
 
 } // namespace tessaro

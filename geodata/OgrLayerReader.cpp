@@ -6,8 +6,10 @@
 #include "geometry/SimplePolygon.h"
 #include "network/Network.h"
 
+#include <cpl_conv.h>
 #include <ogrsf_frmts.h>
 
+#include <filesystem>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -96,12 +98,37 @@ bool IsNumeric(OGRFieldType type) { return type == OFTInteger || type == OFTInte
 // The layer of `path` a reader reads: `layerName`, or the only layer when it is empty. Null, with
 // `problem` saying why, when the source cannot be opened, holds no such layer, or holds several
 // and none was named; `dataset` holds the source open while the layer is read.
+// Why GDAL could not open `path`, in words a user can act on: its last message (without its
+// closing periods), or what to do with an archive, or how to lift the object-size limit that a
+// large GeoJSON feature runs into.
+std::string OpenFailure(const std::string& path)
+{
+    const std::string ending = std::filesystem::path(path).extension().string();
+    if (ending == ".zip" || ending == ".ZIP")
+        return "Cannot open " + path + ": it is a zip archive, which is not read as it is; unpack it and give "
+                                       "the file inside (a .shp, .gpkg, .geojson...).";
+    std::string reason = COgrSession::LastError("no reader knows it");
+    while (!reason.empty() && reason.back() == '.')
+        reason.pop_back();
+    std::string text = "Cannot open " + path + " as vector data: " + reason + ".";
+    // The limit is in megabytes; 0 lifts it.
+    const std::string limit = CPLGetConfigOption("OGR_GEOJSON_MAX_OBJ_SIZE", "200");
+    const double limitBytes = CPLAtof(limit.c_str()) * 1024.0 * 1024.0;
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (reason.find("GeoJSON") != std::string::npos && !error && limitBytes > 0.0 &&
+        static_cast<double>(size) > limitBytes)
+        text += " GDAL reads a GeoJSON object (a feature, or a file that is not a feature collection) of at most " +
+                limit + " MB; OGR_GEOJSON_MAX_OBJ_SIZE=0 in the environment lifts the limit.";
+    return text;
+}
+
 OGRLayer* OpenLayer(const std::string& path, const std::string& layerName, GdalDatasetPtr& dataset,
                     std::string& problem)
 {
     dataset = OpenVectorSource(path);
     if (!dataset) {
-        problem = "Cannot open " + path + " as vector data: " + COgrSession::LastError("no reader knows it") + ".";
+        problem = OpenFailure(path);
         return nullptr;
     }
     const std::vector<std::string> layers = NamesOfLayers(*dataset);

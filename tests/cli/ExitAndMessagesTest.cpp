@@ -83,6 +83,10 @@ TEST_F(ExitAndMessagesTest, EveryNonZeroExitSaysWhyOnTheErrorStream)
         {"cartogram F/grid.dbf --field POP", 2, "must end in .shp"},
         {"cartogram F/none.shp --field POP", 2, "F/none.shp"},
         {"cartogram F/grid.shp --field POP --params F/none.cartoparam", 2, "F/none.cartoparam"},
+        // GDAL's sources that are not paths are refused by kind, not as missing files.
+        {"cartogram /vsizip/F/a.zip/grid.shp --field POP", 2, "is not a file or folder: virtual paths"},
+        {"info PG:dbname=maps", 2, "database connections (PG:...)"},
+        {"fields {\"type\":\"FeatureCollection\"}", 2, "and inline GeoJSON are not taken"},
         {"info F/none.shp", 2, "F/none.shp"},
         {"check F/none.shp", 2, "F/none.shp"},
         {"cartogram F/grid.shp --field POP --params F/short.cartoparam", 2, "does not give every value"},

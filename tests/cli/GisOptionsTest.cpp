@@ -215,6 +215,21 @@ TEST(GisOptions, TextsCutAndHeightsDroppedAreNamed)
     }
 }
 
+// A GeoJSON feature beyond GDAL's object-size limit (lowered here to 1 MB) is refused with the
+// limit and the setting that lifts it, which GDAL's own "Failed to read GeoJSON data" leaves out.
+TEST(GisOptions, AGeoJsonFeatureBeyondGdalsSizeLimitNamesTheSettingThatLiftsIt)
+{
+    CTempDir folder;
+    const std::string big = folder.File("texas.geojson");
+    ASSERT_TRUE(Ogr2Ogr("-f GeoJSON -where \"NAME='Texas'\" -segmentize 100 " + big + " " + Examples +
+                        "us_states/us_states.shp"));
+    ASSERT_GT(std::filesystem::file_size(big), 1u << 20);
+    const CommandResult result = RunCli("info " + big, folder, "OGR_GEOJSON_MAX_OBJ_SIZE=1");
+    EXPECT_EQ(result.Exit, 2) << result.Err;
+    EXPECT_THAT(result.Err, HasSubstr("of at most 1 MB; OGR_GEOJSON_MAX_OBJ_SIZE=0 in the environment lifts"));
+    EXPECT_EQ(RunCli("info " + big, folder, "OGR_GEOJSON_MAX_OBJ_SIZE=0").Exit, 0);
+}
+
 struct RefusalCase {
     const char* Name;
     const char* Arguments; // after "cartogram", with {dir} for the test's folder

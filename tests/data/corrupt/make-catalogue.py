@@ -5,8 +5,11 @@ table beside a damaged citation table, and so on).
 The files are committed; this script documents how they were made and can make them again:
     python3 tests/data/corrupt/make-catalogue.py
 What each case must give is listed in catalogue.tsv beside it."""
+import io
+import json
 import os
 import struct
+import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -136,6 +139,36 @@ def main():
     write('params_depth_too_large.cartoparam',
           b'-1, 1.05, 6, 9, 10, 0.01\n256, -1\n0, 1, 1\n4, 1, 2, 40, 0, 0, 16\n3, 0.333333, 3\n2, 0.001\n')
 
+
+    # A named line with a name no parameter has, after a whole value block.
+    write('params_unknown_name.shp', good_shp)
+    write('params_unknown_name.dbf', good_dbf)
+    write('params_unknown_name.cartoparam',
+          b'-1, 1.05, 6, 9, 10, 0.01\n256, -1\n0, 1, 1\n4, 1, 2, 6, 0, 0, 16\n3, 0.333333, 3\n2, 0.001\n'
+          b'flw_grid = 512\n')
+
+    # Sizes at the ends of a double: two whose sum overflows, one too small beside them to be
+    # measured. The shares are still finite and the small one gets the stand-in a 0 gets.
+    three = two + [polygon_record(3, [square(2, 0)])]
+    write('sizes_extreme.shp', shp_file(three))
+    write('sizes_extreme.dbf', dbf_file(POP, [['S1', '1e308'], ['S2', '1e308'], ['S3', '1e-320']]))
+
+    # Read through OGR. A ring that crosses itself, whose small lobe (holding its lowest points)
+    # runs anticlockwise and whose large lobe, and so its area, runs clockwise, beside a square.
+    crossing = [[4, 0], [6, 0], [4, 4], [0, 10], [10, 10], [6, 4], [4, 0]]
+    write('ogr_self_crossing_ring.geojson', json.dumps({'type': 'FeatureCollection', 'features': [
+        {'type': 'Feature', 'properties': {'NAME': 'lobes', 'POP': 100},
+         'geometry': {'type': 'Polygon', 'coordinates': [crossing]}},
+        {'type': 'Feature', 'properties': {'NAME': 'square', 'POP': 300},
+         'geometry': {'type': 'Polygon', 'coordinates': [[[10, 0], [20, 0], [20, 10], [10, 10], [10, 0]]]}},
+    ]}).encode())
+    # A shapefile set in a zip archive, which is to be unpacked first.
+    archive = io.BytesIO()
+    with zipfile.ZipFile(archive, 'w') as z:
+        for ending, data in (('.shp', good_shp), ('.dbf', good_dbf)):
+            info = zipfile.ZipInfo('states' + ending, date_time=(2026, 1, 1, 0, 0, 0))
+            z.writestr(info, data)
+    write('zipped_shapefile.zip', archive.getvalue())
 
     # Text files: each holds sound lines and one damaged line, which the reader must name.
     flight_header = b'ORIGIN,DEST,ORIGIN_CITY,DEST_CITY,STATES,FLIGHTS\n'
