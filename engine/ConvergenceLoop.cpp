@@ -150,6 +150,7 @@ CartogramSolution CConvergenceLoop::Solve(CCartogramRoundSink* sink, CCartogramF
             if (solution.Refusal.empty())
                 return finish(CartogramSolution::Outcome::Cancelled);
             solution.LastRound = r;
+            solution.RefusedPolygon = RefusedPolygon_;
             return finish(CartogramSolution::Outcome::Refused);
         }
         if (r == 0)
@@ -236,7 +237,7 @@ std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedbac
     RecordLeftOut(Excluded());
     MeasureResult measured = MeasureWithout(LeftOut_);
     if (!measured.Ok()) {
-        refusal = DescribeMeasureFailure(measured);
+        refusal = DescribeRefusal(measured);
         return std::nullopt;
     }
     UpdateRingRatios(round, FieldRatios(measured.Measures.Ratios));

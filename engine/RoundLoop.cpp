@@ -115,6 +115,14 @@ void CRoundLoop::UpdateRingRatios(int round, const std::vector<double>& ratios)
     }
 }
 
+std::string CRoundLoop::DescribeRefusal(const MeasureResult& measured)
+{
+    const bool namesPolygon = measured.Status == MeasureStatus::BadArea ||
+                              measured.Status == MeasureStatus::BadFraction || measured.Status == MeasureStatus::NotFinite;
+    RefusedPolygon_ = namesPolygon ? static_cast<int>(measured.Polygon) : -1;
+    return DescribeMeasureFailure(measured);
+}
+
 bool CRoundLoop::BuildForceRings(int depth, const CFeedback* feedback)
 {
     CForceRingOptions rings;

@@ -66,6 +66,9 @@ protected:
 
     // The start of a round's measurement: the round's timer runs from here.
     void StartMeasuring();
+    // The text of a measurement's refusal; the polygon it names, when it names one, is kept in
+    // RefusedPolygon_ for the solution.
+    std::string DescribeRefusal(const MeasureResult& measured);
     // Every polygon's area and centroid, the total of those `counts` admits (each round with
     // relative sizes, else in round 0), and, with `densify`, the polygon densified and rid of
     // near-duplicate points; counts the vertices.
@@ -120,6 +123,7 @@ protected:
     // the round reports them; -1 retries in the stepped loop, which has neither.
     double LastStep_ = 1.0;
     int LastRetries_ = -1;
+    int RefusedPolygon_ = -1; // the polygon the last refusal named; -1 for none
 
 private:
     void Densify(CSimplePolygon& polygon) const;

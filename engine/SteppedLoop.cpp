@@ -19,8 +19,10 @@ CartogramSolution CSteppedLoop::Solve(CCartogramRoundSink* sink, CCartogramFeedb
         if (!measures) {
             solution.Result =
                 solution.Refusal.empty() ? CartogramSolution::Outcome::Cancelled : CartogramSolution::Outcome::Refused;
-            if (solution.Result == CartogramSolution::Outcome::Refused)
+            if (solution.Result == CartogramSolution::Outcome::Refused) {
                 solution.LastRound = r;
+                solution.RefusedPolygon = RefusedPolygon_;
+            }
             return solution;
         }
         if (r == 0)
@@ -50,7 +52,7 @@ std::optional<RoundMeasures> CSteppedLoop::Measure(int round, const CFeedback* f
     MeasureAndDensify(round, true, [](uint32_t) { return true; });
     MeasureResult measured = ComputeRoundMeasures(Areas_, Fractions_, Total_);
     if (!measured.Ok()) {
-        refusal = DescribeMeasureFailure(measured);
+        refusal = DescribeRefusal(measured);
         return std::nullopt;
     }
     Errors_.push_back(measured.Measures.Error);

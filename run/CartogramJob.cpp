@@ -74,10 +74,11 @@ void WarnLeftOutFeatures(const std::string& path, const OgrPolygonSource& source
                 MessageKind::Warning);
 }
 
-// "record 2891 (Falls Church)": the record's number from 1 and its name when the table has one.
-std::string RecordLabel(uint32_t record, const std::optional<RecordNames>& names)
+// "record 2891 (Falls Church)": the record's number from 1 and its name when the table has one;
+// a layer read through OGR has features.
+std::string RecordLabel(const char* noun, uint32_t record, const std::optional<RecordNames>& names)
 {
-    std::string label = "record " + std::to_string(record + 1);
+    std::string label = noun + (" " + std::to_string(record + 1));
     if (names && record < names->Names.size() && !names->Names[record].empty())
         label += " (" + names->Names[record] + ")";
     return label;
@@ -170,6 +171,8 @@ bool CCartogramJob::LoadThroughOgr(Prepared& prepared)
     }
     prepared.Ogr = reader.Source();
     PolygonFeatures_ = prepared.Ogr->PolygonFeatures;
+    RecordNames_ = prepared.Ogr->Names;
+    RecordNamesRead_ = true;
     for (const LeftOutFeature& feature : prepared.Ogr->LeftOut)
         Summary.SkippedFeatures.push_back(feature.Feature + 1);
     WarnLeftOutFeatures(ShapefilePath, *prepared.Ogr);
@@ -289,6 +292,15 @@ bool CCartogramJob::OpenCompanions(Prepared& prepared)
 uint32_t CCartogramJob::SourceRecord(uint32_t polygon) const
 {
     return polygon < PolygonFeatures_.size() ? static_cast<uint32_t>(PolygonFeatures_[polygon]) : polygon;
+}
+
+std::string CCartogramJob::RecordLabelOf(uint32_t polygon)
+{
+    if (!RecordNamesRead_) {
+        RecordNames_ = ReadRecordNames(TablePathFor(ShapefilePath));
+        RecordNamesRead_ = true;
+    }
+    return RecordLabel(Reader == InputReader::Ogr ? "feature" : "record", SourceRecord(polygon), RecordNames_);
 }
 
 std::optional<std::vector<double>> CCartogramJob::ReadOgrShares(const Prepared& prepared)
@@ -489,7 +501,11 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
         break;
     case CartogramSolution::Outcome::Refused:
         Summary.Result = CartogramRunSummary::Outcome::Refused;
-        Refuse(solution.Refusal);
+        // The measures number polygons; the user finds a record by its number and name.
+        Refuse(solution.RefusedPolygon < 0
+                   ? solution.Refusal
+                   : solution.Refusal + " Polygon " + std::to_string(solution.RefusedPolygon + 1) + " is " +
+                         RecordLabelOf(static_cast<uint32_t>(solution.RefusedPolygon)) + " of " + ShapefilePath + ".");
         prepared.Log->Discard();
         break;
     }
@@ -513,13 +529,11 @@ void CCartogramJob::ReportFarFromSize(const RoundMeasures& result)
     // the worst.
     const auto farness = [&result](uint32_t polygon) { return std::fabs(std::log1p(result.Fits[polygon].Deviation)); };
     std::stable_sort(far.begin(), far.end(), [&](uint32_t a, uint32_t b) { return farness(a) > farness(b); });
-    const std::optional<RecordNames> names =
-        Reader == InputReader::Ogr ? std::nullopt : ReadRecordNames(TablePathFor(ShapefilePath));
     std::string list;
     for (const uint32_t polygon : far) {
         Summary.FarFromSizeRecords.push_back(SourceRecord(polygon));
         if (Summary.FarFromSizeRecords.size() <= NamedAtMost)
-            list += (list.empty() ? "" : ", ") + RecordLabel(Summary.FarFromSizeRecords.back(), names);
+            list += (list.empty() ? "" : ", ") + RecordLabelOf(polygon);
     }
     const size_t count = far.size();
     if (count > NamedAtMost)
@@ -537,15 +551,12 @@ void CCartogramJob::ReportLeftOut(const std::vector<LeftOutPolygon>& leftOut)
 {
     if (leftOut.empty())
         return;
-    const std::optional<RecordNames> names =
-        Reader == InputReader::Ogr ? std::nullopt : ReadRecordNames(TablePathFor(ShapefilePath));
     std::string degenerate;
     std::string wide;
     for (const LeftOutPolygon& polygon : leftOut) {
-        const uint32_t record = SourceRecord(polygon.Polygon);
-        Summary.LeftOutRecords.push_back(record);
+        Summary.LeftOutRecords.push_back(SourceRecord(polygon.Polygon));
         std::string& list = polygon.Why == LeftOutPolygon::Reason::WideRing ? wide : degenerate;
-        list += (list.empty() ? "" : ", ") + RecordLabel(record, names);
+        list += (list.empty() ? "" : ", ") + RecordLabelOf(polygon.Polygon);
     }
     if (!degenerate.empty())
         ShowMessage("No area can be measured for " + degenerate +

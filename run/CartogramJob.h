@@ -2,6 +2,7 @@
 
 #include "engine/CartoParams.h"
 #include "engine/RunMeasures.h"
+#include "geodata/RecordNames.h"
 #include "geodata/SizeField.h"
 #include "geometry/PolygonLayer.h"
 #include "geometry/ShapeLayer.h"
@@ -177,6 +178,9 @@ private:
     std::optional<std::vector<double>> ReadOgrShares(const Prepared& prepared);
     // The record (from 0) of the input that polygon `polygon` of the run came from.
     uint32_t SourceRecord(uint32_t polygon) const;
+    // "record 2891 (Falls Church)", or "feature 12 (...)" for a layer read through OGR: polygon
+    // `polygon`'s record from 1, with its name when the input has a name field.
+    std::string RecordLabelOf(uint32_t polygon);
 
     std::optional<CPolygonLayer> Layer_;
     CExtent LayerExtent_;
@@ -184,6 +188,9 @@ private:
     std::vector<CShapeLayer> CompanionShapes_;
     // For an input read through OGR: the feature (from 0) of every polygon of the run.
     std::vector<size_t> PolygonFeatures_;
+    // The input's record names: an OGR layer's as read, a shapefile's table's once asked for.
+    std::optional<RecordNames> RecordNames_;
+    bool RecordNamesRead_ = false;
 };
 
 } // namespace tessaro

@@ -190,6 +190,33 @@ TEST(GisOptions, WarningsAboutTheInputPrecedeTheRounds)
     EXPECT_LT(warning, firstRound);
 }
 
+// A polygon the measures refuse or leave out is named by its feature's number and name, not by
+// its place among the polygons (here the second feature has no geometry, so polygon 3 is
+// feature 4).
+TEST(GisOptions, APolygonWithoutAreaIsNamedByItsFeature)
+{
+    CTempDir folder;
+    const std::string input = folder.File("flat.geojson");
+    const auto feature = [](const char* name, const char* geometry) {
+        return std::string(R"({"type": "Feature", "properties": {"NAME": ")") + name +
+               R"(", "POP": 5}, "geometry": )" + geometry + "}";
+    };
+    WriteText(input, R"({"type": "FeatureCollection", "features": [)" +
+                         feature("Alpha", R"({"type": "Polygon", "coordinates": [[[0, 0], [1, 0], [1, 1], [0, 1], [0, 0]]]})") +
+                         "," + feature("Empty", "null") + "," +
+                         feature("Beta", R"({"type": "Polygon", "coordinates": [[[1, 0], [2, 0], [2, 1], [1, 1], [1, 0]]]})") +
+                         "," + feature("Flat", R"({"type": "Polygon", "coordinates": [[[2, 0], [3, 0], [2, 0], [2, 0]]]})") +
+                         "]}");
+    const std::string run = "cartogram " + input + " --field POP --output-dir " + folder.File("out");
+    const CommandResult stepped = RunCli(run, folder);
+    EXPECT_EQ(stepped.Exit, 1);
+    EXPECT_THAT(stepped.Err, HasSubstr("The area of polygon 3 is zero, negative or not a number. Polygon 3 is "
+                                       "feature 4 (Flat) of " + input + "."));
+    const CommandResult converging = RunCli(run + "2 --converge", folder);
+    EXPECT_EQ(converging.Exit, 0) << converging.Err;
+    EXPECT_THAT(converging.Err, HasSubstr("No area can be measured for feature 4 (Flat)"));
+}
+
 // What the exported layers cannot carry is said once, naming it: a text longer than a
 // shapefile's field (only when shapefiles are written) and heights (for every format).
 TEST(GisOptions, TextsCutAndHeightsDroppedAreNamed)
