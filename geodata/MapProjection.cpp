@@ -2,6 +2,7 @@
 
 #include "geodata/OgrSession.h"
 #include "geometry/PolygonLayer.h"
+#include "platform/NumberText.h"
 
 #include <ogr_spatialref.h>
 
@@ -72,11 +73,33 @@ bool TransformPairs(OGRCoordinateTransformation& transformation, std::vector<dou
 struct CMapProjection::Transformations {
     TransformationPtr Forward;
     TransformationPtr Back;
+    TransformationPtr ToDegrees; // the map's system to longitude and latitude on its datum
+};
+
+// Where the target system is meant to be used, in degrees; west > east when it spans the
+// antimeridian.
+struct CMapProjection::AreaOfUse {
+    double West = -180.0;
+    double South = -90.0;
+    double East = 180.0;
+    double North = 90.0;
+    std::string Name;
+
+    // Within the area, give or take `margin` degrees.
+    bool Holds(double lon, double lat, double margin) const
+    {
+        if (lat < South - margin || lat > North + margin)
+            return false;
+        if (West <= East)
+            return lon >= West - margin && lon <= East + margin;
+        return lon >= West - margin || lon <= East + margin;
+    }
 };
 
 CMapProjection::CMapProjection(std::string target, std::string targetName,
-                               std::unique_ptr<Transformations> transformations)
-    : Target_(std::move(target)), TargetName_(std::move(targetName)), Transformations_(std::move(transformations))
+                               std::unique_ptr<Transformations> transformations, std::unique_ptr<AreaOfUse> area)
+    : Target_(std::move(target)), TargetName_(std::move(targetName)), Transformations_(std::move(transformations)),
+      Area_(std::move(area))
 {
 }
 
@@ -136,7 +159,69 @@ std::unique_ptr<CMapProjection> CMapProjection::Open(const std::string& mapCrs, 
                   COgrSession::LastError("GDAL found none") + ".";
         return nullptr;
     }
-    return std::unique_ptr<CMapProjection>(new CMapProjection(target, name, std::move(transformations)));
+    std::unique_ptr<AreaOfUse> area;
+    double west = 0.0, south = 0.0, east = 0.0, north = 0.0;
+    const char* areaName = nullptr;
+    if (projected.GetAreaOfUse(&west, &south, &east, &north, &areaName)) {
+        std::unique_ptr<OGRSpatialReference> degrees(map.CloneGeogCS());
+        if (degrees) {
+            degrees->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+            transformations->ToDegrees.reset(OGRCreateCoordinateTransformation(&map, degrees.get()));
+        }
+        if (transformations->ToDegrees)
+            area = std::make_unique<AreaOfUse>(AreaOfUse{west, south, east, north, areaName ? areaName : ""});
+    }
+    return std::unique_ptr<CMapProjection>(
+        new CMapProjection(target, name, std::move(transformations), std::move(area)));
+}
+
+std::string CMapProjection::AreaOfUseWarning(const CPolygonLayer& layer) const
+{
+    if (!Area_)
+        return {};
+    const COgrSession session;
+    // A sample of the vertices is enough to tell; a large map is not moved twice whole.
+    constexpr size_t Sampled = 100000;
+    size_t total = 0;
+    for (const auto& polygon : layer.Polygons())
+        total += static_cast<size_t>(polygon->TotalPointCount());
+    const size_t stride = std::max<size_t>(1, total / Sampled);
+    std::vector<double> xy;
+    size_t k = 0;
+    for (const auto& polygon : layer.Polygons())
+        for (const auto& ring : polygon->Rings())
+            for (int32_t i = 0; i < ring->PointCount(); ++i, ++k)
+                if (k % stride == 0)
+                    xy.insert(xy.end(), {ring->Point(i).X, ring->Point(i).Y});
+    const size_t count = xy.size() / 2;
+    std::vector<int> moved(count, FALSE);
+    std::vector<double> x(count), y(count);
+    for (size_t i = 0; i < count; ++i) {
+        x[i] = xy[2 * i];
+        y[i] = xy[2 * i + 1];
+    }
+    Transformations_->ToDegrees->Transform(static_cast<int>(count), x.data(), y.data(), nullptr, moved.data());
+    // A degree of slack: areas of use are drawn round coasts and borders, not to the metre.
+    constexpr double Margin = 1.0;
+    size_t outside = 0;
+    for (size_t i = 0; i < count; ++i)
+        if (moved[i] != FALSE && !Area_->Holds(x[i], y[i], Margin))
+            ++outside;
+    if (outside == 0)
+        return {};
+    const auto degrees = [](double value) { return FormatFixed(value, 2); };
+    std::string name = Area_->Name;
+    while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+        name.pop_back();
+    const std::string part =
+        outside == count ? "The map lies"
+                         : "Part of the map (" +
+                               FormatFixed(100.0 * static_cast<double>(outside) / static_cast<double>(count), 1) +
+                               " % of its points) lies";
+    return part + " outside the area " + Target_ + (TargetName_.empty() ? "" : " (" + TargetName_ + ")") +
+           " is made for" + (name.empty() ? "" : ", " + name) + " (longitude " + degrees(Area_->West) +
+           " to " + degrees(Area_->East) + ", latitude " + degrees(Area_->South) + " to " + degrees(Area_->North) +
+           "): there the projection may distort areas and shapes. Choose a projection made for the map's region.";
 }
 
 bool CMapProjection::Forward(std::vector<double>& xy, size_t* failedPoint) const

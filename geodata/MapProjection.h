@@ -41,14 +41,22 @@ public:
     bool Forward(CPolygonLayer& layer, std::string& problem) const;
     bool Back(CPolygonLayer& layer, std::string& problem) const;
 
+    // A warning when part of `layer` (in the map's system) lies more than a degree outside the
+    // area the target system is made for, where it may distort areas; empty when all of it lies
+    // inside or the target states no area.
+    std::string AreaOfUseWarning(const CPolygonLayer& layer) const;
+
 private:
     struct Transformations;
-    CMapProjection(std::string target, std::string targetName, std::unique_ptr<Transformations> transformations);
+    struct AreaOfUse;
+    CMapProjection(std::string target, std::string targetName, std::unique_ptr<Transformations> transformations,
+                   std::unique_ptr<AreaOfUse> area);
     bool MoveLayer(CPolygonLayer& layer, bool forward, std::string& problem) const;
 
     std::string Target_;
     std::string TargetName_;
     std::unique_ptr<Transformations> Transformations_;
+    std::unique_ptr<AreaOfUse> Area_;
 };
 
 } // namespace tessaro

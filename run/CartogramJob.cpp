@@ -240,6 +240,8 @@ bool CCartogramJob::ProjectMap(Prepared& prepared)
         return false;
     }
     CPolygonLayer& layer = prepared.Network->PolygonLayer();
+    if (const std::string warning = prepared.Projection->AreaOfUseWarning(layer); !warning.empty())
+        ShowMessage(warning, MessageKind::Warning);
     if (!prepared.Projection->Forward(layer, problem)) {
         Refuse("The map cannot be reprojected to " + ProjectTo + ": " + problem + ".");
         return false;

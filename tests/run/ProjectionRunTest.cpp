@@ -193,6 +193,8 @@ TEST_P(ProjectedRun, DeformsAsTheMapReprojectedByOgrAndWritesBackInDegrees)
     const CartogramRunSummary& summary = projected->Run();
     ASSERT_EQ(summary.Result, CartogramRunSummary::Outcome::Completed) << AllMessages(summary);
     EXPECT_EQ(summary.ExportFailures, 0) << AllMessages(summary);
+    // The lower 48 states lie inside the area the Conus Albers system is made for.
+    EXPECT_THAT(AllMessages(summary), ::testing::Not(HasSubstr("outside the area")));
     // The run measured the map in Albers, not in square degrees.
     ASSERT_TRUE(summary.LastMeasures && reference.LastMeasures);
     EXPECT_NEAR(summary.LastMeasures->WeightedMeanError, reference.LastMeasures->WeightedMeanError, 1e-9);
@@ -274,6 +276,17 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"NoEpsgCode", "", "+proj=aea", "is not of the form EPSG:n"},
                       RefusalCase{"AGeographicTarget", "", "EPSG:4326", "is not a projected one"}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+// A system made for another part of the world is taken, with a warning that names its area.
+TEST_F(ProjectionRunTest, ASystemMadeForAnotherRegionIsNamedWithItsArea)
+{
+    const auto job = MakeJob(ExamplesFolder + "us_states/us_states.shp", CCartogramJob::InputReader::Shapefile, "out");
+    job->ProjectTo = "EPSG:27700"; // the British National Grid
+    const CartogramRunSummary& summary = job->Run();
+    EXPECT_EQ(summary.Result, CartogramRunSummary::Outcome::Completed) << AllMessages(summary);
+    EXPECT_THAT(AllMessages(summary), HasSubstr("The map lies outside the area EPSG:27700 (OSGB36 / British National "
+                                                "Grid) is made for, United Kingdom (UK)"));
+}
 
 } // namespace
 } // namespace tessaro::test
