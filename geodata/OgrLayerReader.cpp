@@ -58,6 +58,13 @@ std::unique_ptr<CPolygonRing> RingOf(const OGRLinearRing& source, bool outer)
     return ring;
 }
 
+// How a feature's polygons came to be read.
+enum class PartsFound {
+    AsStored,  // each polygon's holes inside its shell
+    Regrouped, // a hole outside its shell: the rings sorted into the parts they are
+    Unsortable // a hole outside its shell, and rings that cannot be sorted into parts
+};
+
 void AddRings(const OGRPolygon& part, CSimplePolygon& polygon)
 {
     // A ring of fewer than 2 points bounds nothing and is not a ring of ours.
@@ -68,9 +75,96 @@ void AddRings(const OGRPolygon& part, CSimplePolygon& polygon)
             polygon.AddRing(RingOf(*hole, false));
 }
 
-// The polygon of a polygon or multipolygon geometry (curves made linear); null for another type.
-std::unique_ptr<CSimplePolygon> PolygonOf(const OGRGeometry& geometry)
+// Whether a point of the ring lies outside `shell`, neither inside it nor on its boundary.
+bool PointOutside(const OGRLinearRing& shell, const OGRLinearRing& ring, int index)
 {
+    OGRPoint point;
+    ring.getPoint(index, &point);
+    return shell.isPointInRing(&point, FALSE) == 0 && shell.isPointOnRingBoundary(&point, FALSE) == 0;
+}
+
+// Whether a hole of `part` lies outside its shell: a record of several parts that its format
+// (GML, a ring list without roles) stored as one polygon whose later rings are its other parts.
+// Its box, its first point or its middle point gives such a hole away.
+bool HasHoleOutsideShell(const OGRPolygon& part)
+{
+    const OGRLinearRing* shell = part.getExteriorRing();
+    if (shell == nullptr || shell->getNumPoints() < 4)
+        return false;
+    OGREnvelope shellBox;
+    shell->getEnvelope(&shellBox);
+    for (int i = 0; i < part.getNumInteriorRings(); ++i) {
+        const OGRLinearRing& hole = *part.getInteriorRing(i);
+        if (hole.getNumPoints() < 4)
+            continue;
+        OGREnvelope holeBox;
+        hole.getEnvelope(&holeBox);
+        if (!shellBox.Contains(holeBox) || PointOutside(*shell, hole, 0) ||
+            PointOutside(*shell, hole, hole.getNumPoints() / 2))
+            return true;
+    }
+    return false;
+}
+
+// The rings of `part` sorted afresh into polygons by which ring lies inside which, as OGR sorts
+// a shapefile's rings; null when the rings cannot be sorted so (crossing rings).
+std::unique_ptr<OGRGeometry> RingsAsParts(const OGRPolygon& part)
+{
+    std::vector<OGRGeometry*> pieces; // organizePolygons takes them over
+    for (const OGRLinearRing* ring : part) {
+        auto piece = std::make_unique<OGRPolygon>();
+        piece->addRingDirectly(std::make_unique<OGRLinearRing>(*ring).release());
+        pieces.push_back(piece.release());
+    }
+    int valid = FALSE;
+    std::unique_ptr<OGRGeometry> sorted(
+        OGRGeometryFactory::organizePolygons(pieces.data(), static_cast<int>(pieces.size()), &valid, nullptr));
+    if (valid == FALSE || !sorted)
+        return nullptr;
+    // Sorted by one point of each ring, a ring that crosses another may still stand as its hole.
+    if (wkbFlatten(sorted->getGeometryType()) == wkbPolygon)
+        return HasHoleOutsideShell(*sorted->toPolygon()) ? nullptr : std::move(sorted);
+    if (wkbFlatten(sorted->getGeometryType()) != wkbMultiPolygon)
+        return nullptr;
+    const OGRMultiPolygon& parts = *sorted->toMultiPolygon();
+    for (int i = 0; i < parts.getNumGeometries(); ++i) {
+        const OGRPolygon& piece = *parts.getGeometryRef(i);
+        if (HasHoleOutsideShell(piece))
+            return nullptr;
+        // Parts that overlap are rings that cross, not parts.
+        for (int j = i + 1; j < parts.getNumGeometries(); ++j)
+            if (piece.Overlaps(parts.getGeometryRef(j)))
+                return nullptr;
+    }
+    return sorted;
+}
+
+// Adds one polygon of a geometry, sorting its rings into the parts they are when a hole lies
+// outside its shell; false when they cannot be sorted.
+bool AddPart(const OGRPolygon& part, CSimplePolygon& polygon, PartsFound& found)
+{
+    if (!HasHoleOutsideShell(part)) {
+        AddRings(part, polygon);
+        return true;
+    }
+    const std::unique_ptr<OGRGeometry> sorted = RingsAsParts(part);
+    if (!sorted)
+        return false;
+    found = PartsFound::Regrouped;
+    if (wkbFlatten(sorted->getGeometryType()) == wkbPolygon) {
+        AddRings(*sorted->toPolygon(), polygon);
+        return true;
+    }
+    for (const OGRPolygon* piece : *sorted->toMultiPolygon())
+        AddRings(*piece, polygon);
+    return true;
+}
+
+// The polygon of a polygon or multipolygon geometry (curves made linear); null for another type
+// (`found` then says whether it was a polygon whose rings could not be sorted into parts).
+std::unique_ptr<CSimplePolygon> PolygonOf(const OGRGeometry& geometry, PartsFound& found)
+{
+    found = PartsFound::AsStored;
     std::unique_ptr<OGRGeometry> linear;
     const OGRGeometry* shape = &geometry;
     if (geometry.hasCurveGeometry()) {
@@ -80,17 +174,23 @@ std::unique_ptr<CSimplePolygon> PolygonOf(const OGRGeometry& geometry)
         shape = linear.get();
     }
     auto polygon = std::make_unique<CSimplePolygon>();
+    bool sorted = true;
     switch (wkbFlatten(shape->getGeometryType())) {
     case wkbPolygon:
-        AddRings(*shape->toPolygon(), *polygon);
-        return polygon;
+        sorted = AddPart(*shape->toPolygon(), *polygon, found);
+        break;
     case wkbMultiPolygon:
         for (const OGRPolygon* part : *shape->toMultiPolygon())
-            AddRings(*part, *polygon);
-        return polygon;
+            sorted = sorted && AddPart(*part, *polygon, found);
+        break;
     default:
         return nullptr;
     }
+    if (!sorted) {
+        found = PartsFound::Unsortable;
+        return nullptr;
+    }
+    return polygon;
 }
 
 bool IsNumeric(OGRFieldType type) { return type == OFTInteger || type == OFTInteger64 || type == OFTReal; }
@@ -189,6 +289,15 @@ LayerFields ReadSchema(OGRLayer& layer, const std::string& sizeField, OgrPolygon
     return fields;
 }
 
+// "4 (Fairfax)": a feature's number from 1 and its name when the layer has a name field.
+std::string FeatureLabel(const OgrPolygonSource& source, size_t index)
+{
+    std::string label = std::to_string(index + 1);
+    if (source.Names && index < source.Names->Names.size() && !source.Names->Names[index].empty())
+        label += " (" + source.Names->Names[index] + ")";
+    return label;
+}
+
 // The features of `layer`, in reading order: their polygons into `network`, the rest listed as
 // left out, and their names and sizes. False, with `problem` saying why, when a feature cannot be
 // read or stored.
@@ -205,13 +314,22 @@ bool ReadFeatures(OGRLayer& layer, const LayerFields& fields, const std::string&
             source.Names->Names.push_back(CleanRecordName(feature->GetFieldAsString(fields.Name)));
         const OGRGeometry* geometry = feature->GetGeometryRef();
         std::unique_ptr<CSimplePolygon> polygon;
+        PartsFound found = PartsFound::AsStored;
         if (geometry == nullptr)
             source.LeftOut.push_back({index, "no geometry"});
         else if (geometry->IsEmpty())
             source.LeftOut.push_back({index, "an empty geometry"});
-        else if (polygon = PolygonOf(*geometry); !polygon)
+        else if (polygon = PolygonOf(*geometry, found); !polygon && found != PartsFound::Unsortable)
             source.LeftOut.push_back(
                 {index, std::string("a ") + OGRGeometryTypeToName(geometry->getGeometryType()) + " geometry"});
+        if (found == PartsFound::Unsortable) {
+            problem = "Feature " + FeatureLabel(source, index) + " of the layer " + source.LayerName + " of " + path +
+                      " has a hole outside its shell, and its rings cross, so they cannot be sorted into the "
+                      "parts they are. Make the geometry valid first (for example with ogr2ogr -makevalid).";
+            return false;
+        }
+        if (found == PartsFound::Regrouped)
+            source.Regrouped.push_back(index);
         if (!polygon)
             continue;
         if (!network.AddPolygon(std::move(polygon))) {
@@ -235,16 +353,33 @@ bool ReadFeatures(OGRLayer& layer, const LayerFields& fields, const std::string&
 
 } // namespace
 
-std::string LeftOutFeatureList(const OgrPolygonSource& source)
+namespace {
+
+// The first 20 entries joined, and how many more there are.
+template <typename Entry, typename Label>
+std::string ShortList(const std::vector<Entry>& entries, Label label)
 {
     constexpr size_t Named = 20;
     std::string list;
-    for (size_t i = 0; i < source.LeftOut.size() && i < Named; ++i)
-        list += (i == 0 ? "" : ", ") + std::string("feature ") + std::to_string(source.LeftOut[i].Feature + 1) + " (" +
-                source.LeftOut[i].Why + ")";
-    if (source.LeftOut.size() > Named)
-        list += " and " + std::to_string(source.LeftOut.size() - Named) + " more";
+    for (size_t i = 0; i < entries.size() && i < Named; ++i)
+        list += (i == 0 ? "" : ", ") + label(entries[i]);
+    if (entries.size() > Named)
+        list += " and " + std::to_string(entries.size() - Named) + " more";
     return list;
+}
+
+} // namespace
+
+std::string LeftOutFeatureList(const OgrPolygonSource& source)
+{
+    return ShortList(source.LeftOut, [](const LeftOutFeature& feature) {
+        return "feature " + std::to_string(feature.Feature + 1) + " (" + feature.Why + ")";
+    });
+}
+
+std::string RegroupedFeatureList(const OgrPolygonSource& source)
+{
+    return ShortList(source.Regrouped, [&source](size_t feature) { return "feature " + FeatureLabel(source, feature); });
 }
 
 std::optional<std::vector<std::string>> COgrLayerReader::LayerNames(const std::string& path)

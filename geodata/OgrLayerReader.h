@@ -25,6 +25,9 @@ struct OgrPolygonSource {
     // The feature (from 0, in reading order) each polygon added to the network came from.
     std::vector<size_t> PolygonFeatures;
     std::vector<LeftOutFeature> LeftOut;
+    // Features (from 0) with a hole outside its shell, whose rings were sorted into the separate
+    // parts they are.
+    std::vector<size_t> Regrouped;
     std::string CrsWkt;      // the layer's coordinate system as WKT; empty without one
     std::string CrsEsriWkt;  // the same in the form of a shapefile's .prj
     bool Geographic = false; // the coordinate system is in degrees
@@ -47,6 +50,8 @@ struct OgrLayerSummary {
 // "feature 4 (a Point geometry), feature 9 (an empty geometry)" for the features the reader left
 // out, a long list cut short; empty when none was.
 std::string LeftOutFeatureList(const OgrPolygonSource& source);
+// "feature 1 (Alabama), feature 9 (Florida)" for the features whose rings were sorted into parts.
+std::string RegroupedFeatureList(const OgrPolygonSource& source);
 
 // Reads the polygons of one layer of any vector source GDAL/OGR opens (GeoPackage, GeoJSON,
 // FlatGeobuf, ...) into a network, one polygon per polygon or multipolygon feature, in the

@@ -26,9 +26,11 @@ std::string COgrSession::LastError(const std::string& fallback)
 
 GdalDatasetPtr OpenVectorSource(const std::string& path)
 {
-    return GdalDatasetPtr(
-        GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr,
-                          nullptr));
+    // Reading never writes beside the input (GML's schema guess, a .gfs file) nor reaches the
+    // network for a schema; drivers without these options ignore them.
+    const char* const options[] = {"WRITE_GFS=NO", "DOWNLOAD_SCHEMA=NO", nullptr};
+    return GdalDatasetPtr(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
+                                            nullptr, options, nullptr));
 }
 
 } // namespace tessaro

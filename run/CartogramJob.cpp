@@ -62,6 +62,18 @@ void WarnIfGeographic(const std::string& path, const OgrPolygonSource& source)
                 MessageKind::Warning);
 }
 
+// The features whose parts were stored as holes outside their shell, named in one notice.
+void WarnRegroupedFeatures(const std::string& path, const OgrPolygonSource& source)
+{
+    if (source.Regrouped.empty())
+        return;
+    ShowMessage("The layer " + source.LayerName + " of " + path + " stores parts of " +
+                    std::to_string(source.Regrouped.size()) + (source.Regrouped.size() == 1 ? " feature" : " features") +
+                    " as holes outside their shell: " + RegroupedFeatureList(source) +
+                    "; their rings were read as the separate parts they are.",
+                MessageKind::Warning);
+}
+
 // The features the reader left out, named in one warning.
 void WarnLeftOutFeatures(const std::string& path, const OgrPolygonSource& source)
 {
@@ -176,6 +188,7 @@ bool CCartogramJob::LoadThroughOgr(Prepared& prepared)
     for (const LeftOutFeature& feature : prepared.Ogr->LeftOut)
         Summary.SkippedFeatures.push_back(feature.Feature + 1);
     WarnLeftOutFeatures(ShapefilePath, *prepared.Ogr);
+    WarnRegroupedFeatures(ShapefilePath, *prepared.Ogr);
     return true;
 }
 

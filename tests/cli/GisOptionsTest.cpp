@@ -190,6 +190,34 @@ TEST(GisOptions, WarningsAboutTheInputPrecedeTheRounds)
     EXPECT_LT(warning, firstRound);
 }
 
+// A GML copy of the example (with the schema ogr2ogr writes beside it) stores each state of
+// several parts as one polygon whose other parts are holes outside its shell: the states are
+// read as their parts (round 0 measures as the shapefile's does) and named. Reading a GML
+// without its schema writes nothing beside it (GDAL would leave a .gfs there).
+TEST(GisOptions, AGmlCopyWithPartsStoredAsHolesRunsAsTheShapefileDoes)
+{
+    CTempDir folder;
+    std::filesystem::create_directory(folder.File("in"));
+    const std::string gml = folder.File("in/states.gml");
+    ASSERT_TRUE(Ogr2Ogr("-f GML " + gml + " " + Examples + "us_states/us_states.shp"));
+    const auto roundZero = [](const std::string& err) { return err.substr(err.find("round 0:"), 40); };
+    const CommandResult fromGml =
+        RunCli("cartogram " + gml + " --field POP --steps 1 --output-dir " + folder.File("out"), folder);
+    ASSERT_EQ(fromGml.Exit, 0) << fromGml.Err;
+    EXPECT_THAT(fromGml.Err, HasSubstr("as holes outside their shell: feature 1 (Alabama), feature 4 (California)"));
+    const CommandResult fromShapefile = RunCli("cartogram " + Examples + "us_states/us_states.shp --field POP "
+                                               "--steps 1 --output-dir " + folder.File("out2"), folder);
+    ASSERT_EQ(fromShapefile.Exit, 0) << fromShapefile.Err;
+    EXPECT_EQ(roundZero(fromGml.Err), roundZero(fromShapefile.Err));
+
+    std::filesystem::remove(folder.File("in/states.xsd"));
+    EXPECT_EQ(RunCli("info " + gml, folder).Exit, 0);
+    std::vector<std::string> beside;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.File("in")))
+        beside.push_back(entry.path().filename().string());
+    EXPECT_THAT(beside, ::testing::ElementsAre("states.gml"));
+}
+
 // A polygon the measures refuse or leave out is named by its feature's number and name, not by
 // its place among the polygons (here the second feature has no geometry, so polygon 3 is
 // feature 4).
