@@ -171,7 +171,8 @@ TEST_P(ConvergenceMaps, ReachTheTargetInTheirBoxWithoutAnInvalidRingOrAnOverlap)
 
 INSTANTIATE_TEST_SUITE_P(
     KnownAnswers, ConvergenceMaps,
-    ::testing::Combine(::testing::Values(MapCase{"3 x 3 grid, the centre doubling", GridSquares(3, 3, 1.0), {1, 1, 1, 1, 2, 1, 1, 1, 1}},
+    ::testing::Combine(::testing::Values(MapCase{"one square, at its size from the start", GridSquares(1, 1, 1.0), {1}},
+                      MapCase{"3 x 3 grid, the centre doubling", GridSquares(3, 3, 1.0), {1, 1, 1, 1, 2, 1, 1, 1, 1}},
                       MapCase{"two squares, 0.8 and 0.2", GridSquares(2, 1, 1.0), {0.8, 0.2}}, SmallOnLarge(),
                       // Strong pushes next to strong pulls: where an unguarded step folds the grid.
                       MapCase{"5 x 5 grid, the centre twenty times the others", GridSquares(5, 5, 1.0),
