@@ -579,7 +579,8 @@ void CCartogramJob::ReportLeftOut(const std::vector<LeftOutPolygon>& leftOut)
                     MessageKind::Warning);
     if (!wide.empty())
         ShowMessage("A ring spans more than half the map's width in " + wide +
-                        " (projected across the antimeridian without a cut); moved with the map but not pushed "
+                        " (a long edge of its own, or a ring projected across the antimeridian without a cut, which "
+                        "is to be cut there first); moved with the map but not pushed "
                         "towards its size, and counted in the error measures as it stands.",
                     MessageKind::Warning);
 }
