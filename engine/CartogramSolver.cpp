@@ -40,6 +40,12 @@ CartogramSolution CCartogramSolver::Solve(CCartogramRoundSink* sink, CCartogramF
     return solution;
 }
 
+void CCartogramSolver::PushWideRings()
+{
+    if (auto* converging = dynamic_cast<CConvergenceLoop*>(Loop_.get()))
+        converging->PushWideRings();
+}
+
 void CCartogramSolver::LeaveFrame()
 {
     if (!Frame_ || Left_)

@@ -126,6 +126,11 @@ public:
     // keeps the outputs of the rounds before it, not the layer.
     CartogramSolution Solve(CCartogramRoundSink* sink = nullptr, CCartogramFeedback* feedback = nullptr);
 
+    // The caller has found in geographic coordinates that no ring crosses the antimeridian: a
+    // ring wider than half the map is a long edge of its own, and the convergence loop pushes it
+    // towards its size like any other instead of guessing it is a ring projected without a cut.
+    void PushWideRings();
+
     // What preparation decided, in the loop's own coordinates (the convergence loop's frame).
     const CartogramSetup& Setup() const;
     // The layer's extent: the initial box before the first round, then after each fit-back.

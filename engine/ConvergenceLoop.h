@@ -39,6 +39,9 @@ public:
     CConvergenceLoop(CPolygonLayer& layer, CQuadTree& tree, const CartoParams& params, std::vector<double> fractions,
                      const CExtent& initialBox);
     ~CConvergenceLoop() override;
+    // Wide rings are long edges of their own, pushed like any other ring.
+    void PushWideRings() { WidePolygon_.assign(N_, 0); }
+
     CartogramSolution Solve(CCartogramRoundSink* sink, CCartogramFeedback* feedback) override;
 
 private:

@@ -1,5 +1,6 @@
 #include "geodata/OgrLayerReader.h"
 
+#include "geodata/OgrRing.h"
 #include "geodata/OgrSession.h"
 #include "geodata/SizeField.h"
 #include "geometry/PolygonRing.h"
@@ -33,31 +34,6 @@ std::vector<std::string> NamesOfLayers(GDALDataset& dataset)
     return names;
 }
 
-// The ring, turned to run clockwise (outer) or anticlockwise (hole) by its signed area: a ring
-// that crosses itself is turned by the area the cartogram measures, not by the turn at one
-// vertex, which may lie in a lobe that runs the other way.
-std::unique_ptr<CPolygonRing> RingOf(const OGRLinearRing& source, bool outer)
-{
-    const int n = source.getNumPoints();
-    std::vector<double> xy(2 * static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        xy[2 * static_cast<size_t>(i)] = source.getX(i);
-        xy[2 * static_cast<size_t>(i) + 1] = source.getY(i);
-    }
-    auto ring = std::make_unique<CPolygonRing>();
-    ring->SetPoints(n, xy.data(), true);
-    double area = 0.0;
-    ring->AreaAndCentroid(nullptr, &area);
-    if ((area < 0.0) != outer) {
-        for (size_t i = 0, j = static_cast<size_t>(n) - 1; i < j; ++i, --j) {
-            std::swap(xy[2 * i], xy[2 * j]);
-            std::swap(xy[2 * i + 1], xy[2 * j + 1]);
-        }
-        ring->SetPoints(n, xy.data(), true);
-    }
-    return ring;
-}
-
 // How a feature's polygons came to be read.
 enum class PartsFound {
     AsStored,  // each polygon's holes inside its shell
@@ -69,10 +45,10 @@ void AddRings(const OGRPolygon& part, CSimplePolygon& polygon)
 {
     // A ring of fewer than 2 points bounds nothing and is not a ring of ours.
     if (const OGRLinearRing* outer = part.getExteriorRing(); outer != nullptr && outer->getNumPoints() >= 2)
-        polygon.AddRing(RingOf(*outer, true));
+        polygon.AddRing(RingFromOgr(*outer, true));
     for (int i = 0; i < part.getNumInteriorRings(); ++i)
         if (const OGRLinearRing* hole = part.getInteriorRing(i); hole->getNumPoints() >= 2)
-            polygon.AddRing(RingOf(*hole, false));
+            polygon.AddRing(RingFromOgr(*hole, false));
 }
 
 // Whether a point of the ring lies outside `shell`, neither inside it nor on its boundary.

@@ -31,6 +31,7 @@ public:
     const CSimplePolygon& Polygon(uint32_t i) const { return *Polygons_[i]; }
 
     void Add(std::unique_ptr<CSimplePolygon> polygon) { Polygons_.push_back(std::move(polygon)); }
+    void Replace(uint32_t i, std::unique_ptr<CSimplePolygon> polygon) { Polygons_[i] = std::move(polygon); }
     void Clear() { Polygons_.clear(); }
 
     // The union of the polygons' boxes; the empty extent for no polygons.

@@ -8,6 +8,7 @@
 #include "geodata/NetworkEmfWriter.h"
 #include "geodata/OgrLayerReader.h"
 #include "geodata/ProjectionFile.h"
+#include "geodata/AntimeridianCut.h"
 #include "geodata/RecordNames.h"
 #include "geodata/ShapeValidator.h"
 #include "geodata/ShpFileTranslator.h"
@@ -120,6 +121,9 @@ struct CCartogramJob::Prepared {
     // The companion layers, and their writer when there is no export format.
     std::unique_ptr<COgrRoundWriter> CompanionWriter;
     std::unique_ptr<CCompanionRounds> Companions;
+    // The convergence mode: every ring was checked for the antimeridian in geographic
+    // coordinates, and those crossing it were cut.
+    bool AntimeridianChecked = false;
 };
 
 CCartogramJob::CCartogramJob() = default;
@@ -452,10 +456,44 @@ bool CCartogramJob::OpenLog(Prepared& prepared)
 }
 
 // The polygons loaded and, with ProjectTo, projected; a map in degrees gets its warning.
+// The convergence mode on a map with a coordinate system: polygons with a ring projected across
+// the antimeridian without a cut are cut there, and named.
+void CCartogramJob::CutAntimeridianRings(Prepared& prepared)
+{
+    std::string problem;
+    const std::unique_ptr<CAntimeridianCut> cutter =
+        CAntimeridianCut::Open(MapCrsText(prepared.Ogr, prepared.Names.InputProjection()), problem);
+    if (!cutter)
+        return;
+    std::vector<uint32_t> uncut;
+    const std::vector<uint32_t> cut = cutter->Cut(prepared.Network->PolygonLayer(), uncut);
+    const auto list = [this](const std::vector<uint32_t>& polygons) {
+        std::string text;
+        for (const uint32_t polygon : polygons)
+            text += (text.empty() ? "" : ", ") + RecordLabelOf(polygon);
+        return text;
+    };
+    if (!cut.empty()) {
+        ShowMessage("Rings of " + list(cut) +
+                        " cross the antimeridian (180° of longitude) without a cut; each was cut there into its "
+                        "parts on either side, which the exported map keeps.",
+                    MessageKind::Warning);
+        prepared.Network->SetExtent(prepared.Network->PolygonLayer().BoundingBox(), true);
+    }
+    if (!uncut.empty())
+        ShowMessage("Rings of " + list(uncut) +
+                        " cross the antimeridian (180° of longitude) without a cut, and could not be cut there: "
+                        "cut them first (for example with ogr2ogr -wrapdateline).",
+                    MessageKind::Warning);
+    prepared.AntimeridianChecked = uncut.empty();
+}
+
 bool CCartogramJob::LoadMap(Prepared& prepared)
 {
     if (!LoadPolygons(prepared))
         return false;
+    if (Params.Converge)
+        CutAntimeridianRings(prepared);
     if (!ProjectTo.empty())
         // The run is made in the projected system, so the input's degrees need no warning.
         return ProjectMap(prepared);
@@ -472,6 +510,8 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
     const OverlapPairs inputOverlaps = Overlaps(network.PolygonLayer());
     auto tree = std::make_unique<CQuadTree>();
     CCartogramSolver solver(network.PolygonLayer(), *tree, Params, std::move(prepared.Fractions), network.Extent());
+    if (prepared.AntimeridianChecked)
+        solver.PushWideRings();
     RunOutputSettings settings;
     settings.WithSvg = WithSvg;
     settings.Converging = Params.Converge;

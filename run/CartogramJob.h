@@ -157,6 +157,7 @@ private:
     // question): a cartogram of part of a map would pair sizes with the wrong polygons.
     bool OpenLog(Prepared& prepared);
     bool LoadMap(Prepared& prepared);
+    void CutAntimeridianRings(Prepared& prepared);
     bool LoadPolygons(Prepared& prepared);
     bool CheckLayerAgainstTable(uint32_t n);
     void RunRounds(Prepared& prepared, CCartogramFeedback* feedback);

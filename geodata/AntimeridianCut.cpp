@@ -1,0 +1,215 @@
+#include "geodata/AntimeridianCut.h"
+
+#include "geodata/OgrRing.h"
+#include "geodata/OgrSession.h"
+#include "geometry/PolygonLayer.h"
+
+#include <ogr_geometry.h>
+#include <ogr_spatialref.h>
+
+#include <cmath>
+#include <optional>
+
+namespace tessaro {
+namespace {
+
+struct TransformationDeleter {
+    void operator()(OGRCoordinateTransformation* transformation) const
+    {
+        OGRCoordinateTransformation::DestroyCT(transformation);
+    }
+};
+using TransformationPtr = std::unique_ptr<OGRCoordinateTransformation, TransformationDeleter>;
+
+constexpr double HalfTurn = 180.0;
+constexpr double Turn = 360.0;
+constexpr double SeamTolerance = 1e-9; // degrees
+
+// The ring's points in longitude and latitude, the longitudes made continuous (each step
+// taken the short way round, so a ring across ±180° runs on past it); nullopt when a point has
+// none.
+std::optional<std::vector<double>> UnwrappedDegrees(const CPolygonRing& ring, OGRCoordinateTransformation& toDegrees,
+                                                    bool& crosses)
+{
+    const int32_t n = ring.PointCount();
+    std::vector<double> x(static_cast<size_t>(n));
+    std::vector<double> y(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i) {
+        x[static_cast<size_t>(i)] = ring.Point(i).X;
+        y[static_cast<size_t>(i)] = ring.Point(i).Y;
+    }
+    std::vector<int> moved(static_cast<size_t>(n), FALSE);
+    toDegrees.Transform(n, x.data(), y.data(), nullptr, moved.data());
+    std::vector<double> lonLat(2 * static_cast<size_t>(n));
+    for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
+        if (moved[i] == FALSE || !std::isfinite(x[i]) || !std::isfinite(y[i]))
+            return std::nullopt;
+        double lon = x[i];
+        if (i > 0) {
+            const double step = x[i] - x[i - 1];
+            // An edge between two points on the antimeridian itself runs along it (a cut edge, or
+            // the southern edge of Antarctica from −180° to 180°) and crosses nothing.
+            const bool alongIt = std::fabs(std::fabs(x[i]) - HalfTurn) < SeamTolerance &&
+                                 std::fabs(std::fabs(x[i - 1]) - HalfTurn) < SeamTolerance;
+            if (std::fabs(step) > HalfTurn && !alongIt)
+                crosses = true;
+            lon = lonLat[2 * (i - 1)] + step - Turn * std::round(step / Turn);
+        }
+        lonLat[2 * i] = lon;
+        lonLat[2 * i + 1] = y[i];
+    }
+    return lonLat;
+}
+
+std::unique_ptr<OGRPolygon> PolygonOfPoints(const std::vector<double>& lonLat)
+{
+    auto ring = std::make_unique<OGRLinearRing>();
+    for (size_t i = 0; i + 1 < lonLat.size(); i += 2)
+        ring->addPoint(lonLat[i], lonLat[i + 1]);
+    ring->closeRings();
+    auto polygon = std::make_unique<OGRPolygon>();
+    polygon->addRingDirectly(ring.release());
+    return polygon;
+}
+
+std::unique_ptr<OGRPolygon> Box(double west, double east)
+{
+    return PolygonOfPoints({west, -Turn, east, -Turn, east, Turn, west, Turn, west, -Turn});
+}
+
+// The pieces of a ring in continuous longitudes that fall in each turn of the globe, each moved
+// back into −180° to 180°; appended to `pieces` as polygons of one ring each.
+bool AppendPieces(const std::vector<double>& lonLat, std::vector<std::unique_ptr<OGRGeometry>>& pieces)
+{
+    const std::unique_ptr<OGRPolygon> ring = PolygonOfPoints(lonLat);
+    for (const double shift : {-Turn, 0.0, Turn}) {
+        const std::unique_ptr<OGRPolygon> window = Box(-HalfTurn + shift, HalfTurn + shift);
+        const std::unique_ptr<OGRGeometry> part(ring->Intersection(window.get()));
+        if (!part)
+            return false;
+        const auto addPolygon = [&](const OGRPolygon& polygon) {
+            for (const OGRLinearRing* piece : polygon) {
+                auto copy = std::make_unique<OGRLinearRing>(*piece);
+                for (int k = 0; k < copy->getNumPoints(); ++k)
+                    copy->setPoint(k, copy->getX(k) - shift, copy->getY(k));
+                auto piecePolygon = std::make_unique<OGRPolygon>();
+                piecePolygon->addRingDirectly(copy.release());
+                pieces.push_back(std::move(piecePolygon));
+            }
+        };
+        const OGRwkbGeometryType type = wkbFlatten(part->getGeometryType());
+        if (type == wkbPolygon) {
+            addPolygon(*part->toPolygon());
+        } else if (type == wkbMultiPolygon || type == wkbGeometryCollection) {
+            for (const OGRGeometry* member : *part->toGeometryCollection())
+                if (wkbFlatten(member->getGeometryType()) == wkbPolygon)
+                    addPolygon(*member->toPolygon());
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+struct CAntimeridianCut::Transformations {
+    TransformationPtr ToDegrees;
+    TransformationPtr FromDegrees;
+};
+
+CAntimeridianCut::CAntimeridianCut(std::unique_ptr<Transformations> transformations)
+    : Transformations_(std::move(transformations))
+{
+}
+
+CAntimeridianCut::~CAntimeridianCut() = default;
+
+std::unique_ptr<CAntimeridianCut> CAntimeridianCut::Open(const std::string& mapCrs, std::string& problem)
+{
+    const COgrSession session;
+    OGRSpatialReference map;
+    if (mapCrs.empty() || map.SetFromUserInput(mapCrs.c_str()) != OGRERR_NONE) {
+        problem = "the map has no coordinate system GDAL reads";
+        return nullptr;
+    }
+    const std::unique_ptr<OGRSpatialReference> degrees(map.CloneGeogCS());
+    if (!degrees) {
+        problem = "its coordinate system has no longitude and latitude";
+        return nullptr;
+    }
+    map.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    degrees->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    auto transformations = std::make_unique<Transformations>();
+    transformations->ToDegrees.reset(OGRCreateCoordinateTransformation(&map, degrees.get()));
+    transformations->FromDegrees.reset(OGRCreateCoordinateTransformation(degrees.get(), &map));
+    if (!transformations->ToDegrees || !transformations->FromDegrees) {
+        problem = COgrSession::LastError("no transformation joins its coordinate system and longitude and latitude");
+        return nullptr;
+    }
+    return std::unique_ptr<CAntimeridianCut>(new CAntimeridianCut(std::move(transformations)));
+}
+
+std::vector<uint32_t> CAntimeridianCut::Cut(CPolygonLayer& layer, std::vector<uint32_t>& uncut) const
+{
+    const COgrSession session;
+    std::vector<uint32_t> cut;
+    for (uint32_t i = 0; i < layer.Count(); ++i) {
+        const CSimplePolygon& polygon = layer.Polygon(i);
+        bool crosses = false;
+        std::vector<std::vector<double>> rings;
+        bool readable = true;
+        for (const auto& ring : polygon.Rings()) {
+            std::optional<std::vector<double>> lonLat = UnwrappedDegrees(*ring, *Transformations_->ToDegrees, crosses);
+            readable = readable && lonLat.has_value();
+            if (lonLat)
+                rings.push_back(std::move(*lonLat));
+        }
+        if (!crosses)
+            continue;
+        std::unique_ptr<CSimplePolygon> parts = readable ? CutPolygon(rings) : nullptr;
+        if (!parts) {
+            uncut.push_back(i);
+            continue;
+        }
+        parts->Label = polygon.Label;
+        layer.Replace(i, std::move(parts));
+        cut.push_back(i);
+    }
+    return cut;
+}
+
+std::unique_ptr<CSimplePolygon> CAntimeridianCut::CutPolygon(const std::vector<std::vector<double>>& rings) const
+{
+    std::vector<std::unique_ptr<OGRGeometry>> pieces;
+    for (const std::vector<double>& ring : rings)
+        if (!AppendPieces(ring, pieces))
+            return nullptr;
+    if (pieces.empty())
+        return nullptr;
+    // organizePolygons takes the pieces over and sorts them into shells and holes.
+    std::vector<OGRGeometry*> handed;
+    for (auto& piece : pieces)
+        handed.push_back(piece.release());
+    int valid = FALSE;
+    std::unique_ptr<OGRGeometry> sorted(
+        OGRGeometryFactory::organizePolygons(handed.data(), static_cast<int>(handed.size()), &valid, nullptr));
+    if (!sorted || sorted->transform(Transformations_->FromDegrees.get()) != OGRERR_NONE)
+        return nullptr;
+    auto polygon = std::make_unique<CSimplePolygon>();
+    const auto addRings = [&polygon](const OGRPolygon& part) {
+        bool outer = true;
+        for (const OGRLinearRing* ring : part) {
+            if (ring->getNumPoints() >= 4)
+                polygon->AddRing(RingFromOgr(*ring, outer));
+            outer = false;
+        }
+    };
+    if (wkbFlatten(sorted->getGeometryType()) == wkbPolygon)
+        addRings(*sorted->toPolygon());
+    else
+        for (const OGRGeometry* member : *sorted->toGeometryCollection())
+            if (wkbFlatten(member->getGeometryType()) == wkbPolygon)
+                addRings(*member->toPolygon());
+    return polygon->RingCount() > 0 ? std::move(polygon) : nullptr;
+}
+
+} // namespace tessaro

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessaro {
+
+class CPolygonLayer;
+class CSimplePolygon;
+
+// Rings that cross the antimeridian, found and cut in geographic coordinates. A ring whose
+// edge runs from one side of ±180° to the other (a step of more than 180° of longitude) was
+// projected across it without a cut: in the map's coordinates the edge crosses the whole map.
+// Such a polygon is cut at ±180° into the parts it is on each side, projected back into the
+// map's system. A long edge that stays on one side (Antarctica's southern border in a world
+// map, a wide rectangle) is a real one and is left as it is.
+class CAntimeridianCut {
+public:
+    ~CAntimeridianCut();
+    CAntimeridianCut(const CAntimeridianCut&) = delete;
+    CAntimeridianCut& operator=(const CAntimeridianCut&) = delete;
+
+    // For a map in the coordinate system `mapCrs` (WKT or the text of a .prj); null when it has
+    // none or none that turns into longitude and latitude, `problem` then saying why.
+    static std::unique_ptr<CAntimeridianCut> Open(const std::string& mapCrs, std::string& problem);
+
+    // Cuts every polygon of `layer` with a ring crossing the antimeridian; returns their indices.
+    // A polygon that cannot be cut (a point without longitude, a cut GDAL cannot make) is left
+    // as it was and listed in `uncut`.
+    std::vector<uint32_t> Cut(CPolygonLayer& layer, std::vector<uint32_t>& uncut) const;
+
+private:
+    struct Transformations;
+    explicit CAntimeridianCut(std::unique_ptr<Transformations> transformations);
+    // The polygon of rings given in continuous longitude and latitude, cut at ±180° and moved
+    // back into the map's system; null when GDAL cannot make the cut.
+    std::unique_ptr<CSimplePolygon> CutPolygon(const std::vector<std::vector<double>>& rings) const;
+
+    std::unique_ptr<Transformations> Transformations_;
+};
+
+} // namespace tessaro
