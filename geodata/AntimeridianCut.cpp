@@ -13,14 +13,6 @@
 namespace tessaro {
 namespace {
 
-struct TransformationDeleter {
-    void operator()(OGRCoordinateTransformation* transformation) const
-    {
-        OGRCoordinateTransformation::DestroyCT(transformation);
-    }
-};
-using TransformationPtr = std::unique_ptr<OGRCoordinateTransformation, TransformationDeleter>;
-
 constexpr double HalfTurn = 180.0;
 constexpr double Turn = 360.0;
 constexpr double SeamTolerance = 1e-9; // degrees

@@ -14,14 +14,6 @@
 namespace tessaro {
 namespace {
 
-struct TransformationDeleter {
-    void operator()(OGRCoordinateTransformation* transformation) const
-    {
-        OGRCoordinateTransformation::DestroyCT(transformation);
-    }
-};
-using TransformationPtr = std::unique_ptr<OGRCoordinateTransformation, TransformationDeleter>;
-
 // The EPSG code of "EPSG:n" (the prefix in any case); -1 for any other text.
 int EpsgCodeOf(const std::string& text)
 {

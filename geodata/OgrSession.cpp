@@ -8,6 +8,11 @@ namespace tessaro {
 
 void GdalDatasetCloser::operator()(GDALDataset* dataset) const { GDALClose(dataset); }
 
+void TransformationDeleter::operator()(OGRCoordinateTransformation* transformation) const
+{
+    OGRCoordinateTransformation::DestroyCT(transformation);
+}
+
 COgrSession::COgrSession()
 {
     static std::once_flag registered;

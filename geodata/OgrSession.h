@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gdal_priv.h>
+#include <ogr_spatialref.h>
 
 #include <memory>
 #include <string>
@@ -12,6 +13,12 @@ struct GdalDatasetCloser {
     void operator()(GDALDataset* dataset) const;
 };
 using GdalDatasetPtr = std::unique_ptr<GDALDataset, GdalDatasetCloser>;
+
+// Destroys a coordinate transformation made by OGRCreateCoordinateTransformation.
+struct TransformationDeleter {
+    void operator()(OGRCoordinateTransformation* transformation) const;
+};
+using TransformationPtr = std::unique_ptr<OGRCoordinateTransformation, TransformationDeleter>;
 
 // GDAL work on the calling thread: the drivers registered once per process, and GDAL's own
 // error output held back while the session lives (GDAL's handler stack is per thread), so its
