@@ -265,15 +265,6 @@ LayerFields ReadSchema(OGRLayer& layer, const std::string& sizeField, OgrPolygon
     return fields;
 }
 
-// "4 (Fairfax)": a feature's number from 1 and its name when the layer has a name field.
-std::string FeatureLabel(const OgrPolygonSource& source, size_t index)
-{
-    std::string label = std::to_string(index + 1);
-    if (source.Names && index < source.Names->Names.size() && !source.Names->Names[index].empty())
-        label += " (" + source.Names->Names[index] + ")";
-    return label;
-}
-
 // The features of `layer`, in reading order: their polygons into `network`, the rest listed as
 // left out, and their names and sizes. False, with `problem` saying why, when a feature cannot be
 // read or stored.
@@ -299,8 +290,8 @@ bool ReadFeatures(OGRLayer& layer, const LayerFields& fields, const std::string&
             source.LeftOut.push_back(
                 {index, std::string("a ") + OGRGeometryTypeToName(geometry->getGeometryType()) + " geometry"});
         if (found == PartsFound::Unsortable) {
-            problem = "Feature " + FeatureLabel(source, index) + " of the layer " + source.LayerName + " of " + path +
-                      " has a hole outside its shell, and its rings cross, so they cannot be sorted into the "
+            problem = "Feature " + NumberedName(index, source.Names) + " of the layer " + source.LayerName +
+                      " of " + path + " has a hole outside its shell, and its rings cross, so they cannot be sorted into the "
                       "parts they are. Make the geometry valid first (for example with ogr2ogr -makevalid).";
             return false;
         }
@@ -355,7 +346,8 @@ std::string LeftOutFeatureList(const OgrPolygonSource& source)
 
 std::string RegroupedFeatureList(const OgrPolygonSource& source)
 {
-    return ShortList(source.Regrouped, [&source](size_t feature) { return "feature " + FeatureLabel(source, feature); });
+    return ShortList(source.Regrouped,
+                     [&source](size_t feature) { return "feature " + NumberedName(feature, source.Names); });
 }
 
 std::optional<std::vector<std::string>> COgrLayerReader::LayerNames(const std::string& path)

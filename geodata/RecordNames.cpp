@@ -65,4 +65,12 @@ std::optional<RecordNames> ReadRecordNames(const std::string& tablePath, std::st
     return names;
 }
 
+std::string NumberedName(size_t record, const std::optional<RecordNames>& names)
+{
+    std::string label = std::to_string(record + 1);
+    if (names && record < names->Names.size() && !names->Names[record].empty())
+        label += " (" + names->Names[record] + ")";
+    return label;
+}
+
 } // namespace tessaro

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,5 +27,9 @@ int FindNameField(const std::vector<std::string>& textFieldNames);
 
 // A record's name as it is shown: trimmed, with control characters as blanks.
 std::string CleanRecordName(std::string text);
+
+// "4 (Fairfax)": record `record` (from 0) numbered from 1, with its name when `names` has a
+// non-empty one for it.
+std::string NumberedName(size_t record, const std::optional<RecordNames>& names);
 
 } // namespace tessaro

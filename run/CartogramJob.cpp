@@ -91,10 +91,7 @@ void WarnLeftOutFeatures(const std::string& path, const OgrPolygonSource& source
 // a layer read through OGR has features.
 std::string RecordLabel(const char* noun, uint32_t record, const std::optional<RecordNames>& names)
 {
-    std::string label = noun + (" " + std::to_string(record + 1));
-    if (names && record < names->Names.size() && !names->Names[record].empty())
-        label += " (" + names->Names[record] + ")";
-    return label;
+    return noun + (" " + NumberedName(record, names));
 }
 
 } // namespace
