@@ -27,8 +27,7 @@ constexpr double InitialBlur = 0.1;
 constexpr double StepTolerance = 0.2;
 constexpr double FirstTimeStep = 0.01;
 constexpr double MaxTimeStepGrowth = 2.0;
-// A density below this share of the mean is taken as this, so the velocity stays finite where
-// the series dips at a steep edge.
+// The least density the velocity divides by, in shares of the mean, whatever the raster holds.
 constexpr double MinDensity = 1e-6;
 // Steps and halvings of one integration at most; far more than an even density needs.
 constexpr int MaxSteps = 20000;
@@ -253,8 +252,13 @@ void CDensityFlow::Transform()
     }
     for (int j = 0; j < Ny_; ++j)
         for (int i = 0; i < Nx_; ++i)
-            Plans_->Raster[static_cast<size_t>(j) * static_cast<size_t>(Nx_) + static_cast<size_t>(i)] =
-                Density(i, j);
+            Plans_->Raster[static_cast<size_t>(j) * static_cast<size_t>(Nx_) + static_cast<size_t>(i)] = Density(i, j);
+    // Diffusion never takes the density below its least starting value: where the truncated
+    // series dips under it beside a steep edge, it rings, and dividing by that dip would send the
+    // points there off at thousands of cells per unit of time and the steps to a crawl.
+    const double* raster = Plans_->Raster.get();
+    Floor_ =
+        std::max(MinDensity, *std::min_element(raster, raster + static_cast<size_t>(Nx_) * static_cast<size_t>(Ny_)));
     fftw_execute(Plans_->ForwardPlan);
     const size_t n = static_cast<size_t>(Nx_) * static_cast<size_t>(Ny_);
     const double scale = 1.0 / (4.0 * Nx_ * Ny_);
@@ -337,7 +341,7 @@ void CDensityFlow::Velocities(const CFields& fields, const std::vector<double>& 
         const auto mix = [&](const std::vector<double>& f) {
             return (1.0 - fy) * ((1.0 - fx) * f[c00] + fx * f[c10]) + fy * ((1.0 - fx) * f[c01] + fx * f[c11]);
         };
-        const double rho = std::max(mix(fields.Rho), MinDensity);
+        const double rho = std::max(mix(fields.Rho), Floor_);
         double vx = -mix(fields.Gx) / rho;
         double vy = -mix(fields.Gy) / rho;
         if ((at[k] <= 0.0 && vx < 0.0) || (at[k] >= Nx_ && vx > 0.0))
@@ -353,6 +357,7 @@ bool CDensityFlow::Displace(const std::vector<double>& points, std::vector<doubl
                             const CFeedback* feedback)
 {
     displacement.assign(points.size(), 0.0);
+    Steps_ = 0;
     if (!Plans_ || points.empty())
         return true;
     std::vector<double> position(points.size());
@@ -374,7 +379,7 @@ bool CDensityFlow::Displace(const std::vector<double>& points, std::vector<doubl
     for (size_t k = 0; k + 1 < v0.size(); k += 2)
         fastest = std::max(fastest, std::hypot(v0[k], v0[k + 1]));
     double dt = fastest > 0.0 ? std::clamp(0.1 / fastest, FirstTimeStep, endTime) : endTime;
-    for (int step = 0; t < endTime && step < MaxSteps; ++step) {
+    for (; t < endTime && Steps_ < MaxSteps; ++Steps_) {
         if (Cancelled(feedback))
             return false;
         for (size_t k = 0; k < position.size(); ++k)

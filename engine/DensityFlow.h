@@ -24,7 +24,8 @@ class CSimplePolygon;
 // a predictor-corrector scheme: a step whose Euler and trapezoid positions differ by more than a
 // fifth of a cell somewhere is made again shorter, and each next step is sized from that
 // difference (it grows as the square of the step), at most twice the last. The flow runs until
-// the slowest cosine mode has decayed to a thousandth.
+// the slowest cosine mode has decayed to a thousandth. The velocity divides by the density taken
+// no lower than the raster's least density, below which the heat equation never goes.
 class CDensityFlow {
 public:
     CDensityFlow();
@@ -60,6 +61,8 @@ public:
     int CellsX() const { return Nx_; }
     int CellsY() const { return Ny_; }
     double CellSide() const { return Side_; }
+    // The steps the last Displace took, the ones made again shorter included.
+    int Steps() const { return Steps_; }
     // The density of cell (i, j) as rasterised, i along x from the grid's lower left corner.
     double Density(int i, int j) const;
 
@@ -78,9 +81,11 @@ private:
     double Side_ = 1.0;
     double X0_ = 0.0;
     double Y0_ = 0.0;
-    std::vector<double> Weighted_; // per cell: sum of density times covered length
-    std::vector<double> Covered_;  // per cell: covered length
+    std::vector<double> Weighted_;     // per cell: sum of density times covered length
+    std::vector<double> Covered_;      // per cell: covered length
     std::vector<double> Coefficients_; // the density's cosine coefficients, normalised
+    int Steps_ = 0;
+    double Floor_ = 1.0; // the raster's least density: rho never falls below it
     std::unique_ptr<CPlans> Plans_;
 };
 
