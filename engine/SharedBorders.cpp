@@ -193,18 +193,86 @@ int64_t InsertAll(CPolygonLayer& layer, std::vector<std::vector<CInsertion>>& in
     return inserted;
 }
 
+// A closed ring's points (the first repeated last) without spikes: a point whose two neighbours
+// are one point is the tip of a hair out and straight back, and cutting it and one of the two
+// visits leaves the ring's area and every other edge as they were. Points repeated in a row are
+// merged. A ring whose start is such a tip starts at its neighbour instead.
+std::vector<CPointKey> WithoutSpikes(const std::vector<CPointKey>& closed)
+{
+    std::vector<CPointKey> kept;
+    for (size_t i = 0; i + 1 < closed.size(); ++i) {
+        if (!kept.empty() && kept.back() == closed[i])
+            continue;
+        if (kept.size() >= 2 && kept[kept.size() - 2] == closed[i]) {
+            kept.pop_back(); // the tip between two visits of this point
+            continue;
+        }
+        kept.push_back(closed[i]);
+    }
+    // Across the closing point: the end back on the start, or a tip at either end.
+    for (bool cut = true; cut && kept.size() >= 3;) {
+        const size_t m = kept.size();
+        cut = true;
+        if (kept[m - 1] == kept[0]) {
+            kept.pop_back();
+        } else if (kept[m - 2] == kept[0]) {
+            kept.resize(m - 2);
+        } else if (kept[m - 1] == kept[1]) {
+            kept.pop_back();
+            kept.erase(kept.begin());
+        } else {
+            cut = false;
+        }
+    }
+    if (!kept.empty())
+        kept.push_back(kept.front());
+    return kept;
+}
+
+// Cuts the spikes that snapping near points together leaves (a ring that ran out and back within
+// the tolerance now runs out and back along one edge, which no valid ring does). A ring left
+// without area keeps its points.
+void CutSpikes(CPolygonLayer& layer)
+{
+    std::vector<CPointKey> closed;
+    std::vector<double> points;
+    for (auto* polygon : layer.Polygons()) {
+        bool changed = false;
+        for (int32_t r = 0; r < polygon->RingCount(); ++r) {
+            const CPolygonRing& ring = polygon->Ring(r);
+            if (ring.PointCount() < 4)
+                continue;
+            closed.clear();
+            for (int32_t i = 0; i < ring.PointCount(); ++i)
+                closed.push_back(KeyAt(ring.Points(), i));
+            const std::vector<CPointKey> kept = WithoutSpikes(closed);
+            if (kept.size() == closed.size() || kept.size() < 4)
+                continue;
+            points.clear();
+            for (const CPointKey& key : kept)
+                points.insert(points.end(), {key.X, key.Y});
+            polygon->SetRingPoints(r, static_cast<int32_t>(kept.size()), points.data());
+            changed = true;
+        }
+        if (changed)
+            polygon->UpdateBoundingBox();
+    }
+}
+
 } // namespace
 
 int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance)
 {
     if (!(tolerance > 0.0))
         return 0;
-    const int64_t snapped = SnapVertices(layer, tolerance);
+    int64_t changed = SnapVertices(layer, tolerance);
     CEdgeGrid grid(layer, tolerance);
     std::vector<std::vector<CInsertion>> insertions(grid.Edges.size());
-    if (!FindInsertions(grid, tolerance, insertions))
-        return snapped;
-    return snapped + InsertAll(layer, insertions);
+    if (FindInsertions(grid, tolerance, insertions))
+        changed += InsertAll(layer, insertions);
+    if (changed > 0)
+        CutSpikes(layer);
+    return changed;
 }
 
 int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance)

@@ -157,6 +157,36 @@ TEST(SharedBorders, AVertexOnANeighboursEdgeIsGivenToTheNeighbour)
     EXPECT_EQ(ShareBorderVertices(layer, 1e-9), 0);
 }
 
+// Snapping is not transitive: a point near two others that are not near each other goes to the
+// smaller one, and a narrow wedge between them then runs out to a point and straight back. The
+// hair is cut wherever the ring starts (an Alaska coast in a world map had one at its start).
+TEST(SharedBorders, ASpikeLeftBySnappingIsCutWhereverTheRingStarts)
+{
+    // (1.5, 0.6) - (0, 0) - ... - (0.8, 0.5) - (1.5, 0.6): within 1 of each other are (0.8, 0.5)
+    // and both ends of the wedge, whose ends are 1.5 apart.
+    const std::vector<double> open{1.5, 0.6, 0, 0, 0, -10, 10, -10, 10, 10, 0.8, 0.5};
+    for (size_t start = 0; start < open.size(); start += 4) {
+        std::vector<double> ring(open.begin() + static_cast<std::ptrdiff_t>(start), open.end());
+        ring.insert(ring.end(), open.begin(), open.begin() + static_cast<std::ptrdiff_t>(start));
+        ring.insert(ring.end(), {ring[0], ring[1]});
+        CPolygonLayer layer;
+        layer.Add(MakePolygon({ring}));
+        EXPECT_GT(ShareBorderVertices(layer, 1.0), 0);
+        const std::vector<CPoint2D> points = PointsOf(layer.Polygon(0).Ring(0));
+        ASSERT_EQ(points.size(), 5u) << "starting at point " << start / 2;
+        for (size_t k = 0; k + 1 < points.size(); ++k) {
+            const CPoint2D& before = points[k == 0 ? points.size() - 2 : k - 1];
+            const CPoint2D& after = points[k + 1];
+            EXPECT_FALSE(before.X == after.X && before.Y == after.Y)
+                << "a spike at point " << k << ", starting at point " << start / 2;
+        }
+        // What is left is the quadrilateral under the line y = x from (0, 0) to (10, 10).
+        double area = 0.0;
+        ASSERT_TRUE(layer.Polygon(0).Ring(0).AreaAndCentroid(nullptr, &area));
+        EXPECT_DOUBLE_EQ(std::fabs(area), 150.0);
+    }
+}
+
 // Simplification removes the slight bends of a shared border from both rings alike, keeps the
 // corners, and never swings a border across another ring's vertex.
 TEST(SharedBorders, SimplifyingKeepsBordersSharedAndStepsAroundOtherRings)
