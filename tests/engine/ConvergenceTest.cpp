@@ -277,7 +277,9 @@ TEST(Convergence, PolygonsTheFieldCannotPushAreMovedNamedAndCountedWhenTheyHaveA
         measured.push_back(ToBoost(layer.Polygon(polygon)));
     const double fromGeometry = WeightedAreaError(measured, Shares({1, 2, 3, 1}));
     EXPECT_NEAR(solution.LastMeasures->WeightedMeanError, fromGeometry, 1e-9);
-    EXPECT_GT(fromGeometry, 0.001);
+    // Left out of the measures, the wide ring would give another figure.
+    std::vector<BoostRecord> pushed(measured.begin(), measured.begin() + 3);
+    EXPECT_GT(std::fabs(WeightedAreaError(pushed, Shares({1, 2, 3})) - fromGeometry), 1e-4);
     // The sliver moved with the map.
     EXPECT_NE(layer.Polygon(3).Ring(0).Point(0).X, 1.2);
 }
