@@ -23,6 +23,8 @@ packages=(
   poppler-utils file lintian desktop-file-utils
   # the benchmark scripts: peak memory, arithmetic on timings, the area check of the outputs
   time bc python3
+  # bench/peer-compare.sh: GDAL's Python bindings for the peer's input cleaning
+  python3-gdal
   # scripts/fresh-debian.sh: a bare Debian 12 root to install the package into
   debootstrap
 )
