@@ -48,6 +48,10 @@ constexpr int LargestErrorRounds = 3;
 constexpr double LargestErrorMinShare = 1e-4;
 // The widest leaf, in flow cells, under the polygons' vertices.
 constexpr double FlowLeafCells = 4.0;
+// A round's flow asks no polygon to change its area by more than this factor either way: the fold
+// guard lets no triangle shrink below a fifth in a round anyway, and a density of 1e-9 (a missing
+// size made small) would only send the flow's steps to a crawl.
+constexpr double MaxFlowContrast = 1e4;
 
 // Every polygon with a ring that jumps across more than half the width of `box` from one vertex
 // to the next: what a ring crossing the antimeridian becomes when it is projected without a cut.
@@ -500,7 +504,7 @@ bool CConvergenceLoop::FlowDisplacement(const RoundMeasures& measures, std::vect
     std::vector<double> densities(N_, 0.0);
     for (uint32_t i = 0; i < N_ && i < measures.Ratios.size(); ++i)
         if (Pushed(i))
-            densities[i] = measures.Ratios[i] * measures.Ratios[i];
+            densities[i] = std::clamp(measures.Ratios[i] * measures.Ratios[i], 1.0 / MaxFlowContrast, MaxFlowContrast);
     CExtent reach;
     for (size_t k = 0; k + 1 < Grid_.size(); k += 2)
         reach.Include(Grid_[k], Grid_[k + 1]);

@@ -181,6 +181,9 @@ INSTANTIATE_TEST_SUITE_P(
                               {9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9}},
                       MapCase{"4 x 4 grid, a corner fifty times the others", GridSquares(4, 4, 1.0),
                               {50, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+                      // A share of 1e-9, as a missing size made small: no stall, no fold.
+                      MapCase{"3 x 3 grid, the centre nearly empty", GridSquares(3, 3, 1.0),
+                              {1, 1, 1, 1, 1e-9, 1, 1, 1, 1}},
                       // Small squares whose field is steep beside a coarse leaf: where the grid
                       // cracks at hanging vertices unless they follow their sides.
                       SmallOnLarge(16, 8.0, 1.0, 0.05), SmallOnLarge(24, 8.0, 1.0, 0.05)),
