@@ -66,6 +66,7 @@ struct CMapProjection::Transformations {
     TransformationPtr Forward;
     TransformationPtr Back;
     TransformationPtr ToDegrees; // the map's system to longitude and latitude on its datum
+    bool MapInDegrees = false;   // the map's system is a geographic one: x is a longitude
 };
 
 // Where the target system is meant to be used, in degrees; west > east when it spans the
@@ -144,6 +145,7 @@ std::unique_ptr<CMapProjection> CMapProjection::Open(const std::string& mapCrs, 
     map.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     projected.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     auto transformations = std::make_unique<Transformations>();
+    transformations->MapInDegrees = map.IsGeographic() != 0;
     transformations->Forward.reset(OGRCreateCoordinateTransformation(&map, &projected));
     transformations->Back.reset(OGRCreateCoordinateTransformation(&projected, &map));
     if (!transformations->Forward || !transformations->Back) {
@@ -206,13 +208,13 @@ std::string CMapProjection::AreaOfUseWarning(const CPolygonLayer& layer) const
     while (!name.empty() && (name.back() == '.' || name.back() == ' '))
         name.pop_back();
     const std::string part =
-        outside == count ? "The map lies"
-                         : "Part of the map (" +
-                               FormatFixed(100.0 * static_cast<double>(outside) / static_cast<double>(count), 1) +
-                               " % of its points) lies";
+        outside == count
+            ? "The map lies"
+            : "Part of the map (" + FormatFixed(100.0 * static_cast<double>(outside) / static_cast<double>(count), 1) +
+                  " % of its points) lies";
     return part + " outside the area " + Target_ + (TargetName_.empty() ? "" : " (" + TargetName_ + ")") +
-           " is made for" + (name.empty() ? "" : ", " + name) + " (longitude " + degrees(Area_->West) +
-           " to " + degrees(Area_->East) + ", latitude " + degrees(Area_->South) + " to " + degrees(Area_->North) +
+           " is made for" + (name.empty() ? "" : ", " + name) + " (longitude " + degrees(Area_->West) + " to " +
+           degrees(Area_->East) + ", latitude " + degrees(Area_->South) + " to " + degrees(Area_->North) +
            "): there the projection may distort areas and shapes. Choose a projection made for the map's region.";
 }
 
@@ -238,11 +240,45 @@ bool CMapProjection::Back(CPolygonLayer& layer, std::string& problem) const
     return MoveLayer(layer, false, problem);
 }
 
+namespace {
+
+// Longitudes of one ring (x of `count` pairs from `xy`) made continuous where the inverse
+// projection wrapped them: a cartogram pushes a coast near the map's antimeridian past it, and its
+// longitudes come back on the far side (181 degrees as -179), turning the ring inside out across
+// the map. An edge whose ends are more than half a turn apart in longitude but less than
+// `shortEdge` apart in the projected map (`projected`, the same layout) is such a wrap; an edge
+// that really runs across the map (Antarctica's along a parallel from -180 to 180 degrees) is
+// long there too and keeps its longitudes. A ring that would not close again keeps them all.
+void MakeLongitudesContinuous(double* xy, const double* projected, size_t count, double shortEdge)
+{
+    if (count < 2)
+        return;
+    // Whole turns added to each longitude, so a longitude that needs none keeps its bits.
+    std::vector<double> turns(count, 0.0);
+    for (size_t k = 1; k < count; ++k) {
+        const double across =
+            std::hypot(projected[2 * k] - projected[2 * k - 2], projected[2 * k + 1] - projected[2 * k - 1]);
+        const double wraps = across < shortEdge ? std::round((xy[2 * k] - xy[2 * (k - 1)]) / 360.0) : 0.0;
+        turns[k] = turns[k - 1] - wraps;
+    }
+    if (turns[count - 1] != 0.0)
+        return;
+    for (size_t k = 0; k < count; ++k)
+        xy[2 * k] += 360.0 * turns[k];
+}
+
+// Longitudes this close to +-180 degrees name one meridian either way: the projection may take
+// 180 forward to the map's eastern edge and back as -180.
+constexpr double AntimeridianSlack = 1e-9;
+
+} // namespace
+
 bool CMapProjection::MoveLayer(CPolygonLayer& layer, bool forward, std::string& problem) const
 {
     // Every polygon is moved into a buffer first, so a point that cannot be moved leaves the
     // whole layer as it was.
     std::vector<std::vector<double>> moved(layer.Count());
+    const CExtent box = layer.BoundingBox();
     for (uint32_t p = 0; p < layer.Count(); ++p) {
         const CSimplePolygon& polygon = layer.Polygon(p);
         std::vector<double>& xy = moved[p];
@@ -256,11 +292,86 @@ bool CMapProjection::MoveLayer(CPolygonLayer& layer, bool forward, std::string& 
                       " cannot be moved " + (forward ? "into " + Target_ : "back from " + Target_);
             return false;
         }
+        if (!forward && Transformations_->MapInDegrees)
+            KeepRingsWhole(polygon, xy, 0.5 * std::max(box.Width(), box.Height()));
     }
     for (uint32_t p = 0; p < layer.Count(); ++p)
         if (!moved[p].empty())
             layer.Polygon(p).SetPointsFrom(moved[p].data(), true);
     return true;
+}
+
+// A point on the antimeridian comes back as -180 or 180 degrees, whichever the inverse gives: each
+// takes the one that goes forward onto where it came from, so a ring along that meridian (the
+// eastern edge of Antarctica) is not folded onto its western one.
+void CMapProjection::SideOfAntimeridian(const std::vector<double>& from, std::vector<double>& xy) const
+{
+    for (size_t k = 0; k + 1 < xy.size(); k += 2) {
+        if (!PastTurn(xy[k], AntimeridianSlack))
+            continue;
+        std::vector<double> both{xy[k], xy[k + 1], -xy[k], xy[k + 1]};
+        if (!Forward(both))
+            continue;
+        if (std::hypot(both[2] - from[k], both[3] - from[k + 1]) < std::hypot(both[0] - from[k], both[1] - from[k + 1]))
+            xy[k] = -xy[k];
+    }
+}
+
+// A polygon's points `xy`, just taken back into degrees from `projected`, with its rings whole:
+// points on the antimeridian on the side they came from, and longitudes continuous over the edges
+// that the inverse wrapped.
+void CMapProjection::KeepRingsWhole(const CSimplePolygon& projected, std::vector<double>& xy, double shortEdge) const
+{
+    std::vector<double> from(xy.size());
+    projected.CopyPointsTo(from.data());
+    SideOfAntimeridian(from, xy);
+    size_t offset = 0;
+    for (int32_t r = 0; r < projected.RingCount(); ++r) {
+        const auto count = static_cast<size_t>(std::max(projected.Ring(r).PointCount(), 0));
+        MakeLongitudesContinuous(xy.data() + 2 * offset, from.data() + 2 * offset, count, shortEdge);
+        offset += count;
+    }
+}
+
+bool CMapProjection::PastTurn(double x, double slack) const
+{
+    return Transformations_->MapInDegrees && std::fabs(x) > 180.0 - slack;
+}
+
+std::vector<uint32_t> CMapProjection::PastAntimeridian(const CPolygonLayer& back) const
+{
+    std::vector<uint32_t> polygons;
+    for (uint32_t p = 0; p < back.Count() && Transformations_->MapInDegrees; ++p) {
+        const CSimplePolygon& polygon = back.Polygon(p);
+        if (PastTurn(polygon.MinX(), -AntimeridianSlack) || PastTurn(polygon.MaxX(), -AntimeridianSlack))
+            polygons.push_back(p);
+    }
+    return polygons;
+}
+
+std::vector<uint32_t> CMapProjection::NotRoundTripping(const CPolygonLayer& projected, const CPolygonLayer& back) const
+{
+    std::vector<uint32_t> polygons;
+    const CExtent box = projected.BoundingBox();
+    const double tolerance = 1e-6 * std::max(box.Width(), box.Height());
+    std::vector<double> there, again;
+    for (uint32_t p = 0; p < projected.Count() && p < back.Count(); ++p) {
+        const int32_t count = projected.Polygon(p).TotalPointCount();
+        if (count <= 0 || back.Polygon(p).TotalPointCount() != count)
+            continue;
+        there.resize(2 * static_cast<size_t>(count));
+        again.resize(there.size());
+        projected.Polygon(p).CopyPointsTo(there.data());
+        back.Polygon(p).CopyPointsTo(again.data());
+        const std::vector<double> longitudes = again;
+        bool same = Forward(again);
+        for (size_t k = 0; same && k + 1 < there.size(); k += 2)
+            same = PastTurn(longitudes[k], AntimeridianSlack) ||
+                   (std::fabs(again[k] - there[k]) <= tolerance && std::fabs(again[k + 1] - there[k + 1]) <= tolerance);
+        if (!same)
+            polygons.push_back(p);
+    }
+    return polygons;
 }
 
 } // namespace tessaro

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 namespace tessaro {
 
 class CPolygonLayer;
+class CSimplePolygon;
 
 // The reprojection of one run: the map's coordinate system (the input's) and a projected one
 // the cartogram is made in, named by its EPSG code. Coordinates go forward into the projected
@@ -41,6 +43,16 @@ public:
     bool Forward(CPolygonLayer& layer, std::string& problem) const;
     bool Back(CPolygonLayer& layer, std::string& problem) const;
 
+    // The polygons (from 0) of `back`, the projected layer `projected` moved back into the
+    // map's system, that do not come forward again onto `projected` to within a millionth of its
+    // size: points the cartogram pushed beyond what the projection covers come back elsewhere.
+    // Longitudes past +-180 degrees (see PastAntimeridian) are not compared.
+    std::vector<uint32_t> NotRoundTripping(const CPolygonLayer& projected, const CPolygonLayer& back) const;
+    // The polygons (from 0) of `back`, in a map kept in degrees, with points past +-180 degrees of
+    // longitude: the cartogram pushed them over the projected map's edge, and Back keeps each
+    // ring's longitudes continuous there rather than turning the ring inside out across the map.
+    std::vector<uint32_t> PastAntimeridian(const CPolygonLayer& back) const;
+
     // A warning when part of `layer` (in the map's system) lies more than a degree outside the
     // area the target system is made for, where it may distort areas; empty when all of it lies
     // inside or the target states no area.
@@ -52,6 +64,10 @@ private:
     CMapProjection(std::string target, std::string targetName, std::unique_ptr<Transformations> transformations,
                    std::unique_ptr<AreaOfUse> area);
     bool MoveLayer(CPolygonLayer& layer, bool forward, std::string& problem) const;
+    void KeepRingsWhole(const CSimplePolygon& projected, std::vector<double>& xy, double shortEdge) const;
+    void SideOfAntimeridian(const std::vector<double>& from, std::vector<double>& xy) const;
+    // Whether x, in the map's system, is a longitude past +-(180 - slack) degrees.
+    bool PastTurn(double x, double slack) const;
 
     std::string Target_;
     std::string TargetName_;

@@ -66,7 +66,10 @@ public:
             ShowMessage("The layer of round " + std::to_string(round) + " was not written: " + problem + ".",
                         MessageKind::Error);
             ++into.Failures;
-        } else if (Sources_.Writer != nullptr) {
+            return;
+        }
+        WarnOfPointsNotTakenBack(round, layer);
+        if (Sources_.Writer != nullptr) {
             WriteThroughOgr(Sources_, round, &layer, into);
         } else {
             WriteShapefileSet(round, std::move(layer), into);
@@ -74,6 +77,44 @@ public:
     }
 
 private:
+    // Names the polygons whose points the projection cannot take back exactly (the file then
+    // holds another shape than the run measured), and those written past the antimeridian.
+    void WarnOfPointsNotTakenBack(int round, const CPolygonLayer& back) const
+    {
+        const CMapProjection& projection = *Sources_.Projection;
+        const std::string target = projection.Target();
+        const std::string lost = PolygonList(projection.NotRoundTripping(Sources_.Network.PolygonLayer(), back));
+        if (!lost.empty())
+            ShowMessage("Round " + std::to_string(round) + " reaches beyond what " + target +
+                            " can take back to the input's coordinate system: points of " + lost +
+                            " come back elsewhere, so their areas in the written layer differ from the run's. Make "
+                            "the map in " +
+                            target + " before the run to keep the layer there.",
+                        MessageKind::Warning);
+        const std::string past = PolygonList(projection.PastAntimeridian(back));
+        if (!past.empty())
+            ShowMessage("Round " + std::to_string(round) + " pushes points of " + past + " over the edge of the " +
+                            target +
+                            " map: the written layer keeps them past 180 degrees of longitude, where they "
+                            "continue their rings. A program that reprojects the layer takes them to the other "
+                            "side unless it lets longitudes run past 180 degrees (PROJ's +over).",
+                        MessageKind::Warning);
+    }
+
+    // "polygon 3" or "polygons 3, 9, ... and 4 more (numbered from 1)"; empty for none.
+    static std::string PolygonList(const std::vector<uint32_t>& polygons)
+    {
+        constexpr size_t MaxNamed = 5;
+        if (polygons.empty())
+            return {};
+        std::string names = polygons.size() == 1 ? "polygon " : "polygons ";
+        for (size_t k = 0; k < polygons.size() && k < MaxNamed; ++k)
+            names += (k == 0 ? "" : ", ") + std::to_string(polygons[k] + 1);
+        if (polygons.size() > MaxNamed)
+            names += " and " + std::to_string(polygons.size() - MaxNamed) + " more";
+        return names + " (numbered from 1)";
+    }
+
     void WriteShapefileSet(int round, CPolygonLayer layer, RoundExportResult& into) const
     {
         CNetwork network;
