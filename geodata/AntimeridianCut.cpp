@@ -7,7 +7,9 @@
 #include <ogr_geometry.h>
 #include <ogr_spatialref.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 
 namespace tessaro {
@@ -17,11 +19,21 @@ constexpr double HalfTurn = 180.0;
 constexpr double Turn = 360.0;
 constexpr double SeamTolerance = 1e-9; // degrees
 
-// The ring's points in longitude and latitude, the longitudes made continuous (each step
-// taken the short way round, so a ring across ±180° runs on past it); nullopt when a point has
-// none.
+// A longitude east of the projection's central meridian, in -180° to 180°: the map's own
+// antimeridian, where a projected ring wraps, is then at ±180°.
+double FromCentralMeridian(double lon, double centralMeridian)
+{
+    if (centralMeridian == 0.0)
+        return lon;
+    const double east = lon - centralMeridian;
+    return east - Turn * std::round(east / Turn);
+}
+
+// The ring's points in longitude (east of the central meridian) and latitude, the longitudes
+// made continuous (each step taken the short way round, so a ring across ±180° runs on past it);
+// nullopt when a point has none.
 std::optional<std::vector<double>> UnwrappedDegrees(const CPolygonRing& ring, OGRCoordinateTransformation& toDegrees,
-                                                    bool& crosses)
+                                                    double centralMeridian, bool& crosses)
 {
     const int32_t n = ring.PointCount();
     std::vector<double> x(static_cast<size_t>(n));
@@ -36,6 +48,7 @@ std::optional<std::vector<double>> UnwrappedDegrees(const CPolygonRing& ring, OG
     for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
         if (moved[i] == FALSE || !std::isfinite(x[i]) || !std::isfinite(y[i]))
             return std::nullopt;
+        x[i] = FromCentralMeridian(x[i], centralMeridian);
         double lon = x[i];
         if (i > 0) {
             const double step = x[i] - x[i - 1];
@@ -51,6 +64,17 @@ std::optional<std::vector<double>> UnwrappedDegrees(const CPolygonRing& ring, OG
         lonLat[2 * i + 1] = y[i];
     }
     return lonLat;
+}
+
+// A longitude east of the central meridian back as the map's longitude. A point on the map's own
+// antimeridian is kept a hair inside its side: the projection reads the longitude relative to its
+// central meridian again and could take a seam point just past 180° to the other edge of the map.
+double ToLongitude(double east, double centralMeridian)
+{
+    if (centralMeridian == 0.0)
+        return east;
+    const double inside = std::clamp(east, -HalfTurn + SeamTolerance, HalfTurn - SeamTolerance);
+    return inside + centralMeridian;
 }
 
 std::unique_ptr<OGRPolygon> PolygonOfPoints(const std::vector<double>& lonLat)
@@ -71,7 +95,8 @@ std::unique_ptr<OGRPolygon> Box(double west, double east)
 
 // The pieces of a ring in continuous longitudes that fall in each turn of the globe, each moved
 // back into −180° to 180°; appended to `pieces` as polygons of one ring each.
-bool AppendPieces(const std::vector<double>& lonLat, std::vector<std::unique_ptr<OGRGeometry>>& pieces)
+bool AppendPieces(const std::vector<double>& lonLat, double centralMeridian,
+                  std::vector<std::unique_ptr<OGRGeometry>>& pieces)
 {
     const std::unique_ptr<OGRPolygon> ring = PolygonOfPoints(lonLat);
     for (const double shift : {-Turn, 0.0, Turn}) {
@@ -83,7 +108,7 @@ bool AppendPieces(const std::vector<double>& lonLat, std::vector<std::unique_ptr
             for (const OGRLinearRing* piece : polygon) {
                 auto copy = std::make_unique<OGRLinearRing>(*piece);
                 for (int k = 0; k < copy->getNumPoints(); ++k)
-                    copy->setPoint(k, copy->getX(k) - shift, copy->getY(k));
+                    copy->setPoint(k, ToLongitude(copy->getX(k) - shift, centralMeridian), copy->getY(k));
                 auto piecePolygon = std::make_unique<OGRPolygon>();
                 piecePolygon->addRingDirectly(copy.release());
                 pieces.push_back(std::move(piecePolygon));
@@ -106,6 +131,7 @@ bool AppendPieces(const std::vector<double>& lonLat, std::vector<std::unique_ptr
 struct CAntimeridianCut::Transformations {
     TransformationPtr ToDegrees;
     TransformationPtr FromDegrees;
+    double CentralMeridian = 0.0; // degrees; the map's antimeridian is 180° from it
 };
 
 CAntimeridianCut::CAntimeridianCut(std::unique_ptr<Transformations> transformations)
@@ -131,6 +157,9 @@ std::unique_ptr<CAntimeridianCut> CAntimeridianCut::Open(const std::string& mapC
     map.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     degrees->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     auto transformations = std::make_unique<Transformations>();
+    if (map.IsProjected() != 0)
+        transformations->CentralMeridian =
+            map.GetProjParm(SRS_PP_CENTRAL_MERIDIAN, map.GetProjParm(SRS_PP_LONGITUDE_OF_CENTER, 0.0));
     transformations->ToDegrees.reset(OGRCreateCoordinateTransformation(&map, degrees.get()));
     transformations->FromDegrees.reset(OGRCreateCoordinateTransformation(degrees.get(), &map));
     if (!transformations->ToDegrees || !transformations->FromDegrees) {
@@ -138,6 +167,18 @@ std::unique_ptr<CAntimeridianCut> CAntimeridianCut::Open(const std::string& mapC
         return nullptr;
     }
     return std::unique_ptr<CAntimeridianCut>(new CAntimeridianCut(std::move(transformations)));
+}
+
+std::string CAntimeridianCut::AntimeridianText() const
+{
+    const double centralMeridian = Transformations_->CentralMeridian;
+    if (centralMeridian == 0.0)
+        return "180° of longitude";
+    double opposite = centralMeridian + HalfTurn;
+    opposite -= Turn * std::round(opposite / Turn);
+    char text[64];
+    std::snprintf(text, sizeof text, "%g° %s", std::fabs(opposite), opposite < 0.0 ? "W" : "E");
+    return std::string(text) + ", 180° from the projection's central meridian";
 }
 
 std::vector<uint32_t> CAntimeridianCut::Cut(CPolygonLayer& layer, std::vector<uint32_t>& uncut) const
@@ -150,7 +191,8 @@ std::vector<uint32_t> CAntimeridianCut::Cut(CPolygonLayer& layer, std::vector<ui
         std::vector<std::vector<double>> rings;
         bool readable = true;
         for (const auto& ring : polygon.Rings()) {
-            std::optional<std::vector<double>> lonLat = UnwrappedDegrees(*ring, *Transformations_->ToDegrees, crosses);
+            std::optional<std::vector<double>> lonLat =
+                UnwrappedDegrees(*ring, *Transformations_->ToDegrees, Transformations_->CentralMeridian, crosses);
             readable = readable && lonLat.has_value();
             if (lonLat)
                 rings.push_back(std::move(*lonLat));
@@ -173,7 +215,7 @@ std::unique_ptr<CSimplePolygon> CAntimeridianCut::CutPolygon(const std::vector<s
 {
     std::vector<std::unique_ptr<OGRGeometry>> pieces;
     for (const std::vector<double>& ring : rings)
-        if (!AppendPieces(ring, pieces))
+        if (!AppendPieces(ring, Transformations_->CentralMeridian, pieces))
             return nullptr;
     if (pieces.empty())
         return nullptr;

@@ -10,11 +10,12 @@ namespace tessaro {
 class CPolygonLayer;
 class CSimplePolygon;
 
-// Rings that cross the antimeridian, found and cut in geographic coordinates. A ring whose
-// edge runs from one side of ±180° to the other (a step of more than 180° of longitude) was
-// projected across it without a cut: in the map's coordinates the edge crosses the whole map.
-// Such a polygon is cut at ±180° into the parts it is on each side, projected back into the
-// map's system. A long edge that stays on one side (Antarctica's southern border in a world
+// Rings that cross the antimeridian of the map's projection (180° from its central meridian:
+// ±180° for most world maps, 30° W for one centred on 150° E), found and cut in geographic
+// coordinates. A ring whose edge runs from one side of it to the other (a step of more than 180°
+// of longitude) was projected across it without a cut: in the map's coordinates the edge crosses
+// the whole map. Such a polygon is cut there into the parts it is on each side, projected back
+// into the map's system. A long edge that stays on one side (Antarctica's southern border in a world
 // map, a wide rectangle) is a real one and is left as it is.
 class CAntimeridianCut {
 public:
@@ -30,6 +31,10 @@ public:
     // A polygon that cannot be cut (a point without longitude, a cut GDAL cannot make) is left
     // as it was and listed in `uncut`.
     std::vector<uint32_t> Cut(CPolygonLayer& layer, std::vector<uint32_t>& uncut) const;
+
+    // Where the map's antimeridian lies, for messages: "180° of longitude", or "30° W, 180° from
+    // the projection's central meridian" for a map centred elsewhere.
+    std::string AntimeridianText() const;
 
 private:
     struct Transformations;

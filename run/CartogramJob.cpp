@@ -3,12 +3,12 @@
 #include "engine/CartogramFeedback.h"
 #include "engine/CartogramSolver.h"
 #include "engine/QuadTree.h"
+#include "geodata/AntimeridianCut.h"
 #include "geodata/DbfTable.h"
 #include "geodata/MapProjection.h"
 #include "geodata/NetworkEmfWriter.h"
 #include "geodata/OgrLayerReader.h"
 #include "geodata/ProjectionFile.h"
-#include "geodata/AntimeridianCut.h"
 #include "geodata/RecordNames.h"
 #include "geodata/ShapeValidator.h"
 #include "geodata/ShpFileTranslator.h"
@@ -16,9 +16,9 @@
 #include "network/Network.h"
 #include "platform/FileError.h"
 #include "platform/InputFiles.h"
+#include "platform/NumberText.h"
 #include "platform/TextCase.h"
 #include "platform/ThreadPriorityGuard.h"
-#include "platform/NumberText.h"
 #include "platform/UserInterface.h"
 #include "run/CompanionRounds.h"
 #include "run/RoundExport.h"
@@ -69,9 +69,9 @@ void WarnRegroupedFeatures(const std::string& path, const OgrPolygonSource& sour
     if (source.Regrouped.empty())
         return;
     ShowMessage("The layer " + source.LayerName + " of " + path + " stores parts of " +
-                    std::to_string(source.Regrouped.size()) + (source.Regrouped.size() == 1 ? " feature" : " features") +
-                    " as holes outside their shell: " + RegroupedFeatureList(source) +
-                    "; their rings were read as the separate parts they are.",
+                    std::to_string(source.Regrouped.size()) +
+                    (source.Regrouped.size() == 1 ? " feature" : " features") + " as holes outside their shell: " +
+                    RegroupedFeatureList(source) + "; their rings were read as the separate parts they are.",
                 MessageKind::Warning);
 }
 
@@ -80,8 +80,8 @@ void WarnLeftOutFeatures(const std::string& path, const OgrPolygonSource& source
 {
     if (source.LeftOut.empty())
         return;
-    ShowMessage("The layer " + source.LayerName + " of " + path + " has features without a polygon: " +
-                    LeftOutFeatureList(source) +
+    ShowMessage("The layer " + source.LayerName + " of " + path +
+                    " has features without a polygon: " + LeftOutFeatureList(source) +
                     "; they are left out of the cartogram and kept unchanged in the exports that keep the "
                     "attributes.",
                 MessageKind::Warning);
@@ -239,12 +239,11 @@ bool CCartogramJob::ProjectMap(Prepared& prepared)
 {
     const std::string mapCrs = MapCrsText(prepared.Ogr, prepared.Names.InputProjection());
     if (mapCrs.empty()) {
-        Refuse(prepared.Ogr ? "The layer " + prepared.Ogr->LayerName + " of " + ShapefilePath +
-                                  " has no coordinate system, so it cannot be reprojected to " + ProjectTo + "."
-                            : "The shapefile " + ShapefilePath + " has no projection file (" +
-                                  prepared.Names.InputProjection() +
-                                  "), so its coordinate system is unknown and it cannot be reprojected to " +
-                                  ProjectTo + ".");
+        Refuse(prepared.Ogr
+                   ? "The layer " + prepared.Ogr->LayerName + " of " + ShapefilePath +
+                         " has no coordinate system, so it cannot be reprojected to " + ProjectTo + "."
+                   : "The shapefile " + ShapefilePath + " has no projection file (" + prepared.Names.InputProjection() +
+                         "), so its coordinate system is unknown and it cannot be reprojected to " + ProjectTo + ".");
         return false;
     }
     std::string problem;
@@ -282,8 +281,8 @@ bool CCartogramJob::OpenCompanions(Prepared& prepared)
             return false;
         }
         if (prepared.Projection && !ProjectCompanion(*layer, *prepared.Projection)) {
-            Refuse("The layer " + layer->LayerName() + " of " + source.Path + " cannot be reprojected to " +
-                   ProjectTo + ": a vertex lies outside what the projection covers.");
+            Refuse("The layer " + layer->LayerName() + " of " + source.Path + " cannot be reprojected to " + ProjectTo +
+                   ": a vertex lies outside what the projection covers.");
             return false;
         }
         prepared.Inputs.AddShapefile(source.Path);
@@ -297,8 +296,9 @@ bool CCartogramJob::OpenCompanions(Prepared& prepared)
     prepared.Companions = std::make_unique<CCompanionRounds>(std::move(layers), *writer, Params.Converge,
                                                              Params.Converge && Params.KeepBest);
     prepared.Companions->WriteBackThrough(prepared.Projection.get());
-    if (const auto refusal = prepared.Inputs.CheckOutputs(writer->Targets(
-            prepared.Names, CExportSchedule(prepared.Schedule, Params.Converge).Rounds(), prepared.Companions->Suffixes()))) {
+    if (const auto refusal = prepared.Inputs.CheckOutputs(
+            writer->Targets(prepared.Names, CExportSchedule(prepared.Schedule, Params.Converge).Rounds(),
+                            prepared.Companions->Suffixes()))) {
         Refuse(*refusal);
         return false;
     }
@@ -471,15 +471,15 @@ void CCartogramJob::CutAntimeridianRings(Prepared& prepared)
         return text;
     };
     if (!cut.empty()) {
-        ShowMessage("Rings of " + list(cut) +
-                        " cross the antimeridian (180° of longitude) without a cut; each was cut there into its "
+        ShowMessage("Rings of " + list(cut) + " cross the antimeridian (" + cutter->AntimeridianText() +
+                        ") without a cut; each was cut there into its "
                         "parts on either side, which the exported map keeps.",
                     MessageKind::Warning);
         prepared.Network->SetExtent(prepared.Network->PolygonLayer().BoundingBox(), true);
     }
     if (!uncut.empty())
-        ShowMessage("Rings of " + list(uncut) +
-                        " cross the antimeridian (180° of longitude) without a cut, and could not be cut there: "
+        ShowMessage("Rings of " + list(uncut) + " cross the antimeridian (" + cutter->AntimeridianText() +
+                        ") without a cut, and could not be cut there: "
                         "cut them first (for example with ogr2ogr -wrapdateline).",
                     MessageKind::Warning);
     prepared.AntimeridianChecked = uncut.empty();
@@ -629,9 +629,15 @@ std::optional<CPolygonLayer> CCartogramJob::TakeLayer()
     return layer;
 }
 
-std::unique_ptr<CQuadTree> CCartogramJob::TakeQuadTree() { return std::move(Tree_); }
+std::unique_ptr<CQuadTree> CCartogramJob::TakeQuadTree()
+{
+    return std::move(Tree_);
+}
 
-std::vector<CShapeLayer> CCartogramJob::TakeCompanionShapes() { return std::exchange(CompanionShapes_, {}); }
+std::vector<CShapeLayer> CCartogramJob::TakeCompanionShapes()
+{
+    return std::exchange(CompanionShapes_, {});
+}
 
 const CartogramRunSummary& CCartogramJob::Run(CCartogramFeedback* feedback)
 {
