@@ -53,12 +53,17 @@ for spec in "${maps[@]}"; do
 
   "$python" "$peer/clean_input.py" "$map" "$dir/clean.geojson" --drop-empty 2>"$dir/clean.txt"
   ogr2ogr -f CSV "$dir/values.csv" "$dir/clean.geojson" -select "$id,$field"
-  read -r ps pkb < <(cd "$dir" && timed "$peer/cartogram" clean.geojson values.csv --skip_projection)
-  # The peer writes its result in its own grid units: shares of area compare, areas do not.
-  ogr2ogr -f "ESRI Shapefile" "$dir/peer.shp" "$dir/values_cartogram.geojson" 2>/dev/null
-  ogr2ogr -f "ESRI Shapefile" "$dir/clean.shp" "$dir/clean.geojson" 2>/dev/null
-  read -r pw pl < <(errors "$dir/clean.shp" "$dir/peer.shp" "$field")
+  ps=failed pkb=0 pw=- pl=-
+  if peer_time=$(cd "$dir" && timed "$peer/cartogram" clean.geojson values.csv --skip_projection); then
+    read -r ps pkb <<<"$peer_time"
+    # The peer writes its result in its own grid units: shares of area compare, areas do not.
+    ogr2ogr -f "ESRI Shapefile" "$dir/peer.shp" "$dir/values_cartogram.geojson" 2>/dev/null
+    ogr2ogr -f "ESRI Shapefile" "$dir/clean.shp" "$dir/clean.geojson" 2>/dev/null
+    read -r pw pl < <(errors "$dir/clean.shp" "$dir/peer.shp" "$field")
+  fi
 
-  printf '%-14s | %9s %8d %9s %9s | %9s %8d %9s %9s | %.2f\n' "$name" "$ps" $((pkb / 1024)) "$pw" "$pl" \
-    "$ts" $((tkb / 1024)) "$tw" "$tl" "$(echo "$ps / $ts" | bc -l)"
+  ratio=-
+  [ "$ps" = failed ] || ratio=$(printf '%.2f' "$(echo "$ps / $ts" | bc -l)")
+  printf '%-14s | %9s %8d %9s %9s | %9s %8d %9s %9s | %s\n' "$name" "$ps" $((pkb / 1024)) "$pw" "$pl" \
+    "$ts" $((tkb / 1024)) "$tw" "$tl" "$ratio"
 done
