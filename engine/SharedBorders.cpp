@@ -46,6 +46,29 @@ template <typename Drop> int64_t RemovePoints(CPolygonLayer& layer, Drop&& drop)
     return removed;
 }
 
+// Calls rewrite(ring, points) for every ring of four points or more, `points` empty; a ring for
+// which it returns true takes `points` (x, y pairs) as its points, and its polygon's box is made
+// anew.
+template <typename Rewrite> void RewriteRings(CPolygonLayer& layer, Rewrite&& rewrite)
+{
+    std::vector<double> points;
+    for (auto* polygon : layer.Polygons()) {
+        bool changed = false;
+        for (int32_t r = 0; r < polygon->RingCount(); ++r) {
+            const CPolygonRing& ring = polygon->Ring(r);
+            if (ring.PointCount() < 4)
+                continue;
+            points.clear();
+            if (!rewrite(ring, points))
+                continue;
+            polygon->SetRingPoints(r, static_cast<int32_t>(points.size() / 2), points.data());
+            changed = true;
+        }
+        if (changed)
+            polygon->UpdateBoundingBox();
+    }
+}
+
 // A point to insert into an edge, at parameter T along it.
 struct CInsertion {
     double T;
@@ -81,37 +104,24 @@ int64_t SnapVertices(CPolygonLayer& layer, double tolerance)
     if (targets.empty())
         return 0;
     int64_t moved = 0;
-    std::vector<double> points;
-    for (auto* polygon : layer.Polygons()) {
-        bool changed = false;
-        for (int32_t r = 0; r < polygon->RingCount(); ++r) {
-            const CPolygonRing& ring = polygon->Ring(r);
-            if (ring.PointCount() < 4)
-                continue;
-            points.clear();
-            bool ringChanged = false;
-            for (int32_t i = 0; i < ring.PointCount(); ++i) {
-                CPointKey key = KeyAt(ring.Points(), i);
-                if (const auto found = targets.find(key); found != targets.end()) {
-                    key = found->second;
-                    ringChanged = true;
-                    ++moved;
-                }
-                const size_t n = points.size();
-                if (n >= 2 && points[n - 2] == key.X && points[n - 1] == key.Y)
-                    continue; // merged with the point before
-                points.push_back(key.X);
-                points.push_back(key.Y);
+    RewriteRings(layer, [&](const CPolygonRing& ring, std::vector<double>& points) {
+        bool ringChanged = false;
+        for (int32_t i = 0; i < ring.PointCount(); ++i) {
+            CPointKey key = KeyAt(ring.Points(), i);
+            if (const auto found = targets.find(key); found != targets.end()) {
+                key = found->second;
+                ringChanged = true;
+                ++moved;
             }
-            // A ring the merging leaves without area keeps its points as they were.
-            if (ringChanged && points.size() >= 8) {
-                polygon->SetRingPoints(r, static_cast<int32_t>(points.size() / 2), points.data());
-                changed = true;
-            }
+            const size_t n = points.size();
+            if (n >= 2 && points[n - 2] == key.X && points[n - 1] == key.Y)
+                continue; // merged with the point before
+            points.push_back(key.X);
+            points.push_back(key.Y);
         }
-        if (changed)
-            polygon->UpdateBoundingBox();
-    }
+        // A ring the merging leaves without area keeps its points as they were.
+        return ringChanged && points.size() >= 8;
+    });
     return moved;
 }
 
@@ -235,28 +245,17 @@ std::vector<CPointKey> WithoutSpikes(const std::vector<CPointKey>& closed)
 void CutSpikes(CPolygonLayer& layer)
 {
     std::vector<CPointKey> closed;
-    std::vector<double> points;
-    for (auto* polygon : layer.Polygons()) {
-        bool changed = false;
-        for (int32_t r = 0; r < polygon->RingCount(); ++r) {
-            const CPolygonRing& ring = polygon->Ring(r);
-            if (ring.PointCount() < 4)
-                continue;
-            closed.clear();
-            for (int32_t i = 0; i < ring.PointCount(); ++i)
-                closed.push_back(KeyAt(ring.Points(), i));
-            const std::vector<CPointKey> kept = WithoutSpikes(closed);
-            if (kept.size() == closed.size() || kept.size() < 4)
-                continue;
-            points.clear();
-            for (const CPointKey& key : kept)
-                points.insert(points.end(), {key.X, key.Y});
-            polygon->SetRingPoints(r, static_cast<int32_t>(kept.size()), points.data());
-            changed = true;
-        }
-        if (changed)
-            polygon->UpdateBoundingBox();
-    }
+    RewriteRings(layer, [&closed](const CPolygonRing& ring, std::vector<double>& points) {
+        closed.clear();
+        for (int32_t i = 0; i < ring.PointCount(); ++i)
+            closed.push_back(KeyAt(ring.Points(), i));
+        const std::vector<CPointKey> kept = WithoutSpikes(closed);
+        if (kept.size() == closed.size() || kept.size() < 4)
+            return false;
+        for (const CPointKey& key : kept)
+            points.insert(points.end(), {key.X, key.Y});
+        return true;
+    });
 }
 
 } // namespace
