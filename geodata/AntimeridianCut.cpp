@@ -93,8 +93,9 @@ std::unique_ptr<OGRPolygon> Box(double west, double east)
     return PolygonOfPoints({west, -Turn, east, -Turn, east, Turn, west, Turn, west, -Turn});
 }
 
-// The pieces of a ring in continuous longitudes that fall in each turn of the globe, each moved
-// back into −180° to 180°; appended to `pieces` as polygons of one ring each.
+// The pieces of a ring in continuous longitudes (east of the central meridian) that fall in each
+// turn of the globe, each moved back into that turn and then into the map's longitudes; appended
+// to `pieces` as polygons of one ring each.
 bool AppendPieces(const std::vector<double>& lonLat, double centralMeridian,
                   std::vector<std::unique_ptr<OGRGeometry>>& pieces)
 {
