@@ -213,7 +213,8 @@ SizeColumn SharesFromSizes(const std::vector<std::optional<double>>& values, con
                                  " (an empty value, the dBase null or text that is not a number)");
         return column;
     }
-    const double largest = *std::max_element(sizes.begin(), sizes.end());
+    // A table without records has no largest size either.
+    const double largest = sizes.empty() ? 0.0 : *std::max_element(sizes.begin(), sizes.end());
     if (!(largest > 0.0)) {
         ReportUnusableColumn(source, fieldName, "has no value above 0");
         return column;

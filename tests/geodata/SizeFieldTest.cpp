@@ -166,6 +166,14 @@ TEST_F(SizeFieldTest, ExtremeSizesGiveFiniteSharesAndTooSmallOnesTheStandIn)
                                                       "measured, at records 3, 5; they are given the size 1e+306")));
 }
 
+// A table without records (a fuzzed .dbf) once read the largest of no sizes.
+TEST_F(SizeFieldTest, ATableWithoutRecordsIsRefused)
+{
+    const SizeColumn column = SharesFromSizes({}, {}, "t", "POP");
+    EXPECT_EQ(column.Result, SizeColumn::Outcome::Refused);
+    EXPECT_THAT(Ui->Messages(), ElementsAre(HasSubstr("has no value above 0")));
+}
+
 TEST(SizeFieldExample, UsStatesPopulationSharesSumToOneAndCaliforniaIsLargest)
 {
     const std::string shp = std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states.shp";
