@@ -17,7 +17,7 @@ peer="${1:?usage: peer-compare.sh PEER_DIR [MAP.shp:FIELD:ID_FIELD ...]}"
 shift
 peer="$(cd "$peer" && pwd)"
 maps=()
-for spec in "$@"; do maps+=("$(realpath "${spec%%:*}"):${spec#*:}"); done
+for entry in "$@"; do maps+=("$(realpath "${entry%%:*}"):${entry#*:}"); done
 cd "$(dirname "$0")/.."
 cli="${CLI:-build/default/cli/tessaro-cli}"
 python="${PYTHON:-python3}"
@@ -43,8 +43,8 @@ errors() {
 
 printf '%-14s | %9s %8s %9s %9s | %9s %8s %9s %9s | %s\n' map "peer s" "peer MB" "weighted" largest \
   "Tessaro s" "MB" "weighted" largest "peer/Tessaro"
-for spec in "${maps[@]}"; do
-  IFS=: read -r map field id <<<"$spec"
+for entry in "${maps[@]}"; do
+  IFS=: read -r map field id <<<"$entry"
   name="$(basename "$map" .shp)"
   dir="$out/$name"; mkdir -p "$dir"
 

@@ -19,14 +19,17 @@ constexpr double HalfTurn = 180.0;
 constexpr double Turn = 360.0;
 constexpr double SeamTolerance = 1e-9; // degrees
 
+// An angle in degrees brought into −180° to 180° by whole turns.
+double WithinHalfTurn(double degrees)
+{
+    return degrees - Turn * std::round(degrees / Turn);
+}
+
 // A longitude east of the projection's central meridian, in -180° to 180°: the map's own
 // antimeridian, where a projected ring wraps, is then at ±180°.
 double FromCentralMeridian(double lon, double centralMeridian)
 {
-    if (centralMeridian == 0.0)
-        return lon;
-    const double east = lon - centralMeridian;
-    return east - Turn * std::round(east / Turn);
+    return centralMeridian == 0.0 ? lon : WithinHalfTurn(lon - centralMeridian);
 }
 
 // The ring's points in longitude (east of the central meridian) and latitude, the longitudes
@@ -58,7 +61,7 @@ std::optional<std::vector<double>> UnwrappedDegrees(const CPolygonRing& ring, OG
                                  std::fabs(std::fabs(x[i - 1]) - HalfTurn) < SeamTolerance;
             if (std::fabs(step) > HalfTurn && !alongIt)
                 crosses = true;
-            lon = lonLat[2 * (i - 1)] + step - Turn * std::round(step / Turn);
+            lon = lonLat[2 * (i - 1)] + WithinHalfTurn(step);
         }
         lonLat[2 * i] = lon;
         lonLat[2 * i + 1] = y[i];
@@ -175,8 +178,7 @@ std::string CAntimeridianCut::AntimeridianText() const
     const double centralMeridian = Transformations_->CentralMeridian;
     if (centralMeridian == 0.0)
         return "180° of longitude";
-    double opposite = centralMeridian + HalfTurn;
-    opposite -= Turn * std::round(opposite / Turn);
+    const double opposite = WithinHalfTurn(centralMeridian + HalfTurn);
     char text[64];
     std::snprintf(text, sizeof text, "%g° %s", std::fabs(opposite), opposite < 0.0 ? "W" : "E");
     return std::string(text) + ", 180° from the projection's central meridian";

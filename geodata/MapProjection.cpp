@@ -341,7 +341,7 @@ bool CMapProjection::PastTurn(double x, double slack) const
 std::vector<uint32_t> CMapProjection::PastAntimeridian(const CPolygonLayer& back) const
 {
     std::vector<uint32_t> polygons;
-    for (uint32_t p = 0; p < back.Count() && Transformations_->MapInDegrees; ++p) {
+    for (uint32_t p = 0; p < back.Count(); ++p) {
         const CSimplePolygon& polygon = back.Polygon(p);
         if (PastTurn(polygon.MinX(), -AntimeridianSlack) || PastTurn(polygon.MaxX(), -AntimeridianSlack))
             polygons.push_back(p);
