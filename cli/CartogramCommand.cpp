@@ -218,7 +218,7 @@ void WriteSummary(std::ostream& out, const CartogramRunSummary& summary)
             << " at round 0, " << FormatFixed(summary.LastMeasures->WeightedMeanError, 6) << " at round "
             << summary.LastRound << '\n';
     if (summary.KeptRound >= 0)
-        out << "Kept round: " << summary.KeptRound << " (the lowest weighted mean error), exported as round "
+        out << "Kept round: " << summary.KeptRound << " (the best round), exported as round "
             << summary.LastRound << '\n';
     out << "Sizes: "
         << (summary.EqualShares ? std::string("equal shares (no size field found)") : "field " + summary.SizeFieldRead)

@@ -89,10 +89,12 @@ struct CartoParams {
     // "name = value" line each, and only those that differ from their defaults, so a file of
     // the settings above alone reads as it always has. Only the convergence loop reads them,
     // but for TargetError, which ends the other loop too.
-    bool Converge;            // converge: the convergence loop instead of the stepped one
-    double TargetError;       // target_error: stop once the weighted mean error is below it
-    double KernelRange;       // kernel_range: decay length of the fixed-range force in circle radii
-    bool KeepBest;            // keep_best: the round of the lowest weighted mean error is the result
+    bool Converge;      // converge: the convergence loop instead of the stepped one
+    double TargetError; // target_error: stop once the weighted mean error is below it
+    double KernelRange; // kernel_range: decay length of the fixed-range force in circle radii
+    // keep_best: the round of the lowest weighted mean error is the result; of the rounds below
+    // the target, the one of the lowest largest error when LargestError is on.
+    bool KeepBest;
     bool KeepValid;           // keep_valid: keep-best passes over a round with a ring invalid that was valid at first
     int32_t StepRetries;      // step_retries: halvings of a step that did not lower the error; 0 keeps every step
     bool HangingContinuity;   // hanging_continuity: midpoints of coarse sides follow their ends
@@ -102,9 +104,10 @@ struct CartoParams {
     // shrink_floor: a polygon that must grow may not fall below this share of its first area
     // in a round; where a try would take it there, its leaves stand still. 0 off.
     double ShrinkFloor;
-    // largest_error: once the weighted mean error is below the target, the rounds go on (three
-    // at most) while a polygon of at least 0.01 % of the total is further than this from its
-    // desired area (|actual / desired - 1|), which a small weighted mean can hide. 0 off.
+    // largest_error: once the weighted mean error is below the target, the rounds go on while a
+    // polygon of at least 0.01 % of the total is further than this from its desired area
+    // (|actual / desired - 1|), which a small weighted mean can hide, and that error still
+    // falls; the flow's grid is made finer for a polygon too small for it. 0 off.
     double LargestError;
     // density_flow: the grid moves with a density-equalising flow instead of the force field.
     bool DensityFlow;

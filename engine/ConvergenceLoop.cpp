@@ -42,10 +42,18 @@ constexpr double WideRingShare = 0.5;
 constexpr int MaxHoldPasses = 4;
 // The density flow's cells across the side of a polygon of the median area, when the map chooses.
 constexpr double FlowCellsAcross = 3.0;
-// Rounds past the first below the target that the largest error may take, and the smallest
-// share it looks at: a polygon below 0.01 % of the map is hardly seen.
+// Below the target, the rounds go on while the largest error falls by a tenth within this many
+// rounds; the smallest share it looks at: a polygon below 0.01 % of the map is hardly seen.
 constexpr int LargestErrorRounds = 3;
+constexpr double LargestErrorFall = 0.9;
 constexpr double LargestErrorMinShare = 1e-4;
+// A polygon whose desired area covers fewer flow cells than this is blurred into its neighbours'
+// densities and cannot reach its size; the grid is made finer for it, up to this many cells in
+// all (about 1264 x 1264: 13 MB per array of the flow, a round's transforms about a second).
+constexpr double ResolvedFlowCells = 8.0;
+constexpr double FinestFlowGridCells = 1.6e6;
+// A grid refined by less than this factor would cost a round for nothing.
+constexpr double LeastRefinement = 1.1;
 // The widest leaf, in flow cells, under the polygons' vertices.
 constexpr double FlowLeafCells = 4.0;
 // A round's flow asks no polygon to change its area by more than this factor either way: the fold
@@ -351,18 +359,58 @@ double CConvergenceLoop::WeightedErrorNow()
     return measured.Ok() ? measured.Measures.WeightedMeanError : std::numeric_limits<double>::infinity();
 }
 
-// Whether round `round`'s measures end the loop: the weighted mean error is below the target,
-// and no polygon of a visible share is further than the largest error from its desired area,
-// or the rounds since the weighted error first fell below the target are used up.
+// Whether round `round`'s measures end the loop: the weighted mean error is below the target, and
+// no polygon of a visible share is further than the largest error from its desired area, or that
+// error has stopped falling on the finest flow grid the map may have.
 bool CConvergenceLoop::TargetReached(int round, const RoundMeasures& measures)
 {
     if (!(measures.WeightedMeanError < Params_.TargetError))
         return false;
     if (!(Params_.LargestError > 0.0))
         return true;
-    if (FirstBelowTarget_ < 0)
-        FirstBelowTarget_ = round;
-    return round - FirstBelowTarget_ >= LargestErrorRounds || LargestRelativeError(measures) <= Params_.LargestError;
+    const double largest = LargestRelativeError(measures);
+    if (largest <= Params_.LargestError)
+        return true;
+    if (LargestFellAt_ < 0 || largest < LargestErrorFall * LargestAtFall_) {
+        LargestAtFall_ = largest;
+        LargestFellAt_ = round;
+    }
+    const bool stalled = round - LargestFellAt_ >= LargestErrorRounds;
+    if ((stalled || FarPolygonUnresolved(measures)) && RefineFlowGrid()) {
+        LargestAtFall_ = largest;
+        LargestFellAt_ = round;
+        return false;
+    }
+    return stalled;
+}
+
+// Whether a polygon further than the largest error from its size is too small for the flow's grid
+// to resolve it.
+bool CConvergenceLoop::FarPolygonUnresolved(const RoundMeasures& measures)
+{
+    if (!MovesWithFlow())
+        return false;
+    const double cell = CDensityFlow::PlannedCellSide(LayerExtent_, FlowCells());
+    for (const PolygonFit& fit : measures.Fits)
+        if (fit.DesiredShare >= LargestErrorMinShare && std::fabs(fit.Deviation) > Params_.LargestError &&
+            fit.DesiredShare * Total_ < ResolvedFlowCells * cell * cell)
+            return true;
+    return false;
+}
+
+// Doubles the flow grid the map chose, or refines it as far as FinestFlowGridCells allows; false
+// when it cannot (the force field moves the map, the grid was set, or it is that fine already).
+bool CConvergenceLoop::RefineFlowGrid()
+{
+    if (!MovesWithFlow() || Params_.FlowGrid > 0 || !Flow_ || Flow_->CellsX() <= 0 || Flow_->CellsY() <= 0)
+        return false;
+    const double grid = static_cast<double>(Flow_->CellsX()) * static_cast<double>(Flow_->CellsY());
+    const double factor = std::min(2.0, std::sqrt(FinestFlowGridCells / grid));
+    const double cells = std::min(std::floor(factor * FlowCells()), double(CDensityFlow::MaxCells));
+    if (cells < LeastRefinement * FlowCells())
+        return false;
+    FlowCells_ = static_cast<int>(cells);
+    return true;
 }
 
 // The largest |A/D − 1| over the polygons whose desired share is at least LargestErrorMinShare
@@ -376,14 +424,28 @@ double CConvergenceLoop::LargestRelativeError(const RoundMeasures& measures) con
     return largest;
 }
 
-// Keeps the layer of round `round` when its weighted mean error is the lowest so far. Its tree
+// Whether measures `a` are better than `b`: of two rounds below the target the one of the smaller
+// largest error, so that the rounds spent on it keep their gain; else the lower weighted mean error.
+bool CConvergenceLoop::Improves(const RoundMeasures& a, const RoundMeasures& b) const
+{
+    const double target = Params_.TargetError;
+    if (Params_.LargestError > 0.0 && a.WeightedMeanError < target && b.WeightedMeanError < target) {
+        const double largestA = LargestRelativeError(a);
+        const double largestB = LargestRelativeError(b);
+        if (largestA != largestB)
+            return largestA < largestB;
+    }
+    return a.WeightedMeanError < b.WeightedMeanError;
+}
+
+// Keeps the layer of round `round` when its measures are the best so far (Improves). Its tree
 // is the working one until the next round builds another; when the next measurement shows the
 // layer is still the best, that tree is taken out of the way of later rounds.
 void CConvergenceLoop::KeepIfBest(int round, const RoundMeasures& measures)
 {
     if (!Params_.KeepBest)
         return;
-    if (Best_.Measures && (!(measures.WeightedMeanError < Best_.Measures->WeightedMeanError) || GainedInvalidRing())) {
+    if (Best_.Measures && (!Improves(measures, *Best_.Measures) || GainedInvalidRing())) {
         if (Best_.TreeIsCurrent) {
             std::swap(Best_.Tree, PreviousTree_);
             if (!PreviousTree_)

@@ -25,10 +25,12 @@ struct LeftOutPolygon;
 // - the step is searched by CStepSearch: a try that does not lower the weighted mean error is
 //   undone and retried at half the step, at most StepRetries times; the force field also tries
 //   half of a step that lowered it;
-// - below TargetError the rounds go on, LargestErrorRounds at most, while a polygon of a visible
-//   share is further than LargestError from its desired area;
+// - below TargetError the rounds go on while a polygon of a visible share is further than
+//   LargestError from its desired area and that error still falls; the flow's grid is made finer
+//   where such a polygon covers too few of its cells;
 // - a polygon that must grow is held by the shrink floor (CShrinkFloor);
-// - with KeepBest the round of the lowest weighted mean error is the result, and with KeepValid
+// - with KeepBest the round of the lowest weighted mean error is the result (below the target,
+//   the one of the lowest largest error), and with KeepValid
 //   only among the rounds where no ring is invalid (crossing or touching itself, or with a
 //   spike) that was valid at the start;
 // - polygons of no measurable area move with the map but are left out of the measures and the
@@ -64,8 +66,11 @@ private:
     double WeightedErrorNow();
     bool TargetReached(int round, const RoundMeasures& measures);
     double LargestRelativeError(const RoundMeasures& measures) const;
+    bool FarPolygonUnresolved(const RoundMeasures& measures);
+    bool RefineFlowGrid();
 
     // Keep-best.
+    bool Improves(const RoundMeasures& a, const RoundMeasures& b) const;
     void KeepIfBest(int round, const RoundMeasures& measures);
     void RestoreBest();
     bool GainedInvalidRing() const;
@@ -89,7 +94,9 @@ private:
     std::unique_ptr<CQuadTree> PreviousTree_;
     std::unique_ptr<CDensityFlow> Flow_; // the density flow's grid and transforms, kept between rounds
     int FlowCells_ = 0;
-    int FirstBelowTarget_ = -1; // the first round whose weighted mean error was below the target
+    // Below the target: the largest error when it last fell by a tenth, and that round.
+    double LargestAtFall_ = 0.0;
+    int LargestFellAt_ = -1;
     struct BestRound {
         int Round = -1;
         std::optional<RoundMeasures> Measures;

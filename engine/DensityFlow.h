@@ -23,11 +23,14 @@ class CSimplePolygon;
 // centres (three inverse transforms), and the velocity between them bilinearly. Points move by
 // a predictor-corrector scheme: a step whose Euler and trapezoid positions differ by more than a
 // fifth of a cell somewhere is made again shorter, and each next step is sized from that
-// difference (it grows as the square of the step), at most twice the last. The flow runs until
+// difference (it grows as the square of the step), at most four times the last. The flow runs until
 // the slowest cosine mode has decayed to a thousandth. The velocity divides by the density taken
 // no lower than the raster's least density, below which the heat equation never goes.
 class CDensityFlow {
 public:
+    // Cells along the longer side at most: 4096 x 4096 doubles are 128 MB per array already.
+    static constexpr int MaxCells = 4096;
+
     CDensityFlow();
     ~CDensityFlow();
     CDensityFlow(const CDensityFlow&) = delete;

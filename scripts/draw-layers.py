@@ -3,8 +3,8 @@
 only): the polygons filled pale with dark borders, the points as small red dots. README's picture
 of the states with their airports moved along is made with it:
 
-    ogr2ogr -f GeoJSON states.json output/gpkg/states_cartogram.gpkg states_6
-    ogr2ogr -f GeoJSON airports.json output/gpkg/states_cartogram.gpkg states_6_us_airports
+    ogr2ogr -f GeoJSON states.json output/gpkg/states_cartogram.gpkg states_5
+    ogr2ogr -f GeoJSON airports.json output/gpkg/states_cartogram.gpkg states_5_us_airports
     python3 scripts/draw-layers.py states.json airports.json map.svg
     rsvg-convert map.svg -o map.png
 
