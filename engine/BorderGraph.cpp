@@ -23,14 +23,14 @@ double DistanceToChord(const CPointKey& v, const CPointKey& p, const CPointKey& 
 
 } // namespace
 
-CVertexUseTable CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance)
+void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses)
 {
     // What every ring says about each of its vertices.
     size_t vertices = 0;
     for (const auto* polygon : layer.Polygons())
         vertices += static_cast<size_t>(std::max(0, polygon->TotalPointCount()));
-    // Most vertices lie on a border of two rings: about half as many positions as ring points.
-    CVertexUseTable uses(vertices / 2);
+    // Most vertices lie on a border of two rings; a map's coasts and outer border add more.
+    uses.Clear(vertices / 2 + vertices / 8);
     // The vertices that make the layer's box stay, so the box does not shrink.
     const CExtent box = layer.BoundingBox();
     const auto onBox = [&box](const CPointKey& key) {
@@ -66,7 +66,6 @@ CVertexUseTable CollectVertexUses(const CPolygonLayer& layer, double relativeTol
             }
         }
     }
-    return uses;
 }
 
 std::vector<CPointKey> RemovalCandidates(CVertexUseTable& uses)

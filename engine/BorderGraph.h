@@ -3,6 +3,7 @@
 #include "geometry/Point2D.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -36,19 +37,35 @@ inline bool KeyLess(const CPointKey& a, const CPointKey& b)
 
 // What the rings say about one vertex position.
 struct CVertexUse {
-    CPointKey Low{};  // the smaller neighbour
-    CPointKey High{}; // the larger neighbour
-    int Uses = 0;
-    bool Keep = false;      // starts a ring, has differing neighbours, sits in a short ring, ...
+    CPointKey Low{};        // the smaller neighbour
+    CPointKey High{};       // the larger neighbour
     double Tolerance = 0.0; // the smallest of its polygons' tolerances
+    int Uses = 0;
+    bool Keep = false; // starts a ring, has differing neighbours, sits in a short ring, ...
     bool Removed = false;
 };
 
 // The vertex uses of a layer in one open-addressing table (linear probing): a node-based map
-// would cost an allocation and a cache miss for each of a million vertices, every round.
+// would cost an allocation and a cache miss for each of a million vertices, every round. Kept
+// from round to round and cleared, its memory is not handed back and faulted in again each time.
 class CVertexUseTable {
 public:
+    CVertexUseTable() { Resize(0); }
     explicit CVertexUseTable(size_t expected) { Resize(expected); }
+
+    // Empties the table, keeping its slots when they hold `expected` entries without growing.
+    void Clear(size_t expected)
+    {
+        if (Keys_.size() < 2 * expected) {
+            Keys_.clear();
+            Uses_.clear();
+            Filled_.clear();
+            Resize(expected);
+            return;
+        }
+        std::fill(Filled_.begin(), Filled_.end(), uint8_t{0});
+        Count_ = 0;
+    }
 
     CVertexUse& operator[](const CPointKey& key)
     {
@@ -62,6 +79,7 @@ public:
         }
         Filled_[slot] = 1;
         Keys_[slot] = key;
+        Uses_[slot] = CVertexUse{};
         ++Count_;
         return Uses_[slot];
     }
@@ -132,7 +150,8 @@ inline CPointKey KeyAt(const double* points, int32_t i)
 // polygons' tolerances, `relativeTolerance` times the root of each polygon's area). A vertex
 // stays when a ring starts or ends there, a ring holding it is short, rings disagree on its
 // neighbours, more than two rings use it, or it lies on the layer's box.
-CVertexUseTable CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance);
+// Fills `uses`, emptied first.
+void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses);
 
 // The vertices that may go: not kept, and bending their ring by no more than their tolerance
 // from the chord of their neighbours; in the order of their coordinates.

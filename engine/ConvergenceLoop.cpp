@@ -1,5 +1,6 @@
 #include "engine/ConvergenceLoop.h"
 
+#include "engine/BorderGraph.h"
 #include "engine/CartogramFeedback.h"
 #include "engine/CartogramSolver.h"
 #include "engine/DensityFlow.h"
@@ -132,7 +133,7 @@ CConvergenceLoop::CConvergenceLoop(CPolygonLayer& layer, CQuadTree& tree, const 
                                    std::vector<double> fractions, const CExtent& initialBox)
     : CRoundLoop(layer, tree, params, std::move(fractions), initialBox),
       WidePolygon_(FindWidePolygons(layer, initialBox)), LeftOut_(N_, 0), Reported_(N_, 0),
-      PreviousTree_(std::make_unique<CQuadTree>())
+      PreviousTree_(std::make_unique<CQuadTree>()), BorderUses_(std::make_unique<CVertexUseTable>())
 {
 }
 
@@ -244,7 +245,7 @@ std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedbac
     // one side of a border would open it.
     const bool exact = Params_.DensificationType == Densification::ExactImage;
     if (exact && round > 0)
-        SimplifySharedBorders(Layer_, Params_.SimplifyTolerance);
+        SimplifySharedBorders(Layer_, Params_.SimplifyTolerance, *BorderUses_);
     MeasureAndDensify(round, !exact, [this](uint32_t i) { return Measurable(i); });
     RecordLeftOut(Excluded());
     MeasureResult measured = MeasureWithout(LeftOut_);

@@ -8,6 +8,7 @@ namespace tessaro {
 
 class CDensityFlow;
 class CGridDisplacement;
+class CVertexUseTable;
 struct LeftOutPolygon;
 
 // The convergence loop, which aims at small errors on real maps without ever folding the map:
@@ -93,6 +94,7 @@ private:
     // shows whether that layer stays the best.
     std::unique_ptr<CQuadTree> PreviousTree_;
     std::unique_ptr<CDensityFlow> Flow_; // the density flow's grid and transforms, kept between rounds
+    std::unique_ptr<CVertexUseTable> BorderUses_; // the border simplification's table, kept likewise
     int FlowCells_ = 0;
     // Below the target: the largest error when it last fell by a tenth, and that round.
     double LargestAtFall_ = 0.0;

@@ -28,6 +28,11 @@ public:
     CEdgeGrid(const CPolygonLayer& layer, double margin) : Layer_(layer), Margin_(margin)
     {
         Box_ = layer.BoundingBox();
+        size_t count = 0;
+        for (const auto* polygon : layer.Polygons())
+            for (int32_t r = 0; r < polygon->RingCount(); ++r)
+                count += static_cast<size_t>(std::max(0, polygon->Ring(r).PointCount() - 1));
+        Edges.reserve(count);
         for (uint32_t i = 0; i < layer.Count(); ++i) {
             const CSimplePolygon& polygon = layer.Polygon(i);
             for (int32_t r = 0; r < polygon.RingCount(); ++r)
@@ -37,15 +42,15 @@ public:
         const double side = std::max(Box_.Width(), Box_.Height());
         Side_ = std::clamp(static_cast<int>(std::sqrt(static_cast<double>(Edges.size()))), 1, MaxSide);
         CellSize_ = side > 0.0 && std::isfinite(side) ? side / Side_ : 1.0;
-        Cells_.resize(static_cast<size_t>(Side_) * static_cast<size_t>(Side_));
         Stamps_.assign(Edges.size(), 0);
-        for (uint32_t e = 0; e < Edges.size(); ++e) {
-            const CPoint2D a = Start(e), b = End(e);
-            if (!IsFinitePoint(a) || !IsFinitePoint(b))
-                continue;
-            ForCells(std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y),
-                     [&](size_t cell) { Cells_[cell].push_back(e); });
-        }
+        // The cells' lists in one array: counted, their starts summed up, then filled.
+        CellStart_.assign(static_cast<size_t>(Side_) * static_cast<size_t>(Side_) + 1, 0);
+        ForEachEdgeCell([&](uint32_t, size_t cell) { ++CellStart_[cell + 1]; });
+        for (size_t cell = 1; cell < CellStart_.size(); ++cell)
+            CellStart_[cell] += CellStart_[cell - 1];
+        CellEdges_.resize(CellStart_.back());
+        std::vector<size_t> next(CellStart_.begin(), CellStart_.end() - 1);
+        ForEachEdgeCell([&](uint32_t e, size_t cell) { CellEdges_[next[cell]++] = e; });
     }
 
     CPoint2D Start(uint32_t e) const
@@ -82,7 +87,8 @@ public:
     {
         ++Stamp_;
         ForCells(minX, minY, maxX, maxY, [&](size_t cell) {
-            for (const uint32_t e : Cells_[cell]) {
+            for (size_t k = CellStart_[cell]; k < CellStart_[cell + 1]; ++k) {
+                const uint32_t e = CellEdges_[k];
                 if (Stamps_[e] == Stamp_)
                     continue;
                 Stamps_[e] = Stamp_;
@@ -91,7 +97,7 @@ public:
         });
     }
 
-    size_t CellCount() const { return Cells_.size(); }
+    size_t CellCount() const { return CellStart_.size() - 1; }
     const CExtent& Box() const { return Box_; }
     int Side() const { return Side_; }
     double CellSize() const { return CellSize_; }
@@ -99,6 +105,18 @@ public:
     std::vector<CEdgeRef> Edges;
 
 private:
+    // Calls visit(edge, cell) for every cell an edge with finite ends overlaps.
+    template <typename Visit> void ForEachEdgeCell(Visit&& visit) const
+    {
+        for (uint32_t e = 0; e < Edges.size(); ++e) {
+            const CPoint2D a = Start(e), b = End(e);
+            if (!IsFinitePoint(a) || !IsFinitePoint(b))
+                continue;
+            ForCells(std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y),
+                     [&](size_t cell) { visit(e, cell); });
+        }
+    }
+
     int Cell(double v, double origin) const
     {
         const double cell = std::floor((v - origin) / CellSize_);
@@ -112,7 +130,8 @@ private:
     CExtent Box_;
     int Side_ = 1;
     double CellSize_ = 1.0;
-    std::vector<std::vector<uint32_t>> Cells_;
+    std::vector<size_t> CellStart_;   // cell c's edges are CellEdges_[CellStart_[c], CellStart_[c + 1])
+    std::vector<uint32_t> CellEdges_;
     std::vector<uint32_t> Stamps_;
     uint32_t Stamp_ = 0;
 };

@@ -21,6 +21,16 @@ public:
         return false;
     }
 
+    // Room for `expected` numbers without growing (each growth allocates anew and rehashes).
+    void Reserve(size_t expected)
+    {
+        size_t size = 64;
+        while (size < 2 * expected)
+            size <<= 1;
+        if (size > Slots_.size())
+            Rehash(size);
+    }
+
     void Insert(uint64_t key)
     {
         if (2 * (Count_ + 1) > Slots_.size())
@@ -44,9 +54,11 @@ private:
         return static_cast<size_t>(h) & Mask_;
     }
 
-    void Grow()
+    void Grow() { Rehash(std::max<size_t>(64, 2 * Slots_.size())); }
+
+    void Rehash(size_t size)
     {
-        std::vector<uint64_t> old(std::max<size_t>(64, 2 * Slots_.size()), Empty);
+        std::vector<uint64_t> old(size, Empty);
         old.swap(Slots_);
         Mask_ = Slots_.size() - 1;
         Count_ = 0;
@@ -69,10 +81,12 @@ private:
 // short edges loses every third or fourth bend per pass instead of one per edge-grid cell.
 class CRemovalClaims {
 public:
-    explicit CRemovalClaims(const CEdgeGrid& grid)
+    // `claims`: about how many boxes will be claimed.
+    CRemovalClaims(const CEdgeGrid& grid, size_t claims)
         : Grid_(grid), Claimed_(grid.CellCount(), 0), Touched_(grid.CellCount(), 0),
           FineSide_(static_cast<int64_t>(grid.Side()) * FineCellsPerCell), FineSize_(grid.CellSize() / FineCellsPerCell)
     {
+        Fine_.Reserve(claims * FineCellsPerClaim);
     }
 
     bool Free(double minX, double minY, double maxX, double maxY) const
@@ -99,6 +113,8 @@ public:
 private:
     static constexpr int FineCellsPerCell = 16;
     static constexpr int64_t MaxFineCells = 64;
+    // Fine cells a claim takes, about, on the maps measured (seven or eight); more only grows the set.
+    static constexpr size_t FineCellsPerClaim = 8;
 
     int64_t FineCell(double v, double origin) const
     {

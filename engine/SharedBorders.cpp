@@ -276,15 +276,21 @@ int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance)
 
 int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance)
 {
+    CVertexUseTable uses;
+    return SimplifySharedBorders(layer, relativeTolerance, uses);
+}
+
+int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses)
+{
     if (!(relativeTolerance > 0.0))
         return 0;
-    CVertexUseTable uses = CollectVertexUses(layer, relativeTolerance);
+    CollectVertexUses(layer, relativeTolerance, uses);
     const std::vector<CPointKey> candidates = RemovalCandidates(uses);
     if (candidates.empty())
         return 0;
     // Checked against the rings as they are; the claims keep two removals of a pass apart.
     CEdgeGrid grid(layer, 0.0);
-    CRemovalClaims claims(grid);
+    CRemovalClaims claims(grid, candidates.size());
     for (const CPointKey& key : candidates) {
         CVertexUse& use = uses[key];
         const CPoint2D p = use.Low.Point(), x = key.Point(), q = use.High.Point();

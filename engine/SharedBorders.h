@@ -5,6 +5,7 @@
 namespace tessaro {
 
 class CPolygonLayer;
+class CVertexUseTable;
 
 // Gives every border the same vertices on both sides: vertices within `tolerance` of each other
 // become one (the smallest by coordinates), so a border drawn twice with rounding differences is
@@ -28,5 +29,7 @@ int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance);
 // Every decision rests on coordinates alone, so both rings of a border decide alike. Returns the
 // number of vertices removed.
 int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance);
+// The same, with the border graph's table kept by the caller from pass to pass.
+int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses);
 
 } // namespace tessaro
