@@ -2,8 +2,8 @@
 
 #include "geometry/Point2D.h"
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 

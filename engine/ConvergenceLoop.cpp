@@ -345,8 +345,30 @@ MeasureResult CConvergenceLoop::MeasureWithout(const std::vector<uint8_t>& exclu
     return result;
 }
 
-// The weighted mean error of the layer as a try left it; records nothing.
-double CConvergenceLoop::WeightedErrorNow()
+// The error a try is judged by: the weighted mean error of the layer as the try left it, or in
+// the rounds below the target that the largest error keeps going, that largest error (as
+// keep-best judges those rounds), a try that takes the weighted mean error back above the
+// target counting as no better than infinity. Records nothing.
+double CConvergenceLoop::TryErrorNow(bool largest)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::optional<RoundMeasures> measures = MeasuresNow();
+    if (!measures)
+        return inf;
+    if (!largest)
+        return measures->WeightedMeanError;
+    return measures->WeightedMeanError < Params_.TargetError ? LargestRelativeError(*measures) : inf;
+}
+
+// Whether the rounds are below the target with the largest error still to meet.
+bool CConvergenceLoop::ChasingLargestError(const RoundMeasures& measures) const
+{
+    return Params_.LargestError > 0.0 && measures.WeightedMeanError < Params_.TargetError &&
+           LargestRelativeError(measures) > Params_.LargestError;
+}
+
+// The measures of the layer as a try left it; records nothing.
+std::optional<RoundMeasures> CConvergenceLoop::MeasuresNow()
 {
     double total = 0.0;
     for (uint32_t i = 0; i < N_; ++i) {
@@ -356,8 +378,10 @@ double CConvergenceLoop::WeightedErrorNow()
     }
     if (Params_.RelativeSizes)
         Total_ = total;
-    const MeasureResult measured = MeasureWithout(Excluded());
-    return measured.Ok() ? measured.Measures.WeightedMeanError : std::numeric_limits<double>::infinity();
+    MeasureResult measured = MeasureWithout(Excluded());
+    if (!measured.Ok())
+        return std::nullopt;
+    return std::move(measured.Measures);
 }
 
 // Whether round `round`'s measures end the loop: the weighted mean error is below the target, and
@@ -633,10 +657,11 @@ bool CConvergenceLoop::SearchStep(CGridDisplacement& grid, const RoundMeasures& 
     };
     CStepSearch::Moves moves;
     moves.Try = tryStep;
-    moves.Error = [this] { return WeightedErrorNow(); };
+    const bool largest = ChasingLargestError(measures);
+    moves.Error = [this, largest] { return TryErrorNow(largest); };
     moves.Undo = [this, &startExtent] { RestoreVertices(startExtent); };
-    const CStepSearch::Outcome outcome =
-        CStepSearch::Run(Step_, measures.WeightedMeanError, {Params_.StepRetries, MovesWithFlow()}, moves);
+    const double before = largest ? LargestRelativeError(measures) : measures.WeightedMeanError;
+    const CStepSearch::Outcome outcome = CStepSearch::Run(Step_, before, {Params_.StepRetries, MovesWithFlow()}, moves);
     if (outcome.Cancelled)
         return false;
     LastStep_ = step;

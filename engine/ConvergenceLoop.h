@@ -23,7 +23,8 @@ struct LeftOutPolygon;
 // - with ExactImage densification every edge is cut where it crosses a leaf side or diagonal,
 //   so the moved rings are the exact image of the rings, and nearly straight bends are removed
 //   again each round without tearing shared borders apart;
-// - the step is searched by CStepSearch: a try that does not lower the weighted mean error is
+// - the step is searched by CStepSearch: a try that does not lower the weighted mean error (below
+//   the target, while the largest error is still to meet: that largest error) is
 //   undone and retried at half the step, at most StepRetries times; the force field also tries
 //   half of a step that lowered it;
 // - below TargetError the rounds go on while a polygon of a visible share is further than
@@ -64,7 +65,9 @@ private:
     std::vector<uint8_t> Excluded() const;
     MeasureResult MeasureWithout(const std::vector<uint8_t>& excluded) const;
     void RecordLeftOut(std::vector<uint8_t> excluded);
-    double WeightedErrorNow();
+    std::optional<RoundMeasures> MeasuresNow();
+    double TryErrorNow(bool largest);
+    bool ChasingLargestError(const RoundMeasures& measures) const;
     bool TargetReached(int round, const RoundMeasures& measures);
     double LargestRelativeError(const RoundMeasures& measures) const;
     bool FarPolygonUnresolved(const RoundMeasures& measures);
@@ -93,7 +96,7 @@ private:
     // The tree of the layer being transformed, kept for keep-best until the next measurement
     // shows whether that layer stays the best.
     std::unique_ptr<CQuadTree> PreviousTree_;
-    std::unique_ptr<CDensityFlow> Flow_; // the density flow's grid and transforms, kept between rounds
+    std::unique_ptr<CDensityFlow> Flow_;          // the density flow's grid and transforms, kept between rounds
     std::unique_ptr<CVertexUseTable> BorderUses_; // the border simplification's table, kept likewise
     int FlowCells_ = 0;
     // Below the target: the largest error when it last fell by a tenth, and that round.

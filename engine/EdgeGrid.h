@@ -130,7 +130,7 @@ private:
     CExtent Box_;
     int Side_ = 1;
     double CellSize_ = 1.0;
-    std::vector<size_t> CellStart_;   // cell c's edges are CellEdges_[CellStart_[c], CellStart_[c + 1])
+    std::vector<size_t> CellStart_; // cell c's edges are CellEdges_[CellStart_[c], CellStart_[c + 1])
     std::vector<uint32_t> CellEdges_;
     std::vector<uint32_t> Stamps_;
     uint32_t Stamp_ = 0;
