@@ -408,6 +408,7 @@ TEST(Convergence, TheLargestErrorKeepsTheRoundsGoingWhileItFalls)
         params.LargestError = largest;
         params.TargetError = 0.01;
         params.MaxSteps = 60;
+        params.FlowGrid = 256; // a set grid is never refined: the rule alone is tried
         CQuadTree tree;
         CCartogramSolver solver(layer, tree, params, shares, layer.BoundingBox());
         EXPECT_EQ(solver.Solve(&rounds).Result, CartogramSolution::Outcome::Completed);
