@@ -50,8 +50,7 @@ struct CVertexUse {
 // from round to round and cleared, its memory is not handed back and faulted in again each time.
 class CVertexUseTable {
 public:
-    CVertexUseTable() { Resize(0); }
-    explicit CVertexUseTable(size_t expected) { Resize(expected); }
+    explicit CVertexUseTable(size_t expected = 0) { Resize(expected); }
 
     // Empties the table, keeping its slots when they hold `expected` entries without growing.
     void Clear(size_t expected)

@@ -61,10 +61,7 @@ struct MapCase {
     std::vector<double> Sizes;
 };
 
-std::ostream& operator<<(std::ostream& out, const MapCase& map)
-{
-    return out << map.Name;
-}
+std::ostream& operator<<(std::ostream& out, const MapCase& map) { return out << map.Name; }
 
 std::vector<std::vector<double>> GridSquares(int columns, int rows, double side)
 {
@@ -175,26 +172,23 @@ TEST_P(ConvergenceMaps, ReachTheTargetInTheirBoxWithoutAnInvalidRingOrAnOverlap)
 
 INSTANTIATE_TEST_SUITE_P(
     KnownAnswers, ConvergenceMaps,
-    ::testing::Combine(
-        ::testing::Values(
-            MapCase{"one square, at its size from the start", GridSquares(1, 1, 1.0), {1}},
-            MapCase{"3 x 3 grid, the centre doubling", GridSquares(3, 3, 1.0), {1, 1, 1, 1, 2, 1, 1, 1, 1}},
-            MapCase{"two squares, 0.8 and 0.2", GridSquares(2, 1, 1.0), {0.8, 0.2}}, SmallOnLarge(),
-            // Strong pushes next to strong pulls: where an unguarded step folds the grid.
-            MapCase{"5 x 5 grid, the centre twenty times the others",
-                    GridSquares(5, 5, 1.0),
-                    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 20, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
-            MapCase{"5 x 5 checkerboard of 9 and 1", GridSquares(5, 5, 1.0), {9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9,
-                                                                              1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9}},
-            MapCase{"4 x 4 grid, a corner fifty times the others",
-                    GridSquares(4, 4, 1.0),
-                    {50, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
-            // A share of 1e-9, as a missing size made small: no stall, no fold.
-            MapCase{"3 x 3 grid, the centre nearly empty", GridSquares(3, 3, 1.0), {1, 1, 1, 1, 1e-9, 1, 1, 1, 1}},
-            // Small squares whose field is steep beside a coarse leaf: where the grid
-            // cracks at hanging vertices unless they follow their sides.
-            SmallOnLarge(16, 8.0, 1.0, 0.05), SmallOnLarge(24, 8.0, 1.0, 0.05)),
-        ::testing::Bool()));
+    ::testing::Combine(::testing::Values(MapCase{"one square, at its size from the start", GridSquares(1, 1, 1.0), {1}},
+                      MapCase{"3 x 3 grid, the centre doubling", GridSquares(3, 3, 1.0), {1, 1, 1, 1, 2, 1, 1, 1, 1}},
+                      MapCase{"two squares, 0.8 and 0.2", GridSquares(2, 1, 1.0), {0.8, 0.2}}, SmallOnLarge(),
+                      // Strong pushes next to strong pulls: where an unguarded step folds the grid.
+                      MapCase{"5 x 5 grid, the centre twenty times the others", GridSquares(5, 5, 1.0),
+                              {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 20, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+                      MapCase{"5 x 5 checkerboard of 9 and 1", GridSquares(5, 5, 1.0),
+                              {9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9, 1, 9}},
+                      MapCase{"4 x 4 grid, a corner fifty times the others", GridSquares(4, 4, 1.0),
+                              {50, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+                      // A share of 1e-9, as a missing size made small: no stall, no fold.
+                      MapCase{"3 x 3 grid, the centre nearly empty", GridSquares(3, 3, 1.0),
+                              {1, 1, 1, 1, 1e-9, 1, 1, 1, 1}},
+                      // Small squares whose field is steep beside a coarse leaf: where the grid
+                      // cracks at hanging vertices unless they follow their sides.
+                      SmallOnLarge(16, 8.0, 1.0, 0.05), SmallOnLarge(24, 8.0, 1.0, 0.05)),
+                       ::testing::Bool()));
 
 // The result is the round of the lowest error, whatever came after it; a run cancelled after
 // round 1 also ends on its best round so far, exported as the result.
@@ -306,8 +300,8 @@ TEST(Convergence, TheResultIsTheBestRoundWithoutANewInvalidRing)
         for (int column = 0; column < 5; ++column) {
             const double x = column, y = row;
             if (row == 2 && column == 2)
-                map.Rings.push_back(
-                    {x, y + notch, x, y + 1, x + 1, y + 1, x + 1, y, x + notch, y, x + notch, y + notch, x, y + notch});
+                map.Rings.push_back({x, y + notch, x, y + 1, x + 1, y + 1, x + 1, y, x + notch, y, x + notch,
+                                     y + notch, x, y + notch});
             else
                 map.Rings.push_back(SquarePoints(x, y, 1.0));
             const bool inner = row >= 1 && row <= 3 && column >= 1 && column <= 3;
@@ -339,8 +333,8 @@ TEST(Convergence, TheResultIsTheBestRoundWithoutANewInvalidRing)
     EXPECT_LT(checked.Solution.KeptRound, unchecked.Solution.KeptRound);
     // An earlier round kept: the result carries its number and, measured from the geometry, its figure.
     EXPECT_EQ(checked.Solution.LastRound, checked.Solution.KeptRound);
-    EXPECT_NEAR(WeightedAreaError(checked.Records, Shares(map.Sizes)), checked.Solution.LastMeasures->WeightedMeanError,
-                1e-9);
+    EXPECT_NEAR(WeightedAreaError(checked.Records, Shares(map.Sizes)),
+                checked.Solution.LastMeasures->WeightedMeanError, 1e-9);
     // The rounds before the spikes had come most of the way.
     EXPECT_LT(WeightedAreaError(checked.Records, Shares(map.Sizes)), 0.005);
 }
