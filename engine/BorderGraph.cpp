@@ -12,13 +12,28 @@ namespace {
 // Rings at or below this many points keep all of them.
 constexpr int32_t MinPointsToSimplify = 8;
 
-double DistanceToChord(const CPointKey& v, const CPointKey& p, const CPointKey& q)
+// A vertex that may go, as far as the rings holding it can tell: not kept, and with two distinct
+// neighbours other than itself.
+bool Movable(const CPointKey& key, const CVertexUse& use)
 {
-    const double dx = q.X - p.X, dy = q.Y - p.Y;
-    const double length = std::hypot(dx, dy);
-    if (length == 0.0)
-        return std::hypot(v.X - p.X, v.Y - p.Y);
-    return std::fabs(CrossProduct(dx, dy, v.X - p.X, v.Y - p.Y)) / length;
+    return !use.Keep && use.Uses > 0 && !(key == use.Low) && !(key == use.High) && !(use.Low == use.High);
+}
+
+// The points from `key` onwards through `next`: every movable point not yet chained, and the
+// first that is not (a vertex that stays, or `key` again around a ring), which ends the walk.
+void WalkFrom(CVertexUseTable& uses, CPointKey key, CPointKey next, std::vector<CPointKey>& points)
+{
+    points.clear();
+    for (;;) {
+        points.push_back(next);
+        CVertexUse* use = uses.Find(next);
+        if (use == nullptr || use->Chained || !Movable(next, *use))
+            return;
+        use->Chained = true;
+        const CPointKey after = use->Low == key ? use->High : use->Low;
+        key = next;
+        next = after;
+    }
 }
 
 } // namespace
@@ -40,10 +55,12 @@ void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVe
         CPoint2D centroid;
         double area = 0.0;
         polygon->AreaAndCentroid(&centroid, &area);
-        const double tolerance = relativeTolerance * std::sqrt(std::fabs(area));
         for (int32_t r = 0; r < polygon->RingCount(); ++r) {
             const CPolygonRing& ring = polygon->Ring(r);
             const int32_t n = ring.PointCount();
+            double ringArea = 0.0;
+            ring.AreaAndCentroid(nullptr, &ringArea);
+            const double tolerance = relativeTolerance * std::sqrt(std::min(std::fabs(area), std::fabs(ringArea)));
             const double* points = ring.Points();
             for (int32_t i = 0; i < n; ++i) {
                 CVertexUse& use = uses[KeyAt(points, i)];
@@ -68,16 +85,35 @@ void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVe
     }
 }
 
-std::vector<CPointKey> RemovalCandidates(CVertexUseTable& uses)
+CBorderChains CollectBorderChains(CVertexUseTable& uses)
 {
-    std::vector<CPointKey> candidates;
-    uses.ForEach([&candidates](const CPointKey& key, const CVertexUse& use) {
-        if (!use.Keep && !(key == use.Low) && !(key == use.High) &&
-            DistanceToChord(key, use.Low, use.High) <= use.Tolerance)
-            candidates.push_back(key);
+    CBorderChains chains;
+    std::vector<CPointKey> before, after;
+    uses.ForEach([&](const CPointKey& key, CVertexUse& use) {
+        if (use.Chained || !Movable(key, use))
+            return;
+        use.Chained = true;
+        WalkFrom(uses, key, use.Low, before);
+        const bool around = before.back() == key; // a ring with no vertex that stays
+        after.clear();
+        if (!around)
+            WalkFrom(uses, key, use.High, after);
+        const size_t start = chains.Points.size();
+        chains.Points.insert(chains.Points.end(), before.rbegin(), before.rend());
+        chains.Points.push_back(key); // around a ring, `key` ends the chain it starts
+        chains.Points.insert(chains.Points.end(), after.begin(), after.end());
+        // From the smaller end, so the same chain runs the same way whichever vertex found it.
+        const auto first = chains.Points.begin() + static_cast<std::ptrdiff_t>(start);
+        const auto last = chains.Points.end() - 1;
+        if (KeyLess(*last, *first) || (*last == *first && KeyLess(*(last - 1), *(first + 1))))
+            std::reverse(first, chains.Points.end());
+        chains.Starts.push_back(start);
     });
-    std::sort(candidates.begin(), candidates.end(), KeyLess);
-    return candidates;
+    chains.Starts.push_back(chains.Points.size());
+    chains.Tolerances.reserve(chains.Points.size());
+    for (const CPointKey& key : chains.Points)
+        chains.Tolerances.push_back(uses.Find(key)->Tolerance);
+    return chains;
 }
 
 } // namespace tessaro

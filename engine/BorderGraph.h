@@ -43,6 +43,7 @@ struct CVertexUse {
     int Uses = 0;
     bool Keep = false; // starts a ring, has differing neighbours, sits in a short ring, ...
     bool Removed = false;
+    bool Chained = false; // already in a chain of the border graph
 };
 
 // The vertex uses of a layer in one open-addressing table (linear probing): a node-based map
@@ -83,6 +84,10 @@ public:
         return Uses_[slot];
     }
 
+    CVertexUse* Find(const CPointKey& key)
+    {
+        return const_cast<CVertexUse*>(static_cast<const CVertexUseTable&>(*this).Find(key));
+    }
     const CVertexUse* Find(const CPointKey& key) const
     {
         for (size_t slot = Slot(key); Filled_[slot] != 0; slot = (slot + 1) & Mask_)
@@ -146,14 +151,24 @@ inline CPointKey KeyAt(const double* points, int32_t i)
 
 // The border graph of a simplification pass: for every vertex position, what the rings holding
 // it say (its two neighbours, how many rings use it, whether it must stay, the smallest of its
-// polygons' tolerances, `relativeTolerance` times the root of each polygon's area). A vertex
+// rings' tolerances: `relativeTolerance` times the root of the area of the ring or of its
+// polygon, whichever is smaller, so an islet keeps its shape beside a large mainland). A vertex
 // stays when a ring starts or ends there, a ring holding it is short, rings disagree on its
 // neighbours, more than two rings use it, or it lies on the layer's box.
 // Fills `uses`, emptied first.
 void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses);
 
-// The vertices that may go: not kept, and bending their ring by no more than their tolerance
-// from the chord of their neighbours; in the order of their coordinates.
-std::vector<CPointKey> RemovalCandidates(CVertexUseTable& uses);
+// The runs of vertices that may go, each with the two vertices that stay around it: a border
+// between two junctions, a coast, or a ring around from the vertex that starts it. Every point is
+// in one chain at most, and a chain runs from the smaller of its ends (by coordinates).
+struct CBorderChains {
+    std::vector<CPointKey> Points;  // the chains' points, one chain after another
+    std::vector<double> Tolerances; // each point's tolerance
+    std::vector<size_t> Starts;     // where each chain starts, and one past the last
+    size_t Count() const { return Starts.empty() ? 0 : Starts.size() - 1; }
+};
+
+// The chains of the graph in `uses`, as CollectVertexUses left it.
+CBorderChains CollectBorderChains(CVertexUseTable& uses);
 
 } // namespace tessaro

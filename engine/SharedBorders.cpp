@@ -1,8 +1,8 @@
 #include "engine/SharedBorders.h"
 
 #include "engine/BorderGraph.h"
+#include "engine/BorderStretch.h"
 #include "engine/EdgeGrid.h"
-#include "engine/RemovalClaims.h"
 #include "geometry/GeometryPrimitives.h"
 #include "geometry/PolygonLayer.h"
 
@@ -258,6 +258,55 @@ void CutSpikes(CPolygonLayer& layer)
     });
 }
 
+double DistanceToChord(const CPointKey& v, const CPointKey& p, const CPointKey& q)
+{
+    const double dx = q.X - p.X, dy = q.Y - p.Y;
+    const double length = std::hypot(dx, dy);
+    if (length == 0.0)
+        return std::hypot(v.X - p.X, v.Y - p.Y);
+    return std::fabs(CrossProduct(dx, dy, v.X - p.X, v.Y - p.Y)) / length;
+}
+
+// The longest stretch replaced by one chord: the safety check's cost grows with its square.
+constexpr size_t MaxStretchPoints = 128;
+
+// Thins one chain as Douglas and Peucker do: a stretch whose points all lie within their
+// tolerances of its chord goes, when the check against the rings allows it. Otherwise it is cut
+// at its point farthest from the chord (in tolerances), or in the middle when all are near but
+// the check fails, and each half is tried. A chain's ends stay,
+// and so does every end of a stretch, which lets the checks of one pass stand together.
+void ThinChain(const CPointKey* points, const double* tolerances, size_t count, CEdgeGrid& grid,
+               std::vector<std::pair<size_t, size_t>>& stack, std::vector<CPointKey>& removed)
+{
+    stack.assign(1, {0, count - 1});
+    while (!stack.empty()) {
+        const auto [i, j] = stack.back();
+        stack.pop_back();
+        if (j - i < 2)
+            continue;
+        size_t worst = i + 1;
+        double worstRatio = -1.0;
+        for (size_t k = i + 1; k < j; ++k) {
+            const double ratio = DistanceToChord(points[k], points[i], points[j]) / tolerances[k];
+            if (ratio > worstRatio) {
+                worstRatio = ratio;
+                worst = k;
+            }
+        }
+        size_t cut = worst;
+        if (worstRatio <= 1.0 && points[i] != points[j]) {
+            if (j - i + 1 <= MaxStretchPoints && StretchIsClear(grid, points + i, j - i + 1)) {
+                removed.insert(removed.end(), points + i + 1, points + j);
+                continue;
+            }
+            // Too long, or something lies in the way: halves find the clear parts soonest.
+            cut = (i + j) / 2;
+        }
+        stack.push_back({i, cut});
+        stack.push_back({cut, j});
+    }
+}
+
 } // namespace
 
 int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance)
@@ -285,22 +334,22 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CV
     if (!(relativeTolerance > 0.0))
         return 0;
     CollectVertexUses(layer, relativeTolerance, uses);
-    const std::vector<CPointKey> candidates = RemovalCandidates(uses);
-    if (candidates.empty())
+    const CBorderChains chains = CollectBorderChains(uses);
+    if (chains.Count() == 0)
         return 0;
-    // Checked against the rings as they are; the claims keep two removals of a pass apart.
+    // Every stretch is checked against the rings as they are, then all go together.
     CEdgeGrid grid(layer, 0.0);
-    CRemovalClaims claims(grid, candidates.size());
-    for (const CPointKey& key : candidates) {
-        CVertexUse& use = uses[key];
-        const CPoint2D p = use.Low.Point(), x = key.Point(), q = use.High.Point();
-        const CExtent box{std::min({p.X, x.X, q.X}), std::min({p.Y, x.Y, q.Y}), std::max({p.X, x.X, q.X}),
-                          std::max({p.Y, x.Y, q.Y})};
-        if (!claims.Free(box.MinX, box.MinY, box.MaxX, box.MaxY) || !TriangleIsClear(grid, p, x, q, box))
-            continue;
-        use.Removed = true;
-        claims.Claim(box.MinX, box.MinY, box.MaxX, box.MaxY);
+    std::vector<std::pair<size_t, size_t>> stack;
+    std::vector<CPointKey> removed;
+    for (size_t c = 0; c < chains.Count(); ++c) {
+        const size_t start = chains.Starts[c];
+        ThinChain(chains.Points.data() + start, chains.Tolerances.data() + start, chains.Starts[c + 1] - start, grid,
+                  stack, removed);
     }
+    if (removed.empty())
+        return 0;
+    for (const CPointKey& key : removed)
+        uses[key].Removed = true;
     return RemovePoints(layer, [&uses](const CPointKey& key) {
         const CVertexUse* use = uses.Find(key);
         return use != nullptr && use->Removed;

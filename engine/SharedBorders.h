@@ -17,17 +17,18 @@ class CVertexUseTable;
 int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance);
 
 // Removes vertices that bend their ring by less than `relativeTolerance` times the square root
-// of the area of the smallest polygon holding them (their distance from the chord of their two
-// neighbours), without changing how the rings meet:
+// of the area of the smallest ring or polygon holding them (their distance from the chord that
+// replaces them), without changing how the rings meet:
 // - a vertex goes only when every ring holding it has the same two neighbours around it (one
 //   border of two polygons, or a coast), it starts no ring, no ring holding it is short, and it
 //   does not lie on the layer's box (which therefore stays as it is);
-// - the triangle it cuts off holds no other vertex and no other edge crosses its chord, so no
-//   ring comes to cross another or itself;
-// - of the vertices whose triangles' boxes touch, one goes per pass, in the order of their
-//   coordinates (so a dense border loses every third or fourth bend per pass).
-// Every decision rests on coordinates alone, so both rings of a border decide alike. Returns the
-// number of vertices removed.
+// - the runs of such vertices between two that stay are thinned as Douglas and Peucker thin a
+//   line, one chord for a stretch whose points all lie within their tolerances of it;
+// - a stretch goes only when the region between it and its chord holds no other vertex and no
+//   other edge meets the chord, so no ring comes to cross another or itself.
+// Every decision rests on coordinates alone, so both rings of a border decide alike, and one pass
+// thins a dense border to the few points its bends need. Returns the number of vertices removed
+// (from every ring holding them).
 int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance);
 // The same, with the border graph's table kept by the caller from pass to pass.
 int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses);

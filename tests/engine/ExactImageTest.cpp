@@ -241,28 +241,51 @@ TEST(SharedBorders, ABorderIsThinnedByTheSmallerOfItsPolygonsTolerances)
     EXPECT_EQ(small.Polygon(1).Ring(0).PointCount(), before);
 }
 
-// The exact images cut a border at every leaf it crosses, each round; the simplification must
-// thin such a dense border by a large share per pass, not by a few points per cell of its edge
-// grid, or the vertex count of a long run grows without bound.
-TEST(SharedBorders, OnePassThinsADenseBorderByAFifthOfItsBendsOrMore)
+// Whether segments a-b and c-d cross at a point inside both.
+bool CrossProperly(const CPoint2D& a, const CPoint2D& b, const CPoint2D& c, const CPoint2D& d)
+{
+    const auto side = [](const CPoint2D& p, const CPoint2D& q, const CPoint2D& r) {
+        const double cross = (q.X - p.X) * (r.Y - p.Y) - (q.Y - p.Y) * (r.X - p.X);
+        return (cross > 0.0) - (cross < 0.0);
+    };
+    return side(a, b, c) * side(a, b, d) < 0 && side(c, d, a) * side(c, d, b) < 0;
+}
+
+// The exact images cut a border at every leaf it crosses, each round; one pass must thin such a
+// dense border to the few points its bends need, or the vertex count of a long run grows without
+// bound. The stretches of one pass are checked against the rings as they were and go together:
+// with islets tucked into many bends, none may come to cross a chord or change sides.
+TEST(SharedBorders, OnePassThinsADenseBorderAndStepsAroundEveryIslet)
 {
     constexpr int Segments = 400;
-    CPolygonLayer layer = WavyPair(Segments, 0.0001, 4.0);
-    const int32_t before = layer.Polygon(0).Ring(0).PointCount();
+    CPolygonLayer plain = WavyPair(Segments, 0.0001, 4.0);
+    const int32_t before = plain.Polygon(0).Ring(0).PointCount();
+    const int64_t removed = SimplifySharedBorders(plain, 0.001);
+    const int32_t left = plain.Polygon(0).Ring(0).PointCount();
+    EXPECT_LE(left, 12); // corners, the border's ends and a few cuts of long stretches
+    EXPECT_EQ(removed, 2 * (before - left)); // the same points from both rings
 
-    const int64_t removed = SimplifySharedBorders(layer, 0.001);
-    // Bends whose triangles' boxes touch go one per pass: at most a third of the 399, fewer where
-    // the boxes of bends three apart fall into one cell of the claims.
-    const int32_t gone = before - layer.Polygon(0).Ring(0).PointCount();
-    EXPECT_GE(gone, Segments / 5);
-    EXPECT_EQ(removed, 2 * gone); // the same points from both rings
-    EXPECT_EQ(PointSet(layer.Polygon(0).Ring(0)).size() - 2, PointSet(layer.Polygon(1).Ring(0)).size() - 2);
-    const auto leftPoints = PointSet(layer.Polygon(0).Ring(0));
-    for (const auto& point : PointSet(layer.Polygon(1).Ring(0))) {
-        if (point.first > 0.5 && point.first < 1.5) {
-            EXPECT_TRUE(leftPoints.contains(point)) << point.first << ", " << point.second;
-        }
+    CPolygonLayer layer = WavyPair(Segments, 0.0001, 4.0);
+    // An islet in every 23rd bend, between the bend's vertex and the chord of its neighbours.
+    for (int k = 1; k < Segments; k += 46) {
+        const double x0 = 1.00006, y0 = 4.0 - 4.0 * k / Segments - 0.000005;
+        layer.Add(MakePolygon({{x0, y0, x0, y0 + 0.00001, x0 + 0.00001, y0 + 0.00001, x0 + 0.00001, y0, x0, y0}}));
     }
+    EXPECT_GT(SimplifySharedBorders(layer, 0.001), 500);
+    std::vector<std::pair<CPoint2D, CPoint2D>> edges;
+    for (uint32_t p = 0; p < layer.Count(); ++p) {
+        const std::vector<CPoint2D> points = PointsOf(layer.Polygon(p).Ring(0));
+        for (size_t k = 0; k + 1 < points.size(); ++k)
+            edges.emplace_back(points[k], points[k + 1]);
+    }
+    for (size_t e = 0; e < edges.size(); ++e)
+        for (size_t f = e + 1; f < edges.size(); ++f)
+            ASSERT_FALSE(CrossProperly(edges[e].first, edges[e].second, edges[f].first, edges[f].second))
+                << "edges " << e << " and " << f;
+    for (uint32_t p = 2; p < layer.Count(); ++p)
+        for (const CPoint2D& corner : PointsOf(layer.Polygon(p).Ring(0)))
+            EXPECT_TRUE(Inside(layer.Polygon(0).Ring(0), corner)) << "islet " << p;
+    EXPECT_EQ(PointSet(layer.Polygon(0).Ring(0)).size() - 2, PointSet(layer.Polygon(1).Ring(0)).size() - 2);
 }
 
 } // namespace

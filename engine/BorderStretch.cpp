@@ -1,0 +1,91 @@
+#include "engine/BorderStretch.h"
+
+#include "geometry/GeometryPrimitives.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace tessaro {
+namespace {
+
+// Whether v lies on segment p-q strictly between its ends (v on the line through them).
+bool StrictlyWithin(const CPoint2D& p, const CPoint2D& q, const CPoint2D& v)
+{
+    const double along = (v.X - p.X) * (q.X - p.X) + (v.Y - p.Y) * (q.Y - p.Y);
+    const double length2 = (q.X - p.X) * (q.X - p.X) + (q.Y - p.Y) * (q.Y - p.Y);
+    return along > 0.0 && along < length2;
+}
+
+// Whether segment a-b meets segment p-q anywhere but at p or q themselves.
+bool MeetsChord(const CPoint2D& a, const CPoint2D& b, const CPoint2D& p, const CPoint2D& q)
+{
+    const int sa = SideOfLine(p, q, a), sb = SideOfLine(p, q, b), sp = SideOfLine(a, b, p), sq = SideOfLine(a, b, q);
+    if (sa * sb < 0 && sp * sq < 0)
+        return true; // a proper crossing
+    if (sa == 0 && sb == 0) {
+        // Along the chord's line: any overlap beyond a single end point counts.
+        const auto along = [&](const CPoint2D& v) { return (v.X - p.X) * (q.X - p.X) + (v.Y - p.Y) * (q.Y - p.Y); };
+        const double lo = std::min(along(a), along(b)), hi = std::max(along(a), along(b));
+        return hi > 0.0 && lo < along(q);
+    }
+    // An end of a-b on the chord between p and q.
+    return (sa == 0 && StrictlyWithin(p, q, a)) || (sb == 0 && StrictlyWithin(p, q, b));
+}
+
+// Whether v lies on segment a-b, ends included.
+bool OnSegment(const CPoint2D& a, const CPoint2D& b, const CPoint2D& v)
+{
+    return SideOfLine(a, b, v) == 0 && v.X >= std::min(a.X, b.X) && v.X <= std::max(a.X, b.X) &&
+           v.Y >= std::min(a.Y, b.Y) && v.Y <= std::max(a.Y, b.Y);
+}
+
+// Inside the ring the stretch closes with its chord, or on it; a stretch that crosses its chord
+// makes several regions, and the crossing number finds each.
+bool InClosedRegion(const CPointKey* points, size_t count, const CPoint2D& v)
+{
+    bool inside = false;
+    for (size_t k = 0; k < count; ++k) {
+        const CPoint2D a = points[k].Point(), b = points[(k + 1) % count].Point();
+        if (OnSegment(a, b, v))
+            return true;
+        if ((a.Y > v.Y) != (b.Y > v.Y) && a.X + (v.Y - a.Y) * (b.X - a.X) / (b.Y - a.Y) > v.X)
+            inside = !inside;
+    }
+    return inside;
+}
+
+} // namespace
+
+bool StretchIsClear(CEdgeGrid& grid, const CPointKey* points, size_t count)
+{
+    if (count < 3)
+        return false;
+    CExtent box;
+    for (size_t k = 0; k < count; ++k)
+        box.Include(points[k].X, points[k].Y);
+    std::vector<CPointKey> inner(points + 1, points + count - 1);
+    std::sort(inner.begin(), inner.end(), KeyLess);
+    const auto isInner = [&inner](const CPoint2D& v) {
+        return std::binary_search(inner.begin(), inner.end(), CPointKey{v.X, v.Y}, KeyLess);
+    };
+    const CPoint2D p = points[0].Point(), q = points[count - 1].Point();
+    bool clear = true;
+    grid.ForEdges(box.MinX, box.MinY, box.MaxX, box.MaxY, [&](uint32_t e) {
+        if (!clear)
+            return;
+        const CPoint2D a = grid.Start(e), b = grid.End(e);
+        if (isInner(a) || isInner(b))
+            return; // one of the stretch's own edges, in either ring holding it
+        if (MeetsChord(a, b, p, q)) {
+            clear = false;
+            return;
+        }
+        for (const CPoint2D& end : {a, b})
+            if (!SamePoint(end, p) && !SamePoint(end, q) && end.X >= box.MinX && end.X <= box.MaxX &&
+                end.Y >= box.MinY && end.Y <= box.MaxY && InClosedRegion(points, count, end))
+                clear = false;
+    });
+    return clear;
+}
+
+} // namespace tessaro

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "engine/BorderGraph.h"
+#include "engine/EdgeGrid.h"
+
+#include <cstddef>
+
+namespace tessaro {
+
+// The safety check of replacing a stretch of a border, points[0] ... points[count - 1], by its
+// chord, against the edge grid of the rings as they are: no vertex of any other edge lies in the
+// region between the stretch and its chord (nor on its border), and no other edge meets the chord
+// but at its ends. The stretch's own edges are those that touch its inner points, which no other
+// ring holds. Checks that pass may be applied together, as long as no stretch's ends go: two
+// chords that crossed, or a region that came to hold another's points, would each have failed
+// its own check.
+bool StretchIsClear(CEdgeGrid& grid, const CPointKey* points, size_t count);
+
+} // namespace tessaro
