@@ -21,12 +21,15 @@ bool Movable(const CPointKey& key, const CVertexUse& use)
 
 // The points from `key` onwards through `next`: every movable point not yet chained, and the
 // first that is not (a vertex that stays, or `key` again around a ring), which ends the walk.
-void WalkFrom(CVertexUseTable& uses, CPointKey key, CPointKey next, std::vector<CPointKey>& points)
+void WalkFrom(CVertexUseTable& uses, CPointKey key, CPointKey next, std::vector<CPointKey>& points,
+              std::vector<double>& tolerances)
 {
     points.clear();
+    tolerances.clear();
     for (;;) {
-        points.push_back(next);
         CVertexUse* use = uses.Find(next);
+        points.push_back(next);
+        tolerances.push_back(use == nullptr ? 0.0 : use->Tolerance);
         if (use == nullptr || use->Chained || !Movable(next, *use))
             return;
         use->Chained = true;
@@ -89,30 +92,34 @@ CBorderChains CollectBorderChains(CVertexUseTable& uses)
 {
     CBorderChains chains;
     std::vector<CPointKey> before, after;
+    std::vector<double> beforeTolerances, afterTolerances;
     uses.ForEach([&](const CPointKey& key, CVertexUse& use) {
         if (use.Chained || !Movable(key, use))
             return;
         use.Chained = true;
-        WalkFrom(uses, key, use.Low, before);
+        WalkFrom(uses, key, use.Low, before, beforeTolerances);
         const bool around = before.back() == key; // a ring with no vertex that stays
         after.clear();
+        afterTolerances.clear();
         if (!around)
-            WalkFrom(uses, key, use.High, after);
+            WalkFrom(uses, key, use.High, after, afterTolerances);
         const size_t start = chains.Points.size();
         chains.Points.insert(chains.Points.end(), before.rbegin(), before.rend());
         chains.Points.push_back(key); // around a ring, `key` ends the chain it starts
         chains.Points.insert(chains.Points.end(), after.begin(), after.end());
+        chains.Tolerances.insert(chains.Tolerances.end(), beforeTolerances.rbegin(), beforeTolerances.rend());
+        chains.Tolerances.push_back(use.Tolerance);
+        chains.Tolerances.insert(chains.Tolerances.end(), afterTolerances.begin(), afterTolerances.end());
         // From the smaller end, so the same chain runs the same way whichever vertex found it.
         const auto first = chains.Points.begin() + static_cast<std::ptrdiff_t>(start);
         const auto last = chains.Points.end() - 1;
-        if (KeyLess(*last, *first) || (*last == *first && KeyLess(*(last - 1), *(first + 1))))
+        if (KeyLess(*last, *first) || (*last == *first && KeyLess(*(last - 1), *(first + 1)))) {
             std::reverse(first, chains.Points.end());
+            std::reverse(chains.Tolerances.begin() + static_cast<std::ptrdiff_t>(start), chains.Tolerances.end());
+        }
         chains.Starts.push_back(start);
     });
     chains.Starts.push_back(chains.Points.size());
-    chains.Tolerances.reserve(chains.Points.size());
-    for (const CPointKey& key : chains.Points)
-        chains.Tolerances.push_back(uses.Find(key)->Tolerance);
     return chains;
 }
 

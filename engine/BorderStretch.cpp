@@ -56,14 +56,14 @@ bool InClosedRegion(const CPointKey* points, size_t count, const CPoint2D& v)
 
 } // namespace
 
-bool StretchIsClear(CEdgeGrid& grid, const CPointKey* points, size_t count)
+bool StretchIsClear(CEdgeGrid& grid, const CPointKey* points, size_t count, std::vector<CPointKey>& inner)
 {
     if (count < 3)
         return false;
     CExtent box;
     for (size_t k = 0; k < count; ++k)
         box.Include(points[k].X, points[k].Y);
-    std::vector<CPointKey> inner(points + 1, points + count - 1);
+    inner.assign(points + 1, points + count - 1);
     std::sort(inner.begin(), inner.end(), KeyLess);
     const auto isInner = [&inner](const CPoint2D& v) {
         return std::binary_search(inner.begin(), inner.end(), CPointKey{v.X, v.Y}, KeyLess);

@@ -4,6 +4,7 @@
 #include "engine/EdgeGrid.h"
 
 #include <cstddef>
+#include <vector>
 
 namespace tessaro {
 
@@ -14,6 +15,7 @@ namespace tessaro {
 // ring holds. Checks that pass may be applied together, as long as no stretch's ends go: two
 // chords that crossed, or a region that came to hold another's points, would each have failed
 // its own check.
-bool StretchIsClear(CEdgeGrid& grid, const CPointKey* points, size_t count);
+// `inner` is room for the stretch's inner points.
+bool StretchIsClear(CEdgeGrid& grid, const CPointKey* points, size_t count, std::vector<CPointKey>& inner);
 
 } // namespace tessaro

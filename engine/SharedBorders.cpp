@@ -10,6 +10,7 @@
 #include <cmath>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace tessaro {
@@ -267,17 +268,45 @@ double DistanceToChord(const CPointKey& v, const CPointKey& p, const CPointKey& 
     return std::fabs(CrossProduct(dx, dy, v.X - p.X, v.Y - p.Y)) / length;
 }
 
+struct CChordHash {
+    size_t operator()(const std::pair<CPointKey, CPointKey>& chord) const
+    {
+        const CPointKeyHash hash;
+        return hash(chord.first) * 31 + hash(chord.second);
+    }
+};
+
 // The longest stretch replaced by one chord: the safety check's cost grows with its square.
 constexpr size_t MaxStretchPoints = 128;
+
+// The work of one thinning pass: the grid of the rings as they were before it, the chords that
+// replace whole chains, and room reused by every chain.
+struct CThinning {
+    CEdgeGrid& Grid;
+    std::unordered_set<std::pair<CPointKey, CPointKey>, CChordHash> WholeChords;
+    std::vector<std::pair<size_t, size_t>> Stack;
+    std::vector<CPointKey> Inner;
+    std::vector<CPointKey> Removed; // the points of every stretch that goes
+};
+
+// Whether no other chain of this pass has become the chord p-q: two chains between the same two
+// junctions (the two sides of a sliver) each pass their checks against the other as it was, and
+// going together they would lay one edge on the other.
+bool FirstWholeChord(CThinning& work, CPointKey p, CPointKey q)
+{
+    if (KeyLess(q, p))
+        std::swap(p, q);
+    return work.WholeChords.insert({p, q}).second;
+}
 
 // Thins one chain as Douglas and Peucker do: a stretch whose points all lie within their
 // tolerances of its chord goes, when the check against the rings allows it. Otherwise it is cut
 // at its point farthest from the chord (in tolerances), or in the middle when all are near but
-// the check fails, and each half is tried. A chain's ends stay,
-// and so does every end of a stretch, which lets the checks of one pass stand together.
-void ThinChain(const CPointKey* points, const double* tolerances, size_t count, CEdgeGrid& grid,
-               std::vector<std::pair<size_t, size_t>>& stack, std::vector<CPointKey>& removed)
+// the check fails, and each half is tried. A chain's ends stay, and so does every end of a
+// stretch, which lets the checks of one pass stand together.
+void ThinChain(const CPointKey* points, const double* tolerances, size_t count, CThinning& work)
 {
+    auto& stack = work.Stack;
     stack.assign(1, {0, count - 1});
     while (!stack.empty()) {
         const auto [i, j] = stack.back();
@@ -295,8 +324,9 @@ void ThinChain(const CPointKey* points, const double* tolerances, size_t count, 
         }
         size_t cut = worst;
         if (worstRatio <= 1.0 && points[i] != points[j]) {
-            if (j - i + 1 <= MaxStretchPoints && StretchIsClear(grid, points + i, j - i + 1)) {
-                removed.insert(removed.end(), points + i + 1, points + j);
+            if (j - i + 1 <= MaxStretchPoints && StretchIsClear(work.Grid, points + i, j - i + 1, work.Inner) &&
+                (i > 0 || j + 1 < count || FirstWholeChord(work, points[i], points[j]))) {
+                work.Removed.insert(work.Removed.end(), points + i + 1, points + j);
                 continue;
             }
             // Too long, or something lies in the way: halves find the clear parts soonest.
@@ -339,16 +369,14 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CV
         return 0;
     // Every stretch is checked against the rings as they are, then all go together.
     CEdgeGrid grid(layer, 0.0);
-    std::vector<std::pair<size_t, size_t>> stack;
-    std::vector<CPointKey> removed;
+    CThinning work{grid, {}, {}, {}, {}};
     for (size_t c = 0; c < chains.Count(); ++c) {
         const size_t start = chains.Starts[c];
-        ThinChain(chains.Points.data() + start, chains.Tolerances.data() + start, chains.Starts[c + 1] - start, grid,
-                  stack, removed);
+        ThinChain(chains.Points.data() + start, chains.Tolerances.data() + start, chains.Starts[c + 1] - start, work);
     }
-    if (removed.empty())
+    if (work.Removed.empty())
         return 0;
-    for (const CPointKey& key : removed)
+    for (const CPointKey& key : work.Removed)
         uses[key].Removed = true;
     return RemovePoints(layer, [&uses](const CPointKey& key) {
         const CVertexUse* use = uses.Find(key);
