@@ -100,7 +100,7 @@ struct CartoParams {
     bool HangingContinuity;   // hanging_continuity: midpoints of coarse sides follow their ends
     FoldGuardKind FoldGuard;  // fold_guard: how triangles are kept from losing more than their share of area
     bool BoundedTarget;       // bounded_target: area targets within half and twice the current area
-    double SimplifyTolerance; // simplify_tolerance: bends below it (times the polygon's root area) are removed
+    double SimplifyTolerance; // simplify_tolerance: bends below it (times the smaller root area of ring and polygon) go
     // shrink_floor: a polygon that must grow may not fall below this share of its first area
     // in a round; where a try would take it there, its leaves stand still. 0 off.
     double ShrinkFloor;
