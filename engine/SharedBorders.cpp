@@ -204,53 +204,58 @@ int64_t InsertAll(CPolygonLayer& layer, std::vector<std::vector<CInsertion>>& in
     return inserted;
 }
 
-// A closed ring's points (the first repeated last) without spikes: a point whose two neighbours
-// are one point is the tip of a hair out and straight back, and cutting it and one of the two
-// visits leaves the ring's area and every other edge as they were. Points repeated in a row are
-// merged. A ring whose start is such a tip starts at its neighbour instead.
-std::vector<CPointKey> WithoutSpikes(const std::vector<CPointKey>& closed)
+// Whether the ring turns straight back at b: c lies on a's side of b, and each of a and c lies
+// within `tolerance` of the line through b and the other (c = a is the tip of a hair out and back
+// to one point). Cutting b leaves the ring's area as it was, to within the tolerance.
+bool TurnsBack(const CPointKey& a, const CPointKey& b, const CPointKey& c, double tolerance)
+{
+    const double ax = a.X - b.X, ay = a.Y - b.Y, cx = c.X - b.X, cy = c.Y - b.Y;
+    if (ax * cx + ay * cy <= 0.0)
+        return false;
+    const double cross = std::fabs(CrossProduct(ax, ay, cx, cy));
+    return cross <= tolerance * std::hypot(ax, ay) && cross <= tolerance * std::hypot(cx, cy);
+}
+
+// A closed ring's points (the first repeated last) without spikes: a point where the ring turns
+// straight back (within `tolerance`) is the tip of a hair of no width, which no valid ring has,
+// and a map's next round would open it or make it cross itself, whichever way rounding goes.
+// Points repeated in a row are merged. A ring whose start is such a tip starts at its neighbour.
+std::vector<CPointKey> WithoutSpikes(const std::vector<CPointKey>& closed, double tolerance)
 {
     std::vector<CPointKey> kept;
     for (size_t i = 0; i + 1 < closed.size(); ++i) {
-        if (!kept.empty() && kept.back() == closed[i])
-            continue;
-        if (kept.size() >= 2 && kept[kept.size() - 2] == closed[i]) {
-            kept.pop_back(); // the tip between two visits of this point
-            continue;
-        }
-        kept.push_back(closed[i]);
+        while (kept.size() >= 2 && TurnsBack(kept[kept.size() - 2], kept.back(), closed[i], tolerance))
+            kept.pop_back();
+        if (kept.empty() || !(kept.back() == closed[i]))
+            kept.push_back(closed[i]);
     }
     // Across the closing point: the end back on the start, or a tip at either end.
     for (bool cut = true; cut && kept.size() >= 3;) {
         const size_t m = kept.size();
         cut = true;
-        if (kept[m - 1] == kept[0]) {
+        if (kept[m - 1] == kept[0] || TurnsBack(kept[m - 2], kept[m - 1], kept[0], tolerance))
             kept.pop_back();
-        } else if (kept[m - 2] == kept[0]) {
-            kept.resize(m - 2);
-        } else if (kept[m - 1] == kept[1]) {
-            kept.pop_back();
+        else if (TurnsBack(kept[m - 1], kept[0], kept[1], tolerance))
             kept.erase(kept.begin());
-        } else {
+        else
             cut = false;
-        }
     }
     if (!kept.empty())
         kept.push_back(kept.front());
     return kept;
 }
 
-// Cuts the spikes that snapping near points together leaves (a ring that ran out and back within
-// the tolerance now runs out and back along one edge, which no valid ring does). A ring left
-// without area keeps its points.
-void CutSpikes(CPolygonLayer& layer)
+// Cuts the hairs of no width that a map may hold and that snapping near points together leaves
+// (a ring that ran out and back within the tolerance now runs out and back along one line). A
+// ring left without area keeps its points.
+void CutSpikes(CPolygonLayer& layer, double tolerance)
 {
     std::vector<CPointKey> closed;
-    RewriteRings(layer, [&closed](const CPolygonRing& ring, std::vector<double>& points) {
+    RewriteRings(layer, [&closed, tolerance](const CPolygonRing& ring, std::vector<double>& points) {
         closed.clear();
         for (int32_t i = 0; i < ring.PointCount(); ++i)
             closed.push_back(KeyAt(ring.Points(), i));
-        const std::vector<CPointKey> kept = WithoutSpikes(closed);
+        const std::vector<CPointKey> kept = WithoutSpikes(closed, tolerance);
         if (kept.size() == closed.size() || kept.size() < 4)
             return false;
         for (const CPointKey& key : kept)
@@ -348,8 +353,7 @@ int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance)
     std::vector<std::vector<CInsertion>> insertions(grid.Edges.size());
     if (FindInsertions(grid, tolerance, insertions))
         changed += InsertAll(layer, insertions);
-    if (changed > 0)
-        CutSpikes(layer);
+    CutSpikes(layer, tolerance);
     return changed;
 }
 

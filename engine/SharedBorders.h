@@ -12,8 +12,9 @@ class CVertexUseTable;
 // drawn once; and wherever a vertex of one ring lies within `tolerance` of an edge of another
 // ring (a T-junction: the neighbour's border passes through it without a vertex there), the
 // vertex is inserted into that edge. An edge of one ring is then an edge of every ring along it,
-// so a border can be cut and thinned alike from both sides. Rings of fewer than four points are
-// left alone. Returns the number of points moved or inserted.
+// so a border can be cut and thinned alike from both sides. Hairs of no width (a ring turning
+// straight back within `tolerance`) are cut. Rings of fewer than four points are left alone.
+// Returns the number of points moved or inserted.
 int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance);
 
 // Removes vertices that bend their ring by less than `relativeTolerance` times the square root

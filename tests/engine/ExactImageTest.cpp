@@ -187,6 +187,31 @@ TEST(SharedBorders, ASpikeLeftBySnappingIsCutWhereverTheRingStarts)
     }
 }
 
+// A ring that runs out along a line and part of the way back (a hair of no width, as a county
+// boundary made valid still had) is opened or made to cross itself by the next round, whichever
+// way rounding goes. The hair's tip is cut before the first round, wherever the ring starts, and
+// the area stays as it was.
+TEST(SharedBorders, AHairOfNoWidthIsCutWhereverTheRingStarts)
+{
+    // Clockwise: the 4 x 4 square and a 2 x 2 square below its left half; from (4, 0) the ring
+    // runs to the tip (1, 0) and back to (2, 0) before it turns down.
+    const std::vector<double> open{0, 0, 0, 4, 4, 4, 4, 0, 1, 0, 2, 0, 2, -2, 0, -2};
+    for (size_t start = 0; start < open.size(); start += 2) {
+        std::vector<double> ring(open.begin() + static_cast<std::ptrdiff_t>(start), open.end());
+        ring.insert(ring.end(), open.begin(), open.begin() + static_cast<std::ptrdiff_t>(start));
+        ring.insert(ring.end(), {ring[0], ring[1]});
+        CPolygonLayer layer;
+        layer.Add(MakePolygon({ring}));
+        ShareBorderVertices(layer, 1e-9);
+        const std::set<std::pair<double, double>> points = PointSet(layer.Polygon(0).Ring(0));
+        EXPECT_FALSE(points.contains({1.0, 0.0})) << "starting at point " << start / 2;
+        EXPECT_EQ(layer.Polygon(0).Ring(0).PointCount(), 8) << "starting at point " << start / 2;
+        double area = 0.0;
+        ASSERT_TRUE(layer.Polygon(0).Ring(0).AreaAndCentroid(nullptr, &area));
+        EXPECT_DOUBLE_EQ(std::fabs(area), 20.0);
+    }
+}
+
 // Simplification removes the slight bends of a shared border from both rings alike, keeps the
 // corners, and never swings a border across another ring's vertex.
 TEST(SharedBorders, SimplifyingKeepsBordersSharedAndStepsAroundOtherRings)
