@@ -157,6 +157,15 @@ TEST(SharedBorders, AVertexOnANeighboursEdgeIsGivenToTheNeighbour)
     EXPECT_EQ(ShareBorderVertices(layer, 1e-9), 0);
 }
 
+// The closed ring of an open ring's coordinates, started at coordinate `start` (x of a point).
+std::vector<double> ClosedFrom(const std::vector<double>& open, size_t start)
+{
+    std::vector<double> ring(open.begin() + static_cast<std::ptrdiff_t>(start), open.end());
+    ring.insert(ring.end(), open.begin(), open.begin() + static_cast<std::ptrdiff_t>(start));
+    ring.insert(ring.end(), {ring[0], ring[1]});
+    return ring;
+}
+
 // Snapping is not transitive: a point near two others that are not near each other goes to the
 // smaller one, and a narrow wedge between them then runs out to a point and straight back. The
 // hair is cut wherever the ring starts (an Alaska coast in a world map had one at its start).
@@ -166,11 +175,8 @@ TEST(SharedBorders, ASpikeLeftBySnappingIsCutWhereverTheRingStarts)
     // and both ends of the wedge, whose ends are 1.5 apart.
     const std::vector<double> open{1.5, 0.6, 0, 0, 0, -10, 10, -10, 10, 10, 0.8, 0.5};
     for (size_t start = 0; start < open.size(); start += 4) {
-        std::vector<double> ring(open.begin() + static_cast<std::ptrdiff_t>(start), open.end());
-        ring.insert(ring.end(), open.begin(), open.begin() + static_cast<std::ptrdiff_t>(start));
-        ring.insert(ring.end(), {ring[0], ring[1]});
         CPolygonLayer layer;
-        layer.Add(MakePolygon({ring}));
+        layer.Add(MakePolygon({ClosedFrom(open, start)}));
         EXPECT_GT(ShareBorderVertices(layer, 1.0), 0);
         const std::vector<CPoint2D> points = PointsOf(layer.Polygon(0).Ring(0));
         ASSERT_EQ(points.size(), 5u) << "starting at point " << start / 2;
@@ -197,11 +203,8 @@ TEST(SharedBorders, AHairOfNoWidthIsCutWhereverTheRingStarts)
     // runs to the tip (1, 0) and back to (2, 0) before it turns down.
     const std::vector<double> open{0, 0, 0, 4, 4, 4, 4, 0, 1, 0, 2, 0, 2, -2, 0, -2};
     for (size_t start = 0; start < open.size(); start += 2) {
-        std::vector<double> ring(open.begin() + static_cast<std::ptrdiff_t>(start), open.end());
-        ring.insert(ring.end(), open.begin(), open.begin() + static_cast<std::ptrdiff_t>(start));
-        ring.insert(ring.end(), {ring[0], ring[1]});
         CPolygonLayer layer;
-        layer.Add(MakePolygon({ring}));
+        layer.Add(MakePolygon({ClosedFrom(open, start)}));
         ShareBorderVertices(layer, 1e-9);
         const std::set<std::pair<double, double>> points = PointSet(layer.Polygon(0).Ring(0));
         EXPECT_FALSE(points.contains({1.0, 0.0})) << "starting at point " << start / 2;
