@@ -100,6 +100,9 @@ struct CartogramSolution {
     int KeptRound = -1;
     // Polygons the convergence loop left out, in layer order, each named once.
     std::vector<LeftOutPolygon> LeftOut;
+    // Rounds keep-best would have taken but passed over, because a ring valid at first was
+    // invalid in them.
+    int PassedOverInvalid = 0;
 };
 
 // The cartogram's round loop. Given a polygon layer, the desired share of each polygon and a

@@ -153,6 +153,7 @@ CartogramSolution CConvergenceLoop::Solve(CCartogramRoundSink* sink, CCartogramF
             FinishCancelled(solution, sink);
         solution.Result = outcome;
         solution.LeftOut = LeftOutReported_;
+        solution.PassedOverInvalid = PassedOverInvalid_;
         return solution;
     };
     for (int r = 0;; ++r) {
@@ -470,7 +471,10 @@ void CConvergenceLoop::KeepIfBest(int round, const RoundMeasures& measures)
 {
     if (!Params_.KeepBest)
         return;
-    if (Best_.Measures && (!Improves(measures, *Best_.Measures) || GainedInvalidRing())) {
+    const bool improves = !Best_.Measures || Improves(measures, *Best_.Measures);
+    const bool passedOver = improves && Best_.Measures && GainedInvalidRing();
+    PassedOverInvalid_ += passedOver ? 1 : 0;
+    if (!improves || passedOver) {
         if (Best_.TreeIsCurrent) {
             std::swap(Best_.Tree, PreviousTree_);
             if (!PreviousTree_)

@@ -91,6 +91,7 @@ private:
     std::vector<uint8_t> WidePolygon_; // a ring spans more than half the map's width
     std::vector<uint8_t> LeftOut_;     // left out of this round's measures
     std::vector<LeftOutPolygon> LeftOutReported_;
+    int PassedOverInvalid_ = 0; // rounds keep-best passed over for a ring that turned invalid
     std::vector<uint8_t> Reported_;
     double Step_ = 1.0; // s, for the run
     // The tree of the layer being transformed, kept for keep-best until the next measurement

@@ -536,8 +536,10 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
                             " at round 0): no round was needed, so no round file was written.",
                         MessageKind::Information);
         outputs.ReportNewOverlaps(inputOverlaps);
-        if (Params.Converge && solution.LastMeasures)
+        if (Params.Converge && solution.LastMeasures) {
             ReportFarFromSize(*solution.LastMeasures);
+            ReportTargetMissed(solution);
+        }
         for (auto& pair : Summary.NewOverlaps)
             pair = {static_cast<int32_t>(SourceRecord(static_cast<uint32_t>(pair.first))),
                     static_cast<int32_t>(SourceRecord(static_cast<uint32_t>(pair.second)))};
@@ -596,6 +598,25 @@ void CCartogramJob::ReportFarFromSize(const RoundMeasures& result)
                                   "farthest first: ") +
                     list + ".",
                 MessageKind::Warning);
+}
+
+// A convergence run whose result stays above its target says so, and so does one whose better
+// rounds were passed over for a ring that turned invalid: the summary's figures are the kept
+// round's, and this says why the rounds after it did not count.
+void CCartogramJob::ReportTargetMissed(const CartogramSolution& solution)
+{
+    std::string text;
+    if (!(solution.LastMeasures->WeightedMeanError < Params.TargetError))
+        text = "The weighted mean error stays above the target of " + FormatFixed(Params.TargetError, 6) + ": " +
+               FormatFixed(solution.LastMeasures->WeightedMeanError, 6) + " at the kept round " +
+               std::to_string(solution.LastRound) + ".";
+    if (solution.PassedOverInvalid > 0)
+        text += std::string(text.empty() ? "" : " ") + std::to_string(solution.PassedOverInvalid) +
+                (solution.PassedOverInvalid == 1 ? " round that measured better was"
+                                                 : " rounds that measured better were") +
+                " passed over: a ring that was valid at first was invalid in them.";
+    if (!text.empty())
+        ShowMessage(text, MessageKind::Warning);
 }
 
 // One warning per kind naming the records the convergence loop left out.

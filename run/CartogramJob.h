@@ -23,6 +23,7 @@ namespace tessaro {
 class CCartogramFeedback;
 class CNetwork;
 struct LeftOutPolygon;
+struct CartogramSolution;
 class CQuadTree;
 
 // What a run did, for the front ends to report.
@@ -169,6 +170,7 @@ private:
     void Refuse(const std::string& text);
     void ReportLeftOut(const std::vector<LeftOutPolygon>& leftOut);
     void ReportFarFromSize(const RoundMeasures& result);
+    void ReportTargetMissed(const CartogramSolution& solution);
     bool LoadThroughOgr(Prepared& prepared);
     // With ProjectTo: the loaded map moved into that system; false after a refusal.
     bool ProjectMap(Prepared& prepared);

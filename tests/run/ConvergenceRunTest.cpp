@@ -4,6 +4,7 @@
 #include "run/CartogramJob.h"
 
 #include "engine/CartoParams.h"
+#include "platform/NumberText.h"
 #include "platform/RecordingUserInterface.h"
 #include "run/ParamFile.h"
 #include "tests/support/DbfFixtures.h"
@@ -125,7 +126,8 @@ TEST_F(ConvergenceRunTest, TheLogCarriesStepsAndRetriesAndARecordOfNoAreaIsLeftO
 }
 
 // A result far from its sizes is named, however low its weighted mean error: the first square
-// asks for 1/201 of the map and is still far above that after two rounds.
+// asks for 1/201 of the map and is still far above that after two rounds. A result above the
+// target says so.
 TEST_F(ConvergenceRunTest, PolygonsFarFromTheirSizeAreNamed)
 {
     CartoParams early = Converging();
@@ -135,6 +137,9 @@ TEST_F(ConvergenceRunTest, PolygonsFarFromTheirSizeAreNamed)
     ASSERT_EQ(stopped.LastRound, 2);
     EXPECT_THAT(stopped.FarFromSizeRecords, ::testing::Contains(0u));
     EXPECT_THAT(Warning(stopped, FarFromSize), HasSubstr("record 1 (A)"));
+    // The round limit came before the target, and the run says so with the kept round's figure.
+    EXPECT_THAT(Warning(stopped, "stays above the target of 0.001000"),
+                HasSubstr(FormatFixed(stopped.LastMeasures->WeightedMeanError, 6) + " at the kept round 2."));
 }
 
 // The named values follow the notes and only when they differ from their defaults, so a file of
@@ -209,9 +214,9 @@ TEST(ConvergenceParamFile, AnUnknownNameOrABadValueIsReportedByItsLineAndChanges
         std::string Line;
         bool Taken;
     } cases[] = {
-        {"kernel_range = 5", true},        {"kernel_range=5", true},          {"  kernel_range =  5  ", true},
-        {"kernel_rang = 5", false},        {"kernel_range = five", false},    {"kernel_range = 5 metres", false},
-        {"kernel_range = nan", false},     {"step_retries = 2.5", false},     {"free text without a sign", true},
+        {"kernel_range = 5", true},    {"kernel_range=5", true},       {"  kernel_range =  5  ", true},
+        {"kernel_rang = 5", false},    {"kernel_range = five", false}, {"kernel_range = 5 metres", false},
+        {"kernel_range = nan", false}, {"step_retries = 2.5", false},  {"free text without a sign", true},
         {"# kernel_range = 9", true},
     };
     for (const Case& c : cases) {
