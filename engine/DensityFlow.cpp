@@ -1,17 +1,14 @@
 #include "engine/DensityFlow.h"
 
+#include "engine/FlowTransforms.h"
 #include "engine/ParallelWorkers.h"
 #include "geometry/PolygonLayer.h"
 #include "geometry/PolygonRing.h"
 #include "geometry/SimplePolygon.h"
 #include "platform/Feedback.h"
 
-#include <fftw3.h>
-
 #include <algorithm>
 #include <cmath>
-#include <mutex>
-#include <new>
 #include <numbers>
 
 namespace tessaro {
@@ -31,32 +28,13 @@ constexpr double MaxTimeStepGrowth = 4.0;
 constexpr double MinDensity = 1e-6;
 // Steps and halvings of one integration at most; far more than an even density needs.
 constexpr int MaxSteps = 20000;
+// Points below this many per worker are interpolated on fewer threads.
+constexpr size_t MinPointsPerWorker = 4096;
 
 // The range of the grid the map chooses: below 256 cells the flow needs many more rounds, and
 // above 1024 a round's transforms cost more than the rounds they save.
 constexpr int MinAutoCells = 256;
 constexpr int MaxAutoCells = 1024;
-
-// FFTW's planner keeps global state: plans are made and destroyed one at a time.
-std::mutex& PlannerMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
-struct FftwFree {
-    void operator()(double* p) const { fftw_free(p); }
-};
-using FftwArray = std::unique_ptr<double[], FftwFree>;
-
-// As a vector would: an allocation that fails throws instead of handing out a null array.
-FftwArray AllocateReal(size_t n)
-{
-    FftwArray array(fftw_alloc_real(n));
-    if (!array)
-        throw std::bad_alloc();
-    return array;
-}
 
 // A row this long or longer whose length is a power of two is passed over: the grid's cosine
 // transforms then take about twice as long as with the next size (its columns' strides fall on
@@ -87,46 +65,6 @@ int RowIndex(double row, int rows)
 }
 
 } // namespace
-
-// The transforms of one grid size: the forward cosine transform of the raster and the three
-// inverse ones that give rho, d rho / dx and d rho / dy on the cell centres.
-struct CDensityFlow::CPlans {
-    int Nx = 0;
-    int Ny = 0;
-    FftwArray Raster, Forward, RhoIn, RhoOut, GxIn, GxOut, GyIn, GyOut;
-    fftw_plan ForwardPlan = nullptr;
-    fftw_plan RhoPlan = nullptr;
-    fftw_plan GxPlan = nullptr;
-    fftw_plan GyPlan = nullptr;
-
-    CPlans(int nx, int ny) : Nx(nx), Ny(ny)
-    {
-        const size_t n = static_cast<size_t>(nx) * static_cast<size_t>(ny);
-        for (FftwArray* array : {&Raster, &Forward, &RhoIn, &RhoOut, &GxIn, &GxOut, &GyIn, &GyOut})
-            *array = AllocateReal(n);
-        // Row-major: y is the first (slow) dimension, x the second.
-        const std::lock_guard<std::mutex> lock(PlannerMutex());
-        ForwardPlan = fftw_plan_r2r_2d(ny, nx, Raster.get(), Forward.get(), FFTW_REDFT10, FFTW_REDFT10, FFTW_ESTIMATE);
-        RhoPlan = fftw_plan_r2r_2d(ny, nx, RhoIn.get(), RhoOut.get(), FFTW_REDFT01, FFTW_REDFT01, FFTW_ESTIMATE);
-        GxPlan = fftw_plan_r2r_2d(ny, nx, GxIn.get(), GxOut.get(), FFTW_REDFT01, FFTW_RODFT01, FFTW_ESTIMATE);
-        GyPlan = fftw_plan_r2r_2d(ny, nx, GyIn.get(), GyOut.get(), FFTW_RODFT01, FFTW_REDFT01, FFTW_ESTIMATE);
-    }
-    CPlans(const CPlans&) = delete;
-    CPlans& operator=(const CPlans&) = delete;
-    ~CPlans()
-    {
-        const std::lock_guard<std::mutex> lock(PlannerMutex());
-        for (fftw_plan plan : {ForwardPlan, RhoPlan, GxPlan, GyPlan})
-            if (plan != nullptr)
-                fftw_destroy_plan(plan);
-    }
-};
-
-// rho and its gradient on the cell centres at one time, row-major.
-struct CDensityFlow::CFields {
-    double Time = -1.0;
-    std::vector<double> Rho, Gx, Gy;
-};
 
 CDensityFlow::CDensityFlow() = default;
 CDensityFlow::~CDensityFlow() = default;
@@ -249,35 +187,28 @@ void CDensityFlow::AddRow(int row, std::vector<double>& crossings, double densit
     }
 }
 
-// The raster's cosine coefficients, divided by the 4 Nx Ny that the inverse transforms add.
+// The raster's cosine coefficients.
 void CDensityFlow::Transform()
 {
-    if (!Plans_ || Plans_->Nx != Nx_ || Plans_->Ny != Ny_) {
-        Plans_.reset();
-        Plans_ = std::make_unique<CPlans>(Nx_, Ny_);
+    if (!Transforms_ || Transforms_->Nx() != Nx_ || Transforms_->Ny() != Ny_) {
+        Transforms_.reset();
+        Transforms_ = std::make_unique<CFlowTransforms>(Nx_, Ny_);
     }
+    double* raster = Transforms_->Raster();
     for (int j = 0; j < Ny_; ++j)
         for (int i = 0; i < Nx_; ++i)
-            Plans_->Raster[static_cast<size_t>(j) * static_cast<size_t>(Nx_) + static_cast<size_t>(i)] = Density(i, j);
+            raster[static_cast<size_t>(j) * static_cast<size_t>(Nx_) + static_cast<size_t>(i)] = Density(i, j);
     // Diffusion never takes the density below its least starting value: where the truncated
     // series dips under it beside a steep edge, it rings, and dividing by that dip would send the
     // points there off at thousands of cells per unit of time and the steps to a crawl.
-    const double* raster = Plans_->Raster.get();
     Floor_ =
         std::max(MinDensity, *std::min_element(raster, raster + static_cast<size_t>(Nx_) * static_cast<size_t>(Ny_)));
-    fftw_execute(Plans_->ForwardPlan);
-    const size_t n = static_cast<size_t>(Nx_) * static_cast<size_t>(Ny_);
-    const double scale = 1.0 / (4.0 * Nx_ * Ny_);
-    Coefficients_.resize(n);
-    for (size_t k = 0; k < n; ++k)
-        Coefficients_[k] = Plans_->Forward[k] * scale;
+    Transforms_->Forward();
 }
 
 // rho(t) = sum of the coefficients times exp(-pi^2 (kx^2 / Nx^2 + ky^2 / Ny^2) t) times the
-// cosines, in cell units; its x derivative turns each cosine along x into minus a sine of
-// wavenumber pi kx / Nx, which the sine transform evaluates from the coefficient of kx = m + 1 at
-// slot m (the last slot, of kx = Nx, is zero), and likewise along y.
-void CDensityFlow::FieldsAt(double t, CFields& fields, int threads)
+// cosines, in cell units, and its gradient, into slot `slot`.
+void CDensityFlow::FieldsAt(double t, int slot, int threads)
 {
     const double pi = std::numbers::pi;
     const size_t nx = static_cast<size_t>(Nx_);
@@ -287,53 +218,34 @@ void CDensityFlow::FieldsAt(double t, CFields& fields, int threads)
         decayX[k] = std::exp(-pi * pi * (double(k) * double(k)) / (double(nx) * double(nx)) * (t + InitialBlur));
     for (size_t k = 0; k < ny; ++k)
         decayY[k] = std::exp(-pi * pi * (double(k) * double(k)) / (double(ny) * double(ny)) * (t + InitialBlur));
-    CPlans& plans = *Plans_;
-    for (size_t ky = 0; ky < ny; ++ky) {
-        for (size_t kx = 0; kx < nx; ++kx) {
-            const size_t at = ky * nx + kx;
-            plans.RhoIn[at] = Coefficients_[at] * decayY[ky] * decayX[kx];
-        }
-    }
-    for (size_t ky = 0; ky < ny; ++ky) {
-        for (size_t m = 0; m < nx; ++m) {
-            const size_t at = ky * nx + m;
-            plans.GxIn[at] = m + 1 < nx ? -pi * double(m + 1) / double(nx) * plans.RhoIn[at + 1] : 0.0;
-        }
-    }
-    for (size_t m = 0; m < ny; ++m) {
-        for (size_t kx = 0; kx < nx; ++kx) {
-            const size_t at = m * nx + kx;
-            plans.GyIn[at] = m + 1 < ny ? -pi * double(m + 1) / double(ny) * plans.RhoIn[at + nx] : 0.0;
-        }
-    }
-    // Executing distinct plans at once is safe in FFTW; only planning is not.
-    const fftw_plan work[3] = {plans.RhoPlan, plans.GxPlan, plans.GyPlan};
-    const size_t workers = static_cast<size_t>(std::clamp(threads, 1, 3));
-    if (workers == 1) {
-        for (fftw_plan plan : work)
-            fftw_execute(plan);
-    } else {
-        RunWorkers(workers, [&](size_t w) {
-            for (size_t k = w; k < 3; k += workers)
-                fftw_execute(work[k]);
-        });
-    }
-    const size_t n = nx * ny;
-    fields.Time = t;
-    fields.Rho.assign(plans.RhoOut.get(), plans.RhoOut.get() + n);
-    fields.Gx.assign(plans.GxOut.get(), plans.GxOut.get() + n);
-    fields.Gy.assign(plans.GyOut.get(), plans.GyOut.get() + n);
+    Transforms_->Evaluate(decayX, decayY, slot, threads);
 }
 
-// The velocity -grad(rho) / rho at each point (cell coordinates), from the four cell centres
-// around it; a point beyond the outer centres takes the nearest ones, and the velocity across
-// a wall is zero.
-void CDensityFlow::Velocities(const CFields& fields, const std::vector<double>& at, std::vector<double>& velocity) const
+// The velocity -grad(rho) / rho at each point (cell coordinates) from the fields of slot `slot`,
+// from the four cell centres around it; a point beyond the outer centres takes the nearest ones,
+// and the velocity across a wall is zero.
+void CDensityFlow::Velocities(int slot, const std::vector<double>& at, std::vector<double>& velocity, int threads) const
 {
     velocity.resize(at.size());
+    const size_t points = at.size() / 2;
+    const size_t workers = std::min<size_t>(static_cast<size_t>(std::max(1, threads)), points / MinPointsPerWorker + 1);
+    const std::vector<CWorkChunk> chunks = SplitIntoChunks(points, workers);
+    const auto range = [&](size_t w) { VelocityRange(slot, at, velocity, chunks[w].Begin, chunks[w].Count); };
+    if (workers == 1)
+        range(0);
+    else
+        RunWorkers(workers, range);
+}
+
+void CDensityFlow::VelocityRange(int slot, const std::vector<double>& at, std::vector<double>& velocity, size_t first,
+                                 size_t count) const
+{
+    const double* rhoField = Transforms_->Rho(slot);
+    const double* gxField = Transforms_->Gx(slot);
+    const double* gyField = Transforms_->Gy(slot);
     const double maxU = Nx_ - 1.0;
     const double maxV = Ny_ - 1.0;
-    for (size_t k = 0; k + 1 < at.size(); k += 2) {
+    for (size_t k = 2 * first; k < 2 * (first + count); k += 2) {
         const double u = std::clamp(at[k] - 0.5, 0.0, maxU);
         const double v = std::clamp(at[k + 1] - 0.5, 0.0, maxV);
         const int i0 = std::min(static_cast<int>(u), Nx_ - 2);
@@ -344,12 +256,12 @@ void CDensityFlow::Velocities(const CFields& fields, const std::vector<double>& 
         const size_t c10 = c00 + 1;
         const size_t c01 = c00 + static_cast<size_t>(Nx_);
         const size_t c11 = c01 + 1;
-        const auto mix = [&](const std::vector<double>& f) {
+        const auto mix = [&](const double* f) {
             return (1.0 - fy) * ((1.0 - fx) * f[c00] + fx * f[c10]) + fy * ((1.0 - fx) * f[c01] + fx * f[c11]);
         };
-        const double rho = std::max(mix(fields.Rho), Floor_);
-        double vx = -mix(fields.Gx) / rho;
-        double vy = -mix(fields.Gy) / rho;
+        const double rho = std::max(mix(rhoField), Floor_);
+        double vx = -mix(gxField) / rho;
+        double vy = -mix(gyField) / rho;
         if ((at[k] <= 0.0 && vx < 0.0) || (at[k] >= Nx_ && vx > 0.0))
             vx = 0.0;
         if ((at[k + 1] <= 0.0 && vy < 0.0) || (at[k + 1] >= Ny_ && vy > 0.0))
@@ -364,7 +276,7 @@ bool CDensityFlow::Displace(const std::vector<double>& points, std::vector<doubl
 {
     displacement.assign(points.size(), 0.0);
     Steps_ = 0;
-    if (!Plans_ || points.empty())
+    if (!Transforms_ || points.empty())
         return true;
     std::vector<double> position(points.size());
     for (size_t k = 0; k + 1 < points.size(); k += 2) {
@@ -375,10 +287,10 @@ bool CDensityFlow::Displace(const std::vector<double>& points, std::vector<doubl
     // by this time; what is left to move is below a cell.
     const double longer = std::max(Nx_, Ny_);
     const double endTime = std::log(1000.0) * longer * longer / (std::numbers::pi * std::numbers::pi);
-    CFields now, next;
+    int now = 0, next = 1; // the slots of the fields at t and at the step's end
     FieldsAt(0.0, now, threads);
     std::vector<double> v0, v1, euler(points.size()), trapezoid(points.size());
-    Velocities(now, position, v0);
+    Velocities(now, position, v0, threads);
     double t = 0.0;
     // The first step moves the fastest point by about a tenth of a cell.
     double fastest = 0.0;
@@ -391,7 +303,7 @@ bool CDensityFlow::Displace(const std::vector<double>& points, std::vector<doubl
         for (size_t k = 0; k < position.size(); ++k)
             euler[k] = position[k] + dt * v0[k];
         FieldsAt(t + dt, next, threads);
-        Velocities(next, euler, v1);
+        Velocities(next, euler, v1, threads);
         double worst = 0.0;
         for (size_t k = 0; k < position.size(); ++k) {
             trapezoid[k] = position[k] + 0.5 * dt * (v0[k] + v1[k]);
@@ -406,7 +318,7 @@ bool CDensityFlow::Displace(const std::vector<double>& points, std::vector<doubl
         position.swap(trapezoid);
         t += dt;
         std::swap(now, next);
-        Velocities(now, position, v0);
+        Velocities(now, position, v0, threads);
         dt = std::min(dt * std::clamp(scale, 0.5, MaxTimeStepGrowth), endTime - t + FirstTimeStep);
     }
     for (size_t k = 0; k + 1 < points.size(); k += 2) {

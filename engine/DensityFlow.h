@@ -9,6 +9,7 @@
 namespace tessaro {
 
 class CFeedback;
+class CFlowTransforms;
 class CPolygonLayer;
 class CSimplePolygon;
 
@@ -70,26 +71,24 @@ public:
     double Density(int i, int j) const;
 
 private:
-    struct CFields;
-    struct CPlans;
-
     void AddPolygon(const CSimplePolygon& polygon, double density, std::vector<std::vector<double>>& rows);
     void AddRow(int row, std::vector<double>& crossings, double density);
     void Transform();
-    void FieldsAt(double t, CFields& fields, int threads);
-    void Velocities(const CFields& fields, const std::vector<double>& at, std::vector<double>& velocity) const;
+    void FieldsAt(double t, int slot, int threads);
+    void Velocities(int slot, const std::vector<double>& at, std::vector<double>& velocity, int threads) const;
+    void VelocityRange(int slot, const std::vector<double>& at, std::vector<double>& velocity, size_t first,
+                       size_t count) const;
 
     int Nx_ = 0;
     int Ny_ = 0;
     double Side_ = 1.0;
     double X0_ = 0.0;
     double Y0_ = 0.0;
-    std::vector<double> Weighted_;     // per cell: sum of density times covered length
-    std::vector<double> Covered_;      // per cell: covered length
-    std::vector<double> Coefficients_; // the density's cosine coefficients, normalised
+    std::vector<double> Weighted_; // per cell: sum of density times covered length
+    std::vector<double> Covered_;  // per cell: covered length
     int Steps_ = 0;
     double Floor_ = 1.0; // the raster's least density: rho never falls below it
-    std::unique_ptr<CPlans> Plans_;
+    std::unique_ptr<CFlowTransforms> Transforms_;
 };
 
 } // namespace tessaro

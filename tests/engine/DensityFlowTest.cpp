@@ -206,6 +206,28 @@ TEST(DensityFlow, AnExtremeContrastKeepsTheStepsFewAndTheDisplacementFinite)
         EXPECT_TRUE(std::isfinite(d));
 }
 
+// The transforms and the interpolation are cut into parts that do not depend on the thread
+// count: any number of threads gives the same bits (a run is reproducible on any machine).
+TEST(DensityFlow, EveryThreadCountMovesThePointsByTheSameBits)
+{
+    const CPolygonLayer layer = Layer({{SquarePoints(1, 1, 3)}, {SquarePoints(4.5, 4.5, 1)}, {SquarePoints(6, 1, 3)}});
+    std::vector<double> points;
+    for (double x = 0.0; x <= 10.0; x += 0.05)
+        for (double y = 0.0; y <= 10.0; y += 0.05)
+            points.insert(points.end(), {x, y});
+    std::vector<std::vector<double>> moved(3);
+    const int threads[3] = {1, 2, 5};
+    for (size_t k = 0; k < 3; ++k) {
+        CDensityFlow flow;
+        // A non-square box: rows and columns are cut differently.
+        ASSERT_TRUE(flow.Rasterize(layer, {0.5, 6.0, 2.0}, CExtent{0.0, 0.0, 10.0, 7.3}, CExtent{}, 83));
+        ASSERT_TRUE(flow.Displace(points, moved[k], threads[k], nullptr));
+    }
+    ASSERT_GT(*std::max_element(moved[0].begin(), moved[0].end()), 0.1);
+    EXPECT_EQ(moved[1], moved[0]);
+    EXPECT_EQ(moved[2], moved[0]);
+}
+
 TEST(DensityFlow, AnEvenDensityMovesNothingAndACancelStops)
 {
     CDensityFlow flow;

@@ -1,0 +1,212 @@
+#include "engine/FlowTransforms.h"
+
+#include "engine/ParallelWorkers.h"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <functional>
+#include <mutex>
+#include <new>
+#include <numbers>
+
+namespace tessaro {
+namespace {
+
+// Each pass of a transform is cut into this many parts at most, whatever the thread count.
+constexpr size_t TransformParts = 8;
+
+// FFTW's planner keeps global state: plans are made and destroyed one at a time.
+std::mutex& PlannerMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+// Runs task(k) for k = 0 .. tasks-1, worker w taking k = w, w + workers, ...: on this thread
+// alone when one worker is asked for.
+void RunTasks(size_t tasks, int threads, const std::function<void(size_t)>& task)
+{
+    const size_t workers = std::min(tasks, static_cast<size_t>(std::max(1, threads)));
+    if (workers <= 1) {
+        for (size_t k = 0; k < tasks; ++k)
+            task(k);
+        return;
+    }
+    RunWorkers(workers, [&](size_t w) {
+        for (size_t k = w; k < tasks; k += workers)
+            task(k);
+    });
+}
+
+} // namespace
+
+void CFlowTransforms::FftwFree::operator()(double* p) const
+{
+    fftw_free(p);
+}
+
+// A run of rows or columns and its one-dimensional transforms: the cosine one (REDFT01) and the
+// sine one (RODFT01), planned at the run's own place so that any array from fftw_alloc, at the
+// same offset, has the alignment they were planned for.
+struct CFlowTransforms::CPlans {
+    struct CPart {
+        size_t Begin = 0;
+        size_t Count = 0;
+        fftw_plan Cosine = nullptr;
+        fftw_plan Sine = nullptr;
+    };
+    fftw_plan Forward = nullptr;
+    std::vector<CPart> Rows, Columns;
+
+    ~CPlans()
+    {
+        const std::lock_guard<std::mutex> lock(PlannerMutex());
+        if (Forward != nullptr)
+            fftw_destroy_plan(Forward);
+        for (const auto* parts : {&Rows, &Columns})
+            for (const CPart& part : *parts)
+                for (fftw_plan plan : {part.Cosine, part.Sine})
+                    if (plan != nullptr)
+                        fftw_destroy_plan(plan);
+    }
+};
+
+namespace {
+
+// `n` rows or columns cut into at most TransformParts runs of equal length but the last.
+std::vector<CWorkChunk> Parts(size_t n)
+{
+    std::vector<CWorkChunk> parts = SplitIntoChunks(n, TransformParts);
+    std::erase_if(parts, [](const CWorkChunk& part) { return part.Count == 0; });
+    return parts;
+}
+
+} // namespace
+
+CFlowTransforms::CFlowTransforms(int nx, int ny) : Nx_(nx), Ny_(ny), Plans_(std::make_unique<CPlans>())
+{
+    const size_t n = static_cast<size_t>(nx) * static_cast<size_t>(ny);
+    for (FftwArray* array : {&Raster_, &RhoIn_, &GxIn_, &GyIn_, &Fields_[0][0], &Fields_[0][1], &Fields_[0][2],
+                             &Fields_[1][0], &Fields_[1][1], &Fields_[1][2]}) {
+        array->reset(fftw_alloc_real(n));
+        if (!*array)
+            throw std::bad_alloc();
+    }
+    const std::lock_guard<std::mutex> lock(PlannerMutex());
+    CPlans& plans = *Plans_;
+    plans.Forward = fftw_plan_r2r_2d(ny, nx, Raster_.get(), Raster_.get(), FFTW_REDFT10, FFTW_REDFT10, FFTW_ESTIMATE);
+    bool planned = plans.Forward != nullptr;
+    const fftw_r2r_kind cosine = FFTW_REDFT01, sine = FFTW_RODFT01;
+    // Rows: out of place from an input array into a field.
+    for (const CWorkChunk& chunk : Parts(static_cast<size_t>(ny))) {
+        CPlans::CPart part{chunk.Begin, chunk.Count};
+        double* in = RhoIn_.get() + chunk.Begin * static_cast<size_t>(nx);
+        double* out = Fields_[0][0].get() + chunk.Begin * static_cast<size_t>(nx);
+        const int count = static_cast<int>(chunk.Count);
+        part.Cosine =
+            fftw_plan_many_r2r(1, &nx, count, in, nullptr, 1, nx, out, nullptr, 1, nx, &cosine, FFTW_ESTIMATE);
+        part.Sine = fftw_plan_many_r2r(1, &nx, count, in, nullptr, 1, nx, out, nullptr, 1, nx, &sine, FFTW_ESTIMATE);
+        planned = planned && part.Cosine != nullptr && part.Sine != nullptr;
+        plans.Rows.push_back(part);
+    }
+    // Columns: in place in the field, a column's cells Nx apart.
+    for (const CWorkChunk& chunk : Parts(static_cast<size_t>(nx))) {
+        CPlans::CPart part{chunk.Begin, chunk.Count};
+        double* at = Fields_[0][0].get() + chunk.Begin;
+        const int count = static_cast<int>(chunk.Count);
+        part.Cosine = fftw_plan_many_r2r(1, &ny, count, at, nullptr, nx, 1, at, nullptr, nx, 1, &cosine, FFTW_ESTIMATE);
+        part.Sine = fftw_plan_many_r2r(1, &ny, count, at, nullptr, nx, 1, at, nullptr, nx, 1, &sine, FFTW_ESTIMATE);
+        planned = planned && part.Cosine != nullptr && part.Sine != nullptr;
+        plans.Columns.push_back(part);
+    }
+    if (!planned)
+        throw std::bad_alloc();
+}
+
+CFlowTransforms::~CFlowTransforms() = default;
+
+void CFlowTransforms::Forward()
+{
+    fftw_execute(Plans_->Forward);
+    const size_t n = static_cast<size_t>(Nx_) * static_cast<size_t>(Ny_);
+    const double scale = 1.0 / (4.0 * Nx_ * Ny_);
+    double* coefficients = Raster_.get();
+    for (size_t k = 0; k < n; ++k)
+        coefficients[k] *= scale;
+}
+
+const double* CFlowTransforms::Rho(int slot) const
+{
+    return Fields_[slot][0].get();
+}
+
+const double* CFlowTransforms::Gx(int slot) const
+{
+    return Fields_[slot][1].get();
+}
+
+const double* CFlowTransforms::Gy(int slot) const
+{
+    return Fields_[slot][2].get();
+}
+
+// The x derivative turns each cosine along x into minus a sine of wavenumber pi kx / Nx, which
+// the sine transform evaluates from the coefficient of kx = m + 1 at slot m (the last slot, of
+// kx = Nx, is zero), and likewise along y.
+void CFlowTransforms::Evaluate(const std::vector<double>& decayX, const std::vector<double>& decayY, int slot,
+                               int threads)
+{
+    RunTasks(Plans_->Rows.size(), threads, [&](size_t part) {
+        FillRows(decayX, decayY, Plans_->Rows[part].Begin, Plans_->Rows[part].Count);
+        RowPart(part, slot);
+    });
+    RunTasks(3 * Plans_->Columns.size(), threads, [&](size_t task) { ColumnPart(task, slot); });
+}
+
+void CFlowTransforms::FillRows(const std::vector<double>& decayX, const std::vector<double>& decayY, size_t first,
+                               size_t count)
+{
+    const double pi = std::numbers::pi;
+    const size_t nx = static_cast<size_t>(Nx_);
+    const size_t ny = static_cast<size_t>(Ny_);
+    const double* c = Raster_.get();
+    for (size_t ky = first; ky < first + count; ++ky) {
+        const size_t row = ky * nx;
+        for (size_t kx = 0; kx < nx; ++kx)
+            RhoIn_[row + kx] = c[row + kx] * decayY[ky] * decayX[kx];
+        for (size_t m = 0; m + 1 < nx; ++m)
+            GxIn_[row + m] = -pi * double(m + 1) / double(nx) * (c[row + m + 1] * decayY[ky] * decayX[m + 1]);
+        GxIn_[row + nx - 1] = 0.0;
+        if (ky + 1 < ny) {
+            const double factor = -pi * double(ky + 1) / double(ny) * decayY[ky + 1];
+            for (size_t kx = 0; kx < nx; ++kx)
+                GyIn_[row + kx] = factor * c[row + nx + kx] * decayX[kx];
+        } else {
+            std::fill(GyIn_.get() + row, GyIn_.get() + row + nx, 0.0);
+        }
+    }
+}
+
+// The pass along the rows of one part, for all three fields: rho and d rho / dy are cosine series
+// along x, d rho / dx a sine series.
+void CFlowTransforms::RowPart(size_t part, int slot)
+{
+    const CPlans::CPart& rows = Plans_->Rows[part];
+    const size_t at = rows.Begin * static_cast<size_t>(Nx_);
+    fftw_execute_r2r(rows.Cosine, RhoIn_.get() + at, Fields_[slot][0].get() + at);
+    fftw_execute_r2r(rows.Sine, GxIn_.get() + at, Fields_[slot][1].get() + at);
+    fftw_execute_r2r(rows.Cosine, GyIn_.get() + at, Fields_[slot][2].get() + at);
+}
+
+// The pass along the columns of one part of one field (task = part * 3 + field): d rho / dy is a
+// sine series along y, the others cosine series.
+void CFlowTransforms::ColumnPart(size_t task, int slot)
+{
+    const CPlans::CPart& columns = Plans_->Columns[task / 3];
+    const size_t field = task % 3;
+    double* at = Fields_[slot][field].get() + columns.Begin;
+    fftw_execute_r2r(field == 2 ? columns.Sine : columns.Cosine, at, at);
+}
+
+} // namespace tessaro
