@@ -56,7 +56,8 @@ bool InClosedRegion(const CPointKey* points, size_t count, const CPoint2D& v)
 
 } // namespace
 
-bool StretchIsClear(CEdgeGrid& grid, const CPointKey* points, size_t count, std::vector<CPointKey>& inner)
+bool StretchIsClear(const CEdgeGrid& grid, CEdgeStamps& stamps, const CPointKey* points, size_t count,
+                    std::vector<CPointKey>& inner)
 {
     if (count < 3)
         return false;
@@ -70,7 +71,7 @@ bool StretchIsClear(CEdgeGrid& grid, const CPointKey* points, size_t count, std:
     };
     const CPoint2D p = points[0].Point(), q = points[count - 1].Point();
     bool clear = true;
-    grid.ForEdges(box.MinX, box.MinY, box.MaxX, box.MaxY, [&](uint32_t e) {
+    grid.ForEdges(box.MinX, box.MinY, box.MaxX, box.MaxY, stamps, [&](uint32_t e) {
         if (!clear)
             return;
         const CPoint2D a = grid.Start(e), b = grid.End(e);

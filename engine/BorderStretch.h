@@ -15,7 +15,9 @@ namespace tessaro {
 // ring holds. Checks that pass may be applied together, as long as no stretch's ends go: two
 // chords that crossed, or a region that came to hold another's points, would each have failed
 // its own check.
-// `inner` is room for the stretch's inner points.
-bool StretchIsClear(CEdgeGrid& grid, const CPointKey* points, size_t count, std::vector<CPointKey>& inner);
+// `stamps` are the caller's marks for the grid's queries, `inner` room for the stretch's inner
+// points: threads with their own may check stretches on one grid at once.
+bool StretchIsClear(const CEdgeGrid& grid, CEdgeStamps& stamps, const CPointKey* points, size_t count,
+                    std::vector<CPointKey>& inner);
 
 } // namespace tessaro

@@ -246,7 +246,7 @@ std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedbac
     // one side of a border would open it.
     const bool exact = Params_.DensificationType == Densification::ExactImage;
     if (exact && round > 0)
-        SimplifySharedBorders(Layer_, Params_.SimplifyTolerance, *BorderUses_);
+        SimplifySharedBorders(Layer_, Params_.SimplifyTolerance, *BorderUses_, Params_.ThreadCount);
     MeasureAndDensify(round, !exact, [this](uint32_t i) { return Measurable(i); });
     RecordLeftOut(Excluded());
     MeasureResult measured = MeasureWithout(LeftOut_);
@@ -562,7 +562,7 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
         grid.ApplyHangingContinuity(Tree_);
     grid.FixSplits(Tree_, Step_ / Displacement_.ElasticityDivisor);
     if (Params_.DensificationType == Densification::ExactImage) {
-        InsertLeafCrossings(Layer_, Tree_);
+        InsertLeafCrossings(Layer_, Tree_, Params_.ThreadCount);
         VertexCount_ = CountVertices(Layer_);
         CopyVertices(minDepth);
     }

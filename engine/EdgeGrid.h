@@ -12,6 +12,13 @@
 
 namespace tessaro {
 
+// The marks by which one query of a CEdgeGrid visits each edge once; a thread querying a grid
+// others query too brings its own.
+struct CEdgeStamps {
+    std::vector<uint32_t> Of; // per edge: the query that last visited it
+    uint32_t Now = 0;
+};
+
 // An edge of a ring: the ring's place in the layer and the index of its first point.
 struct CEdgeRef {
     uint32_t Polygon;
@@ -42,7 +49,6 @@ public:
         const double side = std::max(Box_.Width(), Box_.Height());
         Side_ = std::clamp(static_cast<int>(std::sqrt(static_cast<double>(Edges.size()))), 1, MaxSide);
         CellSize_ = side > 0.0 && std::isfinite(side) ? side / Side_ : 1.0;
-        Stamps_.assign(Edges.size(), 0);
         // The cells' lists in one array: counted, their starts summed up, then filled.
         CellStart_.assign(static_cast<size_t>(Side_) * static_cast<size_t>(Side_) + 1, 0);
         ForEachEdgeCell([&](uint32_t, size_t cell) { ++CellStart_[cell + 1]; });
@@ -85,13 +91,23 @@ public:
     // Calls visit(edge) once for every edge listed in the cells the box overlaps.
     template <typename Visit> void ForEdges(double minX, double minY, double maxX, double maxY, Visit&& visit)
     {
-        ++Stamp_;
+        ForEdges(minX, minY, maxX, maxY, Stamps_, visit);
+    }
+    // The same with the caller's marks: queries with marks of their own may run at once.
+    template <typename Visit>
+    void ForEdges(double minX, double minY, double maxX, double maxY, CEdgeStamps& stamps, Visit&& visit) const
+    {
+        if (stamps.Of.size() != Edges.size() || stamps.Now == UINT32_MAX) {
+            stamps.Of.assign(Edges.size(), 0);
+            stamps.Now = 0;
+        }
+        const uint32_t now = ++stamps.Now;
         ForCells(minX, minY, maxX, maxY, [&](size_t cell) {
             for (size_t k = CellStart_[cell]; k < CellStart_[cell + 1]; ++k) {
                 const uint32_t e = CellEdges_[k];
-                if (Stamps_[e] == Stamp_)
+                if (stamps.Of[e] == now)
                     continue;
-                Stamps_[e] = Stamp_;
+                stamps.Of[e] = now;
                 visit(e);
             }
         });
@@ -132,8 +148,7 @@ private:
     double CellSize_ = 1.0;
     std::vector<size_t> CellStart_; // cell c's edges are CellEdges_[CellStart_[c], CellStart_[c + 1])
     std::vector<uint32_t> CellEdges_;
-    std::vector<uint32_t> Stamps_;
-    uint32_t Stamp_ = 0;
+    CEdgeStamps Stamps_;
 };
 
 } // namespace tessaro

@@ -1,8 +1,10 @@
 #include "engine/ExactImage.h"
 
+#include "engine/ParallelWorkers.h"
 #include "engine/QuadTree.h"
-#include "geometry/PolygonLayer.h"
 #include "geometry/GeometryPrimitives.h"
+#include "geometry/PolygonLayer.h"
+#include "geometry/SimplePolygon.h"
 
 #include <algorithm>
 #include <array>
@@ -18,6 +20,8 @@ namespace {
 constexpr double PointTolerance = 1e-9;
 // Nodes tried from the last edge's leaf up before a search from the root.
 constexpr int CursorSearchLevels = 3;
+// Polygons below this many per thread are cut on fewer threads.
+constexpr size_t MinPolygonsPerWorker = 64;
 
 struct CBox {
     double MinX, MinY, MaxX, MaxY;
@@ -85,6 +89,8 @@ public:
         if (LeafCorners(Map_, tree, root))
             MinGap_ = PointTolerance * std::max(root[2].X - root[0].X, root[2].Y - root[0].Y);
     }
+
+    void ResetCursor() { Cursor_ = nullptr; }
 
     // Parameters in (0, 1), ascending and apart, where a -> b crosses leaf sides or diagonals.
     const std::vector<double>& Of(const CPoint2D& a, const CPoint2D& b)
@@ -161,53 +167,76 @@ private:
     std::vector<double> Kept_;
 };
 
+// Inserts the crossings into the rings of one polygon; the number inserted.
+int64_t InsertIntoPolygon(CSimplePolygon& polygon, CCrossings& crossings, std::vector<double>& points)
+{
+    int64_t inserted = 0;
+    bool changed = false;
+    for (int32_t r = 0; r < polygon.RingCount(); ++r) {
+        const CPolygonRing& ring = polygon.Ring(r);
+        const int32_t n = ring.PointCount();
+        // A ring of fewer than four points encloses nothing; it stays as the input has it.
+        if (n < 4)
+            continue;
+        points.clear();
+        const double* source = ring.Points();
+        for (int32_t i = 0; i + 1 < n; ++i) {
+            const CPoint2D p{source[2 * i], source[2 * i + 1]};
+            const CPoint2D q{source[2 * i + 2], source[2 * i + 3]};
+            points.push_back(p.X);
+            points.push_back(p.Y);
+            // Computed from the smaller end, so a border's two rings get the same bits.
+            const bool forward = !(q < p);
+            const CPoint2D a = forward ? p : q;
+            const CPoint2D b = forward ? q : p;
+            const std::vector<double>& ts = crossings.Of(a, b);
+            for (size_t k = 0; k < ts.size(); ++k) {
+                const double t = ts[forward ? k : ts.size() - 1 - k];
+                points.push_back(a.X + t * (b.X - a.X));
+                points.push_back(a.Y + t * (b.Y - a.Y));
+            }
+            inserted += static_cast<int64_t>(ts.size());
+        }
+        points.push_back(source[2 * (n - 1)]);
+        points.push_back(source[2 * (n - 1) + 1]);
+        const auto count = static_cast<int32_t>(points.size() / 2);
+        if (count != n) {
+            polygon.SetRingPoints(r, count, points.data());
+            changed = true;
+        }
+    }
+    if (changed)
+        polygon.UpdateBoundingBox();
+    return inserted;
+}
+
 } // namespace
 
-int64_t InsertLeafCrossings(CPolygonLayer& layer, CQuadTree& tree)
+int64_t InsertLeafCrossings(CPolygonLayer& layer, CQuadTree& tree, int threads)
 {
     const CCurrentMapScope undeformed(&tree, UndeformedMap);
-    CCrossings crossings(tree);
-    std::vector<double> points;
-    int64_t inserted = 0;
-    for (auto* polygon : layer.Polygons()) {
-        bool changed = false;
-        for (int32_t r = 0; r < polygon->RingCount(); ++r) {
-            const CPolygonRing& ring = polygon->Ring(r);
-            const int32_t n = ring.PointCount();
-            // A ring of fewer than four points encloses nothing; it stays as the input has it.
-            if (n < 4)
-                continue;
-            points.clear();
-            const double* source = ring.Points();
-            for (int32_t i = 0; i + 1 < n; ++i) {
-                const CPoint2D p{source[2 * i], source[2 * i + 1]};
-                const CPoint2D q{source[2 * i + 2], source[2 * i + 3]};
-                points.push_back(p.X);
-                points.push_back(p.Y);
-                // Computed from the smaller end, so a border's two rings get the same bits.
-                const bool forward = !(q < p);
-                const CPoint2D a = forward ? p : q;
-                const CPoint2D b = forward ? q : p;
-                const std::vector<double>& ts = crossings.Of(a, b);
-                for (size_t k = 0; k < ts.size(); ++k) {
-                    const double t = ts[forward ? k : ts.size() - 1 - k];
-                    points.push_back(a.X + t * (b.X - a.X));
-                    points.push_back(a.Y + t * (b.Y - a.Y));
-                }
-                inserted += static_cast<int64_t>(ts.size());
-            }
-            points.push_back(source[2 * (n - 1)]);
-            points.push_back(source[2 * (n - 1) + 1]);
-            const auto count = static_cast<int32_t>(points.size() / 2);
-            if (count != n) {
-                polygon->SetRingPoints(r, count, points.data());
-                changed = true;
-            }
+    const size_t count = layer.Count();
+    const size_t workers = std::clamp<size_t>(count / MinPolygonsPerWorker, 1, std::max(1, threads));
+    const std::vector<CWorkChunk> chunks = SplitIntoChunks(count, workers);
+    std::vector<int64_t> inserted(workers, 0);
+    const auto insert = [&](size_t w) {
+        CCrossings crossings(tree);
+        std::vector<double> points;
+        for (size_t i = chunks[w].Begin; i < chunks[w].Begin + chunks[w].Count; ++i) {
+            // Each polygon's search starts from the root: its points do not depend on the
+            // polygons before it.
+            crossings.ResetCursor();
+            inserted[w] += InsertIntoPolygon(layer.Polygon(static_cast<uint32_t>(i)), crossings, points);
         }
-        if (changed)
-            polygon->UpdateBoundingBox();
-    }
-    return inserted;
+    };
+    if (workers == 1)
+        insert(0);
+    else
+        RunWorkers(workers, insert);
+    int64_t total = 0;
+    for (const int64_t count : inserted)
+        total += count;
+    return total;
 }
 
 } // namespace tessaro

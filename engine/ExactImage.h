@@ -13,7 +13,9 @@ class CQuadTree;
 // map: the map then carries each edge onto a straight edge, and the moved rings are the exact
 // image of the rings. Positions and containment are read from the undeformed map (the tree's
 // CurrentMap is restored afterwards). An edge shared by two rings gets the same points in both,
-// whichever way each ring runs along it. Returns the number of points inserted.
-int64_t InsertLeafCrossings(CPolygonLayer& layer, CQuadTree& tree);
+// whichever way each ring runs along it. The polygons are shared out among up to `threads`
+// threads, each polygon's points found alike on any number. Returns the number of points
+// inserted.
+int64_t InsertLeafCrossings(CPolygonLayer& layer, CQuadTree& tree, int threads = 1);
 
 } // namespace tessaro

@@ -3,6 +3,7 @@
 #include "engine/BorderGraph.h"
 #include "engine/BorderStretch.h"
 #include "engine/EdgeGrid.h"
+#include "engine/ParallelWorkers.h"
 #include "geometry/GeometryPrimitives.h"
 #include "geometry/PolygonLayer.h"
 
@@ -283,34 +284,37 @@ struct CChordHash {
 
 // The longest stretch replaced by one chord: the safety check's cost grows with its square.
 constexpr size_t MaxStretchPoints = 128;
+// Chains below this many per thread are thinned on fewer threads.
+constexpr size_t MinChainsPerWorker = 256;
 
-// The work of one thinning pass: the grid of the rings as they were before it, the chords that
-// replace whole chains, and room reused by every chain.
+// One thread's work in a thinning pass: the grid of the rings as they were before it (shared,
+// read only), its own marks and room, and what it found.
 struct CThinning {
-    CEdgeGrid& Grid;
-    std::unordered_set<std::pair<CPointKey, CPointKey>, CChordHash> WholeChords;
+    const CEdgeGrid& Grid;
+    CEdgeStamps Stamps;
     std::vector<std::pair<size_t, size_t>> Stack;
     std::vector<CPointKey> Inner;
-    std::vector<CPointKey> Removed; // the points of every stretch that goes
+    std::vector<CPointKey> Removed;  // the points of every stretch that goes
+    std::vector<size_t> WholeChains; // chains whose one chord passed its checks, decided after
 };
 
-// Whether no other chain of this pass has become the chord p-q: two chains between the same two
-// junctions (the two sides of a sliver) each pass their checks against the other as it was, and
-// going together they would lay one edge on the other.
-bool FirstWholeChord(CThinning& work, CPointKey p, CPointKey q)
-{
-    if (KeyLess(q, p))
-        std::swap(p, q);
-    return work.WholeChords.insert({p, q}).second;
-}
+// What ThinChain does with a chain whose one chord passes the checks.
+enum class WholeChain {
+    Defer,  // note it: two chains may have become the same chord
+    Refuse, // another chain became that chord: cut it as if the check had failed
+};
 
-// Thins one chain as Douglas and Peucker do: a stretch whose points all lie within their
-// tolerances of its chord goes, when the check against the rings allows it. Otherwise it is cut
-// at its point farthest from the chord (in tolerances), or in the middle when all are near but
+// Thins chain `chain` as Douglas and Peucker thin a line: a stretch whose points all lie within
+// their tolerances of its chord goes, when the check against the rings allows it. Otherwise it is
+// cut at its point farthest from the chord (in tolerances), or in the middle when all are near but
 // the check fails, and each half is tried. A chain's ends stay, and so does every end of a
 // stretch, which lets the checks of one pass stand together.
-void ThinChain(const CPointKey* points, const double* tolerances, size_t count, CThinning& work)
+void ThinChain(const CBorderChains& chains, size_t chain, WholeChain whole, CThinning& work)
 {
+    const size_t start = chains.Starts[chain];
+    const size_t count = chains.Starts[chain + 1] - start;
+    const CPointKey* points = chains.Points.data() + start;
+    const double* tolerances = chains.Tolerances.data() + start;
     auto& stack = work.Stack;
     stack.assign(1, {0, count - 1});
     while (!stack.empty()) {
@@ -329,9 +333,13 @@ void ThinChain(const CPointKey* points, const double* tolerances, size_t count, 
         }
         size_t cut = worst;
         if (worstRatio <= 1.0 && points[i] != points[j]) {
-            if (j - i + 1 <= MaxStretchPoints && StretchIsClear(work.Grid, points + i, j - i + 1, work.Inner) &&
-                (i > 0 || j + 1 < count || FirstWholeChord(work, points[i], points[j]))) {
-                work.Removed.insert(work.Removed.end(), points + i + 1, points + j);
+            const bool wholeChain = i == 0 && j + 1 == count;
+            if ((!wholeChain || whole == WholeChain::Defer) && j - i + 1 <= MaxStretchPoints &&
+                StretchIsClear(work.Grid, work.Stamps, points + i, j - i + 1, work.Inner)) {
+                if (wholeChain)
+                    work.WholeChains.push_back(chain);
+                else
+                    work.Removed.insert(work.Removed.end(), points + i + 1, points + j);
                 continue;
             }
             // Too long, or something lies in the way: halves find the clear parts soonest.
@@ -340,6 +348,47 @@ void ThinChain(const CPointKey* points, const double* tolerances, size_t count, 
         stack.push_back({i, cut});
         stack.push_back({cut, j});
     }
+}
+
+// Thins every chain against `grid`, the chains shared out among `threads` threads, and returns the
+// points that go. Of two chains between the same two junctions that would each become one chord
+// (the two sides of a sliver, each passing its checks against the other as it was), only the
+// first in the chains' order goes whole: going together they would lay one edge on the other.
+// The outcome does not depend on the thread count.
+std::vector<CPointKey> ThinChains(const CBorderChains& chains, const CEdgeGrid& grid, int threads)
+{
+    const size_t workers = std::clamp<size_t>(chains.Count() / MinChainsPerWorker, 1, std::max(1, threads));
+    std::vector<CThinning> work;
+    for (size_t w = 0; w < workers; ++w)
+        work.push_back(CThinning{grid, {}, {}, {}, {}, {}});
+    const auto thin = [&](size_t w) {
+        for (size_t c = w; c < chains.Count(); c += workers)
+            ThinChain(chains, c, WholeChain::Defer, work[w]);
+    };
+    if (workers == 1)
+        thin(0);
+    else
+        RunWorkers(workers, thin);
+    CThinning& first = work.front();
+    for (size_t w = 1; w < workers; ++w) {
+        first.Removed.insert(first.Removed.end(), work[w].Removed.begin(), work[w].Removed.end());
+        first.WholeChains.insert(first.WholeChains.end(), work[w].WholeChains.begin(), work[w].WholeChains.end());
+    }
+    std::vector<size_t> whole = std::move(first.WholeChains);
+    std::sort(whole.begin(), whole.end());
+    std::unordered_set<std::pair<CPointKey, CPointKey>, CChordHash> chords;
+    for (const size_t c : whole) {
+        CPointKey p = chains.Points[chains.Starts[c]], q = chains.Points[chains.Starts[c + 1] - 1];
+        if (KeyLess(q, p))
+            std::swap(p, q);
+        if (chords.insert({p, q}).second)
+            first.Removed.insert(first.Removed.end(),
+                                 chains.Points.begin() + static_cast<std::ptrdiff_t>(chains.Starts[c]) + 1,
+                                 chains.Points.begin() + static_cast<std::ptrdiff_t>(chains.Starts[c + 1]) - 1);
+        else
+            ThinChain(chains, c, WholeChain::Refuse, first);
+    }
+    return std::move(first.Removed);
 }
 
 } // namespace
@@ -360,10 +409,10 @@ int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance)
 int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance)
 {
     CVertexUseTable uses;
-    return SimplifySharedBorders(layer, relativeTolerance, uses);
+    return SimplifySharedBorders(layer, relativeTolerance, uses, 1);
 }
 
-int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses)
+int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses, int threads)
 {
     if (!(relativeTolerance > 0.0))
         return 0;
@@ -372,15 +421,11 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CV
     if (chains.Count() == 0)
         return 0;
     // Every stretch is checked against the rings as they are, then all go together.
-    CEdgeGrid grid(layer, 0.0);
-    CThinning work{grid, {}, {}, {}, {}};
-    for (size_t c = 0; c < chains.Count(); ++c) {
-        const size_t start = chains.Starts[c];
-        ThinChain(chains.Points.data() + start, chains.Tolerances.data() + start, chains.Starts[c + 1] - start, work);
-    }
-    if (work.Removed.empty())
+    const CEdgeGrid grid(layer, 0.0);
+    const std::vector<CPointKey> removed = ThinChains(chains, grid, threads);
+    if (removed.empty())
         return 0;
-    for (const CPointKey& key : work.Removed)
+    for (const CPointKey& key : removed)
         uses[key].Removed = true;
     return RemovePoints(layer, [&uses](const CPointKey& key) {
         const CVertexUse* use = uses.Find(key);

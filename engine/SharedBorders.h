@@ -31,7 +31,8 @@ int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance);
 // thins a dense border to the few points its bends need. Returns the number of vertices removed
 // (from every ring holding them).
 int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance);
-// The same, with the border graph's table kept by the caller from pass to pass.
-int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses);
+// The same, with the border graph's table kept by the caller from pass to pass, and the chains
+// checked on up to `threads` threads (with the same outcome on any number).
+int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses, int threads);
 
 } // namespace tessaro

@@ -1,4 +1,5 @@
 #include "engine/ExactImage.h"
+#include "engine/BorderGraph.h"
 #include "engine/QuadTree.h"
 #include "engine/QuadTreeTransformer.h"
 #include "engine/SharedBorders.h"
@@ -121,8 +122,8 @@ TEST(ExactImage, EveryEdgeEndsInOneTriangleAndABorderIsCutAlikeFromBothSides)
                             end.Y <= c[2].Y + slack)
                     << "polygon " << i << ", edge " << k << " leaves its leaf";
                 const auto k0 = SplitTriangleCorners(leaf->SplitCorner, 0);
-                const double side = (c[k0[2]].X - c[k0[0]].X) * (end.Y - c[k0[0]].Y) -
-                                    (c[k0[2]].Y - c[k0[0]].Y) * (end.X - c[k0[0]].X);
+                const double side =
+                    (c[k0[2]].X - c[k0[0]].X) * (end.Y - c[k0[0]].Y) - (c[k0[2]].Y - c[k0[0]].Y) * (end.X - c[k0[0]].X);
                 EXPECT_TRUE(triangle == 0 ? side >= -slack : side <= slack)
                     << "polygon " << i << ", edge " << k << " crosses its leaf's diagonal";
             }
@@ -144,9 +145,9 @@ TEST(ExactImage, EveryEdgeEndsInOneTriangleAndABorderIsCutAlikeFromBothSides)
 TEST(SharedBorders, AVertexOnANeighboursEdgeIsGivenToTheNeighbour)
 {
     CPolygonLayer layer;
-    layer.Add(MakePolygon({{0, 0, 0, 2, 1, 2, 1, 1, 1, 0, 0, 0}}));    // has (1, 1) on the border x = 1
-    layer.Add(MakePolygon({{1, 0, 1, 2, 2, 2, 2, 0, 1, 0}}));          // runs (1, 2) - (1, 0) straight
-    layer.Add(MakePolygon({{2, 0, 2, 2, 3, 2, 3, 0, 2, 0}}));          // shares a whole edge: nothing to do
+    layer.Add(MakePolygon({{0, 0, 0, 2, 1, 2, 1, 1, 1, 0, 0, 0}})); // has (1, 1) on the border x = 1
+    layer.Add(MakePolygon({{1, 0, 1, 2, 2, 2, 2, 0, 1, 0}}));       // runs (1, 2) - (1, 0) straight
+    layer.Add(MakePolygon({{2, 0, 2, 2, 3, 2, 3, 0, 2, 0}}));       // shares a whole edge: nothing to do
     EXPECT_EQ(ShareBorderVertices(layer, 1e-9), 1);
     const std::vector<CPoint2D> right = PointsOf(layer.Polygon(1).Ring(0));
     ASSERT_EQ(right.size(), 6u);
@@ -290,7 +291,7 @@ TEST(SharedBorders, OnePassThinsADenseBorderAndStepsAroundEveryIslet)
     const int32_t before = plain.Polygon(0).Ring(0).PointCount();
     const int64_t removed = SimplifySharedBorders(plain, 0.001);
     const int32_t left = plain.Polygon(0).Ring(0).PointCount();
-    EXPECT_LE(left, 12); // corners, the border's ends and a few cuts of long stretches
+    EXPECT_LE(left, 12);                     // corners, the border's ends and a few cuts of long stretches
     EXPECT_EQ(removed, 2 * (before - left)); // the same points from both rings
 
     CPolygonLayer layer = WavyPair(Segments, 0.0001, 4.0);
@@ -350,6 +351,76 @@ TEST(SharedBorders, TheTwoSidesOfASliverNeverCollapseOntoOneChord)
     // One side went whole, the other kept a bend.
     EXPECT_LT(layer.Polygon(0).Ring(0).PointCount(), 8);
     EXPECT_GE(layer.Polygon(0).Ring(0).PointCount(), 4);
+}
+
+// An n x n map of unit cells whose borders zigzag by up to 0.08 (a fixed pseudo-random amount
+// per vertex), eight segments a side: many chains and polygons to share among threads.
+CPolygonLayer WavyGrid(int n)
+{
+    const auto wobble = [](int a, int b, int k, int axis) {
+        const uint32_t h = static_cast<uint32_t>(a * 73856093) ^ static_cast<uint32_t>(b * 19349663) ^
+                           static_cast<uint32_t>(k * 83492791) ^ static_cast<uint32_t>(axis * 2654435761u);
+        return k == 0 || k == 8 ? 0.0
+                                : 0.08 * (static_cast<double>((h * 2246822519u) >> 8) / double(1u << 24) * 2.0 - 1.0);
+    };
+    // The vertical border at x = i from (i, j) up, and the horizontal one at y = j from (i, j) right.
+    const auto up = [&](int i, int j, int k) { return std::pair{i + wobble(i, j, k, 0), j + k / 8.0}; };
+    const auto right = [&](int i, int j, int k) { return std::pair{i + k / 8.0, j + wobble(i, j, k, 1)}; };
+    CPolygonLayer layer;
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) {
+            std::vector<double> ring;
+            const auto add = [&ring](std::pair<double, double> p) { ring.insert(ring.end(), {p.first, p.second}); };
+            for (int k = 0; k < 8; ++k)
+                add(up(i, j, k));
+            for (int k = 0; k < 8; ++k)
+                add(right(i, j + 1, k));
+            for (int k = 8; k > 0; --k)
+                add(up(i + 1, j, k));
+            for (int k = 8; k >= 0; --k)
+                add(right(i, j, k));
+            layer.Add(MakePolygon({ring}));
+        }
+    }
+    return layer;
+}
+
+// Every ring's coordinates, x and y after each other.
+std::vector<std::vector<double>> AllRings(const CPolygonLayer& layer)
+{
+    std::vector<std::vector<double>> rings;
+    for (uint32_t i = 0; i < layer.Count(); ++i) {
+        for (int32_t r = 0; r < layer.Polygon(i).RingCount(); ++r) {
+            const CPolygonRing& ring = layer.Polygon(i).Ring(r);
+            rings.emplace_back(ring.Points(), ring.Points() + 2 * ring.PointCount());
+        }
+    }
+    return rings;
+}
+
+// The leaf crossings and the thinning share the polygons and the chains out among threads: any
+// number of them gives the same rings, point for point.
+TEST(SharedBorders, ThreeThreadsCutAndThinAMapAsOneDoes)
+{
+    CPolygonLayer one = WavyGrid(24);
+    CPolygonLayer three = WavyGrid(24);
+    std::vector<double> vertices;
+    for (const auto& ring : AllRings(one))
+        vertices.insert(vertices.end(), ring.begin(), ring.end());
+    CQuadTree tree;
+    CTreeRect rect{0.0, 24.0, 24.0, 0.0};
+    ASSERT_TRUE(tree.BuildForPoints(rect, 6, static_cast<int>(vertices.size() / 2), vertices.data()));
+
+    const int64_t inserted = InsertLeafCrossings(one, tree, 1);
+    EXPECT_GT(inserted, 1000);
+    EXPECT_EQ(InsertLeafCrossings(three, tree, 3), inserted);
+    ASSERT_TRUE(AllRings(three) == AllRings(one));
+
+    CVertexUseTable usesOne, usesThree;
+    const int64_t removed = SimplifySharedBorders(one, 0.05, usesOne, 1);
+    EXPECT_GT(removed, inserted);
+    EXPECT_EQ(SimplifySharedBorders(three, 0.05, usesThree, 3), removed);
+    EXPECT_TRUE(AllRings(three) == AllRings(one));
 }
 
 } // namespace
