@@ -55,6 +55,8 @@ constexpr double ResolvedFlowCells = 8.0;
 constexpr double FinestFlowGridCells = 1.6e6;
 // A grid refined by less than this factor would cost a round for nothing.
 constexpr double LeastRefinement = 1.1;
+// When the largest error has stalled, the flow's cells halve along a side.
+constexpr double StalledRefinement = 2.0;
 // The widest leaf, in flow cells, under the polygons' vertices.
 constexpr double FlowLeafCells = 4.0;
 // A round's flow asks no polygon to change its area by more than this factor either way: the fold
@@ -402,7 +404,8 @@ bool CConvergenceLoop::TargetReached(int round, const RoundMeasures& measures)
         LargestFellAt_ = round;
     }
     const bool stalled = round - LargestFellAt_ >= LargestErrorRounds;
-    if ((stalled || FarPolygonUnresolved(measures)) && RefineFlowGrid()) {
+    const double refinement = std::max(stalled ? StalledRefinement : 1.0, UnresolvedRefinement(measures));
+    if (refinement > 1.0 && RefineFlowGrid(refinement)) {
         LargestAtFall_ = largest;
         LargestFellAt_ = round;
         return false;
@@ -410,29 +413,33 @@ bool CConvergenceLoop::TargetReached(int round, const RoundMeasures& measures)
     return stalled;
 }
 
-// Whether a polygon further than the largest error from its size is too small for the flow's grid
-// to resolve it.
-bool CConvergenceLoop::FarPolygonUnresolved(const RoundMeasures& measures)
+// The factor by which the flow grid's cells must shrink along a side for every polygon further
+// than the largest error from its size to cover ResolvedFlowCells cells; 1 when all do.
+double CConvergenceLoop::UnresolvedRefinement(const RoundMeasures& measures)
 {
     if (!MovesWithFlow())
-        return false;
+        return 1.0;
     const double cell = CDensityFlow::PlannedCellSide(LayerExtent_, FlowCells());
-    for (const PolygonFit& fit : measures.Fits)
+    double refinement = 1.0;
+    for (const PolygonFit& fit : measures.Fits) {
+        const double desired = fit.DesiredShare * Total_;
         if (fit.DesiredShare >= LargestErrorMinShare && std::fabs(fit.Deviation) > Params_.LargestError &&
-            fit.DesiredShare * Total_ < ResolvedFlowCells * cell * cell)
-            return true;
-    return false;
+            desired > 0.0 && desired < ResolvedFlowCells * cell * cell)
+            refinement = std::max(refinement, std::sqrt(ResolvedFlowCells * cell * cell / desired));
+    }
+    return refinement;
 }
 
-// Doubles the flow grid the map chose, or refines it as far as FinestFlowGridCells allows; false
-// when it cannot (the force field moves the map, the grid was set, or it is that fine already).
-bool CConvergenceLoop::RefineFlowGrid()
+// Makes the flow grid's cells `factor` times smaller along a side, as far as FinestFlowGridCells
+// allows; false when it cannot (the force field moves the map, the grid was set, or it is that
+// fine already).
+bool CConvergenceLoop::RefineFlowGrid(double factor)
 {
     if (!MovesWithFlow() || Params_.FlowGrid > 0 || !Flow_ || Flow_->CellsX() <= 0 || Flow_->CellsY() <= 0)
         return false;
     const double grid = static_cast<double>(Flow_->CellsX()) * static_cast<double>(Flow_->CellsY());
-    const double factor = std::min(2.0, std::sqrt(FinestFlowGridCells / grid));
-    const double cells = std::min(std::floor(factor * FlowCells()), double(CDensityFlow::MaxCells));
+    factor = std::min(factor, std::sqrt(FinestFlowGridCells / grid));
+    const double cells = std::min(std::ceil(factor * FlowCells()), double(CDensityFlow::MaxCells));
     if (cells < LeastRefinement * FlowCells())
         return false;
     FlowCells_ = static_cast<int>(cells);

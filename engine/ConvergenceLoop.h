@@ -70,8 +70,8 @@ private:
     bool ChasingLargestError(const RoundMeasures& measures) const;
     bool TargetReached(int round, const RoundMeasures& measures);
     double LargestRelativeError(const RoundMeasures& measures) const;
-    bool FarPolygonUnresolved(const RoundMeasures& measures);
-    bool RefineFlowGrid();
+    double UnresolvedRefinement(const RoundMeasures& measures);
+    bool RefineFlowGrid(double factor);
 
     // Keep-best.
     bool Improves(const RoundMeasures& a, const RoundMeasures& b) const;
