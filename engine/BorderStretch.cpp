@@ -48,7 +48,7 @@ bool InClosedRegion(const CPointKey* points, size_t count, const CPoint2D& v)
         const CPoint2D a = points[k].Point(), b = points[(k + 1) % count].Point();
         if (OnSegment(a, b, v))
             return true;
-        if ((a.Y > v.Y) != (b.Y > v.Y) && a.X + (v.Y - a.Y) * (b.X - a.X) / (b.Y - a.Y) > v.X)
+        if (EdgeCrossesRay(a, b, v))
             inside = !inside;
     }
     return inside;

@@ -60,7 +60,8 @@ bool PointOnSegment(const CPoint2D& a, const CPoint2D& b, const CPoint2D& p)
     return DistanceToLine(a, b, p) < GeomEpsilon;
 }
 
-// Whether the edge (a, b) crosses the horizontal ray from p towards +x.
+} // namespace
+
 bool EdgeCrossesRay(const CPoint2D& a, const CPoint2D& b, const CPoint2D& p)
 {
     if ((a.Y > p.Y) == (b.Y > p.Y))
@@ -68,8 +69,6 @@ bool EdgeCrossesRay(const CPoint2D& a, const CPoint2D& b, const CPoint2D& p)
     const double crossingX = a.X + (p.Y - a.Y) * (b.X - a.X) / (b.Y - a.Y);
     return crossingX > p.X;
 }
-
-} // namespace
 
 double PointDistance(const CPoint2D& a, const CPoint2D& b)
 {

@@ -59,6 +59,10 @@ inline bool IsFinitePoint(const CPoint2D& p)
 // safety check that must never miss a point on the border needs.
 bool PointInClosedTriangle(const CPoint2D& a, const CPoint2D& b, const CPoint2D& c, const CPoint2D& p);
 
+// Whether the edge (a, b) crosses the horizontal ray from p towards +x: one step of a
+// crossing-number test, an end exactly at p's height counted on the upper side.
+bool EdgeCrossesRay(const CPoint2D& a, const CPoint2D& b, const CPoint2D& p);
+
 // Crossing-number test with a ray towards +x; points on the edges are not reliably inside.
 bool PointInTriangle(const CPoint2D& a, const CPoint2D& b, const CPoint2D& c, const CPoint2D& p);
 
