@@ -228,13 +228,9 @@ void CDensityFlow::Velocities(int slot, const std::vector<double>& at, std::vect
 {
     velocity.resize(at.size());
     const size_t points = at.size() / 2;
-    const size_t workers = std::min<size_t>(static_cast<size_t>(std::max(1, threads)), points / MinPointsPerWorker + 1);
+    const size_t workers = WorkersFor(points, MinPointsPerWorker, threads);
     const std::vector<CWorkChunk> chunks = SplitIntoChunks(points, workers);
-    const auto range = [&](size_t w) { VelocityRange(slot, at, velocity, chunks[w].Begin, chunks[w].Count); };
-    if (workers == 1)
-        range(0);
-    else
-        RunWorkers(workers, range);
+    RunWorkers(workers, [&](size_t w) { VelocityRange(slot, at, velocity, chunks[w].Begin, chunks[w].Count); });
 }
 
 void CDensityFlow::VelocityRange(int slot, const std::vector<double>& at, std::vector<double>& velocity, size_t first,

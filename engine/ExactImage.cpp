@@ -216,7 +216,7 @@ int64_t InsertLeafCrossings(CPolygonLayer& layer, CQuadTree& tree, int threads)
 {
     const CCurrentMapScope undeformed(&tree, UndeformedMap);
     const size_t count = layer.Count();
-    const size_t workers = std::clamp<size_t>(count / MinPolygonsPerWorker, 1, std::max(1, threads));
+    const size_t workers = WorkersFor(count, MinPolygonsPerWorker, threads);
     const std::vector<CWorkChunk> chunks = SplitIntoChunks(count, workers);
     std::vector<int64_t> inserted(workers, 0);
     const auto insert = [&](size_t w) {
@@ -229,10 +229,7 @@ int64_t InsertLeafCrossings(CPolygonLayer& layer, CQuadTree& tree, int threads)
             inserted[w] += InsertIntoPolygon(layer.Polygon(static_cast<uint32_t>(i)), crossings, points);
         }
     };
-    if (workers == 1)
-        insert(0);
-    else
-        RunWorkers(workers, insert);
+    RunWorkers(workers, insert);
     int64_t total = 0;
     for (const int64_t count : inserted)
         total += count;

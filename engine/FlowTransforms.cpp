@@ -23,16 +23,11 @@ std::mutex& PlannerMutex()
     return mutex;
 }
 
-// Runs task(k) for k = 0 .. tasks-1, worker w taking k = w, w + workers, ...: on this thread
-// alone when one worker is asked for.
+// Runs task(k) for k = 0 .. tasks-1 on up to `threads` workers, worker w taking k = w,
+// w + workers, ...
 void RunTasks(size_t tasks, int threads, const std::function<void(size_t)>& task)
 {
-    const size_t workers = std::min(tasks, static_cast<size_t>(std::max(1, threads)));
-    if (workers <= 1) {
-        for (size_t k = 0; k < tasks; ++k)
-            task(k);
-        return;
-    }
+    const size_t workers = WorkersFor(tasks, 1, threads);
     RunWorkers(workers, [&](size_t w) {
         for (size_t k = w; k < tasks; k += workers)
             task(k);

@@ -3,6 +3,7 @@
 #include "platform/ThreadPriorityGuard.h"
 #include "platform/UserInterface.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <thread>
@@ -23,8 +24,17 @@ std::vector<CWorkChunk> SplitIntoChunks(size_t n, size_t workers)
     return chunks;
 }
 
+size_t WorkersFor(size_t n, size_t minPerWorker, int threads)
+{
+    return std::clamp<size_t>(n / std::max<size_t>(1, minPerWorker), 1, static_cast<size_t>(std::max(1, threads)));
+}
+
 void RunWorkers(size_t count, const std::function<void(size_t worker)>& body)
 {
+    if (count == 1) {
+        body(0);
+        return;
+    }
     std::vector<std::exception_ptr> failures(count);
     std::vector<std::thread> threads;
     threads.reserve(count);

@@ -18,9 +18,14 @@ struct CWorkChunk {
 // results independent of the thread count.
 std::vector<CWorkChunk> SplitIntoChunks(size_t n, size_t workers);
 
+// The workers for n items of which each worker should have at least minPerWorker: from 1 to
+// `threads` (taken as at least 1).
+size_t WorkersFor(size_t n, size_t minPerWorker, int threads);
+
 // Runs body(w) for w = 0 .. count-1, each on its own thread at below-normal priority and with
-// the starting thread's user-interface route, and returns when all have finished. If a thread cannot be started, or a worker throws, the
-// first such exception is rethrown after every started worker has been joined.
+// the starting thread's user-interface route, and returns when all have finished; a single worker
+// runs on the calling thread. If a thread cannot be started, or a worker throws, the first such
+// exception is rethrown after every started worker has been joined.
 void RunWorkers(size_t count, const std::function<void(size_t worker)>& body);
 
 } // namespace tessaro

@@ -357,18 +357,14 @@ void ThinChain(const CBorderChains& chains, size_t chain, WholeChain whole, CThi
 // The outcome does not depend on the thread count.
 std::vector<CPointKey> ThinChains(const CBorderChains& chains, const CEdgeGrid& grid, int threads)
 {
-    const size_t workers = std::clamp<size_t>(chains.Count() / MinChainsPerWorker, 1, std::max(1, threads));
+    const size_t workers = WorkersFor(chains.Count(), MinChainsPerWorker, threads);
     std::vector<CThinning> work;
     for (size_t w = 0; w < workers; ++w)
         work.push_back(CThinning{grid, {}, {}, {}, {}, {}});
-    const auto thin = [&](size_t w) {
+    RunWorkers(workers, [&](size_t w) {
         for (size_t c = w; c < chains.Count(); c += workers)
             ThinChain(chains, c, WholeChain::Defer, work[w]);
-    };
-    if (workers == 1)
-        thin(0);
-    else
-        RunWorkers(workers, thin);
+    });
     CThinning& first = work.front();
     for (size_t w = 1; w < workers; ++w) {
         first.Removed.insert(first.Removed.end(), work[w].Removed.begin(), work[w].Removed.end());

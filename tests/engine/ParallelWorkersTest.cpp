@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <stdexcept>
+#include <thread>
 
 namespace tessaro {
 namespace {
@@ -42,6 +43,13 @@ TEST(ParallelWorkers, RunsEveryWorkerOnceAndRethrowsAWorkersFailureAfterAllFinis
     };
     EXPECT_THROW(RunWorkers(4, body), std::runtime_error);
     EXPECT_EQ(finished.load(), 3);
+    // One worker is the calling thread: no thread to start for a sequential step.
+    std::thread::id ran;
+    RunWorkers(1, [&](size_t) { ran = std::this_thread::get_id(); });
+    EXPECT_EQ(ran, std::this_thread::get_id());
+    EXPECT_EQ(WorkersFor(1000, 256, 8), 3u);
+    EXPECT_EQ(WorkersFor(100, 256, 8), 1u);
+    EXPECT_EQ(WorkersFor(100000, 256, 0), 1u);
 }
 
 } // namespace
