@@ -89,4 +89,12 @@ bool StretchIsClear(const CEdgeGrid& grid, CEdgeStamps& stamps, const CPointKey*
     return clear;
 }
 
+bool StretchKeepsPointsSides(const CKeptPoints& kept, const CPointKey* points, size_t count)
+{
+    CExtent box;
+    for (size_t k = 0; k < count; ++k)
+        box.Include(points[k].X, points[k].Y);
+    return !kept.Any(box, [&](const CPoint2D& v) { return InClosedRegion(points, count, v); });
+}
+
 } // namespace tessaro

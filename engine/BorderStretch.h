@@ -2,6 +2,7 @@
 
 #include "engine/BorderGraph.h"
 #include "engine/EdgeGrid.h"
+#include "engine/KeptPoints.h"
 
 #include <cstddef>
 #include <vector>
@@ -19,5 +20,10 @@ namespace tessaro {
 // points: threads with their own may check stretches on one grid at once.
 bool StretchIsClear(const CEdgeGrid& grid, CEdgeStamps& stamps, const CPointKey* points, size_t count,
                     std::vector<CPointKey>& inner);
+
+// Whether no kept point lies in the region between the stretch points[0] ... points[count - 1]
+// and its chord, nor on its border: replacing the stretch then leaves every kept point on the
+// side of the border it was on.
+bool StretchKeepsPointsSides(const CKeptPoints& kept, const CPointKey* points, size_t count);
 
 } // namespace tessaro

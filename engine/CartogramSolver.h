@@ -66,6 +66,9 @@ public:
     virtual void OnResult(int /*round*/) {}
     // A stop rule fired; no transformation follows this measurement.
     virtual void OnStopped(const SolverStop& /*stop*/) {}
+    // Appends x, y pairs (the caller's coordinates) that must stay on their side of every border
+    // as the map is redrawn between rounds: the vertices of layers that move with the map.
+    virtual void AppendKeptPoints(std::vector<double>& /*xy*/) const {}
 };
 
 // A polygon the convergence loop moves with the map without pushing it as its size asks, and why:

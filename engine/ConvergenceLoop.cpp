@@ -7,6 +7,8 @@
 #include "engine/ExactImage.h"
 #include "engine/FieldBins.h"
 #include "engine/GridDisplacement.h"
+#include "engine/KeptPoints.h"
+#include "engine/MapFrame.h"
 #include "engine/ParallelWorkers.h"
 #include "engine/QuadTree.h"
 #include "engine/SharedBorders.h"
@@ -144,6 +146,7 @@ CConvergenceLoop::~CConvergenceLoop() = default;
 CartogramSolution CConvergenceLoop::Solve(CCartogramRoundSink* sink, CCartogramFeedback* feedback)
 {
     CartogramSolution solution;
+    Sink_ = sink;
     // A border the raw map gives one side more vertices than the other would be cut and simplified
     // differently on each side; it gets the same vertices on both first.
     if (Params_.DensificationType == Densification::ExactImage) {
@@ -247,8 +250,10 @@ std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedbac
     // vertices are cut at the round's leaves once the tree is built, and never merged: a merge on
     // one side of a border would open it.
     const bool exact = Params_.DensificationType == Densification::ExactImage;
-    if (exact && round > 0)
-        SimplifySharedBorders(Layer_, Params_.SimplifyTolerance, *BorderUses_, Params_.ThreadCount);
+    if (exact && round > 0) {
+        const CKeptPoints kept(KeptPoints());
+        SimplifySharedBorders(Layer_, Params_.SimplifyTolerance, *BorderUses_, Params_.ThreadCount, &kept);
+    }
     MeasureAndDensify(round, !exact, [this](uint32_t i) { return Measurable(i); });
     RecordLeftOut(Excluded());
     MeasureResult measured = MeasureWithout(LeftOut_);
@@ -263,6 +268,21 @@ std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedbac
     if (!MovesWithFlow() && !BuildForceRings(std::min(Setup_.Depth, ConvergenceForceDepth), feedback))
         return std::nullopt;
     return std::move(measured.Measures);
+}
+
+// The points the sink keeps on their sides of the borders, in the loop's own coordinates.
+std::vector<double> CConvergenceLoop::KeptPoints() const
+{
+    std::vector<double> xy;
+    if (Sink_ != nullptr)
+        Sink_->AppendKeptPoints(xy);
+    if (Frame_ != nullptr)
+        for (size_t k = 0; k + 1 < xy.size(); k += 2) {
+            const CPoint2D p = Frame_->ToFrame(CPoint2D{xy[k], xy[k + 1]});
+            xy[k] = p.X;
+            xy[k + 1] = p.Y;
+        }
+    return xy;
 }
 
 // A positive finite area: the polygon counts in every measure, whether or not the field can

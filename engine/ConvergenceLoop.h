@@ -63,6 +63,7 @@ private:
     bool Pushed(uint32_t polygon) const;
     std::vector<double> FieldRatios(std::vector<double> ratios) const;
     std::vector<uint8_t> Excluded() const;
+    std::vector<double> KeptPoints() const;
     MeasureResult MeasureWithout(const std::vector<uint8_t>& excluded) const;
     void RecordLeftOut(std::vector<uint8_t> excluded);
     std::optional<RoundMeasures> MeasuresNow();
@@ -103,6 +104,8 @@ private:
     // Below the target: the largest error when it last fell by a tenth, and that round.
     double LargestAtFall_ = 0.0;
     int LargestFellAt_ = -1;
+    // The sink of the run being solved: it names the points each round's simplification keeps.
+    const CCartogramRoundSink* Sink_ = nullptr;
     struct BestRound {
         int Round = -1;
         std::optional<RoundMeasures> Measures;

@@ -288,9 +288,11 @@ constexpr size_t MaxStretchPoints = 128;
 constexpr size_t MinChainsPerWorker = 256;
 
 // One thread's work in a thinning pass: the grid of the rings as they were before it (shared,
-// read only), its own marks and room, and what it found.
+// read only), the points each stretch must leave on their sides (or none), its own marks and room,
+// and what it found.
 struct CThinning {
     const CEdgeGrid& Grid;
+    const CKeptPoints* Kept;
     CEdgeStamps Stamps;
     std::vector<std::pair<size_t, size_t>> Stack;
     std::vector<CPointKey> Inner;
@@ -335,7 +337,8 @@ void ThinChain(const CBorderChains& chains, size_t chain, WholeChain whole, CThi
         if (worstRatio <= 1.0 && points[i] != points[j]) {
             const bool wholeChain = i == 0 && j + 1 == count;
             if ((!wholeChain || whole == WholeChain::Defer) && j - i + 1 <= MaxStretchPoints &&
-                StretchIsClear(work.Grid, work.Stamps, points + i, j - i + 1, work.Inner)) {
+                StretchIsClear(work.Grid, work.Stamps, points + i, j - i + 1, work.Inner) &&
+                (work.Kept == nullptr || StretchKeepsPointsSides(*work.Kept, points + i, j - i + 1))) {
                 if (wholeChain)
                     work.WholeChains.push_back(chain);
                 else
@@ -355,12 +358,13 @@ void ThinChain(const CBorderChains& chains, size_t chain, WholeChain whole, CThi
 // (the two sides of a sliver, each passing its checks against the other as it was), only the
 // first in the chains' order goes whole: going together they would lay one edge on the other.
 // The outcome does not depend on the thread count.
-std::vector<CPointKey> ThinChains(const CBorderChains& chains, const CEdgeGrid& grid, int threads)
+std::vector<CPointKey> ThinChains(const CBorderChains& chains, const CEdgeGrid& grid, const CKeptPoints* kept,
+                                  int threads)
 {
     const size_t workers = WorkersFor(chains.Count(), MinChainsPerWorker, threads);
     std::vector<CThinning> work;
     for (size_t w = 0; w < workers; ++w)
-        work.push_back(CThinning{grid, {}, {}, {}, {}, {}});
+        work.push_back(CThinning{grid, kept, {}, {}, {}, {}, {}});
     RunWorkers(workers, [&](size_t w) {
         for (size_t c = w; c < chains.Count(); c += workers)
             ThinChain(chains, c, WholeChain::Defer, work[w]);
@@ -408,7 +412,8 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance)
     return SimplifySharedBorders(layer, relativeTolerance, uses, 1);
 }
 
-int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses, int threads)
+int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses, int threads,
+                              const CKeptPoints* kept)
 {
     if (!(relativeTolerance > 0.0))
         return 0;
@@ -418,7 +423,8 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CV
         return 0;
     // Every stretch is checked against the rings as they are, then all go together.
     const CEdgeGrid grid(layer, 0.0);
-    const std::vector<CPointKey> removed = ThinChains(chains, grid, threads);
+    const std::vector<CPointKey> removed =
+        ThinChains(chains, grid, kept != nullptr && !kept->Empty() ? kept : nullptr, threads);
     if (removed.empty())
         return 0;
     for (const CPointKey& key : removed)

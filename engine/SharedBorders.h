@@ -4,6 +4,7 @@
 
 namespace tessaro {
 
+class CKeptPoints;
 class CPolygonLayer;
 class CVertexUseTable;
 
@@ -32,7 +33,9 @@ int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance);
 // (from every ring holding them).
 int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance);
 // The same, with the border graph's table kept by the caller from pass to pass, and the chains
-// checked on up to `threads` threads (with the same outcome on any number).
-int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses, int threads);
+// checked on up to `threads` threads (with the same outcome on any number); with `kept`, no
+// stretch goes whose region holds one of its points, so each stays on its side of every border.
+int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses, int threads,
+                              const CKeptPoints* kept = nullptr);
 
 } // namespace tessaro

@@ -71,6 +71,14 @@ void CCompanionRounds::AfterRound(CQuadTree& tree, int round, double weightedErr
         Current_ = Capture();
 }
 
+void CCompanionRounds::AppendVertices(std::vector<double>& xy) const
+{
+    for (const auto& layer : Layers_) {
+        const std::vector<double> vertices = layer->Vertices();
+        xy.insert(xy.end(), vertices.begin(), vertices.end());
+    }
+}
+
 std::vector<CShapeLayer> CCompanionRounds::Shapes() const
 {
     std::vector<CShapeLayer> shapes;

@@ -36,6 +36,8 @@ public:
     // to that state. False when that state was not kept (the layers stay as they are).
     bool RestoreKept(int keptRound);
 
+    // Every layer's vertices as they stand (x, y pairs in the run's coordinate system).
+    void AppendVertices(std::vector<double>& xy) const;
     // Every layer's geometry as it stands (in the run's coordinate system), for drawing.
     std::vector<CShapeLayer> Shapes() const;
     // For a run made in another coordinate system: the layers are written back in the input's

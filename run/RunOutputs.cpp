@@ -50,6 +50,12 @@ void CRunOutputs::OnTransformed(int round)
         Log_.WriteLine(Settings_.Converging ? CRunLog::ConvergenceHeaderLine() : CRunLog::HeaderLine());
 }
 
+void CRunOutputs::AppendKeptPoints(std::vector<double>& xy) const
+{
+    if (Settings_.Companions != nullptr)
+        Settings_.Companions->AppendVertices(xy);
+}
+
 void CRunOutputs::OnRoundDone(const SolverRound& round)
 {
     Network_.SetExtent(Solver_.LayerExtent(), true);

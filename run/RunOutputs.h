@@ -61,6 +61,9 @@ public:
     void OnRoundDone(const SolverRound& round) override;
     void OnResult(int round) override;
     void OnStopped(const SolverStop& stop) override;
+    // The companion layers' vertices: an airport stays in its state however the borders are
+    // redrawn.
+    void AppendKeptPoints(std::vector<double>& xy) const override;
 
     // Writes the export set of `round`, and the companions unless the caller writes them later.
     void Export(int round, bool withCompanions = true);

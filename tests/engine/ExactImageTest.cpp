@@ -1,5 +1,6 @@
 #include "engine/ExactImage.h"
 #include "engine/BorderGraph.h"
+#include "engine/KeptPoints.h"
 #include "engine/QuadTree.h"
 #include "engine/QuadTreeTransformer.h"
 #include "engine/SharedBorders.h"
@@ -315,6 +316,26 @@ TEST(SharedBorders, OnePassThinsADenseBorderAndStepsAroundEveryIslet)
         for (const CPoint2D& corner : PointsOf(layer.Polygon(p).Ring(0)))
             EXPECT_TRUE(Inside(layer.Polygon(0).Ring(0), corner)) << "islet " << p;
     EXPECT_EQ(PointSet(layer.Polygon(0).Ring(0)).size() - 2, PointSet(layer.Polygon(1).Ring(0)).size() - 2);
+}
+
+// Points that move with the map (airports) must stay on their side of a border however it is
+// thinned: a bend holding one stays, the rest of the border is thinned as before.
+TEST(SharedBorders, ABendHoldingAKeptPointStays)
+{
+    constexpr int Segments = 400;
+    std::vector<double> xy;
+    for (int k = 1; k < Segments; k += 46)
+        xy.insert(xy.end(), {1.000065, 4.0 - 4.0 * k / Segments});
+    for (const bool keep : {false, true}) {
+        CPolygonLayer layer = WavyPair(Segments, 0.0001, 4.0);
+        const CKeptPoints kept(xy);
+        CVertexUseTable uses;
+        EXPECT_GT(SimplifySharedBorders(layer, 0.001, uses, 2, keep ? &kept : nullptr), 500);
+        int inside = 0;
+        for (size_t k = 0; k + 1 < xy.size(); k += 2)
+            inside += Inside(layer.Polygon(0).Ring(0), CPoint2D{xy[k], xy[k + 1]}) ? 1 : 0;
+        EXPECT_EQ(inside == static_cast<int>(xy.size() / 2), keep) << (keep ? "kept" : "not kept");
+    }
 }
 
 // A sliver between two junctions is bounded by two chains that may each become the chord of the

@@ -1,6 +1,6 @@
 // Layers moved with the map: the airports of the example stay in the state they were in, in
-// the convergence mode whose map cannot fold, and the map's own files are the same bits with
-// and without them.
+// the convergence mode whose map cannot fold and whose borders, redrawn between rounds, keep the
+// bends an airport lies in; the map is otherwise the one made without them.
 
 // GCC 12 sees the box Boost 1.74 grows from an inverted start as maybe uninitialised. Set before
 // every include so that it covers Boost's code wherever it comes in.
@@ -76,7 +76,7 @@ protected:
     std::unique_ptr<CCartogramJob> Job;
 };
 
-TEST_F(CompanionLayerTest, AirportsStayInTheirStatesAndTheMapIsTheSameBitsWithoutThem)
+TEST_F(CompanionLayerTest, AirportsStayInTheirStatesAndTheMapIsTheOneMadeWithoutThem)
 {
     const CartogramRunSummary plain = Run("plain", false);
     ASSERT_EQ(plain.Result, CartogramRunSummary::Outcome::Completed);
@@ -84,11 +84,15 @@ TEST_F(CompanionLayerTest, AirportsStayInTheirStatesAndTheMapIsTheSameBitsWithou
     ASSERT_EQ(summary.Result, CartogramRunSummary::Outcome::Completed);
     EXPECT_EQ(summary.ExportFailures, 0);
 
-    // Every file of the map's own run, the log's time column aside, is written again unchanged.
-    for (const std::string& file : plain.WrittenFiles) {
-        const std::string name = std::filesystem::path(file).filename().string();
-        EXPECT_EQ(ReadBytes(Folder.File("with/" + name)), ReadBytes(file)) << name;
-    }
+    // The same map but for the bends kept around airports: every state within a tenth of a
+    // percent of its area without them.
+    const std::vector<BoostRecord> alone =
+        ReadBoostRecords(Folder.File("plain/us_states_" + std::to_string(plain.LastRound) + ".shp"));
+    const std::vector<BoostRecord> beside =
+        ReadBoostRecords(Folder.File("with/us_states_" + std::to_string(summary.LastRound) + ".shp"));
+    ASSERT_EQ(beside.size(), alone.size());
+    for (size_t s = 0; s < alone.size(); ++s)
+        EXPECT_NEAR(bg::area(beside[s]) / bg::area(alone[s]), 1.0, 1e-3) << "state " << s + 1;
 
     const std::string round = "us_states_" + std::to_string(summary.LastRound);
     const std::vector<BoostRecord> before = ReadBoostRecords(StatesExample() + ".shp");
