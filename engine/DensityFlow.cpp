@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace tessaro {
@@ -24,6 +25,8 @@ constexpr double InitialBlur = 0.1;
 constexpr double StepTolerance = 0.2;
 constexpr double FirstTimeStep = 0.01;
 constexpr double MaxTimeStepGrowth = 4.0;
+// The rest of the flow is taken in one linear step once doing so errs by at most this many cells.
+constexpr double DefaultTailTolerance = 0.02;
 // The least density the velocity divides by, in shares of the mean, whatever the raster holds.
 constexpr double MinDensity = 1e-6;
 // Steps and halvings of one integration at most; far more than an even density needs.
@@ -66,7 +69,7 @@ int RowIndex(double row, int rows)
 
 } // namespace
 
-CDensityFlow::CDensityFlow() = default;
+CDensityFlow::CDensityFlow() : TailTolerance_(DefaultTailTolerance) {}
 CDensityFlow::~CDensityFlow() = default;
 
 double CDensityFlow::Density(int i, int j) const
@@ -208,7 +211,7 @@ void CDensityFlow::Transform()
 
 // rho(t) = sum of the coefficients times exp(-pi^2 (kx^2 / Nx^2 + ky^2 / Ny^2) t) times the
 // cosines, in cell units, and its gradient, into slot `slot`.
-void CDensityFlow::FieldsAt(double t, int slot, int threads)
+void CDensityFlow::FieldsAt(double t, int slot, int threads, CFlowTransforms::Gradient gradient)
 {
     const double pi = std::numbers::pi;
     const size_t nx = static_cast<size_t>(Nx_);
@@ -218,7 +221,47 @@ void CDensityFlow::FieldsAt(double t, int slot, int threads)
         decayX[k] = std::exp(-pi * pi * (double(k) * double(k)) / (double(nx) * double(nx)) * (t + InitialBlur));
     for (size_t k = 0; k < ny; ++k)
         decayY[k] = std::exp(-pi * pi * (double(k) * double(k)) / (double(ny) * double(ny)) * (t + InitialBlur));
-    Transforms_->Evaluate(decayX, decayY, slot, threads);
+    Transforms_->Evaluate(decayX, decayY, slot, threads, gradient);
+}
+
+// The largest |rho - mean| / mean over the grid's cells in slot `slot`.
+double CDensityFlow::Spread(int slot) const
+{
+    const double* rho = Transforms_->Rho(slot);
+    const auto [least, most] = std::minmax_element(rho, rho + static_cast<size_t>(Nx_) * static_cast<size_t>(Ny_));
+    const double mean = Transforms_->Mean();
+    return mean > 0.0 ? std::max(mean - *least, *most - mean) / mean : std::numeric_limits<double>::infinity();
+}
+
+// Once the density at time t (slot `now`) is within a relative spread s of its mean, the rest of
+// the flow hardly bends: each point moves by about -grad(integral of rho over the time left) / rho
+// where it stands, and the neglected terms are about s times that. The slowest mode moves a point
+// by at most about s * longer side / pi, so nothing is evaluated before s^2 * side / pi is within
+// the tolerance; the step is then taken when s times the largest such move is. The fields of the
+// integral go into slot `spare`. True when the points have moved to the flow's end.
+bool CDensityFlow::FinishLinearly(double t, int now, int spare, std::vector<double>& position, double& retryBelow,
+                                  int threads)
+{
+    if (!(TailTolerance_ > 0.0))
+        return false;
+    const double spread = Spread(now);
+    const double longer = std::max(Nx_, Ny_);
+    if (spread >= retryBelow || spread * spread * longer / std::numbers::pi > TailTolerance_)
+        return false;
+    FieldsAt(t, spare, threads, CFlowTransforms::Gradient::Remaining);
+    std::vector<double> rest;
+    Velocities(spare, position, rest, threads);
+    double farthest = 0.0;
+    for (size_t k = 0; k + 1 < rest.size(); k += 2)
+        farthest = std::max(farthest, std::hypot(rest[k], rest[k + 1]));
+    if (!(spread * farthest <= TailTolerance_)) {
+        retryBelow = 0.5 * spread;
+        return false;
+    }
+    for (size_t k = 0; k < position.size(); ++k)
+        position[k] += rest[k];
+    ++Steps_;
+    return true;
 }
 
 // The velocity -grad(rho) / rho at each point (cell coordinates) from the fields of slot `slot`,
@@ -293,7 +336,9 @@ bool CDensityFlow::Displace(const std::vector<double>& points, std::vector<doubl
     for (size_t k = 0; k + 1 < v0.size(); k += 2)
         fastest = std::max(fastest, std::hypot(v0[k], v0[k + 1]));
     double dt = fastest > 0.0 ? std::clamp(0.1 / fastest, FirstTimeStep, endTime) : endTime;
-    for (; t < endTime && Steps_ < MaxSteps; ++Steps_) {
+    double retryBelow = std::numeric_limits<double>::infinity();
+    bool finished = FinishLinearly(t, now, next, position, retryBelow, threads);
+    for (; !finished && t < endTime && Steps_ < MaxSteps; ++Steps_) {
         if (Cancelled(feedback))
             return false;
         for (size_t k = 0; k < position.size(); ++k)
@@ -316,6 +361,7 @@ bool CDensityFlow::Displace(const std::vector<double>& points, std::vector<doubl
         std::swap(now, next);
         Velocities(now, position, v0, threads);
         dt = std::min(dt * std::clamp(scale, 0.5, MaxTimeStepGrowth), endTime - t + FirstTimeStep);
+        finished = FinishLinearly(t, now, next, position, retryBelow, threads);
     }
     for (size_t k = 0; k + 1 < points.size(); k += 2) {
         displacement[k] = X0_ + position[k] * Side_ - points[k];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/FlowTransforms.h"
 #include "geometry/Extent.h"
 
 #include <cstddef>
@@ -9,7 +10,6 @@
 namespace tessaro {
 
 class CFeedback;
-class CFlowTransforms;
 class CPolygonLayer;
 class CSimplePolygon;
 
@@ -25,8 +25,10 @@ class CSimplePolygon;
 // a predictor-corrector scheme: a step whose Euler and trapezoid positions differ by more than a
 // fifth of a cell somewhere is made again shorter, and each next step is sized from that
 // difference (it grows as the square of the step), at most four times the last. The flow runs until
-// the slowest cosine mode has decayed to a thousandth. The velocity divides by the density taken
-// no lower than the raster's least density, below which the heat equation never goes.
+// the slowest cosine mode has decayed to a thousandth, or, sooner, until the density is so nearly
+// even that the rest of the flow is one linear step: the gradient of the density's integral over
+// the time left. The velocity divides by the density taken no lower than the raster's least
+// density, below which the heat equation never goes.
 class CDensityFlow {
 public:
     // Cells along the longer side at most: 4096 x 4096 doubles are 128 MB per array already.
@@ -67,6 +69,9 @@ public:
     double CellSide() const { return Side_; }
     // The steps the last Displace took, the ones made again shorter included.
     int Steps() const { return Steps_; }
+    // How far in cells the flow's last step may err when, once the density is nearly even, it
+    // takes all the time left at once; 0 integrates step by step to the end.
+    void SetTailTolerance(double cells) { TailTolerance_ = cells; }
     // The density of cell (i, j) as rasterised, i along x from the grid's lower left corner.
     double Density(int i, int j) const;
 
@@ -74,7 +79,9 @@ private:
     void AddPolygon(const CSimplePolygon& polygon, double density, std::vector<std::vector<double>>& rows);
     void AddRow(int row, std::vector<double>& crossings, double density);
     void Transform();
-    void FieldsAt(double t, int slot, int threads);
+    void FieldsAt(double t, int slot, int threads, CFlowTransforms::Gradient gradient = CFlowTransforms::Gradient::Now);
+    double Spread(int slot) const;
+    bool FinishLinearly(double t, int now, int spare, std::vector<double>& position, double& retryBelow, int threads);
     void Velocities(int slot, const std::vector<double>& at, std::vector<double>& velocity, int threads) const;
     void VelocityRange(int slot, const std::vector<double>& at, std::vector<double>& velocity, size_t first,
                        size_t count) const;
@@ -87,6 +94,7 @@ private:
     std::vector<double> Weighted_; // per cell: sum of density times covered length
     std::vector<double> Covered_;  // per cell: covered length
     int Steps_ = 0;
+    double TailTolerance_;
     double Floor_ = 1.0; // the raster's least density: rho never falls below it
     std::unique_ptr<CFlowTransforms> Transforms_;
 };

@@ -150,33 +150,41 @@ const double* CFlowTransforms::Gy(int slot) const
 // the sine transform evaluates from the coefficient of kx = m + 1 at slot m (the last slot, of
 // kx = Nx, is zero), and likewise along y.
 void CFlowTransforms::Evaluate(const std::vector<double>& decayX, const std::vector<double>& decayY, int slot,
-                               int threads)
+                               int threads, Gradient gradient)
 {
     RunTasks(Plans_->Rows.size(), threads, [&](size_t part) {
-        FillRows(decayX, decayY, Plans_->Rows[part].Begin, Plans_->Rows[part].Count);
+        FillRows(decayX, decayY, gradient, Plans_->Rows[part].Begin, Plans_->Rows[part].Count);
         RowPart(part, slot);
     });
     RunTasks(3 * Plans_->Columns.size(), threads, [&](size_t task) { ColumnPart(task, slot); });
 }
 
-void CFlowTransforms::FillRows(const std::vector<double>& decayX, const std::vector<double>& decayY, size_t first,
-                               size_t count)
+void CFlowTransforms::FillRows(const std::vector<double>& decayX, const std::vector<double>& decayY, Gradient gradient,
+                               size_t first, size_t count)
 {
     const double pi = std::numbers::pi;
     const size_t nx = static_cast<size_t>(Nx_);
     const size_t ny = static_cast<size_t>(Ny_);
     const double* c = Raster_.get();
+    // 1 / the decay rate of wavenumber (kx, ky) for the remaining integral, else 1; never (0, 0).
+    const auto over = [&](size_t kx, size_t ky) {
+        if (gradient == Gradient::Now)
+            return 1.0;
+        const double fx = double(kx) / double(nx), fy = double(ky) / double(ny);
+        return 1.0 / (pi * pi * (fx * fx + fy * fy));
+    };
     for (size_t ky = first; ky < first + count; ++ky) {
         const size_t row = ky * nx;
         for (size_t kx = 0; kx < nx; ++kx)
             RhoIn_[row + kx] = c[row + kx] * decayY[ky] * decayX[kx];
         for (size_t m = 0; m + 1 < nx; ++m)
-            GxIn_[row + m] = -pi * double(m + 1) / double(nx) * (c[row + m + 1] * decayY[ky] * decayX[m + 1]);
+            GxIn_[row + m] =
+                -pi * double(m + 1) / double(nx) * (c[row + m + 1] * decayY[ky] * decayX[m + 1]) * over(m + 1, ky);
         GxIn_[row + nx - 1] = 0.0;
         if (ky + 1 < ny) {
             const double factor = -pi * double(ky + 1) / double(ny) * decayY[ky + 1];
             for (size_t kx = 0; kx < nx; ++kx)
-                GyIn_[row + kx] = factor * c[row + nx + kx] * decayX[kx];
+                GyIn_[row + kx] = factor * c[row + nx + kx] * decayX[kx] * over(kx, ky + 1);
         } else {
             std::fill(GyIn_.get() + row, GyIn_.get() + row + nx, 0.0);
         }

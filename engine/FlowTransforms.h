@@ -35,9 +35,21 @@ public:
     // transforms add.
     void Forward();
 
-    // rho = the sum of each coefficient times decayY[ky] decayX[kx] times its cosines, and its
-    // derivatives along x and y in cell units, into slot `slot` (0 or 1).
-    void Evaluate(const std::vector<double>& decayX, const std::vector<double>& decayY, int slot, int threads);
+    // The raster's mean: the coefficient of wavenumber (0, 0), after Forward().
+    double Mean() const { return Raster_[0]; }
+
+    // What the two derivative fields hold.
+    enum class Gradient {
+        Now,       // d rho / dx and d rho / dy at the time of the decays
+        Remaining, // those of rho integrated over all time left: each wavenumber's term divided by
+                   // its decay rate pi^2 (kx^2 / Nx^2 + ky^2 / Ny^2), in the time units of the decays
+    };
+
+    // rho = the sum of each coefficient times decayY[ky] decayX[kx] times its cosines, and the
+    // derivatives along x and y in cell units of rho or of its remaining integral, into slot
+    // `slot` (0 or 1).
+    void Evaluate(const std::vector<double>& decayX, const std::vector<double>& decayY, int slot, int threads,
+                  Gradient gradient = Gradient::Now);
     const double* Rho(int slot) const;
     const double* Gx(int slot) const;
     const double* Gy(int slot) const;
@@ -45,7 +57,8 @@ public:
 private:
     struct CPlans;
 
-    void FillRows(const std::vector<double>& decayX, const std::vector<double>& decayY, size_t first, size_t count);
+    void FillRows(const std::vector<double>& decayX, const std::vector<double>& decayY, Gradient gradient, size_t first,
+                  size_t count);
     void RowPart(size_t part, int slot);
     void ColumnPart(size_t task, int slot);
 
