@@ -26,7 +26,7 @@ constexpr double StepTolerance = 0.2;
 constexpr double FirstTimeStep = 0.01;
 constexpr double MaxTimeStepGrowth = 4.0;
 // The rest of the flow is taken in one linear step once doing so errs by at most this many cells.
-constexpr double DefaultTailTolerance = 0.02;
+constexpr double DefaultTailTolerance = 0.005;
 // The least density the velocity divides by, in shares of the mean, whatever the raster holds.
 constexpr double MinDensity = 1e-6;
 // Steps and halvings of one integration at most; far more than an even density needs.
