@@ -29,6 +29,22 @@ CPolygonLayer Layer(const std::vector<std::vector<std::vector<double>>>& polygon
     return layer;
 }
 
+// Three squares of different sizes apart from each other over [0, 10]^2.
+CPolygonLayer ThreeSquares()
+{
+    return Layer({{SquarePoints(1, 1, 3)}, {SquarePoints(4.5, 4.5, 1)}, {SquarePoints(6, 1, 3)}});
+}
+
+// The points of a square lattice of spacing `step` over [0, 10]^2.
+std::vector<double> Lattice(double step)
+{
+    std::vector<double> points;
+    for (double x = 0.0; x <= 10.0; x += step)
+        for (double y = 0.0; y <= 10.0; y += step)
+            points.insert(points.end(), {x, y});
+    return points;
+}
+
 double Mass(const CDensityFlow& flow)
 {
     double excess = 0.0;
@@ -187,7 +203,7 @@ TEST(DensityFlow, ADenseSquareSpreadsToItsShareOfTheMeanDensityAndTheSeaStaysSti
 TEST(DensityFlow, AnExtremeContrastKeepsTheStepsFewAndTheDisplacementFinite)
 {
     CDensityFlow flow;
-    const CPolygonLayer layer = Layer({{SquarePoints(1, 1, 3)}, {SquarePoints(4.5, 4.5, 1)}, {SquarePoints(6, 1, 3)}});
+    const CPolygonLayer layer = ThreeSquares();
     ASSERT_TRUE(flow.Rasterize(layer, {0.0005, 200.0, 1.0}, Box, CExtent{}, 60));
     std::vector<double> points = SquareBoundary(0.5, 20);
     // A lattice over the empty square, finer than a cell, as the tree's grid vertices lie.
@@ -210,11 +226,8 @@ TEST(DensityFlow, AnExtremeContrastKeepsTheStepsFewAndTheDisplacementFinite)
 // count: any number of threads gives the same bits (a run is reproducible on any machine).
 TEST(DensityFlow, EveryThreadCountMovesThePointsByTheSameBits)
 {
-    const CPolygonLayer layer = Layer({{SquarePoints(1, 1, 3)}, {SquarePoints(4.5, 4.5, 1)}, {SquarePoints(6, 1, 3)}});
-    std::vector<double> points;
-    for (double x = 0.0; x <= 10.0; x += 0.05)
-        for (double y = 0.0; y <= 10.0; y += 0.05)
-            points.insert(points.end(), {x, y});
+    const CPolygonLayer layer = ThreeSquares();
+    const std::vector<double> points = Lattice(0.05);
     std::vector<std::vector<double>> moved(3);
     const int threads[3] = {1, 2, 5};
     for (size_t k = 0; k < 3; ++k) {
@@ -233,11 +246,8 @@ TEST(DensityFlow, EveryThreadCountMovesThePointsByTheSameBits)
 // fewer steps.
 TEST(DensityFlow, TheLinearLastStepLandsWhereTheWholeFlowDoes)
 {
-    const CPolygonLayer layer = Layer({{SquarePoints(1, 1, 3)}, {SquarePoints(4.5, 4.5, 1)}, {SquarePoints(6, 1, 3)}});
-    std::vector<double> points;
-    for (double x = 0.0; x <= 10.0; x += 0.1)
-        for (double y = 0.0; y <= 10.0; y += 0.1)
-            points.insert(points.end(), {x, y});
+    const CPolygonLayer layer = ThreeSquares();
+    const std::vector<double> points = Lattice(0.1);
     CDensityFlow whole, tailed;
     whole.SetTailTolerance(0.0);
     std::vector<double> exact, moved;
