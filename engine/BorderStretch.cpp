@@ -39,15 +39,15 @@ bool OnSegment(const CPoint2D& a, const CPoint2D& b, const CPoint2D& v)
            v.Y >= std::min(a.Y, b.Y) && v.Y <= std::max(a.Y, b.Y);
 }
 
-// Inside the ring the stretch closes with its chord, or on it; a stretch that crosses its chord
-// makes several regions, and the crossing number finds each.
-bool InClosedRegion(const CPointKey* points, size_t count, const CPoint2D& v)
+// Inside the ring the stretch closes with its chord, or on it when `onBorder` says so; a stretch
+// that crosses its chord makes several regions, and the crossing number finds each.
+bool InClosedRegion(const CPointKey* points, size_t count, const CPoint2D& v, bool onBorder = true)
 {
     bool inside = false;
     for (size_t k = 0; k < count; ++k) {
         const CPoint2D a = points[k].Point(), b = points[(k + 1) % count].Point();
         if (OnSegment(a, b, v))
-            return true;
+            return onBorder;
         if (EdgeCrossesRay(a, b, v))
             inside = !inside;
     }
@@ -94,7 +94,9 @@ bool StretchKeepsPointsSides(const CKeptPoints& kept, const CPointKey* points, s
     CExtent box;
     for (size_t k = 0; k < count; ++k)
         box.Include(points[k].X, points[k].Y);
-    return !kept.Any(box, [&](const CPoint2D& v) { return InClosedRegion(points, count, v); });
+    // A point on the border itself lies on no side of it; holding such bends would keep every
+    // vertex of a river drawn along a border.
+    return !kept.Any(box, [&](const CPoint2D& v) { return InClosedRegion(points, count, v, false); });
 }
 
 } // namespace tessaro

@@ -21,9 +21,9 @@ namespace tessaro {
 bool StretchIsClear(const CEdgeGrid& grid, CEdgeStamps& stamps, const CPointKey* points, size_t count,
                     std::vector<CPointKey>& inner);
 
-// Whether no kept point lies in the region between the stretch points[0] ... points[count - 1]
-// and its chord, nor on its border: replacing the stretch then leaves every kept point on the
-// side of the border it was on.
+// Whether no kept point lies inside the region between the stretch points[0] ... points[count - 1]
+// and its chord: replacing the stretch then leaves every kept point that is not on the border on
+// the side of it that it was on.
 bool StretchKeepsPointsSides(const CKeptPoints& kept, const CPointKey* points, size_t count);
 
 } // namespace tessaro
