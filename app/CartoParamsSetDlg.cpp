@@ -1,6 +1,7 @@
 #include "app/CartoParamsSetDlg.h"
 
 #include "app/SpinEdit.h"
+#include "engine/ParamTable.h"
 #include "platform/UserInterface.h"
 #include "platform/WaitGuard.h"
 #include "run/ParamFile.h"
@@ -127,6 +128,36 @@ QLabel* Note(const QString& text)
     return label;
 }
 
+bool ShownByRadio(ForceDecay type)
+{
+    return type == ForceDecay::Exponential || type == ForceDecay::Directional;
+}
+
+bool ShownByRadio(Densification type)
+{
+    return type == Densification::MinimumDistance || type == Densification::QuadtreeLeaf || type == Densification::Both;
+}
+
+// The values of the block that no control shows: its named settings that differ from their
+// defaults, and a force type or densification that no radio button stands for. Empty when none.
+QString KeptValuesText(const CartoParams& block)
+{
+    const CartoParams defaults;
+    QStringList kept;
+    for (const ParamDescriptor& param : ParamTable()) {
+        const std::string value = ParamValueText(param, ParamValue(block, param));
+        const bool unshownKind =
+            (param.Member == ParamMember(&CartoParams::ForceType) && !ShownByRadio(block.ForceType)) ||
+            (param.Member == ParamMember(&CartoParams::DensificationType) && !ShownByRadio(block.DensificationType));
+        const bool named = param.Line == 0 && value != ParamValueText(param, ParamValue(defaults, param));
+        if (unshownKind || named)
+            kept.append(QString::fromStdString(std::string(param.Name) + " = " + value));
+    }
+    if (kept.isEmpty())
+        return {};
+    return QStringLiteral("Kept as they are, without a box here: %1.").arg(kept.join(QStringLiteral(", ")));
+}
+
 } // namespace
 
 CCartoParamsSetDlg::CCartoParamsSetDlg(CartoParams& params, QWidget* parent) : QDialog(parent), Params_(params)
@@ -226,9 +257,15 @@ CCartoParamsSetDlg::CCartoParamsSetDlg(CartoParams& params, QWidget* parent) : Q
     connect(Buttons_.at(QStringLiteral("OK")), &QPushButton::clicked, this, &CCartoParamsSetDlg::accept);
     connect(Buttons_.at(QStringLiteral("Cancel")), &QPushButton::clicked, this, &CCartoParamsSetDlg::reject);
 
+    connect(ForceType_, &QButtonGroup::idClicked, this, [this] { ForceTypeClicked_ = true; });
+    connect(Densification_, &QButtonGroup::idClicked, this, [this] { DensificationClicked_ = true; });
+    Kept_ = Note({});
+    Kept_->setObjectName(QStringLiteral("KeptValues"));
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(basic);
     layout->addWidget(advanced);
+    layout->addWidget(Kept_);
     layout->addLayout(buttons);
 
     ShowBlock();
@@ -296,8 +333,9 @@ void CCartoParamsSetDlg::ShowBlock()
     SetBoxText(RectangleFactor, RealText(p.RectangleFactor));
     SetBoxText(MinVertexDistance, RealText(p.MinVertexDistanceScale));
     // The box starts from the tree depth, so a confirmed dialog asks for a uniform quadtree
-    // unless the user changes it.
-    SetBoxText(MinTreeDepth, IntText(p.TreeDepth));
+    // unless the user changes it. The convergence mode's quadtree is adaptive: there the box
+    // shows the block's own minimum depth, which OK keeps.
+    SetBoxText(MinTreeDepth, IntText(p.Converge ? p.MinTreeDepth : p.TreeDepth));
     SetBoxText(OptimalNodeSize, RealText(p.OptimalNodeSize));
     SetBoxText(LocalSearchDepth, IntText(p.LocalSearchDepth));
     SetBoxText(ZeroTolerance, RealText(p.ZeroTolerance));
@@ -311,6 +349,27 @@ void CCartoParamsSetDlg::ShowBlock()
     Checks_.at(StopWhenErrorRises)->setChecked(p.StopWhenErrorRises);
     Checks_.at(RelativeSizes)->setChecked(p.RelativeSizes);
     Checks_.at(SquareFullTree)->setChecked(p.SquareFullTree);
+    ForceTypeClicked_ = false;
+    DensificationClicked_ = false;
+    const QString kept = KeptValuesText(p);
+    Kept_->setText(kept);
+    Kept_->setVisible(!kept.isEmpty());
+}
+
+ForceDecay CCartoParamsSetDlg::TakenForceType() const
+{
+    if (!ForceTypeClicked_ && !ShownByRadio(Params_.ForceType))
+        return Params_.ForceType;
+    return Radios_.at(Directional)->isChecked() ? ForceDecay::Directional : ForceDecay::Exponential;
+}
+
+Densification CCartoParamsSetDlg::TakenDensification() const
+{
+    if (!DensificationClicked_ && !ShownByRadio(Params_.DensificationType))
+        return Params_.DensificationType;
+    return Radios_.at(MinimumDistance)->isChecked() ? Densification::MinimumDistance
+           : Radios_.at(QuadtreeLeaf)->isChecked()  ? Densification::QuadtreeLeaf
+                                                    : Densification::Both;
 }
 
 void CCartoParamsSetDlg::SetSpinRangesOnOpen()
@@ -368,11 +427,9 @@ std::optional<CartoParams> CCartoParamsSetDlg::TakeValues()
     block.OptimalNodeSize = values.at(OptimalNodeSize);
     block.LocalSearchDepth = integer(LocalSearchDepth);
     block.ZeroTolerance = values.at(ZeroTolerance);
-    block.ForceType = Radios_.at(Directional)->isChecked() ? ForceDecay::Directional : ForceDecay::Exponential;
+    block.ForceType = TakenForceType();
     block.ElasticityType = Radios_.at(Gradient)->isChecked() ? ElasticityMeasure::Gradient : ElasticityMeasure::Jacobian;
-    block.DensificationType = Radios_.at(MinimumDistance)->isChecked() ? Densification::MinimumDistance
-                              : Radios_.at(QuadtreeLeaf)->isChecked()  ? Densification::QuadtreeLeaf
-                                                                        : Densification::Both;
+    block.DensificationType = TakenDensification();
     block.StopWhenErrorRises = Checks_.at(StopWhenErrorRises)->isChecked();
     block.RelativeSizes = Checks_.at(RelativeSizes)->isChecked();
     block.SquareFullTree = Checks_.at(SquareFullTree)->isChecked();

@@ -11,6 +11,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -21,6 +22,9 @@ class CSpinEdit;
 // Dialog 140, "Set Cartogram Parameters": edits a document's parameter block, and loads and
 // saves it as a ".cartoparam" file. The boxes hold the dialog's working copy; the block changes
 // only on OK, Save and Load. Every numeric box is found by its caption (Box, BoxText).
+// Values the dialog has no control for (the convergence mode's named settings, a force type or a
+// densification other than the radio buttons offer) are kept through OK and Save, and a line
+// under the buttons names them.
 class CCartoParamsSetDlg : public QDialog {
     Q_OBJECT
 public:
@@ -48,6 +52,8 @@ public:
     QAbstractButton* Radio(const QString& caption) const;
     QCheckBox* CheckBox(const QString& caption) const;
     QPushButton* Button(const QString& text) const;
+    // The line naming the kept values; hidden when there are none.
+    QLabel* KeptValues() const { return Kept_; }
 
 private:
     QWidget* MakeBox(const QString& caption, bool spin);
@@ -56,6 +62,10 @@ private:
     void ShowBlock();
     void SetSpinRangesOnOpen();
     void SetSpinRangesOnLoad();
+    // The radio choices of force type and densification, or the block's own value when it is one
+    // no button shows and the user has not clicked one.
+    ForceDecay TakenForceType() const;
+    Densification TakenDensification() const;
 
     CartoParams& Params_;
     std::map<QString, QWidget*> Boxes_;
@@ -65,6 +75,9 @@ private:
     QButtonGroup* ForceType_;
     QButtonGroup* ElasticityType_;
     QButtonGroup* Densification_;
+    QLabel* Kept_;
+    bool ForceTypeClicked_ = false;
+    bool DensificationClicked_ = false;
 };
 
 } // namespace tessaro

@@ -268,6 +268,48 @@ private slots:
         QCOMPARE(written.EpsilonFactor, 1.1);
     }
 
+    // A convergence-mode file loaded into the dialog comes back whole through OK and Save: its
+    // named settings, its fixed-range force and exact-image densification (which no radio button
+    // stands for) and its adaptive quadtree's minimum depth. A click on a radio button still
+    // chooses that button's value, and only for its own group.
+    void ParametersKeepWhatNoBoxShows()
+    {
+        CScopedRecordingUserInterface ui;
+        CartoParams converging;
+        converging.SetConvergence();
+        converging.TargetError = 0.002;
+        const QString loaded = App_.ScratchFile(u"converging.cartoparam"_s);
+        QVERIFY(SaveParamFile(converging, loaded.toStdString()));
+        const QString saved = App_.ScratchFile(u"resaved.cartoparam"_s);
+        ui->QueueFileAnswer(loaded.toStdString());
+        ui->QueueFileAnswer(saved.toStdString());
+
+        CartoParams params;
+        CCartoParamsSetDlg dialog(params);
+        dialog.show();
+        QVERIFY(dialog.KeptValues()->isHidden());
+        Click(dialog.Button(u"Load ..."_s));
+        QCOMPARE(params, converging);
+        QVERIFY(dialog.KeptValues()->isVisible());
+        for (const QString& named :
+             {u"force_type = 2"_s, u"densification = 3"_s, u"converge = 1"_s, u"target_error = 0.002"_s})
+            QVERIFY2(dialog.KeptValues()->text().contains(named), qPrintable(dialog.KeptValues()->text()));
+        QCOMPARE(dialog.BoxText(u"Minimum Tree Depth"_s), QString::number(converging.MinTreeDepth));
+        Click(dialog.Button(u"Save ..."_s));
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().toStdString(), converging.FormatParamFile());
+        Click(dialog.Button(u"OK"_s));
+        QCOMPARE(params, converging);
+
+        CCartoParamsSetDlg again(params);
+        again.show();
+        Click(again.Radio(u"With Directional Decay"_s));
+        Click(again.Button(u"OK"_s));
+        QCOMPARE(params.ForceType, ForceDecay::Directional);
+        QCOMPARE(params.DensificationType, Densification::ExactImage);
+    }
+
     // The spin arrows keep to their range; the text itself stays free.
     void SpinArrowsKeepToTheirRange()
     {
