@@ -1,9 +1,10 @@
 #include "app/AppDocument.h"
 
 #include "app/BestRouteSetupDlg.h"
+#include "app/CartoParamsSetDlg.h"
+#include "app/CartogramModeDlg.h"
 #include "app/CartogramProgressDlg.h"
 #include "app/CartogramRunner.h"
-#include "app/CartoParamsSetDlg.h"
 #include "app/GisCartogramDlg.h"
 #include "app/NodeSearchDlg.h"
 #include "app/ShapeFileFieldsDlg.h"
@@ -13,6 +14,8 @@
 #include "geodata/OgrLayerReader.h"
 #include "platform/NumberText.h"
 #include "platform/UserInterface.h"
+
+#include <QTimer>
 
 #include <algorithm>
 
@@ -123,11 +126,31 @@ void CAppDocument::Cartogram(QWidget* window)
     // A document imported from a GIS source knows its map; its first step chooses the field,
     // the layers to move with the map and the output format instead.
     std::unique_ptr<CCartogramJob> job = Doc_->ImportedLayer() ? ChooseGisJob(window) : ChooseShapefileJob(window);
-    if (!job)
+    if (!job || !ChooseMode(window))
         return;
     CCartoParamsSetDlg parameters(Doc_->Params, window);
     if (parameters.exec() != QDialog::Accepted)
         return;
+    StartRun(std::move(job), window);
+}
+
+bool CAppDocument::ChooseMode(QWidget* window)
+{
+    CCartogramModeDlg::Choice initial = CCartogramModeDlg::ChoiceOf(Doc_->Params);
+    // An imported layer is a map of the user's own, often with polygons the rounds mode cannot
+    // take (no area, a tiny share): the convergence mode is proposed until a mode was chosen.
+    if (!ModeChosen_ && Doc_->ImportedLayer())
+        initial.Converge = true;
+    CCartogramModeDlg dialog(initial, window);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    CCartogramModeDlg::Apply(dialog.Chosen(), Doc_->Params, SteppedParams_);
+    ModeChosen_ = true;
+    return true;
+}
+
+void CAppDocument::StartRun(std::unique_ptr<CCartogramJob> job, QWidget* window)
+{
     if (!Doc_->PrepareCartogram(*job))
         return;
     // A thread count of 1 or less runs every step on the run's own thread, whatever the count.
@@ -142,6 +165,7 @@ void CAppDocument::Cartogram(QWidget* window)
     Runner_ = std::make_unique<CCartogramRunner>(*Doc_, std::move(job));
     connect(Runner_.get(), &CCartogramRunner::RoundFinished, this, &CAppDocument::FrameArrived);
     connect(Runner_.get(), &CCartogramRunner::Finished, this, &CAppDocument::OnRunFinished);
+    RunWindow_ = window;
     Progress_ = new CCartogramProgressDlg(*Runner_, Title_, window != nullptr ? window->window() : nullptr);
     Progress_->setAttribute(Qt::WA_DeleteOnClose);
     Progress_->show();
@@ -156,11 +180,31 @@ void CAppDocument::OnRunFinished(const CartogramRunSummary& summary)
         Progress_->Finish();
     if (summary.EqualShares && summary.Result != CartogramRunSummary::Outcome::Refused)
         ShowMessage(EqualSharesText(Runner_->Job()), MessageKind::Warning);
+    if (summary.RefusedForPolygonArea && !Runner_->Job().Params.Converge) {
+        // Asked once the runner's signal has returned, outside it.
+        Retry_ = Runner_->Job().Again();
+        QTimer::singleShot(0, this, &CAppDocument::OfferConvergence);
+    }
     // The runner is inside its own signal; it goes once the signal has returned.
     Runner_.release()->deleteLater();
     emit RunEnded(summary);
     emit BusyChanged();
     emit StatusMessage(RunStatusText(summary));
+}
+
+void CAppDocument::OfferConvergence()
+{
+    std::unique_ptr<CCartogramJob> job = std::move(Retry_);
+    if (!job || Busy())
+        return;
+    if (!AskYesNo("The rounds stopped on a polygon without area. Make the cartogram in the convergence mode "
+                  "instead? It moves such a polygon with the map, leaves it out of the measures and names it."))
+        return;
+    CCartogramModeDlg::Choice converge = CCartogramModeDlg::ChoiceOf(Doc_->Params);
+    converge.Converge = true;
+    CCartogramModeDlg::Apply(converge, Doc_->Params, SteppedParams_);
+    ModeChosen_ = true;
+    StartRun(std::move(job), RunWindow_);
 }
 
 void CAppDocument::ExportPicture()

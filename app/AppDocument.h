@@ -66,7 +66,15 @@ private:
     std::unique_ptr<CCartogramJob> ChooseShapefileJob(QWidget* window);
     // The same for an imported GIS layer, whose choices are remembered for the next run.
     std::unique_ptr<CCartogramJob> ChooseGisJob(QWidget* window);
+    // The cartogram mode dialog on the document's block; false after Cancel.
+    bool ChooseMode(QWidget* window);
+    // Prepares the job from the document's block and starts it on a worker thread, with its
+    // progress window; nothing runs when the preparation or the block's limits refuse it.
+    void StartRun(std::unique_ptr<CCartogramJob> job, QWidget* window);
     void OnRunFinished(const CartogramRunSummary& summary);
+    // After the rounds mode stopped on a polygon without area: asks whether to run the same job
+    // in the convergence mode, and does.
+    void OfferConvergence();
 
     std::unique_ptr<CLumarixDoc> Doc_;
     QString Title_;
@@ -75,6 +83,11 @@ private:
     QPointer<CBestRouteSetupDlg> BestRoute_;
     std::optional<CartogramRunSummary> LastRun_;
     std::optional<CGisCartogramDlg::Choice> GisChoice_;
+    // The block as the rounds mode had it, while the convergence mode is chosen.
+    std::optional<CartoParams> SteppedParams_;
+    bool ModeChosen_ = false;
+    QPointer<QWidget> RunWindow_;
+    std::unique_ptr<CCartogramJob> Retry_; // the refused job, until the offer is answered
 };
 
 } // namespace tessaro

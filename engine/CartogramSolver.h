@@ -93,6 +93,7 @@ struct CartogramSolution {
     Outcome Result = Outcome::Completed;
     std::string Refusal;
     int RefusedPolygon = -1; // the polygon (from 0) the refusal names; -1 when it names none
+    MeasureStatus RefusedFor = MeasureStatus::Ok; // the measurement that failed, for a refusal
     int RoundsTransformed = 0;
     // The last round measured (Completed, Refused) or finished (Cancelled); -1 for none.
     // With keep-best, the kept round, also after a cancel: the result is the map measured there.

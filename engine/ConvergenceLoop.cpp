@@ -170,6 +170,7 @@ CartogramSolution CConvergenceLoop::Solve(CCartogramRoundSink* sink, CCartogramF
                 return finish(CartogramSolution::Outcome::Cancelled);
             solution.LastRound = r;
             solution.RefusedPolygon = RefusedPolygon_;
+            solution.RefusedFor = RefusedFor_;
             return finish(CartogramSolution::Outcome::Refused);
         }
         if (r == 0)

@@ -120,6 +120,7 @@ std::string CRoundLoop::DescribeRefusal(const MeasureResult& measured)
     const bool namesPolygon = measured.Status == MeasureStatus::BadArea ||
                               measured.Status == MeasureStatus::BadFraction || measured.Status == MeasureStatus::NotFinite;
     RefusedPolygon_ = namesPolygon ? static_cast<int>(measured.Polygon) : -1;
+    RefusedFor_ = measured.Status;
     return DescribeMeasureFailure(measured);
 }
 

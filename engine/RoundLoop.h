@@ -124,6 +124,7 @@ protected:
     double LastStep_ = 1.0;
     int LastRetries_ = -1;
     int RefusedPolygon_ = -1; // the polygon the last refusal named; -1 for none
+    MeasureStatus RefusedFor_ = MeasureStatus::Ok; // what the last refusal failed on
 
 private:
     void Densify(CSimplePolygon& polygon) const;

@@ -22,6 +22,7 @@ CartogramSolution CSteppedLoop::Solve(CCartogramRoundSink* sink, CCartogramFeedb
             if (solution.Result == CartogramSolution::Outcome::Refused) {
                 solution.LastRound = r;
                 solution.RefusedPolygon = RefusedPolygon_;
+                solution.RefusedFor = RefusedFor_;
             }
             return solution;
         }

@@ -555,6 +555,7 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
         break;
     case CartogramSolution::Outcome::Refused:
         Summary.Result = CartogramRunSummary::Outcome::Refused;
+        Summary.RefusedForPolygonArea = solution.RefusedFor == MeasureStatus::BadArea;
         // The measures number polygons; the user finds a record by its number and name.
         Refuse(solution.RefusedPolygon < 0
                    ? solution.Refusal
@@ -658,6 +659,27 @@ std::unique_ptr<CQuadTree> CCartogramJob::TakeQuadTree()
 std::vector<CShapeLayer> CCartogramJob::TakeCompanionShapes()
 {
     return std::exchange(CompanionShapes_, {});
+}
+
+std::unique_ptr<CCartogramJob> CCartogramJob::Again() const
+{
+    auto job = std::make_unique<CCartogramJob>();
+    job->EpsilonFactor = EpsilonFactor;
+    job->ShapefilePath = ShapefilePath;
+    job->Reader = Reader;
+    job->InputLayer = InputLayer;
+    job->SizeField = SizeField;
+    job->OutputFolder = OutputFolder;
+    job->ExportFormat = ExportFormat;
+    job->Companions = Companions;
+    job->ProjectTo = ProjectTo;
+    job->WithSvg = WithSvg;
+    job->EqualSharesWithoutField = EqualSharesWithoutField;
+    job->Missing = Missing;
+    job->Params = Params;
+    job->ReadOtherShapeTypes = ReadOtherShapeTypes;
+    job->ShowBeforeRounds = ShowBeforeRounds;
+    return job;
 }
 
 const CartogramRunSummary& CCartogramJob::Run(CCartogramFeedback* feedback)

@@ -68,6 +68,9 @@ struct CartogramRunSummary {
     int OverlapsCheckedRound = -1; // the round those pairs were looked for in; -1 for none
     // Why the run was refused, in the words shown to the user; empty otherwise.
     std::string Refusal;
+    // The refusal was a polygon whose area is zero, negative or not a number: the stepped rounds
+    // stop on one, where the convergence mode leaves it out and names it.
+    bool RefusedForPolygonArea = false;
     // Everything the run and its readers and writers had to tell the user, in order, the
     // refusal included. The front end shows them once the run is over.
     std::vector<UserMessage> Messages;
@@ -140,6 +143,9 @@ public:
     // every file already written complete) and gets a frame after every finished round. A
     // shapefile that cannot be opened or read is reported as Unreadable with the file error.
     const CartogramRunSummary& Run(CCartogramFeedback* feedback = nullptr);
+    // A new job for the same input, field, outputs and parameters, without any result: the run
+    // made again (in another mode, say).
+    std::unique_ptr<CCartogramJob> Again() const;
 
     // The deformed layer with its extent (in ProjectTo's system when set), and the quadtree of the last transformation round
     // (map 1 current), once a run completed; empty otherwise. The caller takes them over.

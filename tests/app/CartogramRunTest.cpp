@@ -2,6 +2,7 @@
 // event loop stays live, Cancel between rounds keeps the finished rounds complete and the
 // document as it was, and closing a document stops its run.
 #include "app/AppDocument.h"
+#include "app/CartogramModeDlg.h"
 #include "app/CartogramProgressDlg.h"
 #include "app/CartogramRunner.h"
 #include "app/ChildFrame.h"
@@ -12,7 +13,10 @@
 #include "document/LumarixDoc.h"
 #include "tests/app/ModalDriver.h"
 #include "tests/app/TestApp.h"
+#include "tests/support/DbfFixtures.h"
 #include "tests/support/ShapefileFixtures.h"
+
+#include <shapefil.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -37,6 +41,16 @@ std::pair<double, double> FirstVertex(const CLumarixDoc& document, uint32_t inde
 {
     const CPolygonRing& ring = document.Network().Polygon(index).Ring(0);
     return {ring.Points()[0], ring.Points()[1]};
+}
+
+// Three unit squares in a row and, fourth, a ring without area: a map the rounds mode stops on.
+QString MapWithAFlatPolygon(const QString& folder)
+{
+    const std::string base = QDir(folder).filePath(u"flat"_s).toStdString();
+    TestShape flat{{0}, {3, 4, 3, 3}, {0, 0, 0, 0}};
+    WriteShapefile(base, SHPT_POLYGON, {Square(0, 0, 1), Square(1, 0, 1), Square(2, 0, 1), flat});
+    WriteTable(base + ".dbf", {{"POP", 'N', 10, 0}}, {{10.0}, {20.0}, {30.0}, {5.0}});
+    return QString::fromStdString(base + ".shp");
 }
 
 } // namespace
@@ -83,6 +97,7 @@ private slots:
             ClickButton(modal, u"Next"_s);
         });
         driver.Then([&](QWidget* modal) { ChooseFile(modal, input); });
+        driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the rounds mode
         driver.Then([](QWidget* modal) {
             TypeInto(modal->findChild<QWidget*>(u"Steps"_s), u"6"_s);
             ClickButton(modal, u"OK"_s);
@@ -133,6 +148,51 @@ private slots:
 
     // A document closed during its run stops the worker and goes without waiting for the rounds
     // left.
+    // The rounds mode stops on a polygon without area, names it, and offers the convergence mode;
+    // taken, the same map runs again in it and completes, the polygon left out and named, and
+    // the document's block is the convergence mode's for the next run.
+    void APolygonWithoutAreaOffersTheConvergenceMode()
+    {
+        QTemporaryDir folder;
+        const QString input = MapWithAFlatPolygon(folder.path());
+        CMainFrame frame(&App_.App().UserInterface());
+        frame.show();
+        CAppDocument* document = frame.NewDocument();
+        QStringList messages;
+        CModalDriver driver;
+        driver.Then([&](QWidget* modal) {
+            ClickButton(modal, u"Select Shapefile ..."_s);
+            auto* fields = modal->findChild<QListWidget*>(u"1080"_s);
+            fields->setCurrentItem(fields->findItems(u"POP"_s, Qt::MatchExactly).value(0));
+            ClickButton(modal, u"Next"_s);
+        });
+        driver.Then([&](QWidget* modal) { ChooseFile(modal, input); });
+        driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the rounds mode
+        driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the parameters
+        driver.Then([&](QWidget* modal) {
+            messages.append(MessageText(modal));
+            ClickButton(modal, u"OK"_s);
+        });
+        driver.Then([&](QWidget* modal) {
+            messages.append(MessageText(modal));
+            ClickButton(modal, u"Yes"_s);
+        });
+        driver.ConfirmOtherMessages();
+        QSignalSpy ended(document, &CAppDocument::RunEnded);
+        frame.Action(CommandId::Cartogram)->trigger();
+        QVERIFY(driver.Wait());
+        QTRY_VERIFY_WITH_TIMEOUT(ended.count() == 2, 120000);
+
+        QCOMPARE(messages.size(), 2);
+        QVERIFY2(messages[0].contains(u"The area of polygon 4 is zero"_s), qPrintable(messages[0]));
+        QVERIFY2(messages[1].contains(u"convergence mode"_s), qPrintable(messages[1]));
+        const CartogramRunSummary& summary = *document->LastRun();
+        QCOMPARE(summary.Result, CartogramRunSummary::Outcome::Completed);
+        QCOMPARE(summary.LeftOutRecords, std::vector<uint32_t>{3});
+        QVERIFY(document->Doc().Params.Converge);
+        QCOMPARE(document->Doc().Params.ForceType, ForceDecay::FixedRange);
+    }
+
     void ClosingTheDocumentStopsItsRun()
     {
         QTemporaryDir folder;

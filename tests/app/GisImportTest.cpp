@@ -2,6 +2,7 @@
 // document, and the cartogram of such a document moves the layers chosen in its first dialog
 // with the map, writes the chosen format and draws the moved layers over the result.
 #include "app/AppDocument.h"
+#include "app/CartogramModeDlg.h"
 #include "app/ChildFrame.h"
 #include "app/CommandTable.h"
 #include "app/GisCartogramDlg.h"
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QOpenGLWidget>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -104,6 +106,13 @@ private slots:
             ClickButton(modal, u"Next"_s);
         });
         run.Then([](QWidget* modal) { ChooseFile(modal, Airports()); });
+        // An imported layer is proposed the convergence mode; this run takes the rounds mode.
+        run.Then([](QWidget* modal) {
+            auto* mode = qobject_cast<CCartogramModeDlg*>(modal);
+            QVERIFY(mode->ConvergeButton()->isChecked());
+            mode->SteppedButton()->setChecked(true);
+            ClickButton(modal, u"OK"_s);
+        });
         run.Then([](QWidget* modal) {
             TypeInto(modal->findChild<QWidget*>(u"Steps"_s), u"2"_s);
             ClickButton(modal, u"OK"_s);

@@ -4,6 +4,7 @@
 #include "app/AppDocument.h"
 #include "app/BestRouteSetupDlg.h"
 #include "app/CartoParamsSetDlg.h"
+#include "app/CartogramModeDlg.h"
 #include "app/ChildFrame.h"
 #include "app/CommandTable.h"
 #include "app/LumarixApp.h"
@@ -26,6 +27,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -272,15 +274,18 @@ private slots:
         QCOMPARE(document->BestRouteDialog()->DestinationText()->text(), u"尚未设置"_s);
     }
 
-    void CancelInEitherDialogRunsNothing_data()
+    // A Cancel in any dialog of the cartogram command runs nothing and leaves the block as it
+    // was, also after the convergence mode was chosen in the mode dialog.
+    void CancelInAnyDialogRunsNothing_data()
     {
-        QTest::addColumn<bool>("inParameters");
-        QTest::newRow("shapefile and field") << false;
-        QTest::newRow("parameters") << true;
+        QTest::addColumn<int>("cancelIn"); // 0 the shapefile and field, 1 the mode, 2 the parameters
+        QTest::newRow("shapefile and field") << 0;
+        QTest::newRow("mode") << 1;
+        QTest::newRow("parameters") << 2;
     }
-    void CancelInEitherDialogRunsNothing()
+    void CancelInAnyDialogRunsNothing()
     {
-        QFETCH(bool, inParameters);
+        QFETCH(int, cancelIn);
         QTemporaryDir folder;
         const QString input = CopyUsStates(folder.path());
         CAppDocument* document = Frame_->NewDocument();
@@ -289,10 +294,18 @@ private slots:
         driver.Then([&](QWidget* modal) {
             ClickButton(modal, u"Select Shapefile ..."_s);
             qobject_cast<CShapeFileFieldsDlg*>(modal)->FieldList()->setCurrentRow(1);
-            ClickButton(modal, inParameters ? u"Next"_s : u"Cancel"_s);
+            ClickButton(modal, cancelIn > 0 ? u"Next"_s : u"Cancel"_s);
         });
         driver.Then([&](QWidget* modal) { ChooseFile(modal, input); });
-        if (inParameters)
+        if (cancelIn >= 1)
+            driver.Then([cancelIn](QWidget* modal) {
+                auto* mode = qobject_cast<CCartogramModeDlg*>(modal);
+                QVERIFY(mode->SteppedButton()->isChecked()); // a shapefile is proposed the rounds mode
+                if (cancelIn == 1)
+                    mode->ConvergeButton()->setChecked(true);
+                ClickButton(modal, cancelIn == 1 ? u"Cancel"_s : u"OK"_s);
+            });
+        if (cancelIn == 2)
             driver.Then([](QWidget* modal) {
                 TypeInto(qobject_cast<CCartoParamsSetDlg*>(modal)->Box(u"Steps"_s), u"2"_s);
                 ClickButton(modal, u"Cancel"_s);
@@ -323,6 +336,7 @@ private slots:
             ClickButton(modal, u"Next"_s);
         });
         driver.Then([&](QWidget* modal) { ChooseFile(modal, guiInput); });
+        driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the rounds mode
         const QString parameterFile = cli.filePath(u"run.cartoparam"_s);
         driver.Then([](QWidget* modal) {
             auto* parameters = qobject_cast<CCartoParamsSetDlg*>(modal);

@@ -96,6 +96,10 @@ bool GisTour(CMainFrame& frame, const QString& folder)
         ClickButton(modal, u"Next"_s);
     });
     run.Then([](QWidget* modal) { ChooseFile(modal, ExampleFolder() + u"/us_airports/us_airports.shp"_s); });
+    run.Then([](QWidget* modal) {
+        Save(modal, u"dialog-cartogram-mode.png"_s);
+        ClickButton(modal, u"OK"_s);
+    });
     run.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); });
     QSignalSpy ended(document, &CAppDocument::RunEnded);
     Trigger(frame, CommandId::Cartogram);
@@ -147,6 +151,7 @@ int main(int argc, char** argv)
         ClickButton(modal, u"Next"_s);
     });
     driver.Then([&](QWidget* modal) { ChooseFile(modal, map); });
+    driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the rounds mode
     driver.Then([&](QWidget* modal) {
         auto* parameters = qobject_cast<CCartoParamsSetDlg*>(modal);
         TypeInto(parameters->Box(u"Steps"_s), u"6"_s);
