@@ -4,6 +4,7 @@
 // from a worker thread and answered on the GUI thread, and the recent-file list.
 #include "app/BestRouteSetupDlg.h"
 #include "app/CartoParamsSetDlg.h"
+#include "app/CartogramModeDlg.h"
 #include "app/DesktopFilter.h"
 #include "app/QtUserInterface.h"
 #include "app/RecentFileList.h"
@@ -30,6 +31,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTest>
 #include <QThread>
 
@@ -308,6 +310,48 @@ private slots:
         Click(again.Button(u"OK"_s));
         QCOMPARE(params.ForceType, ForceDecay::Directional);
         QCOMPARE(params.DensificationType, Densification::ExactImage);
+    }
+
+    // The mode dialog takes a target in percent above 0 and below 100; the convergence mode goes
+    // over the block, and choosing the rounds mode again brings back the block it had.
+    void ModeDialogSwitchesTheBlockAndBack()
+    {
+        CScopedRecordingUserInterface ui;
+        CartoParams params;
+        params.MaxSteps = 7;
+        params.EnlargeRate = 3.0;
+        const CartoParams stepped = params;
+        CCartogramModeDlg dialog(CCartogramModeDlg::ChoiceOf(params));
+        dialog.show();
+        QVERIFY(dialog.SteppedButton()->isChecked());
+        QVERIFY(!dialog.TargetBox()->isEnabled());
+        Click(dialog.ConvergeButton());
+        TypeInto(dialog.TargetBox(), u"0"_s);
+        TypeInto(dialog.RoundsBox(), u"20"_s);
+        ClickButton(&dialog, u"OK"_s);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(ui->Messages().size(), size_t(1));
+        TypeInto(dialog.TargetBox(), u"0.5"_s);
+        ClickButton(&dialog, u"OK"_s);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+
+        std::optional<CartoParams> before;
+        CCartogramModeDlg::Apply(dialog.Chosen(), params, before);
+        QVERIFY(params.Converge);
+        QCOMPARE(params.TargetError, 0.005);
+        QCOMPARE(params.MaxSteps, 20);
+        QCOMPARE(params.ForceType, ForceDecay::FixedRange);
+        QCOMPARE(CCartogramModeDlg::ChoiceOf(params).MaxRounds, 20);
+        CCartogramModeDlg::Apply({}, params, before);
+        QCOMPARE(params, stepped);
+
+        // A block that came in the convergence mode (from a file) goes back to the defaults.
+        params.SetConvergence();
+        params.ThreadCount = 3;
+        CCartogramModeDlg::Apply({}, params, before);
+        CartoParams defaults;
+        defaults.ThreadCount = 3;
+        QCOMPARE(params, defaults);
     }
 
     // The spin arrows keep to their range; the text itself stays free.
