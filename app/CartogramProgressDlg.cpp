@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tessaro {
@@ -36,6 +37,8 @@ CCartogramProgressDlg::CCartogramProgressDlg(CCartogramRunner& runner, const QSt
     Bar_->setRange(0, schedule.Steps);
     Bar_->setValue(0);
     Bar_->setFormat(QStringLiteral("%v of at most %m rounds"));
+    if (job.Params.Converge)
+        TargetError_ = job.Params.TargetError;
     Cancel_ = new QPushButton(QStringLiteral("Cancel"));
     Cancel_->setObjectName(QStringLiteral("Cancel"));
 
@@ -60,14 +63,33 @@ CCartogramProgressDlg::CCartogramProgressDlg(CCartogramRunner& runner, const QSt
     });
     connect(&runner, &CCartogramRunner::RoundFinished, this,
             [this](const std::shared_ptr<const CRoundFrame>& frame) { ShowRound(*frame); });
+    // The clock goes on during a long round, so a run that works is told from one that hangs.
+    Clock_.start();
+    auto* tick = new QTimer(this);
+    connect(tick, &QTimer::timeout, this, [this] { Elapsed_->setText(ElapsedText(Clock_.elapsed())); });
+    tick->start(500);
+}
+
+QString CCartogramProgressDlg::ElapsedText(qint64 milliseconds)
+{
+    const qint64 tenths = milliseconds / 100;
+    if (tenths < 600)
+        return QStringLiteral("%1.%2 s").arg(tenths / 10).arg(tenths % 10);
+    const qint64 seconds = milliseconds / 1000;
+    if (seconds < 3600)
+        return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'));
 }
 
 void CCartogramProgressDlg::ShowRound(const CRoundFrame& frame)
 {
     Round_->setText(QString::number(frame.Round) +
                     (Runner_.CancelRequested() ? QStringLiteral(" (cancelling)") : QString()));
-    Error_->setText(QString::fromStdString(FormatFixed(frame.Measures.WeightedMeanError, 6)));
-    Elapsed_->setText(QString::fromStdString(frame.ElapsedText));
+    QString error = QString::fromStdString(FormatFixed(frame.Measures.WeightedMeanError, 6));
+    if (TargetError_ > 0.0)
+        error += QStringLiteral(" (target %1)").arg(QString::fromStdString(FormatFixed(TargetError_, 6)));
+    Error_->setText(error);
+    Elapsed_->setText(ElapsedText(Clock_.elapsed()));
     Bar_->setValue(std::min(frame.Round + 1, Bar_->maximum()));
 }
 

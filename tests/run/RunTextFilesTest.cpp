@@ -287,6 +287,37 @@ struct CScopedFileSizeLimit {
     bool Set = false;
 };
 
+// The parameter files shipped to start from load whole and are what their names say: the
+// defaults, a slim look (shrinking exaggerated over enlarging), an inflated one, the convergence
+// mode.
+TEST(CartoParamsLoad, TheExampleFilesAreWhatTheirNamesSay)
+{
+    const std::string folder = std::string(TESSARO_SOURCE_DIR) + "/examples/parameters/";
+    const auto load = [&folder](const char* name) {
+        CartoParams params;
+        std::vector<ParamLineRefusal> refused;
+        EXPECT_TRUE(LoadParamFile(params, folder + name, &refused)) << name;
+        EXPECT_TRUE(refused.empty()) << name;
+        params.ThreadCount = 4;
+        return params;
+    };
+    CartoParams defaults;
+    defaults.ThreadCount = 4;
+    EXPECT_EQ(load("default.cartoparam"), defaults);
+    const CartoParams slim = load("slim.cartoparam");
+    const CartoParams inflated = load("inflated.cartoparam");
+    EXPECT_GE(slim.ShrinkRate, 3 * slim.EnlargeRate);
+    EXPECT_GE(inflated.EnlargeRate, 3 * inflated.ShrinkRate);
+    for (CartoParams look : {slim, inflated}) {
+        look.EnlargeRate = defaults.EnlargeRate;
+        look.ShrinkRate = defaults.ShrinkRate;
+        EXPECT_EQ(look, defaults);
+    }
+    CartoParams converging = defaults;
+    converging.SetConvergence();
+    EXPECT_EQ(load("convergence.cartoparam"), converging);
+}
+
 TEST(CartoParamsSave, FailedWriteShowsTheFileErrorAndKeepsTheOldFileWhole)
 {
     CScopedRecordingUserInterface ui;
