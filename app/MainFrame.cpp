@@ -558,6 +558,19 @@ void CMainFrame::OnAbout()
     about.exec();
 }
 
+bool CMainFrame::ConfirmQuitDuringRuns()
+{
+    QStringList running;
+    for (const std::unique_ptr<CAppDocument>& document : Documents_)
+        if (document->Busy())
+            running.append(document->Title());
+    if (running.isEmpty())
+        return true;
+    return AskYesNo("A cartogram is still running for " + running.join(QStringLiteral(", ")).toStdString() +
+                    ". Quit and cancel it? The rounds already written stay complete, and the run's information "
+                    "file says it was cancelled.");
+}
+
 void CMainFrame::OnViewMode(int id)
 {
     if (CChildFrame* child = ActiveChild(); child != nullptr && !child->Document().Busy())
@@ -567,6 +580,10 @@ void CMainFrame::OnViewMode(int id)
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    if (!ConfirmQuitDuringRuns()) {
+        event->ignore();
+        return;
+    }
     // Closing the windows closes every document; a run still going is cancelled and its files
     // stay complete.
     Mdi_->closeAllSubWindows();

@@ -71,6 +71,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // While cartograms run: asks whether to quit and cancel them; true when nothing runs.
+    bool ConfirmQuitDuringRuns();
 
 private:
     void CreateActions();

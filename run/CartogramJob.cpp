@@ -552,6 +552,9 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
         break;
     case CartogramSolution::Outcome::Cancelled:
         Summary.Result = CartogramRunSummary::Outcome::Cancelled;
+        // The information file says that the run was cut short, so that it is not taken for one
+        // that ended by a stop rule.
+        prepared.Log->WriteLine(CancelledLine(solution.RoundsTransformed));
         break;
     case CartogramSolution::Outcome::Refused:
         Summary.Result = CartogramRunSummary::Outcome::Refused;
@@ -659,6 +662,12 @@ std::unique_ptr<CQuadTree> CCartogramJob::TakeQuadTree()
 std::vector<CShapeLayer> CCartogramJob::TakeCompanionShapes()
 {
     return std::exchange(CompanionShapes_, {});
+}
+
+std::string CCartogramJob::CancelledLine(int roundsTransformed)
+{
+    return "Cancelled by the user after " + std::to_string(roundsTransformed) + " transformed round" +
+           (roundsTransformed == 1 ? "" : "s") + ".";
 }
 
 std::unique_ptr<CCartogramJob> CCartogramJob::Again() const

@@ -143,6 +143,8 @@ public:
     // every file already written complete) and gets a frame after every finished round. A
     // shapefile that cannot be opened or read is reported as Unreadable with the file error.
     const CartogramRunSummary& Run(CCartogramFeedback* feedback = nullptr);
+    // The information file's last line of a cancelled run.
+    static std::string CancelledLine(int roundsTransformed);
     // A new job for the same input, field, outputs and parameters, without any result: the run
     // made again (in another mode, say).
     std::unique_ptr<CCartogramJob> Again() const;

@@ -144,10 +144,11 @@ private slots:
                 QVERIFY2(QFile::exists(stem + QLatin1String(ending)), qPrintable(stem + QLatin1String(ending)));
         }
         QVERIFY(QDir(folder.path()).entryList({u"us_states_2*"_s}).isEmpty());
+        QFile information(QString::fromStdString(summary.InformationFile));
+        QVERIFY(information.open(QIODevice::ReadOnly));
+        QCOMPARE(information.readAll().trimmed().split('\n').last().toStdString(), CCartogramJob::CancelledLine(2));
     }
 
-    // A document closed during its run stops the worker and goes without waiting for the rounds
-    // left.
     // The rounds mode stops on a polygon without area, names it, and offers the convergence mode;
     // taken, the same map runs again in it and completes, the polygon left out and named, and
     // the document's block is the convergence mode's for the next run.
@@ -193,6 +194,57 @@ private slots:
         QCOMPARE(document->Doc().Params.ForceType, ForceDecay::FixedRange);
     }
 
+    // Quitting while a run goes on asks first: No keeps the program and the run going; Yes
+    // cancels the run, whose information file ends by saying so.
+    void QuittingDuringARunAsksAndMarksTheCancelledRun()
+    {
+        QTemporaryDir folder;
+        const QString input = CopyExample(folder.path(), u"us_counties"_s);
+        auto frame = std::make_unique<CMainFrame>(&App_.App().UserInterface());
+        frame->show();
+        CAppDocument* document = frame->OpenDocument(input);
+        QVERIFY(document != nullptr);
+        document->Doc().Params.SetConvergence();
+        CModalDriver driver;
+        driver.Then([&](QWidget* modal) {
+            ClickButton(modal, u"Select Shapefile ..."_s);
+            auto* fields = modal->findChild<QListWidget*>(u"1080"_s);
+            fields->setCurrentItem(fields->findItems(u"RATE"_s, Qt::MatchExactly).value(0));
+            ClickButton(modal, u"Next"_s);
+        });
+        driver.Then([&](QWidget* modal) { ChooseFile(modal, input); });
+        driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the convergence mode
+        driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the parameters
+        frame->Action(CommandId::Cartogram)->trigger();
+        QVERIFY(driver.Wait());
+        QVERIFY(document->Busy());
+
+        QString question;
+        CModalDriver stay;
+        stay.Then([&](QWidget* modal) {
+            question = MessageText(modal);
+            ClickButton(modal, u"No"_s);
+        });
+        frame->close();
+        QVERIFY(stay.Wait());
+        QVERIFY2(question.contains(u"still running for us_counties.shp"_s), qPrintable(question));
+        QVERIFY(frame->isVisible());
+        QVERIFY(document->Busy());
+
+        CModalDriver quit;
+        quit.Then([](QWidget* modal) { ClickButton(modal, u"Yes"_s); });
+        frame->close();
+        QVERIFY(quit.Wait());
+        QVERIFY(!frame->isVisible());
+        frame.reset();
+        QFile information(folder.filePath(u"us_counties_nfo.txt"_s));
+        QVERIFY(information.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = information.readAll().trimmed().split('\n');
+        QVERIFY2(lines.last().startsWith("Cancelled by the user after "), lines.last().constData());
+    }
+
+    // A document closed during its run stops the worker and goes without waiting for the rounds
+    // left.
     void ClosingTheDocumentStopsItsRun()
     {
         QTemporaryDir folder;

@@ -105,13 +105,18 @@ QString ExampleFolder()
     return QStringLiteral(TESSARO_SOURCE_DIR "/examples");
 }
 
-QString CopyUsStates(const QString& folder)
+QString CopyExample(const QString& folder, const QString& name)
 {
     for (const char* ending : {"shp", "shx", "dbf", "prj"}) {
-        const QString name = u"us_states.%1"_s.arg(QLatin1String(ending));
-        QFile::copy(ExampleFolder() + u"/us_states/"_s + name, folder + QLatin1Char('/') + name);
+        const QString file = u"%1.%2"_s.arg(name, QLatin1String(ending));
+        QFile::copy(ExampleFolder() + u"/%1/"_s.arg(name) + file, folder + QLatin1Char('/') + file);
     }
-    return folder + u"/us_states.shp"_s;
+    return folder + u"/%1.shp"_s.arg(name);
+}
+
+QString CopyUsStates(const QString& folder)
+{
+    return CopyExample(folder, u"us_states"_s);
 }
 
 void UsePrivateSettings(const QString& folder)

@@ -56,6 +56,8 @@ QString MessageText(QWidget* modal);
 // `folder` (returns the copied .shp path).
 QString ExampleFolder();
 QString CopyUsStates(const QString& folder);
+// The same for the example `name` (a folder of examples/ holding `name`.shp and its files).
+QString CopyExample(const QString& folder, const QString& name);
 
 // A private settings folder, so tests neither read nor change the user's settings.
 void UsePrivateSettings(const QString& folder);
