@@ -169,6 +169,11 @@ void CAppDocument::StartRun(std::unique_ptr<CCartogramJob> job, QWidget* window)
     Progress_ = new CCartogramProgressDlg(*Runner_, Title_, window != nullptr ? window->window() : nullptr);
     Progress_->setAttribute(Qt::WA_DeleteOnClose);
     Progress_->show();
+    // The progress windows of runs going on together are set apart, not on top of each other.
+    if (QWidget* owner = Progress_->parentWidget()) {
+        const qsizetype others = owner->findChildren<CCartogramProgressDlg*>().size() - 1;
+        Progress_->move(Progress_->pos() + QPoint(32, 32) * int(others));
+    }
     emit BusyChanged();
     Runner_->Start();
 }

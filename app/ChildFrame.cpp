@@ -6,13 +6,13 @@
 
 namespace tessaro {
 
-CChildFrame::CChildFrame(CAppDocument& document, int number, QWidget* parent)
+CChildFrame::CChildFrame(CAppDocument& document, QWidget* parent)
     : QMdiSubWindow(parent), Document_(document), View_(new CLumarixView(document.Doc()))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWidget(View_);
     setWindowIcon(ApplicationIcon());
-    setWindowTitle(number > 1 ? QStringLiteral("%1:%2").arg(document.Title()).arg(number) : document.Title());
+    setWindowTitle(document.Title());
     connect(&document, &CAppDocument::ViewsChanged, View_, &CLumarixView::Refresh);
     connect(&document, &CAppDocument::FrameArrived, View_, &CLumarixView::ShowFrame);
     connect(&document, &CAppDocument::RunEnded, View_, [this] { View_->EndFrames(); });
@@ -20,6 +20,14 @@ CChildFrame::CChildFrame(CAppDocument& document, int number, QWidget* parent)
     // A pick in one view changes what every view of the document shows.
     connect(View_, &CLumarixView::RouteEndPicked, &document, &CAppDocument::RefreshViews);
     UpdateBusy();
+}
+
+QSize CChildFrame::sizeHint() const
+{
+    const QWidget* area = parentWidget();
+    if (area == nullptr)
+        return QMdiSubWindow::sizeHint();
+    return (area->size() * 2 / 3).expandedTo(minimumSizeHint());
 }
 
 void CChildFrame::UpdateBusy()

@@ -12,11 +12,14 @@ class CLumarixView;
 class CChildFrame : public QMdiSubWindow {
     Q_OBJECT
 public:
-    // `number` counts the document's windows from 1; the second and later carry it in their title.
-    CChildFrame(CAppDocument& document, int number, QWidget* parent = nullptr);
+    // Titled by the document until the main window numbers the windows that share a title.
+    explicit CChildFrame(CAppDocument& document, QWidget* parent = nullptr);
 
     CAppDocument& Document() const { return Document_; }
     CLumarixView* View() const { return View_; }
+    // Two thirds of the area the window lives in, so that a window made maximized and then
+    // cascaded, tiled or restored has a size to work in.
+    QSize sizeHint() const override;
 
 private:
     void UpdateBusy();

@@ -29,6 +29,7 @@
 #include <QToolBar>
 
 #include <algorithm>
+#include <map>
 
 namespace tessaro {
 namespace {
@@ -254,10 +255,7 @@ void CMainFrame::ConnectCommands()
     on(New, [this] { NewDocument(); });
     on(Open, &CMainFrame::OnOpen);
     on(ImportGisLayer, &CMainFrame::OnImportGisLayer);
-    on(Close, [this] {
-        if (QMdiSubWindow* window = Mdi_->activeSubWindow())
-            window->close();
-    });
+    on(Close, &CMainFrame::OnClose);
     on(Exit, &QWidget::close);
     on(Print, &CMainFrame::OnPrint);
     on(PrintPreview, &CMainFrame::OnPrintPreview);
@@ -289,18 +287,43 @@ void CMainFrame::ConnectCommands()
 
 CChildFrame* CMainFrame::AddChild(CAppDocument& document)
 {
-    int windows = 0;
-    for (QMdiSubWindow* window : Mdi_->subWindowList())
-        if (auto* child = qobject_cast<CChildFrame*>(window); child != nullptr && &child->Document() == &document)
-            ++windows;
-    auto* child = new CChildFrame(document, windows + 1);
+    auto* child = new CChildFrame(document);
     Mdi_->addSubWindow(child);
     connect(child, &QObject::destroyed, this, [this, doc = &document] { ForgetDocumentIfUnseen(doc); });
     connect(child->View(), &CLumarixView::ModeChanged, this, &CMainFrame::UpdateCommandStates);
     connect(child->View(), &CLumarixView::CursorText, MessagePane_, &QLabel::setText);
+    connect(child, &QMdiSubWindow::windowStateChanged, this, &CMainFrame::UpdateTitle);
+    // The window's size when it is restored, cascaded or tiled.
+    child->resize(child->sizeHint());
+    NumberWindowTitles();
     child->showMaximized();
     Mdi_->setActiveSubWindow(child);
     return child;
+}
+
+void CMainFrame::NumberWindowTitles()
+{
+    // Windows of one title (several windows of a document, or documents of the same file) are
+    // told apart as "title:1", "title:2", ... in the order they were made.
+    std::map<QString, std::vector<CChildFrame*>> byTitle;
+    for (QMdiSubWindow* window : Mdi_->subWindowList(QMdiArea::CreationOrder))
+        if (auto* child = qobject_cast<CChildFrame*>(window))
+            byTitle[child->Document().Title()].push_back(child);
+    for (const auto& [title, children] : byTitle)
+        for (size_t i = 0; i < children.size(); ++i)
+            children[i]->setWindowTitle(children.size() == 1 ? title : QStringLiteral("%1:%2").arg(title).arg(i + 1));
+    UpdateTitle();
+}
+
+void CMainFrame::UpdateTitle()
+{
+    // A maximized window's title is added by the window itself, as " - [title]".
+    const QString product = QString::fromLatin1(ProductName);
+    CChildFrame* child = ActiveChild();
+    if (child == nullptr || child->isMaximized())
+        setWindowTitle(product);
+    else
+        setWindowTitle(QStringLiteral("%1 - %2").arg(product, child->windowTitle()));
 }
 
 CAppDocument* CMainFrame::Adopt(std::unique_ptr<CAppDocument> document)
@@ -316,6 +339,7 @@ CAppDocument* CMainFrame::Adopt(std::unique_ptr<CAppDocument> document)
 
 void CMainFrame::ForgetDocumentIfUnseen(CAppDocument* document)
 {
+    NumberWindowTitles();
     for (QMdiSubWindow* window : Mdi_->subWindowList())
         if (auto* child = qobject_cast<CChildFrame*>(window); child != nullptr && &child->Document() == document)
             return;
@@ -399,6 +423,8 @@ void CMainFrame::OnActiveChildChanged()
 {
     ShowMenus(!Mdi_->subWindowList().isEmpty());
     UpdateCommandStates();
+    UpdateTitle();
+    MessagePane_->setText(QStringLiteral("Ready"));
 }
 
 void CMainFrame::ShowMenus(bool documentMenu)
@@ -556,6 +582,17 @@ void CMainFrame::OnAbout()
 {
     CAboutDlg about(this);
     about.exec();
+}
+
+void CMainFrame::OnClose()
+{
+    // Close closes the document: every window of it, and with the last the document itself.
+    CAppDocument* document = ActiveDocument();
+    if (document == nullptr)
+        return;
+    for (QMdiSubWindow* window : Mdi_->subWindowList())
+        if (auto* child = qobject_cast<CChildFrame*>(window); child != nullptr && &child->Document() == document)
+            window->close();
 }
 
 bool CMainFrame::ConfirmQuitDuringRuns()

@@ -86,6 +86,12 @@ private:
     CAppDocument* Adopt(std::unique_ptr<CAppDocument> document);
     void ForgetDocumentIfUnseen(CAppDocument* document);
     void OnActiveChildChanged();
+    // File > Close: closes every window of the active document.
+    void OnClose();
+    // Numbers the windows that share a title and sets the main window's title.
+    void NumberWindowTitles();
+    // "Tessaro - title" for the active window; a maximized one adds " - [title]" itself.
+    void UpdateTitle();
     void UpdateCommandStates();
     void ShowMenus(bool documentMenu);
     void RebuildRecentFiles();

@@ -141,8 +141,48 @@ private slots:
         QVERIFY(&documents[0]->Doc().Network() != &documents[1]->Doc().Network());
         for (CAppDocument* document : documents)
             QCOMPARE(document->Doc().Network().PolygonCount(), 49u);
-        QCOMPARE(Frame_->windowTitle(), u"Tessaro - [us_states.shp]"_s);
+        // The two documents of one file are told apart.
+        QCOMPARE(Frame_->windowTitle(), u"Tessaro - [us_states.shp:2]"_s);
         QCOMPARE(Frame_->MdiArea()->subWindowList().size(), 2);
+    }
+
+    // Windows sharing a title are numbered, the main title names the active one however the
+    // windows are arranged, cascaded and tiled windows get a size to work in, and Close closes
+    // every window of the active document, the other document keeping its own.
+    void WindowsAreNumberedArrangedAndClosedByDocument()
+    {
+        const QString path = ExampleFolder() + u"/us_states/us_states.shp"_s;
+        CAppDocument* first = Frame_->OpenDocument(path);
+        QVERIFY(first != nullptr);
+        Frame_->Action(CommandId::NewWindow)->trigger();
+        CAppDocument* second = Frame_->OpenDocument(path);
+        QVERIFY(second != nullptr);
+        QStringList titles;
+        for (QMdiSubWindow* window : Frame_->MdiArea()->subWindowList(QMdiArea::CreationOrder))
+            titles.append(window->windowTitle());
+        QCOMPARE(titles, (QStringList{u"us_states.shp:1"_s, u"us_states.shp:2"_s, u"us_states.shp:3"_s}));
+        QCOMPARE(Frame_->windowTitle(), u"Tessaro - [us_states.shp:3]"_s);
+        QCOMPARE(Frame_->StatusPanes().front()->text(), u"Ready"_s);
+
+        const QSize area = Frame_->MdiArea()->viewport()->size();
+        for (const int arrangement : {CommandId::Cascade, CommandId::TileHorizontally}) {
+            Frame_->Action(arrangement)->trigger();
+            QTRY_VERIFY(!Frame_->ActiveChild()->isMaximized());
+            QCOMPARE(Frame_->windowTitle(), u"Tessaro - %1"_s.arg(Frame_->ActiveChild()->windowTitle()));
+            for (QMdiSubWindow* window : Frame_->MdiArea()->subWindowList())
+                QVERIFY2(window->width() >= area.width() / 3 && window->height() >= area.height() / 4,
+                         qPrintable(u"%1 x %2 in %3 x %4"_s.arg(window->width())
+                                        .arg(window->height())
+                                        .arg(area.width())
+                                        .arg(area.height())));
+        }
+
+        Frame_->MdiArea()->setActiveSubWindow(Frame_->MdiArea()->subWindowList(QMdiArea::CreationOrder).front());
+        QCOMPARE(Frame_->ActiveDocument(), first);
+        Frame_->Action(CommandId::Close)->trigger();
+        QTRY_COMPARE(Frame_->Documents(), std::vector<CAppDocument*>{second});
+        QCOMPARE(Frame_->MdiArea()->subWindowList().size(), 1);
+        QCOMPARE(Frame_->ActiveChild()->windowTitle(), u"us_states.shp"_s);
     }
 
     // Newest first in the File menu; a file already open is activated, not opened again; the
