@@ -11,10 +11,16 @@
 #include "document/BestRouteSetup.h"
 #include "document/LumarixDoc.h"
 #include "document/PictureExport.h"
+#include "document/StaleRoundFiles.h"
 #include "geodata/OgrLayerReader.h"
 #include "platform/NumberText.h"
+#include "platform/TextCase.h"
 #include "platform/UserInterface.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
@@ -68,6 +74,12 @@ std::string EqualSharesText(const CCartogramJob& job)
     return "No numeric field matching " + job.SizeField + " in " + where + "; every polygon was given an equal share.";
 }
 
+// A document opened from a shapefile; its ending decides, in any case, as it did for the open.
+bool IsShapefilePath(const std::string& path)
+{
+    return UpperCaseAscii(path).ends_with(".SHP");
+}
+
 } // namespace
 
 CAppDocument::CAppDocument(QString title) : Doc_(std::make_unique<CLumarixDoc>()), Title_(std::move(title)) {}
@@ -87,6 +99,12 @@ CBestRouteSetupDlg* CAppDocument::BestRouteDialog() const { return BestRoute_; }
 std::unique_ptr<CCartogramJob> CAppDocument::ChooseShapefileJob(QWidget* window)
 {
     CShapeFileFieldsDlg fields(window);
+    // The file the document shows is proposed: the last cartogram's input, else the opened
+    // shapefile.
+    if (!CartogramInput_.empty())
+        fields.ProposeFile(CartogramInput_);
+    else if (IsShapefilePath(Doc_->DocumentPath))
+        fields.ProposeFile(Doc_->DocumentPath);
     if (fields.exec() != QDialog::Accepted)
         return nullptr;
     auto job = std::make_unique<CCartogramJob>();
@@ -126,7 +144,7 @@ void CAppDocument::Cartogram(QWidget* window)
     // A document imported from a GIS source knows its map; its first step chooses the field,
     // the layers to move with the map and the output format instead.
     std::unique_ptr<CCartogramJob> job = Doc_->ImportedLayer() ? ChooseGisJob(window) : ChooseShapefileJob(window);
-    if (!job || !ChooseMode(window))
+    if (!job || !ChooseMode(*job, window))
         return;
     CCartoParamsSetDlg parameters(Doc_->Params, window);
     if (parameters.exec() != QDialog::Accepted)
@@ -134,24 +152,70 @@ void CAppDocument::Cartogram(QWidget* window)
     StartRun(std::move(job), window);
 }
 
-bool CAppDocument::ChooseMode(QWidget* window)
+bool CAppDocument::ChooseMode(CCartogramJob& job, QWidget* window)
 {
     CCartogramModeDlg::Choice initial = CCartogramModeDlg::ChoiceOf(Doc_->Params);
-    // An imported layer is a map of the user's own, often with polygons the rounds mode cannot
-    // take (no area, a tiny share): the convergence mode is proposed until a mode was chosen.
-    if (!ModeChosen_ && Doc_->ImportedLayer())
-        initial.Converge = true;
-    CCartogramModeDlg dialog(initial, window);
+    if (!ModeChosen_) {
+        // An imported layer is a map of the user's own, often with polygons the rounds mode
+        // cannot take (no area, a tiny share): the convergence mode is proposed for it. Other
+        // documents start from the mode last chosen.
+        if (const auto remembered = CCartogramModeDlg::RememberedChoice())
+            initial = *remembered;
+        if (Doc_->ImportedLayer())
+            initial.Converge = true;
+    }
+    initial.OutputFolder = OutputFolder_;
+    CCartogramModeDlg dialog(initial, QFileInfo(QString::fromStdString(job.ShapefilePath)).absolutePath(), window);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     CCartogramModeDlg::Apply(dialog.Chosen(), Doc_->Params, SteppedParams_);
+    CCartogramModeDlg::Remember(dialog.Chosen());
     ModeChosen_ = true;
+    OutputFolder_ = dialog.Chosen().OutputFolder;
+    job.OutputFolder = OutputFolder_;
     return true;
+}
+
+bool CAppDocument::ConfirmEarlierFiles(const CCartogramJob& job, QWidget* window)
+{
+    const std::vector<std::string> earlier = FindStaleRoundFiles(job);
+    if (earlier.empty())
+        return true;
+    constexpr size_t Named = 6;
+    QStringList names;
+    for (size_t i = 0; i < std::min(earlier.size(), Named); ++i)
+        names.append(QFileInfo(QString::fromStdString(earlier[i])).fileName());
+    if (earlier.size() > Named)
+        names.append(QStringLiteral("and %1 more").arg(earlier.size() - Named));
+    const QString folder = QFileInfo(QString::fromStdString(earlier.front())).absolutePath();
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Cartogram with Tessaro"),
+                    QStringLiteral("%1 files of an earlier run lie in %2 under the names this run writes: %3.\n\n"
+                                   "This run writes its rounds over those of the same numbers, and the earlier "
+                                   "run's other rounds would pass for this one's. Remove the earlier run's files "
+                                   "first?")
+                        .arg(earlier.size())
+                        .arg(QDir::toNativeSeparators(folder), names.join(QStringLiteral(", "))),
+                    QMessageBox::NoButton, window);
+    QPushButton* remove = box.addButton(QStringLiteral("Remove Them and Run"), QMessageBox::AcceptRole);
+    QPushButton* keep = box.addButton(QStringLiteral("Run Anyway"), QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(remove);
+    box.exec();
+    if (box.clickedButton() == keep)
+        return true;
+    if (box.clickedButton() != remove)
+        return false;
+    const std::vector<std::string> kept = RemoveFiles(earlier);
+    if (kept.empty())
+        return true;
+    ShowMessage("Cannot remove " + kept.front() + ", a file of an earlier run; the cartogram was not made.",
+                MessageKind::Error);
+    return false;
 }
 
 void CAppDocument::StartRun(std::unique_ptr<CCartogramJob> job, QWidget* window)
 {
-    if (!Doc_->PrepareCartogram(*job))
+    if (!Doc_->PrepareCartogram(*job) || !ConfirmEarlierFiles(*job, window))
         return;
     // A thread count of 1 or less runs every step on the run's own thread, whatever the count.
     job->Params.ThreadCount = std::max(job->Params.ThreadCount, 1);
@@ -181,6 +245,8 @@ void CAppDocument::StartRun(std::unique_ptr<CCartogramJob> job, QWidget* window)
 void CAppDocument::OnRunFinished(const CartogramRunSummary& summary)
 {
     LastRun_ = summary;
+    if (summary.Result == CartogramRunSummary::Outcome::Completed)
+        TakeInputTitle(Runner_->Job().ShapefilePath);
     if (Progress_)
         Progress_->Finish();
     if (summary.EqualShares && summary.Result != CartogramRunSummary::Outcome::Refused)
@@ -195,6 +261,17 @@ void CAppDocument::OnRunFinished(const CartogramRunSummary& summary)
     emit RunEnded(summary);
     emit BusyChanged();
     emit StatusMessage(RunStatusText(summary));
+}
+
+void CAppDocument::TakeInputTitle(const std::string& input)
+{
+    CartogramInput_ = input;
+    // The document now shows the deformed map of that file, and is called after it.
+    const QString title = QFileInfo(QString::fromStdString(input)).fileName();
+    if (title.isEmpty() || title == Title_)
+        return;
+    Title_ = title;
+    emit TitleChanged();
 }
 
 void CAppDocument::OfferConvergence()

@@ -57,6 +57,8 @@ signals:
     void FrameArrived(std::shared_ptr<const tessaro::CRoundFrame> frame);
     void RunEnded(const tessaro::CartogramRunSummary& summary);
     void BusyChanged();
+    // The document's title changed (a run deformed another file).
+    void TitleChanged();
     // A line for the status bar.
     void StatusMessage(const QString& text);
 
@@ -66,8 +68,14 @@ private:
     std::unique_ptr<CCartogramJob> ChooseShapefileJob(QWidget* window);
     // The same for an imported GIS layer, whose choices are remembered for the next run.
     std::unique_ptr<CCartogramJob> ChooseGisJob(QWidget* window);
-    // The cartogram mode dialog on the document's block; false after Cancel.
-    bool ChooseMode(QWidget* window);
+    // The cartogram mode dialog on the document's block, which also sets the job's output
+    // folder; false after Cancel.
+    bool ChooseMode(CCartogramJob& job, QWidget* window);
+    // When round files of an earlier run lie where this run writes: asks whether to remove them
+    // first, run anyway, or not run; false for not running.
+    bool ConfirmEarlierFiles(const CCartogramJob& job, QWidget* window);
+    // After a completed run: the document is titled after the file it deformed.
+    void TakeInputTitle(const std::string& input);
     // Prepares the job from the document's block and starts it on a worker thread, with its
     // progress window; nothing runs when the preparation or the block's limits refuse it.
     void StartRun(std::unique_ptr<CCartogramJob> job, QWidget* window);
@@ -87,6 +95,8 @@ private:
     std::optional<CartoParams> SteppedParams_;
     bool ModeChosen_ = false;
     QPointer<QWidget> RunWindow_;
+    std::string OutputFolder_;             // the output folder last chosen; empty beside the input
+    std::string CartogramInput_;           // the last completed run's input
     std::unique_ptr<CCartogramJob> Retry_; // the refused job, until the offer is answered
 };
 

@@ -3,12 +3,17 @@
 #include "platform/UserInterface.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -30,7 +35,8 @@ QLabel* Explanation(const QString& text)
 
 } // namespace
 
-CCartogramModeDlg::CCartogramModeDlg(const Choice& initial, QWidget* parent) : QDialog(parent), Chosen_(initial)
+CCartogramModeDlg::CCartogramModeDlg(const Choice& initial, const QString& inputFolder, QWidget* parent)
+    : QDialog(parent), InputFolder_(inputFolder), Chosen_(initial)
 {
     setWindowTitle(QStringLiteral("Cartogram Mode"));
     Stepped_ = new QRadioButton(QStringLiteral("Rounds as the parameters set them"));
@@ -49,6 +55,19 @@ CCartogramModeDlg::CCartogramModeDlg(const Choice& initial, QWidget* parent) : Q
     form->setContentsMargins(24, 0, 0, 0);
     form->addRow(QStringLiteral("Target weighted mean error (%):"), Target_);
     form->addRow(QStringLiteral("Largest number of rounds:"), Rounds_);
+    Folder_ = new QLineEdit(QString::fromStdString(initial.OutputFolder));
+    Folder_->setObjectName(QStringLiteral("OutputFolder"));
+    Folder_->setPlaceholderText(QStringLiteral("beside the input: %1").arg(QDir::toNativeSeparators(inputFolder)));
+    Folder_->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 40);
+    auto* browse = new QPushButton(QStringLiteral("Browse..."));
+    browse->setObjectName(QStringLiteral("BrowseFolder"));
+    browse->setAutoDefault(false);
+    connect(browse, &QPushButton::clicked, this, &CCartogramModeDlg::BrowseFolder);
+    auto* output = new QGroupBox(QStringLiteral("Output folder"));
+    auto* outputRow = new QHBoxLayout(output);
+    outputRow->addWidget(Folder_, 1);
+    outputRow->addWidget(browse);
+
     auto* buttons = new QDialogButtonBox;
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
     buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
@@ -67,6 +86,7 @@ CCartogramModeDlg::CCartogramModeDlg(const Choice& initial, QWidget* parent) : Q
         "the target; the best round is the result, and only it is exported. A polygon without area is moved with "
         "the map, left out of the measures and named.")));
     layout->addLayout(form);
+    layout->addWidget(output);
     layout->addWidget(buttons);
     EnableConvergenceBoxes();
 }
@@ -95,8 +115,46 @@ void CCartogramModeDlg::accept()
     } else {
         chosen.TargetError = percent / Percent;
     }
+    chosen.OutputFolder = Folder_->text().trimmed().toStdString();
+    if (!chosen.OutputFolder.empty() && !QDir().mkpath(QString::fromStdString(chosen.OutputFolder))) {
+        ShowMessage("The output folder " + chosen.OutputFolder + " does not exist and cannot be made.",
+                    MessageKind::Error);
+        Folder_->setFocus();
+        return;
+    }
     Chosen_ = chosen;
     QDialog::accept();
+}
+
+void CCartogramModeDlg::BrowseFolder()
+{
+    const QString start = Folder_->text().trimmed().isEmpty() ? InputFolder_ : Folder_->text().trimmed();
+    const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Output Folder"), start);
+    if (!folder.isEmpty())
+        Folder_->setText(QDir::toNativeSeparators(folder));
+}
+
+std::optional<CCartogramModeDlg::Choice> CCartogramModeDlg::RememberedChoice()
+{
+    QSettings settings;
+    if (!settings.contains(QStringLiteral("CartogramMode/Converge")))
+        return std::nullopt;
+    Choice choice;
+    choice.Converge = settings.value(QStringLiteral("CartogramMode/Converge")).toBool();
+    const double target = settings.value(QStringLiteral("CartogramMode/TargetError"), choice.TargetError).toDouble();
+    if (std::isfinite(target) && target > 0.0 && target < 1.0)
+        choice.TargetError = target;
+    choice.MaxRounds = std::clamp(settings.value(QStringLiteral("CartogramMode/MaxRounds"), choice.MaxRounds).toInt(),
+                                  MinRounds, MaxRoundsAllowed);
+    return choice;
+}
+
+void CCartogramModeDlg::Remember(const Choice& choice)
+{
+    QSettings settings;
+    settings.setValue(QStringLiteral("CartogramMode/Converge"), choice.Converge);
+    settings.setValue(QStringLiteral("CartogramMode/TargetError"), choice.TargetError);
+    settings.setValue(QStringLiteral("CartogramMode/MaxRounds"), choice.MaxRounds);
 }
 
 CCartogramModeDlg::Choice CCartogramModeDlg::ChoiceOf(const CartoParams& block)

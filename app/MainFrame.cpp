@@ -331,6 +331,7 @@ CAppDocument* CMainFrame::Adopt(std::unique_ptr<CAppDocument> document)
     CAppDocument* adopted = document.get();
     Documents_.push_back(std::move(document));
     connect(adopted, &CAppDocument::BusyChanged, this, &CMainFrame::UpdateCommandStates);
+    connect(adopted, &CAppDocument::TitleChanged, this, &CMainFrame::NumberWindowTitles);
     connect(adopted, &CAppDocument::StatusMessage, this,
             [this](const QString& text) { statusBar()->showMessage(text, 15000); });
     AddChild(*adopted);

@@ -58,6 +58,7 @@ void CShapeFileFieldsDlg::SelectShapefile()
     FileChooserOptions options;
     options.DefaultExtension = "shp";
     options.Filter = ShapefileFilter;
+    options.InitialName = Proposed_;
     const std::optional<std::string> chosen = ChooseFileToOpen(options);
     if (!chosen)
         return;

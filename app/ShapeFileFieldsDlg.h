@@ -27,6 +27,8 @@ public:
     // "Select Shapefile ...": asks for the shapefile and lists the eligible fields of its table.
     // A table that cannot be opened leaves the list as it was.
     void SelectShapefile();
+    // The shapefile "Select Shapefile ..." proposes first.
+    void ProposeFile(const std::string& path) { Proposed_ = path; }
 
     QPushButton* SelectButton() const { return Select_; }
     QListWidget* FieldList() const { return Fields_; }
@@ -37,6 +39,7 @@ public:
     void reject() override;
 
 private:
+    std::string Proposed_;
     std::string ShapefilePath_;
     std::string SizeField_;
     QPushButton* Select_;

@@ -20,6 +20,8 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QPushButton>
@@ -97,7 +99,7 @@ private slots:
             ClickButton(modal, u"Next"_s);
         });
         driver.Then([&](QWidget* modal) { ChooseFile(modal, input); });
-        driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the rounds mode
+        driver.Then([](QWidget* modal) { ChooseMode(modal, false); });
         driver.Then([](QWidget* modal) {
             TypeInto(modal->findChild<QWidget*>(u"Steps"_s), u"6"_s);
             ClickButton(modal, u"OK"_s);
@@ -168,7 +170,7 @@ private slots:
             ClickButton(modal, u"Next"_s);
         });
         driver.Then([&](QWidget* modal) { ChooseFile(modal, input); });
-        driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the rounds mode
+        driver.Then([](QWidget* modal) { ChooseMode(modal, false); });
         driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the parameters
         driver.Then([&](QWidget* modal) {
             messages.append(MessageText(modal));
@@ -194,6 +196,60 @@ private slots:
         QCOMPARE(document->Doc().Params.ForceType, ForceDecay::FixedRange);
     }
 
+    // A run into a folder that holds an earlier run's rounds asks first; removing them leaves
+    // only this run's rounds. A new document that made a cartogram is called after the file it
+    // deformed, and its next cartogram proposes that file.
+    void EarlierRoundsAreAskedAboutAndTheDocumentTakesTheInputsTitle()
+    {
+        QTemporaryDir folder;
+        const QString input = CopyUsStates(folder.path());
+        CMainFrame frame(&App_.App().UserInterface());
+        frame.show();
+        CAppDocument* document = frame.NewDocument();
+        QSignalSpy ended(document, &CAppDocument::RunEnded);
+        const auto run = [&](const QString& steps, QString* proposed, QString* question) {
+            CModalDriver driver;
+            driver.Then([&](QWidget* modal) {
+                ClickButton(modal, u"Select Shapefile ..."_s);
+                auto* fields = modal->findChild<QListWidget*>(u"1080"_s);
+                fields->setCurrentItem(fields->findItems(u"POP"_s, Qt::MatchExactly).value(0));
+                ClickButton(modal, u"Next"_s);
+            });
+            driver.Then([&](QWidget* modal) {
+                if (proposed != nullptr)
+                    *proposed = qobject_cast<QFileDialog*>(modal)->selectedFiles().value(0);
+                ChooseFile(modal, input);
+            });
+            driver.Then([](QWidget* modal) { ChooseMode(modal, false); });
+            driver.Then([&steps](QWidget* modal) {
+                TypeInto(modal->findChild<QWidget*>(u"Steps"_s), steps);
+                ClickButton(modal, u"OK"_s);
+            });
+            if (question != nullptr)
+                driver.Then([question](QWidget* modal) {
+                    *question = MessageText(modal);
+                    ClickButton(modal, u"Remove Them and Run"_s);
+                });
+            const int before = int(ended.count());
+            frame.Action(CommandId::Cartogram)->trigger();
+            QVERIFY(driver.Wait());
+            QTRY_VERIFY_WITH_TIMEOUT(ended.count() > before, 120000);
+        };
+        run(u"6"_s, nullptr, nullptr);
+        QCOMPARE(document->Title(), u"us_states.shp"_s);
+        QCOMPARE(frame.ActiveChild()->windowTitle(), u"us_states.shp"_s);
+        QVERIFY(QFile::exists(folder.filePath(u"us_states_5.shp"_s)));
+
+        QString proposed;
+        QString question;
+        run(u"3"_s, &proposed, &question);
+        QCOMPARE(QFileInfo(proposed).canonicalFilePath(), QFileInfo(input).canonicalFilePath());
+        QVERIFY2(question.startsWith(u"42 files of an earlier run"_s), qPrintable(question));
+        QCOMPARE(document->LastRun()->Result, CartogramRunSummary::Outcome::Completed);
+        QVERIFY(QFile::exists(folder.filePath(u"us_states_2.shp"_s)));
+        QCOMPARE(QDir(folder.path()).entryList({u"us_states_3*"_s, u"us_states_5*"_s}), QStringList());
+    }
+
     // Quitting while a run goes on asks first: No keeps the program and the run going; Yes
     // cancels the run, whose information file ends by saying so.
     void QuittingDuringARunAsksAndMarksTheCancelledRun()
@@ -213,7 +269,7 @@ private slots:
             ClickButton(modal, u"Next"_s);
         });
         driver.Then([&](QWidget* modal) { ChooseFile(modal, input); });
-        driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the convergence mode
+        driver.Then([](QWidget* modal) { ChooseMode(modal, true); });
         driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the parameters
         frame->Action(CommandId::Cartogram)->trigger();
         QVERIFY(driver.Wait());

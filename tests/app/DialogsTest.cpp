@@ -24,6 +24,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -321,7 +322,7 @@ private slots:
         params.MaxSteps = 7;
         params.EnlargeRate = 3.0;
         const CartoParams stepped = params;
-        CCartogramModeDlg dialog(CCartogramModeDlg::ChoiceOf(params));
+        CCartogramModeDlg dialog(CCartogramModeDlg::ChoiceOf(params), App_.ScratchFile(u"input"_s));
         dialog.show();
         QVERIFY(dialog.SteppedButton()->isChecked());
         QVERIFY(!dialog.TargetBox()->isEnabled());
@@ -332,8 +333,21 @@ private slots:
         QVERIFY(dialog.isVisible());
         QCOMPARE(ui->Messages().size(), size_t(1));
         TypeInto(dialog.TargetBox(), u"0.5"_s);
+        // An output folder that cannot be made is refused; one that can is made.
+        TypeInto(dialog.FolderBox(), u"/proc/no/such"_s);
+        ClickButton(&dialog, u"OK"_s);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(ui->Messages().size(), size_t(2));
+        const QString output = App_.ScratchFile(u"runs/states"_s);
+        TypeInto(dialog.FolderBox(), output);
         ClickButton(&dialog, u"OK"_s);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.Chosen().OutputFolder, output.toStdString());
+        QVERIFY(QFileInfo(output).isDir());
+        CCartogramModeDlg::Remember(dialog.Chosen());
+        const std::optional<CCartogramModeDlg::Choice> remembered = CCartogramModeDlg::RememberedChoice();
+        QVERIFY(remembered && remembered->Converge && remembered->MaxRounds == 20);
+        QCOMPARE(remembered->TargetError, 0.005);
 
         std::optional<CartoParams> before;
         CCartogramModeDlg::Apply(dialog.Chosen(), params, before);

@@ -376,7 +376,7 @@ private slots:
             ClickButton(modal, u"Next"_s);
         });
         driver.Then([&](QWidget* modal) { ChooseFile(modal, guiInput); });
-        driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the rounds mode
+        driver.Then([](QWidget* modal) { ChooseMode(modal, false); });
         const QString parameterFile = cli.filePath(u"run.cartoparam"_s);
         driver.Then([](QWidget* modal) {
             auto* parameters = qobject_cast<CCartoParamsSetDlg*>(modal);

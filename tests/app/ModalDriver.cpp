@@ -1,5 +1,7 @@
 #include "tests/app/ModalDriver.h"
 
+#include "app/CartogramModeDlg.h"
+
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -9,6 +11,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QSettings>
 #include <QTest>
 
@@ -103,6 +106,14 @@ QString MessageText(QWidget* modal)
 QString ExampleFolder()
 {
     return QStringLiteral(TESSARO_SOURCE_DIR "/examples");
+}
+
+void ChooseMode(QWidget* modal, bool converge)
+{
+    auto* mode = qobject_cast<CCartogramModeDlg*>(modal);
+    QVERIFY2(mode != nullptr, qPrintable(modal->windowTitle()));
+    (converge ? mode->ConvergeButton() : mode->SteppedButton())->setChecked(true);
+    ClickButton(modal, u"OK"_s);
 }
 
 QString CopyExample(const QString& folder, const QString& name)

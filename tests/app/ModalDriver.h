@@ -45,6 +45,8 @@ private:
 
 // Types `text` into a line edit or spin box as a user would: select all, then the keys.
 void TypeInto(QWidget* box, const QString& text);
+// Answers the cartogram mode dialog `modal`: the convergence mode or the rounds mode, then OK.
+void ChooseMode(QWidget* modal, bool converge);
 // Clicks the push button of `parent` whose text is `text` (the first one found).
 void ClickButton(QWidget* parent, const QString& text);
 // Answers the file chooser `modal` with `path`, as typing it and pressing Open or Save would.

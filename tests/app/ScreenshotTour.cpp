@@ -151,7 +151,7 @@ int main(int argc, char** argv)
         ClickButton(modal, u"Next"_s);
     });
     driver.Then([&](QWidget* modal) { ChooseFile(modal, map); });
-    driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the rounds mode
+    driver.Then([](QWidget* modal) { ChooseMode(modal, false); });
     driver.Then([&](QWidget* modal) {
         auto* parameters = qobject_cast<CCartoParamsSetDlg*>(modal);
         TypeInto(parameters->Box(u"Steps"_s), u"6"_s);
