@@ -3,7 +3,7 @@
 // The view in a main window, driven by its toolbar, the mouse and the keys: picking at the pixels
 // where the nodes are drawn, click and rubber-band zoom, the cursor read-out at the drawn border,
 // wheel zoom, panning, the fit on opening, and the copied and printed pictures read back by
-// independent readers. Run with QT_SCALE_FACTOR=2 the fit is checked at a device pixel ratio of 2.
+// independent readers. CTest runs it again with QT_SCALE_FACTOR=2, a device pixel ratio of 2.
 #include "app/LumarixView.h"
 #include "app/AppDocument.h"
 #include "app/ChildFrame.h"
@@ -324,9 +324,11 @@ private slots:
     // column and row, within a pixel (in logical units, with the half unit the read-out rounds).
     void CursorReadOutIsThePointUnderTheCursor()
     {
-        const QRect border = ColourBox(Draw(), QColor(255, 0, 0));
-        const std::vector<double> left = ReadOutAt(QPoint(border.left(), border.center().y()));
-        const std::vector<double> top = ReadOutAt(QPoint(border.center().x(), border.top()));
+        const QImage picture = Draw();
+        const QRect border = ColourBox(picture, QColor(255, 0, 0));
+        const double ratio = picture.devicePixelRatio();
+        const std::vector<double> left = ReadOutAt((QPointF(border.left(), border.center().y()) / ratio).toPoint());
+        const std::vector<double> top = ReadOutAt((QPointF(border.center().x(), border.top()) / ratio).toPoint());
         QVERIFY(left.size() == 4 && top.size() == 4);
         const double pixel = 254.0 / View()->Surface()->logicalDpiX() / (0.02 / 0.023) + 0.5;
         QVERIFY2(std::abs(left[0]) <= pixel / View()->Scale() && std::abs(left[2]) <= pixel, qPrintable(Status()));
