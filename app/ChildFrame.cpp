@@ -15,7 +15,11 @@ CChildFrame::CChildFrame(CAppDocument& document, QWidget* parent)
     setWindowTitle(document.Title());
     connect(&document, &CAppDocument::ViewsChanged, View_, &CLumarixView::Refresh);
     connect(&document, &CAppDocument::FrameArrived, View_, &CLumarixView::ShowFrame);
-    connect(&document, &CAppDocument::RunEnded, View_, [this] { View_->EndFrames(); });
+    // The map a run ends with is shown whole.
+    connect(&document, &CAppDocument::RunEnded, View_, [this] {
+        View_->EndFrames();
+        View_->FitToWindow();
+    });
     connect(&document, &CAppDocument::BusyChanged, this, &CChildFrame::UpdateBusy);
     // A pick in one view changes what every view of the document shows.
     connect(View_, &CLumarixView::RouteEndPicked, &document, &CAppDocument::RefreshViews);

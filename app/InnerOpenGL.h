@@ -43,6 +43,10 @@ public:
 
     // The default camera: Near 0.02, Far 0.1, Depth -0.023, no tilt, shift or zoom.
     void ResetCamera();
+    // The share of the window's half-size that the half-side of the unit square fills, with no
+    // tilt, shift or zoom: the frustum's unit half-width at Near, seen at -Depth, is Near / -Depth
+    // of the window, about its centre (0.87 by default).
+    double SquareShare() const { return Near / -Depth; }
     // Projection: identity, then the camera's frustum; the viewport is the client rectangle
     // in device pixels.
     void SetProjection(int width, int height);

@@ -12,6 +12,7 @@
 #include <QClipboard>
 #include <QGridLayout>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QOpenGLWidget>
@@ -20,19 +21,22 @@
 #include <QRubberBand>
 #include <QScrollBar>
 #include <QSvgRenderer>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
 
 namespace tessaro {
 
-// The client area: an OpenGL surface that hands its context events and mouse input to the view.
+// The client area: an OpenGL surface that hands its context events, mouse and key input to the
+// view. A click gives it the keyboard.
 class CViewSurface : public QOpenGLWidget {
 public:
     explicit CViewSurface(CLumarixView& view) : View_(view)
     {
         setFormat(CInnerOpenGL::PixelFormat());
         setMouseTracking(true);
+        setFocusPolicy(Qt::StrongFocus);
         setMinimumSize(160, 120);
     }
 
@@ -43,7 +47,12 @@ protected:
     void mousePressEvent(QMouseEvent* event) override { View_.MousePress(event); }
     void mouseMoveEvent(QMouseEvent* event) override { View_.MouseMove(event); }
     void mouseReleaseEvent(QMouseEvent* event) override { View_.MouseRelease(event); }
-    void wheelEvent(QWheelEvent* event) override { QApplication::sendEvent(View_.VerticalBar_, event); }
+    void wheelEvent(QWheelEvent* event) override { View_.Wheel(event); }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!View_.KeyPress(event))
+            QOpenGLWidget::keyPressEvent(event);
+    }
 
 private:
     CLumarixView& View_;
@@ -57,6 +66,9 @@ constexpr double ClickZoomOut = 0.8;
 constexpr double ClickScrollShare = 0.2;
 constexpr double MinBandFactor = 0.125;
 constexpr double MaxBandFactor = 6.0;
+// A wheel notch (120 eighths of a degree) and the + and - keys zoom by this factor.
+constexpr double WheelZoom = 1.2;
+constexpr double WheelNotch = 120.0;
 // The canvas never shrinks below one unit nor grows past 10 km, which keeps every pixel count of
 // the scroll bars inside an int.
 constexpr double MaxCanvas = 1.0e8;
@@ -71,6 +83,12 @@ int Truncate(double value)
     if (std::isnan(value))
         return 0;
     return static_cast<int>(std::clamp(value, -MaxCanvas, MaxCanvas));
+}
+
+// Whether the canvas can be fitted to the extent: it has a finite width above zero.
+bool Fittable(const CExtent& extent)
+{
+    return extent.Width() > 0.0 && std::isfinite(extent.Width()) && std::isfinite(extent.Height());
 }
 
 // The picture of the client area through one canvas back end: its file bytes, or nothing.
@@ -95,9 +113,13 @@ CLumarixView::CLumarixView(CLumarixDoc& document, QWidget* parent)
     layout->addWidget(Surface_, 0, 0);
     layout->addWidget(VerticalBar_, 0, 1);
     layout->addWidget(HorizontalBar_, 1, 0);
-    for (QScrollBar* bar : {HorizontalBar_, VerticalBar_})
+    for (QScrollBar* bar : {HorizontalBar_, VerticalBar_}) {
         connect(bar, &QScrollBar::valueChanged, Surface_, qOverload<>(&QWidget::update));
+        // A scroll by the bar or the arrow keys; not one the view makes itself.
+        connect(bar, &QScrollBar::actionTriggered, this, [this] { FitHeld_ = false; });
+    }
     UpdateScrollRanges();
+    FitPending_ = Fittable(Document_.Network().Extent());
 }
 
 CLumarixView::~CLumarixView() = default;
@@ -128,11 +150,25 @@ QPoint CLumarixView::ScrollPosition() const
             -int(std::lround(VerticalBar_->value() * UnitsPerPixelY()))};
 }
 
-QPoint CLumarixView::ToLogical(QPoint device) const
+QPointF CLumarixView::ClientOffset(QPointF device) const
 {
-    const QPoint scroll = ScrollPosition();
-    return {scroll.x() + int(std::lround(device.x() * UnitsPerPixelX())),
-            scroll.y() - int(std::lround(device.y() * UnitsPerPixelY()))};
+    // The camera draws the canvas window at SquareShare of its size about the client's centre.
+    const QSize client = ClientPixels();
+    const double share = GL_.SquareShare();
+    const QPointF centre(client.width() / 2.0, client.height() / 2.0);
+    const QPointF window = centre + (device - centre) / share;
+    return {window.x() * UnitsPerPixelX(), -window.y() * UnitsPerPixelY()};
+}
+
+QPointF CLumarixView::CanvasAt(QPointF device) const
+{
+    return QPointF(ScrollPosition()) + ClientOffset(device);
+}
+
+QPoint CLumarixView::ToLogical(QPointF device) const
+{
+    const QPointF logical = CanvasAt(device);
+    return {int(std::lround(logical.x())), int(std::lround(logical.y()))};
 }
 
 void CLumarixView::Refresh()
@@ -204,7 +240,7 @@ void CLumarixView::UpdateScrollRanges()
     range(VerticalBar_, Canvas_.height(), UnitsPerPixelY(), client.height());
 }
 
-void CLumarixView::ScrollTo(QPoint logical)
+void CLumarixView::ScrollTo(QPointF logical)
 {
     // Each bar spans the canvas in pixels, so the position is the point in pixels, rounded; the
     // y axis counts downward from the canvas top.
@@ -218,7 +254,7 @@ void CLumarixView::FitCanvas()
     const double width = extent.Width();
     const double height = extent.Height();
     // An extent without width (a single node, nothing at all) leaves the canvas as it is.
-    if (!(width > 0.0) || !std::isfinite(width) || !std::isfinite(height))
+    if (!Fittable(extent))
         return;
     double scale = Canvas_.width() / width;
     if (height > 0.0)
@@ -228,12 +264,51 @@ void CLumarixView::FitCanvas()
     UpdateScrollRanges();
 }
 
-void CLumarixView::FullExtent()
+void CLumarixView::ResetCanvasToClient()
 {
     const QSize client = ClientPixels();
     SetCanvas(client.width() * UnitsPerPixelX(), client.height() * UnitsPerPixelY());
     UpdateScrollRanges();
     ScrollTo(QPoint(0, 0));
+}
+
+void CLumarixView::FullExtent()
+{
+    FitHeld_ = false;
+    ResetCanvasToClient();
+    Refresh();
+}
+
+void CLumarixView::FitToWindow()
+{
+    FitPending_ = true;
+    Refresh();
+}
+
+double CLumarixView::ZoomWithinLimits(double factor) const
+{
+    const QSize client = ClientPixels();
+    // How many clients the canvas spans along the side it fills most.
+    const double cover = std::max(Canvas_.width() / (std::max(1, client.width()) * UnitsPerPixelX()),
+                                  Canvas_.height() / (std::max(1, client.height()) * UnitsPerPixelY()));
+    const double largest = std::max(Canvas_.width(), Canvas_.height());
+    // Below an eighth of the client the map is a speck, and a canvas of a few units would no
+    // longer grow by a truncated 1.2.
+    return std::clamp(factor, std::min(1.0, MinBandFactor / cover), std::max(1.0, MaxCanvas / largest));
+}
+
+void CLumarixView::ZoomAbout(QPointF device, double factor)
+{
+    FitHeld_ = false;
+    PrepareDrawer();
+    // The map point at the device point, as an offset from the extent's top-left in world units.
+    const QPointF anchor = CanvasAt(device) / Scale_;
+    const double f = ZoomWithinLimits(factor);
+    SetCanvas(Canvas_.width() * f, Canvas_.height() * f);
+    UpdateScrollRanges();
+    // The scale the next frame draws with.
+    FitCanvas();
+    ScrollTo(anchor * Scale_ - ClientOffset(device));
     Refresh();
 }
 
@@ -271,6 +346,12 @@ void CLumarixView::PaintGL()
     if (!ContextReady_ || Drawing_)
         return;
     Drawing_ = true;
+    if (FitPending_ || (FitHeld_ && ClientPixels() != FittedClient_)) {
+        FitPending_ = false;
+        FitHeld_ = true;
+        FittedClient_ = ClientPixels();
+        ResetCanvasToClient();
+    }
     PrepareDrawer();
     FitCanvas();
     // The fit sets the scale and may have moved the scroll position into the new range.
@@ -285,6 +366,13 @@ void CLumarixView::PaintGL()
 
 void CLumarixView::MousePress(QMouseEvent* event)
 {
+    // One drag at a time: a band or a pan keeps the mouse until its button is released.
+    if (Dragging_ || PanButton_ != Qt::NoButton)
+        return;
+    if (event->button() == Qt::MiddleButton || (event->button() == Qt::LeftButton && Mode_ == Mode::None)) {
+        StartPan(event->button(), event->position());
+        return;
+    }
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint at = event->position().toPoint();
@@ -300,6 +388,8 @@ void CLumarixView::MousePress(QMouseEvent* event)
 
 void CLumarixView::MouseMove(QMouseEvent* event)
 {
+    if (PanButton_ != Qt::NoButton)
+        PanTo(event->position());
     const QPoint at = event->position().toPoint();
     const bool zooming = Mode_ == Mode::ZoomIn || Mode_ == Mode::ZoomOut;
     // A band starts once the drag is longer than a click's jitter.
@@ -312,13 +402,18 @@ void CLumarixView::MouseMove(QMouseEvent* event)
     }
     PrepareDrawer();
     const CExtent extent = Drawer_.DrawnExtent();
-    const QPoint logical = ToLogical(at);
+    const QPoint logical = ToLogical(event->position());
     emit CursorText(QString::asprintf("X:%.4f, Y:%.4f  Cursor X:%d, Y:%d", logical.x() / Scale_ + extent.MinX,
                                       logical.y() / Scale_ + extent.MaxY, logical.x(), logical.y()));
 }
 
 void CLumarixView::MouseRelease(QMouseEvent* event)
 {
+    if (PanButton_ != Qt::NoButton) {
+        if (event->button() == PanButton_)
+            EndPan();
+        return;
+    }
     if (event->button() != Qt::LeftButton || !Dragging_)
         return;
     Dragging_ = false;
@@ -336,6 +431,7 @@ void CLumarixView::MouseRelease(QMouseEvent* event)
 
 void CLumarixView::ZoomByClick(QPoint device)
 {
+    FitHeld_ = false;
     const QPoint click = ToLogical(device);
     const QPoint old = ScrollPosition();
     const double factor = Mode_ == Mode::ZoomIn ? ClickZoomIn : ClickZoomOut;
@@ -349,6 +445,7 @@ void CLumarixView::ZoomByClick(QPoint device)
 
 void CLumarixView::ZoomByBand()
 {
+    FitHeld_ = false;
     const QSize client = ClientPixels();
     const double bandWidth = DragCurrent_.x() - DragStart_.x();
     const double bandHeight = DragCurrent_.y() - DragStart_.y();
@@ -357,8 +454,8 @@ void CLumarixView::ZoomByBand()
                               ? std::min(std::abs(client.width() / bandWidth), std::abs(client.height() / bandHeight))
                               : std::max(std::abs(bandWidth / client.width()), std::abs(bandHeight / client.height()));
     const double f = std::clamp(factor, MinBandFactor, MaxBandFactor);
-    const QPoint centre = ToLogical(QPoint(Truncate((DragStart_.x() + DragCurrent_.x()) * 0.5 + 0.5),
-                                           Truncate((DragStart_.y() + DragCurrent_.y()) * 0.5 + 0.5)));
+    // The map point shown at the band's centre comes to the client's centre.
+    const QPoint centre = ToLogical(QPointF(DragStart_ + DragCurrent_) / 2.0);
     const double clientWidth = client.width() * UnitsPerPixelX();
     const double clientHeight = -client.height() * UnitsPerPixelY();
     SetCanvas(Canvas_.width() * f + 0.5, Canvas_.height() * f + 0.5);
@@ -366,6 +463,80 @@ void CLumarixView::ZoomByBand()
     ScrollTo(QPoint(Truncate(centre.x() * f + 0.5) - Truncate(clientWidth / 2.0),
                     Truncate(centre.y() * f + 0.5) - Truncate(clientHeight / 2.0)));
     Refresh();
+}
+
+void CLumarixView::StartPan(Qt::MouseButton button, QPointF device)
+{
+    FitHeld_ = false;
+    PanButton_ = button;
+    PanStart_ = device;
+    PanStartBars_ = QPoint(HorizontalBar_->value(), VerticalBar_->value());
+    CursorBeforePan_ = Surface_->cursor();
+    Surface_->setCursor(Qt::ClosedHandCursor);
+}
+
+void CLumarixView::PanTo(QPointF device)
+{
+    // A bar step is a pixel of the canvas window, which the camera shows SquareShare of a pixel
+    // wide; the positions count from the drag's start, so no rounding adds up.
+    const QPointF moved = (device - PanStart_) / GL_.SquareShare();
+    HorizontalBar_->setValue(PanStartBars_.x() - int(std::lround(moved.x())));
+    VerticalBar_->setValue(PanStartBars_.y() - int(std::lround(moved.y())));
+}
+
+void CLumarixView::EndPan()
+{
+    PanButton_ = Qt::NoButton;
+    Surface_->setCursor(CursorBeforePan_);
+}
+
+void CLumarixView::Wheel(QWheelEvent* event)
+{
+    const QPoint angle = event->angleDelta();
+    if (event->modifiers() & Qt::ShiftModifier)
+        ScrollByWheel(VerticalBar_, angle.y());
+    else if (angle.y() != 0)
+        ZoomAbout(event->position(), std::pow(WheelZoom, angle.y() / WheelNotch));
+    ScrollByWheel(HorizontalBar_, angle.x());
+    event->accept();
+}
+
+void CLumarixView::ScrollByWheel(QScrollBar* bar, int angle)
+{
+    if (angle != 0)
+        FitHeld_ = false;
+    // As a scroll bar takes the wheel: lines of a single step a notch, back on a turn away.
+    const double lines = angle / WheelNotch * QApplication::wheelScrollLines();
+    bar->setValue(bar->value() - int(std::lround(lines * bar->singleStep())));
+}
+
+bool CLumarixView::ScrollByKey(int key)
+{
+    // An arrow key steps its bar as the bar's own arrow does: a tenth of the client.
+    const bool horizontal = key == Qt::Key_Left || key == Qt::Key_Right;
+    if (!horizontal && key != Qt::Key_Up && key != Qt::Key_Down)
+        return false;
+    const bool back = key == Qt::Key_Left || key == Qt::Key_Up;
+    (horizontal ? HorizontalBar_ : VerticalBar_)
+        ->triggerAction(back ? QAbstractSlider::SliderSingleStepSub : QAbstractSlider::SliderSingleStepAdd);
+    return true;
+}
+
+bool CLumarixView::KeyPress(const QKeyEvent* event)
+{
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    const int key = event->key();
+    const QPointF centre = QRectF(QPointF(), QSizeF(ClientPixels())).center();
+    if (key == Qt::Key_Plus || key == Qt::Key_Equal)
+        ZoomAbout(centre, WheelZoom);
+    else if (key == Qt::Key_Minus)
+        ZoomAbout(centre, 1.0 / WheelZoom);
+    else if (key == Qt::Key_Home)
+        FullExtent();
+    else
+        return ScrollByKey(key);
+    return true;
 }
 
 CNetworkNode* CLumarixView::NodeByName(std::uint32_t name) const

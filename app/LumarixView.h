@@ -4,17 +4,20 @@
 #include "app/InnerOpenGL.h"
 #include "engine/RoundFrame.h"
 
+#include <QCursor>
 #include <QPoint>
 #include <QSize>
 #include <QWidget>
 
 #include <memory>
 
+class QKeyEvent;
 class QMouseEvent;
 class QOpenGLWidget;
 class QPrinter;
 class QRubberBand;
 class QScrollBar;
+class QWheelEvent;
 
 namespace tessaro {
 
@@ -28,6 +31,11 @@ class CViewSurface;
 // the full extent, picks origin, destination and service centre with the mouse, reads the
 // cursor's world position out to the status bar, and copies and prints the picture. While a
 // cartogram runs it shows each round's frame as it arrives.
+//
+// Beside the modes it navigates as map programs do: the wheel zooms about the cursor (Shift+wheel
+// and a sideways wheel scroll), a drag with the middle button, or with the left one when no mode
+// is on, pans, the arrow keys scroll by a tenth of the client, + and - zoom about the centre and
+// Home shows the full extent. A view made on a document holding a map shows it whole.
 class CLumarixView : public QWidget {
     Q_OBJECT
 public:
@@ -63,6 +71,10 @@ public:
     Mode CurrentMode() const { return Mode_; }
     // The canvas becomes the client area and the view scrolls to its origin.
     void FullExtent();
+    // Zooms by `factor` about a device point of the client, which keeps the map point shown
+    // there; the canvas stays within its limits and shrinks to no less than an eighth of the
+    // client.
+    void ZoomAbout(QPointF device, double factor);
 
     QSize CanvasSize() const { return Canvas_; }
     // The logical point at the client's top-left corner.
@@ -71,14 +83,19 @@ public:
     double Scale() const { return Scale_; }
     // The client area: the OpenGL surface the scene is drawn on and the mouse works on.
     QOpenGLWidget* Surface() const;
-    // A device point of the client area in logical units.
-    QPoint ToLogical(QPoint device) const;
+    // The logical point shown at a device point of the client area, the camera's shrink about
+    // the client's centre undone.
+    QPoint ToLogical(QPointF device) const;
 
     // Copy (filled polygons) and Copy as Lines (outlines with vertex dots): the picture of the
     // client area as SVG, as EMF (under its own and LibreOffice's names) and as an image.
     void CopyPicture(bool asLines);
     // The same picture, fitted to the printer's page.
     void Print(QPrinter& printer);
+
+public slots:
+    // Full Extent at the next frame, when the client has its size: on opening, after a run.
+    void FitToWindow();
 
 signals:
     // Origin, destination or service centre was picked in this view.
@@ -97,11 +114,24 @@ private:
     void MousePress(QMouseEvent* event);
     void MouseMove(QMouseEvent* event);
     void MouseRelease(QMouseEvent* event);
+    void Wheel(QWheelEvent* event);
+    // True when the key is one the view navigates by.
+    bool KeyPress(const QKeyEvent* event);
 
     void PrepareDrawer();
     void FitCanvas();
     void UpdateScrollRanges();
-    void ScrollTo(QPoint logical);
+    void ScrollTo(QPointF logical);
+    void ResetCanvasToClient();
+    // The vector from the client's top-left to what a device point shows, in logical units.
+    QPointF ClientOffset(QPointF device) const;
+    QPointF CanvasAt(QPointF device) const;
+    double ZoomWithinLimits(double factor) const;
+    void ScrollByWheel(QScrollBar* bar, int angle);
+    bool ScrollByKey(int key);
+    void StartPan(Qt::MouseButton button, QPointF device);
+    void PanTo(QPointF device);
+    void EndPan();
     void ZoomByClick(QPoint device);
     void ZoomByBand();
     void SetCanvas(double width, double height);
@@ -127,6 +157,15 @@ private:
     bool Drawing_ = false;
     bool Dragging_ = false;
     bool RectangleDrawn_ = false;
+    bool FitPending_ = false;
+    // A fit asked for by FitToWindow holds until the view is zoomed, panned or scrolled: until
+    // then a client of another size (the window laid out, resized) is fitted again.
+    bool FitHeld_ = false;
+    QSize FittedClient_;
+    Qt::MouseButton PanButton_ = Qt::NoButton;
+    QPointF PanStart_;
+    QPoint PanStartBars_;
+    QCursor CursorBeforePan_;
     QPoint DragStart_{-1, -1};
     QPoint DragCurrent_{-1, -1};
 };

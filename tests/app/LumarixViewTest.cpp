@@ -1,8 +1,9 @@
 // The network view on a virtual X server with Mesa's software renderer. The scene drawer alone on
 // an off-screen context: each layer's colour where the camera puts it, the first drawn on top.
-// The view in a main window, driven by its toolbar and the mouse: picking at the pixels where
-// the nodes are drawn, click and rubber-band zoom, the cursor read-out, and the copied and
-// printed pictures read back by independent readers.
+// The view in a main window, driven by its toolbar, the mouse and the keys: picking at the pixels
+// where the nodes are drawn, click and rubber-band zoom, the cursor read-out at the drawn border,
+// wheel zoom, panning, the fit on opening, and the copied and printed pictures read back by
+// independent readers. CTest runs it again with QT_SCALE_FACTOR=2, a device pixel ratio of 2.
 #include "app/LumarixView.h"
 #include "app/AppDocument.h"
 #include "app/ChildFrame.h"
@@ -16,8 +17,11 @@
 #include "tests/support/EmfCheck.h"
 #include "tests/support/PolygonFixtures.h"
 
+#include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QLabel>
+#include <QLineF>
 #include <QMimeData>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -25,13 +29,16 @@
 #include <QOpenGLWidget>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
+#include <QWheelEvent>
 #include <QXmlStreamReader>
 
 #include <algorithm>
 #include <array>
 #include <map>
 #include <memory>
+#include <vector>
 
 using namespace tessaro;
 using namespace tessaro::test;
@@ -85,6 +92,17 @@ bool ColourNear(const QImage& image, QPointF at, QColor colour)
                 return true;
         }
     return false;
+}
+
+// The smallest rectangle holding every pixel of the colour; empty when none has it.
+QRect ColourBox(const QImage& image, QColor colour)
+{
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y).rgb() == colour.rgb())
+                box |= QRect(x, y, 1, 1);
+    return box;
 }
 
 // Element name -> count in an SVG document; empty when it does not parse.
@@ -293,10 +311,7 @@ private slots:
             start + (bandShare == 0.0 ? QPoint(12, 12)
                                       : QPoint(int(surface->width() * bandShare), int(surface->height() * bandShare)));
         Frame_->Action(command)->trigger();
-        QTest::mousePress(surface, Qt::LeftButton, {}, start);
-        QTest::mouseMove(surface, (start + end) / 2);
-        QTest::mouseMove(surface, end);
-        QTest::mouseRelease(surface, Qt::LeftButton, {}, end);
+        Drag(Qt::LeftButton, start, end);
         Draw();
         // The canvas is scaled by the factor, rounded, then fitted to the extent again; half a
         // client of odd size gives a factor a little over 2.
@@ -305,20 +320,113 @@ private slots:
                  qPrintable(QString::number(View()->CanvasSize().width())));
     }
 
-    // The read-out at the canvas top gives the extent's top, and y falls downward, in whole
-    // logical units of 0.1 mm from the canvas origin.
-    void CursorReadOutInWorldAndLogicalUnits()
+    // At the drawn left and top borders the read-out gives MinX and MaxY and the canvas origin's
+    // column and row, within a pixel (in logical units, with the half unit the read-out rounds).
+    void CursorReadOutIsThePointUnderTheCursor()
     {
-        const auto readOut = [this](QPoint at) {
-            QTest::mouseMove(View()->Surface(), at);
-            return Frame_->StatusPanes().front()->text();
-        };
-        const int inch = View()->Surface()->logicalDpiX();
-        const QString x = QString::number(254 / View()->Scale(), 'f', 4);
-        // (0, 0) would be taken as "the widget's centre".
-        QCOMPARE(readOut(QPoint(inch, 0)), u"X:%1, Y:50.0000  Cursor X:254, Y:0"_s.arg(x));
-        QCOMPARE(readOut(QPoint(inch, 2 * inch)),
-                 u"X:%1, Y:%2  Cursor X:254, Y:-508"_s.arg(x, QString::number(50.0 - 508 / View()->Scale(), 'f', 4)));
+        const QImage picture = Draw();
+        const QRect border = ColourBox(picture, QColor(255, 0, 0));
+        const double ratio = picture.devicePixelRatio();
+        const std::vector<double> left = ReadOutAt((QPointF(border.left(), border.center().y()) / ratio).toPoint());
+        const std::vector<double> top = ReadOutAt((QPointF(border.center().x(), border.top()) / ratio).toPoint());
+        QVERIFY(left.size() == 4 && top.size() == 4);
+        const double pixel = 254.0 / View()->Surface()->logicalDpiX() / (0.02 / 0.023) + 0.5;
+        QVERIFY2(std::abs(left[0]) <= pixel / View()->Scale() && std::abs(left[2]) <= pixel, qPrintable(Status()));
+        QVERIFY2(std::abs(top[1] - 50.0) <= pixel / View()->Scale() && std::abs(top[3]) <= pixel, qPrintable(Status()));
+    }
+
+    // A Zoom In band around the square (20, 20)-(35, 35) brings the square to the client's centre.
+    void RubberBandZoomsOntoTheBandedRegion()
+    {
+        const QPoint from = ViewPixel(18, 37).toPoint();
+        const QPoint to = ViewPixel(37, 18).toPoint();
+        Frame_->Action(CommandId::ZoomIn)->trigger();
+        Drag(Qt::LeftButton, from, to);
+        const QImage picture = Draw();
+        const QRect square = ColourBox(picture, QColor(102, 204, 204));
+        const QPointF offset = QRectF(square).center() - QRectF(picture.rect()).center();
+        QVERIFY2(picture.rect().contains(square) && std::abs(offset.x()) <= 3 && std::abs(offset.y()) <= 3,
+                 qPrintable(u"%1, %2"_s.arg(offset.x()).arg(offset.y())));
+    }
+
+    // A wheel notch zooms by 1.2 and one back by 1 / 1.2 with the map point under the cursor kept
+    // there; with Shift the wheel scrolls down instead.
+    void WheelZoomsAboutTheCursor()
+    {
+        const QPointF cursor = ViewPixel(65, 40);
+        for (const auto& [angle, width] : {std::pair{120, 3600}, std::pair{-120, 3000}}) {
+            TurnWheel(cursor.toPoint(), angle);
+            Draw();
+            QVERIFY(std::abs(View()->CanvasSize().width() - width) <= 1);
+            QVERIFY(QLineF(ViewPixel(65, 40), cursor).length() <= 1.5);
+        }
+        const QPoint scroll = View()->ScrollPosition();
+        TurnWheel(cursor.toPoint(), -120, Qt::ShiftModifier);
+        QVERIFY(std::abs(View()->CanvasSize().width() - 3000) <= 1 && View()->ScrollPosition().y() < scroll.y());
+    }
+
+    void DragPansTheMap_data()
+    {
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<int>("command"); // 0: no mode
+        QTest::newRow("middle button, no mode") << Qt::MiddleButton << 0;
+        QTest::newRow("middle button, Select Origin") << Qt::MiddleButton << int(CommandId::SelectOrigin);
+        QTest::newRow("left button, no mode") << Qt::LeftButton << 0;
+    }
+    // A drag moves a map point by as much, neither zooming nor picking.
+    void DragPansTheMap()
+    {
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(int, command);
+        View()->ZoomAbout(QPointF(100, 100), 1.5);
+        if (command != 0)
+            Frame_->Action(command)->trigger();
+        Draw();
+        const QSize canvas = View()->CanvasSize();
+        const QPointF before = ViewPixel(40, 20);
+        CScopedRecordingUserInterface ui;
+        Drag(button, before.toPoint(), before.toPoint() + QPoint(-40, -30));
+        Draw();
+        QVERIFY(View()->CanvasSize() == canvas && ui->Messages().empty());
+        QVERIFY(QLineF(ViewPixel(40, 20), before + QPointF(-40, -30)).length() <= 1.5);
+    }
+
+    // After a click on the view, + zooms by 1.2, the arrows scroll by a tenth of the client, Home
+    // shows the full extent.
+    void KeysZoomAndScroll()
+    {
+        Frame_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(Frame_.get()));
+        QOpenGLWidget* surface = View()->Surface();
+        QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(100, 100));
+        QVERIFY(surface->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Plus);
+        Draw();
+        QCOMPARE(View()->CanvasSize(), QSize(3600, 1800));
+        const double units = 254.0 / surface->logicalDpiX();
+        const QPoint scroll = View()->ScrollPosition();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        const QPointF tenth = QPointF(surface->width() / 10, -surface->height() / 10) * units;
+        QVERIFY(QLineF(View()->ScrollPosition() - scroll, tenth).length() <= 2);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
+        QCOMPARE(View()->ScrollPosition(), QPoint(0, 0));
+    }
+
+    // An opened map is shown whole, and so is the map a run ends with, whatever the zoom before.
+    void FitsTheMapOnOpenAndAfterARun()
+    {
+        CScopedRecordingUserInterface ui;
+        const QString folder = App_.ScratchFile(u"states"_s);
+        QVERIFY(QDir().mkpath(folder));
+        CAppDocument* states = Frame_->OpenDocument(CopyUsStates(folder));
+        QVERIFY(states != nullptr);
+        QCOMPARE(View()->devicePixelRatioF(), qEnvironmentVariable("QT_SCALE_FACTOR", u"1"_s).toDouble());
+        QVERIFY(ShowsWholeMap(Draw()));
+        View()->ZoomAbout(QPointF(100, 100), 3.0);
+        QVERIFY(!ShowsWholeMap(Draw()));
+        emit states->RunEnded(CartogramRunSummary{});
+        QVERIFY(ShowsWholeMap(Draw()));
     }
 
     // Copy gives filled polygons, Copy as Lines hollow ones with a dot on every vertex; both as
@@ -382,6 +490,45 @@ private:
     CLumarixView* View() const { return Frame_->ActiveChild()->View(); }
     // Draws a frame now (the view fits its canvas as every frame starts).
     QImage Draw() const { return View()->Surface()->grabFramebuffer(); }
+
+    // The four numbers of the read-out "X:%.4f, Y:%.4f  Cursor X:%d, Y:%d" at a point; none for
+    // another form.
+    std::vector<double> ReadOutAt(QPoint at) const
+    {
+        static const QRegularExpression form(
+            u"^X:(-?\\d+\\.\\d{4}), Y:(-?\\d+\\.\\d{4})  Cursor X:(-?\\d+), Y:(-?\\d+)$"_s);
+        QTest::mouseMove(View()->Surface(), at);
+        const QRegularExpressionMatch match = form.match(Status());
+        std::vector<double> numbers;
+        for (int i = 1; match.hasMatch() && i <= 4; ++i)
+            numbers.push_back(match.captured(i).toDouble());
+        return numbers;
+    }
+    QString Status() const { return Frame_->StatusPanes().front()->text(); }
+
+    void TurnWheel(QPoint at, int angle, Qt::KeyboardModifiers modifiers = {}) const
+    {
+        QWheelEvent wheel(at, View()->Surface()->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton, modifiers,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(View()->Surface(), &wheel);
+    }
+
+    void Drag(Qt::MouseButton button, QPoint from, QPoint to) const
+    {
+        QTest::mousePress(View()->Surface(), button, {}, from);
+        QTest::mouseMove(View()->Surface(), (from + to) / 2);
+        QTest::mouseMove(View()->Surface(), to);
+        QTest::mouseRelease(View()->Surface(), button, {}, to);
+    }
+
+    // The extent's red border lies inside the picture and spans at least 80 % of its width or
+    // height (the camera shows the canvas at 87 %).
+    static bool ShowsWholeMap(const QImage& picture)
+    {
+        const QRect border = ColourBox(picture, QColor(255, 0, 0));
+        return picture.rect().adjusted(1, 1, -1, -1).contains(border) &&
+               (border.width() >= 0.8 * picture.width() || border.height() >= 0.8 * picture.height());
+    }
 
     // Where the view shows a world point: extent to canvas, canvas window to [-1, 1]^2, camera.
     QPointF ViewPixel(double x, double y) const
