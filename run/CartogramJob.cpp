@@ -310,12 +310,18 @@ uint32_t CCartogramJob::SourceRecord(uint32_t polygon) const
     return polygon < PolygonFeatures_.size() ? static_cast<uint32_t>(PolygonFeatures_[polygon]) : polygon;
 }
 
-std::string CCartogramJob::RecordLabelOf(uint32_t polygon)
+const std::optional<RecordNames>& CCartogramJob::TheRecordNames()
 {
     if (!RecordNamesRead_) {
         RecordNames_ = ReadRecordNames(TablePathFor(ShapefilePath));
         RecordNamesRead_ = true;
     }
+    return RecordNames_;
+}
+
+std::string CCartogramJob::RecordLabelOf(uint32_t polygon)
+{
+    TheRecordNames();
     return RecordLabel(Reader == InputReader::Ogr ? "feature" : "record", SourceRecord(polygon), RecordNames_);
 }
 
@@ -540,6 +546,7 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
             ReportFarFromSize(*solution.LastMeasures);
             ReportTargetMissed(solution);
         }
+        DescribePolygons(prepared, network.PolygonCount());
         for (auto& pair : Summary.NewOverlaps)
             pair = {static_cast<int32_t>(SourceRecord(static_cast<uint32_t>(pair.first))),
                     static_cast<int32_t>(SourceRecord(static_cast<uint32_t>(pair.second)))};
@@ -568,6 +575,29 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
         break;
     }
     prepared.Log->Close();
+}
+
+// The record, name and size of every polygon of the result, for a front end's table of it.
+void CCartogramJob::DescribePolygons(const Prepared& prepared, uint32_t n)
+{
+    const std::optional<RecordNames>& names = TheRecordNames();
+    std::unique_ptr<CDbfTable> table;
+    int field = -1;
+    if (!prepared.Ogr && !Summary.SizeFieldRead.empty() && (table = CDbfTable::Open(TablePathFor(ShapefilePath))))
+        for (int i = 0; i < table->FieldCount(); ++i)
+            if (table->Field(i).Name == Summary.SizeFieldRead)
+                field = i;
+    Summary.Polygons.resize(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        CartogramRunSummary::PolygonRecord& polygon = Summary.Polygons[i];
+        polygon.Record = SourceRecord(i);
+        if (names && polygon.Record < names->Names.size())
+            polygon.Name = names->Names[polygon.Record];
+        if (prepared.Ogr && i < prepared.Ogr->Sizes.size())
+            polygon.Size = prepared.Ogr->Sizes[i];
+        else if (table && field >= 0)
+            polygon.Size = table->ReadNumber(static_cast<int>(polygon.Record), field);
+    }
 }
 
 // One warning naming the records of the convergence mode's result whose area is below half or

@@ -66,6 +66,17 @@ struct CartogramRunSummary {
     // in the input: where the deformation folded one polygon over its neighbour.
     std::vector<std::pair<int32_t, int32_t>> NewOverlaps;
     int OverlapsCheckedRound = -1; // the round those pairs were looked for in; -1 for none
+    // The result's polygons in layer order (the order of LastMeasures' fits), once a run
+    // completed: the input record (from 0) each came from, the record's name (from its name
+    // field; empty without one) and its size as the field gives it (none without a field, or
+    // for a missing value).
+    struct PolygonRecord {
+        uint32_t Record = 0;
+        std::string Name;
+        std::optional<double> Size;
+        bool operator==(const PolygonRecord&) const = default;
+    };
+    std::vector<PolygonRecord> Polygons;
     // Why the run was refused, in the words shown to the user; empty otherwise.
     std::string Refusal;
     // The refusal was a polygon whose area is zero, negative or not a number: the stepped rounds
@@ -192,6 +203,9 @@ private:
     // "record 2891 (Falls Church)", or "feature 12 (...)" for a layer read through OGR: polygon
     // `polygon`'s record from 1, with its name when the input has a name field.
     std::string RecordLabelOf(uint32_t polygon);
+    // The input's record names, read once.
+    const std::optional<RecordNames>& TheRecordNames();
+    void DescribePolygons(const Prepared& prepared, uint32_t n);
 
     std::optional<CPolygonLayer> Layer_;
     CExtent LayerExtent_;

@@ -11,6 +11,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <ogrsf_frmts.h>
+#include <shapefil.h>
 
 #include <filesystem>
 #include <functional>
@@ -89,6 +90,18 @@ TEST_P(OgrFormatTest, DeformsToTheShapefilePathsCoordinates)
     EXPECT_TRUE(ogr.SkippedFeatures.empty());
     EXPECT_EQ(std::filesystem::path(LastShapefile(ogr)).filename(), "states_2.shp");
     EXPECT_LE(LargestRelativeDifference(SortedRings(LastShapefile(shapefile)), SortedRings(LastShapefile(ogr))), 1e-9);
+    // Both readers describe the result's polygons alike: the record, its name and its size as
+    // the table holds them.
+    ASSERT_EQ(shapefile.Polygons.size(), 49u);
+    EXPECT_EQ(ogr.Polygons, shapefile.Polygons);
+    DBFHandle table = DBFOpen((StatesExample() + ".dbf").c_str(), "rb");
+    ASSERT_NE(table, nullptr);
+    for (const CartogramRunSummary::PolygonRecord& polygon : shapefile.Polygons) {
+        const int record = static_cast<int>(polygon.Record);
+        EXPECT_EQ(polygon.Name, DBFReadStringAttribute(table, record, DBFGetFieldIndex(table, "NAME")));
+        EXPECT_EQ(polygon.Size, DBFReadDoubleAttribute(table, record, DBFGetFieldIndex(table, "POP")));
+    }
+    DBFClose(table);
     // The projection written beside the export is the layer's coordinate system.
     const std::string prj = ReadText(Folder.File("ogr/states_2.prj"));
     EXPECT_THAT(prj, HasSubstr("Albers"));
