@@ -13,6 +13,7 @@
 #include "document/PictureExport.h"
 #include "document/StaleRoundFiles.h"
 #include "geodata/OgrLayerReader.h"
+#include "geodata/SizeField.h"
 #include "platform/NumberText.h"
 #include "platform/TextCase.h"
 #include "platform/UserInterface.h"
@@ -245,8 +246,13 @@ void CAppDocument::StartRun(std::unique_ptr<CCartogramJob> job, QWidget* window)
 void CAppDocument::OnRunFinished(const CartogramRunSummary& summary)
 {
     LastRun_ = summary;
-    if (summary.Result == CartogramRunSummary::Outcome::Completed)
-        TakeInputTitle(Runner_->Job().ShapefilePath);
+    if (summary.Result == CartogramRunSummary::Outcome::Completed) {
+        const CCartogramJob& job = Runner_->Job();
+        LastResult_ = summary;
+        LastInput_ = {job.ShapefilePath, job.InputLayer, job.Reader == CCartogramJob::InputReader::Ogr,
+                      job.Params.Converge ? job.Params.TargetError : 0.0};
+        TakeInputTitle(job.ShapefilePath);
+    }
     if (Progress_)
         Progress_->Finish();
     if (summary.EqualShares && summary.Result != CartogramRunSummary::Outcome::Refused)
@@ -261,6 +267,15 @@ void CAppDocument::OnRunFinished(const CartogramRunSummary& summary)
     emit RunEnded(summary);
     emit BusyChanged();
     emit StatusMessage(RunStatusText(summary));
+}
+
+std::vector<AttributeValue> CAppDocument::RecordAttributes(uint32_t record) const
+{
+    if (LastInput_.Path.empty())
+        return {};
+    if (LastInput_.Ogr)
+        return ReadFeatureRecord(LastInput_.Path, LastInput_.Layer, record);
+    return ReadTableRecord(TablePathFor(LastInput_.Path), record);
 }
 
 void CAppDocument::TakeInputTitle(const std::string& input)

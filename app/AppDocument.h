@@ -2,6 +2,7 @@
 
 #include "app/GisCartogramDlg.h"
 #include "engine/RoundFrame.h"
+#include "geodata/RecordAttributes.h"
 #include "run/CartogramJob.h"
 
 #include <QObject>
@@ -39,6 +40,13 @@ public:
     CBestRouteSetupDlg* BestRouteDialog() const;
     // The summary of the last run that ended.
     const std::optional<CartogramRunSummary>& LastRun() const { return LastRun_; }
+    // The summary of the last run that completed: the map the document shows.
+    const std::optional<CartogramRunSummary>& LastResult() const { return LastResult_; }
+    // The convergence mode's target of that run; 0 for the rounds mode or no run.
+    double LastRunTarget() const { return LastInput_.TargetError; }
+    // The fields of record `record` (from 0) of the last completed run's input: its table, or its layer's
+    // feature; empty when they cannot be read.
+    std::vector<AttributeValue> RecordAttributes(uint32_t record) const;
 
     // The document commands; `window` is the window their dialogs belong to.
     void Cartogram(QWidget* window);
@@ -90,6 +98,7 @@ private:
     QPointer<CCartogramProgressDlg> Progress_;
     QPointer<CBestRouteSetupDlg> BestRoute_;
     std::optional<CartogramRunSummary> LastRun_;
+    std::optional<CartogramRunSummary> LastResult_;
     std::optional<CGisCartogramDlg::Choice> GisChoice_;
     // The block as the rounds mode had it, while the convergence mode is chosen.
     std::optional<CartoParams> SteppedParams_;
@@ -97,6 +106,14 @@ private:
     QPointer<QWidget> RunWindow_;
     std::string OutputFolder_;             // the output folder last chosen; empty beside the input
     std::string CartogramInput_;           // the last completed run's input
+    // What the last run that ended read, and its target.
+    struct RunInput {
+        std::string Path;
+        std::string Layer;
+        bool Ogr = false;
+        double TargetError = 0.0;
+    };
+    RunInput LastInput_;
     std::unique_ptr<CCartogramJob> Retry_; // the refused job, until the offer is answered
 };
 

@@ -8,12 +8,14 @@
 #include "app/ImportGisLayerDlg.h"
 #include "app/LumarixView.h"
 #include "app/QtUserInterface.h"
+#include "app/ResultPanel.h"
 #include "document/LumarixDoc.h"
 #include "geodata/OgrLayerReader.h"
 #include "platform/UserInterface.h"
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QDockWidget>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
@@ -97,6 +99,7 @@ CMainFrame::CMainFrame(CQtUserInterface* ui, QWidget* parent) : QMainWindow(pare
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
+    CreateResultDock();
     ConnectCommands();
     QSettings settings;
     Recent_.Load(settings);
@@ -165,7 +168,7 @@ void CMainFrame::CreateMenus()
         // The last two open the best-route search, which no other menu offers.
         MakeMenu(QStringLiteral("&Node Selection"), {StartNodeSelection, EndNodeSelection, ServiceCenterSelection,
                                                      Separator, BestRouteSetup, BestRouteInitialization}),
-        MakeMenu(QStringLiteral("&Cartograms"), {Cartogram}),
+        CartogramsMenu_ = MakeMenu(QStringLiteral("&Cartograms"), {Cartogram}),
         WindowMenu_,
         MakeMenu(QStringLiteral("&Help"), {About}),
     };
@@ -227,6 +230,39 @@ void CMainFrame::CreateStatusBar()
         IndicatorPanes_.push_back(pane);
     }
     connect(Action(StatusBar), &QAction::toggled, statusBar(), &QStatusBar::setVisible);
+}
+
+void CMainFrame::CreateResultDock()
+{
+    Results_ = new CResultPanel;
+    ResultDock_ = new QDockWidget(QStringLiteral("Cartogram Result"), this);
+    ResultDock_->setObjectName(QStringLiteral("ResultDock"));
+    ResultDock_->setWidget(Results_);
+    addDockWidget(Qt::RightDockWidgetArea, ResultDock_);
+    ResultDock_->hide();
+    QAction* toggle = ResultDock_->toggleViewAction();
+    toggle->setObjectName(QStringLiteral("ShowCartogramResult"));
+    toggle->setStatusTip(QStringLiteral("Show the last cartogram's polygons and their errors"));
+    CartogramsMenu_->addSeparator();
+    CartogramsMenu_->addAction(toggle);
+    connect(Results_, &CResultPanel::PolygonSelected, this, &CMainFrame::OnResultPolygonSelected);
+}
+
+void CMainFrame::ShowResult()
+{
+    CAppDocument* document = ActiveDocument();
+    if (document == nullptr) {
+        Results_->Show({}, nullptr, 0.0, {});
+        return;
+    }
+    const std::optional<CartogramRunSummary>& run = document->LastResult();
+    Results_->Show(document->Title(), run ? &*run : nullptr, document->LastRunTarget(),
+                   [document](uint32_t record) { return document->RecordAttributes(record); });
+}
+
+void CMainFrame::OnResultPolygonSelected(int polygon)
+{
+    (void)polygon;
 }
 
 std::vector<QLabel*> CMainFrame::StatusPanes() const
@@ -332,6 +368,13 @@ CAppDocument* CMainFrame::Adopt(std::unique_ptr<CAppDocument> document)
     Documents_.push_back(std::move(document));
     connect(adopted, &CAppDocument::BusyChanged, this, &CMainFrame::UpdateCommandStates);
     connect(adopted, &CAppDocument::TitleChanged, this, &CMainFrame::NumberWindowTitles);
+    connect(adopted, &CAppDocument::RunEnded, this, [this, adopted](const CartogramRunSummary& summary) {
+        if (adopted != ActiveDocument())
+            return;
+        ShowResult();
+        if (summary.Result == CartogramRunSummary::Outcome::Completed)
+            ResultDock_->show();
+    });
     connect(adopted, &CAppDocument::StatusMessage, this,
             [this](const QString& text) { statusBar()->showMessage(text, 15000); });
     AddChild(*adopted);
@@ -426,6 +469,7 @@ void CMainFrame::OnActiveChildChanged()
     UpdateCommandStates();
     UpdateTitle();
     MessagePane_->setText(QStringLiteral("Ready"));
+    ShowResult();
 }
 
 void CMainFrame::ShowMenus(bool documentMenu)

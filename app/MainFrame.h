@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+class QDockWidget;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -21,6 +22,7 @@ namespace tessaro {
 class CAppDocument;
 class CChildFrame;
 class CQtUserInterface;
+class CResultPanel;
 
 // The main window: a multi-document area whose child windows are maximized, the toolbar, the
 // status bar with its message pane and three indicator panes, and two menu bars: the document
@@ -41,6 +43,8 @@ public:
     QAction* Action(int id) const;
     QToolBar* ToolBar() const { return ToolBar_; }
     QMdiArea* MdiArea() const { return Mdi_; }
+    QDockWidget* ResultDock() const { return ResultDock_; }
+    CResultPanel* Results() const { return Results_; }
     // The menus of the document menu bar and of the no-document menu bar.
     const std::vector<QMenu*>& DocumentMenus() const { return DocumentMenus_; }
     const std::vector<QMenu*>& NoDocumentMenus() const { return NoDocumentMenus_; }
@@ -86,6 +90,13 @@ private:
     CAppDocument* Adopt(std::unique_ptr<CAppDocument> document);
     void ForgetDocumentIfUnseen(CAppDocument* document);
     void OnActiveChildChanged();
+    // The dock of the last run's result, hidden until a run completes; Cartograms > "Cartogram
+    // Result" shows and hides it.
+    void CreateResultDock();
+    // The result panel shows the active document's last run.
+    void ShowResult();
+    // A row of the result panel was selected: the active view highlights and centres it.
+    void OnResultPolygonSelected(int polygon);
     // File > Close: closes every window of the active document.
     void OnClose();
     // Numbers the windows that share a title and sets the main window's title.
@@ -119,6 +130,9 @@ private:
     QAction* RecentFilesEnd_ = nullptr;
     std::vector<QAction*> RecentActions_;
     QMenu* WindowMenu_ = nullptr;
+    QMenu* CartogramsMenu_ = nullptr;
+    QDockWidget* ResultDock_ = nullptr;
+    CResultPanel* Results_ = nullptr;
     bool DocumentMenuShown_ = false;
     std::vector<std::unique_ptr<CAppDocument>> Documents_;
     int UntitledCount_ = 0;

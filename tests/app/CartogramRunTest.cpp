@@ -10,27 +10,36 @@
 #include "app/LumarixApp.h"
 #include "app/LumarixView.h"
 #include "app/MainFrame.h"
+#include "app/ResultPanel.h"
 #include "document/LumarixDoc.h"
 #include "tests/app/ModalDriver.h"
 #include "tests/app/TestApp.h"
+#include "tests/support/BoostRecords.h"
 #include "tests/support/DbfFixtures.h"
 #include "tests/support/ShapefileFixtures.h"
 
 #include <shapefil.h>
 
 #include <QDir>
+#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <boost/geometry.hpp>
+
+#include <cmath>
 #include <memory>
+#include <numeric>
 
 using namespace tessaro;
 using namespace tessaro::test;
@@ -194,6 +203,80 @@ private slots:
         QCOMPARE(summary.LeftOutRecords, std::vector<uint32_t>{3});
         QVERIFY(document->Doc().Params.Converge);
         QCOMPARE(document->Doc().Params.ForceType, ForceDecay::FixedRange);
+    }
+
+    // After a completed run the result panel lists every polygon with the error its exported
+    // file gives (areas read back with shapelib and Boost.Geometry), names the farthest, sorts,
+    // and shows a selected polygon's record.
+    void TheResultPanelListsEveryPolygonAsItsFileHasIt()
+    {
+        QTemporaryDir folder;
+        const QString input = CopyUsStates(folder.path());
+        CMainFrame frame(&App_.App().UserInterface());
+        frame.show();
+        CAppDocument* document = frame.OpenDocument(input);
+        QVERIFY(document != nullptr);
+        QVERIFY(frame.ResultDock()->isHidden());
+        CModalDriver driver;
+        driver.Then([&](QWidget* modal) {
+            ClickButton(modal, u"Select Shapefile ..."_s);
+            auto* fields = modal->findChild<QListWidget*>(u"1080"_s);
+            fields->setCurrentItem(fields->findItems(u"POP"_s, Qt::MatchExactly).value(0));
+            ClickButton(modal, u"Next"_s);
+        });
+        driver.Then([&](QWidget* modal) { ChooseFile(modal, input); });
+        driver.Then([](QWidget* modal) { ChooseMode(modal, true); });
+        driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); });
+        driver.ConfirmOtherMessages();
+        QSignalSpy ended(document, &CAppDocument::RunEnded);
+        frame.Action(CommandId::Cartogram)->trigger();
+        QVERIFY(driver.Wait());
+        QTRY_VERIFY_WITH_TIMEOUT(ended.count() == 1, 120000);
+        QCOMPARE(document->LastRun()->Result, CartogramRunSummary::Outcome::Completed);
+
+        CResultPanel* panel = frame.Results();
+        QTRY_VERIFY(frame.ResultDock()->isVisible());
+        QVERIFY2(panel->Heading()->text().contains(u"kept (the best)"_s), qPrintable(panel->Heading()->text()));
+        QVERIFY(panel->Heading()->text().contains(u"(target 0.1000 %)"_s));
+        QVERIFY(panel->Farthest()->text().startsWith(u"Farthest from their sizes: "_s));
+        QTableWidget* table = panel->Table();
+        QCOMPARE(table->rowCount(), 49);
+
+        // The result file's areas, read without our geometry, give the same errors.
+        const std::string result = document->LastRun()->WrittenFiles.front();
+        const std::vector<BoostRecord> records = ReadBoostRecords(result.substr(0, result.size() - 4) + ".shp");
+        DBFHandle dbf = DBFOpen(input.toStdString().c_str(), "rb");
+        QVERIFY(dbf != nullptr);
+        std::vector<double> sizes;
+        for (int record = 0; record < DBFGetRecordCount(dbf); ++record)
+            sizes.push_back(DBFReadDoubleAttribute(dbf, record, DBFGetFieldIndex(dbf, "POP")));
+        DBFClose(dbf);
+        double total = 0.0;
+        for (const BoostRecord& record : records)
+            total += boost::geometry::area(record);
+        const double sizeTotal = std::accumulate(sizes.begin(), sizes.end(), 0.0);
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const size_t record = size_t(table->item(row, CResultPanel::RecordColumn)->text().toInt() - 1);
+            const double areaShare = boost::geometry::area(records[record]) / total;
+            const double desired = sizes[record] / sizeTotal;
+            QCOMPARE(table->item(row, CResultPanel::SizeColumn)->text().toDouble(), sizes[record]);
+            QVERIFY(std::abs(table->item(row, CResultPanel::AreaColumn)->text().toDouble() - areaShare * 100) < 1e-3);
+            QVERIFY(std::abs(table->item(row, CResultPanel::ErrorColumn)->text().toDouble() -
+                             (areaShare / desired - 1.0) * 100.0) < 0.006);
+        }
+        table->sortItems(CResultPanel::ErrorColumn, Qt::DescendingOrder);
+        const double first = table->item(0, CResultPanel::ErrorColumn)->text().toDouble();
+        const double last = table->item(48, CResultPanel::ErrorColumn)->text().toDouble();
+        QVERIFY(first >= last && first > 0.0);
+
+        QSignalSpy selected(panel, &CResultPanel::PolygonSelected);
+        table->selectRow(0);
+        QCOMPARE(selected.count(), 1);
+        QCOMPARE(selected.front().front().toInt(), table->item(0, CResultPanel::PolygonColumn)->text().toInt() - 1);
+        QTableWidget* attributes = panel->Attributes();
+        QVERIFY(attributes->rowCount() >= 3);
+        QCOMPARE(attributes->item(0, 0)->text(), u"NAME"_s);
+        QCOMPARE(attributes->item(0, 1)->text(), table->item(0, CResultPanel::NameColumn)->text());
     }
 
     // A run into a folder that holds an earlier run's rounds asks first; removing them leaves
