@@ -71,6 +71,7 @@ QTableWidget* MakeTable(const QStringList& headings)
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->horizontalHeader()->setStretchLastSection(true);
     return table;
 }
@@ -90,6 +91,9 @@ CResultPanel::CResultPanel(QWidget* parent) : QWidget(parent)
                         QStringLiteral("Size"), QStringLiteral("Desired share %"), QStringLiteral("Area share %"),
                         QStringLiteral("Error A/D - 1 %")});
     Table_->setObjectName(QStringLiteral("Polygons"));
+    // The polygon's place in the run's layer ties a row to the view; users know the record.
+    Table_->setColumnHidden(PolygonColumn, true);
+    Table_->horizontalHeader()->setSortIndicator(RecordColumn, Qt::AscendingOrder);
     Table_->setSortingEnabled(true);
     Attributes_ = MakeTable({QStringLiteral("Field"), QStringLiteral("Value")});
     Attributes_->setObjectName(QStringLiteral("Attributes"));
@@ -104,6 +108,7 @@ CResultPanel::CResultPanel(QWidget* parent) : QWidget(parent)
     layout->addWidget(Heading_);
     layout->addWidget(Farthest_);
     layout->addWidget(split, 1);
+    setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 64);
 
     connect(Table_, &QTableWidget::itemSelectionChanged, this, [this] {
         if (Filling_)
@@ -162,7 +167,9 @@ void CResultPanel::Fill(const CartogramRunSummary& summary)
         Table_->setItem(row, NameColumn,
                         new QTableWidgetItem(described ? QString::fromStdString(summary.Polygons[i].Name) : QString()));
         const std::optional<double> size = described ? summary.Polygons[i].Size : std::nullopt;
-        Table_->setItem(row, SizeColumn, size ? Number(*size, 2) : Number(NAN, 0));
+        // Counts show as counts; rates and other reals with their decimals.
+        const int decimals = size && std::floor(*size) == *size ? 0 : 4;
+        Table_->setItem(row, SizeColumn, size ? Number(*size, decimals) : Number(NAN, 0));
         Table_->setItem(row, DesiredColumn, Number(fits[i].DesiredShare * Percent, 4));
         Table_->setItem(row, AreaColumn, Number(fits[i].AreaShare * Percent, 4));
         Table_->setItem(row, ErrorColumn, Number(fits[i].Deviation * Percent, 2));

@@ -76,7 +76,9 @@ void SaveDialog(CMainFrame& frame, int id, const QString& name, const QString& b
 // with the airports moved with the map.
 bool GisTour(CMainFrame& frame, const QString& folder)
 {
-    const QString source = folder + u"/us_states.gpkg"_s;
+    // A folder of its own, away from the first tour's round files of the same stem.
+    QDir(folder).mkpath(u"gis"_s);
+    const QString source = folder + u"/gis/us_states.gpkg"_s;
     CopyWithOgr(StatesExample() + ".shp", source.toStdString(), "GPKG", "us_states");
     CModalDriver import;
     import.Then([](QWidget* modal) {
