@@ -561,7 +561,7 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
         Summary.Result = CartogramRunSummary::Outcome::Cancelled;
         // The information file says that the run was cut short, so that it is not taken for one
         // that ended by a stop rule.
-        prepared.Log->WriteLine(CancelledLine(solution.RoundsTransformed));
+        prepared.Log->WriteLine(CancelledLine(solution.RoundsTransformed) + "\n");
         break;
     case CartogramSolution::Outcome::Refused:
         Summary.Result = CartogramRunSummary::Outcome::Refused;
