@@ -101,13 +101,7 @@ private slots:
                 QTest::mouseClick(progress->CancelButton(), Qt::LeftButton);
         });
         CModalDriver driver;
-        driver.Then([&](QWidget* modal) {
-            ClickButton(modal, u"Select Shapefile ..."_s);
-            auto* fields = modal->findChild<QListWidget*>(u"1080"_s);
-            fields->setCurrentItem(fields->findItems(u"POP"_s, Qt::MatchExactly).value(0));
-            ClickButton(modal, u"Next"_s);
-        });
-        driver.Then([&](QWidget* modal) { ChooseFile(modal, input); });
+        ChooseShapefileAndField(driver, input, u"POP"_s);
         driver.Then([](QWidget* modal) { ChooseMode(modal, false); });
         driver.Then([](QWidget* modal) {
             TypeInto(modal->findChild<QWidget*>(u"Steps"_s), u"6"_s);
@@ -172,13 +166,7 @@ private slots:
         CAppDocument* document = frame.NewDocument();
         QStringList messages;
         CModalDriver driver;
-        driver.Then([&](QWidget* modal) {
-            ClickButton(modal, u"Select Shapefile ..."_s);
-            auto* fields = modal->findChild<QListWidget*>(u"1080"_s);
-            fields->setCurrentItem(fields->findItems(u"POP"_s, Qt::MatchExactly).value(0));
-            ClickButton(modal, u"Next"_s);
-        });
-        driver.Then([&](QWidget* modal) { ChooseFile(modal, input); });
+        ChooseShapefileAndField(driver, input, u"POP"_s);
         driver.Then([](QWidget* modal) { ChooseMode(modal, false); });
         driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the parameters
         driver.Then([&](QWidget* modal) {
@@ -218,13 +206,7 @@ private slots:
         QVERIFY(document != nullptr);
         QVERIFY(frame.ResultDock()->isHidden());
         CModalDriver driver;
-        driver.Then([&](QWidget* modal) {
-            ClickButton(modal, u"Select Shapefile ..."_s);
-            auto* fields = modal->findChild<QListWidget*>(u"1080"_s);
-            fields->setCurrentItem(fields->findItems(u"POP"_s, Qt::MatchExactly).value(0));
-            ClickButton(modal, u"Next"_s);
-        });
-        driver.Then([&](QWidget* modal) { ChooseFile(modal, input); });
+        ChooseShapefileAndField(driver, input, u"POP"_s);
         driver.Then([](QWidget* modal) { ChooseMode(modal, true); });
         driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); });
         driver.ConfirmOtherMessages();
@@ -292,17 +274,7 @@ private slots:
         QSignalSpy ended(document, &CAppDocument::RunEnded);
         const auto run = [&](const QString& steps, QString* proposed, QString* question) {
             CModalDriver driver;
-            driver.Then([&](QWidget* modal) {
-                ClickButton(modal, u"Select Shapefile ..."_s);
-                auto* fields = modal->findChild<QListWidget*>(u"1080"_s);
-                fields->setCurrentItem(fields->findItems(u"POP"_s, Qt::MatchExactly).value(0));
-                ClickButton(modal, u"Next"_s);
-            });
-            driver.Then([&](QWidget* modal) {
-                if (proposed != nullptr)
-                    *proposed = qobject_cast<QFileDialog*>(modal)->selectedFiles().value(0);
-                ChooseFile(modal, input);
-            });
+            ChooseShapefileAndField(driver, input, u"POP"_s, proposed);
             driver.Then([](QWidget* modal) { ChooseMode(modal, false); });
             driver.Then([&steps](QWidget* modal) {
                 TypeInto(modal->findChild<QWidget*>(u"Steps"_s), steps);
@@ -345,13 +317,7 @@ private slots:
         QVERIFY(document != nullptr);
         document->Doc().Params.SetConvergence();
         CModalDriver driver;
-        driver.Then([&](QWidget* modal) {
-            ClickButton(modal, u"Select Shapefile ..."_s);
-            auto* fields = modal->findChild<QListWidget*>(u"1080"_s);
-            fields->setCurrentItem(fields->findItems(u"RATE"_s, Qt::MatchExactly).value(0));
-            ClickButton(modal, u"Next"_s);
-        });
-        driver.Then([&](QWidget* modal) { ChooseFile(modal, input); });
+        ChooseShapefileAndField(driver, input, u"RATE"_s);
         driver.Then([](QWidget* modal) { ChooseMode(modal, true); });
         driver.Then([](QWidget* modal) { ClickButton(modal, u"OK"_s); }); // the parameters
         frame->Action(CommandId::Cartogram)->trigger();

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QSettings>
@@ -106,6 +107,21 @@ QString MessageText(QWidget* modal)
 QString ExampleFolder()
 {
     return QStringLiteral(TESSARO_SOURCE_DIR "/examples");
+}
+
+void ChooseShapefileAndField(CModalDriver& driver, const QString& input, const QString& field, QString* proposed)
+{
+    driver.Then([field](QWidget* modal) {
+        ClickButton(modal, u"Select Shapefile ..."_s);
+        auto* fields = modal->findChild<QListWidget*>(u"1080"_s);
+        fields->setCurrentItem(fields->findItems(field, Qt::MatchExactly).value(0));
+        ClickButton(modal, u"Next"_s);
+    });
+    driver.Then([input, proposed](QWidget* modal) {
+        if (proposed != nullptr)
+            *proposed = qobject_cast<QFileDialog*>(modal)->selectedFiles().value(0);
+        ChooseFile(modal, input);
+    });
 }
 
 void ChooseMode(QWidget* modal, bool converge)

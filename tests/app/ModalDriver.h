@@ -45,6 +45,10 @@ private:
 
 // Types `text` into a line edit or spin box as a user would: select all, then the keys.
 void TypeInto(QWidget* box, const QString& text);
+// Queues the answers of the shapefile and field dialog: "Select Shapefile ..." answered with
+// `input` (the chooser's proposed file kept in `proposed` when given), `field` picked, Next.
+void ChooseShapefileAndField(CModalDriver& driver, const QString& input, const QString& field,
+                             QString* proposed = nullptr);
 // Answers the cartogram mode dialog `modal`: the convergence mode or the rounds mode, then OK.
 void ChooseMode(QWidget* modal, bool converge);
 // Clicks the push button of `parent` whose text is `text` (the first one found).
