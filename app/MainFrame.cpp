@@ -230,6 +230,12 @@ void CMainFrame::CreateStatusBar()
         IndicatorPanes_.push_back(pane);
     }
     connect(Action(StatusBar), &QAction::toggled, statusBar(), &QStatusBar::setVisible);
+    // Once a menu's prompt or a run's note is gone, the pane shows the idle text again rather
+    // than a cursor position from before.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& message) {
+        if (message.isEmpty())
+            MessagePane_->setText(QStringLiteral("Ready"));
+    });
 }
 
 void CMainFrame::CreateResultDock()

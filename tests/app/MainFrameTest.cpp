@@ -30,6 +30,7 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -162,6 +163,11 @@ private slots:
             titles.append(window->windowTitle());
         QCOMPARE(titles, (QStringList{u"us_states.shp:1"_s, u"us_states.shp:2"_s, u"us_states.shp:3"_s}));
         QCOMPARE(Frame_->windowTitle(), u"Tessaro - [us_states.shp:3]"_s);
+        QCOMPARE(Frame_->StatusPanes().front()->text(), u"Ready"_s);
+        // A prompt shown and cleared leaves the idle text, not what the pane held before.
+        Frame_->StatusPanes().front()->setText(u"X:1.0000, Y:2.0000  Cursor X:1, Y:2"_s);
+        Frame_->statusBar()->showMessage(u"Zoom In"_s);
+        Frame_->statusBar()->clearMessage();
         QCOMPARE(Frame_->StatusPanes().front()->text(), u"Ready"_s);
 
         const QSize area = Frame_->MdiArea()->viewport()->size();
