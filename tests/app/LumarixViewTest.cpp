@@ -652,6 +652,31 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->mimeData()->data(u"image/svg+xml"_s), classic);
     }
 
+    // The window's view takes its measures from each round while a run goes on and from the
+    // summary of a completed run; a cancelled run leaves the last ones.
+    void RunsGiveTheViewItsMeasures()
+    {
+        View()->SetStyle(ErrorStyle());
+        const CColorScale scale = CColorScale::Deviation();
+        auto frame = std::make_shared<CRoundFrame>();
+        frame->Measures.Fits = {PolygonFit{1.0, 1.1, 0.05, -0.3}};
+        frame->Polygons = {{SquarePoints(20, 20, 15)}};
+        frame->Extent = CExtent{0, 0, 100, 50};
+        emit Document_->FrameArrived(frame);
+        QCOMPARE(View()->Coloring().Fills, std::vector<CPictureColor>{scale.ColorOf(-0.3)});
+        CartogramRunSummary summary;
+        summary.Result = CartogramRunSummary::Outcome::Completed;
+        summary.LastMeasures.emplace();
+        summary.LastMeasures->Fits = {PolygonFit{1.0, 1.2, 0.1, 0.2}};
+        emit Document_->RunEnded(summary);
+        QVERIFY(!View()->ShowsFrame());
+        QCOMPARE(View()->Coloring().Fills, std::vector<CPictureColor>{scale.ColorOf(0.2)});
+        summary.Result = CartogramRunSummary::Outcome::Cancelled;
+        summary.LastMeasures->Fits = {PolygonFit{1.0, 0.5, 0.3, -0.5}};
+        emit Document_->RunEnded(summary);
+        QCOMPARE(View()->Coloring().Fills, std::vector<CPictureColor>{scale.ColorOf(0.2)});
+    }
+
     // A highlighted polygon's border turns thick and green over everything, on the screen and in
     // copies; -1 takes it away.
     void HighlightOutlinesThePolygonOnTop()
