@@ -15,11 +15,16 @@ CChildFrame::CChildFrame(CAppDocument& document, QWidget* parent)
     setWindowTitle(document.Title());
     connect(&document, &CAppDocument::ViewsChanged, View_, &CLumarixView::Refresh);
     connect(&document, &CAppDocument::FrameArrived, View_, &CLumarixView::ShowFrame);
-    // The map a run ends with is shown whole.
-    connect(&document, &CAppDocument::RunEnded, View_, [this] {
+    // The map a run ends with is shown whole, with its measures for a fill by value or error; a
+    // run that did not complete left the map, and so its measures, as they were.
+    connect(&document, &CAppDocument::RunEnded, View_, [this](const CartogramRunSummary& summary) {
         View_->EndFrames();
+        if (summary.Result == CartogramRunSummary::Outcome::Completed)
+            View_->SetPolygonMeasures(PolygonMeasures::FromRun(summary));
         View_->FitToWindow();
     });
+    if (document.LastRun())
+        View_->SetPolygonMeasures(PolygonMeasures::FromRun(*document.LastRun()));
     connect(&document, &CAppDocument::BusyChanged, this, &CChildFrame::UpdateBusy);
     // A pick in one view changes what every view of the document shows.
     connect(View_, &CLumarixView::RouteEndPicked, &document, &CAppDocument::RefreshViews);

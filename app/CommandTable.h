@@ -51,6 +51,8 @@ inline constexpr int ExportPajek = 32874;
 inline constexpr int ExportGraphviz = 32876;
 // Commands of our own beyond the classic set.
 inline constexpr int ImportGisLayer = 32900;
+inline constexpr int EditMapStyle = 32901;
+inline constexpr int Identify = 32902;
 // Menu items that have no handler; they have no id of their own and are shown disabled.
 inline constexpr int ChainsToShpfile = -1;
 inline constexpr int NodesToCsv = -2;

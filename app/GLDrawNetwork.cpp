@@ -1,14 +1,19 @@
 #include "app/GLDrawNetwork.h"
 
+#include "app/PolygonTessellator.h"
 #include "engine/QuadTree.h"
 #include "engine/RoundFrame.h"
 #include "geodata/NetworkEmfWriter.h"
 #include "geodata/PictureCanvas.h"
+#include "geometry/PolygonHit.h"
 #include "geometry/ShapeLayer.h"
 #include "network/Network.h"
 #include "network/ShortestPath.h"
 
 #include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace tessaro {
 namespace {
@@ -55,9 +60,35 @@ constexpr double QuadtreeVertexRadius = 80.0;
 constexpr std::int32_t RouteEndHalfSide = 10;
 constexpr std::int32_t CompanionDotRadius = 40;
 
+// The legend of a picture, in 0.01 mm: its distance from the page's bottom-left corner, the
+// padding inside its panel, the height of a line, of the title's and the entries' characters,
+// and the size of a colour swatch. An average character of Arial is 0.56 of its height wide.
+constexpr std::int32_t LegendMargin = 300;
+constexpr std::int32_t LegendPadding = 200;
+constexpr std::int32_t LegendLine = 420;
+constexpr std::int32_t LegendTitleHeight = 300;
+constexpr std::int32_t LegendTextHeight = 260;
+constexpr std::int32_t SwatchWidth = 450;
+constexpr std::int32_t SwatchHeight = 300;
+constexpr double AverageCharWidth = 0.56;
+constexpr CPictureColor PictureWhite{255, 255, 255};
+constexpr CPictureColor LegendFrame{96, 96, 96};
+
 void Color(const Rgba& c)
 {
     glColor4d(c.R, c.G, c.B, c.A);
+}
+
+void Color(const CPictureColor& c)
+{
+    glColor4d(c.Red / 255.0, c.Green / 255.0, c.Blue / 255.0, 1.0);
+}
+
+// The width of a text in the picture, from its count of characters (not of UTF-8 bytes).
+double TextWidth(const std::string& text, std::int32_t height)
+{
+    const auto characters = std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; });
+    return static_cast<double>(characters) * AverageCharWidth * height;
 }
 
 } // namespace
@@ -98,6 +129,56 @@ std::vector<CGLDrawNetwork::Cell> CGLDrawNetwork::Cells() const
         if (QuadTree->NodeCorners(leaf, corners, QuadTree->CurrentMap))
             cells.push_back(corners);
     return cells;
+}
+
+std::int32_t CGLDrawNetwork::PolygonCount() const
+{
+    if (Frame != nullptr)
+        return static_cast<std::int32_t>(Frame->Polygons.size());
+    return Network != nullptr ? static_cast<std::int32_t>(Network->PolygonCount()) : 0;
+}
+
+std::vector<CGLDrawNetwork::RingPoints> CGLDrawNetwork::RingsOf(std::int32_t polygon) const
+{
+    std::vector<RingPoints> rings;
+    if (polygon < 0 || polygon >= PolygonCount())
+        return rings;
+    if (Frame != nullptr) {
+        for (const std::vector<double>& ring : Frame->Polygons[static_cast<size_t>(polygon)])
+            rings.push_back({ring.data(), static_cast<std::int32_t>(ring.size() / 2)});
+        return rings;
+    }
+    for (const auto& ring : Network->Polygon(static_cast<std::uint32_t>(polygon)).Rings())
+        rings.push_back({ring->Points(), ring->PointCount()});
+    return rings;
+}
+
+std::optional<CPoint2D> CGLDrawNetwork::PolygonCentre(std::int32_t polygon) const
+{
+    CExtent box = CExtent::Empty();
+    for (const RingPoints& ring : RingsOf(polygon))
+        for (std::int32_t i = 0; i < ring.Count; ++i)
+            box.Include(ring.XY[2 * i], ring.XY[2 * i + 1]);
+    if (box.MinX > box.MaxX)
+        return std::nullopt;
+    return CPoint2D{(box.MinX + box.MaxX) / 2.0, (box.MinY + box.MaxY) / 2.0};
+}
+
+std::int32_t CGLDrawNetwork::PolygonAt(const CPoint2D& world) const
+{
+    if (Frame != nullptr)
+        return tessaro::PolygonAt(Frame->Polygons, world);
+    return Network != nullptr ? tessaro::PolygonAt(Network->PolygonLayer(), world) : -1;
+}
+
+bool CGLDrawNetwork::ShowsFills() const
+{
+    return Flags.ShowPolygons && Coloring.Fills.size() == static_cast<size_t>(PolygonCount()) && Coloring.Filled();
+}
+
+bool CGLDrawNetwork::ShowsQuadtree() const
+{
+    return Style.ShowQuadtree && (Flags.ShowQuadtree || Flags.ShowQuadtreeNodes);
 }
 
 // Calls visit(points, point count) for every ring, polygon by polygon, ring by ring.
@@ -143,6 +224,7 @@ template <class Visit> void CGLDrawNetwork::ForEachRouteChain(Visit visit) const
 
 void CGLDrawNetwork::DrawScene() const
 {
+    DrawHighlight();
     DrawRouteEnds();
     DrawCompanions();
     if (Flags.ShowNodeMarkers)
@@ -151,12 +233,51 @@ void CGLDrawNetwork::DrawScene() const
         DrawPointFeatures();
     if (Flags.ShowPolygons)
         DrawPolygons();
-    if (Flags.ShowQuadtree || Flags.ShowQuadtreeNodes)
+    if (ShowsQuadtree())
         DrawQuadtree();
     DrawRoute();
     DrawChains();
     if (Flags.ShowBoundary)
         DrawBoundary();
+    if (ShowsFills())
+        DrawFills();
+}
+
+void CGLDrawNetwork::DrawHighlight() const
+{
+    const std::vector<RingPoints> rings = RingsOf(Highlight);
+    if (rings.empty())
+        return;
+    glLineWidth(static_cast<GLfloat>(HighlightWidth));
+    Color(HighlightColor);
+    for (const RingPoints& ring : rings) {
+        glBegin(GL_LINE_STRIP);
+        for (std::int32_t i = 0; i < ring.Count; ++i)
+            Vertex(ring.XY[2 * i], ring.XY[2 * i + 1]);
+        glEnd();
+    }
+    glLineWidth(1.0f);
+}
+
+void CGLDrawNetwork::DrawFills() const
+{
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    CPolygonTessellator tessellator;
+    std::vector<std::vector<CPolygonTessellator::Vertex>> rings;
+    for (std::int32_t polygon = 0; polygon < PolygonCount(); ++polygon) {
+        rings.clear();
+        for (const RingPoints& ring : RingsOf(polygon)) {
+            auto& device = rings.emplace_back();
+            device.reserve(static_cast<size_t>(ring.Count));
+            for (std::int32_t i = 0; i < ring.Count; ++i) {
+                const DevicePoint p = ToDevice(ring.XY[2 * i], ring.XY[2 * i + 1]);
+                device.push_back({p.X, p.Y, 0.0});
+            }
+        }
+        Color(Coloring.Fills[static_cast<size_t>(polygon)]);
+        tessellator.Fill(rings);
+    }
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
 }
 
 void CGLDrawNetwork::DrawRouteEnds() const
@@ -246,14 +367,20 @@ void CGLDrawNetwork::DrawPointFeatures() const
 void CGLDrawNetwork::DrawPolygons() const
 {
     glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-    glLineWidth(1.0f);
-    Color(Teal);
+    if (Style.IsClassic()) {
+        glLineWidth(1.0f);
+        Color(Teal);
+    } else {
+        glLineWidth(static_cast<GLfloat>(Style.OutlineWidth));
+        Color(Style.OutlineColor);
+    }
     ForEachRing([this](const double* xy, std::int32_t count) {
         glBegin(GL_LINE_STRIP);
         for (std::int32_t i = 0; i < count; ++i)
             Vertex(xy[2 * i], xy[2 * i + 1]);
         glEnd();
     });
+    glLineWidth(1.0f);
     if (!Flags.ShowPolygonVertices)
         return;
     glPointSize(static_cast<GLfloat>(VertexSize));
@@ -359,6 +486,12 @@ void CGLDrawNetwork::RenderPicture(CPictureCanvas& canvas, std::int32_t width, s
     if (Network == nullptr)
         return;
     const CPictureMapping map = CPictureMapping::Make(DrawnExtent(), width, height, margin);
+    const bool classic = Style.IsClassic();
+    if (!classic) {
+        canvas.SetPen(0, Style.Background);
+        canvas.SetBrush(Style.Background);
+        canvas.Polygon({{0, 0}, {width, 0}, {width, -height}, {0, -height}});
+    }
     const auto segments = [&canvas, &map](const CNetworkChain& chain, bool endsFromNodes) {
         const std::int32_t n = chain.PointCount();
         const double* xy = chain.Points();
@@ -384,29 +517,86 @@ void CGLDrawNetwork::RenderPicture(CPictureCanvas& canvas, std::int32_t width, s
     ForEachRouteChain([&segments](const CNetworkChain& chain) { segments(chain, false); });
 
     if (Flags.ShowPolygons) {
-        canvas.SetPen(WidePen, PictureRed);
-        canvas.SetBrush(hollow ? std::nullopt : std::optional<CPictureColor>(LightGreyBrush));
-        std::vector<CPicturePoint> outline;
-        ForEachRing([&](const double* xy, std::int32_t count) {
-            outline.clear();
-            for (std::int32_t i = 0; i < count; ++i)
-                outline.push_back(map.Map(xy[2 * i], xy[2 * i + 1]));
-            if (!outline.empty())
-                canvas.Polygon(outline);
-        });
-        if (vertexDotRadius > 0) {
-            canvas.SetPen(WidePen, PictureBlue);
-            const std::int32_t r = vertexDotRadius;
-            ForEachRing([&](const double* xy, std::int32_t count) {
-                // The closing vertex repeats the first.
-                for (std::int32_t i = 0; i + 1 < count; ++i) {
-                    const CPicturePoint p = map.Map(xy[2 * i], xy[2 * i + 1]);
-                    canvas.Ellipse(p.X - r, p.Y + r, p.X + r, p.Y - r);
-                }
-            });
+        if (classic)
+            RenderClassicPolygons(canvas, map, hollow);
+        else
+            RenderStyledPolygons(canvas, map, hollow);
+        if (vertexDotRadius > 0)
+            RenderVertexDots(canvas, map, vertexDotRadius);
+    }
+    if (Style.ShowQuadtree)
+        RenderQuadtree(canvas, map);
+    RenderCompanions(canvas, map);
+    RenderRouteEnds(canvas, map);
+    RenderHighlight(canvas, map);
+    if (!classic && !hollow && ShowsFills() && !Coloring.Legend.empty())
+        RenderLegend(canvas, height);
+}
+
+void CGLDrawNetwork::RenderClassicPolygons(CPictureCanvas& canvas, const CPictureMapping& map, bool hollow) const
+{
+    canvas.SetPen(WidePen, PictureRed);
+    canvas.SetBrush(hollow ? std::nullopt : std::optional<CPictureColor>(LightGreyBrush));
+    std::vector<CPicturePoint> outline;
+    ForEachRing([&](const double* xy, std::int32_t count) {
+        outline.clear();
+        for (std::int32_t i = 0; i < count; ++i)
+            outline.push_back(map.Map(xy[2 * i], xy[2 * i + 1]));
+        if (!outline.empty())
+            canvas.Polygon(outline);
+    });
+}
+
+std::vector<std::vector<CPicturePoint>> CGLDrawNetwork::PictureRings(std::int32_t polygon,
+                                                                     const CPictureMapping& map) const
+{
+    std::vector<std::vector<CPicturePoint>> rings;
+    for (const RingPoints& ring : RingsOf(polygon)) {
+        auto& points = rings.emplace_back();
+        for (std::int32_t i = 0; i < ring.Count; ++i)
+            points.push_back(map.Map(ring.XY[2 * i], ring.XY[2 * i + 1]));
+    }
+    return rings;
+}
+
+// Every fill first and the outlines over them, so that no neighbour's fill covers half an
+// outline. A fill is edged in its own colour, which closes the hairline seams a reader's
+// anti-aliasing leaves between neighbours.
+void CGLDrawNetwork::RenderStyledPolygons(CPictureCanvas& canvas, const CPictureMapping& map, bool hollow) const
+{
+    if (!hollow && ShowsFills()) {
+        std::optional<CPictureColor> current;
+        for (std::int32_t polygon = 0; polygon < PolygonCount(); ++polygon) {
+            const CPictureColor fill = Coloring.Fills[static_cast<size_t>(polygon)];
+            if (fill != current) {
+                canvas.SetPen(0, fill);
+                canvas.SetBrush(fill);
+                current = fill;
+            }
+            canvas.PolyPolygon(PictureRings(polygon, map));
         }
     }
+    canvas.SetPen(CPictureMapping::Truncate(Style.OutlineWidth * PicturePixel), Style.OutlineColor);
+    canvas.SetBrush(std::nullopt);
+    for (std::int32_t polygon = 0; polygon < PolygonCount(); ++polygon)
+        canvas.PolyPolygon(PictureRings(polygon, map));
+}
 
+void CGLDrawNetwork::RenderVertexDots(CPictureCanvas& canvas, const CPictureMapping& map, std::int32_t radius) const
+{
+    canvas.SetPen(WidePen, PictureBlue);
+    const std::int32_t r = radius;
+    ForEachRing([&](const double* xy, std::int32_t count) {
+        // The closing vertex repeats the first.
+        for (std::int32_t i = 0; i + 1 < count; ++i) {
+            const CPicturePoint p = map.Map(xy[2 * i], xy[2 * i + 1]);
+            canvas.Ellipse(p.X - r, p.Y + r, p.X + r, p.Y - r);
+        }
+    });
+}
+
+void CGLDrawNetwork::RenderQuadtree(CPictureCanvas& canvas, const CPictureMapping& map) const
+{
     const std::vector<Cell> cells = Flags.ShowQuadtree || Flags.ShowQuadtreeNodes ? Cells() : std::vector<Cell>{};
     if (Flags.ShowQuadtree) {
         canvas.SetPen(WidePen, PictureCellGrey);
@@ -434,9 +624,10 @@ void CGLDrawNetwork::RenderPicture(CPictureCanvas& canvas, std::int32_t width, s
                            CPictureMapping::Truncate(y - QuadtreeVertexRadius));
         }
     }
+}
 
-    RenderCompanions(canvas, map);
-
+void CGLDrawNetwork::RenderRouteEnds(CPictureCanvas& canvas, const CPictureMapping& map) const
+{
     if (Route == nullptr)
         return;
     const auto square = [&canvas, &map](const CNetworkNode& node, CPictureColor color) {
@@ -450,6 +641,47 @@ void CGLDrawNetwork::RenderPicture(CPictureCanvas& canvas, std::int32_t width, s
         square(*Route->Origin(), PictureBlue);
         if (Route->Destination() != nullptr)
             square(*Route->Destination(), PictureCyan);
+    }
+}
+
+void CGLDrawNetwork::RenderHighlight(CPictureCanvas& canvas, const CPictureMapping& map) const
+{
+    if (RingsOf(Highlight).empty())
+        return;
+    canvas.SetPen(CPictureMapping::Truncate(HighlightWidth * PicturePixel), HighlightColor);
+    canvas.SetBrush(std::nullopt);
+    canvas.PolyPolygon(PictureRings(Highlight, map));
+}
+
+// A white panel at the page's bottom-left: the title, then a swatch and a label per entry.
+void CGLDrawNetwork::RenderLegend(CPictureCanvas& canvas, std::int32_t height) const
+{
+    double textWidth = TextWidth(Coloring.LegendTitle, LegendTitleHeight);
+    for (const ColorLegendEntry& entry : Coloring.Legend)
+        textWidth = std::max(textWidth, SwatchWidth + LegendPadding / 2 + TextWidth(entry.Label, LegendTextHeight));
+    const auto lines = static_cast<std::int32_t>(Coloring.Legend.size()) + 1;
+    const std::int32_t panelWidth = CPictureMapping::Truncate(textWidth) + 2 * LegendPadding;
+    const std::int32_t panelHeight = lines * LegendLine + 2 * LegendPadding;
+    const std::int32_t left = LegendMargin;
+    const std::int32_t bottom = -height + LegendMargin;
+    const std::int32_t top = bottom + panelHeight;
+    canvas.SetPen(0, LegendFrame);
+    canvas.SetBrush(PictureWhite);
+    canvas.Polygon({{left, bottom}, {left + panelWidth, bottom}, {left + panelWidth, top}, {left, top}});
+
+    const std::int32_t x = left + LegendPadding;
+    std::int32_t baseline = top - LegendPadding - LegendTitleHeight;
+    canvas.Text({x, baseline}, Coloring.LegendTitle, LegendTitleHeight, PictureBlack);
+    for (const ColorLegendEntry& entry : Coloring.Legend) {
+        baseline -= LegendLine;
+        const std::int32_t swatchBottom = baseline - LegendTextHeight / 8;
+        canvas.SetPen(0, LegendFrame);
+        canvas.SetBrush(entry.Color);
+        canvas.Polygon({{x, swatchBottom},
+                        {x + SwatchWidth, swatchBottom},
+                        {x + SwatchWidth, swatchBottom + SwatchHeight},
+                        {x, swatchBottom + SwatchHeight}});
+        canvas.Text({x + SwatchWidth + LegendPadding / 2, baseline}, entry.Label, LegendTextHeight, PictureBlack);
     }
 }
 

@@ -85,6 +85,17 @@ void CInnerOpenGL::BeginFrame(double angle, int background)
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         break;
     }
+    ClearAndPlace(angle);
+}
+
+void CInnerOpenGL::BeginFrame(double angle, double red, double green, double blue)
+{
+    glClearColor(static_cast<GLfloat>(red), static_cast<GLfloat>(green), static_cast<GLfloat>(blue), 1.0f);
+    ClearAndPlace(angle);
+}
+
+void CInnerOpenGL::ClearAndPlace(double angle)
+{
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();

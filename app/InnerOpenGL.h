@@ -54,6 +54,8 @@ public:
     // the model-view: translate Depth along z and Shift along y, push, rotate Tilt about x and
     // `angle` about z (degrees), scale Zoom in x and y.
     void BeginFrame(double angle, int background);
+    // The same on a background of any colour, each channel from 0 to 1.
+    void BeginFrame(double angle, double red, double green, double blue);
     // Pops the model-view and waits for the drawing to finish. The widget presents the frame.
     void EndFrame();
     // A pick pass: a selection buffer, selection mode with the name stack holding one entry,
@@ -75,6 +77,7 @@ public:
 
 private:
     void ApplyFrustum() const;
+    void ClearAndPlace(double angle);
 
     int Viewport_[4] = {0, 0, 1, 1};
     std::vector<std::uint32_t> SelectBuffer_;

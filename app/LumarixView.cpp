@@ -1,6 +1,8 @@
 #include "app/LumarixView.h"
 
 #include "app/Icons.h"
+#include "app/MapLegend.h"
+#include "app/MapStyleDlg.h"
 #include "app/SetDispParamDlg.h"
 #include "document/LumarixDoc.h"
 #include "geodata/EmfCanvas.h"
@@ -105,7 +107,7 @@ std::optional<std::string> RenderThrough(CPictureCanvas& canvas, const CGLDrawNe
 CLumarixView::CLumarixView(CLumarixDoc& document, QWidget* parent)
     : QWidget(parent), Document_(document), Surface_(new CViewSurface(*this)),
       HorizontalBar_(new QScrollBar(Qt::Horizontal)), VerticalBar_(new QScrollBar(Qt::Vertical)),
-      Band_(new QRubberBand(QRubberBand::Rectangle, Surface_))
+      Band_(new QRubberBand(QRubberBand::Rectangle, Surface_)), Legend_(new CMapLegend(Surface_))
 {
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -173,12 +175,17 @@ QPoint CLumarixView::ToLogical(QPointF device) const
 
 void CLumarixView::Refresh()
 {
+    UpdateColoring();
     Surface_->update();
 }
 
 void CLumarixView::ShowFrame(std::shared_ptr<const CRoundFrame> frame)
 {
     Frame_ = std::move(frame);
+    // A round's fits are measured before its transformation: the colours lag the shapes by
+    // that one round.
+    FrameMeasures_ = Frame_ ? PolygonMeasures::FromFits(Frame_->Measures.Fits) : PolygonMeasures{};
+    UpdateColoring();
     // The run waits until its round is on the screen.
     Surface_->repaint();
 }
@@ -186,6 +193,7 @@ void CLumarixView::ShowFrame(std::shared_ptr<const CRoundFrame> frame)
 void CLumarixView::EndFrames()
 {
     Frame_.reset();
+    FrameMeasures_ = {};
     Refresh();
 }
 
@@ -204,13 +212,86 @@ void CLumarixView::EditDisplayParameters()
     Refresh();
 }
 
+void CLumarixView::SetStyle(const MapStyle& style)
+{
+    Drawer_.Style = style;
+    Refresh();
+}
+
+void CLumarixView::EditMapStyle()
+{
+    CMapStyleDlg dialog(this);
+    dialog.SetStyle(Drawer_.Style);
+    if (dialog.exec() == QDialog::Accepted)
+        SetStyle(dialog.Style());
+}
+
+void CLumarixView::SetPolygonMeasures(PolygonMeasures measures)
+{
+    DocumentMeasures_ = std::move(measures);
+    Refresh();
+}
+
+void CLumarixView::UpdateColoring()
+{
+    PrepareDrawer();
+    const PolygonMeasures& measures = Frame_ ? FrameMeasures_ : DocumentMeasures_;
+    Drawer_.Coloring =
+        MapColoring::Make(Drawer_.Style, measures, static_cast<size_t>(std::max(0, Drawer_.PolygonCount())));
+    const bool shown = Drawer_.Flags.ShowPolygons && Drawer_.Style.HasLegend();
+    Legend_->SetContent(QString::fromStdString(Drawer_.Coloring.LegendTitle),
+                        shown ? Drawer_.Coloring.Legend : std::vector<ColorLegendEntry>{});
+}
+
+void CLumarixView::HighlightPolygon(int polygon)
+{
+    Drawer_.Highlight = polygon < 0 ? -1 : polygon;
+    Refresh();
+}
+
+void CLumarixView::CenterOnPolygon(int polygon)
+{
+    PrepareDrawer();
+    const std::optional<CPoint2D> centre = Drawer_.PolygonCentre(polygon);
+    if (!centre)
+        return;
+    FitHeld_ = false;
+    const CExtent extent = Drawer_.DrawnExtent();
+    const QPointF logical((centre->X - extent.MinX) * Scale_, (centre->Y - extent.MaxY) * Scale_);
+    const QSize client = ClientPixels();
+    ScrollTo(logical - ClientOffset(QPointF(client.width() / 2.0, client.height() / 2.0)));
+    Refresh();
+}
+
+CPoint2D CLumarixView::WorldAt(QPointF device)
+{
+    PrepareDrawer();
+    const CExtent extent = Drawer_.DrawnExtent();
+    const QPointF logical = CanvasAt(device);
+    return {logical.x() / Scale_ + extent.MinX, logical.y() / Scale_ + extent.MaxY};
+}
+
+int CLumarixView::PolygonAt(QPointF device)
+{
+    return Drawer_.PolygonAt(WorldAt(device));
+}
+
+void CLumarixView::Identify(QPointF device, QPoint global)
+{
+    const int polygon = PolygonAt(device);
+    HighlightPolygon(polygon);
+    emit PolygonIdentified(polygon, global);
+}
+
 void CLumarixView::ToggleMode(Mode mode)
 {
     Mode_ = Mode_ == mode ? Mode::None : mode;
     const bool selecting =
         Mode_ == Mode::SelectOrigin || Mode_ == Mode::SelectDestination || Mode_ == Mode::SelectCenter;
     Drawer_.Flags.ShowNodeMarkers = selecting;
-    Surface_->setCursor(selecting ? Qt::CrossCursor : Qt::ArrowCursor);
+    Surface_->setCursor(selecting                 ? Qt::CrossCursor
+                        : Mode_ == Mode::Identify ? Qt::PointingHandCursor
+                                                  : Qt::ArrowCursor);
     if (Mode_ == Mode::ZoomIn) {
         // A missing cursor leaves the arrow; the mode is on all the same.
         if (const std::optional<QCursor> cursor = ZoomCursor())
@@ -327,6 +408,8 @@ void CLumarixView::PrepareDrawer()
     Drawer_.ScrollY = scroll.y();
     Drawer_.ClientWidth = std::max(1, client.width()) * UnitsPerPixelX();
     Drawer_.ClientHeight = -std::max(1, client.height()) * UnitsPerPixelY();
+    // The picture's units are tenths of the logical ones.
+    Drawer_.PicturePixel = UnitsPerPixelX() * 10.0;
 }
 
 void CLumarixView::InitializeGL()
@@ -358,7 +441,12 @@ void CLumarixView::PaintGL()
     PrepareDrawer();
     GL_.ResetCamera();
     ResizeGL();
-    GL_.BeginFrame(0.0, CInnerOpenGL::Black);
+    const MapStyle& style = Drawer_.Style;
+    if (style.IsClassic())
+        GL_.BeginFrame(0.0, CInnerOpenGL::Black);
+    else
+        GL_.BeginFrame(0.0, style.Background.Red / 255.0, style.Background.Green / 255.0,
+                       style.Background.Blue / 255.0);
     Drawer_.DrawScene();
     GL_.EndFrame();
     Drawing_ = false;
@@ -378,6 +466,10 @@ void CLumarixView::MousePress(QMouseEvent* event)
     const QPoint at = event->position().toPoint();
     if (Mode_ == Mode::SelectOrigin || Mode_ == Mode::SelectDestination || Mode_ == Mode::SelectCenter) {
         PickNode(at);
+        return;
+    }
+    if (Mode_ == Mode::Identify) {
+        Identify(event->position(), event->globalPosition().toPoint());
         return;
     }
     // The surface keeps the mouse until the button is released.

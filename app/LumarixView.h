@@ -2,6 +2,7 @@
 
 #include "app/GLDrawNetwork.h"
 #include "app/InnerOpenGL.h"
+#include "document/PolygonMeasures.h"
 #include "engine/RoundFrame.h"
 
 #include <QCursor>
@@ -22,6 +23,7 @@ class QWheelEvent;
 namespace tessaro {
 
 class CLumarixDoc;
+class CMapLegend;
 class CNetworkNode;
 class CViewSurface;
 
@@ -36,10 +38,15 @@ class CViewSurface;
 // and a sideways wheel scroll), a drag with the middle button, or with the left one when no mode
 // is on, pans, the arrow keys scroll by a tenth of the client, + and - zoom about the centre and
 // Home shows the full extent. A view made on a document holding a map shows it whole.
+//
+// Each view has a map style of its own (the classic scene by default): its polygons may be
+// filled in one colour, by their values or by their relative errors, with a legend over the
+// client's bottom-left corner, and the copies and prints follow the screen. A polygon can be
+// highlighted and brought to the centre; in the Identify mode a click names the polygon under it.
 class CLumarixView : public QWidget {
     Q_OBJECT
 public:
-    enum class Mode { None, ZoomIn, ZoomOut, SelectOrigin, SelectDestination, SelectCenter };
+    enum class Mode { None, ZoomIn, ZoomOut, SelectOrigin, SelectDestination, SelectCenter, Identify };
 
     // The canvas after the view's first update.
     static constexpr QSize InitialCanvas{3000, 1800};
@@ -64,6 +71,28 @@ public:
     void SetFlags(const CDisplayFlags& flags);
     // Set Parameters: the Display Setup dialog on the seven flags it shows, then a redraw.
     void EditDisplayParameters();
+
+    const MapStyle& Style() const { return Drawer_.Style; }
+    // A new style, then a redraw.
+    void SetStyle(const MapStyle& style);
+    // Map Style: the style dialog, then a redraw.
+    void EditMapStyle();
+    // The measures of the document's polygons, in layer order, that a fill by value or error
+    // shows (after a completed run). While a run shows its rounds, each round's own show.
+    void SetPolygonMeasures(PolygonMeasures measures);
+    // The fills and the legend drawn now.
+    const MapColoring& Coloring() const { return Drawer_.Coloring; }
+    const CMapLegend* Legend() const { return Legend_; }
+
+    // Outlines a polygon of the drawn layer thick, in a contrasting colour, on top of the map
+    // on the screen and in copies; -1 for none.
+    void HighlightPolygon(int polygon);
+    int HighlightedPolygon() const { return Drawer_.Highlight; }
+    // Scrolls so that the centre of the polygon's box comes to the client's centre (as near as
+    // the canvas allows), the zoom unchanged.
+    void CenterOnPolygon(int polygon);
+    // The polygon of the drawn layer under a device point of the client; -1 for none.
+    int PolygonAt(QPointF device);
 
     // Toggles a mode: turning one on turns the others off; the selection modes mark the nodes
     // while they are on.
@@ -103,6 +132,9 @@ signals:
     void ModeChanged();
     // "X:..., Y:...  Cursor X:..., Y:..." for the status bar.
     void CursorText(const QString& text);
+    // A click in the Identify mode: the polygon of the drawn layer under it (-1 for none), which
+    // the view highlights, and where the click was on the screen.
+    void PolygonIdentified(int polygon, QPoint globalPos);
 
 private:
     friend class CViewSurface;
@@ -119,6 +151,11 @@ private:
     bool KeyPress(const QKeyEvent* event);
 
     void PrepareDrawer();
+    // The fills and the legend anew, from the style and the measures of the drawn layer.
+    void UpdateColoring();
+    void Identify(QPointF device, QPoint global);
+    // The world point shown at a device point of the client.
+    CPoint2D WorldAt(QPointF device);
     void FitCanvas();
     void UpdateScrollRanges();
     void ScrollTo(QPointF logical);
@@ -149,6 +186,9 @@ private:
     QScrollBar* HorizontalBar_;
     QScrollBar* VerticalBar_;
     QRubberBand* Band_;
+    CMapLegend* Legend_;
+    PolygonMeasures DocumentMeasures_;
+    PolygonMeasures FrameMeasures_;
 
     QSize Canvas_ = InitialCanvas;
     double Scale_ = 1.0;

@@ -41,11 +41,25 @@ using namespace CommandId;
 constexpr int Separator = 0;
 
 // Commands that work on the active document and wait while it runs a cartogram.
-constexpr int DocumentCommands[] = {ExportEmf,       ExportPajek,       ExportGraphviz, StartNodeSelection,
-                                    EndNodeSelection, BestRouteSetup,    BestRouteInitialization, Cartogram,
-                                    SetParameters,    Copy,              CopyAsLines,    ZoomIn,
-                                    ZoomOut,          FullExtent,        SelectOrigin,   SelectDestination,
-                                    SelectCenter};
+constexpr int DocumentCommands[] = {ExportEmf,
+                                    ExportPajek,
+                                    ExportGraphviz,
+                                    StartNodeSelection,
+                                    EndNodeSelection,
+                                    BestRouteSetup,
+                                    BestRouteInitialization,
+                                    Cartogram,
+                                    SetParameters,
+                                    Copy,
+                                    CopyAsLines,
+                                    ZoomIn,
+                                    ZoomOut,
+                                    FullExtent,
+                                    SelectOrigin,
+                                    SelectDestination,
+                                    SelectCenter,
+                                    EditMapStyle,
+                                    Identify};
 // Commands that need a document window, busy or not.
 constexpr int WindowCommands[] = {Close, Print, PrintPreview, NewWindow, Cascade, TileHorizontally, Arrange,
                                   NextPane, PreviousPane};
@@ -69,13 +83,15 @@ CLumarixView::Mode ModeOf(int id)
         return CLumarixView::Mode::SelectDestination;
     case SelectCenter:
         return CLumarixView::Mode::SelectCenter;
+    case Identify:
+        return CLumarixView::Mode::Identify;
     default:
         break;
     }
     return CLumarixView::Mode::None;
 }
 
-constexpr int ModeCommands[] = {ZoomIn, ZoomOut, SelectOrigin, SelectDestination, SelectCenter};
+constexpr int ModeCommands[] = {ZoomIn, ZoomOut, SelectOrigin, SelectDestination, SelectCenter, Identify};
 
 } // namespace
 
@@ -162,7 +178,8 @@ void CMainFrame::CreateMenus()
     DocumentMenus_ = {
         DocumentFileMenu_,
         MakeMenu(QStringLiteral("&Edit"), {Undo, Separator, Cut, Copy, Paste, CopyAsLines}),
-        MakeMenu(QStringLiteral("&View"), {CommandId::ToolBar, StatusBar, Separator, SetParameters}),
+        MakeMenu(QStringLiteral("&View"),
+                 {CommandId::ToolBar, StatusBar, Separator, SetParameters, Separator, EditMapStyle, Identify}),
         MakeMenu(QStringLiteral("E&xport"),
                  {ExportEmf, ExportPajek, ExportGraphviz, Separator, ChainsToShpfile, NodesToCsv, ToDorling}),
         // The last two open the best-route search, which no other menu offers.
@@ -320,6 +337,7 @@ void CMainFrame::ConnectCommands()
     onDocument(BestRouteSetup, [this](CAppDocument& document) { document.BestRouteSetup(this); });
 
     onView(SetParameters, [](CLumarixView& view) { view.EditDisplayParameters(); });
+    onView(EditMapStyle, [](CLumarixView& view) { view.EditMapStyle(); });
     onView(Copy, [](CLumarixView& view) { view.CopyPicture(false); });
     onView(CopyAsLines, [](CLumarixView& view) { view.CopyPicture(true); });
     onView(FullExtent, [](CLumarixView& view) { view.FullExtent(); });

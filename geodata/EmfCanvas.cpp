@@ -1,6 +1,7 @@
 #include "geodata/EmfCanvas.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,23 @@ constexpr std::int32_t PixelsPerMillimetre = 100;
 
 bool IsStockBrushColor(const CPictureColor& c) { return c == CPictureColor{64, 64, 64}; }
 
+// The font of the texts, and the advance of a character in its character heights: Arial's
+// widths, near enough for a reader that places every character by the record's spacing.
+constexpr const char* FontFace = "Arial";
+
+double Advance(std::uint16_t c)
+{
+    if (c == ' ' || c == '.' || c == ',' || c == ':' || c == '/' || c == 'i' || c == 'l' || c == 'j')
+        return 0.278;
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))
+        return c == 'm' || c == 'w' ? 0.833 : 0.556;
+    if (c == '%' || c == 'M' || c == 'W')
+        return 0.889;
+    if (c == '(' || c == ')' || c == '-')
+        return 0.333;
+    return 0.667;
+}
+
 } // namespace
 
 struct CEmfCanvas::State {
@@ -33,6 +51,9 @@ struct CEmfCanvas::State {
     EMFHANDLES* Handles = nullptr;
     std::uint32_t Pen = 0;   // created pen selected now, 0 for a stock pen
     std::uint32_t Brush = 0; // created brush selected now, 0 for a stock brush
+    std::uint32_t Font = 0;  // created font selected now, 0 before the first text
+    std::int32_t FontHeight = 0;
+    bool EvenOdd = false; // the fill mode of shapes of several rings has been set
     bool Begun = false;
     bool Failed = false;
     std::int32_t Width = 0;
@@ -193,11 +214,84 @@ void CEmfCanvas::Ellipse(std::int32_t left, std::int32_t top, std::int32_t right
     State_->Append(U_EMRELLIPSE_set(box));
 }
 
+void CEmfCanvas::PolyPolygon(const std::vector<std::vector<CPicturePoint>>& rings)
+{
+    State& s = *State_;
+    std::vector<std::uint32_t> counts;
+    std::vector<U_POINTL> record;
+    std::vector<CPicturePoint> all;
+    for (const std::vector<CPicturePoint>& ring : rings) {
+        if (ring.empty())
+            continue;
+        counts.push_back(static_cast<std::uint32_t>(ring.size()));
+        for (const CPicturePoint& p : ring)
+            record.push_back(point32_set(p.X, p.Y));
+        all.insert(all.end(), ring.begin(), ring.end());
+    }
+    if (record.empty())
+        return;
+    if (!s.EvenOdd) {
+        s.Append(U_EMRSETPOLYFILLMODE_set(U_ALTERNATE));
+        s.EvenOdd = true;
+    }
+    s.Append(U_EMRPOLYPOLYGON_set(State::DeviceBounds(all), static_cast<std::uint32_t>(counts.size()), counts.data(),
+                                  static_cast<std::uint32_t>(record.size()), record.data()));
+}
+
+void CEmfCanvas::Text(CPicturePoint at, const std::string& text, std::int32_t height, CPictureColor color)
+{
+    State& s = *State_;
+    size_t length = 0;
+    std::unique_ptr<std::uint16_t, void (*)(void*)> utf16(U_Utf8ToUtf16le(text.c_str(), 0, &length), std::free);
+    if (!utf16) {
+        s.Failed = true;
+        return;
+    }
+    std::uint32_t units = 0;
+    while (utf16.get()[units] != 0)
+        ++units;
+    if (units == 0)
+        return;
+    if (s.Font == 0 || s.FontHeight != height) {
+        std::unique_ptr<std::uint16_t, void (*)(void*)> face(U_Utf8ToUtf16le(FontFace, 0, &length), std::free);
+        // A negative height asks for the characters' height rather than the cell's.
+        const U_LOGFONT font =
+            logfont_set(-height, 0, 0, 0, U_FW_NORMAL, 0, 0, 0, U_DEFAULT_CHARSET, U_OUT_DEFAULT_PRECIS,
+                        U_CLIP_DEFAULT_PRECIS, U_DEFAULT_QUALITY, U_DEFAULT_PITCH | U_FF_SWISS, face.get());
+        std::uint32_t previous = s.Font;
+        s.Append(extcreatefontindirectw_set(&s.Font, s.Handles, reinterpret_cast<const char*>(&font), nullptr));
+        s.Append(selectobject_set(s.Font, s.Handles));
+        s.DeleteCreated(previous);
+        s.FontHeight = height;
+    }
+    std::vector<std::uint32_t> spacing(units);
+    double width = 0.0;
+    for (std::uint32_t i = 0; i < units; ++i) {
+        spacing[i] = static_cast<std::uint32_t>(std::lround(Advance(utf16.get()[i]) * height));
+        width += spacing[i];
+    }
+    const std::vector<CPicturePoint> corners{{at.X, at.Y + height},
+                                             {at.X + static_cast<std::int32_t>(width), at.Y - height / 4}};
+    const U_RECTL bounds = State::DeviceBounds(corners);
+    s.Append(U_EMRSETTEXTCOLOR_set(colorref3_set(color.Red, color.Green, color.Blue)));
+    s.Append(U_EMRSETTEXTALIGN_set(U_TA_BASELINE | U_TA_LEFT));
+    RecordPtr run(emrtext_set(point32_set(at.X, at.Y), units, 2, utf16.get(), U_ETO_NONE, bounds, spacing.data()));
+    if (!run) {
+        s.Failed = true;
+        return;
+    }
+    s.Append(U_EMREXTTEXTOUTW_set(bounds, U_GM_COMPATIBLE, 1.0f, 1.0f, reinterpret_cast<PU_EMRTEXT>(run.get())));
+}
+
 std::optional<std::string> CEmfCanvas::Finish()
 {
     State& s = *State_;
     if (!s.Begun || s.Failed)
         return std::nullopt;
+    if (s.Font != 0) {
+        s.Append(U_EMRSELECTOBJECT_set(U_SYSTEM_FONT));
+        s.DeleteCreated(s.Font);
+    }
     // Put the stock objects back and delete what we created.
     if (s.Pen != 0) {
         s.Append(U_EMRSELECTOBJECT_set(U_BLACK_PEN));

@@ -24,6 +24,8 @@ public:
     void LineTo(CPicturePoint p) override;
     void Polygon(const std::vector<CPicturePoint>& points) override;
     void Ellipse(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) override;
+    void PolyPolygon(const std::vector<std::vector<CPicturePoint>>& rings) override;
+    void Text(CPicturePoint at, const std::string& text, std::int32_t height, CPictureColor color) override;
     std::optional<std::string> Finish() override;
 
 private:

@@ -42,6 +42,12 @@ public:
     virtual void Polygon(const std::vector<CPicturePoint>& points) = 0;
     // The ellipse inscribed in the box from (left, top) to (right, bottom).
     virtual void Ellipse(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) = 0;
+    // Closed outlines of several rings drawn and filled as one shape by the even-odd rule: a
+    // ring inside another cuts a hole into it.
+    virtual void PolyPolygon(const std::vector<std::vector<CPicturePoint>>& rings) = 0;
+    // A line of UTF-8 text in a sans-serif font whose characters are `height` high (0.01 mm),
+    // starting at `at` on its baseline.
+    virtual void Text(CPicturePoint at, const std::string& text, std::int32_t height, CPictureColor color) = 0;
     // Ends the picture and returns the complete file, or nothing when building it failed.
     virtual std::optional<std::string> Finish() = 0;
 };

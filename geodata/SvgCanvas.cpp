@@ -101,6 +101,26 @@ void CSvgCanvas::Ellipse(std::int32_t left, std::int32_t top, std::int32_t right
              "/>\n";
 }
 
+void CSvgCanvas::PolyPolygon(const std::vector<std::vector<CPicturePoint>>& rings)
+{
+    std::string path;
+    for (const std::vector<CPicturePoint>& ring : rings) {
+        for (size_t i = 0; i < ring.size(); ++i)
+            path += (i == 0 ? (path.empty() ? "M" : " M") : " L") + std::to_string(ring[i].X) + "," + PageY(ring[i].Y);
+        if (!ring.empty())
+            path += " Z";
+    }
+    if (!path.empty())
+        Text_ += "<path d=\"" + path + "\" fill-rule=\"evenodd\"" + StrokeAndFill() + "/>\n";
+}
+
+void CSvgCanvas::Text(CPicturePoint at, const std::string& text, std::int32_t height, CPictureColor color)
+{
+    Text_ += "<text x=\"" + std::to_string(at.X) + "\" y=\"" + PageY(at.Y) +
+             "\" font-family=\"Arial, Helvetica, sans-serif\" font-size=\"" + std::to_string(height) + "\" fill=\"" +
+             Color(color) + "\">" + Escape(text) + "</text>\n";
+}
+
 std::optional<std::string> CSvgCanvas::Finish()
 {
     if (!Begun_)

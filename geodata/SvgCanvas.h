@@ -5,7 +5,8 @@
 namespace tessaro {
 
 // The picture as SVG text, one element per primitive: a <line> per LineTo, a <polygon> per
-// outline and an <ellipse> per ellipse. SVG's y axis points down, so a logical point (x, y)
+// outline, an <ellipse> per ellipse, a <path> (even-odd) per shape of several rings and a <text>
+// per text. SVG's y axis points down, so a logical point (x, y)
 // is written as (x, -y) in a view box of 0 .. width by 0 .. height (units of 0.01 mm).
 // Numbers use '.' whatever the locale.
 class CSvgCanvas : public CPictureCanvas {
@@ -17,6 +18,8 @@ public:
     void LineTo(CPicturePoint p) override;
     void Polygon(const std::vector<CPicturePoint>& points) override;
     void Ellipse(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) override;
+    void PolyPolygon(const std::vector<std::vector<CPicturePoint>>& rings) override;
+    void Text(CPicturePoint at, const std::string& text, std::int32_t height, CPictureColor color) override;
     std::optional<std::string> Finish() override;
 
 private:

@@ -3,13 +3,18 @@
 // The view in a main window, driven by its toolbar, the mouse and the keys: picking at the pixels
 // where the nodes are drawn, click and rubber-band zoom, the cursor read-out at the drawn border,
 // wheel zoom, panning, the fit on opening, and the copied and printed pictures read back by
-// independent readers. CTest runs it again with QT_SCALE_FACTOR=2, a device pixel ratio of 2.
+// independent readers. The map style: fills by error inside concave rings and around holes, the
+// classic scene kept, copies that follow the screen, the legend, the highlight, centring on a
+// polygon and the Identify mode on the US states. CTest runs it again with QT_SCALE_FACTOR=2, a
+// device pixel ratio of 2.
 #include "app/LumarixView.h"
 #include "app/AppDocument.h"
 #include "app/ChildFrame.h"
 #include "app/CommandTable.h"
 #include "app/LumarixApp.h"
 #include "app/MainFrame.h"
+#include "app/MapLegend.h"
+#include "app/MapStyleDlg.h"
 #include "document/LumarixDoc.h"
 #include "platform/RecordingUserInterface.h"
 #include "tests/app/ModalDriver.h"
@@ -19,7 +24,9 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineF>
 #include <QMimeData>
@@ -30,12 +37,15 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 #include <QWheelEvent>
 #include <QXmlStreamReader>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <vector>
@@ -113,6 +123,41 @@ std::map<QString, int> ElementCounts(const QByteArray& svg)
     while (reader.readNext() != QXmlStreamReader::Invalid && !reader.atEnd())
         counts[reader.name().toString()] += reader.isStartElement() ? 1 : 0;
     return reader.hasError() ? std::map<QString, int>{} : counts;
+}
+
+// Beside the probe network's square: a square (70, 12)-(86, 28) with the hole (75, 15)-(83, 23),
+// and a U (40, 10)-(64, 40) open at the top, its notch (48, 18)-(56, 40).
+void AddHoleAndU(CNetwork& network)
+{
+    network.AddPolygon(MakePolygon({SquarePoints(70, 12, 16), SquarePoints(75, 15, 8, false)}));
+    network.AddPolygon(MakePolygon({{40, 10, 40, 40, 48, 40, 48, 18, 56, 18, 56, 40, 64, 40, 64, 10, 40, 10}}));
+}
+
+QColor ToQColor(const CPictureColor& c)
+{
+    return QColor(c.Red, c.Green, c.Blue);
+}
+
+// Measures of the given deviations, the values counting up from 1.
+PolygonMeasures Deviations(std::vector<double> deviations)
+{
+    PolygonMeasures measures;
+    for (size_t i = 0; i < deviations.size(); ++i)
+        measures.Values.push_back(double(i + 1));
+    measures.Deviations = std::move(deviations);
+    measures.ValueName = "Rank";
+    return measures;
+}
+
+// A style that fills by error on white, the outlines black, no quadtree.
+MapStyle ErrorStyle()
+{
+    MapStyle style;
+    style.Fill = MapStyle::FillMode::ByError;
+    style.Background = {255, 255, 255};
+    style.OutlineColor = {0, 0, 0};
+    style.ShowQuadtree = false;
+    return style;
 }
 
 constexpr int Width = 400; // of the off-screen picture
@@ -485,6 +530,256 @@ private slots:
         QVERIFY2(grey > side * side * 0.5, qPrintable(QString::number(grey)));
     }
 
+    // Filled by error, a polygon's inside takes the scale's colour of its deviation: the square,
+    // the square around its hole (the hole shows the background) and the U (its notch shows the
+    // background, a deviation past the bound the darkest red); outlines and background as styled.
+    void ErrorFillShowsTheScalesColourInsideEachPolygon_data()
+    {
+        QTest::addColumn<QPointF>("world");
+        QTest::addColumn<double>("deviation"); // NaN: the background
+        const double background = std::nan("");
+        QTest::newRow("square") << QPointF(27.5, 27.5) << 0.25;
+        QTest::newRow("around the hole") << QPointF(72, 20) << -0.4;
+        QTest::newRow("the hole") << QPointF(79, 19) << background;
+        QTest::newRow("the U's arm") << QPointF(44, 30) << 0.5;
+        QTest::newRow("the U's bottom") << QPointF(52, 13) << 0.5;
+        QTest::newRow("the U's notch") << QPointF(52, 32) << background;
+        QTest::newRow("no polygon") << QPointF(60, 45) << background;
+    }
+    void ErrorFillShowsTheScalesColourInsideEachPolygon()
+    {
+        QFETCH(QPointF, world);
+        QFETCH(double, deviation);
+        AddHoleAndU(Doc().Network());
+        View()->SetStyle(ErrorStyle());
+        View()->SetPolygonMeasures(Deviations({0.25, -0.4, 0.9}));
+        View()->FullExtent();
+        const QImage frame = Draw();
+        const QColor expected =
+            std::isnan(deviation) ? QColor(Qt::white) : ToQColor(CColorScale::Deviation().ColorOf(deviation));
+        QVERIFY2(FrameColourNear(frame, ViewPixel(world.x(), world.y()), expected), qPrintable(expected.name()));
+        QVERIFY(FrameColourNear(frame, ViewPixel(27.5, 20), Qt::black));
+    }
+
+    // The classic style draws the scene as it always was, black and teal; another style changes
+    // the frame, and the classic one brings it back pixel for pixel.
+    void ClassicStyleKeepsTheScene()
+    {
+        const QImage classic = Draw();
+        QVERIFY(FrameColourNear(classic, ViewPixel(60, 15), Qt::black));
+        QVERIFY(FrameColourNear(classic, ViewPixel(27, 20), QColor(102, 204, 204)));
+        MapStyle oneColour;
+        oneColour.Fill = MapStyle::FillMode::OneColor;
+        View()->SetStyle(oneColour);
+        const QImage filled = Draw();
+        QVERIFY(FrameColourNear(filled, ViewPixel(27.5, 27.5), ToQColor(oneColour.FillColor)));
+        QVERIFY(FrameColourNear(filled, ViewPixel(27, 20), QColor(102, 204, 204)));
+        View()->SetStyle(MapStyle{});
+        QCOMPARE(Draw(), classic);
+    }
+
+    // The legend shows over the client's bottom-left corner while the polygons are filled by
+    // value or error and have measures, with the scale's entries.
+    void LegendShowsWithAFillByValueOrError()
+    {
+        const CMapLegend* legend = View()->Legend();
+        View()->SetPolygonMeasures(Deviations({0.1}));
+        QVERIFY(!legend->isVisible());
+        View()->SetStyle(ErrorStyle());
+        QVERIFY(legend->isVisible());
+        QCOMPARE(legend->Title(), QString::fromUtf8(PolygonMeasures::DeviationName));
+        QCOMPARE(legend->Entries(), CColorScale::Deviation().Legend());
+        const QRect client = View()->Surface()->rect();
+        QVERIFY(legend->geometry().left() < client.width() / 4 &&
+                legend->geometry().bottom() > client.height() * 3 / 4);
+        MapStyle byValue = ErrorStyle();
+        byValue.Fill = MapStyle::FillMode::ByValue;
+        View()->SetStyle(byValue);
+        QCOMPARE(legend->Title(), u"Rank"_s);
+        byValue.Fill = MapStyle::FillMode::OneColor;
+        View()->SetStyle(byValue);
+        QVERIFY(!legend->isVisible());
+        // Measures of another layer than the one drawn make no legend.
+        View()->SetStyle(ErrorStyle());
+        View()->SetPolygonMeasures(Deviations({0.1, 0.2}));
+        QVERIFY(!legend->isVisible());
+    }
+
+    // With a style on, Copy draws what the screen shows: the background over the page, each
+    // polygon a filled even-odd path in its scale colour, the outlines, and the legend with its
+    // title, in the SVG, in the EMF as emf2svg reads it, and in the image. The classic style
+    // brings back the classic picture byte for byte.
+    void CopyWithAStyleFollowsTheScreen()
+    {
+        CScopedRecordingUserInterface ui;
+        Frame_->Action(CommandId::Copy)->trigger();
+        const QByteArray classic = QGuiApplication::clipboard()->mimeData()->data(u"image/svg+xml"_s);
+        View()->SetStyle(ErrorStyle());
+        View()->SetPolygonMeasures(Deviations({0.25}));
+        Frame_->Action(CommandId::Copy)->trigger();
+        const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+        const QByteArray svg = copied->data(u"image/svg+xml"_s);
+        const QColor fill = ToQColor(CColorScale::Deviation().ColorOf(0.25));
+        const QByteArray rgb = u"rgb(%1,%2,%3)"_s.arg(fill.red()).arg(fill.green()).arg(fill.blue()).toLatin1();
+        QVERIFY2(svg.contains("fill-rule=\"evenodd\" stroke=\"" + rgb +
+                              "\" stroke-width=\"1\" vector-effect=\"non-scaling-stroke\" fill=\"" + rgb),
+                 svg.constData());
+        QVERIFY(svg.indexOf("fill=\"rgb(255,255,255)\"") < svg.indexOf("<path"));
+        QVERIFY(svg.contains(QByteArray(">") + PolygonMeasures::DeviationName + "</text>"));
+        const std::map<QString, int> counts = ElementCounts(svg);
+        QCOMPARE(counts.at(u"text"_s), 6);
+
+        const QByteArray emf = copied->data(u"image/x-emf"_s);
+        const EmfCheckResult check = CheckEmfBytes(std::vector<unsigned char>(emf.begin(), emf.end()));
+        QVERIFY2(check.Ok, check.Reason.c_str());
+        const QString emfFile = App_.ScratchFile(u"copy.emf"_s), convertedFile = App_.ScratchFile(u"copy.svg"_s);
+        QFile out(emfFile);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(emf) == emf.size());
+        out.close();
+        QCOMPARE(QProcess::execute(u"emf2svg-conv"_s, {u"-i"_s, emfFile, u"-o"_s, convertedFile}), 0);
+        QFile converted(convertedFile);
+        QVERIFY(converted.open(QIODevice::ReadOnly));
+        const QByteArray read = converted.readAll();
+        // emf2svg writes colours as upper-case #RRGGBB.
+        QVERIFY(read.toLower().contains(fill.name().toLatin1()) && read.contains(PolygonMeasures::DeviationName));
+
+        const QImage image = qvariant_cast<QImage>(copied->imageData());
+        QVERIFY(ColourNear(image, PicturePixel(image.size(), 27.5, 27.5), fill));
+        QVERIFY(ColourNear(image, PicturePixel(image.size(), 60, 15), Qt::white));
+
+        View()->SetStyle(MapStyle{});
+        Frame_->Action(CommandId::Copy)->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->mimeData()->data(u"image/svg+xml"_s), classic);
+    }
+
+    // The window's view takes its measures from each round while a run goes on and from the
+    // summary of a completed run; a cancelled run leaves the last ones.
+    void RunsGiveTheViewItsMeasures()
+    {
+        View()->SetStyle(ErrorStyle());
+        const CColorScale scale = CColorScale::Deviation();
+        auto frame = std::make_shared<CRoundFrame>();
+        frame->Measures.Fits = {PolygonFit{1.0, 1.1, 0.05, -0.3}};
+        frame->Polygons = {{SquarePoints(20, 20, 15)}};
+        frame->Extent = CExtent{0, 0, 100, 50};
+        emit Document_->FrameArrived(frame);
+        QCOMPARE(View()->Coloring().Fills, std::vector<CPictureColor>{scale.ColorOf(-0.3)});
+        CartogramRunSummary summary;
+        summary.Result = CartogramRunSummary::Outcome::Completed;
+        summary.LastMeasures.emplace();
+        summary.LastMeasures->Fits = {PolygonFit{1.0, 1.2, 0.1, 0.2}};
+        emit Document_->RunEnded(summary);
+        QVERIFY(!View()->ShowsFrame());
+        QCOMPARE(View()->Coloring().Fills, std::vector<CPictureColor>{scale.ColorOf(0.2)});
+        summary.Result = CartogramRunSummary::Outcome::Cancelled;
+        summary.LastMeasures->Fits = {PolygonFit{1.0, 0.5, 0.3, -0.5}};
+        emit Document_->RunEnded(summary);
+        QCOMPARE(View()->Coloring().Fills, std::vector<CPictureColor>{scale.ColorOf(0.2)});
+    }
+
+    // A highlighted polygon's border turns thick and green over everything, on the screen and in
+    // copies; -1 takes it away.
+    void HighlightOutlinesThePolygonOnTop()
+    {
+        const QColor green = ToQColor(CGLDrawNetwork::HighlightColor);
+        const QImage before = Draw();
+        View()->HighlightPolygon(0);
+        const QImage lit = Draw();
+        for (const QPointF border : {QPointF(27.5, 20), QPointF(20, 27.5), QPointF(35, 30), QPointF(30, 35)}) {
+            QVERIFY(!FrameColourNear(before, ViewPixel(border.x(), border.y()), green));
+            QVERIFY(FrameColourNear(lit, ViewPixel(border.x(), border.y()), green));
+        }
+        // Three pixels wide, and nowhere but along the square.
+        const QRect box = ColourBox(lit, green);
+        const QRectF square = QRectF(ViewPixel(20, 35), ViewPixel(35, 20));
+        const double ratio = lit.devicePixelRatio();
+        QVERIFY2(std::abs(box.width() / ratio - square.width()) <= 5 &&
+                     std::abs(box.height() / ratio - square.height()) <= 5,
+                 qPrintable(u"%1 x %2"_s.arg(box.width()).arg(box.height())));
+        const QPoint middle = (QPointF(ViewPixel(27.5, 20)) * ratio).toPoint();
+        int thick = 0;
+        for (int dy = -4; dy <= 4; ++dy)
+            thick += lit.pixelColor(middle + QPoint(0, dy)) == green ? 1 : 0;
+        QVERIFY2(thick >= 3, qPrintable(QString::number(thick)));
+
+        CScopedRecordingUserInterface ui;
+        Frame_->Action(CommandId::Copy)->trigger();
+        QVERIFY(QGuiApplication::clipboard()->mimeData()->data(u"image/svg+xml"_s).contains("stroke=\"rgb(0,255,0)\""));
+        View()->HighlightPolygon(-1);
+        QCOMPARE(Draw(), before);
+    }
+
+    // Centring on a polygon brings the centre of its box to the client's centre, the zoom kept.
+    void CenterOnPolygonScrollsItToTheMiddle()
+    {
+        View()->ZoomAbout(QPointF(10, 10), 3.0);
+        Draw();
+        const QSize canvas = View()->CanvasSize();
+        View()->CenterOnPolygon(0);
+        Draw();
+        QCOMPARE(View()->CanvasSize(), canvas);
+        const QPointF centre = QRectF(View()->Surface()->rect()).center();
+        QVERIFY2(QLineF(ViewPixel(27.5, 27.5), centre).length() <= 2.0,
+                 qPrintable(u"%1, %2"_s.arg(ViewPixel(27.5, 27.5).x()).arg(ViewPixel(27.5, 27.5).y())));
+    }
+
+    // View > Identify is a mode like the zoom modes; a click in it names the state under the
+    // cursor on the US states (the fifth record is Colorado), and -1 over the sea.
+    void IdentifyNamesThePolygonUnderTheClick()
+    {
+        CScopedRecordingUserInterface ui;
+        const QString folder = App_.ScratchFile(u"identify"_s);
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(Frame_->OpenDocument(CopyUsStates(folder)) != nullptr);
+        Draw();
+        Frame_->Action(CommandId::ZoomIn)->trigger();
+        Frame_->Action(CommandId::Identify)->trigger();
+        QVERIFY(Frame_->Action(CommandId::Identify)->isChecked() && !Frame_->Action(CommandId::ZoomIn)->isChecked());
+        QCOMPARE(View()->CurrentMode(), CLumarixView::Mode::Identify);
+
+        constexpr int Colorado = 4;
+        const CSimplePolygon& state = View()->Document().Network().Polygon(Colorado);
+        const CExtent extent = View()->Document().Network().Extent();
+        QSignalSpy identified(View(), &CLumarixView::PolygonIdentified);
+        const QPoint inside = ViewPixel((state.MinX() + state.MaxX()) / 2, (state.MinY() + state.MaxY()) / 2).toPoint();
+        QTest::mouseClick(View()->Surface(), Qt::LeftButton, {}, inside);
+        const QPoint sea =
+            ViewPixel(extent.MinX + extent.Width() * 0.02, extent.MinY + extent.Height() * 0.02).toPoint();
+        QTest::mouseClick(View()->Surface(), Qt::LeftButton, {}, sea);
+        QCOMPARE(identified.count(), 2);
+        QCOMPARE(identified[0][0].toInt(), Colorado);
+        QCOMPARE(identified[0][1].toPoint(), View()->Surface()->mapToGlobal(inside));
+        QCOMPARE(identified[1][0].toInt(), -1);
+        QCOMPARE(View()->HighlightedPolygon(), -1);
+        QVERIFY(ui->Messages().empty());
+    }
+
+    // View > Map Style edits the view's style; OK applies it, Restore Defaults the classic one.
+    void MapStyleDialogAppliesToTheView()
+    {
+        CModalDriver driver;
+        driver.Then([](QWidget* modal) {
+            auto* dialog = qobject_cast<CMapStyleDlg*>(modal);
+            QVERIFY(dialog != nullptr);
+            dialog->FillBox()->setCurrentIndex(int(MapStyle::FillMode::ByError));
+            QVERIFY(dialog->ErrorBoundBox()->isEnabled() && !dialog->ClassesBox()->isEnabled());
+            dialog->ErrorBoundBox()->setValue(20);
+            ClickButton(modal, u"OK"_s);
+        });
+        Frame_->Action(CommandId::EditMapStyle)->trigger();
+        QVERIFY(driver.Wait());
+        QCOMPARE(View()->Style().Fill, MapStyle::FillMode::ByError);
+        QCOMPARE(View()->Style().ErrorBound, 0.2);
+        CModalDriver restore;
+        restore.Then([](QWidget* modal) {
+            ClickButton(modal, u"Restore Defaults"_s);
+            ClickButton(modal, u"OK"_s);
+        });
+        Frame_->Action(CommandId::EditMapStyle)->trigger();
+        QVERIFY(restore.Wait());
+        QVERIFY(View()->Style() == MapStyle{});
+    }
+
 private:
     CLumarixDoc& Doc() { return Document_->Doc(); }
     CLumarixView* View() const { return Frame_->ActiveChild()->View(); }
@@ -535,10 +830,26 @@ private:
     {
         const double unitsPerPixel = 254.0 / View()->Surface()->logicalDpiX();
         const QSize client = View()->Surface()->size();
-        const double canvasX = x * View()->Scale() - View()->ScrollPosition().x();
-        const double canvasY = (y - 50.0) * View()->Scale() - View()->ScrollPosition().y();
+        const CExtent extent = View()->Document().Network().Extent();
+        const double canvasX = (x - extent.MinX) * View()->Scale() - View()->ScrollPosition().x();
+        const double canvasY = (y - extent.MaxY) * View()->Scale() - View()->ScrollPosition().y();
         return ScreenPixel(2.0 * canvasX / (client.width() * unitsPerPixel) - 1.0,
                            1.0 + 2.0 * canvasY / (client.height() * unitsPerPixel), client.width(), client.height());
+    }
+
+    // Whether the frame shows the colour near a point of the client (in widget pixels).
+    static bool FrameColourNear(const QImage& frame, QPointF at, const QColor& colour)
+    {
+        return ColourNear(frame, at * frame.devicePixelRatio(), colour);
+    }
+
+    // Where a copied image of `size` shows a world point of the probe extent (0, 0)-(100, 50):
+    // the extent fitted into the page and centred.
+    static QPointF PicturePixel(QSize size, double x, double y)
+    {
+        const double scale = std::min(size.width() / 100.0, size.height() / 50.0);
+        return {(size.width() - 100.0 * scale) / 2.0 + x * scale,
+                (size.height() - 50.0 * scale) / 2.0 + (50.0 - y) * scale};
     }
 
     // The drawer's canvas window is the whole extent.

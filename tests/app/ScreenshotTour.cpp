@@ -1,8 +1,8 @@
 // A tour of the desktop program for the README's pictures: opens the US states example, runs a
-// cartogram through its dialogs and zooms into the result by a rubber band, saving a PNG of the
-// main window, of the view and of every dialog on the way; then imports a GeoPackage copy and
-// makes its cartogram with the airports moved with the map. Run it on an X server (scripts/screenshots.sh starts one
-// with xvfb-run).
+// cartogram through its dialogs, fills the result by error and zooms into it by a rubber band,
+// saving a PNG of the main window, of the view and of every dialog on the way; then imports a
+// GeoPackage copy and makes its cartogram with the airports moved with the map. Run it on an X
+// server (scripts/screenshots.sh starts one with xvfb-run).
 #include "app/AppDocument.h"
 #include "app/BestRouteSetupDlg.h"
 #include "app/CartoParamsSetDlg.h"
@@ -70,6 +70,21 @@ void SaveDialog(CMainFrame& frame, int id, const QString& name, const QString& b
     });
     Trigger(frame, id);
     driver.Wait();
+}
+
+// The result filled by each state's relative error A/D − 1 on white, with the legend; the view
+// goes back to the classic scene afterwards.
+void SaveErrorMap(CMainFrame& frame)
+{
+    CLumarixView* view = frame.ActiveChild()->View();
+    MapStyle style;
+    style.Fill = MapStyle::FillMode::ByError;
+    style.Background = {255, 255, 255};
+    style.OutlineColor = {64, 64, 64};
+    style.ShowQuadtree = false;
+    view->SetStyle(style);
+    SaveView(frame, u"view-map-style-error.png"_s);
+    view->SetStyle(MapStyle{});
 }
 
 // Import GIS Layer on a GeoPackage copy of the states, then a cartogram in the convergence mode
@@ -178,6 +193,7 @@ int main(int argc, char** argv)
     QTest::qWait(300);
     Save(&frame, u"cartogram-result.png"_s);
     SaveView(frame, u"view-after-cartogram.png"_s);
+    SaveErrorMap(frame);
 
     // Zoomed by a rubber band onto the north-east, with the cells' diagonals and vertices.
     CLumarixView* view = frame.ActiveChild()->View();
