@@ -278,6 +278,17 @@ std::vector<AttributeValue> CAppDocument::RecordAttributes(uint32_t record) cons
     return ReadTableRecord(TablePathFor(LastInput_.Path), record);
 }
 
+std::vector<AttributeValue> CAppDocument::DocumentAttributes(uint32_t polygon) const
+{
+    if (const auto& imported = Doc_->ImportedLayer())
+        return polygon < imported->PolygonFeatures.size()
+                   ? ReadFeatureRecord(imported->Path, imported->Layer, uint32_t(imported->PolygonFeatures[polygon]))
+                   : std::vector<AttributeValue>{};
+    if (IsShapefilePath(Doc_->DocumentPath))
+        return ReadTableRecord(TablePathFor(Doc_->DocumentPath), polygon);
+    return {};
+}
+
 void CAppDocument::TakeInputTitle(const std::string& input)
 {
     CartogramInput_ = input;

@@ -47,6 +47,9 @@ public:
     // The fields of record `record` (from 0) of the last completed run's input: its table, or its layer's
     // feature; empty when they cannot be read.
     std::vector<AttributeValue> RecordAttributes(uint32_t record) const;
+    // The fields of the record of polygon `polygon` of the file the document was opened from
+    // (a shapefile's table, an imported layer's feature); empty otherwise.
+    std::vector<AttributeValue> DocumentAttributes(uint32_t polygon) const;
 
     // The document commands; `window` is the window their dialogs belong to.
     void Cartogram(QWidget* window);

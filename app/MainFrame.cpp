@@ -29,6 +29,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolTip>
 
 #include <algorithm>
 #include <map>
@@ -285,7 +286,31 @@ void CMainFrame::ShowResult()
 
 void CMainFrame::OnResultPolygonSelected(int polygon)
 {
-    (void)polygon;
+    CChildFrame* child = ActiveChild();
+    if (child == nullptr)
+        return;
+    child->View()->HighlightPolygon(polygon);
+    if (polygon >= 0)
+        child->View()->CenterOnPolygon(polygon);
+}
+
+void CMainFrame::OnPolygonIdentified(CAppDocument& document, int polygon, QPoint globalPos)
+{
+    if (polygon < 0) {
+        Results_->SelectPolygon(-1);
+        return;
+    }
+    // With a result, the dock shows the polygon's row, its error and its record's fields.
+    if (&document == ActiveDocument() && Results_->SelectPolygon(polygon)) {
+        ResultDock_->show();
+        return;
+    }
+    // Before any cartogram the polygon's own record is told beside the cursor.
+    QStringList lines{QStringLiteral("Polygon %1").arg(polygon + 1)};
+    for (const AttributeValue& value : document.DocumentAttributes(uint32_t(polygon)))
+        lines.append(
+            QStringLiteral("%1: %2").arg(QString::fromStdString(value.Field), QString::fromStdString(value.Text)));
+    QToolTip::showText(globalPos, lines.join(QLatin1Char('\n')));
 }
 
 std::vector<QLabel*> CMainFrame::StatusPanes() const
@@ -352,6 +377,8 @@ CChildFrame* CMainFrame::AddChild(CAppDocument& document)
     connect(child, &QObject::destroyed, this, [this, doc = &document] { ForgetDocumentIfUnseen(doc); });
     connect(child->View(), &CLumarixView::ModeChanged, this, &CMainFrame::UpdateCommandStates);
     connect(child->View(), &CLumarixView::CursorText, MessagePane_, &QLabel::setText);
+    connect(child->View(), &CLumarixView::PolygonIdentified, this,
+            [this, doc = &document](int polygon, QPoint at) { OnPolygonIdentified(*doc, polygon, at); });
     connect(child, &QMdiSubWindow::windowStateChanged, this, &CMainFrame::UpdateTitle);
     // The window's size when it is restored, cascaded or tiled.
     child->resize(child->sizeHint());
@@ -590,7 +617,7 @@ CAppDocument* CMainFrame::ImportGisDocument(const QString& path)
     if (!layer.empty())
         title += QStringLiteral(":") + QString::fromStdString(layer);
     auto document = std::make_unique<CAppDocument>(title);
-    if (!document->Doc().ImportGisLayer({source, layer, dialog.SizeField()}))
+    if (!document->Doc().ImportGisLayer({source, layer, dialog.SizeField(), {}}))
         return nullptr;
     return Adopt(std::move(document));
 }

@@ -97,6 +97,8 @@ private:
     void ShowResult();
     // A row of the result panel was selected: the active view highlights and centres it.
     void OnResultPolygonSelected(int polygon);
+    // Identify clicked a polygon of a view of `document` (-1 beside every polygon).
+    void OnPolygonIdentified(CAppDocument& document, int polygon, QPoint globalPos);
     // File > Close: closes every window of the active document.
     void OnClose();
     // Numbers the windows that share a title and sets the main window's title.

@@ -197,15 +197,16 @@ int CResultPanel::RowOf(int polygon) const
     return -1;
 }
 
-void CResultPanel::SelectPolygon(int polygon)
+bool CResultPanel::SelectPolygon(int polygon)
 {
     const int row = RowOf(polygon);
     if (row < 0) {
         Table_->clearSelection();
-        return;
+        return false;
     }
     Table_->selectRow(row);
-    Table_->scrollToItem(Table_->item(row, PolygonColumn));
+    Table_->scrollToItem(Table_->item(row, RecordColumn));
+    return true;
 }
 
 void CResultPanel::ShowAttributes(int polygon)

@@ -30,8 +30,9 @@ public:
     // Shows the document `title`'s last run, or says it made none (summary null, or a run that
     // did not complete). `targetError` is the convergence mode's target, 0 in the rounds mode.
     void Show(const QString& title, const CartogramRunSummary* summary, double targetError, AttributeReader reader);
-    // Selects the polygon's row (from 0, in layer order) and lists its fields; -1 clears.
-    void SelectPolygon(int polygon);
+    // Selects the polygon's row (from 0, in layer order) and lists its fields; -1 clears. False
+    // when the table has no such polygon.
+    bool SelectPolygon(int polygon);
 
     QLabel* Heading() const { return Heading_; }
     QLabel* Farthest() const { return Farthest_; }

@@ -223,7 +223,7 @@ bool CLumarixDoc::ImportGisLayer(const GisLayerSource& source)
                     MessageKind::Warning);
     DocumentPath = source.Path;
     Inputs_.AddShapefile(source.Path);
-    Imported_ = GisLayerSource{source.Path, found.LayerName, source.SizeField};
+    Imported_ = GisLayerSource{source.Path, found.LayerName, source.SizeField, found.PolygonFeatures};
     LastReadWhole_ = true;
     RefreshViews(&Network_);
     return true;

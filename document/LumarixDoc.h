@@ -122,6 +122,8 @@ public:
         std::string Path;
         std::string Layer; // empty for a source of one layer
         std::string SizeField;
+        // The feature (from 0, in the layer's order) of every polygon of the network, once imported.
+        std::vector<size_t> PolygonFeatures;
     };
     // Import: the layer's polygons read into the network (coordinates as keys) and the source
     // remembered for the cartogram, which then reads it through OGR with its attributes. Features

@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
+#include <QOpenGLWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -259,6 +260,27 @@ private slots:
         QVERIFY(attributes->rowCount() >= 3);
         QCOMPARE(attributes->item(0, 0)->text(), u"NAME"_s);
         QCOMPARE(attributes->item(0, 1)->text(), table->item(0, CResultPanel::NameColumn)->text());
+
+        // The selected row's polygon is highlighted in the view; Identify on another polygon
+        // selects that one's row.
+        CLumarixView* view = frame.ActiveChild()->View();
+        const int highlighted = selected.front().front().toInt();
+        QCOMPARE(view->HighlightedPolygon(), highlighted);
+        frame.Action(CommandId::Identify)->trigger();
+        QPoint inside;
+        int other = -1;
+        for (int y = 5; y < view->Surface()->height() && other < 0; y += 9)
+            for (int x = 5; x < view->Surface()->width() && other < 0; x += 9)
+                if (const int polygon = view->PolygonAt(QPointF(x, y)); polygon >= 0 && polygon != highlighted) {
+                    other = polygon;
+                    inside = QPoint(x, y);
+                }
+        QVERIFY(other >= 0);
+        QTest::mouseClick(view->Surface(), Qt::LeftButton, {}, inside);
+        QCOMPARE(table->selectedItems().size(), size_t(table->columnCount() - 1));
+        const int row = table->selectedItems().front()->row();
+        QCOMPARE(table->item(row, CResultPanel::PolygonColumn)->text().toInt() - 1, other);
+        QCOMPARE(view->HighlightedPolygon(), other);
     }
 
     // A run into a folder that holds an earlier run's rounds asks first; removing them leaves
