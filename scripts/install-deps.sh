@@ -18,6 +18,8 @@ packages=(
   # pictures under a virtual X server
   qt6-base-dev qt6-svg-dev libqt6opengl6-dev libglu1-mesa-dev fonts-wqy-microhei
   xvfb xauth
+  # scripts/screenshots.sh: a window manager, so the pictures show windows as users see them
+  openbox
   # programs the tests start: pdftoppm renders the printed PDF; file, dpkg-shlibdeps' companion,
   # lets CPack find the package's dependencies; lintian and desktop-file-validate judge the package
   poppler-utils file lintian desktop-file-utils

@@ -15,6 +15,8 @@ cmake --build --preset default --target tessaro tessaro_screenshot_tour
 # pictures are what a desktop shows; its settings stay in a scratch folder.
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
+# openbox manages the windows, as a desktop's window manager would.
 XDG_CONFIG_HOME="$scratch" XDG_RUNTIME_DIR="$scratch" QT_QPA_PLATFORM=xcb \
-  xvfb-run -a -s "-screen 0 1280x800x24" ./build/default/tests/app/tessaro_screenshot_tour "$target"
+  xvfb-run -a -s "-screen 0 1280x800x24" \
+  sh -c 'openbox & sleep 1; ./build/default/tests/app/tessaro_screenshot_tour "$0"' "$target"
 ls -1 "$target"/*.png
