@@ -1,5 +1,7 @@
 #include "app/MapLegend.h"
 
+#include "app/PictureColorQt.h"
+
 #include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
@@ -15,11 +17,6 @@ constexpr int Padding = 6;
 constexpr int SwatchWidth = 22;
 constexpr int SwatchHeight = 12;
 constexpr int SwatchGap = 6;
-
-QColor ToQColor(const CPictureColor& c)
-{
-    return QColor(c.Red, c.Green, c.Blue);
-}
 
 } // namespace
 

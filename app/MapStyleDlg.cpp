@@ -1,5 +1,7 @@
 #include "app/MapStyleDlg.h"
 
+#include "app/PictureColorQt.h"
+
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
@@ -26,17 +28,6 @@ constexpr double MaxOutlineWidth = 10.0;
 constexpr int MinBoundPercent = 5;
 constexpr int MaxBoundPercent = 500;
 constexpr int MaxClasses = 9;
-
-QColor ToQColor(const CPictureColor& c)
-{
-    return QColor(c.Red, c.Green, c.Blue);
-}
-
-CPictureColor FromQColor(const QColor& c)
-{
-    return {static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
-            static_cast<std::uint8_t>(c.blue())};
-}
 
 } // namespace
 
