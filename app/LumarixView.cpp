@@ -146,10 +146,15 @@ QSize CLumarixView::ClientPixels() const
     return Surface_->size();
 }
 
+QPointF CLumarixView::BarPosition() const
+{
+    return {HorizontalBar_->value() * UnitsPerPixelX(), -VerticalBar_->value() * UnitsPerPixelY()};
+}
+
 QPoint CLumarixView::ScrollPosition() const
 {
-    return {int(std::lround(HorizontalBar_->value() * UnitsPerPixelX())),
-            -int(std::lround(VerticalBar_->value() * UnitsPerPixelY()))};
+    const QPointF origin = Origin();
+    return {int(std::lround(origin.x())), int(std::lround(origin.y()))};
 }
 
 QPointF CLumarixView::ClientOffset(QPointF device) const
@@ -164,7 +169,7 @@ QPointF CLumarixView::ClientOffset(QPointF device) const
 
 QPointF CLumarixView::CanvasAt(QPointF device) const
 {
-    return QPointF(ScrollPosition()) + ClientOffset(device);
+    return Origin() + ClientOffset(device);
 }
 
 QPoint CLumarixView::ToLogical(QPointF device) const
@@ -259,7 +264,7 @@ void CLumarixView::CenterOnPolygon(int polygon)
     const CExtent extent = Drawer_.DrawnExtent();
     const QPointF logical((centre->X - extent.MinX) * Scale_, (centre->Y - extent.MaxY) * Scale_);
     const QSize client = ClientPixels();
-    ScrollTo(logical - ClientOffset(QPointF(client.width() / 2.0, client.height() / 2.0)));
+    ScrollExactlyTo(logical - ClientOffset(QPointF(client.width() / 2.0, client.height() / 2.0)));
     Refresh();
 }
 
@@ -327,6 +332,13 @@ void CLumarixView::ScrollTo(QPointF logical)
     // y axis counts downward from the canvas top.
     HorizontalBar_->setValue(Truncate(logical.x() / UnitsPerPixelX() + 0.5));
     VerticalBar_->setValue(Truncate(-logical.y() / UnitsPerPixelY() + 0.5));
+    Slack_ = QPointF();
+}
+
+void CLumarixView::ScrollExactlyTo(QPointF logical)
+{
+    ScrollTo(logical);
+    Slack_ = logical - BarPosition();
 }
 
 void CLumarixView::FitCanvas()
@@ -389,7 +401,7 @@ void CLumarixView::ZoomAbout(QPointF device, double factor)
     UpdateScrollRanges();
     // The scale the next frame draws with.
     FitCanvas();
-    ScrollTo(anchor * Scale_ - ClientOffset(device));
+    ScrollExactlyTo(anchor * Scale_ - ClientOffset(device));
     Refresh();
 }
 
@@ -402,10 +414,10 @@ void CLumarixView::PrepareDrawer()
     Drawer_.Frame = Frame_.get();
     Drawer_.Companions = &Document_.CompanionShapes();
     const QSize client = ClientPixels();
-    const QPoint scroll = ScrollPosition();
+    const QPointF origin = Origin();
     Drawer_.Scale = Scale_;
-    Drawer_.ScrollX = scroll.x();
-    Drawer_.ScrollY = scroll.y();
+    Drawer_.ScrollX = origin.x();
+    Drawer_.ScrollY = origin.y();
     Drawer_.ClientWidth = std::max(1, client.width()) * UnitsPerPixelX();
     Drawer_.ClientHeight = -std::max(1, client.height()) * UnitsPerPixelY();
     // The picture's units are tenths of the logical ones.
@@ -562,18 +574,19 @@ void CLumarixView::StartPan(Qt::MouseButton button, QPointF device)
     FitHeld_ = false;
     PanButton_ = button;
     PanStart_ = device;
-    PanStartBars_ = QPoint(HorizontalBar_->value(), VerticalBar_->value());
+    PanStartOrigin_ = Origin();
     CursorBeforePan_ = Surface_->cursor();
     Surface_->setCursor(Qt::ClosedHandCursor);
 }
 
 void CLumarixView::PanTo(QPointF device)
 {
-    // A bar step is a pixel of the canvas window, which the camera shows SquareShare of a pixel
-    // wide; the positions count from the drag's start, so no rounding adds up.
+    // A pixel of the canvas window is shown SquareShare of a pixel wide; the position counts from
+    // the drag's start, so no rounding adds up, and the slack lets a map smaller than the client
+    // follow the cursor too.
     const QPointF moved = (device - PanStart_) / GL_.SquareShare();
-    HorizontalBar_->setValue(PanStartBars_.x() - int(std::lround(moved.x())));
-    VerticalBar_->setValue(PanStartBars_.y() - int(std::lround(moved.y())));
+    ScrollExactlyTo(PanStartOrigin_ - QPointF(moved.x() * UnitsPerPixelX(), -moved.y() * UnitsPerPixelY()));
+    Surface_->update();
 }
 
 void CLumarixView::EndPan()

@@ -106,7 +106,8 @@ public:
     void ZoomAbout(QPointF device, double factor);
 
     QSize CanvasSize() const { return Canvas_; }
-    // The logical point at the client's top-left corner.
+    // The logical point at the client's top-left corner: the scroll bars' position and the
+    // slack beyond it.
     QPoint ScrollPosition() const;
     // World units to logical units.
     double Scale() const { return Scale_; }
@@ -158,7 +159,16 @@ private:
     CPoint2D WorldAt(QPointF device);
     void FitCanvas();
     void UpdateScrollRanges();
+    // The scroll bars to the logical point, within their range; the slack is cleared, as the
+    // click and band zooms and Full Extent have it.
     void ScrollTo(QPointF logical);
+    // The client's top-left corner exactly at the logical point: the bars go as far as their
+    // range lets them and the slack takes the rest, so a map smaller than the client, or one at
+    // its edge, still keeps the point under the cursor when zoomed about it, panned or centred.
+    void ScrollExactlyTo(QPointF logical);
+    // The scroll bars' position alone, in logical units, and with the slack.
+    QPointF BarPosition() const;
+    QPointF Origin() const { return BarPosition() + Slack_; }
     void ResetCanvasToClient();
     // The vector from the client's top-left to what a device point shows, in logical units.
     QPointF ClientOffset(QPointF device) const;
@@ -204,7 +214,9 @@ private:
     QSize FittedClient_;
     Qt::MouseButton PanButton_ = Qt::NoButton;
     QPointF PanStart_;
-    QPoint PanStartBars_;
+    QPointF PanStartOrigin_;
+    // How far the client's corner lies beyond the scroll bars' position, in logical units.
+    QPointF Slack_;
     QCursor CursorBeforePan_;
     QPoint DragStart_{-1, -1};
     QPoint DragCurrent_{-1, -1};

@@ -37,6 +37,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
@@ -408,6 +409,31 @@ private slots:
         const QPoint scroll = View()->ScrollPosition();
         TurnWheel(cursor.toPoint(), -120, Qt::ShiftModifier);
         QVERIFY(std::abs(View()->CanvasSize().width() - 3000) <= 1 && View()->ScrollPosition().y() < scroll.y());
+    }
+
+    // From the fitted view, where the map is shorter than the client and the vertical bar has
+    // no range, a point near the map's bottom stays under the wheel, follows a drag, and a
+    // polygon can still be centred.
+    void AMapSmallerThanTheClientStillFollowsTheCursor()
+    {
+        Frame_->Action(CommandId::FullExtent)->trigger();
+        Draw();
+        QCOMPARE(VerticalBarRange(), 0);
+        const QPointF cursor = ViewPixel(20, 3);
+        for (const int angle : {120, 120, -120}) {
+            TurnWheel(cursor.toPoint(), angle);
+            Draw();
+            QVERIFY2(QLineF(ViewPixel(20, 3), cursor).length() <= 1.5,
+                     qPrintable(u"%1, %2"_s.arg(ViewPixel(20, 3).x()).arg(ViewPixel(20, 3).y())));
+        }
+        Drag(Qt::MiddleButton, cursor.toPoint(), cursor.toPoint() + QPoint(25, -20));
+        Draw();
+        QVERIFY(QLineF(ViewPixel(20, 3), cursor + QPointF(25, -20)).length() <= 1.5);
+        Frame_->Action(CommandId::FullExtent)->trigger();
+        Draw();
+        View()->CenterOnPolygon(0);
+        Draw();
+        QVERIFY(QLineF(ViewPixel(27.5, 27.5), QRectF(View()->Surface()->rect()).center()).length() <= 2.0);
     }
 
     void DragPansTheMap_data()
@@ -826,6 +852,15 @@ private:
     }
 
     // Where the view shows a world point: extent to canvas, canvas window to [-1, 1]^2, camera.
+    // The vertical scroll bar's largest position: 0 while the map is shorter than the client.
+    int VerticalBarRange() const
+    {
+        for (const QScrollBar* bar : View()->findChildren<QScrollBar*>())
+            if (bar->orientation() == Qt::Vertical)
+                return bar->maximum();
+        return -1;
+    }
+
     QPointF ViewPixel(double x, double y) const
     {
         const double unitsPerPixel = 254.0 / View()->Surface()->logicalDpiX();
