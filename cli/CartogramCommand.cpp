@@ -301,6 +301,7 @@ int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std:
     job.Missing = options.Missing == "small" ? MissingSizes::Small : MissingSizes::Refuse;
     // The warnings about the input come before the progress lines.
     job.ShowBeforeRounds = [](const std::vector<UserMessage>& messages) { ShowMessages(messages); };
+    job.KeepInputLayer = options.Map.Any();
     CProgressLines feedback(progress, job, options.Input);
     const CInterruptCancels interrupt(feedback);
     const CartogramRunSummary& summary = document.RunCartogram(job, &feedback);
@@ -310,6 +311,9 @@ int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std:
         WriteSummary(out, summary);
         ReportStaleFiles(job, options.Clean, out);
     }
+    if (summary.Result == CartogramRunSummary::Outcome::Completed && options.Map.Any() &&
+        !WriteMapOutputs(options.Map, document, job, out))
+        return CartogramFailed;
     if (summary.Result == CartogramRunSummary::Outcome::Cancelled)
         Fail("The run was cancelled by an interrupt (SIGINT)" +
              (summary.KeptRound >= 0 ? "; its best round so far, round " + std::to_string(summary.KeptRound) +

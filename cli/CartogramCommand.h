@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/MapOutputs.h"
+
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -28,6 +30,7 @@ struct CartogramOptions {
     bool Converge = false;             // the convergence mode's parameter set over the file's
     std::optional<double> TargetError; // stop below this weighted mean error
     std::optional<int> MaxRounds;      // rounds at most, as Steps
+    MapOutputOptions Map;              // the styled picture and the web page of the result
 };
 
 enum CartogramExit {

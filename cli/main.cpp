@@ -168,6 +168,26 @@ int main(int argc, char** argv)
                                "never folding the map; exports only the result");
     cartogramCommand->add_option("--target-error", carto.TargetError, "Stop below this weighted mean error (0.001)")
         ->check(ParamCheck("target_error"));
+    cartogramCommand->add_option("--map-picture", carto.Map.PicturePath,
+                                 "Write the result's map as a styled picture: FILE.png, FILE.svg or FILE.pdf");
+    cartogramCommand
+        ->add_option("--color-by", carto.Map.ColorBy,
+                     "Fill the picture's and the page's polygons by their value, their error A/D - 1, "
+                     "or one colour (none)")
+        ->check(CLI::IsMember({"value", "error", "none"}));
+    cartogramCommand->add_option("--title", carto.Map.Title, "A title over the picture and the page");
+    cartogramCommand->add_option(
+        "--labels", carto.Map.LabelField,
+        "Label the polygons with this field's values where they fit (and name them on the page)");
+    auto* widthOption =
+        cartogramCommand->add_option("--picture-width", carto.Map.PictureWidth, "The PNG picture's width in pixels")
+            ->check(CLI::Range(16, 20000));
+    cartogramCommand->add_option("--dpi", carto.Map.Dpi, "The PNG picture's resolution on its page (default 150)")
+        ->check(CLI::Range(10, 2400))
+        ->excludes(widthOption);
+    cartogramCommand->add_option("--html", carto.Map.HtmlPath,
+                                 "Write a self-contained web page of the result: hover for each polygon's figures, "
+                                 "animate from the map to the cartogram");
     cartogramCommand->add_option("--max-rounds", carto.MaxRounds, "Rounds at most (--converge: 100)")
         ->check(AtLeast(1) & ParamCheck("max_steps"))
         ->excludes("--steps");

@@ -511,6 +511,9 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
 {
     CNetwork& network = *prepared.Network;
     const OverlapPairs inputOverlaps = Overlaps(network.PolygonLayer());
+    std::optional<CPolygonLayer> inputLayer;
+    if (KeepInputLayer)
+        inputLayer = network.PolygonLayer().Copy();
     auto tree = std::make_unique<CQuadTree>();
     CCartogramSolver solver(network.PolygonLayer(), *tree, Params, std::move(prepared.Fractions), network.Extent());
     if (prepared.AntimeridianChecked)
@@ -552,6 +555,7 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
                     static_cast<int32_t>(SourceRecord(static_cast<uint32_t>(pair.second)))};
         tree->CurrentMap = DisplacedMap;
         Layer_ = network.TakePolygonLayer();
+        InputLayer_ = std::move(inputLayer);
         LayerExtent_ = solver.LayerExtent();
         Tree_ = std::move(tree);
         if (prepared.Companions)
@@ -684,6 +688,13 @@ std::optional<CPolygonLayer> CCartogramJob::TakeLayer()
     return layer;
 }
 
+std::optional<CPolygonLayer> CCartogramJob::TakeInputLayer()
+{
+    std::optional<CPolygonLayer> layer = std::move(InputLayer_);
+    InputLayer_.reset();
+    return layer;
+}
+
 std::unique_ptr<CQuadTree> CCartogramJob::TakeQuadTree()
 {
     return std::move(Tree_);
@@ -703,21 +714,7 @@ std::string CCartogramJob::CancelledLine(int roundsTransformed)
 std::unique_ptr<CCartogramJob> CCartogramJob::Again() const
 {
     auto job = std::make_unique<CCartogramJob>();
-    job->EpsilonFactor = EpsilonFactor;
-    job->ShapefilePath = ShapefilePath;
-    job->Reader = Reader;
-    job->InputLayer = InputLayer;
-    job->SizeField = SizeField;
-    job->OutputFolder = OutputFolder;
-    job->ExportFormat = ExportFormat;
-    job->Companions = Companions;
-    job->ProjectTo = ProjectTo;
-    job->WithSvg = WithSvg;
-    job->EqualSharesWithoutField = EqualSharesWithoutField;
-    job->Missing = Missing;
-    job->Params = Params;
-    job->ReadOtherShapeTypes = ReadOtherShapeTypes;
-    job->ShowBeforeRounds = ShowBeforeRounds;
+    static_cast<CartogramJobRequest&>(*job) = *this;
     return job;
 }
 
@@ -725,6 +722,7 @@ const CartogramRunSummary& CCartogramJob::Run(CCartogramFeedback* feedback)
 {
     Summary = CartogramRunSummary{};
     Layer_.reset();
+    InputLayer_.reset();
     Tree_.reset();
     CompanionShapes_.clear();
     CMessageCollector collector(ReadOtherShapeTypes);

@@ -87,13 +87,9 @@ struct CartogramRunSummary {
     std::vector<UserMessage> Messages;
 };
 
-// One cartogram run: loads the polygon shapefile into a layer of its own, then deforms the
-// polygons round after round until their areas follow the size field, logging every round to
-// the run information file and exporting the scheduled rounds. The job works on its own copies
-// (the parameter block, the layer, the quadtree) and never talks to the user, so it may run on
-// any thread; the document takes its result once it completed.
-class CCartogramJob {
-public:
+// What a cartogram run is asked to do: the input, the sizes, the outputs and the parameters.
+// A job is one of these with the run's state around it; `CCartogramJob::Again` copies it whole.
+struct CartogramJobRequest {
     double EpsilonFactor = 1.01;
     // The input: a polygon shapefile, or with the OGR reader any vector source GDAL opens.
     std::string ShapefilePath;
@@ -141,6 +137,19 @@ public:
     // features) are handed to it, on the calling thread's user interface, before the first round
     // rather than kept in Summary.Messages: a front end that shows progress says them first.
     std::function<void(const std::vector<UserMessage>&)> ShowBeforeRounds;
+    // Keep a copy of the map as the rounds start (after any projection and cut), which
+    // TakeInputLayer hands over once the run completed: a page that animates from the map to
+    // the cartogram needs both.
+    bool KeepInputLayer = false;
+};
+
+// One cartogram run: loads the polygon shapefile into a layer of its own, then deforms the
+// polygons round after round until their areas follow the size field, logging every round to
+// the run information file and exporting the scheduled rounds. The job works on its own copies
+// (the parameter block, the layer, the quadtree) and never talks to the user, so it may run on
+// any thread; the document takes its result once it completed.
+class CCartogramJob : public CartogramJobRequest {
+public:
     // Filled by Run.
     CartogramRunSummary Summary;
 
@@ -168,6 +177,9 @@ public:
     // The companion layers as they stand with the result, once a run completed; empty
     // otherwise. The caller takes them over.
     std::vector<CShapeLayer> TakeCompanionShapes();
+    // With KeepInputLayer, the map as the rounds started, in the same system and polygon order
+    // as TakeLayer's, once a run completed; empty otherwise. The caller takes it over.
+    std::optional<CPolygonLayer> TakeInputLayer();
 
 private:
     struct Prepared;
@@ -208,6 +220,7 @@ private:
     void DescribePolygons(const Prepared& prepared, uint32_t n);
 
     std::optional<CPolygonLayer> Layer_;
+    std::optional<CPolygonLayer> InputLayer_;
     CExtent LayerExtent_;
     std::unique_ptr<CQuadTree> Tree_;
     std::vector<CShapeLayer> CompanionShapes_;

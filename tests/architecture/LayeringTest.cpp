@@ -28,8 +28,9 @@ const std::map<std::string, Folders>& LayersBelow()
             {"graphio", {"network"}},
             {"run", {"geodata", "engine"}},
             {"document", {"run", "graphio", "geodata"}},
-            {"cli", {"document"}},
-            {"app", {"document"}},
+            {"render", {"document"}},
+            {"cli", {"render"}},
+            {"app", {"render"}},
         };
         // Close each set over the layers it names.
         for (bool grew = true; grew;) {
@@ -50,7 +51,7 @@ const std::map<std::string, Folders>& AllowedIncludes()
 {
     static const std::map<std::string, Folders> allowed = [] {
         std::map<std::string, Folders> folders = LayersBelow();
-        folders["cli"] = {"document", "platform"};
+        folders["cli"] = {"render", "document", "platform"};
         return folders;
     }();
     return allowed;
