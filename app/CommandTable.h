@@ -53,6 +53,7 @@ inline constexpr int ExportGraphviz = 32876;
 inline constexpr int ImportGisLayer = 32900;
 inline constexpr int EditMapStyle = 32901;
 inline constexpr int Identify = 32902;
+inline constexpr int ExportMapPicture = 32903;
 // Menu items that have no handler; they have no id of their own and are shown disabled.
 inline constexpr int ChainsToShpfile = -1;
 inline constexpr int NodesToCsv = -2;

@@ -7,6 +7,7 @@
 #include "app/Icons.h"
 #include "app/ImportGisLayerDlg.h"
 #include "app/LumarixView.h"
+#include "app/MapPictureExport.h"
 #include "app/QtUserInterface.h"
 #include "app/ResultPanel.h"
 #include "document/LumarixDoc.h"
@@ -42,7 +43,8 @@ using namespace CommandId;
 constexpr int Separator = 0;
 
 // Commands that work on the active document and wait while it runs a cartogram.
-constexpr int DocumentCommands[] = {ExportEmf,
+constexpr int DocumentCommands[] = {ExportMapPicture,
+                                    ExportEmf,
                                     ExportPajek,
                                     ExportGraphviz,
                                     StartNodeSelection,
@@ -171,8 +173,9 @@ QMenu* CMainFrame::MakeMenu(const QString& title, const std::vector<int>& ids)
 
 void CMainFrame::CreateMenus()
 {
-    DocumentFileMenu_ = MakeMenu(QStringLiteral("&File"), {ImportGisLayer, Separator, Close, Save, SaveAs, Separator, Print, PrintPreview,
-                                                           PrinterSetup, Separator});
+    DocumentFileMenu_ =
+        MakeMenu(QStringLiteral("&File"), {ImportGisLayer, ExportMapPicture, Separator, Close, Save, SaveAs, Separator,
+                                           Print, PrintPreview, PrinterSetup, Separator});
     RecentFilesEnd_ = DocumentFileMenu_->addSeparator();
     DocumentFileMenu_->addAction(Action(Exit));
     WindowMenu_ = MakeMenu(QStringLiteral("&Window"), {NewWindow, Cascade, TileHorizontally, Arrange});
@@ -363,6 +366,8 @@ void CMainFrame::ConnectCommands()
 
     onView(SetParameters, [](CLumarixView& view) { view.EditDisplayParameters(); });
     onView(EditMapStyle, [](CLumarixView& view) { view.EditMapStyle(); });
+    onView(ExportMapPicture,
+           [](CLumarixView& view) { ExportMapPictureOf(view.Document(), view.Style(), view.Coloring()); });
     onView(Copy, [](CLumarixView& view) { view.CopyPicture(false); });
     onView(CopyAsLines, [](CLumarixView& view) { view.CopyPicture(true); });
     onView(FullExtent, [](CLumarixView& view) { view.FullExtent(); });

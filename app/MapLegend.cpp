@@ -1,6 +1,6 @@
 #include "app/MapLegend.h"
 
-#include "app/PictureColorQt.h"
+#include "render/PictureColorQt.h"
 
 #include <QEvent>
 #include <QFontMetrics>

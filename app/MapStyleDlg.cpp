@@ -1,6 +1,6 @@
 #include "app/MapStyleDlg.h"
 
-#include "app/PictureColorQt.h"
+#include "render/PictureColorQt.h"
 
 #include <QCheckBox>
 #include <QColorDialog>

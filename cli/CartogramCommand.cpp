@@ -276,7 +276,7 @@ int ExitFor(const CartogramRunSummary& summary)
 int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std::ostream& progress)
 {
     CLumarixDoc document;
-    if (!MakeParams(options, document) || !CheckInput(options))
+    if (!MakeParams(options, document) || !CheckInput(options) || !CheckMapOutputs(options.Map, options.Input))
         return CartogramUnreadable;
     if (!PrepareOutputFolder(options.OutputFolder))
         return CartogramFailed;

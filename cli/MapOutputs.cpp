@@ -1,8 +1,14 @@
 #include "cli/MapOutputs.h"
 
 #include "document/LumarixDoc.h"
+#include "platform/InputFiles.h"
 #include "platform/UserInterface.h"
+#include "render/MapLabels.h"
+#include "render/MapPicture.h"
+#include "render/MapPictureFile.h"
 #include "render/MapScene.h"
+#include "render/RenderSession.h"
+#include "render/RoundScenes.h"
 
 #include <ostream>
 
@@ -20,7 +26,84 @@ std::optional<MapStyle::FillMode> FillFor(const std::string& colorBy)
     return std::nullopt;
 }
 
+// A published map's look: white paper, thin dark grey borders, no quadtree.
+MapStyle PictureStyle(MapStyle::FillMode fill)
+{
+    MapStyle style;
+    style.Fill = fill;
+    style.Background = {255, 255, 255};
+    style.OutlineColor = {80, 80, 80};
+    style.OutlineWidth = 0.5;
+    style.ShowQuadtree = false;
+    return style;
+}
+
+// The run's input and its members, which no picture may replace.
+CInputFiles InputsOf(const std::string& input)
+{
+    CInputFiles inputs;
+    inputs.AddShapefile(input);
+    inputs.Add(input);
+    return inputs;
+}
+
+bool WritePicture(const MapScene& scene, const std::string& path, const MapOutputOptions& options,
+                  const CInputFiles& inputs, std::ostream& out)
+{
+    const CMapPicture picture(scene);
+    if (const auto problem = WriteMapPicture(picture, path, {options.PictureWidth, options.Dpi}, inputs)) {
+        ShowMessage(*problem, MessageKind::Error);
+        return false;
+    }
+    out << "Map picture: " << path << '\n';
+    return true;
+}
+
+// With "{round}" in its name, a picture of every exported round, the result's drawn from the
+// result itself and the others from their shapefiles; without, the result's alone.
+bool WritePictures(const MapScene& scene, const MapOutputOptions& options, const CCartogramJob& job, std::ostream& out)
+{
+    const CRenderSession session;
+    CInputFiles inputs = InputsOf(job.ShapefilePath);
+    for (const CartogramJobRequest::CompanionSource& companion : job.Companions)
+        inputs.Add(companion.Path);
+    const std::string& pattern = options.PicturePath;
+    if (RoundFileName(pattern, 0) == pattern)
+        return WritePicture(scene, pattern, options, inputs, out);
+    const std::vector<ExportedRound> rounds = ExportedShapefileRounds(job);
+    if (rounds.empty())
+        ShowMessage("--map-picture " + pattern + ": the run wrote no round as a shapefile, so only the result's " +
+                        "picture is drawn.",
+                    MessageKind::Warning);
+    bool written = true;
+    for (const ExportedRound& round : rounds) {
+        if (round.Round == job.Summary.LastRound)
+            continue;
+        const std::optional<CPolygonLayer> layer = ReadRoundLayer(round.Shapefile);
+        if (!layer) {
+            ShowMessage("Cannot read round " + std::to_string(round.Round) + "'s map from " + round.Shapefile + ".",
+                        MessageKind::Error);
+            written = false;
+            continue;
+        }
+        written =
+            WritePicture(MakeRoundScene(*layer, scene), RoundFileName(pattern, round.Round), options, inputs, out) &&
+            written;
+    }
+    return WritePicture(scene, RoundFileName(pattern, job.Summary.LastRound), options, inputs, out) && written;
+}
+
 } // namespace
+
+bool CheckMapOutputs(const MapOutputOptions& options, const std::string& input)
+{
+    if (options.PicturePath.empty())
+        return true;
+    const auto refusal = CheckPicturePath(options.PicturePath, InputsOf(input));
+    if (refusal)
+        ShowMessage("--map-picture: " + *refusal, MessageKind::Error);
+    return !refusal;
+}
 
 bool WriteMapOutputs(const MapOutputOptions& options, const CLumarixDoc& document, CCartogramJob& job,
                      std::ostream& out)
@@ -31,14 +114,22 @@ bool WriteMapOutputs(const MapOutputOptions& options, const CLumarixDoc& documen
         return false;
     }
     const std::optional<CPolygonLayer> input = job.TakeInputLayer();
-    MapStyle style;
-    style.Fill = *fill;
+    const MapStyle style = PictureStyle(*fill);
     MapScene scene = MakeMapScene(document.Network().PolygonLayer(), input ? &*input : nullptr, job.Summary, style);
     scene.Title = options.Title;
+    if (!options.LabelField.empty()) {
+        std::string problem;
+        std::optional<std::vector<std::string>> labels = ReadMapLabels(job, job.Summary, options.LabelField, problem);
+        if (!labels) {
+            ShowMessage("--labels " + options.LabelField + ": " + problem, MessageKind::Error);
+            return false;
+        }
+        scene.Labels = std::move(*labels);
+    }
     bool written = true;
-    // The picture files and the web page are written here.
-    (void)scene;
-    (void)out;
+    if (!options.PicturePath.empty())
+        written = WritePictures(scene, options, job, out) && written;
+    // The web page is written here.
     return written;
 }
 

@@ -11,7 +11,9 @@ class CLumarixDoc;
 
 // The outputs of ours that publish a completed run's map, beside the specified export set.
 struct MapOutputOptions {
-    std::string PicturePath;         // --map-picture: FILE.png, FILE.svg or FILE.pdf
+    // --map-picture: FILE.png, FILE.svg or FILE.pdf; "{round}" in the name asks for a picture of
+    // every exported round, the round's number in its place.
+    std::string PicturePath;
     std::string ColorBy = "value";   // --color-by: value, error or none
     std::string Title;               // --title
     std::string LabelField;          // --labels: the field whose values label the polygons
@@ -22,6 +24,10 @@ struct MapOutputOptions {
     // Whether any of them is asked for: the run then keeps its input layer for them.
     bool Any() const { return !PicturePath.empty() || !HtmlPath.empty(); }
 };
+
+// Refuses, before the run, a picture name of another ending or one that is the run's input
+// `input` or one of its members; false after a message.
+bool CheckMapOutputs(const MapOutputOptions& options, const std::string& input);
 
 // Writes the asked-for outputs of the completed run `job`, whose result `document` holds (the
 // job's input layer is taken over), and names them on `out`; false after a message when one

@@ -169,7 +169,9 @@ int main(int argc, char** argv)
     cartogramCommand->add_option("--target-error", carto.TargetError, "Stop below this weighted mean error (0.001)")
         ->check(ParamCheck("target_error"));
     cartogramCommand->add_option("--map-picture", carto.Map.PicturePath,
-                                 "Write the result's map as a styled picture: FILE.png, FILE.svg or FILE.pdf");
+                                 "Write the result's map as a styled picture: FILE.png, FILE.svg or FILE.pdf; "
+                                 "{round} in the name (map_{round}.png) writes every exported round's, "
+                                 "numbered");
     cartogramCommand
         ->add_option("--color-by", carto.Map.ColorBy,
                      "Fill the picture's and the page's polygons by their value, their error A/D - 1, "

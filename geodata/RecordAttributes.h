@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,16 @@ std::vector<AttributeValue> ReadTableRecord(const std::string& tablePath, uint32
 // Every field of feature `feature` (from 0, in the order the layer gives its features) of a
 // vector source's layer (the first when `layer` is empty); empty when it cannot be read.
 std::vector<AttributeValue> ReadFeatureRecord(const std::string& source, const std::string& layer, uint32_t feature);
+
+// The values of field `field` (its name in any case) of every record of a dBase table, as
+// text, in record order, read in one pass. Nullopt when the table cannot be read or has no such
+// field; `problem` then says why, naming the fields there are.
+std::optional<std::vector<std::string>> ReadTableColumn(const std::string& tablePath, const std::string& field,
+                                                        std::string& problem);
+
+// The same for the features of a vector source's layer (the first when `layer` is empty), in
+// the order the layer gives them.
+std::optional<std::vector<std::string>> ReadFeatureColumn(const std::string& source, const std::string& layer,
+                                                          const std::string& field, std::string& problem);
 
 } // namespace tessaro

@@ -8,6 +8,7 @@
 #include "app/ChildFrame.h"
 #include "app/CommandTable.h"
 #include "app/LumarixApp.h"
+#include "app/LumarixView.h"
 #include "app/NodeSearchDlg.h"
 #include "app/SetDispParamDlg.h"
 #include "app/ShapeFileFieldsDlg.h"
@@ -20,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -34,6 +36,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <filesystem>
 #include <memory>
 
 using namespace tessaro;
@@ -271,6 +274,59 @@ private slots:
         QCOMPARE(settings, u"Display Setup"_s);
         // An EMF starts with its header record and carries " EMF" at byte 40.
         QCOMPARE(Contents(folder.filePath(u"states.emf"_s)).mid(40, 4), QByteArray(" EMF"));
+    }
+
+    // File > Export Map Picture offers the three formats, writes the map in the view's style
+    // and refuses a name that is one of the document's inputs (here a hard link to its table).
+    void ExportMapPictureWritesTheViewsMapAndSparesTheInput()
+    {
+        QTemporaryDir folder;
+        const QString input = CopyUsStates(folder.path());
+        QVERIFY(Open(input) != nullptr);
+        CLumarixView* view = Frame_->ActiveChild()->View();
+        MapStyle style = view->Style();
+        style.Fill = MapStyle::FillMode::OneColor;
+        style.FillColor = {10, 120, 200};
+        style.Background = {255, 255, 255};
+        view->SetStyle(style);
+        auto* action = Frame_->findChild<QAction*>(u"ID_EXPORT_MAP_PICTURE"_s);
+        QVERIFY(action != nullptr);
+
+        const QString png = folder.filePath(u"states.png"_s);
+        QString filters;
+        CModalDriver written;
+        written.Then([&](QWidget* modal) {
+            filters = qobject_cast<QFileDialog*>(modal)->nameFilters().join(u";;"_s);
+            ChooseFile(modal, png);
+        });
+        action->trigger();
+        QVERIFY(written.Wait());
+        QCOMPARE(filters, u"PNG picture (*.png);;SVG picture (*.svg);;PDF document (*.pdf)"_s);
+        const QImage image(png);
+        QCOMPARE(image.width(), 1200);
+        qsizetype filled = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                filled += image.pixelColor(x, y) == QColor(10, 120, 200) ? 1 : 0;
+        // The states cover much of the page.
+        QVERIFY2(filled > image.width() * image.height() / 5, qPrintable(QString::number(filled)));
+
+        const QString table = folder.filePath(u"us_states.dbf"_s);
+        const QByteArray before = Contents(table);
+        const QString link = folder.filePath(u"table.png"_s);
+        std::filesystem::create_hard_link(table.toStdString(), link.toStdString());
+        CModalDriver refused;
+        QString message;
+        refused.Then([&](QWidget* modal) { ChooseFile(modal, link); });
+        refused.Then([](QWidget* modal) { ClickButton(modal, u"Yes"_s); }); // overwrite prompt
+        refused.Then([&message](QWidget* modal) {
+            message = MessageText(modal);
+            ClickButton(modal, u"OK"_s);
+        });
+        action->trigger();
+        QVERIFY(refused.Wait());
+        QVERIFY2(message.contains(u"would overwrite the input file"_s), qPrintable(message));
+        QCOMPARE(Contents(table), before);
     }
 
     // Start Node Selection finds the origin by name; the best-route dialog then shows where it is.

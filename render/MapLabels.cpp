@@ -1,0 +1,26 @@
+#include "render/MapLabels.h"
+
+#include "geodata/RecordAttributes.h"
+#include "geodata/RecordNames.h"
+#include "run/CartogramJob.h"
+
+namespace tessaro {
+
+std::optional<std::vector<std::string>> ReadMapLabels(const CartogramJobRequest& job,
+                                                      const CartogramRunSummary& summary, const std::string& field,
+                                                      std::string& problem)
+{
+    const std::optional<std::vector<std::string>> column =
+        job.Reader == CartogramJobRequest::InputReader::Shapefile
+            ? ReadTableColumn(job.ShapefilePath, field, problem)
+            : ReadFeatureColumn(job.ShapefilePath, job.InputLayer, field, problem);
+    if (!column)
+        return std::nullopt;
+    std::vector<std::string> labels;
+    labels.reserve(summary.Polygons.size());
+    for (const CartogramRunSummary::PolygonRecord& polygon : summary.Polygons)
+        labels.push_back(polygon.Record < column->size() ? CleanRecordName((*column)[polygon.Record]) : "");
+    return labels;
+}
+
+} // namespace tessaro

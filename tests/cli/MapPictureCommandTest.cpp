@@ -1,0 +1,156 @@
+// The cartogram command's map pictures, made without a display: the result's colours checked
+// against errors computed from the exported shapefile with Boost.Geometry, labels from the
+// table, every exported round's picture, and the pictures it refuses to write.
+#include "document/ColorScale.h"
+#include "render/MapPicture.h"
+#include "render/PictureColorQt.h"
+#include "render/RoundScenes.h"
+#include "tests/cli/CliRunner.h"
+#include "tests/support/BoostRecords.h"
+#include "tests/support/PolygonFixtures.h"
+
+#include <QImage>
+
+#include <boost/geometry/algorithms/area.hpp>
+#include <boost/geometry/algorithms/envelope.hpp>
+#include <boost/geometry/algorithms/point_on_surface.hpp>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <shapefil.h>
+
+#include <filesystem>
+
+namespace tessaro {
+namespace {
+
+using test::CommandResult;
+using test::CTempDir;
+using test::RunCli;
+using ::testing::HasSubstr;
+
+const std::string UsStates = std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states.shp";
+const std::string NoDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM";
+
+std::vector<double> PopulationShares()
+{
+    const DBFHandle table =
+        DBFOpen((std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states.dbf").c_str(), "rb");
+    std::vector<double> sizes;
+    const int field = DBFGetFieldIndex(table, "POP");
+    for (int i = 0; i < DBFGetRecordCount(table); ++i)
+        sizes.push_back(DBFReadDoubleAttribute(table, i, field));
+    DBFClose(table);
+    return test::Shares(sizes);
+}
+
+TEST(MapPictureCommand, AStatesColourIsTheLegendsColourForItsErrorInTheExportedResult)
+{
+    CTempDir folder;
+    const std::string out = folder.File("out");
+    const CommandResult result = RunCli("cartogram " + UsStates + " --field POP --threads 2 --output-dir " + out +
+                                            " --map-picture " + out + "/map.png --color-by error",
+                                        folder, NoDisplay);
+    ASSERT_EQ(result.Exit, 0) << result.Err;
+    EXPECT_THAT(result.Out, HasSubstr("Map picture: " + out + "/map.png\n"));
+
+    // The largest state of the result, its error A/D − 1 from Boost's areas.
+    const std::vector<test::BoostRecord> records = test::ReadBoostRecords(out + "/us_states_3.shp");
+    const std::vector<double> shares = PopulationShares();
+    ASSERT_EQ(records.size(), shares.size());
+    double total = 0.0;
+    size_t largest = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        total += boost::geometry::area(records[i]);
+        if (boost::geometry::area(records[i]) > boost::geometry::area(records[largest]))
+            largest = i;
+    }
+    const double deviation = boost::geometry::area(records[largest]) / (shares[largest] * total) - 1.0;
+    test::BoostPoint inside;
+    boost::geometry::point_on_surface(records[largest], inside);
+
+    // Where that point lies in the picture: the page's map rectangle spans the map's box.
+    const std::optional<CPolygonLayer> layer = ReadRoundLayer(out + "/us_states_3.shp");
+    ASSERT_TRUE(layer);
+    MapScene scene;
+    scene.Result = &*layer;
+    scene.Style.Fill = MapStyle::FillMode::ByError;
+    scene.Coloring.Legend = CColorScale::Deviation().Legend();
+    const CMapPicture picture(scene);
+    test::BoostBox box;
+    boost::geometry::envelope(records, box);
+    const double scale = picture.MapRect().width() / (box.max_corner().x() - box.min_corner().x());
+    const QPointF page(picture.MapRect().left() + (inside.x() - box.min_corner().x()) * scale,
+                       picture.MapRect().top() + (box.max_corner().y() - inside.y()) * scale);
+    const QImage image(QString::fromStdString(out + "/map.png"));
+    ASSERT_EQ(image.width(), 1200);
+    const QPointF pixel = page * (image.width() / picture.PageSize().width());
+    EXPECT_EQ(image.pixelColor(pixel.toPoint()), ToQColor(CColorScale::Deviation().ColorOf(deviation)))
+        << "record " << largest << ", A/D - 1 = " << deviation;
+}
+
+TEST(MapPictureCommand, LabelsComeFromTheTableAndAnUnknownFieldNamesTheFieldsThereAre)
+{
+    CTempDir folder;
+    const std::string out = folder.File("out");
+    const CommandResult labelled = RunCli("cartogram " + UsStates + " --field POP --threads 2 --output-dir " + out +
+                                              " --map-picture " + out + "/map.svg --labels name --title States",
+                                          folder, NoDisplay);
+    ASSERT_EQ(labelled.Exit, 0) << labelled.Err;
+    const std::string svg = test::ReadText(out + "/map.svg");
+    EXPECT_THAT(svg, HasSubstr(">Texas<"));
+    EXPECT_THAT(svg, HasSubstr(">States<"));
+    // Too small for its name at the label size.
+    EXPECT_THAT(svg, ::testing::Not(HasSubstr(">Rhode Island<")));
+
+    const CommandResult unknown = RunCli("cartogram " + UsStates + " --field POP --threads 2 --output-dir " + out +
+                                             " --map-picture " + out + "/other.png --labels STATE_NAME",
+                                         folder, NoDisplay);
+    EXPECT_NE(unknown.Exit, 0);
+    EXPECT_THAT(unknown.Err, HasSubstr("has no field STATE_NAME; its fields are: NAME, FIPS, POP, HURRICANES."));
+    EXPECT_FALSE(std::filesystem::exists(out + "/other.png"));
+}
+
+TEST(MapPictureCommand, ARoundPlaceholderWritesEveryExportedRoundsPicture)
+{
+    CTempDir folder;
+    const std::string out = folder.File("out");
+    const CommandResult result = RunCli("cartogram " + UsStates + " --field POP --threads 2 --export-every 2 " +
+                                            "--output-dir " + out + " --map-picture '" + out + "/map_{round}.pdf'",
+                                        folder, NoDisplay);
+    ASSERT_EQ(result.Exit, 0) << result.Err;
+    for (int round = 0; round < 4; ++round) {
+        const bool exported = std::filesystem::exists(out + "/us_states_" + std::to_string(round) + ".shp");
+        EXPECT_EQ(std::filesystem::exists(out + "/map_" + std::to_string(round) + ".pdf"), exported) << round;
+    }
+    EXPECT_TRUE(std::filesystem::exists(out + "/map_3.pdf"));
+    EXPECT_NE(test::ReadText(out + "/map_0.pdf"), test::ReadText(out + "/map_3.pdf"));
+}
+
+TEST(MapPictureCommand, PicturesOfAnotherEndingOrOnAnInputAreRefusedBeforeTheRun)
+{
+    CTempDir folder;
+    const std::string out = folder.File("out");
+    const CommandResult ending =
+        RunCli("cartogram " + UsStates + " --field POP --output-dir " + out + " --map-picture " + out + "/map.jpg",
+               folder, NoDisplay);
+    EXPECT_NE(ending.Exit, 0);
+    EXPECT_THAT(ending.Err, HasSubstr("must end in .png, .svg or .pdf"));
+    EXPECT_FALSE(std::filesystem::exists(out + "/us_states_nfo.txt"));
+
+    // A picture name that is a hard link to the input's table is the table.
+    std::filesystem::create_directories(out);
+    for (const char* ending : {".shp", ".shx", ".dbf"})
+        std::filesystem::copy_file(std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states" + ending,
+                                   folder.File(std::string("states") + ending));
+    std::filesystem::create_hard_link(folder.File("states.dbf"), folder.File("table.png"));
+    const std::string table = test::ReadText(folder.File("states.dbf"));
+    const CommandResult onInput = RunCli("cartogram " + folder.File("states.shp") + " --field POP --output-dir " + out +
+                                             " --map-picture " + folder.File("table.png"),
+                                         folder, NoDisplay);
+    EXPECT_NE(onInput.Exit, 0);
+    EXPECT_THAT(onInput.Err, HasSubstr("would overwrite the input file"));
+    EXPECT_EQ(test::ReadText(folder.File("states.dbf")), table);
+}
+
+} // namespace
+} // namespace tessaro
