@@ -75,9 +75,11 @@ bool WritePictures(const MapScene& scene, const MapOutputOptions& options, const
         ShowMessage("--map-picture " + pattern + ": the run wrote no round as a shapefile, so only the result's " +
                         "picture is drawn.",
                     MessageKind::Warning);
+    // The result is exported under the last exported round's number.
+    const int resultRound = rounds.empty() ? job.Summary.LastRound : rounds.back().Round;
     bool written = true;
     for (const ExportedRound& round : rounds) {
-        if (round.Round == job.Summary.LastRound)
+        if (round.Round == resultRound)
             continue;
         const std::optional<CPolygonLayer> layer = ReadRoundLayer(round.Shapefile);
         if (!layer) {
@@ -90,7 +92,7 @@ bool WritePictures(const MapScene& scene, const MapOutputOptions& options, const
             WritePicture(MakeRoundScene(*layer, scene), RoundFileName(pattern, round.Round), options, inputs, out) &&
             written;
     }
-    return WritePicture(scene, RoundFileName(pattern, job.Summary.LastRound), options, inputs, out) && written;
+    return WritePicture(scene, RoundFileName(pattern, resultRound), options, inputs, out) && written;
 }
 
 } // namespace

@@ -24,6 +24,15 @@ void ChooseOffscreenPlatform()
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
+// A batch run without a desktop session has no XDG_RUNTIME_DIR, which Qt notes at start-up on
+// standard error; the note says nothing to a user of the command line.
+void DropRuntimeDirNote(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (text.startsWith(QStringLiteral("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    qt_message_output(type, context, text);
+}
+
 } // namespace
 
 CRenderSession::CRenderSession()
@@ -31,7 +40,9 @@ CRenderSession::CRenderSession()
     if (QGuiApplication::instance() != nullptr)
         return;
     ChooseOffscreenPlatform();
+    const QtMessageHandler previous = qInstallMessageHandler(DropRuntimeDirNote);
     Application_ = std::make_unique<QGuiApplication>(ArgumentCount, Arguments);
+    qInstallMessageHandler(previous);
 }
 
 CRenderSession::~CRenderSession() = default;
