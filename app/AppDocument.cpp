@@ -17,6 +17,9 @@
 #include "platform/NumberText.h"
 #include "platform/TextCase.h"
 #include "platform/UserInterface.h"
+#include "platform/WaitGuard.h"
+#include "render/MapPicture.h"
+#include "render/MapPictureFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -320,6 +323,22 @@ void CAppDocument::ExportPicture()
     if (const std::optional<std::string> path =
             ChooseExportFile(*Doc_, "emf", "Enhanced Metadata File(*.emf)|*.emf|All Files (*.*)|*.*|"))
         ExportNetworkPicture(*Doc_, *path);
+}
+
+void CAppDocument::ExportMapPicture(const MapStyle& style, const MapColoring& coloring)
+{
+    const std::optional<std::string> path = ChooseExportFile(
+        *Doc_, "png", "PNG picture (*.png)|*.png|SVG picture (*.svg)|*.svg|PDF document (*.pdf)|*.pdf|");
+    if (!path)
+        return;
+    MapScene scene;
+    scene.Result = &Doc_->Network().PolygonLayer();
+    scene.Style = style;
+    scene.Coloring = coloring;
+    const CMapPicture picture(scene);
+    const CWaitGuard wait;
+    if (const std::optional<std::string> problem = WriteMapPicture(picture, *path, {}, Doc_->InputFiles()))
+        ShowMessage(*problem, MessageKind::Error);
 }
 
 void CAppDocument::ExportPajek()

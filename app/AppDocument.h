@@ -19,6 +19,8 @@ class CBestRouteSetupDlg;
 class CCartogramProgressDlg;
 class CCartogramRunner;
 class CLumarixDoc;
+struct MapColoring;
+struct MapStyle;
 
 // One open document as the desktop shell holds it: the document itself, its title, and the
 // document commands with their dialogs. A cartogram runs on a worker thread; while it runs the
@@ -54,6 +56,10 @@ public:
     // The document commands; `window` is the window their dialogs belong to.
     void Cartogram(QWidget* window);
     void ExportPicture();
+    // File > Export Map Picture: the document's map (the result after a run, the map as read
+    // before) as a view draws it in `style` and `coloring`, with its legend, as a PNG, SVG or
+    // PDF picture by the chosen name's ending; a name that is an input is refused.
+    void ExportMapPicture(const MapStyle& style, const MapColoring& coloring);
     void ExportPajek();
     void ExportGraphviz();
     void SelectNode(bool origin, QWidget* window);

@@ -7,7 +7,6 @@
 #include "app/Icons.h"
 #include "app/ImportGisLayerDlg.h"
 #include "app/LumarixView.h"
-#include "app/MapPictureExport.h"
 #include "app/QtUserInterface.h"
 #include "app/ResultPanel.h"
 #include "document/LumarixDoc.h"
@@ -356,6 +355,10 @@ void CMainFrame::ConnectCommands()
     on(PreviousPane, [this] { Mdi_->activatePreviousSubWindow(); });
 
     onDocument(Cartogram, [this](CAppDocument& document) { document.Cartogram(this); });
+    onDocument(ExportMapPicture, [this](CAppDocument& document) {
+        const CLumarixView& view = *ActiveChild()->View();
+        document.ExportMapPicture(view.Style(), view.Coloring());
+    });
     onDocument(ExportEmf, [](CAppDocument& document) { document.ExportPicture(); });
     onDocument(ExportPajek, [](CAppDocument& document) { document.ExportPajek(); });
     onDocument(ExportGraphviz, [](CAppDocument& document) { document.ExportGraphviz(); });
@@ -366,8 +369,6 @@ void CMainFrame::ConnectCommands()
 
     onView(SetParameters, [](CLumarixView& view) { view.EditDisplayParameters(); });
     onView(EditMapStyle, [](CLumarixView& view) { view.EditMapStyle(); });
-    onView(ExportMapPicture,
-           [](CLumarixView& view) { ExportMapPictureOf(view.Document(), view.Style(), view.Coloring()); });
     onView(Copy, [](CLumarixView& view) { view.CopyPicture(false); });
     onView(CopyAsLines, [](CLumarixView& view) { view.CopyPicture(true); });
     onView(FullExtent, [](CLumarixView& view) { view.FullExtent(); });
