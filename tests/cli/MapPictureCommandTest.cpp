@@ -30,6 +30,14 @@ using ::testing::HasSubstr;
 const std::string UsStates = std::string(TESSARO_SOURCE_DIR) + "/examples/us_states/us_states.shp";
 const std::string NoDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM";
 
+// The example's cartogram by population into `out`, without a display, with `options`.
+CommandResult RunOnStates(const CTempDir& folder, const std::string& out, const std::string& options,
+                          const std::string& input = UsStates)
+{
+    return RunCli("cartogram " + input + " --field POP --threads 2 --output-dir " + out + " " + options, folder,
+                  NoDisplay);
+}
+
 std::vector<double> PopulationShares()
 {
     const DBFHandle table =
@@ -78,9 +86,7 @@ TEST(MapPictureCommand, AStatesColourIsTheLegendsColourForItsErrorInTheExportedR
 {
     CTempDir folder;
     const std::string out = folder.File("out");
-    const CommandResult result = RunCli("cartogram " + UsStates + " --field POP --threads 2 --output-dir " + out +
-                                            " --map-picture " + out + "/map.png --color-by error",
-                                        folder, NoDisplay);
+    const CommandResult result = RunOnStates(folder, out, "--map-picture " + out + "/map.png --color-by error");
     ASSERT_EQ(result.Exit, 0) << result.Err;
     EXPECT_THAT(result.Out, HasSubstr("Map picture: " + out + "/map.png\n"));
 
@@ -125,9 +131,8 @@ TEST(MapPictureCommand, LabelsComeFromTheTableAndAnUnknownFieldNamesTheFieldsThe
 {
     CTempDir folder;
     const std::string out = folder.File("out");
-    const CommandResult labelled = RunCli("cartogram " + UsStates + " --field POP --threads 2 --output-dir " + out +
-                                              " --map-picture " + out + "/map.svg --labels name --title States",
-                                          folder, NoDisplay);
+    const CommandResult labelled =
+        RunOnStates(folder, out, "--map-picture " + out + "/map.svg --labels name --title States");
     ASSERT_EQ(labelled.Exit, 0) << labelled.Err;
     const std::string svg = test::ReadText(out + "/map.svg");
     EXPECT_THAT(svg, HasSubstr(">Texas<"));
@@ -135,9 +140,7 @@ TEST(MapPictureCommand, LabelsComeFromTheTableAndAnUnknownFieldNamesTheFieldsThe
     // Too small for its name at the label size.
     EXPECT_THAT(svg, ::testing::Not(HasSubstr(">Rhode Island<")));
 
-    const CommandResult unknown = RunCli("cartogram " + UsStates + " --field POP --threads 2 --output-dir " + out +
-                                             " --map-picture " + out + "/other.png --labels STATE_NAME",
-                                         folder, NoDisplay);
+    const CommandResult unknown = RunOnStates(folder, out, "--map-picture " + out + "/other.png --labels STATE_NAME");
     EXPECT_NE(unknown.Exit, 0);
     EXPECT_THAT(unknown.Err, HasSubstr("has no field STATE_NAME; its fields are: NAME, FIPS, POP, HURRICANES."));
     EXPECT_FALSE(std::filesystem::exists(out + "/other.png"));
@@ -147,9 +150,8 @@ TEST(MapPictureCommand, ARoundPlaceholderWritesEveryExportedRoundsPicture)
 {
     CTempDir folder;
     const std::string out = folder.File("out");
-    const CommandResult result = RunCli("cartogram " + UsStates + " --field POP --threads 2 --export-every 2 " +
-                                            "--output-dir " + out + " --map-picture '" + out + "/map_{round}.pdf'",
-                                        folder, NoDisplay);
+    const CommandResult result =
+        RunOnStates(folder, out, "--export-every 2 --map-picture '" + out + "/map_{round}.pdf'");
     ASSERT_EQ(result.Exit, 0) << result.Err;
     for (int round = 0; round < 4; ++round) {
         const bool exported = std::filesystem::exists(out + "/us_states_" + std::to_string(round) + ".shp");
@@ -165,9 +167,7 @@ TEST(MapPictureCommand, PicturesOfAnotherEndingOrOnAnInputAreRefusedBeforeTheRun
 {
     CTempDir folder;
     const std::string out = folder.File("out");
-    const CommandResult ending =
-        RunCli("cartogram " + UsStates + " --field POP --output-dir " + out + " --map-picture " + out + "/map.jpg",
-               folder, NoDisplay);
+    const CommandResult ending = RunOnStates(folder, out, "--map-picture " + out + "/map.jpg");
     EXPECT_NE(ending.Exit, 0);
     EXPECT_THAT(ending.Err, HasSubstr("must end in .png, .svg or .pdf"));
     EXPECT_FALSE(std::filesystem::exists(out + "/us_states_nfo.txt"));
@@ -179,9 +179,8 @@ TEST(MapPictureCommand, PicturesOfAnotherEndingOrOnAnInputAreRefusedBeforeTheRun
                                    folder.File(std::string("states") + ending));
     std::filesystem::create_hard_link(folder.File("states.dbf"), folder.File("table.png"));
     const std::string table = test::ReadText(folder.File("states.dbf"));
-    const CommandResult onInput = RunCli("cartogram " + folder.File("states.shp") + " --field POP --output-dir " + out +
-                                             " --map-picture " + folder.File("table.png"),
-                                         folder, NoDisplay);
+    const CommandResult onInput =
+        RunOnStates(folder, out, "--map-picture " + folder.File("table.png"), folder.File("states.shp"));
     EXPECT_NE(onInput.Exit, 0);
     EXPECT_THAT(onInput.Err, HasSubstr("would overwrite the input file"));
     EXPECT_EQ(test::ReadText(folder.File("states.dbf")), table);
