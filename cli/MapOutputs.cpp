@@ -1,7 +1,9 @@
 #include "cli/MapOutputs.h"
 
 #include "document/LumarixDoc.h"
+#include "platform/FileError.h"
 #include "platform/UserInterface.h"
+#include "render/HtmlMapPage.h"
 #include "render/MapScene.h"
 
 #include <ostream>
@@ -18,6 +20,26 @@ std::optional<MapStyle::FillMode> FillFor(const std::string& colorBy)
     if (colorBy == "none")
         return MapStyle::FillMode::OneColor;
     return std::nullopt;
+}
+
+// The web page of `scene` at `path`, never over one of the document's inputs.
+bool WriteHtmlPage(const std::string& path, const MapScene& scene, const CLumarixDoc& document, std::ostream& out)
+{
+    std::optional<std::string> refusal = CHtmlMapPage::CheckPath(path);
+    if (refusal)
+        refusal = "--html " + *refusal;
+    else
+        refusal = document.InputFiles().CheckOutput(path);
+    if (refusal) {
+        ShowMessage(*refusal, MessageKind::Error);
+        return false;
+    }
+    if (const int error = CHtmlMapPage(scene).Write(path); error != 0) {
+        ShowMessage("The web page could not be written.\n" + FileReasonLine(path, error), MessageKind::Error);
+        return false;
+    }
+    out << "Web page: " << path << '\n';
+    return true;
 }
 
 } // namespace
@@ -37,8 +59,8 @@ bool WriteMapOutputs(const MapOutputOptions& options, const CLumarixDoc& documen
     scene.Title = options.Title;
     bool written = true;
     // The picture files and the web page are written here.
-    (void)scene;
-    (void)out;
+    if (!options.HtmlPath.empty())
+        written = WriteHtmlPage(options.HtmlPath, scene, document, out) && written;
     return written;
 }
 
