@@ -149,7 +149,7 @@ TEST(HtmlMapPageTest, WithoutTheStartingMapThePageCannotAnimate)
     TwoPolygonScene s;
     s.Scene.Input = nullptr;
     const std::string page = CHtmlMapPage(s.Scene).Text();
-    EXPECT_EQ(page.find("data-map"), std::string::npos);
+    EXPECT_EQ(page.find("data-map=\""), std::string::npos);
     EXPECT_NE(page.find("aria-pressed=\"false\" disabled"), std::string::npos);
 }
 

@@ -79,7 +79,7 @@ def path_points(d):
 
 def start_browser():
     options = webdriver.ChromeOptions()
-    for argument in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage", "--window-size=1280,900",
+    for argument in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage", "--window-size=1200,1000",
                      "--hide-scrollbars", "--force-device-scale-factor=1"):
         options.add_argument(argument)
     options.binary_location = ARGS.chromium
@@ -164,7 +164,7 @@ class HtmlPageTest(unittest.TestCase):
             self.assertLessEqual(right, width)
             self.assertLessEqual(bottom, height)
         finally:
-            self.browser.set_window_size(1280, 900)
+            self.browser.set_window_size(1200, 1000)
 
     def test_5_screenshot_is_not_blank(self):
         ActionChains(self.browser).move_to_element(self.path_of(STATE)).perform()
