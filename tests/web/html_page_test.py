@@ -1,12 +1,7 @@
 #!/usr/bin/env python3
-"""The cartogram's web page in a real browser (headless Chromium driven through Selenium).
-
-Makes the page of the US states example with the command line in a temporary folder, then
-checks that it loads without a console error; that hovering a state shows its name and the
-error A/D - 1 that the exported shapefile's areas give; that the toggle moves every polygon and
-ends on the input's coordinates (through the transform the page states on its <svg>) and back
-on the cartogram exactly; that on a phone's width nothing overflows and the tooltip stays on
-screen; and that a screenshot is not blank.
+"""The web page of the US states' cartogram, made by the command line in a temporary folder, in
+headless Chromium driven through Selenium: no console error, the tooltip's error is the exported
+shapefile's, the toggle ends on the input's coordinates and back, a phone's width fits.
 
 Usage: html_page_test.py CLI SOURCE_DIR [--screenshot PNG] [--chromium PATH] [--chromedriver PATH]
 """
@@ -48,20 +43,18 @@ def make_page(folder):
 
 def features(path):
     dataset = ogr.Open(path)
-    layer = dataset.GetLayer()
-    return dataset, list(layer)
+    return dataset, list(dataset.GetLayer())
 
 
 def deviations(result_path):
     """A/D - 1 of every state from the exported result's areas and the POP field."""
     _, rows = features(result_path)
-    areas = {f.GetField("NAME"): f.GetGeometryRef().GetArea() for f in rows}
-    sizes = {f.GetField("NAME"): f.GetField("POP") for f in rows}
-    total_area, total_size = sum(areas.values()), sum(sizes.values())
-    return {name: (areas[name] / total_area) / (sizes[name] / total_size) - 1 for name in areas}
+    areas = {f.GetField("NAME"): (f.GetGeometryRef().GetArea(), f.GetField("POP")) for f in rows}
+    total_area, total_size = (sum(column) for column in zip(*areas.values()))
+    return {name: (area / total_area) / (size / total_size) - 1 for name, (area, size) in areas.items()}
 
 
-def outer_ring_points(source, name):
+def ring_points(source, name):
     _, rows = features(source)
     for f in rows:
         if f.GetField("NAME") == name:
@@ -139,7 +132,7 @@ class HtmlPageTest(unittest.TestCase):
         x0, y0, scale = (float(svg.get_attribute(a)) for a in ("data-x0", "data-y0", "data-scale"))
         shown = path_points(self.path_of(STATE).get_attribute("d"))
         # Every input vertex is a point of the path, to the page's tenths.
-        for x, y in outer_ring_points(self.source, STATE):
+        for x, y in ring_points(self.source, STATE):
             page = ((x - x0) * scale, (y0 - y) * scale)
             nearest = min(math.dist(page, point) for point in shown)
             self.assertLess(nearest, 0.08, "input vertex (%g, %g) is not on the page" % (x, y))
