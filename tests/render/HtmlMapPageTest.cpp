@@ -65,8 +65,9 @@ TEST(HtmlMapPageTest, OnePathPerPolygonWithBothKeyframesInTenthsOfThePage)
     ASSERT_EQ(cartogram.size(), 2u);
     // The input's corners and the result's 7 vertices share the stops at 0 and halfway round;
     // the others lie on the other ring's sides. North is up: the map's y 1 is the page's 0.
-    EXPECT_EQ(map[0], (std::vector<std::vector<std::string>>{{"0 333.3", "0 222.2", "0 111.1", "0 0", "111.1 0",
-                                                               "333.3 0", "333.3 222.2", "333.3 333.3", "222.2 333.3"}}));
+    EXPECT_EQ(map[0],
+              (std::vector<std::vector<std::string>>{{"0 333.3", "0 222.2", "0 111.1", "0 0", "111.1 0", "333.3 0",
+                                                      "333.3 222.2", "333.3 333.3", "222.2 333.3"}}));
     ASSERT_EQ(cartogram[0].size(), 1u);
     EXPECT_EQ(cartogram[0][0].size(), 9u);
     EXPECT_EQ(cartogram[0][0][5], "666.7 0"); // the result's (2, 1), halfway round
