@@ -2,6 +2,7 @@
 
 #include "document/LumarixDoc.h"
 #include "platform/FileError.h"
+#include "platform/InputFiles.h"
 #include "platform/UserInterface.h"
 #include "render/HtmlMapPage.h"
 #include "render/MapScene.h"
@@ -22,14 +23,24 @@ std::optional<MapStyle::FillMode> FillFor(const std::string& colorBy)
     return std::nullopt;
 }
 
-// The web page of `scene` at `path`, never over one of the document's inputs.
-bool WriteHtmlPage(const std::string& path, const MapScene& scene, const CLumarixDoc& document, std::ostream& out)
+// The files the run `job` read (its map and the layers moved with it), with the document's own.
+CInputFiles RunInputs(const CLumarixDoc& document, const CCartogramJob& job)
+{
+    CInputFiles inputs = document.InputFiles();
+    inputs.AddShapefile(job.ShapefilePath);
+    for (const CartogramJobRequest::CompanionSource& companion : job.Companions)
+        inputs.AddShapefile(companion.Path);
+    return inputs;
+}
+
+// The web page of `scene` at `path`, never over one of the run's inputs.
+bool WriteHtmlPage(const std::string& path, const MapScene& scene, const CInputFiles& inputs, std::ostream& out)
 {
     std::optional<std::string> refusal = CHtmlMapPage::CheckPath(path);
     if (refusal)
         refusal = "--html " + *refusal;
     else
-        refusal = document.InputFiles().CheckOutput(path);
+        refusal = inputs.CheckOutput(path);
     if (refusal) {
         ShowMessage(*refusal, MessageKind::Error);
         return false;
@@ -60,7 +71,7 @@ bool WriteMapOutputs(const MapOutputOptions& options, const CLumarixDoc& documen
     bool written = true;
     // The picture files and the web page are written here.
     if (!options.HtmlPath.empty())
-        written = WriteHtmlPage(options.HtmlPath, scene, document, out) && written;
+        written = WriteHtmlPage(options.HtmlPath, scene, RunInputs(document, job), out) && written;
     return written;
 }
 
