@@ -100,6 +100,9 @@ TEST(HtmlMapPageTest, ThePageIsSelfContainedAndEscapesEveryText)
     // The figures' JSON sits in a <script>: no '<' or '&' there; shares as fractions.
     EXPECT_NE(page.find(R"(["Fish \u0026 \u003cChips\u003e",3,0.75,0.666667,-0.111111])"), std::string::npos);
     EXPECT_NE(page.find(R"(["O'Neil \"Q\"",1,0.25,0.333333,0.333333])"), std::string::npos);
+    // Labels, where there are, name the polygons.
+    s.Scene.Labels = {"", "Label <2>"};
+    EXPECT_NE(CHtmlMapPage(s.Scene).Text().find("aria-label=\"Label &lt;2&gt;\""), std::string::npos);
     // Without the starting map there is nothing to move to.
     s.Scene.Input = nullptr;
     const std::string still = CHtmlMapPage(s.Scene).Text();

@@ -41,28 +41,21 @@ def make_page(folder):
     return page, source, os.path.join(folder, rounds[max(rounds)])
 
 
-def features(path):
-    dataset = ogr.Open(path)
-    return dataset, list(dataset.GetLayer())
+def read_states(path):
+    """Every state's (area, POP, vertices) in a shapefile, by name."""
+    states, dataset = {}, ogr.Open(path)  # the layer lives only as long as its dataset
+    for f in dataset.GetLayer():
+        g = f.GetGeometryRef()
+        rings = [r for p in ([g] if g.GetGeometryName() == "POLYGON" else g) for r in p]
+        states[f.GetField("NAME")] = (g.GetArea(), f.GetField("POP"), [p for r in rings for p in r.GetPoints()])
+    return states
 
 
 def deviations(result_path):
     """A/D - 1 of every state from the exported result's areas and the POP field."""
-    _, rows = features(result_path)
-    areas = {f.GetField("NAME"): (f.GetGeometryRef().GetArea(), f.GetField("POP")) for f in rows}
-    total_area, total_size = (sum(column) for column in zip(*areas.values()))
-    return {name: (area / total_area) / (size / total_size) - 1 for name, (area, size) in areas.items()}
-
-
-def ring_points(source, name):
-    _, rows = features(source)
-    for f in rows:
-        if f.GetField("NAME") == name:
-            geometry = f.GetGeometryRef()
-            polygons = [geometry] if geometry.GetGeometryName() == "POLYGON" else list(geometry)
-            return [ring.GetPoint_2D(k) for polygon in polygons for ring in polygon
-                    for k in range(ring.GetPointCount())]
-    raise AssertionError(name + " not in " + source)
+    states = read_states(result_path)
+    total_area, total_size = (sum(column) for column in zip(*(s[:2] for s in states.values())))
+    return {name: (area / total_area) / (size / total_size) - 1 for name, (area, size, _) in states.items()}
 
 
 def path_points(d):
@@ -107,16 +100,13 @@ class HtmlPageTest(unittest.TestCase):
 
     def test_1_loads_without_console_errors(self):
         self.assertEqual(len(self.browser.find_elements(By.CSS_SELECTOR, "path[data-i]")), 49)
-        errors = [e for e in self.browser.get_log("browser") if e["level"] in ("SEVERE", "WARNING")]
-        self.assertEqual(errors, [])
+        self.assertEqual([e for e in self.browser.get_log("browser") if e["level"] in ("SEVERE", "WARNING")], [])
         self.assertEqual(self.browser.find_element(By.TAG_NAME, "h1").text, "US states sized by population")
         self.assertGreater(len(self.browser.find_elements(By.CSS_SELECTOR, ".legend li")), 2)
 
     def test_2_hover_names_the_state_and_its_error(self):
         ActionChains(self.browser).move_to_element(self.path_of(STATE)).perform()
-        tip = self.browser.find_element(By.ID, "tip")
-        self.assertTrue(tip.is_displayed())
-        lines = tip.text.splitlines()
+        lines = self.browser.find_element(By.ID, "tip").text.splitlines()
         self.assertEqual(lines[0], STATE)
         error_line = next(line for line in lines if line.startswith("Error A/D"))
         shown = float(error_line.split()[-2].replace("\u2212", "-").replace("+", "")) / 100
@@ -132,7 +122,7 @@ class HtmlPageTest(unittest.TestCase):
         x0, y0, scale = (float(svg.get_attribute(a)) for a in ("data-x0", "data-y0", "data-scale"))
         shown = path_points(self.path_of(STATE).get_attribute("d"))
         # Every input vertex is a point of the path, to the page's tenths.
-        for x, y in ring_points(self.source, STATE):
+        for x, y, *_ in read_states(self.source)[STATE][2]:
             page = ((x - x0) * scale, (y0 - y) * scale)
             nearest = min(math.dist(page, point) for point in shown)
             self.assertLess(nearest, 0.08, "input vertex (%g, %g) is not on the page" % (x, y))
@@ -152,10 +142,7 @@ class HtmlPageTest(unittest.TestCase):
                 "return [r.left, r.top, r.right, r.bottom, document.documentElement.clientWidth,"
                 " document.documentElement.clientHeight];")
             left, top, right, bottom, width, height = box
-            self.assertGreaterEqual(left, 0)
-            self.assertGreaterEqual(top, 0)
-            self.assertLessEqual(right, width)
-            self.assertLessEqual(bottom, height)
+            self.assertTrue(left >= 0 and top >= 0 and right <= width and bottom <= height, box)
         finally:
             self.browser.set_window_size(1200, 1000)
 
