@@ -44,6 +44,8 @@ PageFrame::PageFrame(const MapScene& scene)
     if (scene.Input != nullptr)
         box.Unite(scene.Input->BoundingBox());
     const double width = box.MaxX - box.MinX, height = box.MaxY - box.MinY;
+    // A map more than four times as tall as wide is scaled by a quarter of its height, so that
+    // the page stays at most 4000 units tall.
     const double span = std::max(width, height * 0.25);
     X0 = box.MinX;
     Y0 = box.MaxY;
@@ -204,15 +206,20 @@ void AppendJsonString(std::string& json, const std::string& text)
     json += '"';
 }
 
-// A number in six significant digits, null when it is not finite.
-void AppendJsonNumber(std::string& json, double value)
+enum class Digits { Six, Exact };
+
+// A number in six significant digits, or in the fewest that read back as the same double; null
+// when it is not finite.
+void AppendJsonNumber(std::string& json, double value, Digits digits = Digits::Six)
 {
     if (!std::isfinite(value)) {
         json += "null";
         return;
     }
     char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+    const auto result = digits == Digits::Exact
+                            ? std::to_chars(buffer, buffer + sizeof buffer, value)
+                            : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
     json.append(buffer, result.ptr);
 }
 
@@ -270,11 +277,11 @@ std::string SvgOf(const MapScene& scene)
     const PageFrame frame(scene);
     std::string svg = "<svg id=\"map\" viewBox=\"0 0 " + std::to_string(static_cast<int>(CHtmlMapPage::ViewWidth)) +
                       ' ' + std::to_string(static_cast<int64_t>(frame.Height)) + "\" data-x0=\"";
-    AppendJsonNumber(svg, frame.X0);
+    AppendJsonNumber(svg, frame.X0, Digits::Exact);
     svg += "\" data-y0=\"";
-    AppendJsonNumber(svg, frame.Y0);
+    AppendJsonNumber(svg, frame.Y0, Digits::Exact);
     svg += "\" data-scale=\"";
-    AppendJsonNumber(svg, frame.Scale);
+    AppendJsonNumber(svg, frame.Scale, Digits::Exact);
     svg += "\" role=\"img\" aria-label=\"Map\">\n";
     for (size_t i = 0; i < scene.Count(); ++i) {
         const auto polygon = static_cast<uint32_t>(i);
