@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <regex>
+#include <sstream>
 
 namespace tessaro {
 namespace {
@@ -41,15 +41,19 @@ struct TwoPolygonScene {
 std::vector<std::vector<std::vector<std::string>>> PathRings(const std::string& page, const std::string& name)
 {
     std::vector<std::vector<std::vector<std::string>>> paths;
-    const std::regex attribute("<path [^>]*? " + name + "=\"([^\"]*)\""), ring("M([^Z]*)Z"), point("[-0-9.]+ [-0-9.]+");
-    for (auto a = std::sregex_iterator(page.begin(), page.end(), attribute); a != std::sregex_iterator(); ++a) {
-        const std::string d = (*a)[1];
+    const std::string key = " " + name + "=\"";
+    for (size_t at = page.find("<path "); at != std::string::npos; at = page.find("<path ", at + 1)) {
+        const size_t start = page.find(key, at);
+        if (start == std::string::npos || start > page.find('>', at))
+            continue;
+        const size_t value = start + key.size();
+        std::istringstream rings(page.substr(value, page.find('"', value) - value));
         paths.emplace_back();
-        for (auto r = std::sregex_iterator(d.begin(), d.end(), ring); r != std::sregex_iterator(); ++r) {
-            const std::string text = (*r)[1];
+        for (std::string ring; std::getline(rings, ring, 'Z');) {
+            std::istringstream points(ring.substr(ring.find('M') + 1));
             paths.back().emplace_back();
-            for (auto p = std::sregex_iterator(text.begin(), text.end(), point); p != std::sregex_iterator(); ++p)
-                paths.back().back().push_back((*p)[0]);
+            for (std::string x, y; points >> x >> y;)
+                paths.back().back().push_back(x + ' ' + y);
         }
     }
     return paths;
