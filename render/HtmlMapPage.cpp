@@ -340,6 +340,7 @@ svg path{stroke:#fff;stroke-width:var(--outline);stroke-linejoin:round;vector-ef
 #tip table{border-collapse:collapse}#tip th{font-weight:400;color:var(--muted);text-align:left;padding:1px 12px 1px 0}
 #tip td{text-align:right;font-variant-numeric:tabular-nums;font-weight:600}
 footer{margin-top:14px;color:var(--muted);font-size:.8rem}
+@media (max-width:480px){main{padding:10px 10px 16px}figure{padding:4px}#tip{font-size:.78rem;padding:6px 9px}#tip b{font-size:.9rem}}
 )";
 
 constexpr const char* Script = R"(
