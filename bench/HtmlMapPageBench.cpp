@@ -1,6 +1,6 @@
 // Writing the web page of the US counties from a scene already made: the page's text and the
-// file. The scene pairs the counties as read with a stand-in result: every ring densified to the
-// vertex count a converged run leaves (about 3 times the input's) and bent by a smooth map, so
+// file. The scene pairs the counties as read with a stand-in result: every ring densified to
+// about 3 times its vertices (a converged run leaves 2.2 times) and bent by a smooth map, so
 // that each ring's two keyframes are matched by arc length as for a real result.
 #include "geodata/RecordNames.h"
 #include "geodata/ShpFileTranslator.h"
