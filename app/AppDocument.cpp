@@ -105,8 +105,8 @@ std::unique_ptr<CCartogramJob> CAppDocument::ChooseShapefileJob(QWidget* window)
     CShapeFileFieldsDlg fields(window);
     // The file the document shows is proposed: the last cartogram's input, else the opened
     // shapefile.
-    if (!CartogramInput_.empty())
-        fields.ProposeFile(CartogramInput_);
+    if (!LastInput_.Path.empty())
+        fields.ProposeFile(LastInput_.Path);
     else if (IsShapefilePath(Doc_->DocumentPath))
         fields.ProposeFile(Doc_->DocumentPath);
     if (fields.exec() != QDialog::Accepted)
@@ -294,7 +294,6 @@ std::vector<AttributeValue> CAppDocument::DocumentAttributes(uint32_t polygon) c
 
 void CAppDocument::TakeInputTitle(const std::string& input)
 {
-    CartogramInput_ = input;
     // The document now shows the deformed map of that file, and is called after it.
     const QString title = QFileInfo(QString::fromStdString(input)).fileName();
     if (title.isEmpty() || title == Title_)

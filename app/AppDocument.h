@@ -114,8 +114,7 @@ private:
     bool ModeChosen_ = false;
     QPointer<QWidget> RunWindow_;
     std::string OutputFolder_;             // the output folder last chosen; empty beside the input
-    std::string CartogramInput_;           // the last completed run's input
-    // What the last run that ended read, and its target.
+    // What the last completed run read, and its target.
     struct RunInput {
         std::string Path;
         std::string Layer;

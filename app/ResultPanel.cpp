@@ -87,12 +87,10 @@ CResultPanel::CResultPanel(QWidget* parent) : QWidget(parent)
     Farthest_ = new QLabel;
     Farthest_->setObjectName(QStringLiteral("Farthest"));
     Farthest_->setWordWrap(true);
-    Table_ = MakeTable({QStringLiteral("Polygon"), QStringLiteral("Record"), QStringLiteral("Name"),
-                        QStringLiteral("Size"), QStringLiteral("Desired share %"), QStringLiteral("Area share %"),
+    Table_ = MakeTable({QStringLiteral("Record"), QStringLiteral("Name"), QStringLiteral("Size"),
+                        QStringLiteral("Desired share %"), QStringLiteral("Area share %"),
                         QStringLiteral("Error A/D - 1 %")});
     Table_->setObjectName(QStringLiteral("Polygons"));
-    // The polygon's place in the run's layer ties a row to the view; users know the record.
-    Table_->setColumnHidden(PolygonColumn, true);
     Table_->horizontalHeader()->setSortIndicator(RecordColumn, Qt::AscendingOrder);
     Table_->setSortingEnabled(true);
     Attributes_ = MakeTable({QStringLiteral("Field"), QStringLiteral("Value")});
@@ -114,8 +112,7 @@ CResultPanel::CResultPanel(QWidget* parent) : QWidget(parent)
         if (Filling_)
             return;
         const QList<QTableWidgetItem*> selected = Table_->selectedItems();
-        const int polygon =
-            selected.isEmpty() ? -1 : Table_->item(selected.front()->row(), PolygonColumn)->text().toInt() - 1;
+        const int polygon = selected.isEmpty() ? -1 : PolygonOfRow(selected.front()->row());
         ShowAttributes(polygon);
         emit PolygonSelected(polygon);
     });
@@ -131,6 +128,7 @@ void CResultPanel::Show(const QString& title, const CartogramRunSummary* summary
     Table_->setRowCount(0);
     Attributes_->setRowCount(0);
     Records_.clear();
+    RecordItems_.clear();
     Farthest_->clear();
     const bool completed = summary != nullptr && summary->Result == CartogramRunSummary::Outcome::Completed &&
                            summary->LastMeasures.has_value();
@@ -162,8 +160,11 @@ void CResultPanel::Fill(const CartogramRunSummary& summary)
         const bool described = i < summary.Polygons.size();
         const uint32_t record = described ? summary.Polygons[i].Record : uint32_t(i);
         Records_.push_back(record);
-        Table_->setItem(row, PolygonColumn, new CNumberItem(QString::number(i + 1), double(i)));
-        Table_->setItem(row, RecordColumn, new CNumberItem(QString::number(record + 1), double(record)));
+        // The polygon's place in the run's layer ties a row to the view; users know the record.
+        auto* recordItem = new CNumberItem(QString::number(record + 1), double(record));
+        recordItem->setData(Qt::UserRole, int(i));
+        RecordItems_.push_back(recordItem);
+        Table_->setItem(row, RecordColumn, recordItem);
         Table_->setItem(row, NameColumn,
                         new QTableWidgetItem(described ? QString::fromStdString(summary.Polygons[i].Name) : QString()));
         const std::optional<double> size = described ? summary.Polygons[i].Size : std::nullopt;
@@ -191,10 +192,13 @@ void CResultPanel::Fill(const CartogramRunSummary& summary)
 
 int CResultPanel::RowOf(int polygon) const
 {
-    for (int row = 0; row < Table_->rowCount(); ++row)
-        if (Table_->item(row, PolygonColumn)->text().toInt() - 1 == polygon)
-            return row;
-    return -1;
+    return polygon >= 0 && size_t(polygon) < RecordItems_.size() ? RecordItems_[size_t(polygon)]->row() : -1;
+}
+
+int CResultPanel::PolygonOfRow(int row) const
+{
+    const QTableWidgetItem* item = Table_->item(row, RecordColumn);
+    return item != nullptr ? item->data(Qt::UserRole).toInt() : -1;
 }
 
 bool CResultPanel::SelectPolygon(int polygon)

@@ -9,6 +9,7 @@
 
 class QLabel;
 class QTableWidget;
+class QTableWidgetItem;
 
 namespace tessaro {
 
@@ -23,7 +24,7 @@ public:
     // The fields of the record (from 0) of the last run's input.
     using AttributeReader = std::function<std::vector<AttributeValue>(uint32_t record)>;
 
-    enum Column { PolygonColumn, RecordColumn, NameColumn, SizeColumn, DesiredColumn, AreaColumn, ErrorColumn };
+    enum Column { RecordColumn, NameColumn, SizeColumn, DesiredColumn, AreaColumn, ErrorColumn };
 
     explicit CResultPanel(QWidget* parent = nullptr);
 
@@ -38,6 +39,8 @@ public:
     QLabel* Farthest() const { return Farthest_; }
     QTableWidget* Table() const { return Table_; }
     QTableWidget* Attributes() const { return Attributes_; }
+    // The polygon (from 0, in layer order) a row of the table shows, wherever sorting put it.
+    int PolygonOfRow(int row) const;
 
 signals:
     // The user selected a polygon's row; -1 when the selection was cleared.
@@ -54,6 +57,8 @@ private:
     QTableWidget* Attributes_;
     AttributeReader Reader_;
     std::vector<uint32_t> Records_; // of the polygons shown, in layer order
+    // Each polygon's record cell, which keeps its row as the table sorts.
+    std::vector<QTableWidgetItem*> RecordItems_;
     bool Filling_ = false;
 };
 

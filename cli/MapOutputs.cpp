@@ -1,8 +1,10 @@
 #include "cli/MapOutputs.h"
 
 #include "document/LumarixDoc.h"
+#include "platform/FileError.h"
 #include "platform/InputFiles.h"
 #include "platform/UserInterface.h"
+#include "render/HtmlMapPage.h"
 #include "render/MapLabels.h"
 #include "render/MapPicture.h"
 #include "render/MapPictureFile.h"
@@ -26,6 +28,36 @@ std::optional<MapStyle::FillMode> FillFor(const std::string& colorBy)
     return std::nullopt;
 }
 
+// The files the run `job` read (its map and the layers moved with it), with the document's own.
+CInputFiles RunInputs(const CLumarixDoc& document, const CCartogramJob& job)
+{
+    CInputFiles inputs = document.InputFiles();
+    inputs.AddShapefile(job.ShapefilePath);
+    for (const CartogramJobRequest::CompanionSource& companion : job.Companions)
+        inputs.AddShapefile(companion.Path);
+    return inputs;
+}
+
+// The web page of `scene` at `path`, never over one of the run's inputs.
+bool WriteHtmlPage(const std::string& path, const MapScene& scene, const CInputFiles& inputs, std::ostream& out)
+{
+    std::optional<std::string> refusal = CHtmlMapPage::CheckPath(path);
+    if (refusal)
+        refusal = "--html " + *refusal;
+    else
+        refusal = inputs.CheckOutput(path);
+    if (refusal) {
+        ShowMessage(*refusal, MessageKind::Error);
+        return false;
+    }
+    if (const int error = CHtmlMapPage(scene).Write(path); error != 0) {
+        ShowMessage("The web page could not be written.\n" + FileReasonLine(path, error), MessageKind::Error);
+        return false;
+    }
+    out << "Web page: " << path << '\n';
+    return true;
+}
+
 // A published map's look: white paper, thin dark grey borders, no quadtree.
 MapStyle PictureStyle(MapStyle::FillMode fill)
 {
@@ -36,15 +68,6 @@ MapStyle PictureStyle(MapStyle::FillMode fill)
     style.OutlineWidth = 0.5;
     style.ShowQuadtree = false;
     return style;
-}
-
-// The run's input and its members, which no picture may replace.
-CInputFiles InputsOf(const std::string& input)
-{
-    CInputFiles inputs;
-    inputs.AddShapefile(input);
-    inputs.Add(input);
-    return inputs;
 }
 
 bool WritePicture(const MapScene& scene, const std::string& path, const MapOutputOptions& options,
@@ -61,12 +84,10 @@ bool WritePicture(const MapScene& scene, const std::string& path, const MapOutpu
 
 // With "{round}" in its name, a picture of every exported round, the result's drawn from the
 // result itself and the others from their shapefiles; without, the result's alone.
-bool WritePictures(const MapScene& scene, const MapOutputOptions& options, const CCartogramJob& job, std::ostream& out)
+bool WritePictures(const MapScene& scene, const MapOutputOptions& options, const CCartogramJob& job,
+                   const CInputFiles& inputs, std::ostream& out)
 {
     const CRenderSession session;
-    CInputFiles inputs = InputsOf(job.ShapefilePath);
-    for (const CartogramJobRequest::CompanionSource& companion : job.Companions)
-        inputs.Add(companion.Path);
     const std::string& pattern = options.PicturePath;
     if (RoundFileName(pattern, 0) == pattern)
         return WritePicture(scene, pattern, options, inputs, out);
@@ -101,7 +122,9 @@ bool CheckMapOutputs(const MapOutputOptions& options, const std::string& input)
 {
     if (options.PicturePath.empty())
         return true;
-    const auto refusal = CheckPicturePath(options.PicturePath, InputsOf(input));
+    CInputFiles inputs;
+    inputs.AddShapefile(input);
+    const auto refusal = CheckPicturePath(options.PicturePath, inputs);
     if (refusal)
         ShowMessage("--map-picture: " + *refusal, MessageKind::Error);
     return !refusal;
@@ -129,9 +152,11 @@ bool WriteMapOutputs(const MapOutputOptions& options, const CLumarixDoc& documen
         scene.Labels = std::move(*labels);
     }
     bool written = true;
+    const CInputFiles inputs = RunInputs(document, job);
     if (!options.PicturePath.empty())
-        written = WritePictures(scene, options, job, out) && written;
-    // The web page is written here.
+        written = WritePictures(scene, options, job, inputs, out) && written;
+    if (!options.HtmlPath.empty())
+        written = WriteHtmlPage(options.HtmlPath, scene, inputs, out) && written;
     return written;
 }
 

@@ -9,6 +9,7 @@
 #include "cli/RouteCommand.h"
 #include "platform/ConsoleUserInterface.h"
 #include "platform/Version.h"
+#include "render/HtmlMapPage.h"
 
 #include <CLI/CLI.hpp>
 
@@ -45,6 +46,14 @@ CLI::Validator ParamCheck(const char* name)
 {
     return CLI::Validator([name](const std::string& text) { return tessaro::ParamOptionProblem(name, text); },
                           tessaro::ParamOptionRange(name));
+}
+
+// The name of a web page the run is to write.
+CLI::Validator HtmlPageName()
+{
+    return CLI::Validator(
+        [](const std::string& path) { return tessaro::CHtmlMapPage::CheckPath(path).value_or(std::string()); },
+        "FILE.html");
 }
 
 // A whole number of at least `least`, said in words.
@@ -187,9 +196,11 @@ int main(int argc, char** argv)
     cartogramCommand->add_option("--dpi", carto.Map.Dpi, "The PNG picture's resolution on its page (default 150)")
         ->check(CLI::Range(10, 2400))
         ->excludes(widthOption);
-    cartogramCommand->add_option("--html", carto.Map.HtmlPath,
-                                 "Write a self-contained web page of the result: hover for each polygon's figures, "
-                                 "animate from the map to the cartogram");
+    cartogramCommand
+        ->add_option("--html", carto.Map.HtmlPath,
+                     "Write a self-contained web page of the result: hover for each polygon's figures, "
+                     "animate from the map to the cartogram")
+        ->check(HtmlPageName());
     cartogramCommand->add_option("--max-rounds", carto.MaxRounds, "Rounds at most (--converge: 100)")
         ->check(AtLeast(1) & ParamCheck("max_steps"))
         ->excludes("--steps");

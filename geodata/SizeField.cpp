@@ -191,6 +191,7 @@ SizeColumn SharesFromSizes(const std::vector<std::optional<double>>& values, con
     SizeColumn column;
     column.FieldName = fieldName;
     column.Result = SizeColumn::Outcome::Refused;
+    column.Values = values;
     std::vector<double> sizes(values.size());
     std::vector<bool> absent(values.size(), false);
     for (size_t r = 0; r < values.size(); ++r) {

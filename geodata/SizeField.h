@@ -41,6 +41,8 @@ struct SizeColumn {
     Outcome Result = Outcome::NotFound;
     std::string FieldName; // the table's own name of the field that was read
     std::vector<double> Fractions;
+    // The field's values as the table gives them, one per record; none where a value is missing.
+    std::vector<std::optional<double>> Values;
     // Records (counted from 1) whose size was 0, or too small beside the largest to be measured,
     // and that were given the small stand-in size.
     std::vector<size_t> ZeroRecords;

@@ -107,6 +107,8 @@ struct CCartogramJob::Prepared {
     std::unique_ptr<CNetwork> Network = std::make_unique<CNetwork>();
     std::unique_ptr<CShpFileTranslator> Translator;
     std::vector<double> Fractions;
+    // The size field's values of a shapefile's table, one per record; none where missing.
+    std::vector<std::optional<double>> Sizes;
     // What the OGR reader found, for an input read through it.
     std::optional<OgrPolygonSource> Ogr;
     // With an export format: its writer, and the files of the run's inputs.
@@ -132,11 +134,12 @@ void CCartogramJob::Refuse(const std::string& text)
     ShowMessage(text, MessageKind::Error);
 }
 
-std::optional<std::vector<double>> CCartogramJob::ReadShares(uint32_t n)
+std::optional<std::vector<double>> CCartogramJob::ReadShares(uint32_t n, Prepared& prepared)
 {
     SizeField = UpperCaseAscii(SizeField);
     SizeColumn column = ReadSizeColumn(TablePathFor(ShapefilePath), n, SizeField, Missing);
     Summary.SizeFieldRead = column.FieldName;
+    prepared.Sizes = std::move(column.Values);
     Summary.ZeroSizeRecords = column.ZeroRecords;
     Summary.MissingSizeRecords = column.MissingRecords;
     switch (column.Result) {
@@ -428,7 +431,7 @@ std::optional<CCartogramJob::Prepared> CCartogramJob::Prepare()
     const uint32_t n = prepared.Network->PolygonCount();
     std::optional<std::vector<double>> fractions;
     if (CheckLayerAgainstTable(n))
-        fractions = prepared.Ogr ? ReadOgrShares(prepared) : ReadShares(n);
+        fractions = prepared.Ogr ? ReadOgrShares(prepared) : ReadShares(n, prepared);
     if (!fractions) {
         prepared.Log->Discard();
         return std::nullopt;
@@ -585,12 +588,6 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
 void CCartogramJob::DescribePolygons(const Prepared& prepared, uint32_t n)
 {
     const std::optional<RecordNames>& names = TheRecordNames();
-    std::unique_ptr<CDbfTable> table;
-    int field = -1;
-    if (!prepared.Ogr && !Summary.SizeFieldRead.empty() && (table = CDbfTable::Open(TablePathFor(ShapefilePath))))
-        for (int i = 0; i < table->FieldCount(); ++i)
-            if (table->Field(i).Name == Summary.SizeFieldRead)
-                field = i;
     Summary.Polygons.resize(n);
     for (uint32_t i = 0; i < n; ++i) {
         CartogramRunSummary::PolygonRecord& polygon = Summary.Polygons[i];
@@ -599,8 +596,8 @@ void CCartogramJob::DescribePolygons(const Prepared& prepared, uint32_t n)
             polygon.Name = names->Names[polygon.Record];
         if (prepared.Ogr && i < prepared.Ogr->Sizes.size())
             polygon.Size = prepared.Ogr->Sizes[i];
-        else if (table && field >= 0)
-            polygon.Size = table->ReadNumber(static_cast<int>(polygon.Record), field);
+        else if (!prepared.Ogr && polygon.Record < prepared.Sizes.size())
+            polygon.Size = prepared.Sizes[polygon.Record];
     }
 }
 

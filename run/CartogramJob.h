@@ -195,7 +195,7 @@ private:
     void RunRounds(Prepared& prepared, CCartogramFeedback* feedback);
     // One share per polygon: the size field's, or equal shares without a table or field.
     // Nullopt when the column was refused.
-    std::optional<std::vector<double>> ReadShares(uint32_t n);
+    std::optional<std::vector<double>> ReadShares(uint32_t n, Prepared& prepared);
     // Refuses a size field that matches no numeric field, naming those there are.
     void RefuseUnknownField();
     void Refuse(const std::string& text);

@@ -27,6 +27,9 @@ packages=(
   time bc python3
   # bench/peer-compare.sh: GDAL's Python bindings for the peer's input cleaning
   python3-gdal
+  # tests/web: the cartogram's web page in headless Chromium, driven by Selenium from Python; the
+  # screenshot's colours counted with Pillow
+  chromium chromium-driver python3-selenium python3-pil
   # scripts/fresh-debian.sh: a bare Debian 12 root to install the package into
   debootstrap
 )

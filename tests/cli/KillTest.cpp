@@ -118,7 +118,7 @@ TEST(KillTest, AKilledRunLeavesOnlyCompleteFiles)
     std::mt19937 random(20261206);
     std::uniform_int_distribution<long long> moment(0, std::chrono::duration_cast<std::chrono::microseconds>(runTime).count());
     int filesChecked = 0;
-    for (int run = 0; run < 50; ++run) {
+    for (int run = 0; run < 30; ++run) {
         const std::string out = folder.File("run" + std::to_string(run));
         const pid_t pid = StartCartogram(out);
         ASSERT_GT(pid, 0);
