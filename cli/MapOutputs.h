@@ -9,7 +9,7 @@ namespace tessaro {
 class CCartogramJob;
 class CLumarixDoc;
 
-// The outputs of ours that publish a completed run's map, beside the specified export set.
+// The outputs that publish a completed run's map, beside the run's round files and pictures.
 struct MapOutputOptions {
     // --map-picture: FILE.png, FILE.svg or FILE.pdf; "{round}" in the name asks for a picture of
     // every exported round, the round's number in its place.
