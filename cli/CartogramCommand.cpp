@@ -6,6 +6,7 @@
 #include "document/StaleRoundFiles.h"
 #include "platform/NumberText.h"
 #include "platform/UserInterface.h"
+#include "render/MapLabels.h"
 
 #include <atomic>
 #include <csignal>
@@ -302,6 +303,11 @@ int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std:
     // The warnings about the input come before the progress lines.
     job.ShowBeforeRounds = [](const std::vector<UserMessage>& messages) { ShowMessages(messages); };
     job.KeepInputLayer = options.Map.Any();
+    if (options.Map.Any() && !options.Map.LabelField.empty())
+        if (const std::optional<std::string> problem = LabelFieldProblem(job, options.Map.LabelField)) {
+            Fail("--labels " + options.Map.LabelField + ": " + *problem);
+            return CartogramFailed;
+        }
     CProgressLines feedback(progress, job, options.Input);
     const CInterruptCancels interrupt(feedback);
     const CartogramRunSummary& summary = document.RunCartogram(job, &feedback);

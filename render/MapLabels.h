@@ -17,4 +17,8 @@ std::optional<std::vector<std::string>> ReadMapLabels(const CartogramJobRequest&
                                                       const CartogramRunSummary& summary, const std::string& field,
                                                       std::string& problem);
 
+// Why field `field` cannot label the polygons of `job`'s input (it is not there, or the table
+// cannot be read); nothing when it can. Asked before a run, so that a misspelt field costs none.
+std::optional<std::string> LabelFieldProblem(const CartogramJobRequest& job, const std::string& field);
+
 } // namespace tessaro

@@ -140,10 +140,15 @@ TEST(MapPictureCommand, LabelsComeFromTheTableAndAnUnknownFieldNamesTheFieldsThe
     // Too small for its name at the label size.
     EXPECT_THAT(svg, ::testing::Not(HasSubstr(">Rhode Island<")));
 
-    const CommandResult unknown = RunOnStates(folder, out, "--map-picture " + out + "/other.png --labels STATE_NAME");
+    // A field that is not there is found before the run, which then writes nothing.
+    const std::string other = folder.File("other");
+    const CommandResult unknown =
+        RunOnStates(folder, other, "--map-picture " + other + "/other.png --labels STATE_NAME");
     EXPECT_NE(unknown.Exit, 0);
     EXPECT_THAT(unknown.Err, HasSubstr("has no field STATE_NAME; its fields are: NAME, FIPS, POP, HURRICANES."));
-    EXPECT_FALSE(std::filesystem::exists(out + "/other.png"));
+    EXPECT_THAT(unknown.Out, ::testing::Not(HasSubstr("Rounds transformed")));
+    EXPECT_FALSE(std::filesystem::exists(other + "/us_states_nfo.txt"));
+    EXPECT_FALSE(std::filesystem::exists(other + "/other.png"));
 }
 
 TEST(MapPictureCommand, ARoundPlaceholderWritesEveryExportedRoundsPicture)
