@@ -9,7 +9,8 @@ target="${1:-shp}"
 seconds="${2:-60}"
 
 bash scripts/install-deps.sh
-cmake --preset fuzz -DTESSARO_WERROR="${TESSARO_WERROR:-OFF}" >/dev/null
+cmake --preset fuzz -DTESSARO_WERROR="${TESSARO_WERROR:-OFF}" \
+  -DTESSARO_LINE_DEBUG_INFO="${TESSARO_LINE_DEBUG_INFO:-OFF}" >/dev/null
 cmake --build --preset fuzz --target "tessaro_fuzz_${target}"
 
 scratch="$(mktemp -d)"
