@@ -8,6 +8,7 @@
 #include "engine/FieldBins.h"
 #include "engine/GridDisplacement.h"
 #include "engine/KeptPoints.h"
+#include "engine/LocalScaling.h"
 #include "engine/MapFrame.h"
 #include "engine/ParallelWorkers.h"
 #include "engine/QuadTree.h"
@@ -23,6 +24,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace tessaro {
 namespace {
@@ -61,6 +63,10 @@ constexpr double LeastRefinement = 1.1;
 constexpr double StalledRefinement = 2.0;
 // The widest leaf, in flow cells, under the polygons' vertices.
 constexpr double FlowLeafCells = 4.0;
+// Leaves across the radius of a polygon's area where it is scaled in place, under its vertices;
+// the least response to its discs (CLocalScaling::Response) it needs to be scaled so.
+constexpr double LeavesAcrossLocalRadius = 2.0;
+constexpr double MinLocalResponse = 0.1;
 // A round's flow asks no polygon to change its area by more than this factor either way: the fold
 // guard lets no triangle shrink below a fifth in a round anyway, and a density of 1e-9 (a missing
 // size made small) would only send the flow's steps to a crawl.
@@ -434,19 +440,37 @@ bool CConvergenceLoop::TargetReached(int round, const RoundMeasures& measures)
     return stalled;
 }
 
-// The factor by which the flow grid's cells must shrink along a side for every polygon further
-// than the largest error from its size to cover ResolvedFlowCells cells; 1 when all do.
+// Whether a polygon of a visible share is further than the largest error from its size and its
+// desired area covers fewer than ResolvedFlowCells cells of side `cell`.
+bool CConvergenceLoop::Unresolved(const PolygonFit& fit, double cell) const
+{
+    const double desired = fit.DesiredShare * Total_;
+    return fit.DesiredShare >= LargestErrorMinShare && std::fabs(fit.Deviation) > Params_.LargestError &&
+           desired > 0.0 && desired < ResolvedFlowCells * cell * cell;
+}
+
+// Whether a polygon can be scaled in place: the radius of its area spans LeavesAcrossLocalRadius
+// of the deepest leaves, and its discs hold enough of it (CLocalScaling::Response).
+bool CConvergenceLoop::ScalableInPlace(uint32_t polygon) const
+{
+    const double deepest = std::ldexp(Setup_.ExtSide, -Setup_.Depth);
+    return Areas_[polygon] > 0.0 &&
+           std::sqrt(Areas_[polygon] / std::numbers::pi) >= LeavesAcrossLocalRadius * deepest &&
+           CLocalScaling::Response(Layer_.Polygon(polygon)) >= MinLocalResponse;
+}
+
+// The factor by which the flow grid's cells must shrink along a side for every unresolved polygon
+// that cannot be scaled in place to cover ResolvedFlowCells cells; 1 when all do.
 double CConvergenceLoop::UnresolvedRefinement(const RoundMeasures& measures)
 {
     if (!MovesWithFlow())
         return 1.0;
     const double cell = CDensityFlow::PlannedCellSide(LayerExtent_, FlowCells());
     double refinement = 1.0;
-    for (const PolygonFit& fit : measures.Fits) {
-        const double desired = fit.DesiredShare * Total_;
-        if (fit.DesiredShare >= LargestErrorMinShare && std::fabs(fit.Deviation) > Params_.LargestError &&
-            desired > 0.0 && desired < ResolvedFlowCells * cell * cell)
-            refinement = std::max(refinement, std::sqrt(ResolvedFlowCells * cell * cell / desired));
+    for (uint32_t i = 0; i < N_ && i < measures.Fits.size(); ++i) {
+        const PolygonFit& fit = measures.Fits[i];
+        if (Unresolved(fit, cell) && !ScalableInPlace(i))
+            refinement = std::max(refinement, std::sqrt(ResolvedFlowCells * cell * cell / (fit.DesiredShare * Total_)));
     }
     return refinement;
 }
@@ -560,7 +584,9 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
 {
     const bool flow = MovesWithFlow();
     const int minDepth = flow ? std::max(Setup_.MinDepth, FlowMinDepth()) : Setup_.MinDepth;
-    CopyVertices(minDepth);
+    const LocalCorrection local =
+        flow ? LocalCorrections(measures, CDensityFlow::PlannedCellSide(LayerExtent_, FlowCells())) : LocalCorrection{};
+    CopyVertices(minDepth, local.Depths);
     double rc = 0.0;
     if (!flow) {
         // Each round asks for at most a doubling or halving of the area with a bounded target.
@@ -574,7 +600,7 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
     BuildTree();
     std::vector<double> raw(Grid_.size(), 0.0);
     double lambda = 1.0;
-    if (flow ? !FlowDisplacement(measures, raw, feedback) : !RawDisplacement(rc, raw, lambda, feedback))
+    if (flow ? !FlowDisplacement(measures, local, raw, feedback) : !RawDisplacement(rc, raw, lambda, feedback))
         return false;
     if (Cancelled(feedback))
         return false;
@@ -592,7 +618,7 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
     if (Params_.DensificationType == Densification::ExactImage) {
         InsertLeafCrossings(Layer_, Tree_, Params_.ThreadCount);
         VertexCount_ = CountVertices(Layer_);
-        CopyVertices(minDepth);
+        CopyVertices(minDepth, local.Depths);
     }
     return SearchStep(grid, measures, feedback);
 }
@@ -615,10 +641,35 @@ bool CConvergenceLoop::RawDisplacement(double rc, std::vector<double>& raw, doub
     return true;
 }
 
+// Below the target, the polygons still further than the largest error from their size whose
+// desired area covers too few flow cells for the flow to resolve: each is to be scaled in place,
+// on top of the flow, by what the flow leaves it short of its size, and the tree's leaves under
+// its vertices are at most half the radius of its area wide, so that the piecewise map follows
+// the scaling.
+CConvergenceLoop::LocalCorrection CConvergenceLoop::LocalCorrections(const RoundMeasures& measures, double cell) const
+{
+    LocalCorrection local;
+    if (!ChasingLargestError(measures))
+        return local;
+    for (uint32_t i = 0; i < N_ && i < measures.Fits.size(); ++i) {
+        const PolygonFit& fit = measures.Fits[i];
+        if (!Pushed(i) || !Unresolved(fit, cell) || !ScalableInPlace(i))
+            continue;
+        local.Depths.resize(N_, 0);
+        local.Polygons.push_back(i);
+        local.Factors.push_back(1.0 / (1.0 + fit.Deviation));
+        const double radius = std::sqrt(Areas_[i] / std::numbers::pi);
+        const double depth = std::ceil(std::log2(Setup_.ExtSide * LeavesAcrossLocalRadius / radius));
+        local.Depths[i] = static_cast<int>(std::clamp(depth, 0.0, static_cast<double>(Setup_.Depth)));
+    }
+    return local;
+}
+
 // The density flow's displacement of every grid vertex: each measurable polygon carries its
-// desired over its current area, the rest of the plane the mean. False after a cancel.
-bool CConvergenceLoop::FlowDisplacement(const RoundMeasures& measures, std::vector<double>& raw,
-                                        const CFeedback* feedback)
+// desired over its current area, the rest of the plane the mean; the polygons of `local` are
+// then scaled in place for what the flow leaves them short of their sizes. False after a cancel.
+bool CConvergenceLoop::FlowDisplacement(const RoundMeasures& measures, const LocalCorrection& local,
+                                        std::vector<double>& raw, const CFeedback* feedback)
 {
     std::vector<double> densities(N_, 0.0);
     for (uint32_t i = 0; i < N_ && i < measures.Ratios.size(); ++i)
@@ -631,7 +682,28 @@ bool CConvergenceLoop::FlowDisplacement(const RoundMeasures& measures, std::vect
         Flow_ = std::make_unique<CDensityFlow>();
     if (!Flow_->Rasterize(Layer_, densities, LayerExtent_, reach, FlowCells()))
         return true;
-    return Flow_->Displace(Grid_, raw, Params_.ThreadCount, feedback);
+    // The scaled polygons' own vertices ride along, so their scaling starts from where the flow
+    // takes them.
+    std::vector<double> points = Grid_;
+    for (const uint32_t i : local.Polygons) {
+        const CSimplePolygon& polygon = Layer_.Polygon(i);
+        const size_t at = points.size();
+        points.resize(at + 2 * static_cast<size_t>(polygon.TotalPointCount()));
+        polygon.CopyPointsTo(points.data() + at);
+    }
+    std::vector<double> moves(points.size(), 0.0);
+    if (!Flow_->Displace(points, moves, Params_.ThreadCount, feedback))
+        return false;
+    std::copy_n(moves.begin(), raw.size(), raw.begin());
+    CLocalScaling scaling;
+    size_t at = Grid_.size();
+    for (size_t k = 0; k < local.Polygons.size(); ++k) {
+        const CSimplePolygon& polygon = Layer_.Polygon(local.Polygons[k]);
+        scaling.Add(polygon, local.Factors[k], moves.data() + at);
+        at += 2 * static_cast<size_t>(polygon.TotalPointCount());
+    }
+    scaling.Displace(Grid_, raw);
+    return true;
 }
 
 // The flow grid's cells along its longer side: as set, or about three across a polygon of the

@@ -71,6 +71,8 @@ private:
     bool ChasingLargestError(const RoundMeasures& measures) const;
     bool TargetReached(int round, const RoundMeasures& measures);
     double LargestRelativeError(const RoundMeasures& measures) const;
+    bool Unresolved(const PolygonFit& fit, double cell) const;
+    bool ScalableInPlace(uint32_t polygon) const;
     double UnresolvedRefinement(const RoundMeasures& measures);
     bool RefineFlowGrid(double factor);
 
@@ -83,7 +85,16 @@ private:
     // Moving the grid.
     bool MovesWithFlow() const { return Params_.Motion() == GridMotion::ConvergingFlow; }
     bool RawDisplacement(double rc, std::vector<double>& raw, double& lambda, const CFeedback* feedback);
-    bool FlowDisplacement(const RoundMeasures& measures, std::vector<double>& raw, const CFeedback* feedback);
+    // The polygons a round scales in place, with the area factors they need, and the least tree
+    // depth under every polygon's vertices (empty when none is scaled).
+    struct LocalCorrection {
+        std::vector<uint32_t> Polygons;
+        std::vector<double> Factors;
+        std::vector<int> Depths;
+    };
+    LocalCorrection LocalCorrections(const RoundMeasures& measures, double cell) const;
+    bool FlowDisplacement(const RoundMeasures& measures, const LocalCorrection& local, std::vector<double>& raw,
+                          const CFeedback* feedback);
     int FlowCells();
     int FlowMinDepth();
     bool SearchStep(CGridDisplacement& grid, const RoundMeasures& measures, const CFeedback* feedback);

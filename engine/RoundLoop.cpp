@@ -135,7 +135,7 @@ bool CRoundLoop::BuildForceRings(int depth, const CFeedback* feedback)
     return !Cancelled(feedback);
 }
 
-void CRoundLoop::CopyVertices(int minDepth)
+void CRoundLoop::CopyVertices(int minDepth, const std::vector<int>& polygonDepths)
 {
     if (VertexCount_ != PreviousVertexCount_) {
         Input_.assign(static_cast<size_t>(2 * VertexCount_), 0.0);
@@ -150,8 +150,9 @@ void CRoundLoop::CopyVertices(int minDepth)
         polygon.CopyPointsTo(Input_.data() + 2 * index);
         const auto count = static_cast<size_t>(polygon.TotalPointCount());
         if (Setup_.Adaptive) {
-            const int q =
-                VertexDepth(polygon, Areas_[i], Setup_.ExtSide, Params_.OptimalNodeSize, minDepth, Setup_.Depth);
+            const int least =
+                i < polygonDepths.size() ? std::clamp(polygonDepths[i], minDepth, Setup_.Depth) : minDepth;
+            const int q = VertexDepth(polygon, Areas_[i], Setup_.ExtSide, Params_.OptimalNodeSize, least, Setup_.Depth);
             std::fill_n(VertexDepths_.begin() + static_cast<std::ptrdiff_t>(index), count, q);
         }
         index += count;

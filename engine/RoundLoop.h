@@ -78,8 +78,9 @@ protected:
     void UpdateRingRatios(int round, const std::vector<double>& ratios);
     // The force rings of the round, cut as a uniform tree of `depth` cuts them. False after a cancel.
     bool BuildForceRings(int depth, const CFeedback* feedback);
-    // Fills the input buffer (and, in adaptive mode, the vertex depths, none below `minDepth`).
-    void CopyVertices(int minDepth);
+    // Fills the input buffer (and, in adaptive mode, the vertex depths, none below `minDepth` nor,
+    // for polygon i's vertices, below polygonDepths[i] when given).
+    void CopyVertices(int minDepth, const std::vector<int>& polygonDepths = {});
     // Circle samples of every force ring and their targets, scaled by the ring's exaggerated
     // ratio, or bounded to a doubling or halving of the area with `boundedTarget`.
     void BuildSamples(const RoundMeasures& measures, bool boundedTarget);
