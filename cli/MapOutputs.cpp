@@ -17,17 +17,6 @@
 namespace tessaro {
 namespace {
 
-std::optional<MapStyle::FillMode> FillFor(const std::string& colorBy)
-{
-    if (colorBy == "value")
-        return MapStyle::FillMode::ByValue;
-    if (colorBy == "error")
-        return MapStyle::FillMode::ByError;
-    if (colorBy == "none")
-        return MapStyle::FillMode::OneColor;
-    return std::nullopt;
-}
-
 // The files the run `job` read (its map and the layers moved with it), with the document's own.
 CInputFiles RunInputs(const CLumarixDoc& document, const CCartogramJob& job)
 {
@@ -38,15 +27,18 @@ CInputFiles RunInputs(const CLumarixDoc& document, const CCartogramJob& job)
     return inputs;
 }
 
+// Why the web page cannot be written at `path`: its ending, or that it is one of `inputs`.
+std::optional<std::string> CheckHtmlPath(const std::string& path, const CInputFiles& inputs)
+{
+    if (std::optional<std::string> refusal = CHtmlMapPage::CheckPath(path))
+        return "--html " + *refusal;
+    return inputs.CheckOutput(path);
+}
+
 // The web page of `scene` at `path`, never over one of the run's inputs.
 bool WriteHtmlPage(const std::string& path, const MapScene& scene, const CInputFiles& inputs, std::ostream& out)
 {
-    std::optional<std::string> refusal = CHtmlMapPage::CheckPath(path);
-    if (refusal)
-        refusal = "--html " + *refusal;
-    else
-        refusal = inputs.CheckOutput(path);
-    if (refusal) {
+    if (const std::optional<std::string> refusal = CheckHtmlPath(path, inputs)) {
         ShowMessage(*refusal, MessageKind::Error);
         return false;
     }
@@ -120,26 +112,26 @@ bool WritePictures(const MapScene& scene, const MapOutputOptions& options, const
 
 bool CheckMapOutputs(const MapOutputOptions& options, const std::string& input)
 {
-    if (options.PicturePath.empty())
-        return true;
     CInputFiles inputs;
     inputs.AddShapefile(input);
-    const auto refusal = CheckPicturePath(options.PicturePath, inputs);
+    std::optional<std::string> refusal;
+    if (!options.PicturePath.empty()) {
+        refusal = CheckPicturePath(options.PicturePath, inputs);
+        if (refusal)
+            refusal = "--map-picture: " + *refusal;
+    }
+    if (!refusal && !options.HtmlPath.empty())
+        refusal = CheckHtmlPath(options.HtmlPath, inputs);
     if (refusal)
-        ShowMessage("--map-picture: " + *refusal, MessageKind::Error);
+        ShowMessage(*refusal, MessageKind::Error);
     return !refusal;
 }
 
 bool WriteMapOutputs(const MapOutputOptions& options, const CLumarixDoc& document, CCartogramJob& job,
                      std::ostream& out)
 {
-    const std::optional<MapStyle::FillMode> fill = FillFor(options.ColorBy);
-    if (!fill) {
-        ShowMessage("--color-by " + options.ColorBy + ": expected value, error or none.", MessageKind::Error);
-        return false;
-    }
     const std::optional<CPolygonLayer> input = job.TakeInputLayer();
-    const MapStyle style = PictureStyle(*fill);
+    const MapStyle style = PictureStyle(options.ColorBy);
     MapScene scene = MakeMapScene(document.Network().PolygonLayer(), input ? &*input : nullptr, job.Summary, style);
     scene.Title = options.Title;
     if (!options.LabelField.empty()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/MapStyle.h"
+
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -14,7 +16,7 @@ struct MapOutputOptions {
     // --map-picture: FILE.png, FILE.svg or FILE.pdf; "{round}" in the name asks for a picture of
     // every exported round, the round's number in its place.
     std::string PicturePath;
-    std::string ColorBy = "value";   // --color-by: value, error or none
+    MapStyle::FillMode ColorBy = MapStyle::FillMode::ByValue; // --color-by: value, error or none
     std::string Title;               // --title
     std::string LabelField;          // --labels: the field whose values label the polygons
     std::optional<int> PictureWidth; // --picture-width: a PNG's width in pixels
@@ -25,8 +27,8 @@ struct MapOutputOptions {
     bool Any() const { return !PicturePath.empty() || !HtmlPath.empty(); }
 };
 
-// Refuses, before the run, a picture name of another ending or one that is the run's input
-// `input` or one of its members; false after a message.
+// Refuses, before the run, a picture or web page name of another ending or one that is the run's
+// input `input` or one of its members; false after a message.
 bool CheckMapOutputs(const MapOutputOptions& options, const std::string& input);
 
 // Writes the asked-for outputs of the completed run `job`, whose result `document` holds (the

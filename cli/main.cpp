@@ -15,11 +15,13 @@
 
 #include <clocale>
 #include <iostream>
+#include <map>
 #include <unistd.h>
 
 namespace {
 
 using tessaro::CConsoleUserInterface;
+using tessaro::MapStyle;
 
 // --yes and --no answer the readers' questions; without them a terminal is asked and a
 // pipeline gets No, the answer that reads nothing the user did not confirm.
@@ -182,9 +184,15 @@ int main(int argc, char** argv)
                                  "{round} in the name (map_{round}.png) writes every exported round's, "
                                  "numbered");
     cartogramCommand
-        ->add_option("--color-by", carto.Map.ColorBy,
-                     "Fill the picture's and the page's polygons by their value, their error A/D - 1, "
-                     "or one colour (none)")
+        ->add_option_function<std::string>(
+            "--color-by",
+            [&carto](const std::string& name) {
+                static const std::map<std::string, MapStyle::FillMode> fills = {{"value", MapStyle::FillMode::ByValue},
+                                                                                {"error", MapStyle::FillMode::ByError},
+                                                                                {"none", MapStyle::FillMode::OneColor}};
+                carto.Map.ColorBy = fills.at(name);
+            },
+            "Fill the picture's and the page's polygons by their value, their error A/D - 1, or one colour (none)")
         ->check(CLI::IsMember({"value", "error", "none"}));
     cartogramCommand->add_option("--title", carto.Map.Title, "A title over the picture and the page");
     cartogramCommand->add_option(

@@ -198,7 +198,15 @@ CartogramSolution CConvergenceLoop::Solve(CCartogramRoundSink* sink, CCartogramF
 // The loop ends at the target, at the last round, or when the tries no longer find a step.
 bool CConvergenceLoop::Stops(int round, const RoundMeasures& measures)
 {
-    return TargetReached(round, measures) || round == Steps_ || Step_ < MinStep;
+    if (TargetReached(round, measures) || round == Steps_)
+        return true;
+    // Tries that no longer lower the largest error ask for a finer flow before the run ends.
+    if (Step_ < MinStep && ChasingLargestError(measures) && RefineFlowGrid(StalledRefinement)) {
+        Step_ = 1.0;
+        LargestAtFall_ = LargestRelativeError(measures);
+        LargestFellAt_ = round;
+    }
+    return Step_ < MinStep;
 }
 
 // The result: with keep-best the kept round's layer and measures, named to the sink by the kept

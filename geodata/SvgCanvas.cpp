@@ -1,26 +1,12 @@
 #include "geodata/SvgCanvas.h"
 
+#include "platform/MarkupText.h"
 #include "platform/NumberText.h"
 
 #include <cstdint>
 
 namespace tessaro {
 namespace {
-
-std::string Escape(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c; break;
-        }
-    }
-    return out;
-}
 
 std::string Color(const CPictureColor& c)
 {
@@ -40,7 +26,7 @@ void CSvgCanvas::Begin(std::int32_t width, std::int32_t height, const std::strin
     Text_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     Text_ += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + FormatFixed(width / 100.0, 2) +
              "mm\" height=\"" + FormatFixed(height / 100.0, 2) + "mm\" viewBox=\"0 0 " + w + " " + h + "\">\n";
-    Text_ += "<title>" + Escape(description) + "</title>\n";
+    Text_ += "<title>" + EscapeMarkup(description) + "</title>\n";
 }
 
 void CSvgCanvas::SetPen(std::int32_t width, CPictureColor color)
@@ -118,7 +104,7 @@ void CSvgCanvas::Text(CPicturePoint at, const std::string& text, std::int32_t he
 {
     Text_ += "<text x=\"" + std::to_string(at.X) + "\" y=\"" + PageY(at.Y) +
              "\" font-family=\"Arial, Helvetica, sans-serif\" font-size=\"" + std::to_string(height) + "\" fill=\"" +
-             Color(color) + "\">" + Escape(text) + "</text>\n";
+             Color(color) + "\">" + EscapeMarkup(text) + "</text>\n";
 }
 
 std::optional<std::string> CSvgCanvas::Finish()

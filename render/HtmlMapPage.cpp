@@ -1,6 +1,7 @@
 #include "render/HtmlMapPage.h"
 
 #include "platform/AtomicFileWriter.h"
+#include "platform/MarkupText.h"
 #include "render/MapScene.h"
 #include "render/RingMorph.h"
 
@@ -11,8 +12,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <iterator>
-#include <utility>
 #include <vector>
 
 namespace tessaro {
@@ -164,26 +163,6 @@ PolygonPaths PathsOf(const PageFrame& frame, const CSimplePolygon& result, const
     return paths;
 }
 
-// The characters that HTML text and attribute values hold as entities.
-constexpr std::pair<char, const char*> Entities[] = {
-    {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\'', "&#39;"}};
-
-// Text for HTML content and attribute values.
-std::string EscapeHtml(const std::string& text)
-{
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (const char c : text) {
-        const auto* entity =
-            std::find_if(std::begin(Entities), std::end(Entities), [c](const auto& pair) { return pair.first == c; });
-        if (entity != std::end(Entities))
-            escaped += entity->second;
-        else
-            escaped += c;
-    }
-    return escaped;
-}
-
 // A JSON string that may stand inside a <script> element: '<', '>' and '&' as \u escapes, so
 // that no "</script>" or comment opener can appear.
 void AppendJsonString(std::string& json, const std::string& text)
@@ -288,7 +267,7 @@ std::string SvgOf(const MapScene& scene)
         const PolygonPaths paths = PathsOf(frame, scene.Result->Polygon(polygon),
                                            scene.Input != nullptr ? &scene.Input->Polygon(polygon) : nullptr);
         svg += "<path id=\"p" + std::to_string(i) + "\" data-i=\"" + std::to_string(i) + "\" fill=\"" +
-               FillOf(scene, i) + "\" aria-label=\"" + EscapeHtml(NameOf(scene, i)) + '"';
+               FillOf(scene, i) + "\" aria-label=\"" + EscapeMarkup(NameOf(scene, i)) + '"';
         if (scene.Input != nullptr)
             svg += (paths.Matched ? " data-map=\"" : " data-swap data-map=\"") + paths.Map + '"';
         svg += " d=\"" + paths.Cartogram + "\"/>\n";
@@ -300,10 +279,10 @@ std::string LegendOf(const MapScene& scene)
 {
     if (scene.Coloring.Legend.empty())
         return {};
-    std::string legend = "<section class=\"legend\"><h2>" + EscapeHtml(scene.Coloring.LegendTitle) + "</h2><ul>";
+    std::string legend = "<section class=\"legend\"><h2>" + EscapeMarkup(scene.Coloring.LegendTitle) + "</h2><ul>";
     for (const ColorLegendEntry& entry : scene.Coloring.Legend)
         legend += "<li><span class=\"swatch\" style=\"background:" + HexColor(entry.Color) + "\"></span>" +
-                  EscapeHtml(entry.Label) + "</li>";
+                  EscapeMarkup(entry.Label) + "</li>";
     return legend + "</ul></section>\n";
 }
 
@@ -470,7 +449,7 @@ constexpr const char* Script = R"(
 
 CHtmlMapPage::CHtmlMapPage(const MapScene& scene)
 {
-    const std::string title = EscapeHtml(TitleOf(scene));
+    const std::string title = EscapeMarkup(TitleOf(scene));
     const bool morphs = scene.Input != nullptr;
     const char* outline = scene.Count() > 500 ? "0.3px" : "0.8px";
     Text_ =

@@ -1,5 +1,6 @@
-// `cartogram --html`: the page is written and named; a name that is not a web page's, a missing
-// folder, or a link to one of the run's inputs is refused with a message, the input untouched.
+// `cartogram --html`: the page is written and named; a name that is not a web page's or a link to
+// one of the run's inputs is refused before the run, a missing folder after it, each with a
+// message, the input untouched.
 #include "tests/cli/CliRunner.h"
 
 #include <gmock/gmock.h>
@@ -17,6 +18,7 @@ struct HtmlCase {
     std::string Page; // relative to the run's folder
     int Exit;
     const char* Says;
+    bool Runs; // the cartogram is made before the page is refused
 };
 
 TEST(HtmlOptionTest, ThePageIsWrittenOrRefusedWithAReason)
@@ -28,19 +30,21 @@ TEST(HtmlOptionTest, ThePageIsWrittenOrRefusedWithAReason)
     const std::string table = test::ReadText(folder.File("us_states.dbf"));
     std::filesystem::create_symlink(folder.File("us_states.dbf"), folder.File("table.html"));
     const std::vector<HtmlCase> cases = {
-        {"written", "states.html", 0, ""},
-        {"not a web page", "states.png", 2, "must end in .html or .htm"},
-        {"missing folder", "missing/states.html", 1, "No such file or directory"},
-        {"an input by another name", "table.html", 1, "us_states.dbf"},
+        {"written", "states.html", 0, "", true},
+        {"not a web page", "states.png", 2, "must end in .html or .htm", false},
+        {"missing folder", "missing/states.html", 1, "No such file or directory", true},
+        {"an input by another name", "table.html", 2, "us_states.dbf", false},
     };
     for (const HtmlCase& c : cases) {
         SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(folder.File("out"));
         const test::CommandResult result =
             test::RunCli("cartogram " + folder.File("us_states.shp") + " --field POP --output-dir " +
                              folder.File("out") + " --html " + folder.File(c.Page),
                          folder);
         EXPECT_EQ(result.Exit, c.Exit) << result.Err;
         EXPECT_THAT(result.Err, HasSubstr(c.Says));
+        EXPECT_EQ(std::filesystem::exists(folder.File("out/us_states_nfo.txt")), c.Runs);
         if (c.Exit == 0) {
             EXPECT_THAT(result.Out, HasSubstr("Web page: " + folder.File(c.Page) + "\n"));
             EXPECT_THAT(test::ReadText(folder.File(c.Page)), HasSubstr("<!DOCTYPE html>"));

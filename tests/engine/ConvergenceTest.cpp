@@ -429,9 +429,9 @@ TEST(Convergence, TheLargestErrorKeepsTheRoundsGoingWhileItFalls)
     EXPECT_NEAR(result, smallest, 1e-9);
 }
 
-// A polygon smaller than a cell of the flow's first grid, which must shrink to three fifths: the
-// grid is made finer for it, and each try judged by how near it comes, until it ends within 1 %
-// of its size like every other polygon.
+// A polygon smaller than a cell of the flow's first grid, which must shrink to three fifths: it is
+// scaled in place on top of the flow (or the grid is made finer for it), and each try judged by
+// how near it comes, until it ends within 1 % of its size like every other polygon.
 TEST(Convergence, APolygonSmallerThanAFlowCellEndsWithinOnePercent)
 {
     // Eight squares in a row; the fourth has a notch on its right side where the tiny one sits,
