@@ -690,8 +690,17 @@ bool CConvergenceLoop::FlowDisplacement(const RoundMeasures& measures, const Loc
         Flow_ = std::make_unique<CDensityFlow>();
     if (!Flow_->Rasterize(Layer_, densities, LayerExtent_, reach, FlowCells()))
         return true;
-    // The scaled polygons' own vertices ride along, so their scaling starts from where the flow
-    // takes them.
+    if (local.Polygons.empty())
+        return Flow_->Displace(Grid_, raw, Params_.ThreadCount, feedback);
+    return ScaledFlowDisplacement(local, raw, feedback);
+}
+
+// The flow's displacement of every grid vertex with the in-place scaling of the polygons of
+// `local` added: their own vertices ride along in the flow, so that each scaling starts from
+// where the flow takes its polygon. False after a cancel.
+bool CConvergenceLoop::ScaledFlowDisplacement(const LocalCorrection& local, std::vector<double>& raw,
+                                              const CFeedback* feedback)
+{
     std::vector<double> points = Grid_;
     for (const uint32_t i : local.Polygons) {
         const CSimplePolygon& polygon = Layer_.Polygon(i);

@@ -28,8 +28,10 @@ struct LeftOutPolygon;
 //   undone and retried at half the step, at most StepRetries times; the force field also tries
 //   half of a step that lowered it;
 // - below TargetError the rounds go on while a polygon of a visible share is further than
-//   LargestError from its desired area and that error still falls; the flow's grid is made finer
-//   where such a polygon covers too few of its cells;
+//   LargestError from its desired area and that error still falls; such a polygon that covers
+//   too few of the flow's cells is scaled in place on top of the flow (CLocalScaling), and the
+//   flow's grid is made finer where one cannot be, when the largest error stalls, or when no try
+//   lowers it any more;
 // - a polygon that must grow is held by the shrink floor (CShrinkFloor);
 // - with KeepBest the round of the lowest weighted mean error is the result (below the target,
 //   the one of the lowest largest error), and with KeepValid
@@ -95,6 +97,7 @@ private:
     LocalCorrection LocalCorrections(const RoundMeasures& measures, double cell) const;
     bool FlowDisplacement(const RoundMeasures& measures, const LocalCorrection& local, std::vector<double>& raw,
                           const CFeedback* feedback);
+    bool ScaledFlowDisplacement(const LocalCorrection& local, std::vector<double>& raw, const CFeedback* feedback);
     int FlowCells();
     int FlowMinDepth();
     bool SearchStep(CGridDisplacement& grid, const RoundMeasures& measures, const CFeedback* feedback);
