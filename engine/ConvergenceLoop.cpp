@@ -200,9 +200,12 @@ bool CConvergenceLoop::Stops(int round, const RoundMeasures& measures)
 {
     if (TargetReached(round, measures) || round == Steps_)
         return true;
-    // Tries that no longer lower the largest error ask for a finer flow before the run ends.
-    if (Step_ < MinStep && ChasingLargestError(measures) && RefineFlowGrid(StalledRefinement)) {
+    // Tries that no longer lower the largest error ask for a finer flow before the run ends; on a
+    // grid refined this round (for a stall) the tries start again from a whole step.
+    if (Step_ < MinStep && ChasingLargestError(measures) &&
+        (RefinedAt_ == round || RefineFlowGrid(StalledRefinement))) {
         Step_ = 1.0;
+        RefinedAt_ = round;
         LargestAtFall_ = LargestRelativeError(measures);
         LargestFellAt_ = round;
     }
@@ -441,6 +444,7 @@ bool CConvergenceLoop::TargetReached(int round, const RoundMeasures& measures)
     const bool stalled = round - LargestFellAt_ >= LargestErrorRounds;
     const double refinement = std::max(stalled ? StalledRefinement : 1.0, UnresolvedRefinement(measures));
     if (refinement > 1.0 && RefineFlowGrid(refinement)) {
+        RefinedAt_ = round;
         LargestAtFall_ = largest;
         LargestFellAt_ = round;
         return false;

@@ -118,6 +118,7 @@ private:
     // Below the target: the largest error when it last fell by a tenth, and that round.
     double LargestAtFall_ = 0.0;
     int LargestFellAt_ = -1;
+    int RefinedAt_ = -1; // the round that last made the flow's grid finer
     // The sink of the run being solved: it names the points each round's simplification keeps.
     const CCartogramRoundSink* Sink_ = nullptr;
     struct BestRound {
