@@ -1,5 +1,6 @@
 #include "engine/LocalScaling.h"
 
+#include "geometry/Extent.h"
 #include "geometry/SimplePolygon.h"
 
 #include <algorithm>
@@ -60,6 +61,54 @@ double MovedArea(const CSimplePolygon& polygon, const double* before, const std:
     }
     return area;
 }
+
+// A uniform grid of buckets over the discs' outer boxes, about one disc a bucket, so that each
+// point visits only the discs near it.
+class CDiscIndex {
+public:
+    explicit CDiscIndex(const std::vector<CLocalScaling::Disc>& discs)
+    {
+        for (const CLocalScaling::Disc& disc : discs)
+            Box_.Unite(OuterBox(disc));
+        Across_ = std::clamp<size_t>(static_cast<size_t>(std::ceil(std::sqrt(discs.size()))), 1, MaxBucketsAcross);
+        Side_ = std::max(Box_.Width(), Box_.Height()) / static_cast<double>(Across_);
+        if (!(Side_ > 0.0) || !std::isfinite(Side_))
+            return;
+        Buckets_.resize(Across_ * Across_);
+        for (size_t d = 0; d < discs.size(); ++d) {
+            const CExtent box = OuterBox(discs[d]);
+            for (size_t by = Bucket(box.MinY, Box_.MinY); by <= Bucket(box.MaxY, Box_.MinY); ++by)
+                for (size_t bx = Bucket(box.MinX, Box_.MinX); bx <= Bucket(box.MaxX, Box_.MinX); ++bx)
+                    Buckets_[by * Across_ + bx].push_back(static_cast<uint32_t>(d));
+        }
+    }
+
+    // The discs whose outer box may hold (x, y).
+    const std::vector<uint32_t>& Near(double x, double y) const
+    {
+        static const std::vector<uint32_t> none;
+        if (Buckets_.empty() || x < Box_.MinX || x > Box_.MaxX || y < Box_.MinY || y > Box_.MaxY)
+            return none;
+        return Buckets_[Bucket(y, Box_.MinY) * Across_ + Bucket(x, Box_.MinX)];
+    }
+
+private:
+    static CExtent OuterBox(const CLocalScaling::Disc& disc)
+    {
+        const double b = CLocalScaling::OuterRadius * disc.Inner;
+        return {disc.Centre.X - b, disc.Centre.Y - b, disc.Centre.X + b, disc.Centre.Y + b};
+    }
+    size_t Bucket(double v, double low) const
+    {
+        const double k = std::floor((v - low) / Side_);
+        return static_cast<size_t>(std::clamp(k, 0.0, static_cast<double>(Across_ - 1)));
+    }
+
+    CExtent Box_;
+    size_t Across_ = 1;
+    double Side_ = 0.0;
+    std::vector<std::vector<uint32_t>> Buckets_;
+};
 
 } // namespace
 
@@ -145,44 +194,13 @@ void CLocalScaling::Displace(const std::vector<double>& points, std::vector<doub
 {
     if (Discs_.empty() || raw.size() < points.size())
         return;
-    // A uniform index over the discs' outer boxes, so that each point visits the discs near it.
-    double minX = Discs_.front().Centre.X, maxX = minX, minY = Discs_.front().Centre.Y, maxY = minY;
-    for (const Disc& disc : Discs_) {
-        const double b = OuterRadius * disc.Inner;
-        minX = std::min(minX, disc.Centre.X - b);
-        maxX = std::max(maxX, disc.Centre.X + b);
-        minY = std::min(minY, disc.Centre.Y - b);
-        maxY = std::max(maxY, disc.Centre.Y + b);
-    }
-    const size_t across =
-        std::clamp<size_t>(static_cast<size_t>(std::ceil(std::sqrt(Discs_.size()))), 1, MaxBucketsAcross);
-    const double width = std::max(maxX - minX, maxY - minY);
-    if (!(width > 0.0) || !std::isfinite(width))
-        return;
-    const double bucket = width / static_cast<double>(across);
-    const auto bucketOf = [&](double v, double lo) {
-        const double k = std::floor((v - lo) / bucket);
-        return static_cast<size_t>(std::clamp(k, 0.0, static_cast<double>(across - 1)));
-    };
-    std::vector<std::vector<uint32_t>> buckets(across * across);
-    for (size_t d = 0; d < Discs_.size(); ++d) {
-        const Disc& disc = Discs_[d];
-        const double b = OuterRadius * disc.Inner;
-        for (size_t by = bucketOf(disc.Centre.Y - b, minY); by <= bucketOf(disc.Centre.Y + b, minY); ++by)
-            for (size_t bx = bucketOf(disc.Centre.X - b, minX); bx <= bucketOf(disc.Centre.X + b, minX); ++bx)
-                buckets[by * across + bx].push_back(static_cast<uint32_t>(d));
-    }
-    for (size_t k = 0; k + 1 < points.size(); k += 2) {
-        const double x = points[k];
-        const double y = points[k + 1];
-        if (x < minX || x > maxX || y < minY || y > maxY)
-            continue;
-        for (const uint32_t d : buckets[bucketOf(y, minY) * across + bucketOf(x, minX)]) {
-            const CPoint2D move = DisplacementBy(Discs_[d], x, y);
+    const CDiscIndex index(Discs_);
+    for (size_t k = 0; k + 1 < points.size(); k += 2)
+        for (const uint32_t d : index.Near(points[k], points[k + 1])) {
+            const CPoint2D move = DisplacementBy(Discs_[d], points[k], points[k + 1]);
             raw[k] += move.X;
             raw[k + 1] += move.Y;
         }
-    }
 }
 
 } // namespace tessaro

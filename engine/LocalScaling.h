@@ -2,7 +2,6 @@
 
 #include "geometry/Point2D.h"
 
-#include <cstddef>
 #include <vector>
 
 namespace tessaro {
@@ -15,9 +14,8 @@ class CSimplePolygon;
 // radially so that the area within each radius changes by an amount falling linearly in r² to
 // nothing at 2a; nothing beyond moves. The disc's factor is chosen so that the polygon, whose
 // parts outside the disc grow less, changes its area by the factor asked for, on top of any
-// motion it is given first. The radial map
-// stays one to one for disc factors below 4; they are held within [3/4, 4/3], for the
-// neighbours' sake.
+// motion it is given first. The radial map stays one to one for disc factors below 4; they are
+// held within [3/4, 4/3], for the neighbours' sake.
 class CLocalScaling {
 public:
     // Scales `polygon` by the area `factor` through a disc for each outer ring (clockwise, of
@@ -27,8 +25,6 @@ public:
     // How much of its area the polygon changes by per unit of the discs' factor, near 1 for a
     // compact polygon; a crescent, whose centroid lies outside it, gets little or less than none.
     static double Response(const CSimplePolygon& polygon);
-    bool Empty() const { return Discs_.empty(); }
-    std::size_t DiscCount() const { return Discs_.size(); }
 
     // Adds the displacement of every disc to `raw` for the points (x, y pairs) of `points`;
     // overlapping discs add up, which is close to their composition for factors near 1.
@@ -43,7 +39,9 @@ public:
         double Inner = 0.0;  // a
         double Factor = 1.0; // the area factor inside a
     };
+    // One disc's move of the point (x, y).
     static CPoint2D DisplacementBy(const Disc& disc, double x, double y);
+    // A disc of factor 1 for each outer ring of `polygon`: of the ring's area, about its centroid.
     static std::vector<Disc> DiscsOf(const CSimplePolygon& polygon);
 
 private:
