@@ -6,7 +6,6 @@
 #include "document/StaleRoundFiles.h"
 #include "platform/NumberText.h"
 #include "platform/UserInterface.h"
-#include "render/MapLabels.h"
 
 #include <atomic>
 #include <csignal>
@@ -303,11 +302,9 @@ int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std:
     // The warnings about the input come before the progress lines.
     job.ShowBeforeRounds = [](const std::vector<UserMessage>& messages) { ShowMessages(messages); };
     job.KeepInputLayer = options.Map.Any();
-    if (options.Map.Any() && !options.Map.LabelField.empty())
-        if (const std::optional<std::string> problem = LabelFieldProblem(job, options.Map.LabelField)) {
-            Fail("--labels " + options.Map.LabelField + ": " + *problem);
-            return CartogramFailed;
-        }
+    std::vector<std::string> labelColumn;
+    if (!ReadLabelField(options.Map, job, labelColumn))
+        return CartogramFailed;
     CProgressLines feedback(progress, job, options.Input);
     const CInterruptCancels interrupt(feedback);
     const CartogramRunSummary& summary = document.RunCartogram(job, &feedback);
@@ -318,7 +315,7 @@ int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std:
         ReportStaleFiles(job, options.Clean, out);
     }
     if (summary.Result == CartogramRunSummary::Outcome::Completed && options.Map.Any() &&
-        !WriteMapOutputs(options.Map, document, job, out))
+        !WriteMapOutputs(options.Map, labelColumn, document, job, out))
         return CartogramFailed;
     if (summary.Result == CartogramRunSummary::Outcome::Cancelled)
         Fail("The run was cancelled by an interrupt (SIGINT)" +

@@ -127,22 +127,30 @@ bool CheckMapOutputs(const MapOutputOptions& options, const std::string& input)
     return !refusal;
 }
 
-bool WriteMapOutputs(const MapOutputOptions& options, const CLumarixDoc& document, CCartogramJob& job,
-                     std::ostream& out)
+bool ReadLabelField(const MapOutputOptions& options, const CCartogramJob& job, std::vector<std::string>& column)
+{
+    column.clear();
+    if (!options.Any() || options.LabelField.empty())
+        return true;
+    std::string problem;
+    std::optional<std::vector<std::string>> read = ReadLabelColumn(job, options.LabelField, problem);
+    if (!read) {
+        ShowMessage("--labels " + options.LabelField + ": " + problem, MessageKind::Error);
+        return false;
+    }
+    column = std::move(*read);
+    return true;
+}
+
+bool WriteMapOutputs(const MapOutputOptions& options, const std::vector<std::string>& labelColumn,
+                     const CLumarixDoc& document, CCartogramJob& job, std::ostream& out)
 {
     const std::optional<CPolygonLayer> input = job.TakeInputLayer();
     const MapStyle style = PictureStyle(options.ColorBy);
     MapScene scene = MakeMapScene(document.Network().PolygonLayer(), input ? &*input : nullptr, job.Summary, style);
     scene.Title = options.Title;
-    if (!options.LabelField.empty()) {
-        std::string problem;
-        std::optional<std::vector<std::string>> labels = ReadMapLabels(job, job.Summary, options.LabelField, problem);
-        if (!labels) {
-            ShowMessage("--labels " + options.LabelField + ": " + problem, MessageKind::Error);
-            return false;
-        }
-        scene.Labels = std::move(*labels);
-    }
+    if (!options.LabelField.empty())
+        scene.Labels = MapLabels(labelColumn, job.Summary);
     bool written = true;
     const CInputFiles inputs = RunInputs(document, job);
     if (!options.PicturePath.empty())

@@ -5,6 +5,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tessaro {
 
@@ -31,10 +32,15 @@ struct MapOutputOptions {
 // input `input` or one of its members; false after a message.
 bool CheckMapOutputs(const MapOutputOptions& options, const std::string& input);
 
+// The --labels field's column of `job`'s input, read before the run so that a misspelt field
+// costs none; left empty when the outputs ask for no labels. False after a message naming the
+// fields there are.
+bool ReadLabelField(const MapOutputOptions& options, const CCartogramJob& job, std::vector<std::string>& column);
+
 // Writes the asked-for outputs of the completed run `job`, whose result `document` holds (the
-// job's input layer is taken over), and names them on `out`; false after a message when one
-// could not be written.
-bool WriteMapOutputs(const MapOutputOptions& options, const CLumarixDoc& document, CCartogramJob& job,
-                     std::ostream& out);
+// job's input layer is taken over), labelled from `labelColumn` (ReadLabelField's), and names
+// them on `out`; false after a message when one could not be written.
+bool WriteMapOutputs(const MapOutputOptions& options, const std::vector<std::string>& labelColumn,
+                     const CLumarixDoc& document, CCartogramJob& job, std::ostream& out);
 
 } // namespace tessaro

@@ -15,8 +15,9 @@
 
 #include <clocale>
 #include <iostream>
-#include <map>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -183,17 +184,21 @@ int main(int argc, char** argv)
                                  "Write the result's map as a styled picture: FILE.png, FILE.svg or FILE.pdf; "
                                  "{round} in the name (map_{round}.png) writes every exported round's, "
                                  "numbered");
+    // The words in the order the help lists them.
+    static const std::vector<std::pair<std::string, MapStyle::FillMode>> fills = {
+        {"value", MapStyle::FillMode::ByValue},
+        {"error", MapStyle::FillMode::ByError},
+        {"none", MapStyle::FillMode::OneColor}};
     cartogramCommand
         ->add_option_function<std::string>(
             "--color-by",
             [&carto](const std::string& name) {
-                static const std::map<std::string, MapStyle::FillMode> fills = {{"value", MapStyle::FillMode::ByValue},
-                                                                                {"error", MapStyle::FillMode::ByError},
-                                                                                {"none", MapStyle::FillMode::OneColor}};
-                carto.Map.ColorBy = fills.at(name);
+                for (const auto& [word, fill] : fills)
+                    if (word == name)
+                        carto.Map.ColorBy = fill;
             },
             "Fill the picture's and the page's polygons by their value, their error A/D - 1, or one colour (none)")
-        ->check(CLI::IsMember({"value", "error", "none"}));
+        ->check(CLI::IsMember(fills));
     cartogramCommand->add_option("--title", carto.Map.Title, "A title over the picture and the page");
     cartogramCommand->add_option(
         "--labels", carto.Map.LabelField,

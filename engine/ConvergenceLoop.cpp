@@ -205,9 +205,7 @@ bool CConvergenceLoop::Stops(int round, const RoundMeasures& measures)
     if (Step_ < MinStep && ChasingLargestError(measures) &&
         (RefinedAt_ == round || RefineFlowGrid(StalledRefinement))) {
         Step_ = 1.0;
-        RefinedAt_ = round;
-        LargestAtFall_ = LargestRelativeError(measures);
-        LargestFellAt_ = round;
+        RecordRefinement(round, LargestRelativeError(measures));
     }
     return Step_ < MinStep;
 }
@@ -273,6 +271,7 @@ std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedbac
         SimplifySharedBorders(Layer_, Params_.SimplifyTolerance, *BorderUses_, Params_.ThreadCount, &kept);
     }
     MeasureAndDensify(round, !exact, [this](uint32_t i) { return Measurable(i); });
+    Scalable_.clear();
     RecordLeftOut(Excluded());
     MeasureResult measured = MeasureWithout(LeftOut_);
     if (!measured.Ok()) {
@@ -444,12 +443,19 @@ bool CConvergenceLoop::TargetReached(int round, const RoundMeasures& measures)
     const bool stalled = round - LargestFellAt_ >= LargestErrorRounds;
     const double refinement = std::max(stalled ? StalledRefinement : 1.0, UnresolvedRefinement(measures));
     if (refinement > 1.0 && RefineFlowGrid(refinement)) {
-        RefinedAt_ = round;
-        LargestAtFall_ = largest;
-        LargestFellAt_ = round;
+        RecordRefinement(round, largest);
         return false;
     }
     return stalled;
+}
+
+// A finer flow grid in round `round`, with the largest error `largest` then: the stall is counted
+// afresh from it.
+void CConvergenceLoop::RecordRefinement(int round, double largest)
+{
+    RefinedAt_ = round;
+    LargestAtFall_ = largest;
+    LargestFellAt_ = round;
 }
 
 // Whether a polygon of a visible share is further than the largest error from its size and its
@@ -463,12 +469,18 @@ bool CConvergenceLoop::Unresolved(const PolygonFit& fit, double cell) const
 
 // Whether a polygon can be scaled in place: the radius of its area spans LeavesAcrossLocalRadius
 // of the deepest leaves, and its discs hold enough of it (CLocalScaling::Response).
-bool CConvergenceLoop::ScalableInPlace(uint32_t polygon) const
+// Decided once per measured map: the refinement and the round's corrections both ask.
+bool CConvergenceLoop::ScalableInPlace(uint32_t polygon)
 {
-    const double deepest = std::ldexp(Setup_.ExtSide, -Setup_.Depth);
-    return Areas_[polygon] > 0.0 &&
-           std::sqrt(Areas_[polygon] / std::numbers::pi) >= LeavesAcrossLocalRadius * deepest &&
-           CLocalScaling::Response(Layer_.Polygon(polygon)) >= MinLocalResponse;
+    if (Scalable_.size() != N_)
+        Scalable_.assign(N_, Undecided);
+    if (Scalable_[polygon] == Undecided) {
+        const double deepest = std::ldexp(Setup_.ExtSide, -Setup_.Depth);
+        Scalable_[polygon] = Areas_[polygon] > 0.0 &&
+                             std::sqrt(Areas_[polygon] / std::numbers::pi) >= LeavesAcrossLocalRadius * deepest &&
+                             CLocalScaling::Response(Layer_.Polygon(polygon)) >= MinLocalResponse;
+    }
+    return Scalable_[polygon] != 0;
 }
 
 // The factor by which the flow grid's cells must shrink along a side for every unresolved polygon
@@ -658,7 +670,7 @@ bool CConvergenceLoop::RawDisplacement(double rc, std::vector<double>& raw, doub
 // on top of the flow, by what the flow leaves it short of its size, and the tree's leaves under
 // its vertices are at most half the radius of its area wide, so that the piecewise map follows
 // the scaling.
-CConvergenceLoop::LocalCorrection CConvergenceLoop::LocalCorrections(const RoundMeasures& measures, double cell) const
+CConvergenceLoop::LocalCorrection CConvergenceLoop::LocalCorrections(const RoundMeasures& measures, double cell)
 {
     LocalCorrection local;
     if (!ChasingLargestError(measures))

@@ -74,9 +74,10 @@ private:
     bool TargetReached(int round, const RoundMeasures& measures);
     double LargestRelativeError(const RoundMeasures& measures) const;
     bool Unresolved(const PolygonFit& fit, double cell) const;
-    bool ScalableInPlace(uint32_t polygon) const;
+    bool ScalableInPlace(uint32_t polygon);
     double UnresolvedRefinement(const RoundMeasures& measures);
     bool RefineFlowGrid(double factor);
+    void RecordRefinement(int round, double largest);
 
     // Keep-best.
     bool Improves(const RoundMeasures& a, const RoundMeasures& b) const;
@@ -94,7 +95,7 @@ private:
         std::vector<double> Factors;
         std::vector<int> Depths;
     };
-    LocalCorrection LocalCorrections(const RoundMeasures& measures, double cell) const;
+    LocalCorrection LocalCorrections(const RoundMeasures& measures, double cell);
     bool FlowDisplacement(const RoundMeasures& measures, const LocalCorrection& local, std::vector<double>& raw,
                           const CFeedback* feedback);
     bool ScaledFlowDisplacement(const LocalCorrection& local, std::vector<double>& raw, const CFeedback* feedback);
@@ -119,6 +120,9 @@ private:
     double LargestAtFall_ = 0.0;
     int LargestFellAt_ = -1;
     int RefinedAt_ = -1; // the round that last made the flow's grid finer
+    // Per polygon of the measured map, whether it can be scaled in place: Undecided until asked.
+    static constexpr uint8_t Undecided = 2;
+    std::vector<uint8_t> Scalable_;
     // The sink of the run being solved: it names the points each round's simplification keeps.
     const CCartogramRoundSink* Sink_ = nullptr;
     struct BestRound {

@@ -62,6 +62,15 @@ double MovedArea(const CSimplePolygon& polygon, const double* before, const std:
     return area;
 }
 
+// The polygon's own area, as MovedArea measures it with nothing moved.
+double PlainArea(const CSimplePolygon& polygon)
+{
+    CPoint2D centroid;
+    double area = 0.0;
+    polygon.AreaAndCentroid(&centroid, &area);
+    return area;
+}
+
 // A uniform grid of buckets over the discs' outer boxes, about one disc a bucket, so that each
 // point visits only the discs near it.
 class CDiscIndex {
@@ -130,7 +139,7 @@ std::vector<CLocalScaling::Disc> CLocalScaling::DiscsOf(const CSimplePolygon& po
 double CLocalScaling::Response(const CSimplePolygon& polygon)
 {
     std::vector<Disc> discs = DiscsOf(polygon);
-    const double area = MovedArea(polygon, nullptr, {});
+    const double area = PlainArea(polygon);
     if (discs.empty() || !(area > 0.0) || !std::isfinite(area))
         return 0.0;
     const auto areaAt = [&](double k) {
@@ -145,7 +154,7 @@ double CLocalScaling::Response(const CSimplePolygon& polygon)
 double CLocalScaling::Add(const CSimplePolygon& polygon, double factor, const double* before)
 {
     std::vector<Disc> discs = DiscsOf(polygon);
-    const double area = MovedArea(polygon, nullptr, {});
+    const double area = PlainArea(polygon);
     if (discs.empty() || !std::isfinite(factor) || !(factor > 0.0) || !(area > 0.0) || !std::isfinite(area))
         return 0.0;
     // The discs cover the polygon only in part: the factor inside them that gives the polygon

@@ -6,9 +6,6 @@
 
 namespace tessaro {
 
-namespace {
-
-// The field's value of every record of the input, in record order.
 std::optional<std::vector<std::string>> ReadLabelColumn(const CartogramJobRequest& job, const std::string& field,
                                                         std::string& problem)
 {
@@ -17,28 +14,13 @@ std::optional<std::vector<std::string>> ReadLabelColumn(const CartogramJobReques
                : ReadFeatureColumn(job.ShapefilePath, job.InputLayer, field, problem);
 }
 
-} // namespace
-
-std::optional<std::vector<std::string>> ReadMapLabels(const CartogramJobRequest& job,
-                                                      const CartogramRunSummary& summary, const std::string& field,
-                                                      std::string& problem)
+std::vector<std::string> MapLabels(const std::vector<std::string>& column, const CartogramRunSummary& summary)
 {
-    const std::optional<std::vector<std::string>> column = ReadLabelColumn(job, field, problem);
-    if (!column)
-        return std::nullopt;
     std::vector<std::string> labels;
     labels.reserve(summary.Polygons.size());
     for (const CartogramRunSummary::PolygonRecord& polygon : summary.Polygons)
-        labels.push_back(polygon.Record < column->size() ? CleanRecordName((*column)[polygon.Record]) : "");
+        labels.push_back(polygon.Record < column.size() ? CleanRecordName(column[polygon.Record]) : "");
     return labels;
-}
-
-std::optional<std::string> LabelFieldProblem(const CartogramJobRequest& job, const std::string& field)
-{
-    std::string problem;
-    if (ReadLabelColumn(job, field, problem))
-        return std::nullopt;
-    return problem;
 }
 
 } // namespace tessaro
