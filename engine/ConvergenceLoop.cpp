@@ -621,10 +621,17 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
     // The working tree made the layer being transformed: keep it aside for keep-best.
     if (Params_.KeepBest)
         Tree_.Swap(*PreviousTree_);
-    BuildTree();
+    // The flow's densities are laid on its grid while the tree is built: neither reads what the
+    // other writes.
+    bool rasterized = false;
+    if (flow)
+        RunBoth(
+            Params_.ThreadCount, [this] { BuildTree(); }, [&] { rasterized = RasterizeFlow(measures); });
+    else
+        BuildTree();
     std::vector<double> raw(Grid_.size(), 0.0);
     double lambda = 1.0;
-    if (flow ? !FlowDisplacement(measures, local, raw, feedback) : !RawDisplacement(rc, raw, lambda, feedback))
+    if (flow ? rasterized && !FlowDisplacement(local, raw, feedback) : !RawDisplacement(rc, raw, lambda, feedback))
         return false;
     if (Cancelled(feedback))
         return false;
@@ -689,23 +696,29 @@ CConvergenceLoop::LocalCorrection CConvergenceLoop::LocalCorrections(const Round
     return local;
 }
 
-// The density flow's displacement of every grid vertex: each measurable polygon carries its
-// desired over its current area, the rest of the plane the mean; the polygons of `local` are
-// then scaled in place for what the flow leaves them short of their sizes. False after a cancel.
-bool CConvergenceLoop::FlowDisplacement(const RoundMeasures& measures, const LocalCorrection& local,
-                                        std::vector<double>& raw, const CFeedback* feedback)
+// Lays the density flow's densities on its grid: each measurable polygon carries its desired over
+// its current area, the rest of the plane the mean. The grid reaches over the whole tree, whose
+// root is the squared extended box every round. False when there is no grid to flow on.
+bool CConvergenceLoop::RasterizeFlow(const RoundMeasures& measures)
 {
     std::vector<double> densities(N_, 0.0);
     for (uint32_t i = 0; i < N_ && i < measures.Ratios.size(); ++i)
         if (Pushed(i))
             densities[i] = std::clamp(measures.Ratios[i] * measures.Ratios[i], 1.0 / MaxFlowContrast, MaxFlowContrast);
-    CExtent reach;
-    for (size_t k = 0; k + 1 < Grid_.size(); k += 2)
-        reach.Include(Grid_[k], Grid_[k + 1]);
+    CTreeRect root = Setup_.ExtendedBox;
+    CQuadTree::MakeSquare(root);
+    const CExtent reach{std::min(root.Left, root.Right), std::min(root.Top, root.Bottom),
+                        std::max(root.Left, root.Right), std::max(root.Top, root.Bottom)};
     if (!Flow_)
         Flow_ = std::make_unique<CDensityFlow>();
-    if (!Flow_->Rasterize(Layer_, densities, LayerExtent_, reach, FlowCells()))
-        return true;
+    return Flow_->Rasterize(Layer_, densities, LayerExtent_, reach, FlowCells());
+}
+
+// The density flow's displacement of every grid vertex; the polygons of `local` are then scaled
+// in place for what the flow leaves them short of their sizes. False after a cancel.
+bool CConvergenceLoop::FlowDisplacement(const LocalCorrection& local, std::vector<double>& raw,
+                                        const CFeedback* feedback)
+{
     if (local.Polygons.empty())
         return Flow_->Displace(Grid_, raw, Params_.ThreadCount, feedback);
     return ScaledFlowDisplacement(local, raw, feedback);

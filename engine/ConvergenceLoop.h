@@ -96,8 +96,8 @@ private:
         std::vector<int> Depths;
     };
     LocalCorrection LocalCorrections(const RoundMeasures& measures, double cell);
-    bool FlowDisplacement(const RoundMeasures& measures, const LocalCorrection& local, std::vector<double>& raw,
-                          const CFeedback* feedback);
+    bool RasterizeFlow(const RoundMeasures& measures);
+    bool FlowDisplacement(const LocalCorrection& local, std::vector<double>& raw, const CFeedback* feedback);
     bool ScaledFlowDisplacement(const LocalCorrection& local, std::vector<double>& raw, const CFeedback* feedback);
     int FlowCells();
     int FlowMinDepth();

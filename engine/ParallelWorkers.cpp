@@ -65,4 +65,14 @@ void RunWorkers(size_t count, const std::function<void(size_t worker)>& body)
             std::rethrow_exception(failure);
 }
 
+void RunBoth(int threads, const std::function<void()>& first, const std::function<void()>& second)
+{
+    if (threads < 2) {
+        first();
+        second();
+        return;
+    }
+    RunWorkers(2, [&first, &second](size_t worker) { worker == 0 ? first() : second(); });
+}
+
 } // namespace tessaro

@@ -28,4 +28,8 @@ size_t WorkersFor(size_t n, size_t minPerWorker, int threads);
 // exception is rethrown after every started worker has been joined.
 void RunWorkers(size_t count, const std::function<void(size_t worker)>& body);
 
+// Runs two independent tasks side by side when `threads` allows two, else one after the other;
+// returns when both have finished, and rethrows as RunWorkers does.
+void RunBoth(int threads, const std::function<void()>& first, const std::function<void()>& second);
+
 } // namespace tessaro

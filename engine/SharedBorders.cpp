@@ -417,14 +417,21 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CV
 {
     if (!(relativeTolerance > 0.0))
         return 0;
-    CollectVertexUses(layer, relativeTolerance, uses);
-    const CBorderChains chains = CollectBorderChains(uses);
+    // Every stretch is checked against the rings as they are, then all go together. The grid of
+    // the rings is built beside the chains: both only read the layer.
+    CBorderChains chains;
+    std::optional<CEdgeGrid> grid;
+    RunBoth(
+        threads,
+        [&] {
+            CollectVertexUses(layer, relativeTolerance, uses);
+            chains = CollectBorderChains(uses);
+        },
+        [&] { grid.emplace(layer, 0.0); });
     if (chains.Count() == 0)
         return 0;
-    // Every stretch is checked against the rings as they are, then all go together.
-    const CEdgeGrid grid(layer, 0.0);
     const std::vector<CPointKey> removed =
-        ThinChains(chains, grid, kept != nullptr && !kept->Empty() ? kept : nullptr, threads);
+        ThinChains(chains, *grid, kept != nullptr && !kept->Empty() ? kept : nullptr, threads);
     if (removed.empty())
         return 0;
     for (const CPointKey& key : removed)
