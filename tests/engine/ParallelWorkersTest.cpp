@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <thread>
 
@@ -50,6 +51,39 @@ TEST(ParallelWorkers, RunsEveryWorkerOnceAndRethrowsAWorkersFailureAfterAllFinis
     EXPECT_EQ(WorkersFor(1000, 256, 8), 3u);
     EXPECT_EQ(WorkersFor(100, 256, 8), 1u);
     EXPECT_EQ(WorkersFor(100000, 256, 0), 1u);
+}
+
+TEST(ParallelWorkers, BothTasksRunSideBySideWithThreadsAndInOrderWithout)
+{
+    // Side by side: each sees the other start while it waits (for a while at most, so that tasks
+    // run one after the other fail rather than hang).
+    std::atomic<int> started{0};
+    std::atomic<int> met{0};
+    const auto meet = [&] {
+        ++started;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (started.load() < 2 && std::chrono::steady_clock::now() < until)
+            std::this_thread::yield();
+        met += started.load() == 2 ? 1 : 0;
+    };
+    RunBoth(2, meet, meet);
+    EXPECT_EQ(met.load(), 2);
+
+    std::vector<int> order;
+    RunBoth(
+        1, [&] { order.push_back(1); }, [&] { order.push_back(2); });
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+
+    std::atomic<bool> firstFinished{false};
+    EXPECT_THROW(RunBoth(
+                     2,
+                     [&] {
+                         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                         firstFinished = true;
+                     },
+                     [] { throw std::runtime_error("second failed"); }),
+                 std::runtime_error);
+    EXPECT_TRUE(firstFinished.load());
 }
 
 } // namespace
