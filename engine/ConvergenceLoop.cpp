@@ -6,6 +6,7 @@
 #include "engine/DensityFlow.h"
 #include "engine/ExactImage.h"
 #include "engine/FieldBins.h"
+#include "engine/FlowGains.h"
 #include "engine/GridDisplacement.h"
 #include "engine/KeptPoints.h"
 #include "engine/LocalScaling.h"
@@ -71,6 +72,8 @@ constexpr double MinLocalResponse = 0.1;
 // guard lets no triangle shrink below a fifth in a round anyway, and a density of 1e-9 (a missing
 // size made small) would only send the flow's steps to a crawl.
 constexpr double MaxFlowContrast = 1e4;
+// A step the fold guard did not shorten, but for rounding.
+constexpr double WholeStep = 0.999;
 
 // Every polygon with a ring that jumps across more than half the width of `box` from one vertex
 // to the next: what a ring crossing the antimeridian becomes when it is projected without a cut.
@@ -701,10 +704,12 @@ CConvergenceLoop::LocalCorrection CConvergenceLoop::LocalCorrections(const Round
 // root is the squared extended box every round. False when there is no grid to flow on.
 bool CConvergenceLoop::RasterizeFlow(const RoundMeasures& measures)
 {
-    std::vector<double> densities(N_, 0.0);
-    for (uint32_t i = 0; i < N_ && i < measures.Ratios.size(); ++i)
-        if (Pushed(i))
-            densities[i] = std::clamp(measures.Ratios[i] * measures.Ratios[i], 1.0 / MaxFlowContrast, MaxFlowContrast);
+    std::vector<uint8_t> pushed(N_, 0);
+    for (uint32_t i = 0; i < N_; ++i)
+        pushed[i] = Pushed(i) ? 1 : 0;
+    // What the last round did tells how far each polygon moves when asked: only from a whole step.
+    const bool learn = LastRetries_ == 0 && LastStep_ > WholeStep;
+    const std::vector<double> densities = Gains_.Densities(measures.Ratios, pushed, MaxFlowContrast, learn);
     CTreeRect root = Setup_.ExtendedBox;
     CQuadTree::MakeSquare(root);
     const CExtent reach{std::min(root.Left, root.Right), std::min(root.Top, root.Bottom),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/FlowGains.h"
 #include "engine/RoundLoop.h"
 
 #include <memory>
@@ -13,7 +14,8 @@ struct LeftOutPolygon;
 
 // The convergence loop, which aims at small errors on real maps without ever folding the map:
 // - the grid's raw displacement D comes from the density-equalising flow (DensityFlow: each
-//   polygon's desired over current area on a grid of cells, the sea at the mean, every grid
+//   polygon's desired over current area, at a power learned from how far the flow moved it the
+//   round before (CFlowGains), on a grid of cells, the sea at the mean, every grid
 //   vertex carried with the flow until the density is even; the leaves under the vertices are
 //   at most four flow cells wide), or else from the force field evaluated through bins (each
 //   grid vertex visits only vectors in reach);
@@ -114,6 +116,7 @@ private:
     // shows whether that layer stays the best.
     std::unique_ptr<CQuadTree> PreviousTree_;
     std::unique_ptr<CDensityFlow> Flow_;          // the density flow's grid and transforms, kept between rounds
+    CFlowGains Gains_;                            // the power each polygon's density is asked at
     std::unique_ptr<CVertexUseTable> BorderUses_; // the border simplification's table, kept likewise
     int FlowCells_ = 0;
     // Below the target: the largest error when it last fell by a tenth, and that round.
