@@ -217,12 +217,13 @@ int64_t InsertLeafCrossings(CPolygonLayer& layer, CQuadTree& tree, int threads)
     const CCurrentMapScope undeformed(&tree, UndeformedMap);
     const size_t count = layer.Count();
     const size_t workers = WorkersFor(count, MinPolygonsPerWorker, threads);
-    const std::vector<CWorkChunk> chunks = SplitIntoChunks(count, workers);
     std::vector<int64_t> inserted(workers, 0);
+    // The polygons dealt out in turn: neighbouring records are often alike in size, and halves
+    // of the layer often are not.
     const auto insert = [&](size_t w) {
         CCrossings crossings(tree);
         std::vector<double> points;
-        for (size_t i = chunks[w].Begin; i < chunks[w].Begin + chunks[w].Count; ++i) {
+        for (size_t i = w; i < count; i += workers) {
             // Each polygon's search starts from the root: its points do not depend on the
             // polygons before it.
             crossings.ResetCursor();
