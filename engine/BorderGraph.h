@@ -57,9 +57,11 @@ public:
     void Clear(size_t expected)
     {
         if (Keys_.size() < 2 * expected) {
-            Keys_.clear();
-            Uses_.clear();
-            Filled_.clear();
+            // Nothing to move: the old slots go before the new ones are taken, so that the two
+            // are never held at once.
+            Keys_ = {};
+            Uses_ = {};
+            Filled_ = {};
             Resize(expected);
             return;
         }
@@ -70,7 +72,7 @@ public:
     CVertexUse& operator[](const CPointKey& key)
     {
         if (2 * (Count_ + 1) > Keys_.size())
-            Resize(2 * (Count_ + 1));
+            Resize(Count_ + 1);
         size_t slot = Slot(key);
         while (Filled_[slot] != 0) {
             if (Keys_[slot] == key)
