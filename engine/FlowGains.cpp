@@ -17,8 +17,15 @@ std::vector<double> CFlowGains::Densities(const std::vector<double>& ratios, con
     std::vector<double> densities(n, 0.0);
     for (size_t i = 0; i < n; ++i) {
         const double logRatio = 2.0 * std::log(ratios[i]);
-        if (!pushed[i] || !std::isfinite(logRatio)) {
+        if (!pushed[i] || std::isnan(logRatio)) {
             Before_[i] = 0.0;
+            continue;
+        }
+        if (std::isinf(logRatio)) {
+            // No area asked for, or none had: as far as the contrast allows, nothing learned.
+            Powers_[i] = 1.0;
+            Before_[i] = 0.0;
+            densities[i] = logRatio < 0.0 ? 1.0 / contrast : contrast;
             continue;
         }
         if (learn)

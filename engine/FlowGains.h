@@ -20,7 +20,8 @@ public:
     static constexpr double LearnAbove = 0.002;
 
     // The round's densities from its radius ratios ρ (ρ² = D/A): (D/A)^k for the polygons
-    // `pushed` marks, 0 for the rest, within [1/contrast, contrast]. With `learn` (the round
+    // `pushed` marks, 0 (the mean) for the rest and for a ratio that is not a number, within
+    // [1/contrast, contrast]. With `learn` (the round
     // before moved the whole way it was asked, no try undone) each power is first set from how
     // far that round moved its polygon.
     std::vector<double> Densities(const std::vector<double>& ratios, const std::vector<uint8_t>& pushed,

@@ -55,12 +55,15 @@ TEST(FlowGains, APolygonThatMovesPartOfTheWayIsAskedForMoreNextRound)
 TEST(FlowGains, PolygonsNotPushedGetNoDensityAndEveryDensityStaysWithinTheContrast)
 {
     CFlowGains gains;
-    const std::vector<double> densities = gains.Densities({1e3, 1e-3, 1.2, 0.0}, {1, 1, 0, 1}, Contrast, true);
+    const std::vector<double> densities =
+        gains.Densities({1e3, 1e-3, 1.2, 0.0, std::nan("")}, {1, 1, 0, 1, 1}, Contrast, true);
     EXPECT_DOUBLE_EQ(densities[0], Contrast);
     EXPECT_DOUBLE_EQ(densities[1], 1.0 / Contrast);
     EXPECT_DOUBLE_EQ(densities[2], 0.0);
-    // A ratio of zero has no logarithm: left to the mean like a polygon not pushed.
-    EXPECT_DOUBLE_EQ(densities[3], 0.0);
+    // No area asked for shrinks as hard as the contrast allows; a ratio that is not a number is
+    // left to the mean like a polygon not pushed.
+    EXPECT_DOUBLE_EQ(densities[3], 1.0 / Contrast);
+    EXPECT_DOUBLE_EQ(densities[4], 0.0);
     // A new map, of another polygon count, starts again from power 1.
     EXPECT_EQ(gains.Densities({1.01, 1.0}, {1, 1}, Contrast, true).size(), 2u);
     EXPECT_DOUBLE_EQ(gains.Power(0), 1.0);
