@@ -692,9 +692,7 @@ CConvergenceLoop::LocalCorrection CConvergenceLoop::LocalCorrections(const Round
         local.Depths.resize(N_, 0);
         local.Polygons.push_back(i);
         local.Factors.push_back(1.0 / (1.0 + fit.Deviation));
-        const double radius = std::sqrt(Areas_[i] / std::numbers::pi);
-        const double depth = std::ceil(std::log2(Setup_.ExtSide * LeavesAcrossLocalRadius / radius));
-        local.Depths[i] = static_cast<int>(std::clamp(depth, 0.0, static_cast<double>(Setup_.Depth)));
+        local.Depths[i] = LeafDepthFor(std::sqrt(Areas_[i] / std::numbers::pi) / LeavesAcrossLocalRadius);
     }
     return local;
 }
@@ -781,7 +779,13 @@ int CConvergenceLoop::FlowMinDepth()
     const double cell = CDensityFlow::PlannedCellSide(LayerExtent_, FlowCells());
     if (!(cell > 0.0) || !(Setup_.ExtSide > 0.0))
         return 0;
-    const double depth = std::ceil(std::log2(Setup_.ExtSide / (FlowLeafCells * cell)));
+    return LeafDepthFor(FlowLeafCells * cell);
+}
+
+// The least depth at which the tree's leaves are at most `width` wide, within the run's depth.
+int CConvergenceLoop::LeafDepthFor(double width) const
+{
+    const double depth = std::ceil(std::log2(Setup_.ExtSide / width));
     return static_cast<int>(std::clamp(depth, 0.0, static_cast<double>(Setup_.Depth)));
 }
 

@@ -103,6 +103,7 @@ private:
     bool ScaledFlowDisplacement(const LocalCorrection& local, std::vector<double>& raw, const CFeedback* feedback);
     int FlowCells();
     int FlowMinDepth();
+    int LeafDepthFor(double width) const;
     bool SearchStep(CGridDisplacement& grid, const RoundMeasures& measures, const CFeedback* feedback);
     void RestoreVertices(const CExtent& extent);
 
