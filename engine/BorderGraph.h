@@ -49,6 +49,8 @@ struct CVertexUse {
 // The vertex uses of a layer in one open-addressing table (linear probing): a node-based map
 // would cost an allocation and a cache miss for each of a million vertices, every round. Kept
 // from round to round and cleared, its memory is not handed back and faulted in again each time.
+// Its slots number twice the entries expected, not rounded up to a power of two: on a large map
+// the table is the border simplification's largest allocation, and the rounding could double it.
 class CVertexUseTable {
 public:
     explicit CVertexUseTable(size_t expected = 0) { Resize(expected); }
@@ -56,7 +58,7 @@ public:
     // Empties the table, keeping its slots when they hold `expected` entries without growing.
     void Clear(size_t expected)
     {
-        if (Keys_.size() < 2 * expected) {
+        if (Keys_.size() < SlotsFor(expected)) {
             // Nothing to move: the old slots go before the new ones are taken, so that the two
             // are never held at once.
             Keys_ = {};
@@ -71,13 +73,13 @@ public:
 
     CVertexUse& operator[](const CPointKey& key)
     {
-        if (2 * (Count_ + 1) > Keys_.size())
+        if (static_cast<double>(Count_ + 1) > MaxLoad * static_cast<double>(Keys_.size()))
             Resize(Count_ + 1);
         size_t slot = Slot(key);
         while (Filled_[slot] != 0) {
             if (Keys_[slot] == key)
                 return Uses_[slot];
-            slot = (slot + 1) & Mask_;
+            slot = Next(slot);
         }
         Filled_[slot] = 1;
         Keys_[slot] = key;
@@ -92,7 +94,7 @@ public:
     }
     const CVertexUse* Find(const CPointKey& key) const
     {
-        for (size_t slot = Slot(key); Filled_[slot] != 0; slot = (slot + 1) & Mask_)
+        for (size_t slot = Slot(key); Filled_[slot] != 0; slot = Next(slot))
             if (Keys_[slot] == key)
                 return &Uses_[slot];
         return nullptr;
@@ -105,7 +107,15 @@ public:
                 visit(Keys_[slot], Uses_[slot]);
     }
 
+    size_t Count() const { return Count_; }
+    size_t SlotCount() const { return Keys_.size(); }
+
 private:
+    // Fuller than this, probes run long: the table grows to twice its entries.
+    static constexpr double MaxLoad = 0.7;
+
+    static size_t SlotsFor(size_t expected) { return std::max<size_t>(16, 2 * expected); }
+
     size_t Slot(const CPointKey& key) const
     {
         // +0.0 turns a negative zero into the zero it equals.
@@ -117,22 +127,23 @@ private:
         h ^= h >> 32;
         h *= 0xD6E8FEB86659FD93ULL;
         h ^= h >> 32;
-        return static_cast<size_t>(h) & Mask_;
+        // The hash's high bits scaled to the slot count: a multiply rather than a division.
+        __extension__ using Wide = unsigned __int128;
+        return static_cast<size_t>((static_cast<Wide>(h) * Keys_.size()) >> 64);
     }
 
-    // At least twice `expected` slots, a power of two; the entries move along.
+    size_t Next(size_t slot) const { return slot + 1 == Keys_.size() ? 0 : slot + 1; }
+
+    // SlotsFor(`expected`) slots; the entries move along.
     void Resize(size_t expected)
     {
-        size_t size = 16;
-        while (size < 2 * expected)
-            size <<= 1;
+        const size_t size = SlotsFor(expected);
         std::vector<CPointKey> keys(size);
         std::vector<CVertexUse> uses(size);
         std::vector<uint8_t> filled(size, 0);
         keys.swap(Keys_);
         uses.swap(Uses_);
         filled.swap(Filled_);
-        Mask_ = size - 1;
         Count_ = 0;
         for (size_t slot = 0; slot < keys.size(); ++slot)
             if (filled[slot] != 0)
@@ -142,7 +153,6 @@ private:
     std::vector<CPointKey> Keys_;
     std::vector<CVertexUse> Uses_;
     std::vector<uint8_t> Filled_;
-    size_t Mask_ = 0;
     size_t Count_ = 0;
 };
 

@@ -46,6 +46,10 @@ constexpr double MinStep = 1.0 / 1024.0;
 constexpr double WideRingShare = 0.5;
 // Tries of one step at most that hold more polygons still; the last stands.
 constexpr int MaxHoldPasses = 4;
+// Leaves held still while the map around them moves far can hold the whole map back: where the
+// holds leave less than this share of the step the map would take without them, they are let go
+// for the rest of the round. A map that no longer moves is worse than a polygon below its floor.
+constexpr double HeldStepShare = 0.5;
 // The density flow's cells across the side of a polygon of the median area, when the map chooses.
 constexpr double FlowCellsAcross = 3.0;
 // Below the target, the rounds go on while the largest error falls by a tenth within this many
@@ -800,10 +804,23 @@ bool CConvergenceLoop::SearchStep(CGridDisplacement& grid, const RoundMeasures& 
     CShrinkFloor floor(Layer_, measures, Params_.ShrinkFloor, Areas_, WidePolygon_, Fractions_, FirstShares_);
     std::vector<double> moved;
     double step = Step_;
+    // The guarded step at `at`: with the holds, unless they cost the map most of its step.
+    const auto guarded = [&](double at) {
+        if (!grid.HoldsAny())
+            return grid.Guard(Tree_, at / divisor, guard, minRatio) * divisor;
+        CGridDisplacement::CHolds holds = grid.TakeHolds();
+        const double free = grid.Guard(Tree_, at / divisor, guard, minRatio) * divisor;
+        grid.RestoreHolds(std::move(holds));
+        const double held = grid.Guard(Tree_, at / divisor, guard, minRatio) * divisor;
+        if (held >= HeldStepShare * free)
+            return held;
+        grid.TakeHolds();
+        return grid.Guard(Tree_, at / divisor, guard, minRatio) * divisor;
+    };
     // One try at step `at`; again with leaves held still while it takes a polygon below its floor.
     const auto tryStep = [&](double at) {
         for (int hold = 0;; ++hold) {
-            step = grid.Guard(Tree_, at / divisor, guard, minRatio) * divisor;
+            step = guarded(at);
             grid.StoreDisplaced(Tree_, 1.0);
             moved.clear();
             Tree_.CollectPoints(moved, DisplacedMap, UndeformedMap);

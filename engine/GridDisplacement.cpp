@@ -255,6 +255,22 @@ void CGridDisplacement::HoldCorner(int id)
     }
 }
 
+CGridDisplacement::CHolds CGridDisplacement::TakeHolds()
+{
+    CHolds holds{std::vector<double>(Held_.size(), 1.0), false};
+    std::swap(holds.Held, Held_);
+    std::swap(holds.Any, HoldsAny_);
+    return holds;
+}
+
+void CGridDisplacement::RestoreHolds(CHolds holds)
+{
+    if (holds.Held.size() != Held_.size())
+        return;
+    Held_ = std::move(holds.Held);
+    HoldsAny_ = holds.Any;
+}
+
 void CGridDisplacement::HoldStill(const CQuadTree& tree, double minX, double minY, double maxX, double maxY)
 {
     std::vector<const CQuadTreeNode*> stack{&tree};

@@ -47,6 +47,16 @@ public:
     // A hanging corner is held through the ends of its side. Call after FixSplits.
     void HoldStill(const CQuadTree& tree, double minX, double minY, double maxX, double maxY);
 
+    // The vertices held still so far, all let go: the next Guard moves every vertex. Handing them
+    // back to RestoreHolds holds them again.
+    struct CHolds {
+        std::vector<double> Held;
+        bool Any = false;
+    };
+    CHolds TakeHolds();
+    void RestoreHolds(CHolds holds);
+    bool HoldsAny() const { return HoldsAny_; }
+
     // Sets E = step * D, held back by the guard so that no triangle falls below minAreaRatio of
     // its area anywhere on the way from 0 to E. Returns the step of the whole grid: `step` itself
     // for the local guard and no guard, the largest allowed one for the global guard. With

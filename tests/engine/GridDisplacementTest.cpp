@@ -231,5 +231,41 @@ TEST(HangingContinuity, PointsOnACoarseSideMapAlikeFromBothSides)
     }
 }
 
+// Leaves held still while the whole map slides far (half its side, against leaves a
+// sixty-fourth wide) leave the grid around them no room: the guarded step collapses. Letting the
+// holds go gives the slide back; handing them back holds the same leaves again.
+TEST(FoldGuard, HoldsLetGoAndHandedBackInAMapThatSlides)
+{
+    CQuadTree tree;
+    std::vector<double> points;
+    for (int i = 0; i < 64; ++i)
+        for (int j = 0; j < 64; ++j)
+            points.insert(points.end(), {(i + 0.5) / 64.0, (j + 0.5) / 64.0});
+    CTreeRect rect{0.0, 1.0, 1.0, 0.0};
+    ASSERT_TRUE(tree.BuildForPoints(rect, 6, static_cast<int>(points.size() / 2), points.data()));
+    tree.DuplicateMap(true);
+    std::vector<double> d = RoughDisplacement(tree, 4, 0.001);
+    for (size_t k = 0; k < d.size(); k += 2)
+        d[k] += 0.5;
+    CGridDisplacement grid(d);
+    grid.ApplyHangingContinuity(tree);
+    grid.FixSplits(tree, 1.0);
+    const double free = grid.Guard(tree, 1.0, FoldGuardKind::Global, 0.2);
+    EXPECT_GT(free, 0.9);
+    grid.HoldStill(tree, 0.45, 0.45, 0.55, 0.55);
+    ASSERT_TRUE(grid.HoldsAny());
+    const double held = grid.Guard(tree, 1.0, FoldGuardKind::Global, 0.2);
+    EXPECT_LT(held, 0.5 * free);
+    const std::vector<double> heldEffective = grid.Effective();
+
+    CGridDisplacement::CHolds holds = grid.TakeHolds();
+    EXPECT_FALSE(grid.HoldsAny());
+    EXPECT_EQ(grid.Guard(tree, 1.0, FoldGuardKind::Global, 0.2), free);
+    grid.RestoreHolds(std::move(holds));
+    EXPECT_TRUE(grid.HoldsAny());
+    EXPECT_EQ(grid.Guard(tree, 1.0, FoldGuardKind::Global, 0.2), held);
+    EXPECT_EQ(grid.Effective(), heldEffective);
+}
+
 } // namespace
 } // namespace tessaro
