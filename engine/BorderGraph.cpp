@@ -29,7 +29,7 @@ void WalkFrom(CVertexUseTable& uses, CPointKey key, CPointKey next, std::vector<
     for (;;) {
         CVertexUse* use = uses.Find(next);
         points.push_back(next);
-        tolerances.push_back(use == nullptr ? 0.0 : use->Tolerance);
+        tolerances.push_back(use == nullptr ? 0.0 : uses.Tolerance(*use));
         if (use == nullptr || use->Chained || !Movable(next, *use))
             return;
         use->Chained = true;
@@ -47,8 +47,7 @@ void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVe
     size_t vertices = 0;
     for (const auto* polygon : layer.Polygons())
         vertices += static_cast<size_t>(std::max(0, polygon->TotalPointCount()));
-    // Most vertices lie on a border of two rings; a map's coasts and outer border add more.
-    uses.Clear(vertices / 2 + vertices / 8);
+    uses.ClearForVertices(vertices);
     // The vertices that make the layer's box stay, so the box does not shrink.
     const CExtent box = layer.BoundingBox();
     const auto onBox = [&box](const CPointKey& key) {
@@ -64,12 +63,15 @@ void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVe
             double ringArea = 0.0;
             ring.AreaAndCentroid(nullptr, &ringArea);
             const double tolerance = relativeTolerance * std::sqrt(std::min(std::fabs(area), std::fabs(ringArea)));
+            const uint32_t toleranceRing = uses.AddRing(tolerance);
             const double* points = ring.Points();
             for (int32_t i = 0; i < n; ++i) {
                 CVertexUse& use = uses[KeyAt(points, i)];
-                use.Tolerance = ++use.Uses == 1 ? tolerance : std::min(use.Tolerance, tolerance);
+                const int count = use.AddUse();
+                if (count == 1 || tolerance < uses.Tolerance(use))
+                    use.ToleranceRing = toleranceRing;
                 // Ring ends, short rings and vertices used more than twice stay.
-                if (i == 0 || i == n - 1 || n <= MinPointsToSimplify || use.Uses > 2 || !(tolerance > 0.0) ||
+                if (i == 0 || i == n - 1 || n <= MinPointsToSimplify || count > 2 || !(tolerance > 0.0) ||
                     onBox(KeyAt(points, i))) {
                     use.Keep = true;
                     continue;
@@ -77,7 +79,7 @@ void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVe
                 CPointKey low = KeyAt(points, i - 1), high = KeyAt(points, i + 1);
                 if (KeyLess(high, low))
                     std::swap(low, high);
-                if (use.Uses == 1) {
+                if (count == 1) {
                     use.Low = low;
                     use.High = high;
                 } else if (!(use.Low == low) || !(use.High == high)) {
@@ -108,7 +110,7 @@ CBorderChains CollectBorderChains(CVertexUseTable& uses)
         chains.Points.push_back(key); // around a ring, `key` ends the chain it starts
         chains.Points.insert(chains.Points.end(), after.begin(), after.end());
         chains.Tolerances.insert(chains.Tolerances.end(), beforeTolerances.rbegin(), beforeTolerances.rend());
-        chains.Tolerances.push_back(use.Tolerance);
+        chains.Tolerances.push_back(uses.Tolerance(use));
         chains.Tolerances.insert(chains.Tolerances.end(), afterTolerances.begin(), afterTolerances.end());
         // From the smaller end, so the same chain runs the same way whichever vertex found it.
         const auto first = chains.Points.begin() + static_cast<std::ptrdiff_t>(start);

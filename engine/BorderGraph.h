@@ -3,6 +3,7 @@
 #include "geometry/Point2D.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -35,29 +36,50 @@ inline bool KeyLess(const CPointKey& a, const CPointKey& b)
     return a.X < b.X || (a.X == b.X && a.Y < b.Y);
 }
 
-// What the rings say about one vertex position.
+// What the rings say about one vertex position. Forty bytes: a large map's table holds millions.
 struct CVertexUse {
-    CPointKey Low{};        // the smaller neighbour
-    CPointKey High{};       // the larger neighbour
-    double Tolerance = 0.0; // the smallest of its polygons' tolerances
-    int Uses = 0;
-    bool Keep = false; // starts a ring, has differing neighbours, sits in a short ring, ...
+    CPointKey Low{};            // the smaller neighbour
+    CPointKey High{};           // the larger neighbour
+    uint32_t ToleranceRing = 0; // the table's ring (CVertexUseTable::AddRing) of the smallest tolerance
+    uint8_t Uses = 0;           // rings holding it, counted as far as 255: only "more than two" matters
+    bool Keep = false;          // starts a ring, has differing neighbours, sits in a short ring, ...
     bool Removed = false;
     bool Chained = false; // already in a chain of the border graph
+
+    // One more ring holds it; the count so far.
+    int AddUse()
+    {
+        if (Uses < UINT8_MAX)
+            ++Uses;
+        return Uses;
+    }
 };
+static_assert(sizeof(CVertexUse) <= 40, "a vertex use fits in forty bytes");
 
 // The vertex uses of a layer in one open-addressing table (linear probing): a node-based map
 // would cost an allocation and a cache miss for each of a million vertices, every round. Kept
 // from round to round and cleared, its memory is not handed back and faulted in again each time.
-// Its slots number twice the entries expected, not rounded up to a power of two: on a large map
-// the table is the border simplification's largest allocation, and the rounding could double it.
+// On a large map the table is the largest allocation of a round, so it is sized closely: its
+// slots number the entries expected over a load of 0.6, not rounded up to a power of two, and the
+// entries expected per ring vertex are those of the last layer it held (most vertices lie on a
+// border of two rings, so about half), not a fixed guess. Tolerances are kept once per ring.
 class CVertexUseTable {
 public:
     explicit CVertexUseTable(size_t expected = 0) { Resize(expected); }
 
+    // Empties the table for a layer of `vertices` ring vertices, sized by what the last layer gave.
+    void ClearForVertices(size_t vertices)
+    {
+        if (LastVertices_ > 0 && Count_ > 0)
+            EntriesPerVertex_ = static_cast<double>(Count_) / static_cast<double>(LastVertices_);
+        LastVertices_ = vertices;
+        Clear(static_cast<size_t>(std::ceil(EntriesPerVertex_ * ExpectedMargin * static_cast<double>(vertices))));
+    }
+
     // Empties the table, keeping its slots when they hold `expected` entries without growing.
     void Clear(size_t expected)
     {
+        Tolerances_.clear();
         if (Keys_.size() < SlotsFor(expected)) {
             // Nothing to move: the old slots go before the new ones are taken, so that the two
             // are never held at once.
@@ -107,14 +129,33 @@ public:
                 visit(Keys_[slot], Uses_[slot]);
     }
 
+    // A ring's tolerance, for its vertices' ToleranceRing; and the tolerance a vertex has.
+    uint32_t AddRing(double tolerance)
+    {
+        Tolerances_.push_back(tolerance);
+        return static_cast<uint32_t>(Tolerances_.size() - 1);
+    }
+    double Tolerance(const CVertexUse& use) const
+    {
+        return use.ToleranceRing < Tolerances_.size() ? Tolerances_[use.ToleranceRing] : 0.0;
+    }
+
     size_t Count() const { return Count_; }
     size_t SlotCount() const { return Keys_.size(); }
 
 private:
-    // Fuller than this, probes run long: the table grows to twice its entries.
+    // The load the table is sized for, and the fuller one at which it grows (probes run long).
+    static constexpr double TargetLoad = 0.6;
     static constexpr double MaxLoad = 0.7;
+    // Before a layer has been seen: most vertices on a border of two rings, coasts and outer
+    // borders adding more. After: the last layer's share, and a tenth more for a layer that differs.
+    static constexpr double FirstEntriesPerVertex = 0.625;
+    static constexpr double ExpectedMargin = 1.1;
 
-    static size_t SlotsFor(size_t expected) { return std::max<size_t>(16, 2 * expected); }
+    static size_t SlotsFor(size_t expected)
+    {
+        return std::max<size_t>(16, static_cast<size_t>(std::ceil(static_cast<double>(expected) / TargetLoad)));
+    }
 
     size_t Slot(const CPointKey& key) const
     {
@@ -154,6 +195,9 @@ private:
     std::vector<CVertexUse> Uses_;
     std::vector<uint8_t> Filled_;
     size_t Count_ = 0;
+    std::vector<double> Tolerances_;
+    double EntriesPerVertex_ = FirstEntriesPerVertex;
+    size_t LastVertices_ = 0;
 };
 
 inline CPointKey KeyAt(const double* points, int32_t i)

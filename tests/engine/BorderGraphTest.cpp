@@ -18,8 +18,8 @@ void FillLattice(CVertexUseTable& table, size_t count)
 {
     for (size_t k = 0; k < count; ++k) {
         CVertexUse& use = table[LatticeKey(k)];
-        ++use.Uses;
-        use.Tolerance = static_cast<double>(k);
+        use.AddUse();
+        use.ToleranceRing = static_cast<uint32_t>(k);
     }
 }
 
@@ -38,7 +38,7 @@ TEST(VertexUseTable, FindsEveryEntryOnceAfterGrowingPastItsExpectedCount)
         const CVertexUse* use = table.Find(LatticeKey(k));
         ASSERT_NE(use, nullptr) << k;
         EXPECT_EQ(use->Uses, 2) << k;
-        EXPECT_EQ(use->Tolerance, static_cast<double>(k)) << k;
+        EXPECT_EQ(use->ToleranceRing, static_cast<uint32_t>(k)) << k;
     }
     EXPECT_EQ(table.Find({1e9, 1e9}), nullptr);
     size_t visited = 0;
@@ -49,9 +49,9 @@ TEST(VertexUseTable, FindsEveryEntryOnceAfterGrowingPastItsExpectedCount)
 TEST(VertexUseTable, NegativeZeroIsTheZeroItEquals)
 {
     CVertexUseTable table;
-    ++table[{0.0, 5.0}].Uses;
-    ++table[{-0.0, 5.0}].Uses;
-    ++table[{3.0, -0.0}].Uses;
+    table[{0.0, 5.0}].AddUse();
+    table[{-0.0, 5.0}].AddUse();
+    table[{3.0, -0.0}].AddUse();
     ASSERT_NE(table.Find({-0.0, 5.0}), nullptr);
     EXPECT_EQ(table.Find({-0.0, 5.0})->Uses, 2);
     ASSERT_NE(table.Find({3.0, 0.0}), nullptr);
@@ -76,6 +76,44 @@ TEST(VertexUseTable, ClearForgetsEntriesAndSizesForWhatComes)
     FillLattice(table, 50000);
     EXPECT_EQ(table.Count(), 50000u);
     EXPECT_NE(table.Find(LatticeKey(49999)), nullptr);
+}
+
+// Cleared for a layer, the table takes its slots from the entries the last layer had per vertex:
+// a layer like the last fills it without growing, and without twice the slots it needs.
+TEST(VertexUseTable, SizedByTheEntriesTheLastLayerHadPerVertex)
+{
+    CVertexUseTable table;
+    table.ClearForVertices(400);
+    FillLattice(table, 200); // half as many positions as ring vertices, as on a map of borders
+    table.ClearForVertices(40000);
+    const size_t slots = table.SlotCount();
+    FillLattice(table, 20000);
+    EXPECT_EQ(table.SlotCount(), slots);
+    EXPECT_LT(static_cast<double>(slots), 2.0 * 20000.0);
+    // A layer with a larger share of lone vertices makes the table grow, and keeps every entry.
+    table.ClearForVertices(40000);
+    FillLattice(table, 40000);
+    EXPECT_EQ(table.Count(), 40000u);
+    EXPECT_NE(table.Find(LatticeKey(39999)), nullptr);
+}
+
+// Tolerances are kept per ring; a vertex has the smallest of its rings'. Use counts stop at 255
+// rather than wrapping to a vertex that no ring holds.
+TEST(VertexUseTable, TolerancePerRingAndCountsThatDoNotWrap)
+{
+    CVertexUseTable table;
+    table.ClearForVertices(10);
+    const uint32_t wide = table.AddRing(2.5), narrow = table.AddRing(0.5);
+    CVertexUse& use = table[{1.0, 1.0}];
+    use.ToleranceRing = narrow;
+    EXPECT_EQ(table.Tolerance(use), 0.5);
+    use.ToleranceRing = wide;
+    EXPECT_EQ(table.Tolerance(use), 2.5);
+    for (int k = 0; k < 300; ++k)
+        use.AddUse();
+    EXPECT_EQ(use.Uses, 255);
+    table.ClearForVertices(10); // a cleared table forgets its rings
+    EXPECT_EQ(table.Tolerance(CVertexUse{}), 0.0);
 }
 
 } // namespace
