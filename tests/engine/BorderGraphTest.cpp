@@ -97,8 +97,8 @@ TEST(VertexUseTable, SizedByTheEntriesTheLastLayerHadPerVertex)
     EXPECT_NE(table.Find(LatticeKey(39999)), nullptr);
 }
 
-// Tolerances are kept per ring; a vertex has the smallest of its rings'. Use counts stop at 255
-// rather than wrapping to a vertex that no ring holds.
+// Tolerances are kept once per ring and found through a vertex's ring number, until the table is
+// cleared. Use counts stop at 255 rather than wrapping round to a vertex that no ring holds.
 TEST(VertexUseTable, TolerancePerRingAndCountsThatDoNotWrap)
 {
     CVertexUseTable table;
