@@ -23,6 +23,15 @@ void FillLattice(CVertexUseTable& table, size_t count)
     }
 }
 
+// Fills the table with `count` lattice points, and checks it holds each of them once.
+void FillAndExpectEvery(CVertexUseTable& table, size_t count)
+{
+    FillLattice(table, count);
+    EXPECT_EQ(table.Count(), count);
+    EXPECT_NE(table.Find(LatticeKey(0)), nullptr);
+    EXPECT_NE(table.Find(LatticeKey(count - 1)), nullptr);
+}
+
 // The table's slots are not a power of two, so probes wrap around at an arbitrary end: every
 // entry must still be found, once, with its own data, however far the table grew past what it
 // was sized for.
@@ -73,9 +82,7 @@ TEST(VertexUseTable, ClearForgetsEntriesAndSizesForWhatComes)
     EXPECT_GE(static_cast<double>(table.SlotCount()) * 0.7, 50000.0);
     // Sized for what was asked, not rounded up to a power of two (65,536 or 131,072).
     EXPECT_LT(table.SlotCount(), size_t{110000});
-    FillLattice(table, 50000);
-    EXPECT_EQ(table.Count(), 50000u);
-    EXPECT_NE(table.Find(LatticeKey(49999)), nullptr);
+    FillAndExpectEvery(table, 50000);
 }
 
 // Cleared for a layer, the table takes its slots from the entries the last layer had per vertex:
@@ -92,9 +99,7 @@ TEST(VertexUseTable, SizedByTheEntriesTheLastLayerHadPerVertex)
     EXPECT_LT(static_cast<double>(slots), 2.0 * 20000.0);
     // A layer with a larger share of lone vertices makes the table grow, and keeps every entry.
     table.ClearForVertices(40000);
-    FillLattice(table, 40000);
-    EXPECT_EQ(table.Count(), 40000u);
-    EXPECT_NE(table.Find(LatticeKey(39999)), nullptr);
+    FillAndExpectEvery(table, 40000);
 }
 
 // Tolerances are kept once per ring and found through a vertex's ring number, until the table is
