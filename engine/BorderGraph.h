@@ -65,7 +65,7 @@ static_assert(sizeof(CVertexUse) <= 40, "a vertex use fits in forty bytes");
 // border of two rings, so about half), not a fixed guess. Tolerances are kept once per ring.
 class CVertexUseTable {
 public:
-    explicit CVertexUseTable(size_t expected = 0) { Resize(expected); }
+    explicit CVertexUseTable(size_t expected = 0) { Rehash(SlotsFor(expected)); }
 
     // Empties the table for a layer of `vertices` ring vertices, sized by what the last layer gave.
     void ClearForVertices(size_t vertices)
@@ -86,7 +86,7 @@ public:
             Keys_ = {};
             Uses_ = {};
             Filled_ = {};
-            Resize(expected);
+            Rehash(SlotsFor(expected));
             return;
         }
         std::fill(Filled_.begin(), Filled_.end(), uint8_t{0});
@@ -96,7 +96,7 @@ public:
     CVertexUse& operator[](const CPointKey& key)
     {
         if (static_cast<double>(Count_ + 1) > MaxLoad * static_cast<double>(Keys_.size()))
-            Resize(Count_ + 1);
+            Rehash(SlotsFor(Count_ + 1, GrownLoad));
         size_t slot = Slot(key);
         while (Filled_[slot] != 0) {
             if (Keys_[slot] == key)
@@ -144,17 +144,20 @@ public:
     size_t SlotCount() const { return Keys_.size(); }
 
 private:
-    // The load the table is sized for, and the fuller one at which it grows (probes run long).
+    // The load the table is sized for, the fuller one at which it grows (probes run long), and
+    // the load it grows to: far enough below that a table filling past its guess grows a few
+    // times, not at every sixth more entries, each time moving all it holds.
     static constexpr double TargetLoad = 0.6;
     static constexpr double MaxLoad = 0.7;
+    static constexpr double GrownLoad = 0.5;
     // Before a layer has been seen: most vertices on a border of two rings, coasts and outer
     // borders adding more. After: the last layer's share, and a tenth more for a layer that differs.
     static constexpr double FirstEntriesPerVertex = 0.625;
     static constexpr double ExpectedMargin = 1.1;
 
-    static size_t SlotsFor(size_t expected)
+    static size_t SlotsFor(size_t expected, double load = TargetLoad)
     {
-        return std::max<size_t>(16, static_cast<size_t>(std::ceil(static_cast<double>(expected) / TargetLoad)));
+        return std::max<size_t>(16, static_cast<size_t>(std::ceil(static_cast<double>(expected) / load)));
     }
 
     size_t Slot(const CPointKey& key) const
@@ -175,10 +178,9 @@ private:
 
     size_t Next(size_t slot) const { return slot + 1 == Keys_.size() ? 0 : slot + 1; }
 
-    // SlotsFor(`expected`) slots; the entries move along.
-    void Resize(size_t expected)
+    // `size` slots; the entries move along.
+    void Rehash(size_t size)
     {
-        const size_t size = SlotsFor(expected);
         std::vector<CPointKey> keys(size);
         std::vector<CVertexUse> uses(size);
         std::vector<uint8_t> filled(size, 0);
