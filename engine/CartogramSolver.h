@@ -37,6 +37,9 @@ struct SolverRound {
     // before it; Retries is -1 in the stepped loop, which has neither.
     double Step = 1.0;
     int Retries = -1;
+    // The density flow's cells along the longer side of its grid in this round; 0 when the flow
+    // does not move the map.
+    int FlowCells = 0;
 };
 
 // The measurement at which a stop rule fired, with the rates and depths the run ended with.

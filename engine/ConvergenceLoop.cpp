@@ -66,6 +66,13 @@ constexpr double FinestFlowGridCells = 1.6e6;
 constexpr double LeastRefinement = 1.1;
 // When the largest error has stalled, the flow's cells halve along a side.
 constexpr double StalledRefinement = 2.0;
+// Above the target, a whole step that lowers the weighted mean error by less than this factor
+// crawls: the flow's cells blur the smaller polygons into their neighbours. The grid is then made
+// finer, at most this many rounds apart, and only as far as the map's ring points pay for: the
+// flow's cells at most this many times the points.
+constexpr double CrawlFall = 0.85;
+constexpr int CrawlRounds = 2;
+constexpr double CrawlCellsPerPoint = 2.0;
 // The widest leaf, in flow cells, under the polygons' vertices.
 constexpr double FlowLeafCells = 4.0;
 // Leaves across the radius of a polygon's area where it is scaled in place, under its vertices;
@@ -404,7 +411,20 @@ double CConvergenceLoop::TryErrorNow(bool largest)
         return inf;
     if (!largest)
         return measures->WeightedMeanError;
-    return measures->WeightedMeanError < Params_.TargetError ? LargestRelativeError(*measures) : inf;
+    return measures->WeightedMeanError < Params_.TargetError ? ExcessError(*measures) : inf;
+}
+
+// What a try is judged by while the largest error is chased: how far the polygons of a visible
+// share are beyond the largest error allowed, summed. The largest alone is a poor judge once many
+// polygons are near the limit: a step that brings the worst one in may take another just past it,
+// and every try is then undone.
+double CConvergenceLoop::ExcessError(const RoundMeasures& measures) const
+{
+    double excess = 0.0;
+    for (const PolygonFit& fit : measures.Fits)
+        if (fit.DesiredShare >= LargestErrorMinShare)
+            excess += std::max(0.0, std::fabs(fit.Deviation) - Params_.LargestError);
+    return excess;
 }
 
 // Whether the rounds are below the target with the largest error still to meet.
@@ -436,8 +456,10 @@ std::optional<RoundMeasures> CConvergenceLoop::MeasuresNow()
 // error has stopped falling on the finest flow grid the map may have.
 bool CConvergenceLoop::TargetReached(int round, const RoundMeasures& measures)
 {
-    if (!(measures.WeightedMeanError < Params_.TargetError))
+    if (!(measures.WeightedMeanError < Params_.TargetError)) {
+        RefineForCrawl(round, measures);
         return false;
+    }
     if (!(Params_.LargestError > 0.0))
         return true;
     const double largest = LargestRelativeError(measures);
@@ -454,6 +476,27 @@ bool CConvergenceLoop::TargetReached(int round, const RoundMeasures& measures)
         return false;
     }
     return stalled;
+}
+
+// Above the target: a whole step that lowered the weighted mean error by less than CrawlFall
+// makes the flow's grid finer, twice at most along a side and as far as the map's ring points pay
+// for. A round's other work grows with its points and the flow's with its cells, so a map of few
+// points (a world of countries) keeps its grid and a map of many small polygons gets the cells
+// they need long before the largest error asks for them.
+void CConvergenceLoop::RefineForCrawl(int round, const RoundMeasures& measures)
+{
+    const double last = LastWeighted_;
+    LastWeighted_ = measures.WeightedMeanError;
+    const bool crawled =
+        last > 0.0 && measures.WeightedMeanError > CrawlFall * last && LastRetries_ == 0 && LastStep_ > WholeStep;
+    if (!crawled || !MovesWithFlow() || round - RefinedAt_ < CrawlRounds)
+        return;
+    double points = 0.0;
+    for (uint32_t i = 0; i < N_; ++i)
+        points += Layer_.Polygon(i).TotalPointCount();
+    const double affordable = std::sqrt(CrawlCellsPerPoint * points) / FlowCells();
+    if (RefineFlowGrid(std::min(StalledRefinement, affordable)))
+        RefinedAt_ = round;
 }
 
 // A finer flow grid in round `round`, with the largest error `largest` then: the stall is counted
@@ -718,7 +761,8 @@ bool CConvergenceLoop::RasterizeFlow(const RoundMeasures& measures)
                         std::max(root.Left, root.Right), std::max(root.Top, root.Bottom)};
     if (!Flow_)
         Flow_ = std::make_unique<CDensityFlow>();
-    return Flow_->Rasterize(Layer_, densities, LayerExtent_, reach, FlowCells());
+    LastFlowCells_ = FlowCells();
+    return Flow_->Rasterize(Layer_, densities, LayerExtent_, reach, LastFlowCells_);
 }
 
 // The density flow's displacement of every grid vertex; the polygons of `local` are then scaled
@@ -836,7 +880,7 @@ bool CConvergenceLoop::SearchStep(CGridDisplacement& grid, const RoundMeasures& 
     const bool largest = ChasingLargestError(measures);
     moves.Error = [this, largest] { return TryErrorNow(largest); };
     moves.Undo = [this, &startExtent] { RestoreVertices(startExtent); };
-    const double before = largest ? LargestRelativeError(measures) : measures.WeightedMeanError;
+    const double before = largest ? ExcessError(measures) : measures.WeightedMeanError;
     const CStepSearch::Outcome outcome = CStepSearch::Run(Step_, before, {Params_.StepRetries, MovesWithFlow()}, moves);
     if (outcome.Cancelled)
         return false;

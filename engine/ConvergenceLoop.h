@@ -26,9 +26,11 @@ struct LeftOutPolygon;
 //   so the moved rings are the exact image of the rings, and nearly straight bends are removed
 //   again each round without tearing shared borders apart;
 // - the step is searched by CStepSearch: a try that does not lower the weighted mean error (below
-//   the target, while the largest error is still to meet: that largest error) is
+//   the target, while the largest error is still to meet: the sum of the errors beyond it) is
 //   undone and retried at half the step, at most StepRetries times; the force field also tries
 //   half of a step that lowered it;
+// - above the target, a whole step that lowers the weighted mean error by less than 15 %
+//   makes the flow's grid finer, as far as the map's ring points pay for the cells;
 // - below TargetError the rounds go on while a polygon of a visible share is further than
 //   LargestError from its desired area and that error still falls; such a polygon that covers
 //   too few of the flow's cells is scaled in place on top of the flow (CLocalScaling), and the
@@ -72,6 +74,7 @@ private:
     void RecordLeftOut(std::vector<uint8_t> excluded);
     std::optional<RoundMeasures> MeasuresNow();
     double TryErrorNow(bool largest);
+    double ExcessError(const RoundMeasures& measures) const;
     bool ChasingLargestError(const RoundMeasures& measures) const;
     bool TargetReached(int round, const RoundMeasures& measures);
     double LargestRelativeError(const RoundMeasures& measures) const;
@@ -79,6 +82,7 @@ private:
     bool ScalableInPlace(uint32_t polygon);
     double UnresolvedRefinement(const RoundMeasures& measures);
     bool RefineFlowGrid(double factor);
+    void RefineForCrawl(int round, const RoundMeasures& measures);
     void RecordRefinement(int round, double largest);
 
     // Keep-best.
@@ -124,6 +128,7 @@ private:
     double LargestAtFall_ = 0.0;
     int LargestFellAt_ = -1;
     int RefinedAt_ = -1; // the round that last made the flow's grid finer
+    double LastWeighted_ = 0.0; // the last round's weighted mean error, above the target
     // Per polygon of the measured map, whether it can be scaled in place: Undecided until asked.
     static constexpr uint8_t Undecided = 2;
     std::vector<uint8_t> Scalable_;

@@ -304,7 +304,7 @@ void CRoundLoop::ReportRound(int round, const RoundMeasures& measures, CCartogra
     const std::string timeText = RoundTimeText(Timer_);
     if (sink != nullptr)
         sink->OnRoundDone({round, measures, Displacement_.ElasticityDivisor, Displacement_.LoggedMaxDisplacement,
-                           timeText, LastStep_, LastRetries_});
+                           timeText, LastStep_, LastRetries_, LastFlowCells_});
     if (feedback == nullptr)
         return;
     auto frame = std::make_shared<CRoundFrame>();

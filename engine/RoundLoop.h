@@ -124,6 +124,7 @@ protected:
     // the round reports them; -1 retries in the stepped loop, which has neither.
     double LastStep_ = 1.0;
     int LastRetries_ = -1;
+    int LastFlowCells_ = 0;   // the density flow's cells along the longer side in the last round; 0 without it
     int RefusedPolygon_ = -1; // the polygon the last refusal named; -1 for none
     MeasureStatus RefusedFor_ = MeasureStatus::Ok; // what the last refusal failed on
 

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <numeric>
 #include <string>
 #include <tuple>
@@ -459,6 +460,89 @@ TEST(Convergence, APolygonSmallerThanAFlowCellEndsWithinOnePercent)
         for (const BoostPolygon& part : record)
             EXPECT_TRUE(bg::is_valid(part));
     EXPECT_TRUE(Overlaps(outcome.Records).empty());
+}
+
+// A map of towns: a grid of unit squares, every `every`th of them split into blocks x blocks tiny
+// squares, the sizes spread over three orders of magnitude (a fixed sequence on every platform).
+MapCase TownMap(int side, int every, int blocks)
+{
+    MapCase map{"towns", {}, {}};
+    uint64_t state = 12345;
+    const auto uniform = [&state] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return (static_cast<double>(state >> 11) + 0.5) / 9007199254740992.0;
+    };
+    const auto size = [&uniform] {
+        const double u = uniform(), v = uniform(); // a normal draw by Box and Muller
+        return std::exp(1.2 * std::sqrt(-2.0 * std::log(u)) * std::cos(2.0 * std::numbers::pi * v));
+    };
+    for (int square = 0; square < side * side; ++square) {
+        const bool town = square % every == every / 2;
+        const int n = town ? blocks : 1;
+        for (int k = 0; k < n * n; ++k) {
+            map.Rings.push_back(
+                SquarePoints(square % side + double(k % n) / n, square / side + double(k / n) / n, 1.0 / n));
+            map.Sizes.push_back(size() * (town ? 4.0 / (n * n) : 1.0));
+        }
+    }
+    return map;
+}
+
+// Above the target, a whole step that lowers the weighted mean error by less than 15 % makes the
+// flow's grid finer when the map's ring points pay for the cells, and leaves it as it is when they
+// do not: the towns' tiny squares are blurred on the first grid either way.
+TEST(Convergence, AboveTheTargetACrawlMakesTheFlowGridFinerWhereThePointsPayForIt)
+{
+    struct CRounds : CCartogramRoundSink {
+        void OnRoundDone(const SolverRound& round) override
+        {
+            Rounds.push_back({round.Measures.WeightedMeanError, round.Step, round.Retries, round.FlowCells});
+        }
+        struct Round {
+            double Weighted, Step;
+            int Retries, FlowCells;
+        };
+        std::vector<Round> Rounds;
+    };
+    const auto run = [](const MapCase& map, int rounds) {
+        CPolygonLayer layer;
+        for (const auto& ring : map.Rings)
+            layer.Add(MakePolygon({ring}));
+        CartoParams params = ConvergenceParams();
+        params.MaxSteps = rounds;
+        CQuadTree tree;
+        CCartogramSolver solver(layer, tree, params, Shares(map.Sizes), layer.BoundingBox());
+        CRounds sink;
+        EXPECT_EQ(solver.Solve(&sink).Result, CartogramSolution::Outcome::Completed);
+        return sink.Rounds;
+    };
+    const double target = ConvergenceParams().TargetError;
+    // Rounds above the target measured after a whole step that lowered the error by less than 15 %.
+    const auto crawls = [target](const std::vector<CRounds::Round>& rounds) {
+        std::vector<size_t> at;
+        for (size_t r = 1; r < rounds.size(); ++r)
+            if (rounds[r].Weighted >= target && rounds[r - 1].Step == 1.0 && rounds[r - 1].Retries == 0 &&
+                rounds[r].Weighted > 0.85 * rounds[r - 1].Weighted)
+                at.push_back(r);
+        return at;
+    };
+
+    // 873 polygons whose borders gain 40,000 points and more as they bend: a finer grid is paid for.
+    const std::vector<CRounds::Round> many = run(TownMap(24, 192, 10), 13);
+    ASSERT_FALSE(crawls(many).empty());
+    const size_t first = crawls(many).front();
+    for (size_t r = 0; r < first; ++r)
+        EXPECT_EQ(many[r].FlowCells, many[0].FlowCells);
+    EXPECT_GT(many[first].FlowCells, many[0].FlowCells) << "round " << first;
+    EXPECT_LE(many[first].FlowCells, 2 * many[0].FlowCells);
+
+    // 454 polygons, whose points pay for no grid finer than the first: it crawls and keeps it.
+    const std::vector<CRounds::Round> few = run(TownMap(16, 128, 10), 13);
+    ASSERT_FALSE(crawls(few).empty());
+    for (const CRounds::Round& round : few)
+        if (round.Weighted >= target) {
+            EXPECT_EQ(round.FlowCells, few[0].FlowCells);
+        }
 }
 
 } // namespace
