@@ -400,16 +400,16 @@ MeasureResult CConvergenceLoop::MeasureWithout(const std::vector<uint8_t>& exclu
 }
 
 // The error a try is judged by: the weighted mean error of the layer as the try left it, or in
-// the rounds below the target that the largest error keeps going, that largest error (as
-// keep-best judges those rounds), a try that takes the weighted mean error back above the
+// the rounds below the target that the largest error keeps going (`chasing`), the sum of the
+// errors beyond it (ExcessError), a try that takes the weighted mean error back above the
 // target counting as no better than infinity. Records nothing.
-double CConvergenceLoop::TryErrorNow(bool largest)
+double CConvergenceLoop::TryErrorNow(bool chasing)
 {
     const double inf = std::numeric_limits<double>::infinity();
     const std::optional<RoundMeasures> measures = MeasuresNow();
     if (!measures)
         return inf;
-    if (!largest)
+    if (!chasing)
         return measures->WeightedMeanError;
     return measures->WeightedMeanError < Params_.TargetError ? ExcessError(*measures) : inf;
 }
@@ -491,10 +491,8 @@ void CConvergenceLoop::RefineForCrawl(int round, const RoundMeasures& measures)
         last > 0.0 && measures.WeightedMeanError > CrawlFall * last && LastRetries_ == 0 && LastStep_ > WholeStep;
     if (!crawled || !MovesWithFlow() || round - RefinedAt_ < CrawlRounds)
         return;
-    double points = 0.0;
-    for (uint32_t i = 0; i < N_; ++i)
-        points += Layer_.Polygon(i).TotalPointCount();
-    const double affordable = std::sqrt(CrawlCellsPerPoint * points) / FlowCells();
+    // The ring points as this round's measurement counted them, after the thinning.
+    const double affordable = std::sqrt(CrawlCellsPerPoint * static_cast<double>(VertexCount_)) / FlowCells();
     if (RefineFlowGrid(std::min(StalledRefinement, affordable)))
         RefinedAt_ = round;
 }
@@ -877,10 +875,10 @@ bool CConvergenceLoop::SearchStep(CGridDisplacement& grid, const RoundMeasures& 
     };
     CStepSearch::Moves moves;
     moves.Try = tryStep;
-    const bool largest = ChasingLargestError(measures);
-    moves.Error = [this, largest] { return TryErrorNow(largest); };
+    const bool chasing = ChasingLargestError(measures);
+    moves.Error = [this, chasing] { return TryErrorNow(chasing); };
     moves.Undo = [this, &startExtent] { RestoreVertices(startExtent); };
-    const double before = largest ? ExcessError(measures) : measures.WeightedMeanError;
+    const double before = chasing ? ExcessError(measures) : measures.WeightedMeanError;
     const CStepSearch::Outcome outcome = CStepSearch::Run(Step_, before, {Params_.StepRetries, MovesWithFlow()}, moves);
     if (outcome.Cancelled)
         return false;

@@ -73,7 +73,7 @@ private:
     MeasureResult MeasureWithout(const std::vector<uint8_t>& excluded) const;
     void RecordLeftOut(std::vector<uint8_t> excluded);
     std::optional<RoundMeasures> MeasuresNow();
-    double TryErrorNow(bool largest);
+    double TryErrorNow(bool chasing);
     double ExcessError(const RoundMeasures& measures) const;
     bool ChasingLargestError(const RoundMeasures& measures) const;
     bool TargetReached(int round, const RoundMeasures& measures);

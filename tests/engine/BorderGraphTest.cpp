@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace tessaro {
@@ -14,12 +15,16 @@ CPointKey LatticeKey(size_t k)
     return {0.37 * static_cast<double>(k % 613) - 50.0, 1.9 * static_cast<double>(k / 613) + 0.25};
 }
 
-void FillLattice(CVertexUseTable& table, size_t count)
+// Adds a use of each of `count` lattice points, the ring number k on the k-th; `after` sees the
+// table after each.
+void FillLattice(CVertexUseTable& table, size_t count, const std::function<void(size_t)>& after = {})
 {
     for (size_t k = 0; k < count; ++k) {
         CVertexUse& use = table[LatticeKey(k)];
         use.AddUse();
         use.ToleranceRing = static_cast<uint32_t>(k);
+        if (after)
+            after(k);
     }
 }
 
@@ -40,14 +45,12 @@ TEST(VertexUseTable, FindsEveryEntryOnceAfterGrowingPastItsExpectedCount)
     CVertexUseTable table(100);
     const size_t count = 20000;
     size_t slots = table.SlotCount();
-    for (size_t k = 0; k < count; ++k) {
-        table[LatticeKey(k)].AddUse();
-        table.Find(LatticeKey(k))->ToleranceRing = static_cast<uint32_t>(k);
+    FillLattice(table, count, [&](size_t k) {
         if (table.SlotCount() != slots) {
             EXPECT_GE(static_cast<double>(table.SlotCount()), 1.4 * static_cast<double>(slots)) << k;
             slots = table.SlotCount();
         }
-    }
+    });
     FillLattice(table, count); // the same keys again: no new entries
     ASSERT_EQ(table.Count(), count);
     EXPECT_LE(static_cast<double>(table.Count()), 0.7 * static_cast<double>(table.SlotCount()));

@@ -529,8 +529,9 @@ TEST(Convergence, AboveTheTargetACrawlMakesTheFlowGridFinerWhereThePointsPayForI
 
     // 873 polygons whose borders gain 40,000 points and more as they bend: a finer grid is paid for.
     const std::vector<CRounds::Round> many = run(TownMap(24, 192, 10), 13);
-    ASSERT_FALSE(crawls(many).empty());
-    const size_t first = crawls(many).front();
+    const std::vector<size_t> crawled = crawls(many);
+    ASSERT_FALSE(crawled.empty());
+    const size_t first = crawled.front();
     for (size_t r = 0; r < first; ++r)
         EXPECT_EQ(many[r].FlowCells, many[0].FlowCells);
     EXPECT_GT(many[first].FlowCells, many[0].FlowCells) << "round " << first;
