@@ -681,6 +681,8 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
     double lambda = 1.0;
     if (flow ? rasterized && !FlowDisplacement(local, raw, feedback) : !RawDisplacement(rc, raw, lambda, feedback))
         return false;
+    if (flow)
+        Flow_->ReleaseGrids();
     if (Cancelled(feedback))
         return false;
     // Without the fold guard the field is divided as the stepped loop divides it.

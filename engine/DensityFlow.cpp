@@ -75,8 +75,17 @@ CDensityFlow::~CDensityFlow() = default;
 double CDensityFlow::Density(int i, int j) const
 {
     const size_t cell = static_cast<size_t>(j) * static_cast<size_t>(Nx_) + static_cast<size_t>(i);
+    if (cell >= Covered_.size())
+        return std::numeric_limits<double>::quiet_NaN();
     const double covered = Covered_[cell];
     return (Weighted_[cell] + std::max(0.0, 1.0 - covered)) / std::max(1.0, covered);
+}
+
+void CDensityFlow::ReleaseGrids()
+{
+    Transforms_.reset();
+    std::vector<double>().swap(Weighted_);
+    std::vector<double>().swap(Covered_);
 }
 
 int CDensityFlow::CellsFor(const CExtent& box, std::vector<double> areas, double across)

@@ -63,6 +63,11 @@ public:
     bool Displace(const std::vector<double>& points, std::vector<double>& displacement, int threads,
                   const CFeedback* feedback);
 
+    // Frees the raster and the transforms' arrays, a dozen grids of doubles, until the next
+    // Rasterize: the flow needs none of them between one Displace and the next raster, while the
+    // rest of a round needs the memory. The grid's size and cell side stay.
+    void ReleaseGrids();
+
     // The grid: cells along x and y and a cell's side in map units.
     int CellsX() const { return Nx_; }
     int CellsY() const { return Ny_; }
@@ -72,7 +77,8 @@ public:
     // How far in cells the flow's last step may err when, once the density is nearly even, it
     // takes all the time left at once; 0 integrates step by step to the end.
     void SetTailTolerance(double cells) { TailTolerance_ = cells; }
-    // The density of cell (i, j) as rasterised, i along x from the grid's lower left corner.
+    // The density of cell (i, j) as rasterised, i along x from the grid's lower left corner; not a
+    // number once the grids are released.
     double Density(int i, int j) const;
 
 private:
