@@ -692,7 +692,7 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
             : CPointDisplacementTransformer::DivisorFromMinimum(
                   lambda, Params_.EpsilonFactor,
                   CPointDisplacementTransformer::EffectiveElasticityType(Params_.ForceType, Params_.ElasticityType));
-    CGridDisplacement grid(std::move(raw));
+    CGridDisplacement grid(std::move(raw), Params_.ThreadCount);
     if (Params_.HangingContinuity)
         grid.ApplyHangingContinuity(Tree_);
     grid.FixSplits(Tree_, Step_ / Displacement_.ElasticityDivisor);

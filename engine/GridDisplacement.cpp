@@ -1,5 +1,6 @@
 #include "engine/GridDisplacement.h"
 
+#include "engine/ParallelWorkers.h"
 #include "engine/QuadTree.h"
 #include "engine/QuadTreeTransformer.h"
 #include "geometry/GeometryPrimitives.h"
@@ -15,6 +16,8 @@ constexpr int LocalGuardPasses = 24;
 // A vertex held back is held back a little more than its worst triangle needs, so that the next
 // pass does not find the same triangle a rounding error short.
 constexpr double HoldBackMargin = 0.95;
+// Triangles below this many per worker are looked at on fewer threads.
+constexpr size_t MinTrianglesPerWorker = 16384;
 
 enum Side { LeftSide, BottomSide, TopSide, RightSide };
 
@@ -78,8 +81,9 @@ std::array<int, 4> CornerIds(const CQuadTreeNode& leaf)
 
 } // namespace
 
-CGridDisplacement::CGridDisplacement(std::vector<double> displacement)
-    : D_(std::move(displacement)), E_(D_), HangingIndex_(D_.size() / 2, -1), Held_(D_.size() / 2, 1.0)
+CGridDisplacement::CGridDisplacement(std::vector<double> displacement, int threads)
+    : D_(std::move(displacement)), E_(D_), HangingIndex_(D_.size() / 2, -1), Held_(D_.size() / 2, 1.0),
+      Threads_(threads)
 {
 }
 
@@ -311,29 +315,60 @@ double CGridDisplacement::Guard(const CQuadTree& /*tree*/, double step, FoldGuar
         return step * CapAll(minAreaRatio);
 
     // Local: every vertex of a triangle that would fall below the ratio somewhere on the way is
-    // held back by what that triangle needs; the triangles around it are looked at again.
+    // held back by what that triangle needs; the triangles around it are looked at again. A
+    // triangle's drop depends on its corners' E alone, so a later pass looks only at the
+    // triangles with a corner that moved, those held back included.
+    std::vector<uint8_t> moved(factors.size(), 0);
     for (int pass = 0; pass < LocalGuardPasses; ++pass) {
-        std::vector<double> lowered = factors;
-        bool heldBack = false;
-        for (const CTriangle& triangle : Triangles_) {
-            const double drop = Drop(triangle, minAreaRatio);
-            if (drop >= 1.0)
-                continue;
-            heldBack = true;
-            for (const size_t id : triangle.Ids)
-                HoldBack(id, drop * HoldBackMargin, factors, lowered);
-        }
-        if (!heldBack)
+        const std::vector<CShortfall> shortfalls = Shortfalls(minAreaRatio, pass == 0 ? nullptr : &moved);
+        if (shortfalls.empty())
             return step;
+        std::vector<double> lowered = factors;
+        for (const CShortfall& shortfall : shortfalls)
+            for (const size_t id : Triangles_[shortfall.Triangle].Ids)
+                HoldBack(id, shortfall.Drop * HoldBackMargin, factors, lowered);
         factors = std::move(lowered);
-        for (size_t id = 0; id < factors.size(); ++id) {
-            E_[2 * id] = factors[id] * step * D_[2 * id];
-            E_[2 * id + 1] = factors[id] * step * D_[2 * id + 1];
-        }
-        Settle(E_);
+        ApplyFactors(factors, step, moved);
+        for (const CShortfall& shortfall : shortfalls)
+            for (const size_t id : Triangles_[shortfall.Triangle].Ids)
+                moved[id] = 1;
     }
     // Still short somewhere: one more factor for the whole grid makes every triangle keep it.
     return step * CapAll(minAreaRatio);
+}
+
+std::vector<CGridDisplacement::CShortfall> CGridDisplacement::Shortfalls(double minAreaRatio,
+                                                                         const std::vector<uint8_t>* moved) const
+{
+    const std::vector<CWorkChunk> chunks =
+        SplitIntoChunks(Triangles_.size(), WorkersFor(Triangles_.size(), MinTrianglesPerWorker, Threads_));
+    std::vector<std::vector<CShortfall>> found(chunks.size());
+    RunWorkers(chunks.size(), [&](size_t w) {
+        for (size_t i = chunks[w].Begin; i < chunks[w].Begin + chunks[w].Count; ++i) {
+            const CTriangle& triangle = Triangles_[i];
+            if (moved != nullptr &&
+                !std::any_of(triangle.Ids.begin(), triangle.Ids.end(), [&](size_t id) { return (*moved)[id] != 0; }))
+                continue;
+            if (const double drop = Drop(triangle, minAreaRatio); drop < 1.0)
+                found[w].push_back({i, drop});
+        }
+    });
+    std::vector<CShortfall> all;
+    for (std::vector<CShortfall>& part : found)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+void CGridDisplacement::ApplyFactors(const std::vector<double>& factors, double step, std::vector<uint8_t>& moved)
+{
+    const std::vector<double> before = E_;
+    for (size_t id = 0; id < factors.size(); ++id) {
+        E_[2 * id] = factors[id] * step * D_[2 * id];
+        E_[2 * id + 1] = factors[id] * step * D_[2 * id + 1];
+    }
+    Settle(E_);
+    for (size_t id = 0; id < factors.size(); ++id)
+        moved[id] = E_[2 * id] != before[2 * id] || E_[2 * id + 1] != before[2 * id + 1] ? 1 : 0;
 }
 
 double CGridDisplacement::CapAll(double minAreaRatio)

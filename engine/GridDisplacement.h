@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace tessaro {
@@ -27,8 +28,9 @@ struct CQuadTreeNode;
 class CGridDisplacement {
 public:
     // D as the field gave it: two doubles per vertex id, ids 0 ... n-1 all present in map 0. E
-    // starts as D.
-    explicit CGridDisplacement(std::vector<double> displacement);
+    // starts as D. The guard looks at its triangles on up to `threads` workers, with the same
+    // outcome on any number.
+    explicit CGridDisplacement(std::vector<double> displacement, int threads = 1);
 
     const std::vector<double>& Raw() const { return D_; }
     const std::vector<double>& Effective() const { return E_; }
@@ -85,7 +87,19 @@ private:
         double Area;
     };
 
+    // A triangle the guard holds back: its place in Triangles_ and the t at which it falls to
+    // the ratio.
+    struct CShortfall {
+        size_t Triangle;
+        double Drop;
+    };
+
     void Settle(std::vector<double>& displacement) const;
+    // The triangles that fall to the ratio under E, in order: all of them, or, with `moved`,
+    // only those with a corner marked in it (per id).
+    std::vector<CShortfall> Shortfalls(double minAreaRatio, const std::vector<uint8_t>* moved) const;
+    // E := factors times step * D, continuity settled; marks in `moved` the ids whose E changed.
+    void ApplyFactors(const std::vector<double>& factors, double step, std::vector<uint8_t>& moved);
     std::vector<CTriangle> Triangles(const CQuadTree& tree) const;
     // The smallest t in (0, 1] at which the triangle falls to the ratio under E; 1 when none.
     double Drop(const CTriangle& triangle, double minAreaRatio) const;
@@ -103,6 +117,7 @@ private:
     std::vector<CTriangle> Triangles_; // of the diagonals fixed last
     std::vector<double> Held_;         // per id: 0 for a vertex held still, else 1
     bool HoldsAny_ = false;
+    int Threads_ = 1;
 };
 
 } // namespace tessaro

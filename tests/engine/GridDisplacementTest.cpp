@@ -199,6 +199,48 @@ TEST(FoldGuard, HeldLeavesStayStillAndHoldBackOnlyTheirSurroundings)
     }
 }
 
+// A fine grid (leaves a 256th wide on the left half, a 64th on the right, so hanging vertices
+// along the middle; some 70,000 triangles, enough for several workers) under a field that folds
+// many of its triangles: the local guard needs several passes, comes out the same bits on any
+// number of threads, and leaves no triangle below the ratio (a later pass that passed over a
+// triangle whose corners moved, hanging ones included, would leave one folding).
+TEST(FoldGuard, TheLocalGuardOfAFineGridIsTheSameOnAnyThreadCount)
+{
+    CQuadTree tree;
+    std::vector<double> points;
+    for (int i = 0; i < 256; ++i)
+        for (int j = 0; j < 256; ++j)
+            if (i < 128 || (i % 4 == 0 && j % 4 == 0))
+                points.insert(points.end(), {(i + 0.5) / 256.0, (j + 0.5) / 256.0});
+    CTreeRect rect{0.0, 1.0, 1.0, 0.0};
+    ASSERT_TRUE(tree.BuildForPoints(rect, 8, static_cast<int>(points.size() / 2), points.data()));
+    tree.DuplicateMap(true);
+    const std::vector<double> d = RoughDisplacement(tree, 6, 0.8 / 256.0);
+    std::vector<double> effective[2];
+    const int threads[2] = {1, 3};
+    for (size_t k = 0; k < 2; ++k) {
+        CGridDisplacement grid(d, threads[k]);
+        grid.ApplyHangingContinuity(tree);
+        grid.FixSplits(tree, 1.0);
+        grid.StoreDisplaced(tree, 0.0);
+        const std::vector<double> before = TriangleAreas(tree);
+        ASSERT_GT(before.size(), 60000u);
+        EXPECT_EQ(grid.Guard(tree, 1.0, FoldGuardKind::Local, 0.5), 1.0);
+        effective[k] = grid.Effective();
+        for (const double t : {0.5, 1.0}) {
+            grid.StoreDisplaced(tree, t);
+            const std::vector<double> after = TriangleAreas(tree);
+            for (size_t i = 0; i < after.size(); ++i)
+                ASSERT_GE(after[i] / before[i], 0.5 - 1e-9) << threads[k] << " threads, t " << t << ", triangle " << i;
+        }
+    }
+    EXPECT_EQ(effective[1], effective[0]);
+    size_t heldBack = 0;
+    for (size_t i = 0; i < d.size(); ++i)
+        heldBack += effective[0][i] != d[i] ? 1 : 0;
+    EXPECT_GT(heldBack, d.size() / 20);
+}
+
 // With continuity the deformed grid has no cracks: a hanging vertex stays on the image of the
 // side it hangs on, so the points of that side map alike from both leaves.
 TEST(HangingContinuity, PointsOnACoarseSideMapAlikeFromBothSides)
