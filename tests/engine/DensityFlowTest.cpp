@@ -266,6 +266,26 @@ TEST(DensityFlow, TheLinearLastStepLandsWhereTheWholeFlowDoes)
     EXPECT_LT(tailed.Steps(), whole.Steps());
 }
 
+// Between rounds the flow gives its grids back: a released flow rasterised again moves the points
+// by the same bits as a new one, and has no densities to report meanwhile.
+TEST(DensityFlow, AReleasedFlowRasterisedAgainMovesAsANewOne)
+{
+    const CPolygonLayer layer = ThreeSquares();
+    const std::vector<double> points = Lattice(0.1);
+    CDensityFlow reused, fresh;
+    std::vector<double> first, again, expected;
+    ASSERT_TRUE(reused.Rasterize(layer, {0.5, 6.0, 2.0}, Box, CExtent{}, 120));
+    ASSERT_TRUE(reused.Displace(points, first, 2, nullptr));
+    reused.ReleaseGrids();
+    EXPECT_TRUE(std::isnan(reused.Density(0, 0)));
+    for (CDensityFlow* flow : {&reused, &fresh})
+        ASSERT_TRUE(flow->Rasterize(layer, {2.0, 1.0, 0.5}, Box, CExtent{}, 96));
+    ASSERT_TRUE(reused.Displace(points, again, 2, nullptr));
+    ASSERT_TRUE(fresh.Displace(points, expected, 2, nullptr));
+    EXPECT_GT(*std::max_element(expected.begin(), expected.end()), 0.1);
+    EXPECT_EQ(again, expected);
+}
+
 TEST(DensityFlow, AnEvenDensityMovesNothingAndACancelStops)
 {
     CDensityFlow flow;
