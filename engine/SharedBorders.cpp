@@ -12,40 +12,62 @@
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace tessaro {
 namespace {
 
-// Rewrites every ring without the points `drop` accepts (never a ring's first or last point).
-template <typename Drop> int64_t RemovePoints(CPolygonLayer& layer, Drop&& drop)
+// Below these many per worker, polygons are rewritten and removed points marked on fewer threads.
+constexpr size_t MinPolygonsPerWorker = 256;
+constexpr size_t MinPointsPerWorker = 16384;
+
+// Rewrites every ring of one polygon without the points `drop` accepts (never a ring's first or
+// last point); the number dropped.
+template <typename Drop> int64_t RemoveFromPolygon(CSimplePolygon& polygon, Drop& drop, std::vector<double>& kept)
 {
     int64_t removed = 0;
-    std::vector<double> kept;
-    for (auto* polygon : layer.Polygons()) {
-        bool changed = false;
-        for (int32_t r = 0; r < polygon->RingCount(); ++r) {
-            const CPolygonRing& ring = polygon->Ring(r);
-            const int32_t n = ring.PointCount();
-            const double* points = ring.Points();
-            kept.clear();
-            for (int32_t i = 0; i < n; ++i) {
-                if (i > 0 && i < n - 1 && drop(KeyAt(points, i))) {
-                    ++removed;
-                    continue;
-                }
-                kept.push_back(points[2 * i]);
-                kept.push_back(points[2 * i + 1]);
+    bool changed = false;
+    for (int32_t r = 0; r < polygon.RingCount(); ++r) {
+        const CPolygonRing& ring = polygon.Ring(r);
+        const int32_t n = ring.PointCount();
+        const double* points = ring.Points();
+        kept.clear();
+        for (int32_t i = 0; i < n; ++i) {
+            if (i > 0 && i < n - 1 && drop(KeyAt(points, i))) {
+                ++removed;
+                continue;
             }
-            if (static_cast<int32_t>(kept.size() / 2) != n) {
-                polygon->SetRingPoints(r, static_cast<int32_t>(kept.size() / 2), kept.data());
-                changed = true;
-            }
+            kept.push_back(points[2 * i]);
+            kept.push_back(points[2 * i + 1]);
         }
-        if (changed)
-            polygon->UpdateBoundingBox();
+        if (static_cast<int32_t>(kept.size() / 2) != n) {
+            polygon.SetRingPoints(r, static_cast<int32_t>(kept.size() / 2), kept.data());
+            changed = true;
+        }
     }
+    if (changed)
+        polygon.UpdateBoundingBox();
     return removed;
+}
+
+// The same for every polygon, on up to `threads` workers: `drop` only reads, and each polygon is
+// rewritten by one worker alone. The polygons are dealt out in turn, as neighbouring records are
+// often alike in size.
+template <typename Drop> int64_t RemovePoints(CPolygonLayer& layer, Drop&& drop, int threads)
+{
+    const size_t count = layer.Count();
+    const size_t workers = WorkersFor(count, MinPolygonsPerWorker, threads);
+    std::vector<int64_t> removed(workers, 0);
+    RunWorkers(workers, [&](size_t w) {
+        std::vector<double> kept;
+        for (size_t i = w; i < count; i += workers)
+            removed[w] += RemoveFromPolygon(layer.Polygon(static_cast<uint32_t>(i)), drop, kept);
+    });
+    int64_t total = 0;
+    for (const int64_t n : removed)
+        total += n;
+    return total;
 }
 
 // Calls rewrite(ring, points) for every ring of four points or more, `points` empty; a ring for
@@ -434,12 +456,19 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CV
         ThinChains(chains, *grid, kept != nullptr && !kept->Empty() ? kept : nullptr, threads);
     if (removed.empty())
         return 0;
-    for (const CPointKey& key : removed)
-        uses[key].Removed = true;
-    return RemovePoints(layer, [&uses](const CPointKey& key) {
-        const CVertexUse* use = uses.Find(key);
-        return use != nullptr && use->Removed;
+    // Every removed point is in one chain, so the workers mark distinct entries.
+    const std::vector<CWorkChunk> chunks =
+        SplitIntoChunks(removed.size(), WorkersFor(removed.size(), MinPointsPerWorker, threads));
+    RunWorkers(chunks.size(), [&](size_t w) {
+        for (size_t k = chunks[w].Begin; k < chunks[w].Begin + chunks[w].Count; ++k)
+            if (CVertexUse* use = uses.Find(removed[k]))
+                use->Removed = true;
     });
+    const auto drop = [&uses](const CPointKey& key) {
+        const CVertexUse* use = std::as_const(uses).Find(key);
+        return use != nullptr && use->Removed;
+    };
+    return RemovePoints(layer, drop, threads);
 }
 
 } // namespace tessaro
