@@ -62,6 +62,10 @@ constexpr double LargestErrorMinShare = 1e-4;
 // all (about 1264 x 1264: 13 MB per array of the flow, a round's transforms about a second).
 constexpr double ResolvedFlowCells = 8.0;
 constexpr double FinestFlowGridCells = 1.6e6;
+// A flow grid of this many cells or more gives its arrays back after each displacement, for the
+// rest of the round: about 100 MB, next to the round's peak. Smaller grids stay from round to
+// round, as allocating them anew would cost page faults every round for little memory.
+constexpr double ReleasedFlowCells = 1 << 20;
 // A grid refined by less than this factor would cost a round for nothing.
 constexpr double LeastRefinement = 1.1;
 // When the largest error has stalled, the flow's cells halve along a side.
@@ -681,7 +685,7 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
     double lambda = 1.0;
     if (flow ? rasterized && !FlowDisplacement(local, raw, feedback) : !RawDisplacement(rc, raw, lambda, feedback))
         return false;
-    if (flow)
+    if (flow && static_cast<double>(Flow_->CellsX()) * Flow_->CellsY() >= ReleasedFlowCells)
         Flow_->ReleaseGrids();
     if (Cancelled(feedback))
         return false;
