@@ -558,8 +558,7 @@ bool CConvergenceLoop::RefineFlowGrid(double factor)
 {
     if (!MovesWithFlow() || Params_.FlowGrid > 0 || !Flow_ || Flow_->CellsX() <= 0 || Flow_->CellsY() <= 0)
         return false;
-    const double grid = static_cast<double>(Flow_->CellsX()) * static_cast<double>(Flow_->CellsY());
-    factor = std::min(factor, std::sqrt(FinestFlowGridCells / grid));
+    factor = std::min(factor, std::sqrt(FinestFlowGridCells / Flow_->CellCount()));
     const double cells = std::min(std::ceil(factor * FlowCells()), double(CDensityFlow::MaxCells));
     if (cells < LeastRefinement * FlowCells())
         return false;
@@ -685,7 +684,7 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
     double lambda = 1.0;
     if (flow ? rasterized && !FlowDisplacement(local, raw, feedback) : !RawDisplacement(rc, raw, lambda, feedback))
         return false;
-    if (flow && static_cast<double>(Flow_->CellsX()) * Flow_->CellsY() >= ReleasedFlowCells)
+    if (flow && Flow_->CellCount() >= ReleasedFlowCells)
         Flow_->ReleaseGrids();
     if (Cancelled(feedback))
         return false;

@@ -71,6 +71,7 @@ public:
     // The grid: cells along x and y and a cell's side in map units.
     int CellsX() const { return Nx_; }
     int CellsY() const { return Ny_; }
+    double CellCount() const { return static_cast<double>(Nx_) * static_cast<double>(Ny_); }
     double CellSide() const { return Side_; }
     // The steps the last Displace took, the ones made again shorter included.
     int Steps() const { return Steps_; }

@@ -300,10 +300,7 @@ double CGridDisplacement::Guard(const CQuadTree& /*tree*/, double step, FoldGuar
 {
     // Held vertices start (and, the factors only falling, stay) at factor 0.
     std::vector<double> factors = Held_;
-    for (size_t id = 0; id < factors.size(); ++id) {
-        E_[2 * id] = factors[id] * step * D_[2 * id];
-        E_[2 * id + 1] = factors[id] * step * D_[2 * id + 1];
-    }
+    ScaleEffective(factors, step);
     if (HoldsAny_)
         Settle(E_);
     if (kind == FoldGuardKind::None)
@@ -359,13 +356,18 @@ std::vector<CGridDisplacement::CShortfall> CGridDisplacement::Shortfalls(double 
     return all;
 }
 
-void CGridDisplacement::ApplyFactors(const std::vector<double>& factors, double step, std::vector<uint8_t>& moved)
+void CGridDisplacement::ScaleEffective(const std::vector<double>& factors, double step)
 {
-    const std::vector<double> before = E_;
     for (size_t id = 0; id < factors.size(); ++id) {
         E_[2 * id] = factors[id] * step * D_[2 * id];
         E_[2 * id + 1] = factors[id] * step * D_[2 * id + 1];
     }
+}
+
+void CGridDisplacement::ApplyFactors(const std::vector<double>& factors, double step, std::vector<uint8_t>& moved)
+{
+    const std::vector<double> before = E_;
+    ScaleEffective(factors, step);
     Settle(E_);
     for (size_t id = 0; id < factors.size(); ++id)
         moved[id] = E_[2 * id] != before[2 * id] || E_[2 * id + 1] != before[2 * id + 1] ? 1 : 0;

@@ -98,6 +98,8 @@ private:
     // The triangles that fall to the ratio under E, in order: all of them, or, with `moved`,
     // only those with a corner marked in it (per id).
     std::vector<CShortfall> Shortfalls(double minAreaRatio, const std::vector<uint8_t>* moved) const;
+    // E := factors times step * D, vertex by vertex, continuity not settled.
+    void ScaleEffective(const std::vector<double>& factors, double step);
     // E := factors times step * D, continuity settled; marks in `moved` the ids whose E changed.
     void ApplyFactors(const std::vector<double>& factors, double step, std::vector<uint8_t>& moved);
     std::vector<CTriangle> Triangles(const CQuadTree& tree) const;
