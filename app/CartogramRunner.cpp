@@ -22,8 +22,7 @@ public:
         if (Released_)
             return;
         Pending_ = std::move(frame);
-        CCartogramRunner* runner = &Runner_;
-        QMetaObject::invokeMethod(runner, [runner] { runner->DeliverFrame(); }, Qt::QueuedConnection);
+        emit Runner_.FrameWaiting(CCartogramRunner::QPrivateSignal());
         Taken_.wait(lock, [this] { return Pending_ == nullptr || Released_; });
     }
 
@@ -67,6 +66,8 @@ CCartogramRunner::CCartogramRunner(CLumarixDoc& document, std::unique_ptr<CCarto
     : QObject(parent), Document_(document), Job_(std::move(job)), Feedback_(std::make_unique<CRunnerFeedback>(*this))
 {
     qRegisterMetaType<std::shared_ptr<const CRoundFrame>>();
+    connect(this, &CCartogramRunner::FrameWaiting, this, &CCartogramRunner::DeliverFrame, Qt::QueuedConnection);
+    connect(this, &CCartogramRunner::WorkerDone, this, &CCartogramRunner::EndRun, Qt::QueuedConnection);
 }
 
 CCartogramRunner::~CCartogramRunner()
@@ -82,7 +83,7 @@ void CCartogramRunner::Start()
 {
     Worker_ = std::thread([this] {
         Job_->Run(Feedback_.get());
-        QMetaObject::invokeMethod(this, [this] { EndRun(); }, Qt::QueuedConnection);
+        emit WorkerDone(QPrivateSignal());
     });
 }
 

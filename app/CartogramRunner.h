@@ -36,6 +36,11 @@ public:
 signals:
     void RoundFinished(std::shared_ptr<const tessaro::CRoundFrame> frame);
     void Finished(const tessaro::CartogramRunSummary& summary);
+    // Worker thread to GUI thread, connected queued in the constructor: a frame waits to be
+    // taken, and the job has returned. Emitted, not invoked with a lambda, so that the call
+    // object is made on the GUI thread and the handoff goes through Qt's queue alone.
+    void FrameWaiting(QPrivateSignal);
+    void WorkerDone(QPrivateSignal);
 
 private:
     friend class CRunnerFeedback;
