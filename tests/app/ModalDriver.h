@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -27,13 +28,17 @@ public:
     void Then(Step step) { Steps_.push_back(std::move(step)); }
     // Message boxes that appear when no step is waiting are confirmed.
     void ConfirmOtherMessages() { ConfirmMessages_ = true; }
-    // All steps taken.
-    bool Done() const { return Steps_.empty() && Running_ == 0; }
+    // All steps taken, and no window had to be closed for want of one.
+    bool Done() const { return Steps_.empty() && Running_ == 0 && !ClosedStuck_; }
     // Waits (processing events) until every step ran or `milliseconds` passed; true when done.
     bool Wait(int milliseconds = 30000);
 
 private:
+    // A modal window open this long with no step running for it is closed with a warning.
+    static constexpr qint64 StuckMilliseconds = 15000;
+
     void Poll();
+    void CloseWhenStuck(QWidget* modal);
 
     QTimer Timer_;
     std::deque<Step> Steps_;
@@ -41,6 +46,9 @@ private:
     QList<QPointer<QWidget>> Seen_;
     bool ConfirmMessages_ = false;
     int Running_ = 0;
+    QPointer<QWidget> Stuck_;
+    QElapsedTimer StuckFor_;
+    bool ClosedStuck_ = false;
 };
 
 // Types `text` into a line edit or spin box as a user would: select all, then the keys.
