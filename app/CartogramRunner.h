@@ -37,8 +37,9 @@ signals:
     void RoundFinished(std::shared_ptr<const tessaro::CRoundFrame> frame);
     void Finished(const tessaro::CartogramRunSummary& summary);
     // Worker thread to GUI thread, connected queued in the constructor: a frame waits to be
-    // taken, and the job has returned. Emitted, not invoked with a lambda, so that the call
-    // object is made on the GUI thread and the handoff goes through Qt's queue alone.
+    // taken, and the job has returned. Signals rather than lambdas posted from the worker: the
+    // slot objects are made on the GUI thread when connecting, and the worker hands over nothing
+    // of ours but what the mutex guards.
     void FrameWaiting(QPrivateSignal);
     void WorkerDone(QPrivateSignal);
 
