@@ -215,26 +215,21 @@ int64_t InsertIntoPolygon(CSimplePolygon& polygon, CCrossings& crossings, std::v
 int64_t InsertLeafCrossings(CPolygonLayer& layer, CQuadTree& tree, int threads)
 {
     const CCurrentMapScope undeformed(&tree, UndeformedMap);
-    const size_t count = layer.Count();
-    const size_t workers = WorkersFor(count, MinPolygonsPerWorker, threads);
-    std::vector<int64_t> inserted(workers, 0);
-    // The polygons dealt out in turn: neighbouring records are often alike in size, and halves
-    // of the layer often are not.
-    const auto insert = [&](size_t w) {
-        CCrossings crossings(tree);
-        std::vector<double> points;
-        for (size_t i = w; i < count; i += workers) {
+    struct CWorkerState {
+        CCrossings Crossings;
+        std::vector<double> Points;
+    };
+    return SumDealtOut(
+        layer.Count(), MinPolygonsPerWorker, threads,
+        [&tree] {
+            return CWorkerState{CCrossings(tree), {}};
+        },
+        [&layer](CWorkerState& state, size_t i) {
             // Each polygon's search starts from the root: its points do not depend on the
             // polygons before it.
-            crossings.ResetCursor();
-            inserted[w] += InsertIntoPolygon(layer.Polygon(static_cast<uint32_t>(i)), crossings, points);
-        }
-    };
-    RunWorkers(workers, insert);
-    int64_t total = 0;
-    for (const int64_t count : inserted)
-        total += count;
-    return total;
+            state.Crossings.ResetCursor();
+            return InsertIntoPolygon(layer.Polygon(static_cast<uint32_t>(i)), state.Crossings, state.Points);
+        });
 }
 
 } // namespace tessaro

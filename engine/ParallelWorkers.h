@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -27,6 +28,26 @@ size_t WorkersFor(size_t n, size_t minPerWorker, int threads);
 // runs on the calling thread. If a thread cannot be started, or a worker throws, the first such
 // exception is rethrown after every started worker has been joined.
 void RunWorkers(size_t count, const std::function<void(size_t worker)>& body);
+
+// Deals n items out in turn among the workers for n (WorkersFor with minPerWorker): worker w
+// takes items w, w + workers, ... with a state of its own from makeState(), so runs of alike
+// items (neighbouring records are often alike in size) are shared out. Returns the sum of
+// count(state, item) over all items.
+template <typename MakeState, typename Count>
+int64_t SumDealtOut(size_t n, size_t minPerWorker, int threads, MakeState&& makeState, Count&& count)
+{
+    const size_t workers = WorkersFor(n, minPerWorker, threads);
+    std::vector<int64_t> sums(workers, 0);
+    RunWorkers(workers, [&](size_t w) {
+        auto state = makeState();
+        for (size_t i = w; i < n; i += workers)
+            sums[w] += count(state, i);
+    });
+    int64_t total = 0;
+    for (const int64_t sum : sums)
+        total += sum;
+    return total;
+}
 
 // Runs two independent tasks side by side when `threads` allows two, else one after the other;
 // returns when both have finished, and rethrows as RunWorkers does.

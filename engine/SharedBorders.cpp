@@ -52,22 +52,14 @@ template <typename Drop> int64_t RemoveFromPolygon(CSimplePolygon& polygon, Drop
 }
 
 // The same for every polygon, on up to `threads` workers: `drop` only reads, and each polygon is
-// rewritten by one worker alone. The polygons are dealt out in turn, as neighbouring records are
-// often alike in size.
+// rewritten by one worker alone.
 template <typename Drop> int64_t RemovePoints(CPolygonLayer& layer, Drop&& drop, int threads)
 {
-    const size_t count = layer.Count();
-    const size_t workers = WorkersFor(count, MinPolygonsPerWorker, threads);
-    std::vector<int64_t> removed(workers, 0);
-    RunWorkers(workers, [&](size_t w) {
-        std::vector<double> kept;
-        for (size_t i = w; i < count; i += workers)
-            removed[w] += RemoveFromPolygon(layer.Polygon(static_cast<uint32_t>(i)), drop, kept);
-    });
-    int64_t total = 0;
-    for (const int64_t n : removed)
-        total += n;
-    return total;
+    return SumDealtOut(
+        layer.Count(), MinPolygonsPerWorker, threads, [] { return std::vector<double>(); },
+        [&](std::vector<double>& kept, size_t i) {
+            return RemoveFromPolygon(layer.Polygon(static_cast<uint32_t>(i)), drop, kept);
+        });
 }
 
 // Calls rewrite(ring, points) for every ring of four points or more, `points` empty; a ring for
