@@ -873,9 +873,10 @@ bool CConvergenceLoop::SearchStep(CGridDisplacement& grid, const RoundMeasures& 
             Tree_.CollectPoints(moved, DisplacedMap, UndeformedMap);
             if (!MoveVertices(moved, true, feedback))
                 return false;
-            if (hold == MaxHoldPasses || !floor.HoldBelowFloor(grid, Tree_, Areas_, Centroids_))
+            if (hold == MaxHoldPasses || !floor.FindBelowFloor(Areas_, Centroids_))
                 return true;
             RestoreVertices(startExtent);
+            floor.HoldFound(grid, Tree_);
         }
     };
     CStepSearch::Moves moves;

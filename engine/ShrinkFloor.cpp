@@ -38,13 +38,9 @@ CShrinkFloor::CShrinkFloor(const CPolygonLayer& layer, const RoundMeasures& meas
     for (uint32_t i = 0; i < n; ++i)
         if (measures.Ratios[i] > 1.0 && firstShares[i] > 0.0 && measurable(i))
             Growers_.push_back(i);
-    Boxes_.reserve(n);
-    for (const auto& polygon : layer.Polygons())
-        Boxes_.push_back(CExtent{polygon->MinX(), polygon->MinY(), polygon->MaxX(), polygon->MaxY()});
 }
 
-bool CShrinkFloor::HoldBelowFloor(CGridDisplacement& grid, const CQuadTree& tree, std::vector<double>& areas,
-                                  std::vector<CPoint2D>& centroids)
+bool CShrinkFloor::FindBelowFloor(std::vector<double>& areas, std::vector<CPoint2D>& centroids)
 {
     if (!Active_ || Growers_.empty())
         return false;
@@ -53,7 +49,7 @@ bool CShrinkFloor::HoldBelowFloor(CGridDisplacement& grid, const CQuadTree& tree
     const double total = MeasurableTotal(areas, Wide_);
     if (!(total > 0.0))
         return false;
-    bool held = false;
+    bool found = false;
     for (const uint32_t i : Growers_) {
         if (Held_[i] != 0)
             continue;
@@ -64,11 +60,24 @@ bool CShrinkFloor::HoldBelowFloor(CGridDisplacement& grid, const CQuadTree& tree
         if (!lost)
             continue;
         Held_[i] = 1;
-        held = true;
-        const CExtent& box = Boxes_[i];
-        grid.HoldStill(tree, box.MinX, box.MinY, box.MaxX, box.MaxY);
+        Found_.push_back(i);
+        found = true;
     }
-    return held;
+    return found;
+}
+
+void CShrinkFloor::HoldFound(CGridDisplacement& grid, const CQuadTree& tree)
+{
+    for (const uint32_t i : Found_)
+        for (const auto& ring : Layer_.Polygon(i).Rings()) {
+            const int32_t n = ring->PointCount();
+            for (int32_t k = 0; k < n; ++k) {
+                const CPoint2D a = ring->Point(k);
+                const CPoint2D b = ring->Point(k + 1 < n ? k + 1 : 0);
+                grid.HoldStill(tree, std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y));
+            }
+        }
+    Found_.clear();
 }
 
 } // namespace tessaro

@@ -21,7 +21,10 @@ double MeasurableTotal(const std::vector<double>& areas, const std::vector<uint8
 // per round only, so a small polygon between large growing ones would be squeezed a little every
 // round, down to a sliver. A polygon that must grow and that a try takes below `floor` times the
 // smaller of its first and its desired share (and below its share as the round started) has the
-// quadtree leaves under its box held still, and the try is made again. Shares are taken over the
+// quadtree leaves under its rings' edges held still, and the try is made again: with every leaf
+// its boundary passes through unmoved, its area is what it was. Leaves under the edges rather
+// than under its box, as a squeezed polygon is often a long bent strip whose box holds many times
+// its area, and holding that would freeze its neighbours too. Shares are taken over the
 // measurable total: the fit-back scales every area alike, so shares show what a try did to a
 // polygon against the rest.
 class CShrinkFloor {
@@ -34,10 +37,12 @@ public:
                  const std::vector<double>& areas, const std::vector<uint8_t>& wide,
                  const std::vector<double>& fractions, std::vector<double>& firstShares);
 
-    // After a try: measures the layer into `areas` and `centroids` and holds still the leaves under
-    // every polygon the try took below its floor. True when it held any.
-    bool HoldBelowFloor(CGridDisplacement& grid, const CQuadTree& tree, std::vector<double>& areas,
-                        std::vector<CPoint2D>& centroids);
+    // After a try: measures the layer into `areas` and `centroids` and notes every polygon the try
+    // took below its floor. True when it found any.
+    bool FindBelowFloor(std::vector<double>& areas, std::vector<CPoint2D>& centroids);
+    // With the layer back where the round started (the tree's own positions): holds still the
+    // leaves under the edges of the polygons FindBelowFloor noted since the last call.
+    void HoldFound(CGridDisplacement& grid, const CQuadTree& tree);
 
 private:
     const CPolygonLayer& Layer_;
@@ -48,7 +53,7 @@ private:
     std::vector<double> StartAreas_;
     double StartTotal_ = 0.0;
     std::vector<uint32_t> Growers_;
-    std::vector<CExtent> Boxes_;
+    std::vector<uint32_t> Found_;
     std::vector<uint8_t> Held_;
 };
 
