@@ -81,6 +81,7 @@ private:
     bool Unresolved(const PolygonFit& fit, double cell) const;
     bool ScalableInPlace(uint32_t polygon);
     double UnresolvedRefinement(const RoundMeasures& measures);
+    double FinestFlowCells() const;
     bool RefineFlowGrid(double factor);
     void RefineForCrawl(int round, const RoundMeasures& measures);
     void RecordRefinement(int round, double largest);
