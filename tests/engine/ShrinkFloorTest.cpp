@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
-#include <cmath>
 #include <vector>
 
 namespace tessaro::test {
@@ -60,9 +60,9 @@ bool Meets(const CQuadTree& tree, const CQuadTreeNode* leaf, CPoint2D a, CPoint2
     return std::max(a.X, b.X) >= x0 && std::min(a.X, b.X) <= x1 && std::max(a.Y, b.Y) >= y0 && std::min(a.Y, b.Y) <= y1;
 }
 
-// A polygon that must grow is found only when a try takes it below its floor; it is then held by
-// the leaves its edges pass through, which keeps its area, and not by its box: the square inside
-// the strip's box still moves with the grid.
+// A polygon that must grow is found only when a try takes it below its floor, and once a round; it
+// is then held by the leaves its edges pass through, all of them still, and not by its box: the
+// leaves of the square inside the strip's box still move with the grid.
 TEST(ShrinkFloor, HoldsASqueezedStripByTheLeavesUnderItsEdgesNotByItsBox)
 {
     CPolygonLayer layer;
