@@ -553,12 +553,12 @@ double CConvergenceLoop::UnresolvedRefinement(const RoundMeasures& measures)
 }
 
 // The most cells the flow's grid may have: FinestFlowGridCells, or as many as the ring points pay
-// for on a map of more points. On 30,000 cells and more the polygons smaller than eight cells of
-// the fixed finest grid carried the weighted error, which fell by a tenth a round.
+// for on a map of more points (RefineFlowGrid holds a side to CDensityFlow::MaxCells). On 30,000
+// cells and more the polygons smaller than eight cells of the fixed finest grid carried the
+// weighted error, which fell by a tenth a round.
 double CConvergenceLoop::FinestFlowCells() const
 {
-    const double side = CDensityFlow::MaxCells;
-    return std::min(std::max(FinestFlowGridCells, CrawlCellsPerPoint * static_cast<double>(VertexCount_)), side * side);
+    return std::max(FinestFlowGridCells, CrawlCellsPerPoint * static_cast<double>(VertexCount_));
 }
 
 // Makes the flow grid's cells `factor` times smaller along a side, as far as FinestFlowCells

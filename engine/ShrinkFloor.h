@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/RunMeasures.h"
-#include "geometry/Extent.h"
 #include "geometry/Point2D.h"
 
 #include <cstdint>
