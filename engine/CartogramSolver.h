@@ -110,6 +110,8 @@ struct CartogramSolution {
     // Rounds keep-best would have taken but passed over, because a ring valid at first was
     // invalid in them.
     int PassedOverInvalid = 0;
+    // Small loops the convergence loop cut where a round laid a ring's edges across each other.
+    int LoopsCut = 0;
 };
 
 // The cartogram's round loop. Given a polygon layer, the desired share of each polygon and a

@@ -13,14 +13,11 @@
 #include "engine/MapFrame.h"
 #include "engine/ParallelWorkers.h"
 #include "engine/QuadTree.h"
+#include "engine/RingLoops.h"
 #include "engine/SharedBorders.h"
 #include "engine/ShrinkFloor.h"
 #include "engine/StepSearch.h"
 #include "geometry/PolygonLayer.h"
-
-#include <boost/geometry.hpp>
-#include <boost/geometry/geometries/point_xy.hpp>
-#include <boost/geometry/geometries/polygon.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -90,6 +87,9 @@ constexpr double MinLocalResponse = 0.1;
 constexpr double MaxFlowContrast = 1e4;
 // A step the fold guard did not shorten, but for rounding.
 constexpr double WholeStep = 0.999;
+// The largest loop, as a share of its ring's area, cut where a step laid a ring's edges across each
+// other: the ring gives up no more than that to stay valid.
+constexpr double MaxLoopShare = 1e-4;
 
 // Every polygon with a ring that jumps across more than half the width of `box` from one vertex
 // to the next: what a ring crossing the antimeridian becomes when it is projected without a cut.
@@ -104,48 +104,6 @@ std::vector<uint8_t> FindWidePolygons(const CPolygonLayer& layer, const CExtent&
                 if (std::fabs(ring->Point(k + 1).X - ring->Point(k).X) > limit)
                     wide[i] = 1;
     return wide;
-}
-
-namespace bg = boost::geometry;
-using ValidityPoint = bg::model::d2::point_xy<double>;
-using ValidityPolygon = bg::model::polygon<ValidityPoint>; // clockwise and closed
-
-// Whether a ring crosses or touches itself, runs out and straight back (a spike), or has no
-// area, as a check of the written file would find it.
-bool RingIsInvalid(const CPolygonRing& ring)
-{
-    const int32_t n = ring.PointCount();
-    if (n < 3)
-        return true;
-    ValidityPolygon polygon;
-    auto& outer = polygon.outer();
-    outer.reserve(static_cast<size_t>(n) + 1);
-    for (int32_t k = 0; k < n; ++k)
-        outer.emplace_back(ring.Point(k).X, ring.Point(k).Y);
-    if (outer.front().x() != outer.back().x() || outer.front().y() != outer.back().y())
-        outer.push_back(outer.front());
-    // A hole runs the other way round; Boost reads a ring against its orientation as the plane
-    // outside it.
-    if (bg::area(polygon) < 0.0)
-        std::reverse(outer.begin(), outer.end());
-    return !bg::is_valid(polygon);
-}
-
-// Per ring of the layer, in layer order: 1 for an invalid ring.
-std::vector<uint8_t> FindInvalidRings(const CPolygonLayer& layer, int threads)
-{
-    std::vector<const CPolygonRing*> rings;
-    for (const auto& polygon : layer.Polygons())
-        for (const auto& ring : polygon->Rings())
-            rings.push_back(ring.get());
-    std::vector<uint8_t> invalid(rings.size(), 0);
-    const std::vector<CWorkChunk> chunks = SplitIntoChunks(rings.size(), static_cast<size_t>(std::max(1, threads)));
-    RunWorkers(chunks.size(), [&](size_t worker) {
-        const CWorkChunk& chunk = chunks[worker];
-        for (size_t k = chunk.Begin; k < chunk.Begin + chunk.Count; ++k)
-            invalid[k] = RingIsInvalid(*rings[k]) ? 1 : 0;
-    });
-    return invalid;
 }
 
 int64_t CountVertices(const CPolygonLayer& layer)
@@ -184,6 +142,7 @@ CartogramSolution CConvergenceLoop::Solve(CCartogramRoundSink* sink, CCartogramF
         solution.Result = outcome;
         solution.LeftOut = LeftOutReported_;
         solution.PassedOverInvalid = PassedOverInvalid_;
+        solution.LoopsCut = LoopsCut_;
         return solution;
     };
     for (int r = 0;; ++r) {
@@ -714,7 +673,26 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
         VertexCount_ = CountVertices(Layer_);
         CopyVertices(minDepth, local.Depths);
     }
-    return SearchStep(grid, measures, feedback);
+    if (!SearchStep(grid, measures, feedback))
+        return false;
+    CutStepLoops();
+    return true;
+}
+
+// The step's piecewise map follows each leaf with straight edges, so two sides of a ring closer
+// than those edges can follow (the tip of a needle squeezed between neighbours) may come to cross.
+// Such a ring, valid at first, would keep every later round from being the result; its small loop
+// is cut instead, in every ring along it.
+void CConvergenceLoop::CutStepLoops()
+{
+    if (InitialInvalid_.empty())
+        return;
+    std::vector<uint8_t> invalid = FindInvalidRings(Layer_, Params_.ThreadCount);
+    for (size_t k = 0; k < invalid.size(); ++k)
+        if (invalid[k] != 0 && (k >= InitialInvalid_.size() || InitialInvalid_[k] == 0)) {
+            LoopsCut_ += CutSmallLoops(Layer_, invalid, InitialInvalid_, MaxLoopShare);
+            return;
+        }
 }
 
 // The force field's displacement of every grid vertex, evaluated through bins; `lambda` the

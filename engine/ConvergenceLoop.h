@@ -91,6 +91,7 @@ private:
     void KeepIfBest(int round, const RoundMeasures& measures);
     void RestoreBest();
     bool GainedInvalidRing() const;
+    void CutStepLoops();
 
     // Moving the grid.
     bool MovesWithFlow() const { return Params_.Motion() == GridMotion::ConvergingFlow; }
@@ -116,6 +117,7 @@ private:
     std::vector<uint8_t> LeftOut_;     // left out of this round's measures
     std::vector<LeftOutPolygon> LeftOutReported_;
     int PassedOverInvalid_ = 0; // rounds keep-best passed over for a ring that turned invalid
+    int LoopsCut_ = 0;          // small loops cut where a step laid a ring's edges across each other
     std::vector<uint8_t> Reported_;
     double Step_ = 1.0; // s, for the run
     // The tree of the layer being transformed, kept for keep-best until the next measurement

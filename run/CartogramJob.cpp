@@ -551,6 +551,13 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
         if (Params.Converge && solution.LastMeasures) {
             ReportFarFromSize(*solution.LastMeasures);
             ReportTargetMissed(solution);
+            if (solution.LoopsCut > 0)
+                ShowMessage(std::to_string(solution.LoopsCut) +
+                                (solution.LoopsCut == 1 ? " small loop was" : " small loops were") +
+                                " cut where a round laid two edges of a ring across each other (the tip of a "
+                                "polygon squeezed thinner than the round's edges can follow); each held at most "
+                                "0.01 % of its ring's area.",
+                            MessageKind::Information);
         }
         DescribePolygons(prepared, network.PolygonCount());
         for (auto& pair : Summary.NewOverlaps)

@@ -1,0 +1,274 @@
+#include "engine/RingLoops.h"
+
+#include "engine/BorderGraph.h"
+#include "engine/ParallelWorkers.h"
+#include "geometry/GeometryPrimitives.h"
+#include "geometry/PolygonLayer.h"
+
+#include <boost/geometry.hpp>
+#include <boost/geometry/geometries/point_xy.hpp>
+#include <boost/geometry/geometries/polygon.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <optional>
+#include <unordered_map>
+
+namespace tessaro {
+namespace {
+
+namespace bg = boost::geometry;
+using ValidityPoint = bg::model::d2::point_xy<double>;
+using ValidityPolygon = bg::model::polygon<ValidityPoint>; // clockwise and closed
+
+// Passes of cuts at most: a cut can uncover another crossing behind the loop it cut.
+constexpr int MaxLoopPasses = 4;
+
+// A loop to cut: its vertices, and the crossing point they move to.
+struct CLoop {
+    std::vector<CPointKey> Vertices;
+    CPoint2D Crossing;
+    double Area = 0.0;
+};
+
+// The point where segments a-b and c-d cross, when each has its ends strictly on both sides of
+// the other.
+std::optional<CPoint2D> ProperCrossing(const CPoint2D& a, const CPoint2D& b, const CPoint2D& c, const CPoint2D& d)
+{
+    if (SideOfLine(a, b, c) * SideOfLine(a, b, d) >= 0 || SideOfLine(c, d, a) * SideOfLine(c, d, b) >= 0)
+        return std::nullopt;
+    const double denominator = CrossProduct(b.X - a.X, b.Y - a.Y, d.X - c.X, d.Y - c.Y);
+    if (denominator == 0.0)
+        return std::nullopt;
+    const double t = CrossProduct(c.X - a.X, c.Y - a.Y, d.X - c.X, d.Y - c.Y) / denominator;
+    return CPoint2D{a.X + t * (b.X - a.X), a.Y + t * (b.Y - a.Y)};
+}
+
+// A ring's distinct points: its closing point (the first repeated last) left off.
+std::vector<CPoint2D> OpenPoints(const CPolygonRing& ring)
+{
+    std::vector<CPoint2D> points;
+    for (int32_t i = 0; i < ring.PointCount(); ++i)
+        points.push_back(ring.Point(i));
+    if (points.size() >= 2 && SamePoint(points.front(), points.back()))
+        points.pop_back();
+    return points;
+}
+
+// The absolute area of the loop that runs from `crossing` through points[first], ... (`count`
+// of them, wrapping around the ring) and back to `crossing`.
+double LoopArea(const std::vector<CPoint2D>& points, size_t first, size_t count, const CPoint2D& crossing)
+{
+    const size_t m = points.size();
+    double twice = 0.0;
+    CPoint2D previous = crossing;
+    for (size_t k = 0; k < count; ++k) {
+        const CPoint2D& p = points[(first + k) % m];
+        twice += previous.X * p.Y - p.X * previous.Y;
+        previous = p;
+    }
+    twice += previous.X * crossing.Y - crossing.X * previous.Y;
+    return std::fabs(twice) / 2.0;
+}
+
+double OpenRingArea(const std::vector<CPoint2D>& points)
+{
+    return LoopArea(points, 1, points.size() - 1, points.front());
+}
+
+// The two loops a crossing of edges s and t (s < t) splits the ring into: the points s+1..t, and
+// the points t+1..s around the ring's start. The smaller, when it is small enough to cut and holds
+// at most half the ring's points.
+std::optional<CLoop> SmallerLoop(const std::vector<CPoint2D>& points, size_t s, size_t t, const CPoint2D& crossing,
+                                 double maxArea)
+{
+    const size_t m = points.size();
+    const size_t insideCount = t - s, outsideCount = m - insideCount;
+    const double inside = LoopArea(points, s + 1, insideCount, crossing);
+    const double outside = LoopArea(points, t + 1, outsideCount, crossing);
+    const bool takeInside = inside <= outside;
+    const size_t first = takeInside ? s + 1 : t + 1;
+    const size_t count = takeInside ? insideCount : outsideCount;
+    const double area = std::min(inside, outside);
+    if (!(area <= maxArea) || 2 * count > m)
+        return std::nullopt;
+    CLoop loop;
+    loop.Crossing = crossing;
+    loop.Area = area;
+    for (size_t k = 0; k < count; ++k) {
+        const CPoint2D& p = points[(first + k) % m];
+        loop.Vertices.push_back({p.X, p.Y});
+    }
+    return loop;
+}
+
+// The smallest loop cut off by a proper crossing of two edges of the ring, holding at most
+// `maxShare` of the ring's area. The edges are swept in the order of their least x.
+std::optional<CLoop> FindSmallLoop(const CPolygonRing& ring, double maxShare)
+{
+    const std::vector<CPoint2D> points = OpenPoints(ring);
+    const size_t m = points.size();
+    if (m < 4)
+        return std::nullopt;
+    const double maxArea = maxShare * OpenRingArea(points);
+    const auto minX = [&](size_t e) { return std::min(points[e].X, points[(e + 1) % m].X); };
+    const auto maxX = [&](size_t e) { return std::max(points[e].X, points[(e + 1) % m].X); };
+    std::vector<size_t> order(m);
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return minX(a) < minX(b); });
+    std::optional<CLoop> best;
+    for (size_t k = 0; k < m; ++k) {
+        const size_t e = order[k];
+        for (size_t l = k + 1; l < m && minX(order[l]) <= maxX(e); ++l) {
+            const size_t f = order[l];
+            const size_t s = std::min(e, f), t = std::max(e, f);
+            if (t - s < 2 || (s == 0 && t == m - 1))
+                continue; // neighbouring edges meet at their shared point
+            const auto crossing = ProperCrossing(points[s], points[s + 1], points[t], points[(t + 1) % m]);
+            if (!crossing)
+                continue;
+            std::optional<CLoop> loop = SmallerLoop(points, s, t, *crossing, maxArea);
+            if (loop && (!best || loop->Area < best->Area))
+                best = std::move(loop);
+        }
+    }
+    return best;
+}
+
+// A ring's points as they were, to be put back when a pass fails.
+struct CSavedRing {
+    CSimplePolygon* Polygon;
+    int32_t Ring;
+    size_t Index; // in layer order
+    std::vector<double> Points;
+};
+
+// The ring's points with every vertex in `moves` moved to where it says; points that come to
+// coincide with the one before are merged, and the ring stays closed.
+std::vector<double> MovedPoints(const CPolygonRing& ring,
+                                const std::unordered_map<CPointKey, CPoint2D, CPointKeyHash>& moves)
+{
+    std::vector<double> points;
+    for (int32_t i = 0; i < ring.PointCount(); ++i) {
+        CPoint2D p = ring.Point(i);
+        if (const auto found = moves.find({p.X, p.Y}); found != moves.end())
+            p = found->second;
+        const size_t n = points.size();
+        if (n >= 2 && points[n - 2] == p.X && points[n - 1] == p.Y)
+            continue;
+        points.insert(points.end(), {p.X, p.Y});
+    }
+    return points;
+}
+
+bool HoldsAny(const CPolygonRing& ring, const std::unordered_map<CPointKey, CPoint2D, CPointKeyHash>& moves)
+{
+    for (int32_t i = 0; i < ring.PointCount(); ++i)
+        if (moves.count(KeyAt(ring.Points(), i)) != 0)
+            return true;
+    return false;
+}
+
+// Moves the vertices in every ring holding them, and checks the rings moved: false (with every
+// ring put back) when one became invalid or too short.
+bool MoveVertices(CPolygonLayer& layer, const std::unordered_map<CPointKey, CPoint2D, CPointKeyHash>& moves,
+                  std::vector<uint8_t>& invalid)
+{
+    std::vector<CSavedRing> saved;
+    size_t index = 0;
+    bool sound = true;
+    for (auto* polygon : layer.Polygons()) {
+        for (int32_t r = 0; r < polygon->RingCount(); ++r, ++index) {
+            const CPolygonRing& ring = polygon->Ring(r);
+            if (!sound || !HoldsAny(ring, moves))
+                continue;
+            std::vector<double> points = MovedPoints(ring, moves);
+            saved.push_back(
+                {polygon, r, index, std::vector<double>(ring.Points(), ring.Points() + 2 * ring.PointCount())});
+            sound = points.size() >= 8 &&
+                    polygon->SetRingPoints(r, static_cast<int32_t>(points.size() / 2), points.data()) &&
+                    (!RingIsInvalid(polygon->Ring(r)) || invalid[index] != 0);
+        }
+    }
+    for (const CSavedRing& ring : saved) {
+        if (!sound)
+            ring.Polygon->SetRingPoints(ring.Ring, static_cast<int32_t>(ring.Points.size() / 2), ring.Points.data());
+        else
+            invalid[ring.Index] = RingIsInvalid(ring.Polygon->Ring(ring.Ring)) ? 1 : 0;
+        ring.Polygon->UpdateBoundingBox();
+    }
+    return sound;
+}
+
+std::vector<const CPolygonRing*> RingsOf(const CPolygonLayer& layer)
+{
+    std::vector<const CPolygonRing*> rings;
+    for (const auto* polygon : layer.Polygons())
+        for (const auto& ring : polygon->Rings())
+            rings.push_back(ring.get());
+    return rings;
+}
+
+} // namespace
+
+bool RingIsInvalid(const CPolygonRing& ring)
+{
+    const int32_t n = ring.PointCount();
+    if (n < 3)
+        return true;
+    ValidityPolygon polygon;
+    auto& outer = polygon.outer();
+    outer.reserve(static_cast<size_t>(n) + 1);
+    for (int32_t k = 0; k < n; ++k)
+        outer.emplace_back(ring.Point(k).X, ring.Point(k).Y);
+    if (outer.front().x() != outer.back().x() || outer.front().y() != outer.back().y())
+        outer.push_back(outer.front());
+    // A hole runs the other way round; Boost reads a ring against its orientation as the plane
+    // outside it.
+    if (bg::area(polygon) < 0.0)
+        std::reverse(outer.begin(), outer.end());
+    return !bg::is_valid(polygon);
+}
+
+std::vector<uint8_t> FindInvalidRings(const CPolygonLayer& layer, int threads)
+{
+    const std::vector<const CPolygonRing*> rings = RingsOf(layer);
+    std::vector<uint8_t> invalid(rings.size(), 0);
+    const std::vector<CWorkChunk> chunks = SplitIntoChunks(rings.size(), static_cast<size_t>(std::max(1, threads)));
+    RunWorkers(chunks.size(), [&](size_t worker) {
+        const CWorkChunk& chunk = chunks[worker];
+        for (size_t k = chunk.Begin; k < chunk.Begin + chunk.Count; ++k)
+            invalid[k] = RingIsInvalid(*rings[k]) ? 1 : 0;
+    });
+    return invalid;
+}
+
+int CutSmallLoops(CPolygonLayer& layer, std::vector<uint8_t>& invalid, const std::vector<uint8_t>& leaveAlone,
+                  double maxLoopShare)
+{
+    int cut = 0;
+    for (int pass = 0; pass < MaxLoopPasses; ++pass) {
+        const std::vector<const CPolygonRing*> rings = RingsOf(layer);
+        std::unordered_map<CPointKey, CPoint2D, CPointKeyHash> moves;
+        int found = 0;
+        for (size_t k = 0; k < rings.size() && k < invalid.size(); ++k) {
+            if (invalid[k] == 0 || (k < leaveAlone.size() && leaveAlone[k] != 0))
+                continue;
+            const std::optional<CLoop> loop = FindSmallLoop(*rings[k], maxLoopShare);
+            // Two loops sharing a vertex would each move it: the second waits for the next pass.
+            if (!loop || std::any_of(loop->Vertices.begin(), loop->Vertices.end(),
+                                     [&](const CPointKey& v) { return moves.count(v) != 0; }))
+                continue;
+            for (const CPointKey& v : loop->Vertices)
+                moves.emplace(v, loop->Crossing);
+            ++found;
+        }
+        if (found == 0 || !MoveVertices(layer, moves, invalid))
+            break;
+        cut += found;
+    }
+    return cut;
+}
+
+} // namespace tessaro
