@@ -4,6 +4,7 @@
 #include "app/InformationOptions.h"
 #include "app/LumarixApp.h"
 #include "app/MainFrame.h"
+#include "platform/MemoryPolicy.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -14,6 +15,7 @@ using namespace Qt::StringLiterals;
 
 int main(int argc, char** argv)
 {
+    tessaro::ReturnLargeBlocksToSystem();
     if (const std::optional<int> status = tessaro::AnswerInformationOptions(argc, argv, std::cout))
         return *status;
     QApplication application(argc, argv);

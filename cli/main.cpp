@@ -8,6 +8,7 @@
 #include "cli/ParamsCommand.h"
 #include "cli/RouteCommand.h"
 #include "platform/ConsoleUserInterface.h"
+#include "platform/MemoryPolicy.h"
 #include "platform/Version.h"
 #include "render/HtmlMapPage.h"
 
@@ -82,6 +83,7 @@ constexpr const char* LayerHelp = "The layer to read from a source with several 
 
 int main(int argc, char** argv)
 {
+    tessaro::ReturnLargeBlocksToSystem();
     CLI::App app{"tessaro-cli: area cartograms and network files from the command line"};
     app.set_version_flag("--version", std::string("tessaro-cli ") + tessaro::ProgramVersion());
     app.require_subcommand(1);
