@@ -654,9 +654,10 @@ void CCartogramJob::ReportTargetMissed(const CartogramSolution& solution)
                std::to_string(solution.LastRound) + ".";
     if (solution.PassedOverInvalid > 0)
         text += std::string(text.empty() ? "" : " ") + std::to_string(solution.PassedOverInvalid) +
-                (solution.PassedOverInvalid == 1 ? " round that measured better was"
-                                                 : " rounds that measured better were") +
-                " passed over: a ring that was valid at first was invalid in them.";
+                (solution.PassedOverInvalid == 1
+                     ? " round that measured better was passed over: a ring that was valid at first was invalid in it."
+                     : " rounds that measured better were passed over: a ring that was valid at first was invalid in "
+                       "them.");
     if (!text.empty())
         ShowMessage(text, MessageKind::Warning);
 }
