@@ -2,6 +2,7 @@
 
 #include "engine/BorderGraph.h"
 #include "engine/ParallelWorkers.h"
+#include "engine/SharedBorders.h"
 #include "geometry/GeometryPrimitives.h"
 #include "geometry/PolygonLayer.h"
 
@@ -13,7 +14,6 @@
 #include <cmath>
 #include <numeric>
 #include <optional>
-#include <unordered_map>
 
 namespace tessaro {
 namespace {
@@ -28,7 +28,7 @@ constexpr int MaxLoopPasses = 4;
 // A loop to cut: its vertices, and the crossing point they move to.
 struct CLoop {
     std::vector<CPointKey> Vertices;
-    CPoint2D Crossing;
+    CPointKey Crossing;
     double Area = 0.0;
 };
 
@@ -72,11 +72,6 @@ double LoopArea(const std::vector<CPoint2D>& points, size_t first, size_t count,
     return std::fabs(twice) / 2.0;
 }
 
-double OpenRingArea(const std::vector<CPoint2D>& points)
-{
-    return LoopArea(points, 1, points.size() - 1, points.front());
-}
-
 // The two loops a crossing of edges s and t (s < t) splits the ring into: the points s+1..t, and
 // the points t+1..s around the ring's start. The smaller, when it is small enough to cut and holds
 // at most half the ring's points.
@@ -94,7 +89,7 @@ std::optional<CLoop> SmallerLoop(const std::vector<CPoint2D>& points, size_t s, 
     if (!(area <= maxArea) || 2 * count > m)
         return std::nullopt;
     CLoop loop;
-    loop.Crossing = crossing;
+    loop.Crossing = {crossing.X, crossing.Y};
     loop.Area = area;
     for (size_t k = 0; k < count; ++k) {
         const CPoint2D& p = points[(first + k) % m];
@@ -111,7 +106,9 @@ std::optional<CLoop> FindSmallLoop(const CPolygonRing& ring, double maxShare)
     const size_t m = points.size();
     if (m < 4)
         return std::nullopt;
-    const double maxArea = maxShare * OpenRingArea(points);
+    double area = 0.0;
+    ring.AreaAndCentroid(nullptr, &area);
+    const double maxArea = maxShare * std::fabs(area);
     const auto minX = [&](size_t e) { return std::min(points[e].X, points[(e + 1) % m].X); };
     const auto maxX = [&](size_t e) { return std::max(points[e].X, points[(e + 1) % m].X); };
     std::vector<size_t> order(m);
@@ -144,58 +141,35 @@ struct CSavedRing {
     std::vector<double> Points;
 };
 
-// The ring's points with every vertex in `moves` moved to where it says; points that come to
-// coincide with the one before are merged, and the ring stays closed.
-std::vector<double> MovedPoints(const CPolygonRing& ring,
-                                const std::unordered_map<CPointKey, CPoint2D, CPointKeyHash>& moves)
-{
-    std::vector<double> points;
-    for (int32_t i = 0; i < ring.PointCount(); ++i) {
-        CPoint2D p = ring.Point(i);
-        if (const auto found = moves.find({p.X, p.Y}); found != moves.end())
-            p = found->second;
-        const size_t n = points.size();
-        if (n >= 2 && points[n - 2] == p.X && points[n - 1] == p.Y)
-            continue;
-        points.insert(points.end(), {p.X, p.Y});
-    }
-    return points;
-}
-
-bool HoldsAny(const CPolygonRing& ring, const std::unordered_map<CPointKey, CPoint2D, CPointKeyHash>& moves)
-{
-    for (int32_t i = 0; i < ring.PointCount(); ++i)
-        if (moves.count(KeyAt(ring.Points(), i)) != 0)
-            return true;
-    return false;
-}
-
 // Moves the vertices in every ring holding them, and checks the rings moved: false (with every
-// ring put back) when one became invalid or too short.
-bool MoveVertices(CPolygonLayer& layer, const std::unordered_map<CPointKey, CPoint2D, CPointKeyHash>& moves,
-                  std::vector<uint8_t>& invalid)
+// ring put back) when one became invalid that was valid, or too short to be a ring.
+bool MoveVertices(CPolygonLayer& layer, const CVertexMoves& moves, std::vector<uint8_t>& invalid)
 {
     std::vector<CSavedRing> saved;
+    std::vector<uint8_t> nowInvalid;
+    std::vector<double> points;
     size_t index = 0;
     bool sound = true;
     for (auto* polygon : layer.Polygons()) {
-        for (int32_t r = 0; r < polygon->RingCount(); ++r, ++index) {
+        for (int32_t r = 0; r < polygon->RingCount() && sound; ++r, ++index) {
             const CPolygonRing& ring = polygon->Ring(r);
-            if (!sound || !HoldsAny(ring, moves))
+            points.clear();
+            if (AppendMovedPoints(ring, moves, points) == 0)
                 continue;
-            std::vector<double> points = MovedPoints(ring, moves);
             saved.push_back(
                 {polygon, r, index, std::vector<double>(ring.Points(), ring.Points() + 2 * ring.PointCount())});
-            sound = points.size() >= 8 &&
-                    polygon->SetRingPoints(r, static_cast<int32_t>(points.size() / 2), points.data()) &&
-                    (!RingIsInvalid(polygon->Ring(r)) || invalid[index] != 0);
+            const bool set =
+                points.size() >= 8 && polygon->SetRingPoints(r, static_cast<int32_t>(points.size() / 2), points.data());
+            nowInvalid.push_back(!set || RingIsInvalid(polygon->Ring(r)) ? 1 : 0);
+            sound = set && (nowInvalid.back() == 0 || invalid[index] != 0);
         }
     }
-    for (const CSavedRing& ring : saved) {
+    for (size_t k = 0; k < saved.size(); ++k) {
+        const CSavedRing& ring = saved[k];
         if (!sound)
             ring.Polygon->SetRingPoints(ring.Ring, static_cast<int32_t>(ring.Points.size() / 2), ring.Points.data());
         else
-            invalid[ring.Index] = RingIsInvalid(ring.Polygon->Ring(ring.Ring)) ? 1 : 0;
+            invalid[ring.Index] = nowInvalid[k];
         ring.Polygon->UpdateBoundingBox();
     }
     return sound;
@@ -250,7 +224,7 @@ int CutSmallLoops(CPolygonLayer& layer, std::vector<uint8_t>& invalid, const std
     int cut = 0;
     for (int pass = 0; pass < MaxLoopPasses; ++pass) {
         const std::vector<const CPolygonRing*> rings = RingsOf(layer);
-        std::unordered_map<CPointKey, CPoint2D, CPointKeyHash> moves;
+        CVertexMoves moves;
         int found = 0;
         for (size_t k = 0; k < rings.size() && k < invalid.size(); ++k) {
             if (invalid[k] == 0 || (k < leaveAlone.size() && leaveAlone[k] != 0))

@@ -96,7 +96,7 @@ struct CInsertion {
 // vertices exactly; points of a ring that come to coincide are merged. Returns the vertices moved.
 int64_t SnapVertices(CPolygonLayer& layer, double tolerance)
 {
-    std::unordered_map<CPointKey, CPointKey, CPointKeyHash> targets;
+    CVertexMoves targets;
     {
         CEdgeGrid grid(layer, tolerance);
         for (uint32_t e = 0; e < grid.Edges.size(); ++e) {
@@ -121,22 +121,10 @@ int64_t SnapVertices(CPolygonLayer& layer, double tolerance)
         return 0;
     int64_t moved = 0;
     RewriteRings(layer, [&](const CPolygonRing& ring, std::vector<double>& points) {
-        bool ringChanged = false;
-        for (int32_t i = 0; i < ring.PointCount(); ++i) {
-            CPointKey key = KeyAt(ring.Points(), i);
-            if (const auto found = targets.find(key); found != targets.end()) {
-                key = found->second;
-                ringChanged = true;
-                ++moved;
-            }
-            const size_t n = points.size();
-            if (n >= 2 && points[n - 2] == key.X && points[n - 1] == key.Y)
-                continue; // merged with the point before
-            points.push_back(key.X);
-            points.push_back(key.Y);
-        }
+        const int64_t ringMoved = AppendMovedPoints(ring, targets, points);
+        moved += ringMoved;
         // A ring the merging leaves without area keeps its points as they were.
-        return ringChanged && points.size() >= 8;
+        return ringMoved > 0 && points.size() >= 8;
     });
     return moved;
 }
@@ -406,6 +394,23 @@ std::vector<CPointKey> ThinChains(const CBorderChains& chains, const CEdgeGrid& 
 }
 
 } // namespace
+
+int64_t AppendMovedPoints(const CPolygonRing& ring, const CVertexMoves& moves, std::vector<double>& points)
+{
+    int64_t moved = 0;
+    for (int32_t i = 0; i < ring.PointCount(); ++i) {
+        CPointKey key = KeyAt(ring.Points(), i);
+        if (const auto found = moves.find(key); found != moves.end()) {
+            key = found->second;
+            ++moved;
+        }
+        const size_t n = points.size();
+        if (n >= 2 && points[n - 2] == key.X && points[n - 1] == key.Y)
+            continue; // merged with the point before
+        points.insert(points.end(), {key.X, key.Y});
+    }
+    return moved;
+}
 
 int64_t ShareBorderVertices(CPolygonLayer& layer, double tolerance)
 {

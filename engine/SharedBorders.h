@@ -1,12 +1,25 @@
 #pragma once
 
+#include "engine/BorderGraph.h"
+
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
 
 namespace tessaro {
 
 class CKeptPoints;
 class CPolygonLayer;
+class CPolygonRing;
 class CVertexUseTable;
+
+// Vertex positions and where each moves to.
+using CVertexMoves = std::unordered_map<CPointKey, CPointKey, CPointKeyHash>;
+
+// Appends the ring's points to `points` (x, y pairs) with every vertex in `moves` moved where it
+// says; a point that comes to coincide with the one before it is merged. Returns the number of
+// vertices moved (0: the points are the ring's own).
+int64_t AppendMovedPoints(const CPolygonRing& ring, const CVertexMoves& moves, std::vector<double>& points);
 
 // Gives every border the same vertices on both sides: vertices within `tolerance` of each other
 // become one (the smallest by coordinates), so a border drawn twice with rounding differences is
