@@ -112,6 +112,9 @@ struct CartogramSolution {
     int PassedOverInvalid = 0;
     // Small loops the convergence loop cut where a round laid a ring's edges across each other.
     int LoopsCut = 0;
+    // The largest loop cut, as a share of its ring's area: the ring gives up no more than that to
+    // stay valid.
+    static constexpr double MaxLoopShare = 1e-4;
 };
 
 // The cartogram's round loop. Given a polygon layer, the desired share of each polygon and a

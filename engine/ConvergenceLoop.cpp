@@ -87,9 +87,6 @@ constexpr double MinLocalResponse = 0.1;
 constexpr double MaxFlowContrast = 1e4;
 // A step the fold guard did not shorten, but for rounding.
 constexpr double WholeStep = 0.999;
-// The largest loop, as a share of its ring's area, cut where a step laid a ring's edges across each
-// other: the ring gives up no more than that to stay valid.
-constexpr double MaxLoopShare = 1e-4;
 
 // Every polygon with a ring that jumps across more than half the width of `box` from one vertex
 // to the next: what a ring crossing the antimeridian becomes when it is projected without a cut.
@@ -690,7 +687,7 @@ void CConvergenceLoop::CutStepLoops()
     std::vector<uint8_t> invalid = FindInvalidRings(Layer_, Params_.ThreadCount);
     for (size_t k = 0; k < invalid.size(); ++k)
         if (invalid[k] != 0 && (k >= InitialInvalid_.size() || InitialInvalid_[k] == 0)) {
-            LoopsCut_ += CutSmallLoops(Layer_, invalid, InitialInvalid_, MaxLoopShare);
+            LoopsCut_ += CutSmallLoops(Layer_, invalid, InitialInvalid_, CartogramSolution::MaxLoopShare);
             return;
         }
 }

@@ -555,8 +555,8 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
                 ShowMessage(std::to_string(solution.LoopsCut) +
                                 (solution.LoopsCut == 1 ? " small loop was" : " small loops were") +
                                 " cut where a round laid two edges of a ring across each other (the tip of a "
-                                "polygon squeezed thinner than the round's edges can follow); each held at most "
-                                "0.01 % of its ring's area.",
+                                "polygon squeezed thinner than the round's edges can follow); each held at most " +
+                                FormatFixed(100.0 * CartogramSolution::MaxLoopShare, 2) + " % of its ring's area.",
                             MessageKind::Information);
         }
         DescribePolygons(prepared, network.PolygonCount());
