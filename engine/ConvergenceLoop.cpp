@@ -245,7 +245,10 @@ std::optional<RoundMeasures> CConvergenceLoop::Measure(int round, const CFeedbac
         const CKeptPoints kept(KeptPoints());
         SimplifySharedBorders(Layer_, Params_.SimplifyTolerance, *BorderUses_, Params_.ThreadCount, &kept);
     }
+    CutRoundLoops();
     MeasureAndDensify(round, !exact, [this](uint32_t i) { return Measurable(i); });
+    if (!exact)
+        RoundInvalid_.clear(); // the densified rings are checked afresh
     Scalable_.clear();
     RecordLeftOut(Excluded());
     MeasureResult measured = MeasureWithout(LeftOut_);
@@ -594,7 +597,9 @@ bool CConvergenceLoop::GainedInvalidRing() const
 {
     if (!Params_.KeepValid)
         return false;
-    const std::vector<uint8_t> invalid = FindInvalidRings(Layer_, Params_.ThreadCount);
+    // The measurement that came just before checked the rings as they stand, unless it densified.
+    const std::vector<uint8_t> invalid =
+        RoundInvalid_.empty() ? FindInvalidRings(Layer_, Params_.ThreadCount) : RoundInvalid_;
     for (size_t k = 0; k < invalid.size(); ++k)
         if (invalid[k] != 0 && (k >= InitialInvalid_.size() || InitialInvalid_[k] == 0))
             return true;
@@ -670,24 +675,23 @@ bool CConvergenceLoop::Transform(const RoundMeasures& measures, const CFeedback*
         VertexCount_ = CountVertices(Layer_);
         CopyVertices(minDepth, local.Depths);
     }
-    if (!SearchStep(grid, measures, feedback))
-        return false;
-    CutStepLoops();
-    return true;
+    return SearchStep(grid, measures, feedback);
 }
 
-// The step's piecewise map follows each leaf with straight edges, so two sides of a ring closer
-// than those edges can follow (the tip of a needle squeezed between neighbours) may come to cross.
-// Such a ring, valid at first, would keep every later round from being the result; its small loop
-// is cut instead, in every ring along it.
-void CConvergenceLoop::CutStepLoops()
+// A round's step follows each leaf with straight edges, so two sides of a ring closer than those
+// edges can follow (the tip of a needle squeezed between neighbours) may come to cross. Such a
+// ring, valid at first, would keep every later round from being the result; its small loop is cut
+// instead, in every ring along it, before the map is measured. The rings are checked after the
+// border thinning, so the one check serves both the cut and keep-best.
+void CConvergenceLoop::CutRoundLoops()
 {
+    RoundInvalid_.clear();
     if (InitialInvalid_.empty())
         return;
-    std::vector<uint8_t> invalid = FindInvalidRings(Layer_, Params_.ThreadCount);
-    for (size_t k = 0; k < invalid.size(); ++k)
-        if (invalid[k] != 0 && (k >= InitialInvalid_.size() || InitialInvalid_[k] == 0)) {
-            LoopsCut_ += CutSmallLoops(Layer_, invalid, InitialInvalid_, CartogramSolution::MaxLoopShare);
+    RoundInvalid_ = FindInvalidRings(Layer_, Params_.ThreadCount);
+    for (size_t k = 0; k < RoundInvalid_.size(); ++k)
+        if (RoundInvalid_[k] != 0 && (k >= InitialInvalid_.size() || InitialInvalid_[k] == 0)) {
+            LoopsCut_ += CutSmallLoops(Layer_, RoundInvalid_, InitialInvalid_, CartogramSolution::MaxLoopShare);
             return;
         }
 }

@@ -91,7 +91,7 @@ private:
     void KeepIfBest(int round, const RoundMeasures& measures);
     void RestoreBest();
     bool GainedInvalidRing() const;
-    void CutStepLoops();
+    void CutRoundLoops();
 
     // Moving the grid.
     bool MovesWithFlow() const { return Params_.Motion() == GridMotion::ConvergingFlow; }
@@ -147,6 +147,7 @@ private:
     };
     BestRound Best_;
     std::vector<uint8_t> InitialInvalid_; // per ring of the first round, with KeepValid
+    std::vector<uint8_t> RoundInvalid_;   // per ring of the map being measured, when checked before
     std::vector<double> FirstShares_;     // for the shrink floor, from round 0
 };
 
