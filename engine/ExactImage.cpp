@@ -97,7 +97,7 @@ public:
     {
         Ts_.clear();
         if (!WithinOneTriangle(a, b))
-            Visit(Tree_, a, b);
+            Visit(SmallestNodeAround(a, b), a, b);
         std::sort(Ts_.begin(), Ts_.end());
         Kept_.clear();
         const double gap = MinGap_ / std::hypot(b.X - a.X, b.Y - a.Y);
@@ -129,6 +129,22 @@ private:
         const double sa = CrossProduct(to.X - from.X, to.Y - from.Y, a.X - from.X, a.Y - from.Y);
         const double sb = CrossProduct(to.X - from.X, to.Y - from.Y, b.X - from.X, b.Y - from.Y);
         return !((sa > 0.0 && sb < 0.0) || (sa < 0.0 && sb > 0.0));
+    }
+
+    // The smallest node up from the leaf of `a` whose open box holds both ends, or the root: no
+    // leaf outside it meets the edge, not even at its border, so the search may start there.
+    const CQuadTreeNode& SmallestNodeAround(const CPoint2D& a, const CPoint2D& b) const
+    {
+        for (const CQuadTreeNode* node = Cursor_; node != nullptr; node = node->Parent) {
+            const CPoint2D* low = Map_.Find(node->BottomLeft);
+            const CPoint2D* high = Map_.Find(node->TopRight);
+            if (low == nullptr || high == nullptr)
+                break;
+            if (low->X < std::min(a.X, b.X) && std::max(a.X, b.X) < high->X && low->Y < std::min(a.Y, b.Y) &&
+                std::max(a.Y, b.Y) < high->Y)
+                return *node;
+        }
+        return Tree_;
     }
 
     void Visit(const CQuadTreeNode& node, const CPoint2D& a, const CPoint2D& b)
