@@ -41,6 +41,19 @@ struct CPass {
     bool PrivateCaches;
 };
 
+// The leaves a worker keeps its views of, each in the slot its address hashes to; a leaf met
+// again after its slot went to another is loaded anew, with the same bits. A map's ring
+// vertices, cut at every leaf side they cross, change leaf at almost every vertex: a view per
+// leaf met would cost an allocation and a hash lookup each, and hold hundreds of thousands.
+constexpr int LeafViewBits = 10;
+constexpr size_t LeafViewSlots = size_t{1} << LeafViewBits;
+
+size_t LeafViewSlot(const CQuadTreeNode* leaf)
+{
+    const auto address = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(leaf));
+    return static_cast<size_t>(((address >> 4) * 0x9E3779B97F4A7C15ULL) >> (64 - LeafViewBits));
+}
+
 // Vertices between two looks at the cancel flag.
 constexpr size_t CancelCheckInterval = 4096;
 
@@ -164,7 +177,7 @@ bool TransformRange(const CPass& shared, const double* in, double* out, size_t b
     // field the other workers write, and reading it per vertex would bounce that cache line.
     const CPass pass = shared;
     CQuadTreeNode* cursor = nullptr;
-    std::unordered_map<const CQuadTreeNode*, CLeafView> views;
+    std::vector<CLeafView> views(LeafViewSlots);
     CLeafView* view = nullptr;
     CTriangleScratch scratch;
     for (size_t i = begin; i < begin + count; ++i) {
@@ -176,9 +189,8 @@ bool TransformRange(const CPass& shared, const double* in, double* out, size_t b
             continue; // outside the root
         cursor = leaf;
         if (view == nullptr || view->Leaf != leaf) {
-            const auto [entry, fresh] = views.try_emplace(leaf);
-            view = &entry->second;
-            if (fresh && !LoadLeaf(pass, leaf, *view))
+            view = &views[LeafViewSlot(leaf)];
+            if (view->Leaf != leaf && !LoadLeaf(pass, leaf, *view))
                 return false;
         }
         if (!pass.UseCache && !(pass.FixedSplits && leaf->SplitCorner >= 0))
