@@ -271,12 +271,13 @@ CPoint2D Swirl(const CPoint2D& p)
 
 // threads == 0 runs the single-threaded form.
 std::vector<double> Transformed(CQuadTree& tree, const std::vector<double>& in, int threads = 0, bool useCache = true,
-                                int searchLevels = 3, bool expectHandled = true)
+                                int searchLevels = 3, bool expectHandled = true, bool privateCaches = false)
 {
     std::vector<double> out = in;
     CQuadTreeTransformer transformer(&tree);
     const int n = static_cast<int>(in.size() / 2);
-    const CTransformOptions options{.UseCache = useCache, .SearchLevels = searchLevels, .Threads = threads};
+    CTransformOptions options{.UseCache = useCache, .SearchLevels = searchLevels, .Threads = threads};
+    options.PrivateCaches = privateCaches;
     EXPECT_EQ(threads == 0 ? transformer.TransformVertices(in.data(), n, out.data(), options)
                            : transformer.TransformVerticesParallel(in.data(), n, out.data(), options),
               expectHandled);
@@ -376,13 +377,26 @@ TEST(QuadTreeTransformerParallel, EveryThreadCountCacheAndSearchDepthGivesTheSam
     BuildDeformed(tree, 6, rings, Swirl);
     const std::vector<double> single = Transformed(tree, rings);
     ASSERT_NE(single, rings);
+    // The rings wander over the tree's leaves, more than the 1,024 a worker keeps views of, and
+    // come back: views are taken over by other leaves and loaded again.
+    ASSERT_GT(tree.Map(0)->Size(), 2048u);
     for (int threads : {0, 1, 2, 3, 8})
         for (bool useCache : {true, false})
-            for (int levels : {0, 1, 2, 3, 6}) {
-                const std::vector<double> other = Transformed(tree, rings, threads, useCache, levels);
-                EXPECT_EQ(std::memcmp(other.data(), single.data(), single.size() * sizeof(double)), 0)
-                    << threads << " threads, cache " << useCache << ", " << levels << " search levels";
-            }
+            for (bool privateCaches : {false, true})
+                for (int levels : {0, 1, 2, 3, 6}) {
+                    const std::vector<double> other =
+                        Transformed(tree, rings, threads, useCache, levels, true, privateCaches);
+                    EXPECT_EQ(std::memcmp(other.data(), single.data(), single.size() * sizeof(double)), 0)
+                        << threads << " threads, cache " << useCache << ", private " << privateCaches << ", " << levels
+                        << " search levels";
+                }
+    // A vertex transformed alone, with no view kept from any other leaf, lands where the whole
+    // pass put it.
+    for (size_t k = 0; k + 1 < rings.size(); k += 2 * 23) {
+        const std::vector<double> alone = Transformed(tree, {rings[k], rings[k + 1]});
+        EXPECT_EQ(alone[0], single[k]);
+        EXPECT_EQ(alone[1], single[k + 1]);
+    }
     EXPECT_EQ(tree.CurrentMap, 0);
     const std::vector<double> few{0.3, 0.7, 0.71, 0.2}; // fewer vertices than workers
     EXPECT_EQ(Transformed(tree, few, 8), Transformed(tree, few));
