@@ -348,6 +348,11 @@ CQuadTreeNode* CQuadTree::FindLeaf(CQuadTreeNode* node, double x, double y) cons
 {
     if (node == nullptr || !Contains(node, x, y))
         return nullptr;
+    return LeafBelow(node, x, y);
+}
+
+CQuadTreeNode* CQuadTree::LeafBelow(CQuadTreeNode* node, double x, double y) const
+{
     while (!node->IsLeaf()) {
         CQuadTreeNode* next = nullptr;
         for (const auto& child : node->Children) {
@@ -368,7 +373,7 @@ CQuadTreeNode* CQuadTree::LocateLeaf(CQuadTreeNode* cursor, double x, double y, 
     CQuadTreeNode* node = cursor;
     for (int tried = 0; node != nullptr && tried < searchLevels; ++tried, node = node->Parent)
         if (Contains(node, x, y))
-            return FindLeaf(node, x, y);
+            return LeafBelow(node, x, y);
     return FindLeaf(this, x, y);
 }
 

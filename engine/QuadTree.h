@@ -152,6 +152,9 @@ private:
     bool Build(CTreeRect& rect, int maxDepth, int n, const double* points, const int* depths);
     int TakeVertexId(const CQuadTreeNode* sharer, bool useTopRight, const CPoint2D& position);
     bool Split(CQuadTreeNode* node);
+    // The leaf below `node`, which holds the point, that holds it; null only on a grid whose
+    // children do not tile their parent.
+    CQuadTreeNode* LeafBelow(CQuadTreeNode* node, double x, double y) const;
 };
 
 // Sets a tree's CurrentMap for a scope and restores it on every way out; a null tree is left
