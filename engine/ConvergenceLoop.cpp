@@ -598,8 +598,14 @@ bool CConvergenceLoop::GainedInvalidRing() const
     if (!Params_.KeepValid)
         return false;
     // The measurement that came just before checked the rings as they stand, unless it densified.
-    const std::vector<uint8_t> invalid =
-        RoundInvalid_.empty() ? FindInvalidRings(Layer_, Params_.ThreadCount) : RoundInvalid_;
+    if (!RoundInvalid_.empty())
+        return AnyNewlyInvalid(RoundInvalid_);
+    return AnyNewlyInvalid(FindInvalidRings(Layer_, Params_.ThreadCount));
+}
+
+// Whether `invalid` (per ring in layer order) flags a ring that was valid in the first round.
+bool CConvergenceLoop::AnyNewlyInvalid(const std::vector<uint8_t>& invalid) const
+{
     for (size_t k = 0; k < invalid.size(); ++k)
         if (invalid[k] != 0 && (k >= InitialInvalid_.size() || InitialInvalid_[k] == 0))
             return true;
@@ -689,11 +695,8 @@ void CConvergenceLoop::CutRoundLoops()
     if (InitialInvalid_.empty())
         return;
     RoundInvalid_ = FindInvalidRings(Layer_, Params_.ThreadCount);
-    for (size_t k = 0; k < RoundInvalid_.size(); ++k)
-        if (RoundInvalid_[k] != 0 && (k >= InitialInvalid_.size() || InitialInvalid_[k] == 0)) {
-            LoopsCut_ += CutSmallLoops(Layer_, RoundInvalid_, InitialInvalid_, CartogramSolution::MaxLoopShare);
-            return;
-        }
+    if (AnyNewlyInvalid(RoundInvalid_))
+        LoopsCut_ += CutSmallLoops(Layer_, RoundInvalid_, InitialInvalid_, CartogramSolution::MaxLoopShare);
 }
 
 // The force field's displacement of every grid vertex, evaluated through bins; `lambda` the

@@ -91,6 +91,7 @@ private:
     void KeepIfBest(int round, const RoundMeasures& measures);
     void RestoreBest();
     bool GainedInvalidRing() const;
+    bool AnyNewlyInvalid(const std::vector<uint8_t>& invalid) const;
     void CutRoundLoops();
 
     // Moving the grid.
