@@ -19,35 +19,51 @@ bool Movable(const CPointKey& key, const CVertexUse& use)
     return !use.Keep && use.Uses > 0 && !(key == use.Low) && !(key == use.High) && !(use.Low == use.High);
 }
 
-// The points from `key` onwards through `next`: every movable point not yet chained, and the
-// first that is not (a vertex that stays, or `key` again around a ring), which ends the walk.
-void WalkFrom(CVertexUseTable& uses, CPointKey key, CPointKey next, std::vector<CPointKey>& points,
-              std::vector<double>& tolerances)
+// Every ring vertex's slot, found again after the table moved its entries.
+void FindSlotsAgain(const CPolygonLayer& layer, CVertexUseTable& uses, std::vector<uint32_t>& slots)
 {
-    points.clear();
-    tolerances.clear();
-    for (;;) {
-        CVertexUse* use = uses.Find(next);
-        points.push_back(next);
-        tolerances.push_back(use == nullptr ? 0.0 : uses.Tolerance(*use));
-        if (use == nullptr || use->Chained || !Movable(next, *use))
-            return;
-        use->Chained = true;
-        const CPointKey after = use->Low == key ? use->High : use->Low;
-        key = next;
-        next = after;
+    slots.clear();
+    for (const auto* polygon : layer.Polygons())
+        for (int32_t r = 0; r < polygon->RingCount(); ++r) {
+            const CPolygonRing& ring = polygon->Ring(r);
+            for (int32_t i = 0; i < ring.PointCount(); ++i)
+                slots.push_back(static_cast<uint32_t>(uses.Insert(KeyAt(ring.Points(), i))));
+        }
+}
+
+// The chain of ring points [first - 1, last + 1] (the movable run and the two points around it),
+// each with its tolerance, appended to `chains` from its smaller end.
+void AppendChain(const CVertexUseTable& uses, const double* points, const uint32_t* slots, int32_t first,
+                 int32_t last, CBorderChains& chains)
+{
+    const size_t start = chains.Points.size();
+    for (int32_t i = first - 1; i <= last + 1; ++i) {
+        chains.Points.push_back(KeyAt(points, i));
+        chains.Tolerances.push_back(uses.Tolerance(uses.AtSlot(slots[i])));
     }
+    // From the smaller end, so the same chain runs the same way whichever ring found it.
+    const auto begin = chains.Points.begin() + static_cast<std::ptrdiff_t>(start);
+    const auto back = chains.Points.end() - 1;
+    if (KeyLess(*back, *begin) || (*back == *begin && KeyLess(*(back - 1), *(begin + 1)))) {
+        std::reverse(begin, chains.Points.end());
+        std::reverse(chains.Tolerances.begin() + static_cast<std::ptrdiff_t>(start), chains.Tolerances.end());
+    }
+    chains.Starts.push_back(start);
 }
 
 } // namespace
 
-void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses)
+void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses,
+                       std::vector<uint32_t>& slots)
 {
     // What every ring says about each of its vertices.
     size_t vertices = 0;
     for (const auto* polygon : layer.Polygons())
         vertices += static_cast<size_t>(std::max(0, polygon->TotalPointCount()));
     uses.ClearForVertices(vertices);
+    slots.clear();
+    slots.reserve(vertices);
+    const size_t rehashes = uses.Rehashes();
     // The vertices that make the layer's box stay, so the box does not shrink.
     const CExtent box = layer.BoundingBox();
     const auto onBox = [&box](const CPointKey& key) {
@@ -66,7 +82,9 @@ void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVe
             const uint32_t toleranceRing = uses.AddRing(tolerance);
             const double* points = ring.Points();
             for (int32_t i = 0; i < n; ++i) {
-                CVertexUse& use = uses[KeyAt(points, i)];
+                const size_t slot = uses.Insert(KeyAt(points, i));
+                slots.push_back(static_cast<uint32_t>(slot));
+                CVertexUse& use = uses.AtSlot(slot);
                 const int count = use.AddUse();
                 if (count == 1 || tolerance < uses.Tolerance(use))
                     use.ToleranceRing = toleranceRing;
@@ -88,39 +106,40 @@ void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVe
             }
         }
     }
+    if (uses.Rehashes() != rehashes)
+        FindSlotsAgain(layer, uses, slots); // the table grew while it filled: its entries moved
 }
 
-CBorderChains CollectBorderChains(CVertexUseTable& uses)
+CBorderChains CollectBorderChains(const CPolygonLayer& layer, CVertexUseTable& uses, const std::vector<uint32_t>& slots)
 {
+    // A movable vertex has the same two neighbours in every ring holding it, so a run of them
+    // between two vertices that stay is the same run in each of its rings, the other way round in
+    // the second: the first ring to meet it takes it. A ring starts and ends on a vertex that stays.
     CBorderChains chains;
-    std::vector<CPointKey> before, after;
-    std::vector<double> beforeTolerances, afterTolerances;
-    uses.ForEach([&](const CPointKey& key, CVertexUse& use) {
-        if (use.Chained || !Movable(key, use))
-            return;
-        use.Chained = true;
-        WalkFrom(uses, key, use.Low, before, beforeTolerances);
-        const bool around = before.back() == key; // a ring with no vertex that stays
-        after.clear();
-        afterTolerances.clear();
-        if (!around)
-            WalkFrom(uses, key, use.High, after, afterTolerances);
-        const size_t start = chains.Points.size();
-        chains.Points.insert(chains.Points.end(), before.rbegin(), before.rend());
-        chains.Points.push_back(key); // around a ring, `key` ends the chain it starts
-        chains.Points.insert(chains.Points.end(), after.begin(), after.end());
-        chains.Tolerances.insert(chains.Tolerances.end(), beforeTolerances.rbegin(), beforeTolerances.rend());
-        chains.Tolerances.push_back(uses.Tolerance(use));
-        chains.Tolerances.insert(chains.Tolerances.end(), afterTolerances.begin(), afterTolerances.end());
-        // From the smaller end, so the same chain runs the same way whichever vertex found it.
-        const auto first = chains.Points.begin() + static_cast<std::ptrdiff_t>(start);
-        const auto last = chains.Points.end() - 1;
-        if (KeyLess(*last, *first) || (*last == *first && KeyLess(*(last - 1), *(first + 1)))) {
-            std::reverse(first, chains.Points.end());
-            std::reverse(chains.Tolerances.begin() + static_cast<std::ptrdiff_t>(start), chains.Tolerances.end());
+    size_t at = 0;
+    for (const auto* polygon : layer.Polygons()) {
+        for (int32_t r = 0; r < polygon->RingCount(); ++r) {
+            const CPolygonRing& ring = polygon->Ring(r);
+            const int32_t n = ring.PointCount();
+            const double* points = ring.Points();
+            const uint32_t* ringSlots = slots.data() + at;
+            at += static_cast<size_t>(std::max(0, n));
+            const auto free = [&](int32_t i) {
+                CVertexUse& use = uses.AtSlot(ringSlots[i]);
+                return !use.Chained && Movable(KeyAt(points, i), use);
+            };
+            for (int32_t i = 1; i < n - 1; ++i) {
+                if (!free(i))
+                    continue;
+                int32_t last = i;
+                uses.AtSlot(ringSlots[i]).Chained = true;
+                while (last + 2 < n && free(last + 1))
+                    uses.AtSlot(ringSlots[++last]).Chained = true;
+                AppendChain(uses, points, ringSlots, i, last, chains);
+                i = last + 1;
+            }
         }
-        chains.Starts.push_back(start);
-    });
+    }
     chains.Starts.push_back(chains.Points.size());
     return chains;
 }

@@ -93,22 +93,29 @@ public:
         Count_ = 0;
     }
 
-    CVertexUse& operator[](const CPointKey& key)
+    CVertexUse& operator[](const CPointKey& key) { return Uses_[Insert(key)]; }
+
+    // The slot holding `key`, added when new. Slots stay until the table takes new ones (Rehashes).
+    size_t Insert(const CPointKey& key)
     {
         if (static_cast<double>(Count_ + 1) > MaxLoad * static_cast<double>(Keys_.size()))
             Rehash(SlotsFor(Count_ + 1, GrownLoad));
         size_t slot = Slot(key);
         while (Filled_[slot] != 0) {
             if (Keys_[slot] == key)
-                return Uses_[slot];
+                return slot;
             slot = Next(slot);
         }
         Filled_[slot] = 1;
         Keys_[slot] = key;
         Uses_[slot] = CVertexUse{};
         ++Count_;
-        return Uses_[slot];
+        return slot;
     }
+    CVertexUse& AtSlot(size_t slot) { return Uses_[slot]; }
+    const CVertexUse& AtSlot(size_t slot) const { return Uses_[slot]; }
+    // How often the table has taken new slots, moving its entries.
+    size_t Rehashes() const { return Rehashes_; }
 
     CVertexUse* Find(const CPointKey& key)
     {
@@ -184,6 +191,7 @@ private:
         std::vector<CPointKey> keys(size);
         std::vector<CVertexUse> uses(size);
         std::vector<uint8_t> filled(size, 0);
+        ++Rehashes_;
         keys.swap(Keys_);
         uses.swap(Uses_);
         filled.swap(Filled_);
@@ -197,6 +205,7 @@ private:
     std::vector<CVertexUse> Uses_;
     std::vector<uint8_t> Filled_;
     size_t Count_ = 0;
+    size_t Rehashes_ = 0;
     std::vector<double> Tolerances_;
     double EntriesPerVertex_ = FirstEntriesPerVertex;
     size_t LastVertices_ = 0;
@@ -213,8 +222,10 @@ inline CPointKey KeyAt(const double* points, int32_t i)
 // polygon, whichever is smaller, so an islet keeps its shape beside a large mainland). A vertex
 // stays when a ring starts or ends there, a ring holding it is short, rings disagree on its
 // neighbours, more than two rings use it, or it lies on the layer's box.
-// Fills `uses`, emptied first.
-void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses);
+// Fills `uses`, emptied first, and `slots` with the table's slot of every ring vertex, ring after
+// ring in the layer's order.
+void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVertexUseTable& uses,
+                       std::vector<uint32_t>& slots);
 
 // The runs of vertices that may go, each with the two vertices that stay around it: a border
 // between two junctions, a coast, or a ring around from the vertex that starts it. Every point is
@@ -226,7 +237,8 @@ struct CBorderChains {
     size_t Count() const { return Starts.empty() ? 0 : Starts.size() - 1; }
 };
 
-// The chains of the graph in `uses`, as CollectVertexUses left it.
-CBorderChains CollectBorderChains(CVertexUseTable& uses);
+// The chains of the graph in `uses` and `slots`, as CollectVertexUses left them for `layer`, in
+// the order their first ring comes in the layer.
+CBorderChains CollectBorderChains(const CPolygonLayer& layer, CVertexUseTable& uses, const std::vector<uint32_t>& slots);
 
 } // namespace tessaro

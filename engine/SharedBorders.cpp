@@ -443,8 +443,9 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CV
     RunBoth(
         threads,
         [&] {
-            CollectVertexUses(layer, relativeTolerance, uses);
-            chains = CollectBorderChains(uses);
+            std::vector<uint32_t> slots;
+            CollectVertexUses(layer, relativeTolerance, uses, slots);
+            chains = CollectBorderChains(layer, uses, slots);
         },
         [&] { grid.emplace(layer, 0.0); });
     if (chains.Count() == 0)
