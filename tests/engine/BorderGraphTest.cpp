@@ -1,7 +1,10 @@
 #include "engine/BorderGraph.h"
+#include "geometry/PolygonLayer.h"
+#include "tests/support/PolygonFixtures.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -130,6 +133,82 @@ TEST(VertexUseTable, TolerancePerRingAndCountsThatDoNotWrap)
     EXPECT_EQ(use.Uses, 255);
     table.ClearForVertices(10); // a cleared table forgets its rings
     EXPECT_EQ(table.Tolerance(CVertexUse{}), 0.0);
+}
+
+// An m x m grid of unit cells, each side cut into `segments` edges, clockwise from its lower left
+// corner; with `apart`, each cell moved by a gap so that no two share a point. A point's
+// coordinates come from integers alike on both sides of a border, so their bits agree.
+CPolygonLayer CutCells(int m, int segments, bool apart)
+{
+    CPolygonLayer layer;
+    const double gap = apart ? 0.5 : 0.0;
+    for (int row = 0; row < m; ++row)
+        for (int col = 0; col < m; ++col) {
+            std::vector<double> ring;
+            const auto add = [&](int i, int j) {
+                ring.push_back(static_cast<double>(i) / segments + col * gap);
+                ring.push_back(static_cast<double>(j) / segments + row * gap);
+            };
+            const int x0 = col * segments, y0 = row * segments, x1 = x0 + segments, y1 = y0 + segments;
+            for (int k = 0; k < segments; ++k) // up the left side, along the top, down, back
+                add(x0, y0 + k);
+            for (int k = 0; k < segments; ++k)
+                add(x0 + k, y1);
+            for (int k = 0; k < segments; ++k)
+                add(x1, y1 - k);
+            for (int k = 0; k <= segments; ++k)
+                add(x1 - k, y0);
+            layer.Add(test::MakePolygon({ring}));
+        }
+    return layer;
+}
+
+// Each border between two cells is one chain, taken by the first of its rings: the grid's outer
+// sides lie on the layer's box and stay, and so do the corners, which more than two rings hold.
+TEST(BorderChains, EachSharedBorderIsOneChainFromItsSmallerEnd)
+{
+    const int m = 4, segments = 5;
+    const CPolygonLayer layer = CutCells(m, segments, false);
+    CVertexUseTable table;
+    std::vector<uint32_t> slots;
+    CollectVertexUses(layer, 1e-3, table, slots);
+    const CBorderChains chains = CollectBorderChains(layer, table, slots);
+    ASSERT_EQ(chains.Count(), static_cast<size_t>(2 * m * (m - 1)));
+    std::vector<std::pair<double, double>> inner;
+    for (size_t c = 0; c < chains.Count(); ++c) {
+        const size_t first = chains.Starts[c], last = chains.Starts[c + 1] - 1;
+        ASSERT_EQ(last - first, static_cast<size_t>(segments)) << c;
+        EXPECT_TRUE(KeyLess(chains.Points[first], chains.Points[last])) << c;
+        for (size_t k = first + 1; k < last; ++k)
+            inner.emplace_back(chains.Points[k].X, chains.Points[k].Y);
+    }
+    std::sort(inner.begin(), inner.end());
+    EXPECT_EQ(std::adjacent_find(inner.begin(), inner.end()), inner.end()) << "a point in two chains";
+}
+
+// The slots kept for the chains stay right when the table grows while it fills: a table sized by
+// a map of shared borders then filled with as many lone cells, which need twice the entries.
+TEST(BorderChains, TheSameChainsWhenTheTableGrowsWhileItFills)
+{
+    CVertexUseTable table;
+    std::vector<uint32_t> slots;
+    CollectVertexUses(CutCells(30, 6, false), 1e-3, table, slots);
+    const CPolygonLayer apart = CutCells(30, 6, true);
+    const size_t rehashes = table.Rehashes();
+    CollectVertexUses(apart, 1e-3, table, slots);
+    ASSERT_GT(table.Rehashes(), rehashes) << "the table was to grow";
+    const CBorderChains grown = CollectBorderChains(apart, table, slots);
+    CollectVertexUses(apart, 1e-3, table, slots); // sized by the last layer, from its clear on
+    const size_t settled = table.Rehashes();
+    CollectVertexUses(apart, 1e-3, table, slots);
+    ASSERT_EQ(table.Rehashes(), settled) << "sized alike again, the table was not to grow";
+    const CBorderChains again = CollectBorderChains(apart, table, slots);
+    ASSERT_GE(grown.Count(), 900u); // each cell at least one chain
+    EXPECT_EQ(grown.Starts, again.Starts);
+    EXPECT_EQ(grown.Tolerances, again.Tolerances);
+    ASSERT_EQ(grown.Points.size(), again.Points.size());
+    for (size_t k = 0; k < grown.Points.size(); ++k)
+        EXPECT_TRUE(grown.Points[k] == again.Points[k]) << k;
 }
 
 } // namespace
