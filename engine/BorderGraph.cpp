@@ -40,6 +40,7 @@ void AppendChain(const CVertexUseTable& uses, const double* points, const uint32
     for (int32_t i = first - 1; i <= last + 1; ++i) {
         chains.Points.push_back(KeyAt(points, i));
         chains.Tolerances.push_back(uses.Tolerance(uses.AtSlot(slots[i])));
+        chains.Slots.push_back(slots[i]);
     }
     // From the smaller end, so the same chain runs the same way whichever ring found it.
     const auto begin = chains.Points.begin() + static_cast<std::ptrdiff_t>(start);
@@ -47,6 +48,7 @@ void AppendChain(const CVertexUseTable& uses, const double* points, const uint32
     if (KeyLess(*back, *begin) || (*back == *begin && KeyLess(*(back - 1), *(begin + 1)))) {
         std::reverse(begin, chains.Points.end());
         std::reverse(chains.Tolerances.begin() + static_cast<std::ptrdiff_t>(start), chains.Tolerances.end());
+        std::reverse(chains.Slots.begin() + static_cast<std::ptrdiff_t>(start), chains.Slots.end());
     }
     chains.Starts.push_back(start);
 }

@@ -233,6 +233,7 @@ void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVe
 struct CBorderChains {
     std::vector<CPointKey> Points;  // the chains' points, one chain after another
     std::vector<double> Tolerances; // each point's tolerance
+    std::vector<uint32_t> Slots;    // each point's slot in the vertex-use table
     std::vector<size_t> Starts;     // where each chain starts, and one past the last
     size_t Count() const { return Starts.empty() ? 0 : Starts.size() - 1; }
 };

@@ -22,19 +22,20 @@ namespace {
 constexpr size_t MinPolygonsPerWorker = 256;
 constexpr size_t MinPointsPerWorker = 16384;
 
-// Rewrites every ring of one polygon without the points `drop` accepts (never a ring's first or
-// last point); the number dropped.
+// Rewrites every ring of one polygon without the points `drop` accepts, given their index among
+// the polygon's points, ring after ring (never a ring's first or last point); the number dropped.
 template <typename Drop> int64_t RemoveFromPolygon(CSimplePolygon& polygon, Drop& drop, std::vector<double>& kept)
 {
     int64_t removed = 0;
     bool changed = false;
+    size_t first = 0;
     for (int32_t r = 0; r < polygon.RingCount(); ++r) {
         const CPolygonRing& ring = polygon.Ring(r);
         const int32_t n = ring.PointCount();
         const double* points = ring.Points();
         kept.clear();
         for (int32_t i = 0; i < n; ++i) {
-            if (i > 0 && i < n - 1 && drop(KeyAt(points, i))) {
+            if (i > 0 && i < n - 1 && drop(first + static_cast<size_t>(i))) {
                 ++removed;
                 continue;
             }
@@ -45,20 +46,25 @@ template <typename Drop> int64_t RemoveFromPolygon(CSimplePolygon& polygon, Drop
             polygon.SetRingPoints(r, static_cast<int32_t>(kept.size() / 2), kept.data());
             changed = true;
         }
+        first += static_cast<size_t>(std::max(0, n));
     }
     if (changed)
         polygon.UpdateBoundingBox();
     return removed;
 }
 
-// The same for every polygon, on up to `threads` workers: `drop` only reads, and each polygon is
-// rewritten by one worker alone.
+// The same for every polygon, on up to `threads` workers, with the points' indexes counted through
+// the whole layer: `drop` only reads, and each polygon is rewritten by one worker alone.
 template <typename Drop> int64_t RemovePoints(CPolygonLayer& layer, Drop&& drop, int threads)
 {
+    std::vector<size_t> firsts(layer.Count() + 1, 0);
+    for (uint32_t i = 0; i < layer.Count(); ++i)
+        firsts[i + 1] = firsts[i] + static_cast<size_t>(std::max(0, layer.Polygon(i).TotalPointCount()));
     return SumDealtOut(
         layer.Count(), MinPolygonsPerWorker, threads, [] { return std::vector<double>(); },
         [&](std::vector<double>& kept, size_t i) {
-            return RemoveFromPolygon(layer.Polygon(static_cast<uint32_t>(i)), drop, kept);
+            const auto dropHere = [&drop, first = firsts[i]](size_t k) { return drop(first + k); };
+            return RemoveFromPolygon(layer.Polygon(static_cast<uint32_t>(i)), dropHere, kept);
         });
 }
 
@@ -298,7 +304,7 @@ struct CThinning {
     CEdgeStamps Stamps;
     std::vector<std::pair<size_t, size_t>> Stack;
     std::vector<CPointKey> Inner;
-    std::vector<CPointKey> Removed;  // the points of every stretch that goes
+    std::vector<size_t> Removed;     // the points of every stretch that goes, as chain point indexes
     std::vector<size_t> WholeChains; // chains whose one chord passed its checks, decided after
 };
 
@@ -344,7 +350,8 @@ void ThinChain(const CBorderChains& chains, size_t chain, WholeChain whole, CThi
                 if (wholeChain)
                     work.WholeChains.push_back(chain);
                 else
-                    work.Removed.insert(work.Removed.end(), points + i + 1, points + j);
+                    for (size_t k = i + 1; k < j; ++k)
+                        work.Removed.push_back(start + k);
                 continue;
             }
             // Too long, or something lies in the way: halves find the clear parts soonest.
@@ -356,12 +363,12 @@ void ThinChain(const CBorderChains& chains, size_t chain, WholeChain whole, CThi
 }
 
 // Thins every chain against `grid`, the chains shared out among `threads` threads, and returns the
-// points that go. Of two chains between the same two junctions that would each become one chord
+// points that go, as indexes into the chains' points. Of two chains between the same two junctions that would each become one chord
 // (the two sides of a sliver, each passing its checks against the other as it was), only the
 // first in the chains' order goes whole: going together they would lay one edge on the other.
 // The outcome does not depend on the thread count.
-std::vector<CPointKey> ThinChains(const CBorderChains& chains, const CEdgeGrid& grid, const CKeptPoints* kept,
-                                  int threads)
+std::vector<size_t> ThinChains(const CBorderChains& chains, const CEdgeGrid& grid, const CKeptPoints* kept,
+                               int threads)
 {
     const size_t workers = WorkersFor(chains.Count(), MinChainsPerWorker, threads);
     std::vector<CThinning> work;
@@ -384,9 +391,8 @@ std::vector<CPointKey> ThinChains(const CBorderChains& chains, const CEdgeGrid& 
         if (KeyLess(q, p))
             std::swap(p, q);
         if (chords.insert({p, q}).second)
-            first.Removed.insert(first.Removed.end(),
-                                 chains.Points.begin() + static_cast<std::ptrdiff_t>(chains.Starts[c]) + 1,
-                                 chains.Points.begin() + static_cast<std::ptrdiff_t>(chains.Starts[c + 1]) - 1);
+            for (size_t k = chains.Starts[c] + 1; k + 1 < chains.Starts[c + 1]; ++k)
+                first.Removed.push_back(k);
         else
             ThinChain(chains, c, WholeChain::Refuse, first);
     }
@@ -440,17 +446,17 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CV
     // the rings is built beside the chains: both only read the layer.
     CBorderChains chains;
     std::optional<CEdgeGrid> grid;
+    std::vector<uint32_t> slots;
     RunBoth(
         threads,
         [&] {
-            std::vector<uint32_t> slots;
             CollectVertexUses(layer, relativeTolerance, uses, slots);
             chains = CollectBorderChains(layer, uses, slots);
         },
         [&] { grid.emplace(layer, 0.0); });
     if (chains.Count() == 0)
         return 0;
-    const std::vector<CPointKey> removed =
+    const std::vector<size_t> removed =
         ThinChains(chains, *grid, kept != nullptr && !kept->Empty() ? kept : nullptr, threads);
     if (removed.empty())
         return 0;
@@ -459,13 +465,9 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CV
         SplitIntoChunks(removed.size(), WorkersFor(removed.size(), MinPointsPerWorker, threads));
     RunWorkers(chunks.size(), [&](size_t w) {
         for (size_t k = chunks[w].Begin; k < chunks[w].Begin + chunks[w].Count; ++k)
-            if (CVertexUse* use = uses.Find(removed[k]))
-                use->Removed = true;
+            uses.AtSlot(chains.Slots[removed[k]]).Removed = true;
     });
-    const auto drop = [&uses](const CPointKey& key) {
-        const CVertexUse* use = std::as_const(uses).Find(key);
-        return use != nullptr && use->Removed;
-    };
+    const auto drop = [&uses, &slots](size_t vertex) { return std::as_const(uses).AtSlot(slots[vertex]).Removed; };
     return RemovePoints(layer, drop, threads);
 }
 
