@@ -23,6 +23,8 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <optional>
+#include <utility>
 
 namespace tessaro {
 namespace {
@@ -843,12 +845,20 @@ bool CConvergenceLoop::SearchStep(CGridDisplacement& grid, const RoundMeasures& 
     CShrinkFloor floor(Layer_, measures, Params_.ShrinkFloor, Areas_, WidePolygon_, Fractions_, FirstShares_);
     std::vector<double> moved;
     double step = Step_;
+    // The guard's step at `at` without holds. The guard's outcome depends on the step and the
+    // holds alone, so a pass that holds more at the same step, which needs only its value (the
+    // guard with the holds then sets the grid), reuses it.
+    std::optional<std::pair<double, double>> freeStep;
+    const auto unheld = [&](double at) {
+        freeStep.emplace(at, grid.Guard(Tree_, at / divisor, guard, minRatio) * divisor);
+        return freeStep->second;
+    };
     // The guarded step at `at`: with the holds, unless they cost the map most of its step.
     const auto guarded = [&](double at) {
         if (!grid.HoldsAny())
-            return grid.Guard(Tree_, at / divisor, guard, minRatio) * divisor;
+            return unheld(at);
         CGridDisplacement::CHolds holds = grid.TakeHolds();
-        const double free = grid.Guard(Tree_, at / divisor, guard, minRatio) * divisor;
+        const double free = freeStep && freeStep->first == at ? freeStep->second : unheld(at);
         grid.RestoreHolds(std::move(holds));
         const double held = grid.Guard(Tree_, at / divisor, guard, minRatio) * divisor;
         if (held >= HeldStepShare * free)
