@@ -16,8 +16,10 @@ constexpr int LocalGuardPasses = 24;
 // A vertex held back is held back a little more than its worst triangle needs, so that the next
 // pass does not find the same triangle a rounding error short.
 constexpr double HoldBackMargin = 0.95;
-// Triangles below this many per worker are looked at on fewer threads.
+// Triangles below this many per worker are looked at on fewer threads, and leaves given their
+// diagonals.
 constexpr size_t MinTrianglesPerWorker = 16384;
+constexpr size_t MinLeavesPerWorker = 16384;
 
 enum Side { LeftSide, BottomSide, TopSide, RightSide };
 
@@ -165,47 +167,54 @@ void CGridDisplacement::FixSplits(CQuadTree& tree, double step)
     });
     std::vector<CQuadTreeNode*> leaves;
     tree.Leaves(leaves);
-    for (CQuadTreeNode* leaf : leaves) {
-        std::array<CPoint2D, 4> displaced{};
-        const std::array<int, 4> ids = CornerIds(*leaf);
-        bool whole = true;
-        for (size_t k = 0; k < 4; ++k) {
-            const auto id = static_cast<size_t>(ids[k]);
-            if (ids[k] < 0 || 2 * id + 1 >= D_.size()) {
-                whole = false;
-                break;
-            }
-            displaced[k] = {Positions_[2 * id] + step * D_[2 * id], Positions_[2 * id + 1] + step * D_[2 * id + 1]};
+    // Each leaf decides its own diagonal and triangles; the chunks' triangles join in leaf order.
+    const std::vector<CWorkChunk> chunks = SplitIntoChunks(leaves.size(), WorkersFor(leaves.size(), MinLeavesPerWorker, Threads_));
+    std::vector<std::vector<CTriangle>> parts(chunks.size());
+    RunWorkers(chunks.size(), [&](size_t w) {
+        for (size_t k = chunks[w].Begin; k < chunks[w].Begin + chunks[w].Count; ++k) {
+            CQuadTreeNode& leaf = *leaves[k];
+            leaf.SplitCorner = SplitCornerAt(leaf, step);
+            AppendTriangles(leaf, parts[w]);
         }
-        leaf->SplitCorner = whole ? ChooseSplitCorner(displaced) : -1;
-    }
-    Triangles_ = Triangles(tree);
+    });
+    Triangles_.clear();
+    for (const std::vector<CTriangle>& part : parts)
+        Triangles_.insert(Triangles_.end(), part.begin(), part.end());
 }
 
-std::vector<CGridDisplacement::CTriangle> CGridDisplacement::Triangles(const CQuadTree& tree) const
+// The corner the leaf's diagonal starts from on the grid moved by `step`, or -1 when a corner
+// has no displacement.
+int CGridDisplacement::SplitCornerAt(const CQuadTreeNode& leaf, double step) const
 {
-    std::vector<const CQuadTreeNode*> leaves;
-    tree.Leaves(leaves);
-    std::vector<CTriangle> triangles;
-    triangles.reserve(2 * leaves.size());
-    for (const CQuadTreeNode* leaf : leaves) {
-        if (leaf->SplitCorner < 0)
-            continue;
-        const std::array<int, 4> ids = CornerIds(*leaf);
-        for (int t = 0; t < 2; ++t) {
-            const std::array<size_t, 3> corners = SplitTriangleCorners(leaf->SplitCorner, t);
-            CTriangle triangle{};
-            for (size_t k = 0; k < 3; ++k)
-                triangle.Ids[k] = static_cast<size_t>(ids[corners[k]]);
-            const auto& p = Positions_;
-            const auto [i0, i1, i2] = triangle.Ids;
-            triangle.Area = CrossProduct(p[2 * i1] - p[2 * i0], p[2 * i1 + 1] - p[2 * i0 + 1], p[2 * i2] - p[2 * i0],
-                                  p[2 * i2 + 1] - p[2 * i0 + 1]);
-            if (triangle.Area != 0.0)
-                triangles.push_back(triangle);
-        }
+    std::array<CPoint2D, 4> displaced{};
+    const std::array<int, 4> ids = CornerIds(leaf);
+    for (size_t k = 0; k < 4; ++k) {
+        const auto id = static_cast<size_t>(ids[k]);
+        if (ids[k] < 0 || 2 * id + 1 >= D_.size())
+            return -1;
+        displaced[k] = {Positions_[2 * id] + step * D_[2 * id], Positions_[2 * id + 1] + step * D_[2 * id + 1]};
     }
-    return triangles;
+    return ChooseSplitCorner(displaced);
+}
+
+// Appends the leaf's two triangles by its diagonal, those of no area left out.
+void CGridDisplacement::AppendTriangles(const CQuadTreeNode& leaf, std::vector<CTriangle>& triangles) const
+{
+    if (leaf.SplitCorner < 0)
+        return;
+    const std::array<int, 4> ids = CornerIds(leaf);
+    for (int t = 0; t < 2; ++t) {
+        const std::array<size_t, 3> corners = SplitTriangleCorners(leaf.SplitCorner, t);
+        CTriangle triangle{};
+        for (size_t k = 0; k < 3; ++k)
+            triangle.Ids[k] = static_cast<size_t>(ids[corners[k]]);
+        const auto& p = Positions_;
+        const auto [i0, i1, i2] = triangle.Ids;
+        triangle.Area = CrossProduct(p[2 * i1] - p[2 * i0], p[2 * i1 + 1] - p[2 * i0 + 1], p[2 * i2] - p[2 * i0],
+                                     p[2 * i2 + 1] - p[2 * i0 + 1]);
+        if (triangle.Area != 0.0)
+            triangles.push_back(triangle);
+    }
 }
 
 double CGridDisplacement::Drop(const CTriangle& triangle, double minAreaRatio) const
