@@ -9,6 +9,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessaro {
@@ -217,11 +218,22 @@ TEST(FoldGuard, TheLocalGuardOfAFineGridIsTheSameOnAnyThreadCount)
     tree.DuplicateMap(true);
     const std::vector<double> d = RoughDisplacement(tree, 6, 0.8 / 256.0);
     std::vector<double> effective[2];
+    std::vector<int> diagonals[2];
     const int threads[2] = {1, 3};
     for (size_t k = 0; k < 2; ++k) {
         CGridDisplacement grid(d, threads[k]);
         grid.ApplyHangingContinuity(tree);
-        grid.FixSplits(tree, 1.0);
+        for (const int split : {0, 2}) { // the diagonals are chosen afresh, whatever a leaf had
+            std::vector<CQuadTreeNode*> leaves;
+            tree.Leaves(leaves);
+            for (CQuadTreeNode* leaf : leaves)
+                leaf->SplitCorner = split;
+            grid.FixSplits(tree, 1.0);
+        }
+        std::vector<const CQuadTreeNode*> leaves;
+        std::as_const(tree).Leaves(leaves);
+        for (const CQuadTreeNode* leaf : leaves)
+            diagonals[k].push_back(leaf->SplitCorner);
         grid.StoreDisplaced(tree, 0.0);
         const std::vector<double> before = TriangleAreas(tree);
         ASSERT_GT(before.size(), 60000u);
@@ -234,6 +246,7 @@ TEST(FoldGuard, TheLocalGuardOfAFineGridIsTheSameOnAnyThreadCount)
                 ASSERT_GE(after[i] / before[i], 0.5 - 1e-9) << threads[k] << " threads, t " << t << ", triangle " << i;
         }
     }
+    EXPECT_EQ(diagonals[1], diagonals[0]);
     EXPECT_EQ(effective[1], effective[0]);
     size_t heldBack = 0;
     for (size_t i = 0; i < d.size(); ++i)
