@@ -332,16 +332,25 @@ int CQuadTree::StorePoints(const std::vector<double>& points, int i, int j)
     return static_cast<int>(ids.size());
 }
 
-bool CQuadTree::Contains(const CQuadTreeNode* node, double x, double y) const
+namespace {
+
+// Containment on `map` (null: every corner missing), as CQuadTree::Contains has it.
+bool ContainsOn(const CVertexMap* map, const CQuadTreeNode* node, double x, double y)
 {
-    const CVertexMap* map = Map(CurrentMap);
-    const CPoint2D* bl = map != nullptr ? map->Find(node->BottomLeft) : nullptr;
-    const CPoint2D* tr = map != nullptr ? map->Find(node->TopRight) : nullptr;
-    if (bl != nullptr && !(bl->X <= x && bl->Y <= y))
+    if (map == nullptr)
+        return true;
+    if (const CPoint2D* bl = map->Find(node->BottomLeft); bl != nullptr && !(bl->X <= x && bl->Y <= y))
         return false;
-    if (tr != nullptr && !(x < tr->X && y < tr->Y))
+    if (const CPoint2D* tr = map->Find(node->TopRight); tr != nullptr && !(x < tr->X && y < tr->Y))
         return false;
     return true;
+}
+
+} // namespace
+
+bool CQuadTree::Contains(const CQuadTreeNode* node, double x, double y) const
+{
+    return ContainsOn(Map(CurrentMap), node, x, y);
 }
 
 CQuadTreeNode* CQuadTree::FindLeaf(CQuadTreeNode* node, double x, double y) const
@@ -353,10 +362,11 @@ CQuadTreeNode* CQuadTree::FindLeaf(CQuadTreeNode* node, double x, double y) cons
 
 CQuadTreeNode* CQuadTree::LeafBelow(CQuadTreeNode* node, double x, double y) const
 {
+    const CVertexMap* map = Map(CurrentMap);
     while (!node->IsLeaf()) {
         CQuadTreeNode* next = nullptr;
         for (const auto& child : node->Children) {
-            if (Contains(child.get(), x, y)) {
+            if (ContainsOn(map, child.get(), x, y)) {
                 next = child.get();
                 break;
             }
