@@ -16,10 +16,11 @@ constexpr int LocalGuardPasses = 24;
 // A vertex held back is held back a little more than its worst triangle needs, so that the next
 // pass does not find the same triangle a rounding error short.
 constexpr double HoldBackMargin = 0.95;
-// Triangles below this many per worker are looked at on fewer threads, and leaves given their
-// diagonals.
+// Below these many per worker, triangles are looked at, leaves given their diagonals and nodes
+// searched for hanging vertices on fewer threads.
 constexpr size_t MinTrianglesPerWorker = 16384;
 constexpr size_t MinLeavesPerWorker = 16384;
+constexpr size_t MinNodesPerWorker = 4096;
 
 enum Side { LeftSide, BottomSide, TopSide, RightSide };
 
@@ -94,31 +95,53 @@ void CGridDisplacement::ApplyHangingContinuity(const CQuadTree& tree)
     Hanging_.clear();
     std::fill(HangingIndex_.begin(), HangingIndex_.end(), -1);
     const size_t count = D_.size() / 2;
-    // Breadth first: a node's corners belong to shallower nodes, whose sides were settled first.
-    std::vector<const CQuadTreeNode*> queue{&tree};
-    for (size_t next = 0; next < queue.size(); ++next) {
-        const CQuadTreeNode& node = *queue[next];
-        if (node.IsLeaf())
-            continue;
-        for (const Side side : {LeftSide, BottomSide, TopSide, RightSide}) {
-            // Across a side, a same-depth node that is split shares the midpoint as a corner; a
-            // leaf there, or a coarser leaf (no same-depth node), has it hanging on its side.
-            const CQuadTreeNode* across = CQuadTree::Neighbour(&node, SideLetter(side));
-            if ((across != nullptr && !across->IsLeaf()) || OnRootBorder(tree, node, side))
-                continue;
-            const CSideIds ids = SideIds(node, side);
-            const auto a = static_cast<size_t>(ids.First), b = static_cast<size_t>(ids.Second),
-                       m = static_cast<size_t>(ids.Middle);
-            if (std::max({a, b, m}) >= count || HangingIndex_[m] >= 0)
-                continue;
-            HangingIndex_[m] = static_cast<int>(Hanging_.size());
-            Hanging_.push_back({m, a, b});
-        }
-        for (const auto& child : node.Children)
-            queue.push_back(child.get());
+    // Breadth first, a depth at a time: a node's corners belong to shallower nodes, whose sides
+    // were settled first. The nodes of one depth are looked at on every thread, each chunk's
+    // hanging vertices joined in the nodes' order.
+    std::vector<const CQuadTreeNode*> level{&tree};
+    while (!level.empty()) {
+        const std::vector<CWorkChunk> chunks =
+            SplitIntoChunks(level.size(), WorkersFor(level.size(), MinNodesPerWorker, Threads_));
+        std::vector<std::vector<CHanging>> found(chunks.size());
+        RunWorkers(chunks.size(), [&](size_t w) {
+            for (size_t k = chunks[w].Begin; k < chunks[w].Begin + chunks[w].Count; ++k)
+                AppendHangingSides(tree, *level[k], count, found[w]);
+        });
+        for (const std::vector<CHanging>& part : found)
+            for (const CHanging& hanging : part)
+                if (HangingIndex_[hanging.Middle] < 0) {
+                    HangingIndex_[hanging.Middle] = static_cast<int>(Hanging_.size());
+                    Hanging_.push_back(hanging);
+                }
+        std::vector<const CQuadTreeNode*> next;
+        for (const CQuadTreeNode* node : level)
+            if (!node->IsLeaf())
+                for (const auto& child : node->Children)
+                    next.push_back(child.get());
+        level = std::move(next);
     }
     Settle(D_);
     E_ = D_;
+}
+
+// Appends the midpoints of the node's sides that hang: across a side, a same-depth node that is
+// split shares the midpoint as a corner; a leaf there, or a coarser leaf (no same-depth node),
+// has it hanging on its side. Ids from `count` on are passed over.
+void CGridDisplacement::AppendHangingSides(const CQuadTree& tree, const CQuadTreeNode& node, size_t count,
+                                           std::vector<CHanging>& found)
+{
+    if (node.IsLeaf())
+        return;
+    for (const Side side : {LeftSide, BottomSide, TopSide, RightSide}) {
+        const CQuadTreeNode* across = CQuadTree::Neighbour(&node, SideLetter(side));
+        if ((across != nullptr && !across->IsLeaf()) || OnRootBorder(tree, node, side))
+            continue;
+        const CSideIds ids = SideIds(node, side);
+        const auto a = static_cast<size_t>(ids.First), b = static_cast<size_t>(ids.Second),
+                   m = static_cast<size_t>(ids.Middle);
+        if (std::max({a, b, m}) < count)
+            found.push_back({m, a, b});
+    }
 }
 
 // Puts every hanging vertex at the mean of its side's ends, in the order they were found.

@@ -102,6 +102,8 @@ private:
     void ScaleEffective(const std::vector<double>& factors, double step);
     // E := factors times step * D, continuity settled; marks in `moved` the ids whose E changed.
     void ApplyFactors(const std::vector<double>& factors, double step, std::vector<uint8_t>& moved);
+    static void AppendHangingSides(const CQuadTree& tree, const CQuadTreeNode& node, size_t count,
+                                   std::vector<CHanging>& found);
     int SplitCornerAt(const CQuadTreeNode& leaf, double step) const;
     void AppendTriangles(const CQuadTreeNode& leaf, std::vector<CTriangle>& triangles) const;
     // The smallest t in (0, 1] at which the triangle falls to the ratio under E; 1 when none.
