@@ -33,8 +33,8 @@ void FindSlotsAgain(const CPolygonLayer& layer, CVertexUseTable& uses, std::vect
 
 // The chain of ring points [first - 1, last + 1] (the movable run and the two points around it),
 // each with its tolerance, appended to `chains` from its smaller end.
-void AppendChain(const CVertexUseTable& uses, const double* points, const uint32_t* slots, int32_t first,
-                 int32_t last, CBorderChains& chains)
+void AppendChain(const CVertexUseTable& uses, const double* points, const uint32_t* slots, int32_t first, int32_t last,
+                 CBorderChains& chains)
 {
     const size_t start = chains.Points.size();
     for (int32_t i = first - 1; i <= last + 1; ++i) {

@@ -240,6 +240,7 @@ struct CBorderChains {
 
 // The chains of the graph in `uses` and `slots`, as CollectVertexUses left them for `layer`, in
 // the order their first ring comes in the layer.
-CBorderChains CollectBorderChains(const CPolygonLayer& layer, CVertexUseTable& uses, const std::vector<uint32_t>& slots);
+CBorderChains CollectBorderChains(const CPolygonLayer& layer, CVertexUseTable& uses,
+                                  const std::vector<uint32_t>& slots);
 
 } // namespace tessaro

@@ -191,7 +191,8 @@ void CGridDisplacement::FixSplits(CQuadTree& tree, double step)
     std::vector<CQuadTreeNode*> leaves;
     tree.Leaves(leaves);
     // Each leaf decides its own diagonal and triangles; the chunks' triangles join in leaf order.
-    const std::vector<CWorkChunk> chunks = SplitIntoChunks(leaves.size(), WorkersFor(leaves.size(), MinLeavesPerWorker, Threads_));
+    const std::vector<CWorkChunk> chunks =
+        SplitIntoChunks(leaves.size(), WorkersFor(leaves.size(), MinLeavesPerWorker, Threads_));
     std::vector<std::vector<CTriangle>> parts(chunks.size());
     RunWorkers(chunks.size(), [&](size_t w) {
         for (size_t k = chunks[w].Begin; k < chunks[w].Begin + chunks[w].Count; ++k) {

@@ -363,12 +363,11 @@ void ThinChain(const CBorderChains& chains, size_t chain, WholeChain whole, CThi
 }
 
 // Thins every chain against `grid`, the chains shared out among `threads` threads, and returns the
-// points that go, as indexes into the chains' points. Of two chains between the same two junctions that would each become one chord
-// (the two sides of a sliver, each passing its checks against the other as it was), only the
-// first in the chains' order goes whole: going together they would lay one edge on the other.
-// The outcome does not depend on the thread count.
-std::vector<size_t> ThinChains(const CBorderChains& chains, const CEdgeGrid& grid, const CKeptPoints* kept,
-                               int threads)
+// points that go, as indexes into the chains' points. Of two chains between the same two junctions
+// that would each become one chord (the two sides of a sliver, each passing its checks against the
+// other as it was), only the first in the chains' order goes whole: going together they would lay
+// one edge on the other. The outcome does not depend on the thread count.
+std::vector<size_t> ThinChains(const CBorderChains& chains, const CEdgeGrid& grid, const CKeptPoints* kept, int threads)
 {
     const size_t workers = WorkersFor(chains.Count(), MinChainsPerWorker, threads);
     std::vector<CThinning> work;
