@@ -22,9 +22,15 @@ constexpr double Margin = 0.25;
 // time, in cells squared), so that its jumps ring less in the cosine series.
 constexpr double InitialBlur = 0.1;
 // Euler's and the trapezoid's positions may differ by this many cells in one step.
-constexpr double StepTolerance = 0.2;
+constexpr double DefaultStepTolerance = 0.2;
 constexpr double FirstTimeStep = 0.01;
-constexpr double MaxTimeStepGrowth = 4.0;
+constexpr double MaxTimeStepGrowth = 8.0;
+// The difference between a step's Euler and trapezoid positions is about the step squared times
+// the flow's acceleration, and the acceleration fades as the density evens out (late in a flow, a
+// step twice as long as the last errs no more). The next step counts on the acceleration fading
+// as it did from the step before to the last one, by this factor at most: it lengthens as fast as
+// the flow calms down rather than as the last step's difference alone would let it.
+constexpr double MostFading = 1.0 / 16.0;
 // The rest of the flow is taken in one linear step once doing so errs by at most this many cells.
 constexpr double DefaultTailTolerance = 0.005;
 // The least density the velocity divides by, in shares of the mean, whatever the raster holds.
@@ -69,7 +75,7 @@ int RowIndex(double row, int rows)
 
 } // namespace
 
-CDensityFlow::CDensityFlow() : TailTolerance_(DefaultTailTolerance) {}
+CDensityFlow::CDensityFlow() : TailTolerance_(DefaultTailTolerance), StepTolerance_(DefaultStepTolerance) {}
 CDensityFlow::~CDensityFlow() = default;
 
 double CDensityFlow::Density(int i, int j) const
@@ -346,6 +352,7 @@ bool CDensityFlow::Displace(const std::vector<double>& points, std::vector<doubl
         fastest = std::max(fastest, std::hypot(v0[k], v0[k + 1]));
     double dt = fastest > 0.0 ? std::clamp(0.1 / fastest, FirstTimeStep, endTime) : endTime;
     double retryBelow = std::numeric_limits<double>::infinity();
+    double lastRate = 0.0; // the last step taken: its positions' difference over its length squared
     bool finished = FinishLinearly(t, now, next, position, retryBelow, threads);
     for (; !finished && t < endTime && Steps_ < MaxSteps; ++Steps_) {
         if (Cancelled(feedback))
@@ -360,11 +367,15 @@ bool CDensityFlow::Displace(const std::vector<double>& points, std::vector<doubl
             worst = std::max(worst, std::abs(trapezoid[k] - euler[k]));
         }
         // The difference grows as the square of the step: aim the next step at 0.8 of the tolerance.
-        const double scale = worst > 0.0 ? std::sqrt(0.8 * StepTolerance / worst) : MaxTimeStepGrowth;
-        if (worst > StepTolerance) {
-            dt *= std::clamp(scale, 0.1, 0.5);
+        const double rate = worst / (dt * dt);
+        if (worst > StepTolerance_) {
+            const double shorter = std::sqrt(0.8 * StepTolerance_ / worst);
+            dt *= std::clamp(shorter, 0.1, 0.5);
             continue;
         }
+        const double fading = lastRate > 0.0 ? std::clamp(rate / lastRate, MostFading, 1.0) : 1.0;
+        const double scale = worst > 0.0 ? std::sqrt(0.8 * StepTolerance_ / (worst * fading)) : MaxTimeStepGrowth;
+        lastRate = rate;
         position.swap(trapezoid);
         t += dt;
         std::swap(now, next);

@@ -24,11 +24,12 @@ class CSimplePolygon;
 // centres (three inverse transforms), and the velocity between them bilinearly. Points move by
 // a predictor-corrector scheme: a step whose Euler and trapezoid positions differ by more than a
 // fifth of a cell somewhere is made again shorter, and each next step is sized from that
-// difference (it grows as the square of the step), at most four times the last. The flow runs until
-// the slowest cosine mode has decayed to a thousandth, or, sooner, until the density is so nearly
-// even that the rest of the flow is one linear step: the gradient of the density's integral over
-// the time left. The velocity divides by the density taken no lower than the raster's least
-// density, below which the heat equation never goes.
+// difference (it grows as the square of the step) and from how fast the flow calmed over the last two
+// steps, at most eight times the last. The flow runs until the slowest cosine mode has decayed to
+// a thousandth, or, sooner, until the density is so nearly even that the rest of the flow is one
+// linear step: the gradient of the density's integral over the time left. The velocity divides
+// by the density taken no lower than the raster's least density, below which the heat equation
+// never goes.
 class CDensityFlow {
 public:
     // Cells along the longer side at most: 4096 x 4096 doubles are 128 MB per array already.
@@ -78,6 +79,8 @@ public:
     // How far in cells the flow's last step may err when, once the density is nearly even, it
     // takes all the time left at once; 0 integrates step by step to the end.
     void SetTailTolerance(double cells) { TailTolerance_ = cells; }
+    // How far in cells a step's Euler and trapezoid positions may differ (a fifth unless set).
+    void SetStepTolerance(double cells) { StepTolerance_ = cells; }
     // The density of cell (i, j) as rasterised, i along x from the grid's lower left corner; not a
     // number once the grids are released.
     double Density(int i, int j) const;
@@ -102,6 +105,7 @@ private:
     std::vector<double> Covered_;  // per cell: covered length
     int Steps_ = 0;
     double TailTolerance_;
+    double StepTolerance_;
     double Floor_ = 1.0; // the raster's least density: rho never falls below it
     std::unique_ptr<CFlowTransforms> Transforms_;
 };

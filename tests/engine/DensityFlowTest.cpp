@@ -266,6 +266,36 @@ TEST(DensityFlow, TheLinearLastStepLandsWhereTheWholeFlowDoes)
     EXPECT_LT(tailed.Steps(), whole.Steps());
 }
 
+// The steps lengthen as the flow calms down, each still held to its tolerance: the points land
+// where steps fifty times as strict take them to within half a cell (about 0.4 here; each round's
+// flow starts from where the last one left the map), a strong contrast included, in a fifth of
+// the steps or fewer.
+TEST(DensityFlow, LongerStepsAsTheFlowCalmsLandWhereStrictStepsDo)
+{
+    const CPolygonLayer layer = ThreeSquares();
+    const std::vector<double> points = Lattice(0.1);
+    for (const std::vector<double>& densities : {std::vector<double>{0.5, 6.0, 2.0}, {0.01, 40.0, 1.0}}) {
+        CDensityFlow strict, usual;
+        strict.SetStepTolerance(0.004);
+        std::vector<double> exact, moved;
+        for (CDensityFlow* flow : {&strict, &usual}) {
+            flow->SetTailTolerance(0.0);
+            ASSERT_TRUE(flow->Rasterize(layer, densities, Box, CExtent{}, 120));
+        }
+        ASSERT_TRUE(strict.Displace(points, exact, 2, nullptr));
+        ASSERT_TRUE(usual.Displace(points, moved, 2, nullptr));
+        double largest = 0.0, farthest = 0.0;
+        for (size_t k = 0; k < exact.size(); ++k) {
+            largest = std::max(largest, std::fabs(exact[k]));
+            farthest = std::max(farthest, std::fabs(moved[k] - exact[k]));
+        }
+        const double cell = usual.CellSide();
+        EXPECT_GT(largest, 5.0 * cell);
+        EXPECT_LT(farthest, 0.5 * cell) << "densities " << densities[0] << ", " << densities[1];
+        EXPECT_LT(usual.Steps() * 5, strict.Steps());
+    }
+}
+
 // Between rounds the flow gives its grids back: a released flow rasterised again moves the points
 // by the same bits as a new one, and has no densities to report meanwhile.
 TEST(DensityFlow, AReleasedFlowRasterisedAgainMovesAsANewOne)
