@@ -24,12 +24,12 @@ class CSimplePolygon;
 // centres (three inverse transforms), and the velocity between them bilinearly. Points move by
 // a predictor-corrector scheme: a step whose Euler and trapezoid positions differ by more than a
 // fifth of a cell somewhere is made again shorter, and each next step is sized from that
-// difference (it grows as the square of the step) and from how fast the flow calmed over the last two
-// steps, at most eight times the last. The flow runs until the slowest cosine mode has decayed to
-// a thousandth, or, sooner, until the density is so nearly even that the rest of the flow is one
-// linear step: the gradient of the density's integral over the time left. The velocity divides
-// by the density taken no lower than the raster's least density, below which the heat equation
-// never goes.
+// difference (it grows as the square of the step) and from how fast the flow calmed over the
+// last two steps, at most eight times the last. The flow runs until the slowest cosine mode has
+// decayed to a thousandth, or, sooner, until the density is so nearly even that the rest of the
+// flow is one linear step: the gradient of the density's integral over the time left. The
+// velocity divides by the density taken no lower than the raster's least density, below which
+// the heat equation never goes.
 class CDensityFlow {
 public:
     // Cells along the longer side at most: 4096 x 4096 doubles are 128 MB per array already.

@@ -241,28 +241,45 @@ TEST(DensityFlow, EveryThreadCountMovesThePointsByTheSameBits)
     EXPECT_EQ(moved[2], moved[0]);
 }
 
+// How far two flows' points land apart, in cells of the reference's grid.
+struct FlowGap {
+    double Longest = 0.0;  // the reference's longest move along an axis
+    double Farthest = 0.0; // the other's farthest landing from the reference's, along an axis
+};
+
+// Moves a lattice over the three squares, at `densities` on 120 cells, with `reference` and with
+// `other`, and compares where they land.
+FlowGap Compare(CDensityFlow& reference, CDensityFlow& other, const std::vector<double>& densities)
+{
+    const std::vector<double> points = Lattice(0.1);
+    std::vector<double> exact, moved;
+    FlowGap gap;
+    for (CDensityFlow* flow : {&reference, &other})
+        EXPECT_TRUE(flow->Rasterize(ThreeSquares(), densities, Box, CExtent{}, 120));
+    if (!reference.Displace(points, exact, 2, nullptr) || !other.Displace(points, moved, 2, nullptr) ||
+        exact.size() != moved.size()) {
+        ADD_FAILURE() << "a flow did not move the points";
+        return gap;
+    }
+    for (size_t k = 0; k < exact.size(); ++k) {
+        gap.Longest = std::max(gap.Longest, std::fabs(exact[k]));
+        gap.Farthest = std::max(gap.Farthest, std::fabs(moved[k] - exact[k]));
+    }
+    gap.Longest /= reference.CellSide();
+    gap.Farthest /= reference.CellSide();
+    return gap;
+}
+
 // Once the density is nearly even the flow ends in one linear step: the points land where the
 // whole integration takes them, to within a quarter of the fifth of a cell a step may err, in
 // fewer steps.
 TEST(DensityFlow, TheLinearLastStepLandsWhereTheWholeFlowDoes)
 {
-    const CPolygonLayer layer = ThreeSquares();
-    const std::vector<double> points = Lattice(0.1);
     CDensityFlow whole, tailed;
     whole.SetTailTolerance(0.0);
-    std::vector<double> exact, moved;
-    for (CDensityFlow* flow : {&whole, &tailed})
-        ASSERT_TRUE(flow->Rasterize(layer, {0.5, 6.0, 2.0}, Box, CExtent{}, 120));
-    ASSERT_TRUE(whole.Displace(points, exact, 2, nullptr));
-    ASSERT_TRUE(tailed.Displace(points, moved, 2, nullptr));
-    double largest = 0.0, farthest = 0.0;
-    for (size_t k = 0; k < exact.size(); ++k) {
-        largest = std::max(largest, std::fabs(exact[k]));
-        farthest = std::max(farthest, std::fabs(moved[k] - exact[k]));
-    }
-    const double cell = whole.CellSide();
-    EXPECT_GT(largest, 5.0 * cell);
-    EXPECT_LT(farthest, 0.05 * cell);
+    const FlowGap gap = Compare(whole, tailed, {0.5, 6.0, 2.0});
+    EXPECT_GT(gap.Longest, 5.0);
+    EXPECT_LT(gap.Farthest, 0.05);
     EXPECT_LT(tailed.Steps(), whole.Steps());
 }
 
@@ -272,26 +289,14 @@ TEST(DensityFlow, TheLinearLastStepLandsWhereTheWholeFlowDoes)
 // the steps or fewer.
 TEST(DensityFlow, LongerStepsAsTheFlowCalmsLandWhereStrictStepsDo)
 {
-    const CPolygonLayer layer = ThreeSquares();
-    const std::vector<double> points = Lattice(0.1);
     for (const std::vector<double>& densities : {std::vector<double>{0.5, 6.0, 2.0}, {0.01, 40.0, 1.0}}) {
         CDensityFlow strict, usual;
         strict.SetStepTolerance(0.004);
-        std::vector<double> exact, moved;
-        for (CDensityFlow* flow : {&strict, &usual}) {
-            flow->SetTailTolerance(0.0);
-            ASSERT_TRUE(flow->Rasterize(layer, densities, Box, CExtent{}, 120));
-        }
-        ASSERT_TRUE(strict.Displace(points, exact, 2, nullptr));
-        ASSERT_TRUE(usual.Displace(points, moved, 2, nullptr));
-        double largest = 0.0, farthest = 0.0;
-        for (size_t k = 0; k < exact.size(); ++k) {
-            largest = std::max(largest, std::fabs(exact[k]));
-            farthest = std::max(farthest, std::fabs(moved[k] - exact[k]));
-        }
-        const double cell = usual.CellSide();
-        EXPECT_GT(largest, 5.0 * cell);
-        EXPECT_LT(farthest, 0.5 * cell) << "densities " << densities[0] << ", " << densities[1];
+        strict.SetTailTolerance(0.0);
+        usual.SetTailTolerance(0.0);
+        const FlowGap gap = Compare(strict, usual, densities);
+        EXPECT_GT(gap.Longest, 5.0);
+        EXPECT_LT(gap.Farthest, 0.5) << "densities " << densities[0] << ", " << densities[1];
         EXPECT_LT(usual.Steps() * 5, strict.Steps());
     }
 }
