@@ -759,7 +759,7 @@ bool CConvergenceLoop::RasterizeFlow(const RoundMeasures& measures)
     if (!Flow_)
         Flow_ = std::make_unique<CDensityFlow>();
     LastFlowCells_ = FlowCells();
-    return Flow_->Rasterize(Layer_, densities, LayerExtent_, reach, LastFlowCells_);
+    return Flow_->Rasterize(Layer_, densities, LayerExtent_, reach, LastFlowCells_, Params_.ThreadCount);
 }
 
 // The density flow's displacement of every grid vertex; the polygons of `local` are then scaled

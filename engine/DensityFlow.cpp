@@ -113,7 +113,7 @@ double CDensityFlow::PlannedCellSide(const CExtent& box, int cells)
 }
 
 bool CDensityFlow::Rasterize(const CPolygonLayer& layer, const std::vector<double>& densities, const CExtent& box,
-                             const CExtent& reach, int cells)
+                             const CExtent& reach, int cells, int threads)
 {
     if (cells < 8 || cells > MaxCells || !(box.Width() > 0.0 || box.Height() > 0.0))
         return false;
@@ -141,7 +141,7 @@ bool CDensityFlow::Rasterize(const CPolygonLayer& layer, const std::vector<doubl
         if (density > 0.0 && std::isfinite(density))
             AddPolygon(layer.Polygon(p), density, rows);
     }
-    Transform();
+    Transform(threads);
     return true;
 }
 
@@ -206,7 +206,7 @@ void CDensityFlow::AddRow(int row, std::vector<double>& crossings, double densit
 }
 
 // The raster's cosine coefficients.
-void CDensityFlow::Transform()
+void CDensityFlow::Transform(int threads)
 {
     if (!Transforms_ || Transforms_->Nx() != Nx_ || Transforms_->Ny() != Ny_) {
         Transforms_.reset();
@@ -221,7 +221,7 @@ void CDensityFlow::Transform()
     // points there off at thousands of cells per unit of time and the steps to a crawl.
     Floor_ =
         std::max(MinDensity, *std::min_element(raster, raster + static_cast<size_t>(Nx_) * static_cast<size_t>(Ny_)));
-    Transforms_->Forward();
+    Transforms_->Forward(threads);
 }
 
 // rho(t) = sum of the coefficients times exp(-pi^2 (kx^2 / Nx^2 + ky^2 / Ny^2) t) times the

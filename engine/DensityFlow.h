@@ -46,9 +46,9 @@ public:
     // and a polygon whose density is not a positive finite number counts as sea. Within a row of
     // cells, coverage is exact along the row's centre line; overlapping polygons share a cell by
     // their covered lengths. False when the box is empty or too large for a double, or `cells` is
-    // outside 8 to 4096.
+    // outside 8 to 4096. The raster's transform runs on up to `threads` workers.
     bool Rasterize(const CPolygonLayer& layer, const std::vector<double>& densities, const CExtent& box,
-                   const CExtent& reach, int cells);
+                   const CExtent& reach, int cells, int threads = 1);
 
     // Cells along the longer side of the grid over `box` such that a square of the median of
     // `areas` spans `across` cells, from 256 to 1024 (256 without areas).
@@ -88,7 +88,7 @@ public:
 private:
     void AddPolygon(const CSimplePolygon& polygon, double density, std::vector<std::vector<double>>& rows);
     void AddRow(int row, std::vector<double>& crossings, double density);
-    void Transform();
+    void Transform(int threads);
     void FieldsAt(double t, int slot, int threads, CFlowTransforms::Gradient gradient = CFlowTransforms::Gradient::Now);
     double Spread(int slot) const;
     bool FinishLinearly(double t, int now, int spare, std::vector<double>& position, double& retryBelow, int threads);

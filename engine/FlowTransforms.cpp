@@ -41,27 +41,26 @@ void CFlowTransforms::FftwFree::operator()(double* p) const
     fftw_free(p);
 }
 
-// A run of rows or columns and its one-dimensional transforms: the cosine one (REDFT01) and the
-// sine one (RODFT01), planned at the run's own place so that any array from fftw_alloc, at the
-// same offset, has the alignment they were planned for.
+// A run of rows or columns and its one-dimensional transforms: the forward cosine one (REDFT10)
+// in place in the raster, and the inverse cosine (REDFT01) and sine (RODFT01) ones, planned at
+// the run's own place so that any array from fftw_alloc, at the same offset, has the alignment
+// they were planned for.
 struct CFlowTransforms::CPlans {
     struct CPart {
         size_t Begin = 0;
         size_t Count = 0;
+        fftw_plan Forward = nullptr;
         fftw_plan Cosine = nullptr;
         fftw_plan Sine = nullptr;
     };
-    fftw_plan Forward = nullptr;
     std::vector<CPart> Rows, Columns;
 
     ~CPlans()
     {
         const std::lock_guard<std::mutex> lock(PlannerMutex());
-        if (Forward != nullptr)
-            fftw_destroy_plan(Forward);
         for (const auto* parts : {&Rows, &Columns})
             for (const CPart& part : *parts)
-                for (fftw_plan plan : {part.Cosine, part.Sine})
+                for (fftw_plan plan : {part.Forward, part.Cosine, part.Sine})
                     if (plan != nullptr)
                         fftw_destroy_plan(plan);
     }
@@ -90,29 +89,35 @@ CFlowTransforms::CFlowTransforms(int nx, int ny) : Nx_(nx), Ny_(ny), Plans_(std:
     }
     const std::lock_guard<std::mutex> lock(PlannerMutex());
     CPlans& plans = *Plans_;
-    plans.Forward = fftw_plan_r2r_2d(ny, nx, Raster_.get(), Raster_.get(), FFTW_REDFT10, FFTW_REDFT10, FFTW_ESTIMATE);
-    bool planned = plans.Forward != nullptr;
-    const fftw_r2r_kind cosine = FFTW_REDFT01, sine = FFTW_RODFT01;
-    // Rows: out of place from an input array into a field.
+    bool planned = true;
+    const fftw_r2r_kind forward = FFTW_REDFT10, cosine = FFTW_REDFT01, sine = FFTW_RODFT01;
+    // Rows: forward in place in the raster; inverse out of place from an input array into a field.
     for (const CWorkChunk& chunk : Parts(static_cast<size_t>(ny))) {
         CPlans::CPart part{chunk.Begin, chunk.Count};
-        double* in = RhoIn_.get() + chunk.Begin * static_cast<size_t>(nx);
-        double* out = Fields_[0][0].get() + chunk.Begin * static_cast<size_t>(nx);
+        const size_t offset = chunk.Begin * static_cast<size_t>(nx);
+        double* raster = Raster_.get() + offset;
+        double* in = RhoIn_.get() + offset;
+        double* out = Fields_[0][0].get() + offset;
         const int count = static_cast<int>(chunk.Count);
+        part.Forward = fftw_plan_many_r2r(1, &nx, count, raster, nullptr, 1, nx, raster, nullptr, 1, nx, &forward,
+                                          FFTW_ESTIMATE);
         part.Cosine =
             fftw_plan_many_r2r(1, &nx, count, in, nullptr, 1, nx, out, nullptr, 1, nx, &cosine, FFTW_ESTIMATE);
         part.Sine = fftw_plan_many_r2r(1, &nx, count, in, nullptr, 1, nx, out, nullptr, 1, nx, &sine, FFTW_ESTIMATE);
-        planned = planned && part.Cosine != nullptr && part.Sine != nullptr;
+        planned = planned && part.Forward != nullptr && part.Cosine != nullptr && part.Sine != nullptr;
         plans.Rows.push_back(part);
     }
-    // Columns: in place in the field, a column's cells Nx apart.
+    // Columns: in place in the raster or a field, a column's cells Nx apart.
     for (const CWorkChunk& chunk : Parts(static_cast<size_t>(nx))) {
         CPlans::CPart part{chunk.Begin, chunk.Count};
+        double* raster = Raster_.get() + chunk.Begin;
         double* at = Fields_[0][0].get() + chunk.Begin;
         const int count = static_cast<int>(chunk.Count);
+        part.Forward = fftw_plan_many_r2r(1, &ny, count, raster, nullptr, nx, 1, raster, nullptr, nx, 1, &forward,
+                                          FFTW_ESTIMATE);
         part.Cosine = fftw_plan_many_r2r(1, &ny, count, at, nullptr, nx, 1, at, nullptr, nx, 1, &cosine, FFTW_ESTIMATE);
         part.Sine = fftw_plan_many_r2r(1, &ny, count, at, nullptr, nx, 1, at, nullptr, nx, 1, &sine, FFTW_ESTIMATE);
-        planned = planned && part.Cosine != nullptr && part.Sine != nullptr;
+        planned = planned && part.Forward != nullptr && part.Cosine != nullptr && part.Sine != nullptr;
         plans.Columns.push_back(part);
     }
     if (!planned)
@@ -121,14 +126,23 @@ CFlowTransforms::CFlowTransforms(int nx, int ny) : Nx_(nx), Ny_(ny), Plans_(std:
 
 CFlowTransforms::~CFlowTransforms() = default;
 
-void CFlowTransforms::Forward()
+// The two-dimensional transform as a pass along the rows and one along the columns, the second
+// scaling each column part as it ends.
+void CFlowTransforms::Forward(int threads)
 {
-    fftw_execute(Plans_->Forward);
-    const size_t n = static_cast<size_t>(Nx_) * static_cast<size_t>(Ny_);
+    RunTasks(Plans_->Rows.size(), threads,
+             [&](size_t part) { fftw_execute(Plans_->Rows[part].Forward); });
     const double scale = 1.0 / (4.0 * Nx_ * Ny_);
-    double* coefficients = Raster_.get();
-    for (size_t k = 0; k < n; ++k)
-        coefficients[k] *= scale;
+    const size_t nx = static_cast<size_t>(Nx_);
+    RunTasks(Plans_->Columns.size(), threads, [&](size_t part) {
+        const CPlans::CPart& columns = Plans_->Columns[part];
+        fftw_execute(columns.Forward);
+        for (size_t y = 0; y < static_cast<size_t>(Ny_); ++y) {
+            double* row = Raster_.get() + y * nx + columns.Begin;
+            for (size_t x = 0; x < columns.Count; ++x)
+                row[x] *= scale;
+        }
+    });
 }
 
 const double* CFlowTransforms::Rho(int slot) const

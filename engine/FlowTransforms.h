@@ -32,8 +32,8 @@ public:
     // The raster to fill before Forward(), Nx * Ny values.
     double* Raster() { return Raster_.get(); }
     // Replaces the raster by its cosine coefficients divided by the 4 Nx Ny that the inverse
-    // transforms add.
-    void Forward();
+    // transforms add, on up to `threads` threads (the same bits on any number).
+    void Forward(int threads);
 
     // The raster's mean: the coefficient of wavenumber (0, 0), after Forward().
     double Mean() const { return Raster_[0]; }
