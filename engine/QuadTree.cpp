@@ -58,18 +58,6 @@ CQuadTreeNode* ChildAcross(const CQuadTreeNode* parent, char direction, int slot
 
 } // namespace
 
-bool CQuadTreeNode::IsLeaf() const
-{
-    return std::any_of(Children.begin(), Children.end(), [](const auto& child) { return !child; });
-}
-
-const CPoint2D* CVertexMap::Find(int id) const
-{
-    if (id < 0 || static_cast<size_t>(id) >= Present.size() || Present[static_cast<size_t>(id)] == 0)
-        return nullptr;
-    return &Points[static_cast<size_t>(id)];
-}
-
 void CVertexMap::Set(int id, const CPoint2D& position)
 {
     if (id < 0)

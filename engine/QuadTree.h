@@ -28,8 +28,9 @@ struct CQuadTreeNode {
     // fold guard does); -1 lets the transformation choose on the displaced corners.
     int SplitCorner = -1;
 
-    // A node is a leaf when any child is missing.
-    bool IsLeaf() const;
+    // A node is a leaf when any child is missing. Inline: every point located in the tree asks
+    // it at each level.
+    bool IsLeaf() const { return !Children[0] || !Children[1] || !Children[2] || !Children[3]; }
 };
 
 // The grid vertices of one map: id -> position. Ids are handed out densely from 0, so a vector
@@ -37,7 +38,12 @@ struct CQuadTreeNode {
 // (ascending id), which CollectPoints and StorePoints rely on to pair their points.
 class CVertexMap {
 public:
-    const CPoint2D* Find(int id) const;
+    const CPoint2D* Find(int id) const
+    {
+        if (id < 0 || static_cast<size_t>(id) >= Present.size() || Present[static_cast<size_t>(id)] == 0)
+            return nullptr;
+        return &Points[static_cast<size_t>(id)];
+    }
     void Set(int id, const CPoint2D& position);
     size_t Size() const { return Count; }
     void Clear();
