@@ -4,6 +4,8 @@
 #include "engine/CartogramSolver.h"
 #include "engine/ForceRings.h"
 #include "engine/MapFrame.h"
+#include "engine/ParallelWorkers.h"
+#include "engine/PointDisplacementTransformer.h"
 #include "engine/QuadTree.h"
 #include "geometry/PolygonLayer.h"
 
@@ -245,37 +247,65 @@ void CRoundLoop::TransformVertices(bool fixedSplits, const CFeedback* feedback)
         VertexTransformer_.TransformVertices(Input_.data(), vertexCount, Output_.data(), options);
 }
 
+namespace {
+
+// Below these many polygons or grid points a worker is not worth its thread.
+constexpr size_t MinPolygonsPerWorker = 256;
+constexpr size_t MinPointsPerWorker = 16384;
+
+// Runs visit(polygon) over the layer's polygons on up to `threads` workers and returns the union
+// of the polygons' boxes after it, which no order of the chunks changes.
+template <typename Visit> CExtent EachPolygonBoxed(CPolygonLayer& layer, uint32_t count, int threads, Visit&& visit)
+{
+    const std::vector<CWorkChunk> chunks = SplitIntoChunks(count, WorkersFor(count, MinPolygonsPerWorker, threads));
+    std::vector<CExtent> boxes(chunks.size());
+    RunWorkers(chunks.size(), [&](size_t w) {
+        for (size_t i = chunks[w].Begin; i < chunks[w].Begin + chunks[w].Count; ++i) {
+            CSimplePolygon& polygon = layer.Polygon(static_cast<uint32_t>(i));
+            visit(i, polygon);
+            boxes[w].Unite(CExtent{polygon.MinX(), polygon.MinY(), polygon.MaxX(), polygon.MaxY()});
+        }
+    });
+    CExtent box;
+    for (const CExtent& part : boxes)
+        box.Unite(part);
+    return box;
+}
+
+} // namespace
+
 // Writes the transformed vertices back into the polygons; returns the layer's new extent.
 CExtent CRoundLoop::WriteBack()
 {
-    CExtent box;
+    std::vector<size_t> starts(N_);
     size_t index = 0;
     for (uint32_t i = 0; i < N_; ++i) {
-        CSimplePolygon& polygon = Layer_.Polygon(i);
-        polygon.SetPointsFrom(Output_.data() + 2 * index, true);
-        polygon.UpdateBoundingBox();
-        box.Unite(CExtent{polygon.MinX(), polygon.MinY(), polygon.MaxX(), polygon.MaxY()});
-        index += static_cast<size_t>(polygon.TotalPointCount());
+        starts[i] = index;
+        index += static_cast<size_t>(Layer_.Polygon(i).TotalPointCount());
     }
-    return box;
+    return EachPolygonBoxed(Layer_, N_, Params_.ThreadCount, [&](size_t i, CSimplePolygon& polygon) {
+        polygon.SetPointsFrom(Output_.data() + 2 * starts[i], true);
+        polygon.UpdateBoundingBox();
+    });
 }
 
 // The layer and the moved grid go back into the initial box, keeping their aspect.
 void CRoundLoop::FitBack(const CExtent& currentBox, std::vector<double>& moved)
 {
-    LayerExtent_ = CExtent::Empty();
-    for (uint32_t i = 0; i < N_; ++i) {
-        CSimplePolygon& polygon = Layer_.Polygon(i);
+    LayerExtent_ = EachPolygonBoxed(Layer_, N_, Params_.ThreadCount, [&](size_t, CSimplePolygon& polygon) {
         CPointDisplacementTransformer::FitPolygonToBox(polygon, currentBox, Setup_.InitialBox, true);
-        polygon.UpdateBoundingBox();
-        LayerExtent_.Unite(CExtent{polygon.MinX(), polygon.MinY(), polygon.MaxX(), polygon.MaxY()});
-    }
-    const auto gridPoints = static_cast<int32_t>(moved.size() / 2);
-    if (gridPoints > 0) {
-        CPointDisplacementTransformer::FitPointsToBox(gridPoints, moved.data(), moved.data(), currentBox,
+    });
+    const size_t gridPoints = moved.size() / 2;
+    if (gridPoints == 0)
+        return;
+    const std::vector<CWorkChunk> chunks =
+        SplitIntoChunks(gridPoints, WorkersFor(gridPoints, MinPointsPerWorker, Params_.ThreadCount));
+    RunWorkers(chunks.size(), [&](size_t w) {
+        double* at = moved.data() + 2 * chunks[w].Begin;
+        CPointDisplacementTransformer::FitPointsToBox(static_cast<int32_t>(chunks[w].Count), at, at, currentBox,
                                                       Setup_.InitialBox, true);
-        Tree_.StorePoints(moved, DisplacedMap, UndeformedMap);
-    }
+    });
+    Tree_.StorePoints(moved, DisplacedMap, UndeformedMap);
 }
 
 CRoundLoop::CCallerCoordinates::CCallerCoordinates(CRoundLoop& loop) : Loop_(loop)
