@@ -403,12 +403,11 @@ bool CConvergenceLoop::ChasingLargestError(const RoundMeasures& measures) const
 // The measures of the layer as a try left it; records nothing.
 std::optional<RoundMeasures> CConvergenceLoop::MeasuresNow()
 {
+    MeasurePolygons();
     double total = 0.0;
-    for (uint32_t i = 0; i < N_; ++i) {
-        Layer_.Polygon(i).AreaAndCentroid(&Centroids_[i], &Areas_[i]);
+    for (uint32_t i = 0; i < N_; ++i)
         if (Measurable(i))
             total += Areas_[i];
-    }
     if (Params_.RelativeSizes)
         Total_ = total;
     MeasureResult measured = MeasureWithout(Excluded());

@@ -14,7 +14,40 @@
 #include <memory>
 
 namespace tessaro {
+
 namespace {
+
+// Below these many polygons or grid points a worker is not worth its thread.
+constexpr size_t MinPolygonsPerWorker = 256;
+constexpr size_t MinPointsPerWorker = 16384;
+
+// Runs visit(worker, polygon) for polygons 0 .. count-1 cut into contiguous chunks, one per worker
+// on up to `threads` threads; returns the number of workers.
+template <typename Visit> size_t ForPolygonChunks(uint32_t count, int threads, Visit&& visit)
+{
+    const std::vector<CWorkChunk> chunks = SplitIntoChunks(count, WorkersFor(count, MinPolygonsPerWorker, threads));
+    RunWorkers(chunks.size(), [&](size_t w) {
+        for (size_t i = chunks[w].Begin; i < chunks[w].Begin + chunks[w].Count; ++i)
+            visit(w, static_cast<uint32_t>(i));
+    });
+    return chunks.size();
+}
+
+// Runs visit(polygon) over the layer's polygons on up to `threads` workers and returns the union
+// of the polygons' boxes after it, which no order of the chunks changes.
+template <typename Visit> CExtent EachPolygonBoxed(CPolygonLayer& layer, uint32_t count, int threads, Visit&& visit)
+{
+    std::vector<CExtent> boxes(std::max<size_t>(1, WorkersFor(count, MinPolygonsPerWorker, threads)));
+    ForPolygonChunks(count, threads, [&](size_t w, uint32_t i) {
+        CSimplePolygon& polygon = layer.Polygon(i);
+        visit(i, polygon);
+        boxes[w].Unite(CExtent{polygon.MinX(), polygon.MinY(), polygon.MaxX(), polygon.MaxY()});
+    });
+    CExtent box;
+    for (const CExtent& part : boxes)
+        box.Unite(part);
+    return box;
+}
 
 constexpr int TransformSearchLevels = 3;
 
@@ -66,20 +99,29 @@ void CRoundLoop::StartMeasuring()
 
 void CRoundLoop::MeasureAndDensify(int round, bool densify, const std::function<bool(uint32_t)>& counts)
 {
-    VertexCount_ = 0;
-    for (uint32_t i = 0; i < N_; ++i) {
+    ForPolygonChunks(N_, Params_.ThreadCount, [&](size_t, uint32_t i) {
         CSimplePolygon& polygon = Layer_.Polygon(i);
         polygon.AreaAndCentroid(&Centroids_[i], &Areas_[i]);
-        if ((Params_.RelativeSizes || round == 0) && counts(i))
-            Total_ += Areas_[i];
         if (densify) {
             Densify(polygon);
             polygon.RemoveNearDuplicates(Setup_.ZeroTolerance);
         }
-        VertexCount_ += polygon.TotalPointCount();
+    });
+    // Summed in polygon order, so the total is the same bits on any number of threads.
+    VertexCount_ = 0;
+    for (uint32_t i = 0; i < N_; ++i) {
+        if ((Params_.RelativeSizes || round == 0) && counts(i))
+            Total_ += Areas_[i];
+        VertexCount_ += Layer_.Polygon(i).TotalPointCount();
     }
     if (round == 0)
         InitialTotal_ = Total_;
+}
+
+void CRoundLoop::MeasurePolygons()
+{
+    ForPolygonChunks(N_, Params_.ThreadCount,
+                     [&](size_t, uint32_t i) { Layer_.Polygon(i).AreaAndCentroid(&Centroids_[i], &Areas_[i]); });
 }
 
 void CRoundLoop::Densify(CSimplePolygon& polygon) const
@@ -247,32 +289,6 @@ void CRoundLoop::TransformVertices(bool fixedSplits, const CFeedback* feedback)
         VertexTransformer_.TransformVertices(Input_.data(), vertexCount, Output_.data(), options);
 }
 
-namespace {
-
-// Below these many polygons or grid points a worker is not worth its thread.
-constexpr size_t MinPolygonsPerWorker = 256;
-constexpr size_t MinPointsPerWorker = 16384;
-
-// Runs visit(polygon) over the layer's polygons on up to `threads` workers and returns the union
-// of the polygons' boxes after it, which no order of the chunks changes.
-template <typename Visit> CExtent EachPolygonBoxed(CPolygonLayer& layer, uint32_t count, int threads, Visit&& visit)
-{
-    const std::vector<CWorkChunk> chunks = SplitIntoChunks(count, WorkersFor(count, MinPolygonsPerWorker, threads));
-    std::vector<CExtent> boxes(chunks.size());
-    RunWorkers(chunks.size(), [&](size_t w) {
-        for (size_t i = chunks[w].Begin; i < chunks[w].Begin + chunks[w].Count; ++i) {
-            CSimplePolygon& polygon = layer.Polygon(static_cast<uint32_t>(i));
-            visit(i, polygon);
-            boxes[w].Unite(CExtent{polygon.MinX(), polygon.MinY(), polygon.MaxX(), polygon.MaxY()});
-        }
-    });
-    CExtent box;
-    for (const CExtent& part : boxes)
-        box.Unite(part);
-    return box;
-}
-
-} // namespace
 
 // Writes the transformed vertices back into the polygons; returns the layer's new extent.
 CExtent CRoundLoop::WriteBack()

@@ -73,6 +73,8 @@ protected:
     // relative sizes, else in round 0), and, with `densify`, the polygon densified and rid of
     // near-duplicate points; counts the vertices.
     void MeasureAndDensify(int round, bool densify, const std::function<bool(uint32_t)>& counts);
+    // Every polygon's area and centroid into Areas_ and Centroids_, on the run's threads.
+    void MeasurePolygons();
     // Every ring carries its polygon's ratio as the first of its values; round 0 also builds the
     // all-rings list.
     void UpdateRingRatios(int round, const std::vector<double>& ratios);
