@@ -3,12 +3,11 @@
 #include "engine/BorderGraph.h"
 #include "engine/ParallelWorkers.h"
 #include "engine/SharedBorders.h"
+#include "geometry/BoostRing.h"
 #include "geometry/GeometryPrimitives.h"
 #include "geometry/PolygonLayer.h"
 
 #include <boost/geometry.hpp>
-#include <boost/geometry/geometries/point_xy.hpp>
-#include <boost/geometry/geometries/polygon.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -19,8 +18,6 @@ namespace tessaro {
 namespace {
 
 namespace bg = boost::geometry;
-using ValidityPoint = bg::model::d2::point_xy<double>;
-using ValidityPolygon = bg::model::polygon<ValidityPoint>; // clockwise and closed
 
 // Passes of cuts at most: a cut can uncover another crossing behind the loop it cut.
 constexpr int MaxLoopPasses = 4;
@@ -188,20 +185,12 @@ std::vector<const CPolygonRing*> RingsOf(const CPolygonLayer& layer)
 
 bool RingIsInvalid(const CPolygonRing& ring)
 {
-    const int32_t n = ring.PointCount();
-    if (n < 3)
+    if (ring.PointCount() < 3)
         return true;
-    ValidityPolygon polygon;
-    auto& outer = polygon.outer();
-    outer.reserve(static_cast<size_t>(n) + 1);
-    for (int32_t k = 0; k < n; ++k)
-        outer.emplace_back(ring.Point(k).X, ring.Point(k).Y);
-    if (outer.front().x() != outer.back().x() || outer.front().y() != outer.back().y())
-        outer.push_back(outer.front());
-    // A hole runs the other way round; Boost reads a ring against its orientation as the plane
-    // outside it.
+    // A hole runs the other way round: turned clockwise by the area Boost finds for it.
+    BoostPolygon polygon = ToBoostPolygon(ring, false);
     if (bg::area(polygon) < 0.0)
-        std::reverse(outer.begin(), outer.end());
+        std::reverse(polygon.outer().begin(), polygon.outer().end());
     return !bg::is_valid(polygon);
 }
 

@@ -1,5 +1,6 @@
 #include "geometry/PolygonRing.h"
 
+#include "geometry/BoostRing.h"
 #include "geometry/Extent.h"
 #include "geometry/GeometryPrimitives.h"
 #include "platform/UserInterface.h"
@@ -16,17 +17,12 @@
 
 #include <boost/geometry/algorithms/intersection.hpp>
 #include <boost/geometry/core/exception.hpp>
-#include <boost/geometry/geometries/point_xy.hpp>
-#include <boost/geometry/geometries/polygon.hpp>
 
 namespace tessaro {
 
 namespace {
 
 namespace bg = boost::geometry;
-using BoostPoint = bg::model::d2::point_xy<double>;
-// Clockwise and closed by default, the same convention as our rings.
-using BoostPolygon = bg::model::polygon<BoostPoint>;
 
 // Point counts are 32-bit throughout the engine and the flat vertex buffer.
 constexpr int64_t MaxPointCount = std::numeric_limits<int32_t>::max();
@@ -253,24 +249,6 @@ double SignedArea(const CPolygonRing& ring)
     double area = 0.0;
     ring.AreaAndCentroid(nullptr, &area);
     return area;
-}
-
-// Boost works on clockwise polygons; a counter-clockwise ring (a hole, or a cell given the
-// other way round) is reversed first, or Boost would read it as the plane outside it.
-BoostPolygon ToClockwiseBoostPolygon(const CPolygonRing& ring, bool reverse)
-{
-    BoostPolygon polygon;
-    auto& outer = polygon.outer();
-    const int32_t n = ring.PointCount();
-    outer.reserve(static_cast<size_t>(n) + 1);
-    for (int32_t k = 0; k < n; ++k) {
-        const CPoint2D p = ring.Point(reverse ? n - 1 - k : k);
-        outer.emplace_back(p.X, p.Y);
-    }
-    if (n > 0 && (outer.front().x() != outer.back().x() || outer.front().y() != outer.back().y())) {
-        outer.push_back(outer.front());
-    }
-    return polygon;
 }
 
 std::vector<BoostPolygon> Intersect(const BoostPolygon& a, const BoostPolygon& b)
@@ -553,13 +531,13 @@ int32_t CPolygonRing::ClipToCells(const RingList& cells, RingList& output) const
     // A counter-clockwise ring is clipped reversed and its pieces reversed back, so that the
     // pieces of a hole are still holes.
     const bool reversed = area > 0.0;
-    const BoostPolygon subject = ToClockwiseBoostPolygon(*this, reversed);
+    const BoostPolygon subject = ToBoostPolygon(*this, reversed);
 
     int32_t appended = 0;
     for (const auto& cell : cells) {
         if (!cell || cell->PointCount() < 4)
             continue;
-        const BoostPolygon clip = ToClockwiseBoostPolygon(*cell, SignedArea(*cell) > 0.0);
+        const BoostPolygon clip = ToBoostPolygon(*cell, SignedArea(*cell) > 0.0);
         std::vector<BoostPolygon> pieces;
         try {
             pieces = Intersect(subject, clip);
