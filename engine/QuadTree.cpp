@@ -196,11 +196,11 @@ bool CQuadTree::Build(CTreeRect& rect, int maxDepth, int n, const double* points
         const double x = points[2 * i];
         const double y = points[2 * i + 1];
         const int target = depths != nullptr ? std::min(maxDepth, depths[i]) : maxDepth;
-        CQuadTreeNode* leaf = LocateLeaf(cursor, x, y, BuildSearchLevels);
+        CQuadTreeNode* leaf = LocateBuiltLeaf(cursor, x, y);
         while (leaf != nullptr && leaf->Depth < target) {
             if (!Split(leaf))
                 return false;
-            leaf = FindLeaf(leaf, x, y);
+            leaf = BuiltLeafBelow(leaf, x, y);
         }
         if (leaf != nullptr)
             cursor = leaf;
@@ -364,6 +364,31 @@ CQuadTreeNode* CQuadTree::LeafBelow(CQuadTreeNode* node, double x, double y) con
         node = next;
     }
     return node;
+}
+
+// A point on a centre line belongs to the quadrant above or to the right of it, as the children's
+// half-open boxes have it.
+CQuadTreeNode* CQuadTree::BuiltLeafBelow(CQuadTreeNode* node, double x, double y) const
+{
+    const CVertexMap* map = Map(CurrentMap);
+    while (!node->IsLeaf()) {
+        const CPoint2D* centre = map != nullptr ? map->Find(node->Children[BottomLeftChild]->TopRight) : nullptr;
+        if (centre == nullptr)
+            return LeafBelow(node, x, y);
+        const bool right = !(x < centre->X), top = !(y < centre->Y);
+        node = node->Children[right ? (top ? TopRightChild : BottomRightChild) : (top ? TopLeftChild : BottomLeftChild)]
+                   .get();
+    }
+    return node;
+}
+
+CQuadTreeNode* CQuadTree::LocateBuiltLeaf(CQuadTreeNode* cursor, double x, double y)
+{
+    CQuadTreeNode* node = cursor;
+    for (int tried = 0; node != nullptr && tried < BuildSearchLevels; ++tried, node = node->Parent)
+        if (Contains(node, x, y))
+            return BuiltLeafBelow(node, x, y);
+    return Contains(this, x, y) ? BuiltLeafBelow(this, x, y) : nullptr;
 }
 
 CQuadTreeNode* CQuadTree::LocateLeaf(CQuadTreeNode* cursor, double x, double y, int searchLevels)

@@ -161,6 +161,11 @@ private:
     // The leaf below `node`, which holds the point, that holds it; null only on a grid whose
     // children do not tile their parent.
     CQuadTreeNode* LeafBelow(CQuadTreeNode* node, double x, double y) const;
+    // The same on the grid as the build lays it, each child a quarter of its parent: the child is
+    // the quadrant of the parent's centre the point lies in, one lookup a level.
+    CQuadTreeNode* BuiltLeafBelow(CQuadTreeNode* node, double x, double y) const;
+    // LocateLeaf on the grid as the build lays it.
+    CQuadTreeNode* LocateBuiltLeaf(CQuadTreeNode* cursor, double x, double y);
 };
 
 // Sets a tree's CurrentMap for a scope and restores it on every way out; a null tree is left

@@ -177,10 +177,16 @@ TEST(QuadTree, LeavesTileTheRootAndReachEachPointsDepth)
         points.push_back(std::clamp(cx + spread(random), 0.0, 0.999));
         depths.push_back(2 + k % 5);
     }
+    // Points on the centre lines of the nodes above them belong to the quadrant above or to the
+    // right, where the build must split too.
+    for (const auto& [x, y] : {std::pair{0.5, 0.5}, {0.25, 0.625}, {0.8125, 0.375}, {0.0, 0.5}}) {
+        points.insert(points.end(), {x, y});
+        depths.push_back(5);
+    }
     CQuadTree uniform, adaptive;
     ASSERT_TRUE(Build(uniform, 1.0, 6, points));
     CTreeRect rect{0, 1, 1, 0};
-    ASSERT_TRUE(adaptive.BuildForPointsAdaptive(rect, 5, 600, points.data(), depths.data()));
+    ASSERT_TRUE(adaptive.BuildForPointsAdaptive(rect, 5, static_cast<int>(depths.size()), points.data(), depths.data()));
     for (size_t k = 0; k < depths.size(); ++k) {
         const CQuadTreeNode* leaf = adaptive.FindLeaf(&adaptive, points[2 * k], points[2 * k + 1]);
         ASSERT_NE(leaf, nullptr);
