@@ -99,8 +99,8 @@ CFlowTransforms::CFlowTransforms(int nx, int ny) : Nx_(nx), Ny_(ny), Plans_(std:
         double* in = RhoIn_.get() + offset;
         double* out = Fields_[0][0].get() + offset;
         const int count = static_cast<int>(chunk.Count);
-        part.Forward = fftw_plan_many_r2r(1, &nx, count, raster, nullptr, 1, nx, raster, nullptr, 1, nx, &forward,
-                                          FFTW_ESTIMATE);
+        part.Forward =
+            fftw_plan_many_r2r(1, &nx, count, raster, nullptr, 1, nx, raster, nullptr, 1, nx, &forward, FFTW_ESTIMATE);
         part.Cosine =
             fftw_plan_many_r2r(1, &nx, count, in, nullptr, 1, nx, out, nullptr, 1, nx, &cosine, FFTW_ESTIMATE);
         part.Sine = fftw_plan_many_r2r(1, &nx, count, in, nullptr, 1, nx, out, nullptr, 1, nx, &sine, FFTW_ESTIMATE);
@@ -113,8 +113,8 @@ CFlowTransforms::CFlowTransforms(int nx, int ny) : Nx_(nx), Ny_(ny), Plans_(std:
         double* raster = Raster_.get() + chunk.Begin;
         double* at = Fields_[0][0].get() + chunk.Begin;
         const int count = static_cast<int>(chunk.Count);
-        part.Forward = fftw_plan_many_r2r(1, &ny, count, raster, nullptr, nx, 1, raster, nullptr, nx, 1, &forward,
-                                          FFTW_ESTIMATE);
+        part.Forward =
+            fftw_plan_many_r2r(1, &ny, count, raster, nullptr, nx, 1, raster, nullptr, nx, 1, &forward, FFTW_ESTIMATE);
         part.Cosine = fftw_plan_many_r2r(1, &ny, count, at, nullptr, nx, 1, at, nullptr, nx, 1, &cosine, FFTW_ESTIMATE);
         part.Sine = fftw_plan_many_r2r(1, &ny, count, at, nullptr, nx, 1, at, nullptr, nx, 1, &sine, FFTW_ESTIMATE);
         planned = planned && part.Forward != nullptr && part.Cosine != nullptr && part.Sine != nullptr;
@@ -130,8 +130,7 @@ CFlowTransforms::~CFlowTransforms() = default;
 // scaling each column part as it ends.
 void CFlowTransforms::Forward(int threads)
 {
-    RunTasks(Plans_->Rows.size(), threads,
-             [&](size_t part) { fftw_execute(Plans_->Rows[part].Forward); });
+    RunTasks(Plans_->Rows.size(), threads, [&](size_t part) { fftw_execute(Plans_->Rows[part].Forward); });
     const double scale = 1.0 / (4.0 * Nx_ * Ny_);
     const size_t nx = static_cast<size_t>(Nx_);
     RunTasks(Plans_->Columns.size(), threads, [&](size_t part) {

@@ -14,30 +14,33 @@
 #include <memory>
 
 namespace tessaro {
-
 namespace {
 
 // Below these many polygons or grid points a worker is not worth its thread.
 constexpr size_t MinPolygonsPerWorker = 256;
 constexpr size_t MinPointsPerWorker = 16384;
 
-// Runs visit(worker, polygon) for polygons 0 .. count-1 cut into contiguous chunks, one per worker
-// on up to `threads` threads; returns the number of workers.
-template <typename Visit> size_t ForPolygonChunks(uint32_t count, int threads, Visit&& visit)
+// The workers for `count` polygons on up to `threads` threads.
+size_t PolygonWorkers(uint32_t count, int threads)
 {
-    const std::vector<CWorkChunk> chunks = SplitIntoChunks(count, WorkersFor(count, MinPolygonsPerWorker, threads));
+    return WorkersFor(count, MinPolygonsPerWorker, threads);
+}
+
+// Runs visit(worker, polygon) for polygons 0 .. count-1 cut into contiguous chunks, one per worker.
+template <typename Visit> void ForPolygonChunks(uint32_t count, int threads, Visit&& visit)
+{
+    const std::vector<CWorkChunk> chunks = SplitIntoChunks(count, PolygonWorkers(count, threads));
     RunWorkers(chunks.size(), [&](size_t w) {
         for (size_t i = chunks[w].Begin; i < chunks[w].Begin + chunks[w].Count; ++i)
             visit(w, static_cast<uint32_t>(i));
     });
-    return chunks.size();
 }
 
 // Runs visit(polygon) over the layer's polygons on up to `threads` workers and returns the union
 // of the polygons' boxes after it, which no order of the chunks changes.
 template <typename Visit> CExtent EachPolygonBoxed(CPolygonLayer& layer, uint32_t count, int threads, Visit&& visit)
 {
-    std::vector<CExtent> boxes(std::max<size_t>(1, WorkersFor(count, MinPolygonsPerWorker, threads)));
+    std::vector<CExtent> boxes(PolygonWorkers(count, threads));
     ForPolygonChunks(count, threads, [&](size_t w, uint32_t i) {
         CSimplePolygon& polygon = layer.Polygon(i);
         visit(i, polygon);
@@ -288,7 +291,6 @@ void CRoundLoop::TransformVertices(bool fixedSplits, const CFeedback* feedback)
     else
         VertexTransformer_.TransformVertices(Input_.data(), vertexCount, Output_.data(), options);
 }
-
 
 // Writes the transformed vertices back into the polygons; returns the layer's new extent.
 CExtent CRoundLoop::WriteBack()

@@ -233,8 +233,7 @@ TEST(DensityFlow, EveryThreadCountMovesThePointsByTheSameBits)
     for (size_t k = 0; k < 3; ++k) {
         CDensityFlow flow;
         // A non-square box: rows and columns are cut differently.
-        ASSERT_TRUE(
-            flow.Rasterize(layer, {0.5, 6.0, 2.0}, CExtent{0.0, 0.0, 10.0, 7.3}, CExtent{}, 83, threads[k]));
+        ASSERT_TRUE(flow.Rasterize(layer, {0.5, 6.0, 2.0}, CExtent{0.0, 0.0, 10.0, 7.3}, CExtent{}, 83, threads[k]));
         ASSERT_TRUE(flow.Displace(points, moved[k], threads[k], nullptr));
     }
     ASSERT_GT(*std::max_element(moved[0].begin(), moved[0].end()), 0.1);

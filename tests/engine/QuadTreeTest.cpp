@@ -186,7 +186,8 @@ TEST(QuadTree, LeavesTileTheRootAndReachEachPointsDepth)
     CQuadTree uniform, adaptive;
     ASSERT_TRUE(Build(uniform, 1.0, 6, points));
     CTreeRect rect{0, 1, 1, 0};
-    ASSERT_TRUE(adaptive.BuildForPointsAdaptive(rect, 5, static_cast<int>(depths.size()), points.data(), depths.data()));
+    ASSERT_TRUE(
+        adaptive.BuildForPointsAdaptive(rect, 5, static_cast<int>(depths.size()), points.data(), depths.data()));
     for (size_t k = 0; k < depths.size(); ++k) {
         const CQuadTreeNode* leaf = adaptive.FindLeaf(&adaptive, points[2 * k], points[2 * k + 1]);
         ASSERT_NE(leaf, nullptr);
