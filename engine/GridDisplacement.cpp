@@ -412,10 +412,7 @@ double CGridDisplacement::CapAll(double minAreaRatio)
     const std::vector<CWorkChunk> chunks =
         SplitIntoChunks(Triangles_.size(), WorkersFor(Triangles_.size(), MinTrianglesPerWorker, Threads_));
     std::vector<double> caps(chunks.size(), 1.0);
-    RunWorkers(chunks.size(), [&](size_t w) {
-        for (size_t i = chunks[w].Begin; i < chunks[w].Begin + chunks[w].Count; ++i)
-            caps[w] = std::min(caps[w], Drop(Triangles_[i], minAreaRatio));
-    });
+    RunChunks(chunks, [&](size_t w, size_t i) { caps[w] = std::min(caps[w], Drop(Triangles_[i], minAreaRatio)); });
     const double cap = caps.empty() ? 1.0 : *std::min_element(caps.begin(), caps.end());
     for (double& e : E_)
         e *= cap;

@@ -29,6 +29,15 @@ size_t WorkersFor(size_t n, size_t minPerWorker, int threads);
 // exception is rethrown after every started worker has been joined.
 void RunWorkers(size_t count, const std::function<void(size_t worker)>& body);
 
+// Runs visit(worker, item) for every item of every chunk, chunk w's items in order on worker w.
+template <typename Visit> void RunChunks(const std::vector<CWorkChunk>& chunks, Visit&& visit)
+{
+    RunWorkers(chunks.size(), [&](size_t w) {
+        for (size_t i = chunks[w].Begin; i < chunks[w].Begin + chunks[w].Count; ++i)
+            visit(w, i);
+    });
+}
+
 // Deals n items out in turn among the workers for n (WorkersFor with minPerWorker): worker w
 // takes items w, w + workers, ... with a state of its own from makeState(), so runs of alike
 // items (neighbouring records are often alike in size) are shared out. Returns the sum of

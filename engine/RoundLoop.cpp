@@ -20,29 +20,20 @@ namespace {
 constexpr size_t MinPolygonsPerWorker = 256;
 constexpr size_t MinPointsPerWorker = 16384;
 
-// The workers for `count` polygons on up to `threads` threads.
-size_t PolygonWorkers(uint32_t count, int threads)
+// Polygons 0 .. count-1 cut into contiguous chunks, one for each worker on up to `threads` threads.
+std::vector<CWorkChunk> PolygonChunks(uint32_t count, int threads)
 {
-    return WorkersFor(count, MinPolygonsPerWorker, threads);
-}
-
-// Runs visit(worker, polygon) for polygons 0 .. count-1 cut into contiguous chunks, one per worker.
-template <typename Visit> void ForPolygonChunks(uint32_t count, int threads, Visit&& visit)
-{
-    const std::vector<CWorkChunk> chunks = SplitIntoChunks(count, PolygonWorkers(count, threads));
-    RunWorkers(chunks.size(), [&](size_t w) {
-        for (size_t i = chunks[w].Begin; i < chunks[w].Begin + chunks[w].Count; ++i)
-            visit(w, static_cast<uint32_t>(i));
-    });
+    return SplitIntoChunks(count, WorkersFor(count, MinPolygonsPerWorker, threads));
 }
 
 // Runs visit(polygon) over the layer's polygons on up to `threads` workers and returns the union
 // of the polygons' boxes after it, which no order of the chunks changes.
 template <typename Visit> CExtent EachPolygonBoxed(CPolygonLayer& layer, uint32_t count, int threads, Visit&& visit)
 {
-    std::vector<CExtent> boxes(PolygonWorkers(count, threads));
-    ForPolygonChunks(count, threads, [&](size_t w, uint32_t i) {
-        CSimplePolygon& polygon = layer.Polygon(i);
+    const std::vector<CWorkChunk> chunks = PolygonChunks(count, threads);
+    std::vector<CExtent> boxes(chunks.size());
+    RunChunks(chunks, [&](size_t w, size_t i) {
+        CSimplePolygon& polygon = layer.Polygon(static_cast<uint32_t>(i));
         visit(i, polygon);
         boxes[w].Unite(CExtent{polygon.MinX(), polygon.MinY(), polygon.MaxX(), polygon.MaxY()});
     });
@@ -102,8 +93,8 @@ void CRoundLoop::StartMeasuring()
 
 void CRoundLoop::MeasureAndDensify(int round, bool densify, const std::function<bool(uint32_t)>& counts)
 {
-    ForPolygonChunks(N_, Params_.ThreadCount, [&](size_t, uint32_t i) {
-        CSimplePolygon& polygon = Layer_.Polygon(i);
+    RunChunks(PolygonChunks(N_, Params_.ThreadCount), [&](size_t, size_t i) {
+        CSimplePolygon& polygon = Layer_.Polygon(static_cast<uint32_t>(i));
         polygon.AreaAndCentroid(&Centroids_[i], &Areas_[i]);
         if (densify) {
             Densify(polygon);
@@ -123,8 +114,9 @@ void CRoundLoop::MeasureAndDensify(int round, bool densify, const std::function<
 
 void CRoundLoop::MeasurePolygons()
 {
-    ForPolygonChunks(N_, Params_.ThreadCount,
-                     [&](size_t, uint32_t i) { Layer_.Polygon(i).AreaAndCentroid(&Centroids_[i], &Areas_[i]); });
+    RunChunks(PolygonChunks(N_, Params_.ThreadCount), [&](size_t, size_t i) {
+        Layer_.Polygon(static_cast<uint32_t>(i)).AreaAndCentroid(&Centroids_[i], &Areas_[i]);
+    });
 }
 
 void CRoundLoop::Densify(CSimplePolygon& polygon) const
