@@ -8,6 +8,7 @@
 #include <ogr_spatialref.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -34,9 +35,9 @@ double FromCentralMeridian(double lon, double centralMeridian)
 
 // The ring's points in longitude (east of the central meridian) and latitude, the longitudes
 // made continuous (each step taken the short way round, so a ring across ±180° runs on past it);
-// nullopt when a point has none.
+// nullopt when a point has none. `steps` gets the points that end an edge stepping across ±180°.
 std::optional<std::vector<double>> UnwrappedDegrees(const CPolygonRing& ring, OGRCoordinateTransformation& toDegrees,
-                                                    double centralMeridian, bool& crosses)
+                                                    double centralMeridian, std::vector<int32_t>& steps)
 {
     const int32_t n = ring.PointCount();
     std::vector<double> x(static_cast<size_t>(n));
@@ -60,7 +61,7 @@ std::optional<std::vector<double>> UnwrappedDegrees(const CPolygonRing& ring, OG
             const bool alongIt = std::fabs(std::fabs(x[i]) - HalfTurn) < SeamTolerance &&
                                  std::fabs(std::fabs(x[i - 1]) - HalfTurn) < SeamTolerance;
             if (std::fabs(step) > HalfTurn && !alongIt)
-                crosses = true;
+                steps.push_back(static_cast<int32_t>(i));
             lon = lonLat[2 * (i - 1)] + WithinHalfTurn(step);
         }
         lonLat[2 * i] = lon;
@@ -133,9 +134,12 @@ bool AppendPieces(const std::vector<double>& lonLat, double centralMeridian,
 } // namespace
 
 struct CAntimeridianCut::Transformations {
+    OGRSpatialReference Map;
+    std::unique_ptr<OGRSpatialReference> Degrees; // the map's longitude and latitude
+    bool InDegrees = false;                       // the map is in longitude and latitude itself
     TransformationPtr ToDegrees;
-    TransformationPtr FromDegrees;
-    double CentralMeridian = 0.0; // degrees; the map's antimeridian is 180° from it
+    TransformationPtr FromDegrees; // made when first needed: most maps cross nothing
+    double CentralMeridian = 0.0;  // degrees; the map's antimeridian is 180° from it
 };
 
 CAntimeridianCut::CAntimeridianCut(std::unique_ptr<Transformations> transformations)
@@ -148,29 +152,68 @@ CAntimeridianCut::~CAntimeridianCut() = default;
 std::unique_ptr<CAntimeridianCut> CAntimeridianCut::Open(const std::string& mapCrs, std::string& problem)
 {
     const COgrSession session;
-    OGRSpatialReference map;
+    auto transformations = std::make_unique<Transformations>();
+    OGRSpatialReference& map = transformations->Map;
     if (mapCrs.empty() || map.SetFromUserInput(mapCrs.c_str()) != OGRERR_NONE) {
         problem = "the map has no coordinate system GDAL reads";
         return nullptr;
     }
-    const std::unique_ptr<OGRSpatialReference> degrees(map.CloneGeogCS());
-    if (!degrees) {
+    transformations->Degrees.reset(map.CloneGeogCS());
+    if (!transformations->Degrees) {
         problem = "its coordinate system has no longitude and latitude";
         return nullptr;
     }
     map.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    degrees->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    auto transformations = std::make_unique<Transformations>();
+    transformations->Degrees->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    transformations->InDegrees = map.IsGeographic() != 0;
     if (map.IsProjected() != 0)
         transformations->CentralMeridian =
             map.GetProjParm(SRS_PP_CENTRAL_MERIDIAN, map.GetProjParm(SRS_PP_LONGITUDE_OF_CENTER, 0.0));
-    transformations->ToDegrees.reset(OGRCreateCoordinateTransformation(&map, degrees.get()));
-    transformations->FromDegrees.reset(OGRCreateCoordinateTransformation(degrees.get(), &map));
-    if (!transformations->ToDegrees || !transformations->FromDegrees) {
+    transformations->ToDegrees.reset(OGRCreateCoordinateTransformation(&map, transformations->Degrees.get()));
+    if (!transformations->ToDegrees) {
         problem = COgrSession::LastError("no transformation joins its coordinate system and longitude and latitude");
         return nullptr;
     }
     return std::unique_ptr<CAntimeridianCut>(new CAntimeridianCut(std::move(transformations)));
+}
+
+OGRCoordinateTransformation* CAntimeridianCut::FromDegrees() const
+{
+    Transformations& t = *Transformations_;
+    if (!t.FromDegrees)
+        t.FromDegrees.reset(OGRCreateCoordinateTransformation(t.Degrees.get(), &t.Map));
+    return t.FromDegrees.get();
+}
+
+bool CAntimeridianCut::TornAcrossMap(const CPolygonRing& ring, const std::vector<double>& lonLat, int32_t end) const
+{
+    if (Transformations_->InDegrees)
+        return true;
+    OGRCoordinateTransformation* fromDegrees = FromDegrees();
+    if (!fromDegrees)
+        return true;
+    // The edge's short way, in equal steps of longitude and latitude, into the map's system.
+    constexpr int Pieces = 8;
+    const size_t a = 2 * static_cast<size_t>(end - 1), b = 2 * static_cast<size_t>(end);
+    std::array<double, Pieces + 1> x{}, y{};
+    std::array<int, Pieces + 1> moved{};
+    for (int k = 0; k <= Pieces; ++k) {
+        const double t = static_cast<double>(k) / Pieces;
+        x[k] = lonLat[a] + t * (lonLat[b] - lonLat[a]) + Transformations_->CentralMeridian;
+        y[k] = lonLat[a + 1] + t * (lonLat[b + 1] - lonLat[a + 1]);
+    }
+    fromDegrees->Transform(Pieces + 1, x.data(), y.data(), nullptr, moved.data());
+    double longestPiece = 0.0;
+    for (int k = 0; k <= Pieces; ++k) {
+        if (moved[k] == FALSE || !std::isfinite(x[k]) || !std::isfinite(y[k]))
+            return true;
+        if (k > 0)
+            longestPiece = std::max(longestPiece, std::hypot(x[k] - x[k - 1], y[k] - y[k - 1]));
+    }
+    const CPoint2D from = ring.Point(end - 1);
+    const CPoint2D to = ring.Point(end);
+    const double edge = std::hypot(to.X - from.X, to.Y - from.Y);
+    return edge > 0.0 && longestPiece > 0.5 * edge;
 }
 
 std::string CAntimeridianCut::AntimeridianText() const
@@ -194,11 +237,17 @@ std::vector<uint32_t> CAntimeridianCut::Cut(CPolygonLayer& layer, std::vector<ui
         std::vector<std::vector<double>> rings;
         bool readable = true;
         for (const auto& ring : polygon.Rings()) {
+            std::vector<int32_t> steps;
             std::optional<std::vector<double>> lonLat =
-                UnwrappedDegrees(*ring, *Transformations_->ToDegrees, Transformations_->CentralMeridian, crosses);
+                UnwrappedDegrees(*ring, *Transformations_->ToDegrees, Transformations_->CentralMeridian, steps);
             readable = readable && lonLat.has_value();
-            if (lonLat)
-                rings.push_back(std::move(*lonLat));
+            if (!lonLat) {
+                crosses = crosses || !steps.empty();
+                continue;
+            }
+            crosses = crosses || std::any_of(steps.begin(), steps.end(),
+                                             [&](int32_t end) { return TornAcrossMap(*ring, *lonLat, end); });
+            rings.push_back(std::move(*lonLat));
         }
         if (!crosses)
             continue;
@@ -229,7 +278,8 @@ std::unique_ptr<CSimplePolygon> CAntimeridianCut::CutPolygon(const std::vector<s
     int valid = FALSE;
     std::unique_ptr<OGRGeometry> sorted(
         OGRGeometryFactory::organizePolygons(handed.data(), static_cast<int>(handed.size()), &valid, nullptr));
-    if (!sorted || sorted->transform(Transformations_->FromDegrees.get()) != OGRERR_NONE)
+    OGRCoordinateTransformation* fromDegrees = FromDegrees();
+    if (!fromDegrees || !sorted || sorted->transform(fromDegrees) != OGRERR_NONE)
         return nullptr;
     auto polygon = std::make_unique<CSimplePolygon>();
     const auto addRings = [&polygon](const OGRPolygon& part) {

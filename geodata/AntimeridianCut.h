@@ -5,18 +5,22 @@
 #include <string>
 #include <vector>
 
+class OGRCoordinateTransformation;
+
 namespace tessaro {
 
 class CPolygonLayer;
+class CPolygonRing;
 class CSimplePolygon;
 
 // Rings that cross the antimeridian of the map's projection (180° from its central meridian:
 // ±180° for most world maps, 30° W for one centred on 150° E), found and cut in geographic
 // coordinates. A ring whose edge runs from one side of it to the other (a step of more than 180°
-// of longitude) was projected across it without a cut: in the map's coordinates the edge crosses
-// the whole map. Such a polygon is cut there into the parts it is on each side, projected back
-// into the map's system. A long edge that stays on one side (Antarctica's southern border in a world
-// map, a wide rectangle) is a real one and is left as it is.
+// of longitude) and, in the map's coordinates, jumps across the map where its short way round
+// would not, was projected across it without a cut. Such a polygon is cut there into the parts it
+// is on each side, projected back into the map's system. A long edge that stays on one side
+// (Antarctica's southern border in a world map, a wide rectangle) is a real one and is left as it
+// is, and so is an edge across ±180° in a projection that runs on across it (a polar map).
 class CAntimeridianCut {
 public:
     ~CAntimeridianCut();
@@ -42,6 +46,13 @@ private:
     // The polygon of rings given in continuous longitude and latitude, cut at ±180° and moved
     // back into the map's system; null when GDAL cannot make the cut.
     std::unique_ptr<CSimplePolygon> CutPolygon(const std::vector<std::vector<double>>& rings) const;
+    // Whether the ring's edge that ends at point `end`, given with the ring in continuous
+    // longitude and latitude (`lonLat`, as the cut reads it), is torn across the map: its short
+    // way round, followed in the map's coordinates, jumps somewhere by more than half the edge's
+    // length. True when that cannot be told, and always for a map in degrees, cut at ±180° itself.
+    bool TornAcrossMap(const CPolygonRing& ring, const std::vector<double>& lonLat, int32_t end) const;
+    // Longitude and latitude into the map's system, made on first use; null when GDAL has none.
+    OGRCoordinateTransformation* FromDegrees() const;
 
     std::unique_ptr<Transformations> Transformations_;
 };

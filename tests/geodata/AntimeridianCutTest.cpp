@@ -59,5 +59,48 @@ INSTANTIATE_TEST_SUITE_P(CentralMeridians, AntimeridianCut,
                                            CutCase{"EPSG:8859", 1,
                                                    "30° W, 180° from the projection's central meridian"}));
 
+// A projection that runs on across ±180° (polar maps, a Pacific-centred one) keeps a ring across
+// it whole on the map: its edges there are as short as any other and nothing may be cut.
+class ContinuousAcrossAntimeridian : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ContinuousAcrossAntimeridian, LeavesRingsAcross180DegreesWhole)
+{
+    const std::vector<std::vector<double>> south = {
+        {170, -80, 170, -75, -170, -75, -170, -80, 170, -80}, // the Ross Sea, across 180°
+        {150, -80, 150, -75, 170, -75, 170, -80, 150, -80}};  // beside it
+    const std::vector<std::vector<double>> north = {
+        {175, 70, 175, 80, -175, 80, -175, 70, 175, 70}, // the Chukchi Sea, across 180°
+        {130, 75, 130, 85, 140, 85, 140, 75, 130, 75}};  // across 135° E, EPSG:3413's own antimeridian
+    const std::string target = GetParam();
+    CPolygonLayer map;
+    // A polar map keeps only its own hemisphere.
+    if (target != "EPSG:3995" && target != "EPSG:3413")
+        for (const std::vector<double>& ring : south)
+            map.Add(MakePolygon({ring}));
+    if (target != "EPSG:3031")
+        for (const std::vector<double>& ring : north)
+            map.Add(MakePolygon({ring}));
+    std::string problem;
+    const auto projection = CMapProjection::Open("EPSG:4326", target, problem);
+    ASSERT_TRUE(projection) << problem;
+    ASSERT_TRUE(projection->Forward(map, problem)) << problem;
+    const CPolygonLayer before = map.Copy();
+
+    const auto cutter = CAntimeridianCut::Open(target, problem);
+    ASSERT_TRUE(cutter) << problem;
+    std::vector<uint32_t> uncut;
+    EXPECT_TRUE(cutter->Cut(map, uncut).empty());
+    EXPECT_TRUE(uncut.empty());
+    ASSERT_EQ(map.Count(), before.Count());
+    for (uint32_t i = 0; i < map.Count(); ++i) {
+        EXPECT_EQ(map.Polygon(i).RingCount(), 1);
+        EXPECT_EQ(map.Polygon(i).MinX(), before.Polygon(i).MinX());
+        EXPECT_EQ(map.Polygon(i).MaxX(), before.Polygon(i).MaxX());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PolarAndPacificMaps, ContinuousAcrossAntimeridian,
+                         ::testing::Values("EPSG:3031", "EPSG:3995", "EPSG:3413", "EPSG:3832"));
+
 } // namespace
 } // namespace tessaro
