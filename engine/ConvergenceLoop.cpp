@@ -36,8 +36,6 @@ constexpr double MinTriangleAreaRatio = 0.5;
 constexpr double FlowMinTriangleAreaRatio = 0.2;
 // Rings of polygons above 4 / 4^6 of the map are cut into pieces for their forces.
 constexpr int ConvergenceForceDepth = 6;
-// A vertex this close to another ring's edge (relative to the map's side) lies on it.
-constexpr double BorderSnapTolerance = 1e-9;
 // Below this step the tries no longer lower the error: the run has stalled and stops.
 constexpr double MinStep = 1.0 / 1024.0;
 // A ring with an edge wider than this share of the map's width wraps round it (an antimeridian

@@ -21,6 +21,10 @@ using CVertexMoves = std::unordered_map<CPointKey, CPointKey, CPointKeyHash>;
 // vertices moved (0: the points are the ring's own).
 int64_t AppendMovedPoints(const CPolygonRing& ring, const CVertexMoves& moves, std::vector<double>& points);
 
+// Vertices of different rings closer than this share of the map's larger side are one vertex to
+// the convergence mode, which snaps them together before its first round.
+inline constexpr double BorderSnapTolerance = 1e-9;
+
 // Gives every border the same vertices on both sides: vertices within `tolerance` of each other
 // become one (the smallest by coordinates), so a border drawn twice with rounding differences is
 // drawn once; and wherever a vertex of one ring lies within `tolerance` of an edge of another

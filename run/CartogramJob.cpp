@@ -2,6 +2,8 @@
 
 #include "engine/CartogramFeedback.h"
 #include "engine/CartogramSolver.h"
+#include "engine/PartMerge.h"
+#include "engine/SharedBorders.h"
 #include "engine/QuadTree.h"
 #include "geodata/AntimeridianCut.h"
 #include "geodata/DbfTable.h"
@@ -473,12 +475,7 @@ void CCartogramJob::CutAntimeridianRings(Prepared& prepared)
         return;
     std::vector<uint32_t> uncut;
     const std::vector<uint32_t> cut = cutter->Cut(prepared.Network->PolygonLayer(), uncut);
-    const auto list = [this](const std::vector<uint32_t>& polygons) {
-        std::string text;
-        for (const uint32_t polygon : polygons)
-            text += (text.empty() ? "" : ", ") + RecordLabelOf(polygon);
-        return text;
-    };
+    const auto list = [this](const std::vector<uint32_t>& polygons) { return RecordListOf(polygons); };
     if (!cut.empty()) {
         ShowMessage("Rings of " + list(cut) + " cross the antimeridian (" + cutter->AntimeridianText() +
                         ") without a cut; each was cut there into its "
@@ -494,19 +491,43 @@ void CCartogramJob::CutAntimeridianRings(Prepared& prepared)
     prepared.AntimeridianChecked = uncut.empty();
 }
 
+std::string CCartogramJob::RecordListOf(const std::vector<uint32_t>& polygons)
+{
+    std::string text;
+    for (const uint32_t polygon : polygons)
+        text += (text.empty() ? "" : ", ") + RecordLabelOf(polygon);
+    return text;
+}
+
+void CCartogramJob::JoinPartsSharingBorders(Prepared& prepared)
+{
+    const CExtent& box = prepared.Network->Extent();
+    const double tolerance = BorderSnapTolerance * std::max(box.Width(), box.Height());
+    const std::vector<uint32_t> joined = MergePartsSharingBorders(prepared.Network->PolygonLayer(), tolerance);
+    if (!joined.empty())
+        ShowMessage("Parts of " + RecordListOf(joined) +
+                        " lie along each other; each record's parts that share a border were joined into one "
+                        "ring, which the exported map keeps.",
+                    MessageKind::Information);
+}
+
 bool CCartogramJob::LoadMap(Prepared& prepared)
 {
     if (!LoadPolygons(prepared))
         return false;
     if (Params.Converge)
         CutAntimeridianRings(prepared);
-    if (!ProjectTo.empty())
+    if (!ProjectTo.empty()) {
         // The run is made in the projected system, so the input's degrees need no warning.
-        return ProjectMap(prepared);
-    if (prepared.Ogr)
+        if (!ProjectMap(prepared))
+            return false;
+    } else if (prepared.Ogr) {
         WarnIfGeographic(ShapefilePath, *prepared.Ogr);
-    else
+    } else {
         WarnIfGeographic(prepared.Names.InputProjection());
+    }
+    if (Params.Converge)
+        JoinPartsSharingBorders(prepared);
     return true;
 }
 

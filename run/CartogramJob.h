@@ -190,6 +190,11 @@ private:
     bool OpenLog(Prepared& prepared);
     bool LoadMap(Prepared& prepared);
     void CutAntimeridianRings(Prepared& prepared);
+    // The convergence mode gives nearly shared borders the same vertices: parts of one record
+    // that lie along each other within rounding are joined first, so none comes to share an edge.
+    void JoinPartsSharingBorders(Prepared& prepared);
+    // "record 3 (A), record 7 (B)": the polygons' records, for messages.
+    std::string RecordListOf(const std::vector<uint32_t>& polygons);
     bool LoadPolygons(Prepared& prepared);
     bool CheckLayerAgainstTable(uint32_t n);
     void RunRounds(Prepared& prepared, CCartogramFeedback* feedback);
