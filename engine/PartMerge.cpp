@@ -11,8 +11,8 @@
 #include <cmath>
 #include <map>
 #include <memory>
-#include <tuple>
 #include <numeric>
+#include <tuple>
 #include <utility>
 
 namespace tessaro {
@@ -39,8 +39,8 @@ double SignedArea(const CPolygonRing& ring)
 
 bool BoxesMeet(const CPolygonRing& a, const CPolygonRing& b, double tolerance)
 {
-    return a.MinX() <= b.MaxX() + tolerance && b.MinX() <= a.MaxX() + tolerance &&
-           a.MinY() <= b.MaxY() + tolerance && b.MinY() <= a.MaxY() + tolerance;
+    return a.MinX() <= b.MaxX() + tolerance && b.MinX() <= a.MaxX() + tolerance && a.MinY() <= b.MaxY() + tolerance &&
+           b.MinY() <= a.MaxY() + tolerance;
 }
 
 // Whether any two of the polygon's outer rings come within `tolerance` of each other's boxes:
@@ -87,8 +87,7 @@ std::vector<int32_t> GroupsSharingEdges(const CPolygonLayer& snapped)
     return parent;
 }
 
-template <typename BoostRingType>
-std::unique_ptr<CPolygonRing> RingOf(const BoostRingType& points)
+template <typename BoostRingType> std::unique_ptr<CPolygonRing> RingOf(const BoostRingType& points)
 {
     std::vector<double> flat;
     flat.reserve(2 * points.size());

@@ -61,11 +61,11 @@ TEST(PartMerge, JoinsOnlyPartsOfOneRecordThatShareABorder)
 TEST(PartMerge, KeepsTheHoleTheJoinedPartsEnclose)
 {
     CPolygonLayer layer;
-    layer.Add(MakePolygon({{0, 0, 0, 3, 1, 3, 1, 0, 0, 0},  // west bar
-                           {2, 0, 2, 3, 3, 3, 3, 0, 2, 0},  // east bar
-                           {1, 0, 1, 1, 2, 1, 2, 0, 1, 0},  // south
-                           {1, 2, 1, 3, 2, 3, 2, 2, 1, 2},  // north
-                           SquarePoints(5, 5, 1)}));        // an island
+    layer.Add(MakePolygon({{0, 0, 0, 3, 1, 3, 1, 0, 0, 0}, // west bar
+                           {2, 0, 2, 3, 3, 3, 3, 0, 2, 0}, // east bar
+                           {1, 0, 1, 1, 2, 1, 2, 0, 1, 0}, // south
+                           {1, 2, 1, 3, 2, 3, 2, 2, 1, 2}, // north
+                           SquarePoints(5, 5, 1)}));       // an island
     EXPECT_EQ(MergePartsSharingBorders(layer, 1e-9), std::vector<uint32_t>{0});
     const CSimplePolygon& frame = layer.Polygon(0);
     EXPECT_EQ(frame.RingCount(), 3);
