@@ -283,7 +283,7 @@ int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std:
 
     CCartogramJob job;
     job.ShapefilePath = options.Input;
-    job.Reader = EndsWithShp(options.Input) ? CCartogramJob::InputReader::Shapefile : CCartogramJob::InputReader::Ogr;
+    job.Reader = ReadsThroughOgr(options.Input) ? CCartogramJob::InputReader::Ogr : CCartogramJob::InputReader::Shapefile;
     job.InputLayer = options.Layer;
     job.ProjectTo = options.Project;
     for (const std::string& also : options.Also)
@@ -294,6 +294,15 @@ int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std:
         job.ExportFormat = OgrExportFormat::GeoJson;
     else if (options.Format == "shapefile")
         job.ExportFormat = OgrExportFormat::Shapefile;
+    if (HoldsPolygonsWithHeightsOrMeasures(options.Input)) {
+        // Exported as a shapefile again, with the input's attributes, unless another format is asked for.
+        if (!job.ExportFormat)
+            job.ExportFormat = OgrExportFormat::Shapefile;
+        ShowMessage("The shapefile " + options.Input +
+                        " holds polygons with heights or measures (PolygonZ or PolygonM): it is read through "
+                        "GDAL/OGR, and the flat cartogram is exported as plain polygons with its attributes.",
+                    MessageKind::Information);
+    }
     job.SizeField = options.Field;
     job.OutputFolder = options.OutputFolder;
     job.WithSvg = options.WithSvg;

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace tessaro {
@@ -43,7 +45,24 @@ bool IsShapefileMember(const std::string& path)
     return EndsWith(path, ".dbf") || EndsWith(path, ".shx") || EndsWith(path, ".prj") || EndsWith(path, ".cpg");
 }
 
-bool ReadsThroughOgr(const std::string& path) { return !EndsWithShp(path) && !IsShapefileMember(path); }
+bool HoldsPolygonsWithHeightsOrMeasures(const std::string& path)
+{
+    if (!EndsWithShp(path))
+        return false;
+    std::ifstream file(path, std::ios::binary);
+    unsigned char header[36] = {};
+    if (!file.read(reinterpret_cast<char*>(header), sizeof header))
+        return false;
+    // The file code 9994 big-endian at offset 0, the shape type little-endian at offset 32.
+    const bool shapefile = header[0] == 0 && header[1] == 0 && header[2] == 0x27 && header[3] == 0x0a;
+    const uint32_t type = header[32] | header[33] << 8 | header[34] << 16 | static_cast<uint32_t>(header[35]) << 24;
+    return shapefile && (type == PolygonZType || type == PolygonMType);
+}
+
+bool ReadsThroughOgr(const std::string& path)
+{
+    return (!EndsWithShp(path) && !IsShapefileMember(path)) || HoldsPolygonsWithHeightsOrMeasures(path);
+}
 
 bool CheckMapInput(const std::string& input, const std::string& layer)
 {

@@ -270,6 +270,32 @@ TEST(GisOptions, TextsCutAndHeightsDroppedAreNamed)
     }
 }
 
+// A shapefile of polygons with heights or measures, which the program's own reader does not take,
+// is read through OGR by every command and comes out as a flat shapefile with its attributes.
+TEST(GisOptions, AShapefileWithHeightsOrMeasuresIsReadThroughOgr)
+{
+    CTempDir folder;
+    for (const std::string kind : {"POLYGONZ", "POLYGONM"}) {
+        SCOPED_TRACE(kind);
+        const std::string input = folder.File(kind + ".shp");
+        ASSERT_TRUE(Ogr2Ogr("-dim " + std::string(kind == "POLYGONZ" ? "XYZ" : "XYM") + " -nlt " + kind + " '" +
+                            input + "' '" + Examples + "us_states/us_states.shp'"));
+        const std::string out = folder.File("out_" + kind);
+        const CommandResult result =
+            RunCli("cartogram " + input + " --field POP --steps 2 --output-dir " + out, folder);
+        ASSERT_EQ(result.Exit, 0) << result.Err;
+        EXPECT_THAT(result.Out + result.Err, HasSubstr("holds polygons with heights or measures"));
+        const std::string info = folder.File("info_" + kind + ".txt");
+        ASSERT_EQ(std::system(("ogrinfo -ro -so -al '" + out + "/" + kind + "_1.shp' > '" + info + "'").c_str()), 0);
+        const std::string layer = ReadText(info);
+        EXPECT_THAT(layer, HasSubstr("Geometry: Polygon"));
+        EXPECT_THAT(layer, HasSubstr("Feature Count: 49"));
+        EXPECT_THAT(layer, HasSubstr("POP: "));
+        const CommandResult check = RunCli("check " + input, folder);
+        EXPECT_THAT(check.Out, HasSubstr("49 records checked"));
+    }
+}
+
 // A GeoJSON feature beyond GDAL's object-size limit (lowered here to 1 MB) is refused with the
 // limit and the setting that lifts it, which GDAL's own "Failed to read GeoJSON data" leaves out.
 TEST(GisOptions, AGeoJsonFeatureBeyondGdalsSizeLimitNamesTheSettingThatLiftsIt)
