@@ -283,7 +283,8 @@ int RunCartogramCommand(const CartogramOptions& options, std::ostream& out, std:
 
     CCartogramJob job;
     job.ShapefilePath = options.Input;
-    job.Reader = ReadsThroughOgr(options.Input) ? CCartogramJob::InputReader::Ogr : CCartogramJob::InputReader::Shapefile;
+    job.Reader =
+        ReadsThroughOgr(options.Input) ? CCartogramJob::InputReader::Ogr : CCartogramJob::InputReader::Shapefile;
     job.InputLayer = options.Layer;
     job.ProjectTo = options.Project;
     for (const std::string& also : options.Also)

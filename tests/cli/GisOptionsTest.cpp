@@ -278,8 +278,8 @@ TEST(GisOptions, AShapefileWithHeightsOrMeasuresIsReadThroughOgr)
     for (const std::string kind : {"POLYGONZ", "POLYGONM"}) {
         SCOPED_TRACE(kind);
         const std::string input = folder.File(kind + ".shp");
-        ASSERT_TRUE(Ogr2Ogr("-dim " + std::string(kind == "POLYGONZ" ? "XYZ" : "XYM") + " -nlt " + kind + " '" +
-                            input + "' '" + Examples + "us_states/us_states.shp'"));
+        ASSERT_TRUE(Ogr2Ogr("-dim " + std::string(kind == "POLYGONZ" ? "XYZ" : "XYM") + " -nlt " + kind + " '" + input +
+                            "' '" + Examples + "us_states/us_states.shp'"));
         const std::string out = folder.File("out_" + kind);
         const CommandResult result =
             RunCli("cartogram " + input + " --field POP --steps 2 --output-dir " + out, folder);
