@@ -872,7 +872,10 @@ bool CConvergenceLoop::SearchStep(CGridDisplacement& grid, const RoundMeasures& 
             Tree_.CollectPoints(moved, DisplacedMap, UndeformedMap);
             if (!MoveVertices(moved, true, feedback))
                 return false;
-            if (hold == MaxHoldPasses || !floor.FindBelowFloor(Areas_, Centroids_))
+            if (hold == MaxHoldPasses || !floor.Watching())
+                return true;
+            MeasurePolygons();
+            if (!floor.FindBelowFloor(Areas_))
                 return true;
             RestoreVertices(startExtent);
             floor.HoldFound(grid, Tree_);

@@ -103,10 +103,7 @@ void CGridDisplacement::ApplyHangingContinuity(const CQuadTree& tree)
         const std::vector<CWorkChunk> chunks =
             SplitIntoChunks(level.size(), WorkersFor(level.size(), MinNodesPerWorker, Threads_));
         std::vector<std::vector<CHanging>> found(chunks.size());
-        RunWorkers(chunks.size(), [&](size_t w) {
-            for (size_t k = chunks[w].Begin; k < chunks[w].Begin + chunks[w].Count; ++k)
-                AppendHangingSides(tree, *level[k], count, found[w]);
-        });
+        RunChunks(chunks, [&](size_t w, size_t k) { AppendHangingSides(tree, *level[k], count, found[w]); });
         for (const std::vector<CHanging>& part : found)
             for (const CHanging& hanging : part)
                 if (HangingIndex_[hanging.Middle] < 0) {
@@ -194,12 +191,10 @@ void CGridDisplacement::FixSplits(CQuadTree& tree, double step)
     const std::vector<CWorkChunk> chunks =
         SplitIntoChunks(leaves.size(), WorkersFor(leaves.size(), MinLeavesPerWorker, Threads_));
     std::vector<std::vector<CTriangle>> parts(chunks.size());
-    RunWorkers(chunks.size(), [&](size_t w) {
-        for (size_t k = chunks[w].Begin; k < chunks[w].Begin + chunks[w].Count; ++k) {
-            CQuadTreeNode& leaf = *leaves[k];
-            leaf.SplitCorner = SplitCornerAt(leaf, step);
-            AppendTriangles(leaf, parts[w]);
-        }
+    RunChunks(chunks, [&](size_t w, size_t k) {
+        CQuadTreeNode& leaf = *leaves[k];
+        leaf.SplitCorner = SplitCornerAt(leaf, step);
+        AppendTriangles(leaf, parts[w]);
     });
     Triangles_.clear();
     for (const std::vector<CTriangle>& part : parts)
@@ -373,15 +368,13 @@ std::vector<CGridDisplacement::CShortfall> CGridDisplacement::Shortfalls(double 
     const std::vector<CWorkChunk> chunks =
         SplitIntoChunks(Triangles_.size(), WorkersFor(Triangles_.size(), MinTrianglesPerWorker, Threads_));
     std::vector<std::vector<CShortfall>> found(chunks.size());
-    RunWorkers(chunks.size(), [&](size_t w) {
-        for (size_t i = chunks[w].Begin; i < chunks[w].Begin + chunks[w].Count; ++i) {
-            const CTriangle& triangle = Triangles_[i];
-            if (moved != nullptr &&
-                !std::any_of(triangle.Ids.begin(), triangle.Ids.end(), [&](size_t id) { return (*moved)[id] != 0; }))
-                continue;
-            if (const double drop = Drop(triangle, minAreaRatio); drop < 1.0)
-                found[w].push_back({i, drop});
-        }
+    RunChunks(chunks, [&](size_t w, size_t i) {
+        const CTriangle& triangle = Triangles_[i];
+        if (moved != nullptr &&
+            !std::any_of(triangle.Ids.begin(), triangle.Ids.end(), [&](size_t id) { return (*moved)[id] != 0; }))
+            return;
+        if (const double drop = Drop(triangle, minAreaRatio); drop < 1.0)
+            found[w].push_back({i, drop});
     });
     std::vector<CShortfall> all;
     for (std::vector<CShortfall>& part : found)

@@ -382,21 +382,26 @@ CQuadTreeNode* CQuadTree::BuiltLeafBelow(CQuadTreeNode* node, double x, double y
     return node;
 }
 
-CQuadTreeNode* CQuadTree::LocateBuiltLeaf(CQuadTreeNode* cursor, double x, double y)
+CQuadTreeNode* CQuadTree::HoldingAncestor(CQuadTreeNode* cursor, double x, double y, int levels) const
 {
     CQuadTreeNode* node = cursor;
-    for (int tried = 0; node != nullptr && tried < BuildSearchLevels; ++tried, node = node->Parent)
+    for (int tried = 0; node != nullptr && tried < levels; ++tried, node = node->Parent)
         if (Contains(node, x, y))
-            return BuiltLeafBelow(node, x, y);
+            return node;
+    return nullptr;
+}
+
+CQuadTreeNode* CQuadTree::LocateBuiltLeaf(CQuadTreeNode* cursor, double x, double y)
+{
+    if (CQuadTreeNode* node = HoldingAncestor(cursor, x, y, BuildSearchLevels))
+        return BuiltLeafBelow(node, x, y);
     return Contains(this, x, y) ? BuiltLeafBelow(this, x, y) : nullptr;
 }
 
 CQuadTreeNode* CQuadTree::LocateLeaf(CQuadTreeNode* cursor, double x, double y, int searchLevels)
 {
-    CQuadTreeNode* node = cursor;
-    for (int tried = 0; node != nullptr && tried < searchLevels; ++tried, node = node->Parent)
-        if (Contains(node, x, y))
-            return LeafBelow(node, x, y);
+    if (CQuadTreeNode* node = HoldingAncestor(cursor, x, y, searchLevels))
+        return LeafBelow(node, x, y);
     return FindLeaf(this, x, y);
 }
 

@@ -166,6 +166,9 @@ private:
     CQuadTreeNode* BuiltLeafBelow(CQuadTreeNode* node, double x, double y) const;
     // LocateLeaf on the grid as the build lays it.
     CQuadTreeNode* LocateBuiltLeaf(CQuadTreeNode* cursor, double x, double y);
+    // The first of `cursor` and its ancestors, at most `levels` of them, that holds the point; null
+    // when none does.
+    CQuadTreeNode* HoldingAncestor(CQuadTreeNode* cursor, double x, double y, int levels) const;
 };
 
 // Sets a tree's CurrentMap for a scope and restores it on every way out; a null tree is left

@@ -199,11 +199,7 @@ std::vector<uint8_t> FindInvalidRings(const CPolygonLayer& layer, int threads)
     const std::vector<const CPolygonRing*> rings = RingsOf(layer);
     std::vector<uint8_t> invalid(rings.size(), 0);
     const std::vector<CWorkChunk> chunks = SplitIntoChunks(rings.size(), static_cast<size_t>(std::max(1, threads)));
-    RunWorkers(chunks.size(), [&](size_t worker) {
-        const CWorkChunk& chunk = chunks[worker];
-        for (size_t k = chunk.Begin; k < chunk.Begin + chunk.Count; ++k)
-            invalid[k] = RingIsInvalid(*rings[k]) ? 1 : 0;
-    });
+    RunChunks(chunks, [&](size_t, size_t k) { invalid[k] = RingIsInvalid(*rings[k]) ? 1 : 0; });
     return invalid;
 }
 

@@ -462,10 +462,7 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CV
     // Every removed point is in one chain, so the workers mark distinct entries.
     const std::vector<CWorkChunk> chunks =
         SplitIntoChunks(removed.size(), WorkersFor(removed.size(), MinPointsPerWorker, threads));
-    RunWorkers(chunks.size(), [&](size_t w) {
-        for (size_t k = chunks[w].Begin; k < chunks[w].Begin + chunks[w].Count; ++k)
-            uses.AtSlot(chains.Slots[removed[k]]).Removed = true;
-    });
+    RunChunks(chunks, [&](size_t, size_t k) { uses.AtSlot(chains.Slots[removed[k]]).Removed = true; });
     const auto drop = [&uses, &slots](size_t vertex) { return std::as_const(uses).AtSlot(slots[vertex]).Removed; };
     return RemovePoints(layer, drop, threads);
 }

@@ -40,12 +40,10 @@ CShrinkFloor::CShrinkFloor(const CPolygonLayer& layer, const RoundMeasures& meas
             Growers_.push_back(i);
 }
 
-bool CShrinkFloor::FindBelowFloor(std::vector<double>& areas, std::vector<CPoint2D>& centroids)
+bool CShrinkFloor::FindBelowFloor(const std::vector<double>& areas)
 {
-    if (!Active_ || Growers_.empty())
+    if (!Watching())
         return false;
-    for (uint32_t i = 0; i < Layer_.Count(); ++i)
-        Layer_.Polygon(i).AreaAndCentroid(&centroids[i], &areas[i]);
     const double total = MeasurableTotal(areas, Wide_);
     if (!(total > 0.0))
         return false;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/RunMeasures.h"
-#include "geometry/Point2D.h"
 
 #include <cstdint>
 #include <vector>
@@ -36,9 +35,12 @@ public:
                  const std::vector<double>& areas, const std::vector<uint8_t>& wide,
                  const std::vector<double>& fractions, std::vector<double>& firstShares);
 
-    // After a try: measures the layer into `areas` and `centroids` and notes every polygon the try
-    // took below its floor. True when it found any.
-    bool FindBelowFloor(std::vector<double>& areas, std::vector<CPoint2D>& centroids);
+    // Whether any polygon can fall below its floor this round: the floor is active and some
+    // polygon must grow.
+    bool Watching() const { return Active_ && !Growers_.empty(); }
+    // After a try, with the layer's `areas` measured: notes every polygon the try took below its
+    // floor. True when it found any.
+    bool FindBelowFloor(const std::vector<double>& areas);
     // With the layer back where the round started (the tree's own positions): holds still the
     // leaves under the edges of the polygons FindBelowFloor noted since the last call.
     void HoldFound(CGridDisplacement& grid, const CQuadTree& tree);
