@@ -110,5 +110,39 @@ TEST(AntimeridianRun, ARingProjectedAcrossItIsCutAndEveryPolygonReachesItsSize)
                                                 "record 14 (crossing)"));
 }
 
+// Around the north pole in a polar projection, which runs on across 180°: a box across 180° is a
+// real ring and stays whole, and a record split at 180° in the source, whose parts lie along each
+// other there, is joined into one valid polygon instead of coming out with parts sharing edges.
+TEST(AntimeridianRun, APolarMapKeepsRingsAcross180WholeAndJoinsPartsAlongEachOther)
+{
+    std::string features;
+    int k = 0;
+    for (int lon = -180; lon < 180; lon += 60, ++k)
+        if (lon != 120 && lon != -180)
+            features += Feature("box" + std::to_string(k), 1 + k % 3, DenseBox(lon, 50, lon + 60, 70)) + ",";
+    features += Feature("across", 2, "[[175, 70], [180, 70], [-175, 70], [-175, 80], [180, 80], [175, 80], [175, 70]]") + ",";
+    features += R"({"type": "Feature", "properties": {"NAME": "split", "POP": 3}, "geometry": {"type": "MultiPolygon",
+        "coordinates": [[)" + DenseBox(120, 50, 180, 70) + "], [" + DenseBox(-180, 50, -120, 70) + "]]}}";
+    CTempDir folder;
+    WriteText(folder.File("arctic.geojson"), R"({"type": "FeatureCollection", "features": [)" + features + "]}");
+    const std::string arctic = folder.File("arctic.shp");
+    ReprojectWithOgr(folder.File("arctic.geojson"), arctic, "ESRI Shapefile", "EPSG:3995");
+
+    const auto job = ThreeRoundJob(arctic, CCartogramJob::InputReader::Shapefile, folder.File("out"));
+    job->Params.SetConvergence();
+    const CartogramRunSummary& summary = job->Run();
+    ASSERT_EQ(summary.Result, CartogramRunSummary::Outcome::Completed) << AllMessages(summary);
+    EXPECT_THAT(AllMessages(summary), Not(HasSubstr("cross the antimeridian")));
+    EXPECT_THAT(AllMessages(summary), HasSubstr("Parts of record 6 (split) lie along each other"));
+
+    const std::vector<BoostRecord> records =
+        ReadBoostRecords(folder.File("out/arctic_" + std::to_string(summary.LastRound) + ".shp"));
+    ASSERT_EQ(records.size(), 6u);
+    EXPECT_EQ(records[4].size(), 1u) << "the box across 180° stays one polygon";
+    EXPECT_EQ(records[5].size(), 1u) << "the split record's parts become one";
+    for (size_t i = 0; i < records.size(); ++i)
+        EXPECT_TRUE(boost::geometry::is_valid(records[i])) << "record " << i + 1;
+}
+
 } // namespace
 } // namespace tessaro::test
