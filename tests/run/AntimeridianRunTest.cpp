@@ -120,9 +120,11 @@ TEST(AntimeridianRun, APolarMapKeepsRingsAcross180WholeAndJoinsPartsAlongEachOth
     for (int lon = -180; lon < 180; lon += 60, ++k)
         if (lon != 120 && lon != -180)
             features += Feature("box" + std::to_string(k), 1 + k % 3, DenseBox(lon, 50, lon + 60, 70)) + ",";
-    features += Feature("across", 2, "[[175, 70], [180, 70], [-175, 70], [-175, 80], [180, 80], [175, 80], [175, 70]]") + ",";
+    features +=
+        Feature("across", 2, "[[175, 70], [180, 70], [-175, 70], [-175, 80], [180, 80], [175, 80], [175, 70]]") + ",";
     features += R"({"type": "Feature", "properties": {"NAME": "split", "POP": 3}, "geometry": {"type": "MultiPolygon",
-        "coordinates": [[)" + DenseBox(120, 50, 180, 70) + "], [" + DenseBox(-180, 50, -120, 70) + "]]}}";
+        "coordinates": [[)" +
+                DenseBox(120, 50, 180, 70) + "], [" + DenseBox(-180, 50, -120, 70) + "]]}}";
     CTempDir folder;
     WriteText(folder.File("arctic.geojson"), R"({"type": "FeatureCollection", "features": [)" + features + "]}");
     const std::string arctic = folder.File("arctic.shp");
