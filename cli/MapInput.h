@@ -6,9 +6,9 @@
 namespace tessaro {
 
 // How the commands that read a map choose their reader: a .shp goes through the program's own
-// shapefile reader (but for polygons with heights or measures), any other input through GDAL/OGR. The other files of a
-// shapefile set
-// (.dbf, .shx, .prj, .cpg) name the shapefile only through its .shp.
+// shapefile reader (but for polygons with heights or measures), any other input through
+// GDAL/OGR. The other files of a shapefile set (.dbf, .shx, .prj, .cpg) name the shapefile only
+// through its .shp.
 bool EndsWithShp(const std::string& path);
 bool IsShapefileMember(const std::string& path);
 
