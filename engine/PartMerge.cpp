@@ -30,11 +30,11 @@ struct EdgeLess {
     }
 };
 
-double SignedArea(const CPolygonRing& ring)
+std::unique_ptr<CPolygonRing> CopyOf(const CPolygonRing& ring)
 {
-    double area = 0.0;
-    ring.AreaAndCentroid(nullptr, &area);
-    return area;
+    auto copy = std::make_unique<CPolygonRing>();
+    copy->CopyFrom(ring);
+    return copy;
 }
 
 bool BoxesMeet(const CPolygonRing& a, const CPolygonRing& b, double tolerance)
@@ -108,7 +108,7 @@ std::vector<std::unique_ptr<CPolygonRing>> UnionOf(const CPolygonLayer& snapped,
     double summed = 0.0;
     for (const int32_t r : members) {
         const CPolygonRing& ring = snapped.Polygon(static_cast<uint32_t>(r)).Ring(0);
-        summed -= SignedArea(ring);
+        summed -= ring.SignedArea();
         BoostMultiPolygon next;
         bg::union_(joined, ToBoostPolygon(ring, false), next);
         joined = std::move(next);
@@ -127,16 +127,14 @@ std::unique_ptr<CSimplePolygon> Merged(const CSimplePolygon& polygon, double tol
 {
     std::vector<int32_t> outer;
     for (int32_t r = 0; r < polygon.RingCount(); ++r)
-        if (SignedArea(polygon.Ring(r)) < 0.0)
+        if (polygon.Ring(r).SignedArea() < 0.0)
             outer.push_back(r);
     if (outer.size() < 2 || !PartsMayTouch(polygon, outer, tolerance))
         return nullptr;
     CPolygonLayer snapped;
     for (const int32_t r : outer) {
         auto part = std::make_unique<CSimplePolygon>();
-        auto ring = std::make_unique<CPolygonRing>();
-        ring->CopyFrom(polygon.Ring(r));
-        part->AddRing(std::move(ring));
+        part->AddRing(CopyOf(polygon.Ring(r)));
         snapped.Add(std::move(part));
     }
     ShareBorderVertices(snapped, tolerance);
@@ -160,13 +158,9 @@ std::unique_ptr<CSimplePolygon> Merged(const CSimplePolygon& polygon, double tol
     }
     if (result->RingCount() == 0)
         return nullptr;
-    for (int32_t r = 0; r < polygon.RingCount(); ++r) {
-        if (joined[static_cast<size_t>(r)] != 0)
-            continue;
-        auto ring = std::make_unique<CPolygonRing>();
-        ring->CopyFrom(polygon.Ring(r));
-        result->AddRing(std::move(ring));
-    }
+    for (int32_t r = 0; r < polygon.RingCount(); ++r)
+        if (joined[static_cast<size_t>(r)] == 0)
+            result->AddRing(CopyOf(polygon.Ring(r)));
     result->Label = polygon.Label;
     return result;
 }

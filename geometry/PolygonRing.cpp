@@ -244,13 +244,6 @@ std::vector<double> ThinByDeviation(const double* points, int32_t count, int32_t
     return out;
 }
 
-double SignedArea(const CPolygonRing& ring)
-{
-    double area = 0.0;
-    ring.AreaAndCentroid(nullptr, &area);
-    return area;
-}
-
 std::vector<BoostPolygon> Intersect(const BoostPolygon& a, const BoostPolygon& b)
 {
     std::vector<BoostPolygon> pieces;
@@ -297,6 +290,13 @@ bool CPolygonRing::AreaAndCentroid(CPoint2D* centroid, double* area) const
         return false;
     *centroid = {cx, cy};
     return true;
+}
+
+double CPolygonRing::SignedArea() const
+{
+    double area = 0.0;
+    AreaAndCentroid(nullptr, &area);
+    return area;
 }
 
 double CPolygonRing::Perimeter() const
@@ -524,7 +524,7 @@ int32_t CPolygonRing::MakeGridCells(int32_t k, RingList& output, bool clear) con
 int32_t CPolygonRing::ClipToCells(const RingList& cells, RingList& output) const
 {
     // A ring without area has no pieces, and Boost would only be handed a degenerate polygon.
-    const double area = SignedArea(*this);
+    const double area = SignedArea();
     if (PointCount_ < 4 || area == 0.0 || !std::isfinite(area))
         return 0;
 
@@ -537,7 +537,7 @@ int32_t CPolygonRing::ClipToCells(const RingList& cells, RingList& output) const
     for (const auto& cell : cells) {
         if (!cell || cell->PointCount() < 4)
             continue;
-        const BoostPolygon clip = ToBoostPolygon(*cell, SignedArea(*cell) > 0.0);
+        const BoostPolygon clip = ToBoostPolygon(*cell, cell->SignedArea() > 0.0);
         std::vector<BoostPolygon> pieces;
         try {
             pieces = Intersect(subject, clip);

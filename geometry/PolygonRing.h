@@ -48,6 +48,8 @@ public:
     // output may be null; with both null the call returns false. A ring of zero area has no
     // centroid: the call then writes the area, leaves the centroid untouched and returns false.
     bool AreaAndCentroid(CPoint2D* centroid, double* area) const;
+    // The signed area alone: negative for a clockwise (outer) ring.
+    double SignedArea() const;
 
     // Sum of the edge lengths between consecutive stored vertices; 0 below two vertices.
     double Perimeter() const;

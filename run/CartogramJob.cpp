@@ -475,16 +475,15 @@ void CCartogramJob::CutAntimeridianRings(Prepared& prepared)
         return;
     std::vector<uint32_t> uncut;
     const std::vector<uint32_t> cut = cutter->Cut(prepared.Network->PolygonLayer(), uncut);
-    const auto list = [this](const std::vector<uint32_t>& polygons) { return RecordListOf(polygons); };
     if (!cut.empty()) {
-        ShowMessage("Rings of " + list(cut) + " cross the antimeridian (" + cutter->AntimeridianText() +
+        ShowMessage("Rings of " + RecordListOf(cut) + " cross the antimeridian (" + cutter->AntimeridianText() +
                         ") without a cut; each was cut there into its "
                         "parts on either side, which the exported map keeps.",
                     MessageKind::Warning);
         prepared.Network->SetExtent(prepared.Network->PolygonLayer().BoundingBox(), true);
     }
     if (!uncut.empty())
-        ShowMessage("Rings of " + list(uncut) + " cross the antimeridian (" + cutter->AntimeridianText() +
+        ShowMessage("Rings of " + RecordListOf(uncut) + " cross the antimeridian (" + cutter->AntimeridianText() +
                         ") without a cut, and could not be cut there: "
                         "cut them first (for example with ogr2ogr -wrapdateline).",
                     MessageKind::Warning);

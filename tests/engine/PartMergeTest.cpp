@@ -23,11 +23,8 @@ double AreaOf(const CSimplePolygon& polygon)
 int OuterRings(const CSimplePolygon& polygon)
 {
     int count = 0;
-    for (const auto& ring : polygon.Rings()) {
-        double area = 0.0;
-        ring->AreaAndCentroid(nullptr, &area);
-        count += area < 0.0 ? 1 : 0;
-    }
+    for (const auto& ring : polygon.Rings())
+        count += ring->SignedArea() < 0.0 ? 1 : 0;
     return count;
 }
 
