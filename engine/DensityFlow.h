@@ -29,7 +29,8 @@ class CSimplePolygon;
 // decayed to a thousandth, or, sooner, until the density is so nearly even that the rest of the
 // flow is one linear step: the gradient of the density's integral over the time left. The
 // velocity divides by the density taken no lower than the raster's least density, below which
-// the heat equation never goes.
+// the heat equation never goes, nor, while the truncated series rings below that least density
+// beside a steep jump, lower than a share of how far it dips.
 class CDensityFlow {
 public:
     // Cells along the longer side at most: 4096 x 4096 doubles are 128 MB per array already.
@@ -107,6 +108,7 @@ private:
     double TailTolerance_;
     double StepTolerance_;
     double Floor_ = 1.0; // the raster's least density: rho never falls below it
+    double SlotFloor_[2] = {1.0, 1.0}; // per slot: the least rho the velocity divides by
     std::unique_ptr<CFlowTransforms> Transforms_;
 };
 
