@@ -245,21 +245,22 @@ void CDensityFlow::FieldsAt(double t, int slot, int threads, CFlowTransforms::Gr
     for (size_t k = 0; k < ny; ++k)
         decayY[k] = std::exp(-pi * pi * (double(k) * double(k)) / (double(ny) * double(ny)) * (t + InitialBlur));
     Transforms_->Evaluate(decayX, decayY, slot, threads, gradient);
-    SlotFloor_[slot] = Floor_;
+    CSlotRho& range = Slots_[slot];
+    range = CSlotRho{Floor_, Floor_, Floor_};
     if (gradient == CFlowTransforms::Gradient::Now) {
         const double* rho = Transforms_->Rho(slot);
-        const double least = *std::min_element(rho, rho + static_cast<size_t>(Nx_) * static_cast<size_t>(Ny_));
-        SlotFloor_[slot] = std::max(Floor_, RingingFloorShare * (Floor_ - least));
+        const auto [least, most] = std::minmax_element(rho, rho + static_cast<size_t>(Nx_) * static_cast<size_t>(Ny_));
+        range = CSlotRho{*least, *most, std::max(Floor_, RingingFloorShare * (Floor_ - *least))};
     }
 }
 
-// The largest |rho - mean| / mean over the grid's cells in slot `slot`.
+// The largest |rho - mean| / mean over the grid's cells in slot `slot`, evaluated at a time.
 double CDensityFlow::Spread(int slot) const
 {
-    const double* rho = Transforms_->Rho(slot);
-    const auto [least, most] = std::minmax_element(rho, rho + static_cast<size_t>(Nx_) * static_cast<size_t>(Ny_));
+    const CSlotRho& range = Slots_[slot];
     const double mean = Transforms_->Mean();
-    return mean > 0.0 ? std::max(mean - *least, *most - mean) / mean : std::numeric_limits<double>::infinity();
+    return mean > 0.0 ? std::max(mean - range.Least, range.Most - mean) / mean
+                      : std::numeric_limits<double>::infinity();
 }
 
 // Once the density at time t (slot `now`) is within a relative spread s of its mean, the rest of
@@ -327,7 +328,7 @@ void CDensityFlow::VelocityRange(int slot, const std::vector<double>& at, std::v
         const auto mix = [&](const double* f) {
             return (1.0 - fy) * ((1.0 - fx) * f[c00] + fx * f[c10]) + fy * ((1.0 - fx) * f[c01] + fx * f[c11]);
         };
-        const double rho = std::max(mix(rhoField), SlotFloor_[slot]);
+        const double rho = std::max(mix(rhoField), Slots_[slot].Floor);
         double vx = -mix(gxField) / rho;
         double vy = -mix(gyField) / rho;
         if ((at[k] <= 0.0 && vx < 0.0) || (at[k] >= Nx_ && vx > 0.0))

@@ -108,7 +108,14 @@ private:
     double TailTolerance_;
     double StepTolerance_;
     double Floor_ = 1.0; // the raster's least density: rho never falls below it
-    double SlotFloor_[2] = {1.0, 1.0}; // per slot: the least rho the velocity divides by
+    // Per slot, from its evaluation at a time: rho's least and greatest over the grid's cells,
+    // and the least rho the velocity divides by.
+    struct CSlotRho {
+        double Least = 1.0;
+        double Most = 1.0;
+        double Floor = 1.0;
+    };
+    CSlotRho Slots_[2];
     std::unique_ptr<CFlowTransforms> Transforms_;
 };
 
