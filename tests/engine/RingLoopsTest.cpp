@@ -55,6 +55,21 @@ std::vector<double> RingPoints(const CPolygonLayer& layer, uint32_t i)
     return {ring.Points(), ring.Points() + 2 * ring.PointCount()};
 }
 
+// After a cut: every ring valid and flagged so, no two polygons overlapping, and the three still
+// tiling the 60 x 40 box, nothing opened between the neighbours.
+void ExpectSoundTiling(const CPolygonLayer& layer, const std::vector<uint8_t>& invalid)
+{
+    EXPECT_EQ(invalid, (std::vector<uint8_t>{0, 0, 0}));
+    EXPECT_EQ(FindInvalidRings(layer, 1), (std::vector<uint8_t>{0, 0, 0}));
+    double total = 0.0;
+    for (uint32_t i = 0; i < 3; ++i) {
+        total += std::fabs(bg::area(ToBoost(layer.Polygon(i))));
+        for (uint32_t j = i + 1; j < 3; ++j)
+            EXPECT_NEAR(OverlapArea(layer, i, j), 0.0, 1e-9) << i << " and " << j;
+    }
+    EXPECT_NEAR(total, 60.0 * 40.0, 1e-9);
+}
+
 TEST(RingLoopsTest, CrossedNeedleTipIsCutInEveryRingAlongIt)
 {
     CPolygonLayer layer = NeedleMap(0.92);
@@ -66,16 +81,7 @@ TEST(RingLoopsTest, CrossedNeedleTipIsCutInEveryRingAlongIt)
 
     EXPECT_EQ(CutSmallLoops(layer, invalid, {}, 1e-3), 1);
 
-    EXPECT_EQ(invalid, (std::vector<uint8_t>{0, 0, 0}));
-    EXPECT_EQ(FindInvalidRings(layer, 1), (std::vector<uint8_t>{0, 0, 0}));
-    double total = 0.0;
-    for (uint32_t i = 0; i < 3; ++i) {
-        total += std::fabs(bg::area(ToBoost(layer.Polygon(i))));
-        for (uint32_t j = i + 1; j < 3; ++j)
-            EXPECT_NEAR(OverlapArea(layer, i, j), 0.0, 1e-9) << i << " and " << j;
-    }
-    // Still a tiling of the box: nothing opened between the neighbours.
-    EXPECT_NEAR(total, 60.0 * 40.0, 1e-9);
+    ExpectSoundTiling(layer, invalid);
     // The needle gives up its tip beyond the crossing, a sliver of its area.
     const double needleAfter = std::fabs(bg::area(ToBoost(layer.Polygon(0))));
     EXPECT_NEAR(needleAfter, needleBefore, 1e-3 * needleBefore);
@@ -107,15 +113,7 @@ TEST(RingLoopsTest, PointPokedThroughASideMovesBackAndTheTipStays)
     // a share of 1e-4. The sliver between the two crossings is far below it.
     EXPECT_EQ(CutSmallLoops(layer, invalid, {}, 1e-4), 1);
 
-    EXPECT_EQ(FindInvalidRings(layer, 1), (std::vector<uint8_t>{0, 0, 0}));
-    EXPECT_EQ(invalid, (std::vector<uint8_t>{0, 0, 0}));
-    double total = 0.0;
-    for (uint32_t i = 0; i < 3; ++i) {
-        total += std::fabs(bg::area(ToBoost(layer.Polygon(i))));
-        for (uint32_t j = i + 1; j < 3; ++j)
-            EXPECT_NEAR(OverlapArea(layer, i, j), 0.0, 1e-9) << i << " and " << j;
-    }
-    EXPECT_NEAR(total, 60.0 * 40.0, 1e-9);
+    ExpectSoundTiling(layer, invalid);
     // The needle keeps its tip at the origin. The poked point lies on the chord of its neighbours
     // (20, -4) and (3, 0.1) now: the lower polygon gives the needle back the triangle it spanned.
     EXPECT_EQ(layer.Polygon(0).MinX(), 0.0);
