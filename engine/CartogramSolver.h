@@ -110,6 +110,8 @@ struct CartogramSolution {
     // Rounds keep-best would have taken but passed over, because a ring valid at first was
     // invalid in them.
     int PassedOverInvalid = 0;
+    // The polygons whose rings turned invalid in those rounds, in layer order.
+    std::vector<uint32_t> TurnedInvalid;
     // Small loops the convergence loop cut where a round laid a ring's edges across each other.
     int LoopsCut = 0;
     // The largest loop cut, as a share of its ring's area: the ring gives up no more than that to

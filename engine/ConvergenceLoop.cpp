@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <numbers>
 #include <optional>
@@ -139,6 +140,7 @@ CartogramSolution CConvergenceLoop::Solve(CCartogramRoundSink* sink, CCartogramF
         solution.Result = outcome;
         solution.LeftOut = LeftOutReported_;
         solution.PassedOverInvalid = PassedOverInvalid_;
+        solution.TurnedInvalid = TurnedInvalid_;
         solution.LoopsCut = LoopsCut_;
         return solution;
     };
@@ -567,8 +569,15 @@ void CConvergenceLoop::KeepIfBest(int round, const RoundMeasures& measures)
     if (!Params_.KeepBest)
         return;
     const bool improves = !Best_.Measures || Improves(measures, *Best_.Measures);
-    const bool passedOver = improves && Best_.Measures && GainedInvalidRing();
+    const std::vector<uint32_t> gained = improves && Best_.Measures ? GainedInvalidRings() : std::vector<uint32_t>{};
+    const bool passedOver = !gained.empty();
     PassedOverInvalid_ += passedOver ? 1 : 0;
+    if (passedOver) {
+        std::vector<uint32_t> all;
+        std::set_union(TurnedInvalid_.begin(), TurnedInvalid_.end(), gained.begin(), gained.end(),
+                       std::back_inserter(all));
+        TurnedInvalid_ = std::move(all);
+    }
     if (!improves || passedOver) {
         if (Best_.TreeIsCurrent) {
             std::swap(Best_.Tree, PreviousTree_);
@@ -590,16 +599,25 @@ void CConvergenceLoop::KeepIfBest(int round, const RoundMeasures& measures)
             Best_.Rings.emplace_back(ring->Points(), ring->Points() + 2 * static_cast<size_t>(ring->PointCount()));
 }
 
-// Whether the layer has an invalid ring that was valid in the first round: such a round is never
-// the result, however low its error.
-bool CConvergenceLoop::GainedInvalidRing() const
+// The polygons, in layer order, with an invalid ring that was valid in the first round: a round
+// with any is never the result, however low its error.
+std::vector<uint32_t> CConvergenceLoop::GainedInvalidRings() const
 {
     if (!Params_.KeepValid)
-        return false;
+        return {};
     // The measurement that came just before checked the rings as they stand, unless it densified.
-    if (!RoundInvalid_.empty())
-        return AnyNewlyInvalid(RoundInvalid_);
-    return AnyNewlyInvalid(FindInvalidRings(Layer_, Params_.ThreadCount));
+    const std::vector<uint8_t> invalid =
+        !RoundInvalid_.empty() ? RoundInvalid_ : FindInvalidRings(Layer_, Params_.ThreadCount);
+    if (!AnyNewlyInvalid(invalid))
+        return {};
+    std::vector<uint32_t> polygons;
+    size_t k = 0;
+    for (uint32_t i = 0; i < Layer_.Count(); ++i)
+        for (int32_t r = 0; r < Layer_.Polygon(i).RingCount(); ++r, ++k)
+            if (k < invalid.size() && invalid[k] != 0 && (k >= InitialInvalid_.size() || InitialInvalid_[k] == 0) &&
+                (polygons.empty() || polygons.back() != i))
+                polygons.push_back(i);
+    return polygons;
 }
 
 // Whether `invalid` (per ring in layer order) flags a ring that was valid in the first round.

@@ -90,7 +90,7 @@ private:
     bool Improves(const RoundMeasures& a, const RoundMeasures& b) const;
     void KeepIfBest(int round, const RoundMeasures& measures);
     void RestoreBest();
-    bool GainedInvalidRing() const;
+    std::vector<uint32_t> GainedInvalidRings() const;
     bool AnyNewlyInvalid(const std::vector<uint8_t>& invalid) const;
     void CutRoundLoops();
 
@@ -118,6 +118,7 @@ private:
     std::vector<uint8_t> LeftOut_;     // left out of this round's measures
     std::vector<LeftOutPolygon> LeftOutReported_;
     int PassedOverInvalid_ = 0; // rounds keep-best passed over for a ring that turned invalid
+    std::vector<uint32_t> TurnedInvalid_; // the polygons of those rings, in layer order
     int LoopsCut_ = 0;          // small loops cut where a step laid a ring's edges across each other
     std::vector<uint8_t> Reported_;
     double Step_ = 1.0; // s, for the run

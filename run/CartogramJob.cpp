@@ -675,11 +675,26 @@ void CCartogramJob::ReportTargetMissed(const CartogramSolution& solution)
     if (solution.PassedOverInvalid > 0)
         text += std::string(text.empty() ? "" : " ") + std::to_string(solution.PassedOverInvalid) +
                 (solution.PassedOverInvalid == 1
-                     ? " round that measured better was passed over: a ring that was valid at first was invalid in it."
+                     ? " round that measured better was passed over: a ring that was valid at first was invalid in it"
                      : " rounds that measured better were passed over: a ring that was valid at first was invalid in "
-                       "them.");
+                       "them") +
+                TurnedInvalidText(solution.TurnedInvalid) + ".";
     if (!text.empty())
         ShowMessage(text, MessageKind::Warning);
+}
+
+// " (the rings of record 7 (Ohio), record 9 (Utah))": the polygons whose rings turned invalid,
+// at most NamedAtMost of them named; empty for none.
+std::string CCartogramJob::TurnedInvalidText(const std::vector<uint32_t>& polygons)
+{
+    constexpr size_t NamedAtMost = 10;
+    if (polygons.empty())
+        return {};
+    const size_t named = std::min(polygons.size(), NamedAtMost);
+    std::string text = " (the rings of " + RecordListOf({polygons.begin(), polygons.begin() + named});
+    if (polygons.size() > named)
+        text += " and " + std::to_string(polygons.size() - named) + " more";
+    return text + ")";
 }
 
 // One warning per kind naming the records the convergence loop left out.

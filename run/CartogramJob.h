@@ -207,6 +207,7 @@ private:
     void ReportLeftOut(const std::vector<LeftOutPolygon>& leftOut);
     void ReportFarFromSize(const RoundMeasures& result);
     void ReportTargetMissed(const CartogramSolution& solution);
+    std::string TurnedInvalidText(const std::vector<uint32_t>& polygons);
     bool LoadThroughOgr(Prepared& prepared);
     // With ProjectTo: the loaded map moved into that system; false after a refusal.
     bool ProjectMap(Prepared& prepared);

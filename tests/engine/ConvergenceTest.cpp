@@ -10,7 +10,9 @@
 #include <boost/geometry.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <numeric>
 #include <string>
@@ -338,6 +340,14 @@ TEST(Convergence, TheResultIsTheBestRoundWithoutANewInvalidRing)
                 checked.Solution.LastMeasures->WeightedMeanError, 1e-9);
     // The rounds before the spikes had come most of the way.
     EXPECT_LT(WeightedAreaError(checked.Records, Shares(map.Sizes)), 0.005);
+    // The rounds passed over are counted, and the polygons whose rings turned invalid in them
+    // named once each, in order: squares of the frame, none of those that grew.
+    EXPECT_GT(checked.Solution.PassedOverInvalid, 0);
+    const std::vector<uint32_t>& named = checked.Solution.TurnedInvalid;
+    ASSERT_FALSE(named.empty());
+    EXPECT_TRUE(std::adjacent_find(named.begin(), named.end(), std::greater_equal<>()) == named.end());
+    for (const uint32_t i : named)
+        EXPECT_TRUE(i < 25 && (i / 5 == 0 || i / 5 == 4 || i % 5 == 0 || i % 5 == 4)) << i;
 }
 
 // The density flow moves the same map as one smooth deformation: the frame thins without
