@@ -115,7 +115,7 @@ struct CCrossingOn {
 // the last point before it to the first after it, never back past the one before, so they keep
 // their order and come to e's own side.
 // Cutting the whole loop behind either crossing instead would take off the tip of a needle whose
-// sides merely touch in one place.
+// sides cross only where one point pokes through.
 std::optional<CLoop> PokedLoop(const std::vector<CPoint2D>& points, size_t e, const CCrossingOn& a,
                                const CCrossingOn& b, double maxArea)
 {
