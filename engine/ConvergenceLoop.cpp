@@ -608,23 +608,26 @@ std::vector<uint32_t> CConvergenceLoop::GainedInvalidRings() const
     // The measurement that came just before checked the rings as they stand, unless it densified.
     const std::vector<uint8_t> invalid =
         !RoundInvalid_.empty() ? RoundInvalid_ : FindInvalidRings(Layer_, Params_.ThreadCount);
-    if (!AnyNewlyInvalid(invalid))
-        return {};
     std::vector<uint32_t> polygons;
     size_t k = 0;
     for (uint32_t i = 0; i < Layer_.Count(); ++i)
         for (int32_t r = 0; r < Layer_.Polygon(i).RingCount(); ++r, ++k)
-            if (k < invalid.size() && invalid[k] != 0 && (k >= InitialInvalid_.size() || InitialInvalid_[k] == 0) &&
-                (polygons.empty() || polygons.back() != i))
+            if (NewlyInvalid(invalid, k) && (polygons.empty() || polygons.back() != i))
                 polygons.push_back(i);
     return polygons;
+}
+
+// Whether `invalid` (per ring in layer order) flags ring k, which was valid in the first round.
+bool CConvergenceLoop::NewlyInvalid(const std::vector<uint8_t>& invalid, size_t k) const
+{
+    return k < invalid.size() && invalid[k] != 0 && (k >= InitialInvalid_.size() || InitialInvalid_[k] == 0);
 }
 
 // Whether `invalid` (per ring in layer order) flags a ring that was valid in the first round.
 bool CConvergenceLoop::AnyNewlyInvalid(const std::vector<uint8_t>& invalid) const
 {
     for (size_t k = 0; k < invalid.size(); ++k)
-        if (invalid[k] != 0 && (k >= InitialInvalid_.size() || InitialInvalid_[k] == 0))
+        if (NewlyInvalid(invalid, k))
             return true;
     return false;
 }

@@ -91,6 +91,7 @@ private:
     void KeepIfBest(int round, const RoundMeasures& measures);
     void RestoreBest();
     std::vector<uint32_t> GainedInvalidRings() const;
+    bool NewlyInvalid(const std::vector<uint8_t>& invalid, size_t k) const;
     bool AnyNewlyInvalid(const std::vector<uint8_t>& invalid) const;
     void CutRoundLoops();
 
