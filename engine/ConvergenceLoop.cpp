@@ -180,7 +180,7 @@ bool CConvergenceLoop::Stops(int round, const RoundMeasures& measures)
     // Tries that no longer lower the largest error ask for a finer flow before the run ends; on a
     // grid refined this round (for a stall) the tries start again from a whole step.
     if (Step_ < MinStep && ChasingLargestError(measures) &&
-        (RefinedAt_ == round || RefineFlowGrid(StalledRefinement))) {
+        (RefinedAt_ == round || RefineFlowGrid(StalledRefinement) || StartScalingAllBeyond())) {
         Step_ = 1.0;
         RecordRefinement(round, LargestRelativeError(measures));
     }
@@ -440,6 +440,10 @@ bool CConvergenceLoop::TargetReached(int round, const RoundMeasures& measures)
         RecordRefinement(round, largest);
         return false;
     }
+    if (stalled && StartScalingAllBeyond()) {
+        RecordRefinement(round, largest);
+        return false;
+    }
     return stalled;
 }
 
@@ -471,13 +475,31 @@ void CConvergenceLoop::RecordRefinement(int round, double largest)
     LargestFellAt_ = round;
 }
 
+// Whether a polygon of a visible share is further than the largest error from its size.
+bool CConvergenceLoop::Beyond(const PolygonFit& fit) const
+{
+    return fit.DesiredShare >= LargestErrorMinShare && std::fabs(fit.Deviation) > Params_.LargestError;
+}
+
+// Once the largest error stalls on the finest flow grid, every polygon beyond it that can be
+// scaled in place is, not only those too small for the flow's cells: the flow blurs each border
+// over a cell, so a polygon of a hundred cells can stay a percent or two short while its
+// neighbours are met. The scaling takes up what the flow's move of the polygon leaves. False when
+// it has begun already or the flow does not move the map.
+bool CConvergenceLoop::StartScalingAllBeyond()
+{
+    if (ScaleAllBeyond_ || !MovesWithFlow())
+        return false;
+    ScaleAllBeyond_ = true;
+    return true;
+}
+
 // Whether a polygon of a visible share is further than the largest error from its size and its
 // desired area covers fewer than ResolvedFlowCells cells of side `cell`.
 bool CConvergenceLoop::Unresolved(const PolygonFit& fit, double cell) const
 {
     const double desired = fit.DesiredShare * Total_;
-    return fit.DesiredShare >= LargestErrorMinShare && std::fabs(fit.Deviation) > Params_.LargestError &&
-           desired > 0.0 && desired < ResolvedFlowCells * cell * cell;
+    return Beyond(fit) && desired > 0.0 && desired < ResolvedFlowCells * cell * cell;
 }
 
 // Whether a polygon can be scaled in place: the radius of its area spans LeavesAcrossLocalRadius
@@ -749,7 +771,7 @@ CConvergenceLoop::LocalCorrection CConvergenceLoop::LocalCorrections(const Round
         return local;
     for (uint32_t i = 0; i < N_ && i < measures.Fits.size(); ++i) {
         const PolygonFit& fit = measures.Fits[i];
-        if (!Pushed(i) || !Unresolved(fit, cell) || !ScalableInPlace(i))
+        if (!Pushed(i) || !(Unresolved(fit, cell) || (ScaleAllBeyond_ && Beyond(fit))) || !ScalableInPlace(i))
             continue;
         local.Depths.resize(N_, 0);
         local.Polygons.push_back(i);

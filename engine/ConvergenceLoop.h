@@ -35,7 +35,7 @@ struct LeftOutPolygon;
 //   LargestError from its desired area and that error still falls; such a polygon that covers
 //   too few of the flow's cells is scaled in place on top of the flow (CLocalScaling), and the
 //   flow's grid is made finer where one cannot be, when the largest error stalls, or when no try
-//   lowers it any more;
+//   lowers it any more; on the finest grid, a stall has every polygon beyond it scaled in place;
 // - a polygon that must grow is held by the shrink floor (CShrinkFloor);
 // - with KeepBest the round of the lowest weighted mean error is the result (below the target,
 //   the one of the lowest largest error), and with KeepValid
@@ -78,8 +78,10 @@ private:
     bool ChasingLargestError(const RoundMeasures& measures) const;
     bool TargetReached(int round, const RoundMeasures& measures);
     double LargestRelativeError(const RoundMeasures& measures) const;
+    bool Beyond(const PolygonFit& fit) const;
     bool Unresolved(const PolygonFit& fit, double cell) const;
     bool ScalableInPlace(uint32_t polygon);
+    bool StartScalingAllBeyond();
     double UnresolvedRefinement(const RoundMeasures& measures);
     double FinestFlowCells() const;
     bool RefineFlowGrid(double factor);
@@ -133,6 +135,7 @@ private:
     // Below the target: the largest error when it last fell by a tenth, and that round.
     double LargestAtFall_ = 0.0;
     int LargestFellAt_ = -1;
+    bool ScaleAllBeyond_ = false; // every polygon beyond the largest error is scaled in place
     int RefinedAt_ = -1; // the round that last made the flow's grid finer
     double LastWeighted_ = 0.0; // the last round's weighted mean error, above the target
     // Per polygon of the measured map, whether it can be scaled in place: Undecided until asked.

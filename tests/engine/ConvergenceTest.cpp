@@ -556,5 +556,68 @@ TEST(Convergence, AboveTheTargetACrawlMakesTheFlowGridFinerWhereThePointsPayForI
         }
 }
 
+// On a set flow grid, which is never made finer, a largest error that stops falling by a tenth
+// in three rounds has every polygon beyond it scaled in place on top of the flow: the rounds go
+// on past the stall and take the largest error further down than the flow alone had.
+TEST(Convergence, AStallOfTheLargestErrorOnTheFinestGridScalesThePolygonsBeyondItInPlace)
+{
+    struct CRounds : CCartogramRoundSink {
+        void OnRoundDone(const SolverRound& round) override
+        {
+            Largest.push_back(round.Measures.WeightedMeanError < Target ? LargestOf(round.Measures) : -1.0);
+        }
+        static double LargestOf(const RoundMeasures& measures)
+        {
+            double largest = 0.0;
+            for (const PolygonFit& fit : measures.Fits)
+                largest = std::max(largest, std::fabs(fit.Deviation));
+            return largest;
+        }
+        double Target = 0.0;
+        std::vector<double> Largest; // per transformed round, -1 above the target
+    };
+    const MapCase map = TownMap(10, 20, 3); // 140 squares; the towns' blocks blur on the set grid
+    CPolygonLayer layer;
+    for (const auto& ring : map.Rings)
+        layer.Add(MakePolygon({ring}));
+    CartoParams params = ConvergenceParams();
+    params.FlowGrid = 96;
+    params.LargestError = 0.003;
+    CRounds rounds;
+    rounds.Target = params.TargetError;
+    CQuadTree tree;
+    CCartogramSolver solver(layer, tree, params, Shares(map.Sizes), layer.BoundingBox());
+    const CartogramSolution solution = solver.Solve(&rounds);
+    ASSERT_EQ(solution.Result, CartogramSolution::Outcome::Completed);
+
+    // The first stall among the transformed rounds: three rounds below the target after the largest
+    // error last fell by a tenth.
+    const std::vector<double>& largest = rounds.Largest;
+    size_t stall = 0;
+    double atFall = -1.0;
+    for (size_t r = 0, fell = 0; r < largest.size() && stall == 0; ++r) {
+        if (largest[r] < 0.0)
+            continue;
+        if (atFall < 0.0 || largest[r] < 0.9 * atFall) {
+            atFall = largest[r];
+            fell = r;
+        }
+        if (r - fell >= 3)
+            stall = r;
+    }
+    ASSERT_GT(stall, 0u) << "the flow alone met the largest error, or the run ended at the stall";
+    const double beforeStall = *std::min_element(largest.begin() + static_cast<std::ptrdiff_t>(stall - 3),
+                                                 largest.begin() + static_cast<std::ptrdiff_t>(stall + 1));
+    std::vector<BoostRecord> records;
+    for (const auto& polygon : layer.Polygons())
+        records.push_back(ToBoost(*polygon));
+    EXPECT_LT(LargestDeviation(records, Shares(map.Sizes)), 0.9 * beforeStall);
+    EXPECT_NEAR(LargestDeviation(records, Shares(map.Sizes)), CRounds::LargestOf(*solution.LastMeasures), 1e-9);
+    for (const BoostRecord& record : records)
+        for (const BoostPolygon& part : record)
+            EXPECT_TRUE(bg::is_valid(part));
+    EXPECT_TRUE(Overlaps(records).empty());
+}
+
 } // namespace
 } // namespace tessaro
