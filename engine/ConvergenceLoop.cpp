@@ -177,8 +177,9 @@ bool CConvergenceLoop::Stops(int round, const RoundMeasures& measures)
 {
     if (TargetReached(round, measures) || round == Steps_)
         return true;
-    // Tries that no longer lower the largest error ask for a finer flow before the run ends; on a
-    // grid refined this round (for a stall) the tries start again from a whole step.
+    // Tries that no longer lower the largest error ask for a finer flow, or on the finest one for
+    // every polygon beyond it scaled in place, before the run ends; after either (this round's,
+    // for a stall) the tries start again from a whole step.
     if (Step_ < MinStep && ChasingLargestError(measures) &&
         (RefinedAt_ == round || RefineFlowGrid(StalledRefinement) || StartScalingAllBeyond())) {
         Step_ = 1.0;
