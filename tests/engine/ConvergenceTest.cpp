@@ -386,6 +386,15 @@ double LargestDeviation(const std::vector<BoostRecord>& records, const std::vect
     return largest;
 }
 
+// The largest |deviation| a round reports over its fits.
+double LargestDeviationOf(const RoundMeasures& measures)
+{
+    double largest = 0.0;
+    for (const PolygonFit& fit : measures.Fits)
+        largest = std::max(largest, std::fabs(fit.Deviation));
+    return largest;
+}
+
 // Below the target, the loop goes on while a polygon of a visible share is further off than the
 // largest error allows and that error still falls; the result is then the round of the smallest
 // largest error.
@@ -394,10 +403,7 @@ TEST(Convergence, TheLargestErrorKeepsTheRoundsGoingWhileItFalls)
     struct CRounds : CCartogramRoundSink {
         void OnRoundDone(const SolverRound& round) override
         {
-            double largest = 0.0;
-            for (const PolygonFit& fit : round.Measures.Fits)
-                largest = std::max(largest, std::fabs(fit.Deviation));
-            Largest.push_back(round.Measures.WeightedMeanError < 0.01 ? largest : -1.0);
+            Largest.push_back(round.Measures.WeightedMeanError < 0.01 ? LargestDeviationOf(round.Measures) : -1.0);
         }
         void OnStopped(const SolverStop& stop) override { Round = stop.Round; }
         std::vector<double> Largest; // per transformed round, -1 above the target
@@ -564,14 +570,7 @@ TEST(Convergence, AStallOfTheLargestErrorOnTheFinestGridScalesThePolygonsBeyondI
     struct CRounds : CCartogramRoundSink {
         void OnRoundDone(const SolverRound& round) override
         {
-            Largest.push_back(round.Measures.WeightedMeanError < Target ? LargestOf(round.Measures) : -1.0);
-        }
-        static double LargestOf(const RoundMeasures& measures)
-        {
-            double largest = 0.0;
-            for (const PolygonFit& fit : measures.Fits)
-                largest = std::max(largest, std::fabs(fit.Deviation));
-            return largest;
+            Largest.push_back(round.Measures.WeightedMeanError < Target ? LargestDeviationOf(round.Measures) : -1.0);
         }
         double Target = 0.0;
         std::vector<double> Largest; // per transformed round, -1 above the target
@@ -612,7 +611,7 @@ TEST(Convergence, AStallOfTheLargestErrorOnTheFinestGridScalesThePolygonsBeyondI
     for (const auto& polygon : layer.Polygons())
         records.push_back(ToBoost(*polygon));
     EXPECT_LT(LargestDeviation(records, Shares(map.Sizes)), 0.9 * beforeStall);
-    EXPECT_NEAR(LargestDeviation(records, Shares(map.Sizes)), CRounds::LargestOf(*solution.LastMeasures), 1e-9);
+    EXPECT_NEAR(LargestDeviation(records, Shares(map.Sizes)), LargestDeviationOf(*solution.LastMeasures), 1e-9);
     for (const BoostRecord& record : records)
         for (const BoostPolygon& part : record)
             EXPECT_TRUE(bg::is_valid(part));
