@@ -3,6 +3,7 @@
 #include "geometry/GeometryPrimitives.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace tessaro {
@@ -54,6 +55,63 @@ bool InClosedRegion(const CPointKey* points, size_t count, const CPoint2D& v, bo
     return inside;
 }
 
+// The rectangle along the chord p-q that holds every point of the stretch, and so the region
+// between the stretch and its chord: from the least to the greatest reach along the chord, and
+// from the farthest point on one side to the farthest on the other, a hair wider for rounding.
+class CCorridor {
+public:
+    // False when the stretch's ends coincide.
+    bool Make(const CPointKey* points, size_t count)
+    {
+        P_ = points[0].Point();
+        const CPoint2D q = points[count - 1].Point();
+        const double length = std::hypot(q.X - P_.X, q.Y - P_.Y);
+        if (!(length > 0.0) || !std::isfinite(length))
+            return false;
+        Ux_ = (q.X - P_.X) / length;
+        Uy_ = (q.Y - P_.Y) / length;
+        AlongMin_ = 0.0, AlongMax_ = length, AcrossMin_ = 0.0, AcrossMax_ = 0.0;
+        double reach = std::max({std::fabs(P_.X), std::fabs(P_.Y), length});
+        for (size_t k = 0; k < count; ++k) {
+            const CPoint2D v = points[k].Point();
+            AlongMin_ = std::min(AlongMin_, Along(v));
+            AlongMax_ = std::max(AlongMax_, Along(v));
+            AcrossMin_ = std::min(AcrossMin_, Across(v));
+            AcrossMax_ = std::max(AcrossMax_, Across(v));
+            reach = std::max({reach, std::fabs(v.X), std::fabs(v.Y)});
+        }
+        const double pad = 1e-12 * reach;
+        AlongMin_ -= pad;
+        AlongMax_ += pad;
+        AcrossMin_ -= pad;
+        AcrossMax_ += pad;
+        return true;
+    }
+
+    bool Holds(const CPoint2D& v) const
+    {
+        const double along = Along(v), across = Across(v);
+        return along >= AlongMin_ && along <= AlongMax_ && across >= AcrossMin_ && across <= AcrossMax_;
+    }
+
+    // Whether segment a-b lies wholly beyond one side of the rectangle: it then neither meets the
+    // chord nor ends in the region.
+    bool Misses(const CPoint2D& a, const CPoint2D& b) const
+    {
+        const double alongA = Along(a), alongB = Along(b), acrossA = Across(a), acrossB = Across(b);
+        return (alongA < AlongMin_ && alongB < AlongMin_) || (alongA > AlongMax_ && alongB > AlongMax_) ||
+               (acrossA < AcrossMin_ && acrossB < AcrossMin_) || (acrossA > AcrossMax_ && acrossB > AcrossMax_);
+    }
+
+private:
+    double Along(const CPoint2D& v) const { return (v.X - P_.X) * Ux_ + (v.Y - P_.Y) * Uy_; }
+    double Across(const CPoint2D& v) const { return (v.Y - P_.Y) * Ux_ - (v.X - P_.X) * Uy_; }
+
+    CPoint2D P_{};
+    double Ux_ = 1.0, Uy_ = 0.0;
+    double AlongMin_ = 0.0, AlongMax_ = 0.0, AcrossMin_ = 0.0, AcrossMax_ = 0.0;
+};
+
 } // namespace
 
 bool StretchIsClear(const CEdgeGrid& grid, CEdgeStamps& stamps, const CPointKey* points, size_t count,
@@ -70,11 +128,15 @@ bool StretchIsClear(const CEdgeGrid& grid, CEdgeStamps& stamps, const CPointKey*
         return std::binary_search(inner.begin(), inner.end(), CPointKey{v.X, v.Y}, KeyLess);
     };
     const CPoint2D p = points[0].Point(), q = points[count - 1].Point();
+    CCorridor corridor;
+    const bool thin = corridor.Make(points, count);
     bool clear = true;
-    grid.ForEdges(box.MinX, box.MinY, box.MaxX, box.MaxY, stamps, [&](uint32_t e) {
+    const auto check = [&](uint32_t e) {
         if (!clear)
             return;
         const CPoint2D a = grid.Start(e), b = grid.End(e);
+        if (thin && corridor.Misses(a, b))
+            return;
         if (isInner(a) || isInner(b))
             return; // one of the stretch's own edges, in either ring holding it
         if (MeetsChord(a, b, p, q)) {
@@ -83,9 +145,11 @@ bool StretchIsClear(const CEdgeGrid& grid, CEdgeStamps& stamps, const CPointKey*
         }
         for (const CPoint2D& end : {a, b})
             if (!SamePoint(end, p) && !SamePoint(end, q) && end.X >= box.MinX && end.X <= box.MaxX &&
-                end.Y >= box.MinY && end.Y <= box.MaxY && InClosedRegion(points, count, end))
+                end.Y >= box.MinY && end.Y <= box.MaxY && (!thin || corridor.Holds(end)) &&
+                InClosedRegion(points, count, end))
                 clear = false;
-    });
+    };
+    grid.ForEdges(box.MinX, box.MinY, box.MaxX, box.MaxY, stamps, check);
     return clear;
 }
 

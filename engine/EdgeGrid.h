@@ -40,11 +40,14 @@ public:
             for (int32_t r = 0; r < polygon->RingCount(); ++r)
                 count += static_cast<size_t>(std::max(0, polygon->Ring(r).PointCount() - 1));
         Edges.reserve(count);
+        EdgePoints_.reserve(count);
         for (uint32_t i = 0; i < layer.Count(); ++i) {
             const CSimplePolygon& polygon = layer.Polygon(i);
             for (int32_t r = 0; r < polygon.RingCount(); ++r)
-                for (int32_t k = 0; k + 1 < polygon.Ring(r).PointCount(); ++k)
+                for (int32_t k = 0; k + 1 < polygon.Ring(r).PointCount(); ++k) {
                     Edges.push_back({i, r, k});
+                    EdgePoints_.push_back(polygon.Ring(r).Points() + 2 * static_cast<size_t>(k));
+                }
         }
         const double side = std::max(Box_.Width(), Box_.Height());
         Side_ = std::clamp(static_cast<int>(std::sqrt(static_cast<double>(Edges.size()))), 1, MaxSide);
@@ -59,14 +62,8 @@ public:
         ForEachEdgeCell([&](uint32_t e, size_t cell) { CellEdges_[next[cell]++] = e; });
     }
 
-    CPoint2D Start(uint32_t e) const
-    {
-        return Layer_.Polygon(Edges[e].Polygon).Ring(Edges[e].Ring).Point(Edges[e].Index);
-    }
-    CPoint2D End(uint32_t e) const
-    {
-        return Layer_.Polygon(Edges[e].Polygon).Ring(Edges[e].Ring).Point(Edges[e].Index + 1);
-    }
+    CPoint2D Start(uint32_t e) const { return {EdgePoints_[e][0], EdgePoints_[e][1]}; }
+    CPoint2D End(uint32_t e) const { return {EdgePoints_[e][2], EdgePoints_[e][3]}; }
 
     // Rings of fewer than four points are left alone by every border pass.
     bool OnShortRing(uint32_t e) const { return Layer_.Polygon(Edges[e].Polygon).Ring(Edges[e].Ring).PointCount() < 4; }
@@ -97,20 +94,8 @@ public:
     template <typename Visit>
     void ForEdges(double minX, double minY, double maxX, double maxY, CEdgeStamps& stamps, Visit&& visit) const
     {
-        if (stamps.Of.size() != Edges.size() || stamps.Now == UINT32_MAX) {
-            stamps.Of.assign(Edges.size(), 0);
-            stamps.Now = 0;
-        }
-        const uint32_t now = ++stamps.Now;
-        ForCells(minX, minY, maxX, maxY, [&](size_t cell) {
-            for (size_t k = CellStart_[cell]; k < CellStart_[cell + 1]; ++k) {
-                const uint32_t e = CellEdges_[k];
-                if (stamps.Of[e] == now)
-                    continue;
-                stamps.Of[e] = now;
-                visit(e);
-            }
-        });
+        const uint32_t now = NextStamp(stamps);
+        ForCells(minX, minY, maxX, maxY, [&](size_t cell) { VisitCell(cell, stamps, now, visit); });
     }
 
     size_t CellCount() const { return CellStart_.size() - 1; }
@@ -133,6 +118,28 @@ private:
         }
     }
 
+    // The mark of a new query, the marks cleared when they are new or run out.
+    uint32_t NextStamp(CEdgeStamps& stamps) const
+    {
+        if (stamps.Of.size() != Edges.size() || stamps.Now == UINT32_MAX) {
+            stamps.Of.assign(Edges.size(), 0);
+            stamps.Now = 0;
+        }
+        return ++stamps.Now;
+    }
+
+    // Calls visit(edge) for each edge of the cell that query `now` has not visited yet.
+    template <typename Visit> void VisitCell(size_t cell, CEdgeStamps& stamps, uint32_t now, Visit&& visit) const
+    {
+        for (size_t k = CellStart_[cell]; k < CellStart_[cell + 1]; ++k) {
+            const uint32_t e = CellEdges_[k];
+            if (stamps.Of[e] == now)
+                continue;
+            stamps.Of[e] = now;
+            visit(e);
+        }
+    }
+
     int Cell(double v, double origin) const
     {
         const double cell = std::floor((v - origin) / CellSize_);
@@ -146,6 +153,10 @@ private:
     CExtent Box_;
     int Side_ = 1;
     double CellSize_ = 1.0;
+    // Per edge, its first point's coordinates in its ring, the second's following: a query reads
+    // an edge's ends without walking from the layer to the ring. The layer's points must not move
+    // while the grid is in use.
+    std::vector<const double*> EdgePoints_;
     std::vector<size_t> CellStart_; // cell c's edges are CellEdges_[CellStart_[c], CellStart_[c + 1])
     std::vector<uint32_t> CellEdges_;
     CEdgeStamps Stamps_;

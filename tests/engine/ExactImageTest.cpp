@@ -56,6 +56,21 @@ CPolygonLayer WavyPair(int segments, double bend, double rightEdge)
     return layer;
 }
 
+// The layer of one-ring polygons turned by `angle` (radians) about the origin and then moved by
+// (dx, dy): borders that ran along the axes run aslant, far from the origin.
+CPolygonLayer Turned(const CPolygonLayer& layer, double angle, double dx, double dy)
+{
+    CPolygonLayer turned;
+    for (uint32_t p = 0; p < layer.Count(); ++p) {
+        std::vector<double> ring;
+        for (const CPoint2D& v : PointsOf(layer.Polygon(p).Ring(0)))
+            ring.insert(ring.end(), {v.X * std::cos(angle) - v.Y * std::sin(angle) + dx,
+                                     v.X * std::sin(angle) + v.Y * std::cos(angle) + dy});
+        turned.Add(MakePolygon({ring}));
+    }
+    return turned;
+}
+
 // Crossing-number test against a ring.
 bool Inside(const CPolygonRing& ring, const CPoint2D& p)
 {
@@ -281,26 +296,11 @@ bool CrossProperly(const CPoint2D& a, const CPoint2D& b, const CPoint2D& c, cons
     return side(a, b, c) * side(a, b, d) < 0 && side(c, d, a) * side(c, d, b) < 0;
 }
 
-// The exact images cut a border at every leaf it crosses, each round; one pass must thin such a
-// dense border to the few points its bends need, or the vertex count of a long run grows without
-// bound. The stretches of one pass are checked against the rings as they were and go together:
-// with islets tucked into many bends, none may come to cross a chord or change sides.
-TEST(SharedBorders, OnePassThinsADenseBorderAndStepsAroundEveryIslet)
+// One thinning pass over a wavy pair with islets tucked into its bends (polygons 2 on): many
+// points go, no two edges come to cross, every islet stays inside the left polygon and the two
+// sides of the border keep the same points.
+void ThinAndCheckIslets(CPolygonLayer& layer)
 {
-    constexpr int Segments = 400;
-    CPolygonLayer plain = WavyPair(Segments, 0.0001, 4.0);
-    const int32_t before = plain.Polygon(0).Ring(0).PointCount();
-    const int64_t removed = SimplifySharedBorders(plain, 0.001);
-    const int32_t left = plain.Polygon(0).Ring(0).PointCount();
-    EXPECT_LE(left, 12);                     // corners, the border's ends and a few cuts of long stretches
-    EXPECT_EQ(removed, 2 * (before - left)); // the same points from both rings
-
-    CPolygonLayer layer = WavyPair(Segments, 0.0001, 4.0);
-    // An islet in every 23rd bend, between the bend's vertex and the chord of its neighbours.
-    for (int k = 1; k < Segments; k += 46) {
-        const double x0 = 1.00006, y0 = 4.0 - 4.0 * k / Segments - 0.000005;
-        layer.Add(MakePolygon({{x0, y0, x0, y0 + 0.00001, x0 + 0.00001, y0 + 0.00001, x0 + 0.00001, y0, x0, y0}}));
-    }
     EXPECT_GT(SimplifySharedBorders(layer, 0.001), 500);
     std::vector<std::pair<CPoint2D, CPoint2D>> edges;
     for (uint32_t p = 0; p < layer.Count(); ++p) {
@@ -316,6 +316,34 @@ TEST(SharedBorders, OnePassThinsADenseBorderAndStepsAroundEveryIslet)
         for (const CPoint2D& corner : PointsOf(layer.Polygon(p).Ring(0)))
             EXPECT_TRUE(Inside(layer.Polygon(0).Ring(0), corner)) << "islet " << p;
     EXPECT_EQ(PointSet(layer.Polygon(0).Ring(0)).size() - 2, PointSet(layer.Polygon(1).Ring(0)).size() - 2);
+}
+
+// The exact images cut a border at every leaf it crosses, each round; one pass must thin such a
+// dense border to the few points its bends need, or the vertex count of a long run grows without
+// bound. The stretches of one pass are checked against the rings as they were and go together:
+// with islets tucked into many bends, none may come to cross a chord or change sides.
+TEST(SharedBorders, OnePassThinsADenseBorderAndStepsAroundEveryIslet)
+{
+    constexpr int Segments = 400;
+    CPolygonLayer plain = WavyPair(Segments, 0.0001, 4.0);
+    const int32_t before = plain.Polygon(0).Ring(0).PointCount();
+    const int64_t removed = SimplifySharedBorders(plain, 0.001);
+    const int32_t left = plain.Polygon(0).Ring(0).PointCount();
+    EXPECT_LE(left, 12);                     // corners, the border's ends and a few cuts of long stretches
+    EXPECT_EQ(removed, 2 * (before - left)); // the same points from both rings
+
+    CPolygonLayer upright = WavyPair(Segments, 0.0001, 4.0);
+    // An islet in every 23rd bend, between the bend's vertex and the chord of its neighbours.
+    for (int k = 1; k < Segments; k += 46) {
+        const double x0 = 1.00006, y0 = 4.0 - 4.0 * k / Segments - 0.000005;
+        upright.Add(MakePolygon({{x0, y0, x0, y0 + 0.00001, x0 + 0.00001, y0 + 0.00001, x0 + 0.00001, y0, x0, y0}}));
+    }
+    // Upright, and aslant far from the origin, where the chords run along neither axis.
+    for (const double angle : {0.0, 0.5}) {
+        SCOPED_TRACE(angle);
+        CPolygonLayer layer = Turned(upright, angle, 6e5 * angle, -4e5 * angle);
+        ThinAndCheckIslets(layer);
+    }
 }
 
 // Points that move with the map (airports) must stay on their side of a border however it is
