@@ -273,14 +273,26 @@ void CutSpikes(CPolygonLayer& layer, double tolerance)
     });
 }
 
-double DistanceToChord(const CPointKey& v, const CPointKey& p, const CPointKey& q)
-{
-    const double dx = q.X - p.X, dy = q.Y - p.Y;
-    const double length = std::hypot(dx, dy);
-    if (length == 0.0)
-        return std::hypot(v.X - p.X, v.Y - p.Y);
-    return std::fabs(CrossProduct(dx, dy, v.X - p.X, v.Y - p.Y)) / length;
-}
+// The distance of points from the line through p and q, or from p when q is p; the chord's
+// length is taken once for all the points of a stretch.
+class CChord {
+public:
+    CChord(const CPointKey& p, const CPointKey& q)
+        : P_(p), Dx_(q.X - p.X), Dy_(q.Y - p.Y), Length_(std::hypot(Dx_, Dy_))
+    {
+    }
+
+    double Distance(const CPointKey& v) const
+    {
+        if (Length_ == 0.0)
+            return std::hypot(v.X - P_.X, v.Y - P_.Y);
+        return std::fabs(CrossProduct(Dx_, Dy_, v.X - P_.X, v.Y - P_.Y)) / Length_;
+    }
+
+private:
+    CPointKey P_;
+    double Dx_, Dy_, Length_;
+};
 
 struct CChordHash {
     size_t operator()(const std::pair<CPointKey, CPointKey>& chord) const
@@ -334,8 +346,9 @@ void ThinChain(const CBorderChains& chains, size_t chain, WholeChain whole, CThi
             continue;
         size_t worst = i + 1;
         double worstRatio = -1.0;
+        const CChord chord(points[i], points[j]);
         for (size_t k = i + 1; k < j; ++k) {
-            const double ratio = DistanceToChord(points[k], points[i], points[j]) / tolerances[k];
+            const double ratio = chord.Distance(points[k]) / tolerances[k];
             if (ratio > worstRatio) {
                 worstRatio = ratio;
                 worst = k;
