@@ -8,7 +8,9 @@
 #include "platform/GuardedFileRead.h"
 #include "platform/UserInterface.h"
 
+#include <algorithm>
 #include <map>
+#include <thread>
 
 namespace tessaro {
 namespace {
@@ -78,10 +80,11 @@ ShapefileCheck::Finding Labelled(const CShapeFinding& finding, const CRecordLabe
     return labelled;
 }
 
-// The findings of the polygons read, labelled.
+// The findings of the polygons read, labelled; checked on every processor.
 void CheckPolygons(const CNetwork& network, bool overlaps, const CRecordLabels& labels, ShapefileCheck& check)
 {
-    const std::vector<CShapeFinding> findings = CShapeValidator(overlaps).Check(network.Polygons());
+    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const std::vector<CShapeFinding> findings = CShapeValidator(overlaps, threads).Check(network.Polygons());
     std::map<ShapeFindingKind, size_t> counts;
     for (const CShapeFinding& finding : findings) {
         check.Findings.push_back(Labelled(finding, labels));

@@ -1,5 +1,6 @@
 #include "geodata/ShapeValidator.h"
 
+#include "engine/ParallelWorkers.h"
 #include "geometry/GeometryPrimitives.h"
 
 #include <algorithm>
@@ -41,6 +42,9 @@ using BoostRing = bg::model::ring<BoostPoint, true, true>;
 using BoostPolygon = bg::model::polygon<BoostPoint, true, true>;
 using BoostMultiPolygon = bg::model::multi_polygon<BoostPolygon>;
 using BoostBox = bg::model::box<BoostPoint>;
+
+// Records (or overlap candidates) below this many per thread are checked on fewer threads.
+constexpr size_t MinRecordsPerWorker = 16;
 
 // A ring that passed the checks made on it alone, ready for the validity test.
 struct PreparedRing {
@@ -428,10 +432,42 @@ bool OverlapHasArea(const BoostMultiPolygon& first, const BoostMultiPolygon& sec
     return std::fabs(bg::area(common)) > RoundingShare * smaller;
 }
 
-// Every pair of records whose interiors overlap, each pair once with the lower record first.
-std::vector<CShapeFinding> FindOverlaps(const std::vector<BoostMultiPolygon>& records)
+using Entry = std::pair<BoostBox, int32_t>;
+using EntryTree = bgi::rtree<Entry, bgi::rstar<16>>;
+
+// The records after the entry's whose interiors overlap its own, in record order; `candidates`
+// is room for the tree's answer.
+std::vector<CShapeFinding> OverlapsAfter(const Entry& entry, const std::vector<BoostMultiPolygon>& records,
+                                         const EntryTree& tree, std::vector<Entry>& candidates)
 {
-    using Entry = std::pair<BoostBox, int32_t>;
+    const bg::de9im::mask interiorsDisjoint("F********");
+    std::vector<CShapeFinding> findings;
+    candidates.clear();
+    tree.query(bgi::intersects(entry.first), std::back_inserter(candidates));
+    std::sort(candidates.begin(), candidates.end(), [](const Entry& a, const Entry& b) { return a.second < b.second; });
+    for (const Entry& other : candidates) {
+        if (other.second <= entry.second)
+            continue;
+        CShapeFinding finding =
+            Finding(entry.second, -1, ShapeFindingKind::Overlap, "The interiors of the two records overlap.");
+        finding.OtherRecord = other.second;
+        try {
+            const BoostMultiPolygon& first = records[static_cast<size_t>(entry.second)];
+            const BoostMultiPolygon& second = records[static_cast<size_t>(other.second)];
+            if (bg::relate(first, second, interiorsDisjoint) || !OverlapHasArea(first, second))
+                continue;
+        } catch (const bg::exception& failure) {
+            finding.Kind = ShapeFindingKind::OtherInvalid;
+            finding.Text = std::string("The two records could not be compared: ") + failure.what() + ".";
+        }
+        findings.push_back(std::move(finding));
+    }
+    return findings;
+}
+
+// Every pair of records whose interiors overlap, each pair once with the lower record first.
+std::vector<CShapeFinding> FindOverlaps(const std::vector<BoostMultiPolygon>& records, int threads)
+{
     std::vector<Entry> entries;
     for (size_t i = 0; i < records.size(); ++i) {
         if (records[i].empty())
@@ -441,32 +477,20 @@ std::vector<CShapeFinding> FindOverlaps(const std::vector<BoostMultiPolygon>& re
         entries.emplace_back(box, static_cast<int32_t>(i));
     }
     // Bulk loading packs the tree in one go.
-    const bgi::rtree<Entry, bgi::rstar<16>> tree(entries.begin(), entries.end());
-    const bg::de9im::mask interiorsDisjoint("F********");
+    const EntryTree tree(entries.begin(), entries.end());
 
+    // Each entry's pairs with the records after it, the entries dealt out in turn among the
+    // threads; joined in the entries' order.
+    std::vector<std::vector<CShapeFinding>> perEntry(entries.size());
+    const size_t workers = WorkersFor(entries.size(), MinRecordsPerWorker, threads);
+    RunWorkers(workers, [&](size_t w) {
+        std::vector<Entry> candidates;
+        for (size_t e = w; e < entries.size(); e += workers)
+            perEntry[e] = OverlapsAfter(entries[e], records, tree, candidates);
+    });
     std::vector<CShapeFinding> findings;
-    std::vector<Entry> candidates;
-    for (const Entry& entry : entries) {
-        candidates.clear();
-        tree.query(bgi::intersects(entry.first), std::back_inserter(candidates));
-        std::sort(candidates.begin(), candidates.end(), [](const Entry& a, const Entry& b) { return a.second < b.second; });
-        for (const Entry& other : candidates) {
-            if (other.second <= entry.second)
-                continue;
-            CShapeFinding finding = Finding(entry.second, -1, ShapeFindingKind::Overlap, "The interiors of the two records overlap.");
-            finding.OtherRecord = other.second;
-            try {
-                const BoostMultiPolygon& first = records[static_cast<size_t>(entry.second)];
-                const BoostMultiPolygon& second = records[static_cast<size_t>(other.second)];
-                if (bg::relate(first, second, interiorsDisjoint) || !OverlapHasArea(first, second))
-                    continue;
-            } catch (const bg::exception& failure) {
-                finding.Kind = ShapeFindingKind::OtherInvalid;
-                finding.Text = std::string("The two records could not be compared: ") + failure.what() + ".";
-            }
-            findings.push_back(std::move(finding));
-        }
-    }
+    for (std::vector<CShapeFinding>& found : perEntry)
+        std::move(found.begin(), found.end(), std::back_inserter(findings));
     return findings;
 }
 
@@ -505,16 +529,25 @@ std::vector<CShapeFinding> CShapeValidator::CheckRecord(const CSimplePolygon& po
 
 std::vector<CShapeFinding> CShapeValidator::Check(PolygonRange polygons) const
 {
+    // The records dealt out in turn among the threads: neighbouring records are often alike in size.
+    std::vector<RecordResult> results(polygons.size());
+    const size_t workers = WorkersFor(polygons.size(), MinRecordsPerWorker, Threads_);
+    RunWorkers(workers, [&](size_t w) {
+        for (size_t i = w; i < polygons.size(); i += workers) {
+            results[i] = CheckRecordGuarded(*polygons[i], static_cast<int32_t>(i));
+            if (!CheckOverlaps_)
+                results[i].Valid.clear();
+        }
+    });
     std::vector<CShapeFinding> findings;
     std::vector<BoostMultiPolygon> valid;
-    for (size_t i = 0; i < polygons.size(); ++i) {
-        RecordResult result = CheckRecordGuarded(*polygons[i], static_cast<int32_t>(i));
+    for (RecordResult& result : results) {
         findings.insert(findings.end(), result.Findings.begin(), result.Findings.end());
         if (CheckOverlaps_)
             valid.push_back(std::move(result.Valid));
     }
     if (CheckOverlaps_) {
-        std::vector<CShapeFinding> overlaps = FindOverlaps(valid);
+        std::vector<CShapeFinding> overlaps = FindOverlaps(valid, Threads_);
         findings.insert(findings.end(), overlaps.begin(), overlaps.end());
     }
     return findings;

@@ -54,7 +54,12 @@ class CShapeValidator {
 public:
     using PolygonRange = CPolygonLayer::ConstPolygonRange;
 
-    explicit CShapeValidator(bool checkOverlaps = false) : CheckOverlaps_(checkOverlaps) {}
+    // The records and the pairs are checked on up to `threads` threads; the findings do not
+    // depend on the count.
+    explicit CShapeValidator(bool checkOverlaps = false, int threads = 1)
+        : CheckOverlaps_(checkOverlaps), Threads_(threads)
+    {
+    }
 
     // Findings for every record, by record; within a record those about the whole record come
     // first, then those of its rings by ring. Overlaps come last, ordered by their first and then
@@ -66,6 +71,7 @@ public:
 
 private:
     bool CheckOverlaps_;
+    int Threads_;
 };
 
 } // namespace tessaro

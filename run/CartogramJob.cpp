@@ -533,7 +533,7 @@ bool CCartogramJob::LoadMap(Prepared& prepared)
 void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
 {
     CNetwork& network = *prepared.Network;
-    const OverlapPairs inputOverlaps = Overlaps(network.PolygonLayer());
+    const OverlapPairs inputOverlaps = Overlaps(network.PolygonLayer(), Params.ThreadCount);
     std::optional<CPolygonLayer> inputLayer;
     if (KeepInputLayer)
         inputLayer = network.PolygonLayer().Copy();
@@ -567,7 +567,7 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
                             FormatFixed(solution.FirstMeasures->WeightedMeanError, 6) +
                             " at round 0): no round was needed, so no round file was written.",
                         MessageKind::Information);
-        outputs.ReportNewOverlaps(inputOverlaps);
+        outputs.ReportNewOverlaps(inputOverlaps, Params.ThreadCount);
         if (Params.Converge && solution.LastMeasures) {
             ReportFarFromSize(*solution.LastMeasures);
             ReportTargetMissed(solution);

@@ -22,10 +22,10 @@ constexpr int PicturePageHeight = 139700;
 } // namespace
 
 // The pairs of records whose interiors overlap.
-OverlapPairs Overlaps(const CPolygonLayer& layer)
+OverlapPairs Overlaps(const CPolygonLayer& layer, int threads)
 {
     OverlapPairs pairs;
-    for (const CShapeFinding& finding : CShapeValidator(true).Check(layer.Polygons()))
+    for (const CShapeFinding& finding : CShapeValidator(true, threads).Check(layer.Polygons()))
         if (finding.Kind == ShapeFindingKind::Overlap)
             pairs.emplace(finding.Record, finding.OtherRecord);
     return pairs;
@@ -101,12 +101,12 @@ void CRunOutputs::Export(int round, bool withCompanions)
     LastExportRound_ = round;
 }
 
-void CRunOutputs::ReportNewOverlaps(const OverlapPairs& inputOverlaps)
+void CRunOutputs::ReportNewOverlaps(const OverlapPairs& inputOverlaps, int threads)
 {
     if (!LastExport_)
         return;
     Summary_.OverlapsCheckedRound = LastExportRound_;
-    for (const auto& pair : Overlaps(*LastExport_))
+    for (const auto& pair : Overlaps(*LastExport_, threads))
         if (!inputOverlaps.contains(pair))
             Summary_.NewOverlaps.push_back(pair);
 }

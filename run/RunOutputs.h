@@ -27,8 +27,8 @@ struct CartogramRunSummary;
 
 using OverlapPairs = std::set<std::pair<int32_t, int32_t>>;
 
-// The pairs of records whose interiors overlap.
-OverlapPairs Overlaps(const CPolygonLayer& layer);
+// The pairs of records whose interiors overlap, found on up to `threads` threads.
+OverlapPairs Overlaps(const CPolygonLayer& layer, int threads);
 
 // What a run's outputs are, settled when the run is prepared.
 struct RunOutputSettings {
@@ -67,8 +67,8 @@ public:
 
     // Writes the export set of `round`, and the companions unless the caller writes them later.
     void Export(int round, bool withCompanions = true);
-    // Pairs that overlap in the last export but not in the input.
-    void ReportNewOverlaps(const OverlapPairs& inputOverlaps);
+    // Pairs that overlap in the last export but not in the input, found on up to `threads` threads.
+    void ReportNewOverlaps(const OverlapPairs& inputOverlaps, int threads);
 
 private:
     CRunLog& Log_;

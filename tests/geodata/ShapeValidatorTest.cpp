@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tessaro {
@@ -95,6 +96,37 @@ TEST(ShapeValidator, OverlapsNeedSharedInteriorAndComeOncePerPair)
     EXPECT_EQ(all[0].Record, 6);
     EXPECT_EQ(all[0].Kind, ShapeFindingKind::SelfIntersection);
     EXPECT_EQ(all[1].Kind, ShapeFindingKind::Overlap);
+}
+
+// Many records checked on three threads give the findings one thread gives, in the same order:
+// ring faults by record, then every overlapping pair once, ordered by its records.
+TEST(ShapeValidator, ThreadsFindWhatOneThreadFindsInTheSameOrder)
+{
+    CPolygonLayer layer;
+    for (int k = 0; k < 120; ++k) {
+        const double x = 3.0 * (k % 12), y = 3.0 * (k / 12);
+        if (k % 17 == 5)
+            layer.Add(MakePolygon({{x, y, x, y + 2, x + 2, y, x + 2, y + 2, x, y}})); // a bow-tie
+        else if (k % 13 == 7)
+            layer.Add(MakePolygon({SquarePoints(x - 2, y, 3)})); // reaches over its left neighbour
+        else
+            layer.Add(MakePolygon({SquarePoints(x, y, 2)}));
+    }
+    const auto described = [&layer](int threads) {
+        std::vector<std::tuple<int32_t, int32_t, int32_t, ShapeFindingKind, std::string>> out;
+        for (const CShapeFinding& f : CShapeValidator(true, threads).Check(layer.Polygons()))
+            out.emplace_back(f.Record, f.OtherRecord, f.Ring, f.Kind, f.Text);
+        return out;
+    };
+    const auto one = described(1);
+    size_t bowTies = 0, overlaps = 0;
+    for (const auto& finding : one) {
+        bowTies += std::get<3>(finding) == ShapeFindingKind::SelfIntersection ? 1 : 0;
+        overlaps += std::get<3>(finding) == ShapeFindingKind::Overlap ? 1 : 0;
+    }
+    EXPECT_EQ(bowTies, 7u);  // k = 5, 22, ..., 107
+    EXPECT_GE(overlaps, 5u); // the wide squares not at a row's start nor beside a bow-tie
+    EXPECT_EQ(described(3), one);
 }
 
 } // namespace
