@@ -1,6 +1,7 @@
 #include "document/ShapefileCheck.h"
 
 #include "document/PolygonLayerRead.h"
+#include "engine/ParallelWorkers.h"
 #include "geodata/RecordNames.h"
 #include "geodata/ShapefileHeader.h"
 #include "geodata/ShpFileTranslator.h"
@@ -8,9 +9,7 @@
 #include "platform/GuardedFileRead.h"
 #include "platform/UserInterface.h"
 
-#include <algorithm>
 #include <map>
-#include <thread>
 
 namespace tessaro {
 namespace {
@@ -83,8 +82,7 @@ ShapefileCheck::Finding Labelled(const CShapeFinding& finding, const CRecordLabe
 // The findings of the polygons read, labelled; checked on every processor.
 void CheckPolygons(const CNetwork& network, bool overlaps, const CRecordLabels& labels, ShapefileCheck& check)
 {
-    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const std::vector<CShapeFinding> findings = CShapeValidator(overlaps, threads).Check(network.Polygons());
+    const std::vector<CShapeFinding> findings = CShapeValidator(overlaps, ProcessorCount()).Check(network.Polygons());
     std::map<ShapeFindingKind, size_t> counts;
     for (const CShapeFinding& finding : findings) {
         check.Findings.push_back(Labelled(finding, labels));

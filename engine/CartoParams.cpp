@@ -1,5 +1,6 @@
 #include "engine/CartoParams.h"
 
+#include "engine/ParallelWorkers.h"
 #include "engine/ParamTable.h"
 #include "platform/NumberText.h"
 
@@ -9,7 +10,6 @@
 #include <cmath>
 #include <limits>
 #include <sstream>
-#include <thread>
 #include <type_traits>
 #include <variant>
 
@@ -195,8 +195,7 @@ void CartoParams::SetDefaults()
 {
     for (const ParamDescriptor& param : ParamTable())
         SetParamValue(*this, param, param.Default);
-    const unsigned processors = std::thread::hardware_concurrency();
-    ThreadCount = processors == 0 ? 1 : static_cast<int32_t>(processors);
+    ThreadCount = ProcessorCount();
 }
 
 void CartoParams::SetConvergence()

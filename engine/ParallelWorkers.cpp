@@ -24,6 +24,12 @@ std::vector<CWorkChunk> SplitIntoChunks(size_t n, size_t workers)
     return chunks;
 }
 
+int ProcessorCount()
+{
+    const unsigned processors = std::thread::hardware_concurrency();
+    return processors == 0 ? 1 : static_cast<int>(processors);
+}
+
 size_t WorkersFor(size_t n, size_t minPerWorker, int threads)
 {
     return std::clamp<size_t>(n / std::max<size_t>(1, minPerWorker), 1, static_cast<size_t>(std::max(1, threads)));

@@ -19,6 +19,9 @@ struct CWorkChunk {
 // results independent of the thread count.
 std::vector<CWorkChunk> SplitIntoChunks(size_t n, size_t workers);
 
+// The processor count, at least 1: the default thread count.
+int ProcessorCount();
+
 // The workers for n items of which each worker should have at least minPerWorker: from 1 to
 // `threads` (taken as at least 1).
 size_t WorkersFor(size_t n, size_t minPerWorker, int threads);
