@@ -71,13 +71,14 @@ public:
         Ux_ = (q.X - P_.X) / length;
         Uy_ = (q.Y - P_.Y) / length;
         AlongMin_ = 0.0, AlongMax_ = length, AcrossMin_ = 0.0, AcrossMax_ = 0.0;
-        double reach = std::max({std::fabs(P_.X), std::fabs(P_.Y), length});
+        double reach = length;
         for (size_t k = 0; k < count; ++k) {
             const CPoint2D v = points[k].Point();
-            AlongMin_ = std::min(AlongMin_, Along(v));
-            AlongMax_ = std::max(AlongMax_, Along(v));
-            AcrossMin_ = std::min(AcrossMin_, Across(v));
-            AcrossMax_ = std::max(AcrossMax_, Across(v));
+            const double along = Along(v), across = Across(v);
+            AlongMin_ = std::min(AlongMin_, along);
+            AlongMax_ = std::max(AlongMax_, along);
+            AcrossMin_ = std::min(AcrossMin_, across);
+            AcrossMax_ = std::max(AcrossMax_, across);
             reach = std::max({reach, std::fabs(v.X), std::fabs(v.Y)});
         }
         const double pad = 1e-12 * reach;
