@@ -84,6 +84,8 @@ void CollectVertexUses(const CPolygonLayer& layer, double relativeTolerance, CVe
             const uint32_t toleranceRing = uses.AddRing(tolerance);
             const double* points = ring.Points();
             for (int32_t i = 0; i < n; ++i) {
+                if (i + CVertexUseTable::PrefetchAhead < n)
+                    uses.Prefetch(KeyAt(points, i + CVertexUseTable::PrefetchAhead));
                 const size_t slot = uses.Insert(KeyAt(points, i));
                 slots.push_back(static_cast<uint32_t>(slot));
                 CVertexUse& use = uses.AtSlot(slot);
@@ -127,6 +129,8 @@ CBorderChains CollectBorderChains(const CPolygonLayer& layer, CVertexUseTable& u
             const uint32_t* ringSlots = slots.data() + at;
             at += static_cast<size_t>(std::max(0, n));
             const auto free = [&](int32_t i) {
+                if (i + CVertexUseTable::PrefetchAhead < n)
+                    uses.PrefetchSlot(ringSlots[i + CVertexUseTable::PrefetchAhead]);
                 CVertexUse& use = uses.AtSlot(ringSlots[i]);
                 return !use.Chained && Movable(KeyAt(points, i), use);
             };

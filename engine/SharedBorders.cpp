@@ -476,7 +476,12 @@ int64_t SimplifySharedBorders(CPolygonLayer& layer, double relativeTolerance, CV
     const std::vector<CWorkChunk> chunks =
         SplitIntoChunks(removed.size(), WorkersFor(removed.size(), MinPointsPerWorker, threads));
     RunChunks(chunks, [&](size_t, size_t k) { uses.AtSlot(chains.Slots[removed[k]]).Removed = true; });
-    const auto drop = [&uses, &slots](size_t vertex) { return std::as_const(uses).AtSlot(slots[vertex]).Removed; };
+    // The rings are read in order and their slots at random: the slot a few points on is asked for.
+    const auto drop = [&uses, &slots](size_t vertex) {
+        if (vertex + CVertexUseTable::PrefetchAhead < slots.size())
+            uses.PrefetchSlot(slots[vertex + CVertexUseTable::PrefetchAhead]);
+        return std::as_const(uses).AtSlot(slots[vertex]).Removed;
+    };
     return RemovePoints(layer, drop, threads);
 }
 
