@@ -504,9 +504,10 @@ MapCase TownMap(int side, int every, int blocks)
     return map;
 }
 
-// Above the target, a whole step that lowers the weighted mean error by less than 15 % makes the
-// flow's grid finer when the map's ring points pay for the cells, and leaves it as it is when they
-// do not: the towns' tiny squares are blurred on the first grid either way.
+// Above the target, a step that lowers the weighted mean error by less than 15 % of it, in
+// proportion to the step (a step of at least a half), makes the flow's grid finer when the map's
+// ring points pay for the cells, and leaves it as it is when they do not: the towns' tiny squares
+// are blurred on the first grid either way.
 TEST(Convergence, AboveTheTargetACrawlMakesTheFlowGridFinerWhereThePointsPayForIt)
 {
     struct CRounds : CCartogramRoundSink {
@@ -533,13 +534,16 @@ TEST(Convergence, AboveTheTargetACrawlMakesTheFlowGridFinerWhereThePointsPayForI
         return sink.Rounds;
     };
     const double target = ConvergenceParams().TargetError;
-    // Rounds above the target measured after a whole step that lowered the error by less than 15 %.
+    // Rounds above the target measured after a step that lowered the error by less than 15 % of
+    // it times the step.
     const auto crawls = [target](const std::vector<CRounds::Round>& rounds) {
         std::vector<size_t> at;
-        for (size_t r = 1; r < rounds.size(); ++r)
-            if (rounds[r].Weighted >= target && rounds[r - 1].Step > 0.999 && rounds[r - 1].Retries == 0 &&
-                rounds[r].Weighted > 0.85 * rounds[r - 1].Weighted)
+        for (size_t r = 1; r < rounds.size(); ++r) {
+            const double step = rounds[r - 1].Step > 0.999 ? 1.0 : rounds[r - 1].Step;
+            const double fall = 1.0 - rounds[r].Weighted / rounds[r - 1].Weighted;
+            if (rounds[r].Weighted >= target && step >= 0.5 && rounds[r - 1].Retries == 0 && fall < 0.15 * step)
                 at.push_back(r);
+        }
         return at;
     };
 
