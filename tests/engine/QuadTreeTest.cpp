@@ -215,6 +215,56 @@ TEST(QuadTree, LeavesTileTheRootAndReachEachPointsDepth)
 }
 
 // What does not pair up with the stored maps is refused; Clear starts a fresh tree. (Collecting
+
+// On the undeformed grid a point's leaf is found from the nodes' centres alone. That is only
+// right while every grid line holds one coordinate, so the tree here sits far from the origin on a
+// side that is no power of two (its midpoints round), with leaves of many depths side by side,
+// and the points include every grid vertex and points on the lines between: each must land in
+// the one leaf whose half-open box holds it, as the scan of every child's corners finds on a copy.
+TEST(QuadTree, OnTheUndeformedGridTheCentresFindTheLeafThatHoldsThePoint)
+{
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const double x0 = 1.0e7 + 0.1, y0 = -3.3e6 + 0.7, side = 3.7e5 / 3.0;
+    std::vector<double> points;
+    std::vector<int> depths;
+    for (int k = 0; k < 400; ++k) {
+        const double u = unit(random), v = unit(random);
+        points.insert(points.end(), {x0 + side * u * u, y0 + side * v * u});
+        depths.push_back(1 + k % 9);
+    }
+    CQuadTree tree;
+    CTreeRect rect{x0, y0 + side, x0 + side, y0};
+    ASSERT_TRUE(tree.BuildForPointsAdaptive(rect, 9, static_cast<int>(depths.size()), points.data(), depths.data()));
+    // Every grid vertex, and the midpoint of each leaf's bottom and left sides.
+    std::vector<CPoint2D> probes;
+    tree.Map(UndeformedMap)->ForEach([&](int, const CPoint2D& p) { probes.push_back(p); });
+    std::vector<const CQuadTreeNode*> leaves;
+    tree.Leaves(leaves);
+    std::array<CPoint2D, 4> c{};
+    for (const CQuadTreeNode* leaf : leaves) {
+        ASSERT_TRUE(tree.NodeCorners(leaf, c, UndeformedMap));
+        probes.push_back({0.5 * (c[0].X + c[2].X), c[0].Y});
+        probes.push_back({c[0].X, 0.5 * (c[0].Y + c[2].Y)});
+    }
+    const int copy = tree.DuplicateMap(true);
+    for (const CPoint2D& p : probes) {
+        std::vector<const CQuadTreeNode*> holders;
+        for (const CQuadTreeNode* leaf : leaves)
+            if (tree.Contains(leaf, p.X, p.Y))
+                holders.push_back(leaf);
+        const CQuadTreeNode* found = tree.FindLeaf(&tree, p.X, p.Y);
+        const CQuadTreeNode* scanned = nullptr;
+        {
+            const CCurrentMapScope onCopy(&tree, copy);
+            scanned = tree.FindLeaf(&tree, p.X, p.Y);
+        }
+        ASSERT_LE(holders.size(), 1u) << "two leaves hold " << p.X << ", " << p.Y;
+        EXPECT_EQ(found, holders.empty() ? nullptr : holders.front()) << p.X << ", " << p.Y;
+        EXPECT_EQ(found, scanned) << p.X << ", " << p.Y;
+    }
+    EXPECT_GT(leaves.size(), 200u);
+}
 // and storing by id is what every transformer test below builds its displaced map with.)
 TEST(QuadTree, StoringRefusesWhatDoesNotPairUpAndClearStartsAFreshTree)
 {
