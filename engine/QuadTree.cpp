@@ -350,16 +350,6 @@ CQuadTreeNode* CQuadTree::FindLeaf(CQuadTreeNode* node, double x, double y) cons
 
 CQuadTreeNode* CQuadTree::LeafBelow(CQuadTreeNode* node, double x, double y) const
 {
-    // The undeformed grid is the grid as the build lays it: every grid line holds one coordinate
-    // (the midpoints of dyadic corners are exact, and a shared side keeps its ids), so the
-    // children tile their parent and the centre alone tells which one holds the point.
-    if (CurrentMap == UndeformedMap)
-        return BuiltLeafBelow(node, x, y);
-    return ScannedLeafBelow(node, x, y);
-}
-
-CQuadTreeNode* CQuadTree::ScannedLeafBelow(CQuadTreeNode* node, double x, double y) const
-{
     const CVertexMap* map = Map(CurrentMap);
     while (!node->IsLeaf()) {
         CQuadTreeNode* next = nullptr;
@@ -384,7 +374,7 @@ CQuadTreeNode* CQuadTree::BuiltLeafBelow(CQuadTreeNode* node, double x, double y
     while (!node->IsLeaf()) {
         const CPoint2D* centre = map != nullptr ? map->Find(node->Children[BottomLeftChild]->TopRight) : nullptr;
         if (centre == nullptr)
-            return ScannedLeafBelow(node, x, y);
+            return LeafBelow(node, x, y);
         const bool right = !(x < centre->X), top = !(y < centre->Y);
         node = node->Children[right ? (top ? TopRightChild : BottomRightChild) : (top ? TopLeftChild : BottomLeftChild)]
                    .get();

@@ -159,11 +159,8 @@ private:
     int TakeVertexId(const CQuadTreeNode* sharer, bool useTopRight, const CPoint2D& position);
     bool Split(CQuadTreeNode* node);
     // The leaf below `node`, which holds the point, that holds it; null only on a grid whose
-    // children do not tile their parent. On the undeformed map, BuiltLeafBelow; on a displaced
-    // one, ScannedLeafBelow.
+    // children do not tile their parent.
     CQuadTreeNode* LeafBelow(CQuadTreeNode* node, double x, double y) const;
-    // The same by trying each child's corners in child order: any grid.
-    CQuadTreeNode* ScannedLeafBelow(CQuadTreeNode* node, double x, double y) const;
     // The same on the grid as the build lays it, each child a quarter of its parent: the child is
     // the quadrant of the parent's centre the point lies in, one lookup a level.
     CQuadTreeNode* BuiltLeafBelow(CQuadTreeNode* node, double x, double y) const;
