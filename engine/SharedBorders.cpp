@@ -136,20 +136,32 @@ int64_t SnapVertices(CPolygonLayer& layer, double tolerance)
 }
 
 // For every edge, the vertices of other rings that lie within `tolerance` of it (T-junctions),
-// at their parameters along it. False when there are none.
+// at their parameters along it. False when there are none. A ring that already holds the vertex
+// gets no second copy of it: the ring passes close by its own vertex there (a narrow inlet, or a
+// loop it makes at a junction), and a second copy would make it touch itself, which no valid
+// ring does.
 bool FindInsertions(CEdgeGrid& grid, double tolerance, std::vector<std::vector<CInsertion>>& insertions)
 {
     bool any = false;
+    std::vector<std::pair<uint32_t, int32_t>> holders;
     for (uint32_t e = 0; e < grid.Edges.size(); ++e) {
         const std::optional<CPoint2D> start = grid.WorkableStart(e);
         if (!start)
             continue;
         const CPoint2D v = *start;
-        const CEdgeRef& own = grid.Edges[e];
+        // The rings with a vertex on v.
+        holders.clear();
+        grid.ForEdges(v.X, v.Y, v.X, v.Y, [&](uint32_t k) {
+            if (SamePoint(v, grid.Start(k)))
+                holders.emplace_back(grid.Edges[k].Polygon, grid.Edges[k].Ring);
+        });
+        const auto holds = [&holders](const CEdgeRef& edge) {
+            return std::find(holders.begin(), holders.end(), std::make_pair(edge.Polygon, edge.Ring)) != holders.end();
+        };
         // The edges of other rings that pass within the tolerance of the vertex.
         grid.ForEdges(v.X, v.Y, v.X, v.Y, [&](uint32_t k) {
             const CEdgeRef& other = grid.Edges[k];
-            if ((other.Polygon == own.Polygon && other.Ring == own.Ring) || grid.OnShortRing(k))
+            if (holds(other) || grid.OnShortRing(k))
                 return;
             const CPoint2D a = grid.Start(k), b = grid.End(k);
             if (SamePoint(v, a) || SamePoint(v, b))

@@ -174,6 +174,28 @@ TEST(SharedBorders, AVertexOnANeighboursEdgeIsGivenToTheNeighbour)
     EXPECT_EQ(ShareBorderVertices(layer, 1e-9), 0);
 }
 
+// Where a border meets the coast, a ring may run a short loop out of the junction and pass back
+// by the junction within the tolerance (a country's corner in a world map). The neighbour holds
+// the junction too, but the ring already has it: a second copy on the passing edge would make the
+// ring touch itself, and the ring stays as it was.
+TEST(SharedBorders, AJunctionIsNotInsertedIntoARingThatHoldsItAndPassesByIt)
+{
+    const double e = 1e-8; // how far the passing edge runs beside the junction (0, 0)
+    // (-4, -3) - (0, 0) - (-2, 1.2) - (-1, 3) - (1, -3) - ...: the edge from (-1, 3) passes by (0, 0).
+    const std::vector<double> ring{-4, -3, 0, 0, -2, 1.2, -1 + e, 3, 1 + e, -3, 1, -6, -4, -6, -4, -3};
+    CPolygonLayer layer;
+    layer.Add(MakePolygon({ring}));
+    layer.Add(MakePolygon({{-4, -3, -4, 1.2, -2, 1.2, 0, 0, -4, -3}})); // the neighbour: the border and the junction
+    ShareBorderVertices(layer, 1e-6);
+    const std::vector<CPoint2D> points = PointsOf(layer.Polygon(0).Ring(0));
+    EXPECT_EQ(points.size(), ring.size() / 2);
+    std::set<std::pair<double, double>> distinct;
+    for (size_t k = 0; k + 1 < points.size(); ++k)
+        EXPECT_TRUE(distinct.insert({points[k].X, points[k].Y}).second)
+            << "the ring passes twice through (" << points[k].X << ", " << points[k].Y << ")";
+    EXPECT_EQ(layer.Polygon(1).TotalPointCount(), 5);
+}
+
 // The closed ring of an open ring's coordinates, started at coordinate `start` (x of a point).
 std::vector<double> ClosedFrom(const std::vector<double>& open, size_t start)
 {
