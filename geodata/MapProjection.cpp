@@ -89,10 +89,10 @@ struct CMapProjection::AreaOfUse {
     }
 };
 
-CMapProjection::CMapProjection(std::string target, std::string targetName,
+CMapProjection::CMapProjection(std::string target, std::string targetName, std::string targetPrj,
                                std::unique_ptr<Transformations> transformations, std::unique_ptr<AreaOfUse> area)
-    : Target_(std::move(target)), TargetName_(std::move(targetName)), Transformations_(std::move(transformations)),
-      Area_(std::move(area))
+    : Target_(std::move(target)), TargetName_(std::move(targetName)), TargetPrj_(std::move(targetPrj)),
+      Transformations_(std::move(transformations)), Area_(std::move(area))
 {
 }
 
@@ -165,8 +165,14 @@ std::unique_ptr<CMapProjection> CMapProjection::Open(const std::string& mapCrs, 
         if (transformations->ToDegrees)
             area = std::make_unique<AreaOfUse>(AreaOfUse{west, south, east, north, areaName ? areaName : ""});
     }
+    std::string prj;
+    char* wkt = nullptr;
+    const char* const esri[] = {"FORMAT=WKT1_ESRI", nullptr};
+    if (projected.exportToWkt(&wkt, esri) == OGRERR_NONE && wkt != nullptr)
+        prj = wkt;
+    CPLFree(wkt);
     return std::unique_ptr<CMapProjection>(
-        new CMapProjection(target, name, std::move(transformations), std::move(area)));
+        new CMapProjection(target, name, std::move(prj), std::move(transformations), std::move(area)));
 }
 
 std::string CMapProjection::AreaOfUseWarning(const CPolygonLayer& layer) const

@@ -31,6 +31,8 @@ public:
     // The target as given ("EPSG:5070") and its name ("NAD83 / Conus Albers").
     const std::string& Target() const { return Target_; }
     const std::string& TargetName() const { return TargetName_; }
+    // The target as a shapefile's .prj holds it (ESRI WKT): for a layer that stays in it.
+    const std::string& TargetPrj() const { return TargetPrj_; }
 
     // Moves flat x, y pairs into the projected system (Forward) or back into the map's (Back).
     // False, with the buffer unchanged, when a point cannot be moved (outside the projection's
@@ -61,8 +63,8 @@ public:
 private:
     struct Transformations;
     struct AreaOfUse;
-    CMapProjection(std::string target, std::string targetName, std::unique_ptr<Transformations> transformations,
-                   std::unique_ptr<AreaOfUse> area);
+    CMapProjection(std::string target, std::string targetName, std::string targetPrj,
+                   std::unique_ptr<Transformations> transformations, std::unique_ptr<AreaOfUse> area);
     bool MoveLayer(CPolygonLayer& layer, bool forward, std::string& problem) const;
     void KeepRingsWhole(const CSimplePolygon& projected, std::vector<double>& xy, double shortEdge) const;
     void SideOfAntimeridian(const std::vector<double>& from, std::vector<double>& xy) const;
@@ -71,6 +73,7 @@ private:
 
     std::string Target_;
     std::string TargetName_;
+    std::string TargetPrj_;
     std::unique_ptr<Transformations> Transformations_;
     std::unique_ptr<AreaOfUse> Area_;
 };

@@ -123,11 +123,14 @@ bool CCompanionRounds::WriteLayer(const CRunFileNames& names, int round, size_t 
     std::vector<double> input = run;
     size_t failed = 0;
     if (!Projection_->Back(input, &failed)) {
+        // Kept in the run's system rather than lost, as the map is (CBackProjectedExporter).
         ShowMessage("The layer " + layer.LayerName() + " of round " + std::to_string(round) +
-                        " was not written: its vertex " + std::to_string(failed + 1) + " cannot be moved back from " +
-                        Projection_->Target() + " into the input's coordinate system.",
-                    MessageKind::Error);
-        return false;
+                        " cannot be taken back to its coordinate system: its vertex " + std::to_string(failed + 1) +
+                        " cannot be moved back from " + Projection_->Target() + ". It is written in " +
+                        Projection_->Target() + " (" + Projection_->TargetName() +
+                        "), the system the run moved it in, instead.",
+                    MessageKind::Warning);
+        return Writer_.WriteCompanion(names, round, layer, Suffixes_[i], written, Projection_->Target());
     }
     layer.SetVertices(input);
     const bool writtenWhole = Writer_.WriteCompanion(names, round, layer, Suffixes_[i], written);

@@ -368,7 +368,8 @@ bool WriteFeatures(OGRLayer& out, const std::vector<OGRFeatureUniquePtr>& featur
 } // namespace
 
 bool COgrRoundWriter::WriteRound(const CRunFileNames& names, int round, const CPolygonLayer& layer,
-                                 std::vector<std::string>& written, const CPolygonLayer* geometries)
+                                 std::vector<std::string>& written, const CPolygonLayer* geometries,
+                                 const std::string& crs)
 {
     const COgrSession session;
     if (!Source_ || Source_->Features.empty()) {
@@ -387,12 +388,30 @@ bool COgrRoundWriter::WriteRound(const CRunFileNames& names, int round, const CP
         return WriteFeatures(out, Source_->Features, Source_->PolygonOfFeature, Source_->DesiredShares, layer, shapes,
                              shapefile, problem);
     };
-    return WriteLayer(names, round, {}, Source_->Crs.get(),
+    OGRSpatialReference own;
+    if (!MakeCrs(crs, round, own))
+        return false;
+    return WriteLayer(names, round, {}, crs.empty() ? Source_->Crs.get() : &own,
                       shapefile || Source_->AllPolygons ? wkbMultiPolygon : wkbUnknown, fill, written);
 }
 
+bool COgrRoundWriter::MakeCrs(const std::string& crs, int round, OGRSpatialReference& made)
+{
+    if (crs.empty())
+        return true;
+    if (made.SetFromUserInput(crs.c_str()) != OGRERR_NONE) {
+        ShowMessage("The round " + std::to_string(round) + " was not written through OGR: its coordinate system " +
+                        crs + " cannot be made: " + COgrSession::LastError("GDAL does not read it") + ".",
+                    MessageKind::Error);
+        return false;
+    }
+    made.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    return true;
+}
+
 bool COgrRoundWriter::WriteCompanion(const CRunFileNames& names, int round, const CCompanionLayer& companion,
-                                     const std::string& suffix, std::vector<std::string>& written)
+                                     const std::string& suffix, std::vector<std::string>& written,
+                                     const std::string& crs)
 {
     const COgrSession session;
     const LayerFiller fill = [&companion](OGRLayer& out, std::string& problem) {
@@ -419,7 +438,11 @@ bool COgrRoundWriter::WriteCompanion(const CRunFileNames& names, int round, cons
         }
         return true;
     };
-    return WriteLayer(names, round, suffix, companion.Crs(), companion.GeometryType(), fill, written);
+    OGRSpatialReference own;
+    if (!MakeCrs(crs, round, own))
+        return false;
+    return WriteLayer(names, round, suffix, crs.empty() ? companion.Crs() : &own, companion.GeometryType(), fill,
+                      written);
 }
 
 bool COgrRoundWriter::WriteLayer(const CRunFileNames& names, int round, const std::string& suffix,

@@ -55,14 +55,17 @@ public:
     // Writes round `round` of `layer`; false after a message saying why. `written` receives
     // the files written. The area shares are measured on `layer`; the geometries written are
     // `geometries` when given (the same polygons in the input's coordinate system, for a run
-    // made in another one), else `layer`'s.
+    // made in another one), else `layer`'s. `crs` (EPSG:n or WKT), when given, is the layer's
+    // coordinate system instead of the input's: the run's own, for a layer that stays in it.
     bool WriteRound(const CRunFileNames& names, int round, const CPolygonLayer& layer,
-                    std::vector<std::string>& written, const CPolygonLayer* geometries = nullptr);
+                    std::vector<std::string>& written, const CPolygonLayer* geometries = nullptr,
+                    const std::string& crs = {});
 
     // Writes a companion layer as it stands after round `round`, named as the round's map
-    // with `suffix` added (stem_r_airports.shp, layer stem_r_airports of the GeoPackage).
+    // with `suffix` added (stem_r_airports.shp, layer stem_r_airports of the GeoPackage); `crs`
+    // as for WriteRound.
     bool WriteCompanion(const CRunFileNames& names, int round, const CCompanionLayer& companion,
-                        const std::string& suffix, std::vector<std::string>& written);
+                        const std::string& suffix, std::vector<std::string>& written, const std::string& crs = {});
 
     // The names of the three added fields, as written (made unique against the input's).
     static constexpr const char* DesiredShareField = "DES_SHARE";
@@ -72,6 +75,9 @@ public:
 private:
     struct Source;
     explicit COgrRoundWriter(OgrExportFormat format, std::unique_ptr<Source> source);
+
+    // `made` from `crs` (EPSG:n or WKT) unless it is empty; false after a message when GDAL cannot read it.
+    static bool MakeCrs(const std::string& crs, int round, OGRSpatialReference& made);
 
     // Fills a new layer; false with the reason in the string.
     using LayerFiller = std::function<bool(OGRLayer&, std::string&)>;

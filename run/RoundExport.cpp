@@ -96,6 +96,13 @@ void WriteShapefile(RoundExportResult& result, const RoundFileNames& files, CShp
         result.Written.push_back(IndexFileOf(files.Shapefile));
 }
 
+void CopyInputTable(RoundExportResult& result, const CRunFileNames& names, const RoundFileNames& files)
+{
+    const std::string table = CDbfHeader::LocateTable(names.InputShapefile());
+    if (!table.empty())
+        CopyCompanion(result, table, files.TableCopy);
+}
+
 // The copies of the input's table and projection file that go with the round's shapefile.
 void WriteShapefileCompanions(RoundExportResult& result, const CRunFileNames& names, const RoundFileNames& files,
                               const std::optional<std::string>& ogrProjection)
@@ -108,9 +115,7 @@ void WriteShapefileCompanions(RoundExportResult& result, const CRunFileNames& na
     // A copy goes with the shapefile only when the input has the file to copy: a shapefile
     // without a table (or a projection) gets none, which is no failure. A failed copy leaves
     // the shapefile without it; the run carries on regardless.
-    const std::string table = CDbfHeader::LocateTable(names.InputShapefile());
-    if (!table.empty())
-        CopyCompanion(result, table, files.TableCopy);
+    CopyInputTable(result, names, files);
     std::error_code ignored;
     if (std::filesystem::exists(names.InputProjection(), ignored))
         CopyCompanion(result, names.InputProjection(), files.ProjectionCopy);
@@ -143,6 +148,18 @@ RoundExportResult ExportShapefileSet(const CRunFileNames& names, int round, CShp
     RoundExportResult result;
     WriteShapefile(result, files, shapefiles);
     WriteShapefileCompanions(result, names, files, ogrProjection);
+    return result;
+}
+
+RoundExportResult ExportShapefileSetIn(const CRunFileNames& names, int round, CShpFileTranslator& shapefiles,
+                                       const std::string& projection)
+{
+    const RoundFileNames files = names.ForRound(round);
+    RoundExportResult result;
+    WriteShapefile(result, files, shapefiles);
+    CopyInputTable(result, names, files);
+    if (!projection.empty())
+        WriteProjection(result, projection, files.ProjectionCopy);
     return result;
 }
 

@@ -38,6 +38,12 @@ RoundExportResult ExportRound(const CRunFileNames& names, int round, CShpFileTra
 RoundExportResult ExportShapefileSet(const CRunFileNames& names, int round, CShpFileTranslator& shapefiles,
                                      const std::optional<std::string>& ogrProjection = std::nullopt);
 
+// The shapefile set of round `round` in a coordinate system other than the input's (a run's
+// layer that cannot be taken back into the input's): the shapefile, the copy of the input's
+// table when it has one, and `projection` (ESRI WKT) as the projection file unless it is empty.
+RoundExportResult ExportShapefileSetIn(const CRunFileNames& names, int round, CShpFileTranslator& shapefiles,
+                                       const std::string& projection);
+
 // Copies a file through a temporary beside the target, replacing an older copy only when the
 // new one is complete. False when the source cannot be read or the copy written; `problem`,
 // when given, then says which file and why.

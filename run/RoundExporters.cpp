@@ -19,15 +19,16 @@ void Append(RoundExportResult& to, const RoundExportResult& from)
 }
 
 // The run's layer (or `geometries`, the same layer in the input's coordinate system) with the
-// input's attributes, through OGR; refused when a target would land on an input.
+// input's attributes, through OGR; refused when a target would land on an input. `crs` labels
+// the layer instead of the input's system (see COgrRoundWriter::WriteRound).
 void WriteThroughOgr(const RoundExportSources& sources, int round, const CPolygonLayer* geometries,
-                     RoundExportResult& into)
+                     RoundExportResult& into, const std::string& crs = {})
 {
     if (const auto refusal = sources.Inputs.CheckOutputs(sources.Writer->Targets(sources.Names, {round}))) {
         ShowMessage(*refusal, MessageKind::Error);
         ++into.Failures;
     } else if (!sources.Writer->WriteRound(sources.Names, round, sources.Network.PolygonLayer(), into.Written,
-                                           geometries)) {
+                                           geometries, crs)) {
         ++into.Failures;
     }
 }
@@ -53,7 +54,9 @@ private:
 
 // The layer of a run made in another coordinate system, taken back to the input's and written
 // as a shapefile set (from a network of its own, so the run's layer and extent stay untouched)
-// or through OGR.
+// or through OGR. A layer the projection cannot take back whole (the cartogram pushed a point
+// beyond what the projection covers, past a pole of a conic one) is written in the run's system
+// instead, with that system's projection file, and the user is told: the result is not lost.
 class CBackProjectedExporter : public CRoundExporter {
 public:
     explicit CBackProjectedExporter(const RoundExportSources& sources) : Sources_(sources) {}
@@ -63,9 +66,7 @@ public:
         CPolygonLayer layer = Sources_.Network.PolygonLayer().Copy();
         std::string problem;
         if (!Sources_.Projection->Back(layer, problem)) {
-            ShowMessage("The layer of round " + std::to_string(round) + " was not written: " + problem + ".",
-                        MessageKind::Error);
-            ++into.Failures;
+            WriteInRunSystem(round, problem, into);
             return;
         }
         WarnOfPointsNotTakenBack(round, layer);
@@ -113,6 +114,22 @@ private:
         if (polygons.size() > MaxNamed)
             names += " and " + std::to_string(polygons.size() - MaxNamed) + " more";
         return names + " (numbered from 1)";
+    }
+
+    void WriteInRunSystem(int round, const std::string& problem, RoundExportResult& into) const
+    {
+        const CMapProjection& projection = *Sources_.Projection;
+        ShowMessage("The layer of round " + std::to_string(round) +
+                        " cannot be taken back to the input's "
+                        "coordinate system: " +
+                        problem + ". It is written in " + projection.Target() + " (" + projection.TargetName() +
+                        "), the system the run made it in, instead.",
+                    MessageKind::Warning);
+        if (Sources_.Writer != nullptr) {
+            WriteThroughOgr(Sources_, round, nullptr, into, projection.Target());
+            return;
+        }
+        Append(into, ExportShapefileSetIn(Sources_.Names, round, Sources_.Translator, projection.TargetPrj()));
     }
 
     void WriteShapefileSet(int round, CPolygonLayer layer, RoundExportResult& into) const

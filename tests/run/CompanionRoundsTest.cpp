@@ -9,6 +9,7 @@
 #include "run/CompanionRounds.h"
 
 #include "engine/QuadTree.h"
+#include "geodata/MapProjection.h"
 #include "platform/InputFiles.h"
 #include "platform/RecordingUserInterface.h"
 #include "run/OgrRoundWriter.h"
@@ -165,6 +166,41 @@ TEST_F(CompanionRoundsTest, AStateNotKeptIsNotRestored)
         EXPECT_EQ(rounds->RestoreKept(1), keepBest);
         ExpectVertices(Layer->Vertices(), Shifted(keepBest ? 1.0 : 3.0));
     }
+}
+
+// A layer moved where its projection cannot take it back (past the pole of a conic system) is
+// written in the run's system, labelled so, and the user is told; no failure, nothing lost, and
+// its vertices stay the run's for the rounds after.
+TEST_F(CompanionRoundsTest, ALayerThatCannotBeTakenBackIsWrittenInTheRunsSystem)
+{
+    const auto rounds = MakeRounds(false);
+    ASSERT_TRUE(rounds);
+    std::string problem;
+    const std::unique_ptr<CMapProjection> projection = CMapProjection::Open("EPSG:4269", "EPSG:5070", problem);
+    ASSERT_TRUE(projection) << problem;
+    rounds->WriteBackThrough(projection.get());
+    const std::vector<double> run{0.0, 9e6, 0.0, 0.0, 1e5, 1e5}; // (0, 9e6) lies beyond the north pole
+    Layer->SetVertices(run);
+    const CRunFileNames names(Folder.File("map.gpkg"), Folder.File("out"), true);
+    std::filesystem::create_directories(Folder.File("out"));
+    std::vector<std::string> written;
+    ASSERT_EQ(rounds->Export(names, 2, CInputFiles(), written), 0);
+    ASSERT_EQ(written.size(), 1u);
+    ASSERT_EQ(Ui->Messages().size(), 1u);
+    EXPECT_NE(Ui->Messages()[0].find("its vertex 1 cannot be moved back from EPSG:5070. It is written in EPSG:5070 "
+                                     "(NAD83 / Conus Albers)"),
+              std::string::npos)
+        << Ui->Messages()[0];
+    ExpectVertices(Layer->Vertices(), run);
+
+    std::unique_ptr<GDALDataset> read(GDALDataset::Open(written[0].c_str(), GDAL_OF_VECTOR));
+    ASSERT_TRUE(read);
+    const OGRSpatialReference* crs = read->GetLayer(0)->GetSpatialRef();
+    ASSERT_NE(crs, nullptr);
+    EXPECT_STREQ(crs->GetAuthorityCode(nullptr), "5070");
+    OGRFeatureUniquePtr point(read->GetLayer(0)->GetNextFeature());
+    ASSERT_TRUE(point && point->GetGeometryRef());
+    EXPECT_EQ(point->GetGeometryRef()->toPoint()->getY(), 9e6);
 }
 
 } // namespace

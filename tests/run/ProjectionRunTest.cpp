@@ -4,8 +4,15 @@
 // are refused before anything is written.
 #include "run/CartogramJob.h"
 
+#include "geodata/MapProjection.h"
+#include "geodata/NetworkEmfWriter.h"
+#include "geodata/ShpFileTranslator.h"
+#include "network/Network.h"
+#include "platform/InputFiles.h"
 #include "platform/RecordingUserInterface.h"
+#include "run/RoundExporters.h"
 #include "tests/run/OgrFixtures.h"
+#include "tests/support/PolygonFixtures.h"
 #include "tests/support/TempDir.h"
 
 #include <gmock/gmock.h>
@@ -286,6 +293,52 @@ TEST_F(ProjectionRunTest, ASystemMadeForAnotherRegionIsNamedWithItsArea)
     EXPECT_EQ(summary.Result, CartogramRunSummary::Outcome::Completed) << AllMessages(summary);
     EXPECT_THAT(AllMessages(summary), HasSubstr("The map lies outside the area EPSG:27700 (OSGB36 / British National "
                                                 "Grid) is made for, United Kingdom (UK)"));
+}
+
+// A layer the projection cannot take back whole (the cartogram pushed a point past the pole of a
+// conic system) is written in the run's system, with that system's projection file and the
+// input's table, and the user is told: the result is not lost and no failure is counted. The
+// geometries are the run's own, to the bit.
+TEST_F(ProjectionRunTest, ALayerThatCannotBeTakenBackIsWrittenInTheRunsSystem)
+{
+    fs::create_directories(Folder.File("in"));
+    fs::copy_file(ExamplesFolder + "us_states/us_states.dbf", Folder.File("in/map.dbf"));
+    std::string problem;
+    const std::unique_ptr<CMapProjection> projection = CMapProjection::Open("EPSG:4269", Albers, problem);
+    ASSERT_TRUE(projection) << problem;
+    CPolygonLayer layer;
+    layer.Add(MakePolygon({{0, 0, 0, 1e5, 1e5, 1e5, 1e5, 0, 0, 0}}));
+    layer.Add(MakePolygon({{0, 1e5, 0, 9e6, 1e5, 1e5, 0, 1e5}})); // (0, 9e6) lies beyond the north pole
+    CNetwork network;
+    const CExtent box = layer.BoundingBox();
+    network.SetPolygonLayer(std::move(layer));
+    network.SetExtent(box, true);
+    CShpFileTranslator translator(network);
+    CNetworkEmfWriter pictures(network);
+    CInputFiles inputs;
+    inputs.AddShapefile(Folder.File("in/map.shp"));
+    const CRunFileNames names(Folder.File("in/map.shp"), Folder.File("out"));
+    fs::create_directories(Folder.File("out"));
+    const RoundExportSources sources{names, network,      translator, pictures,        inputs,
+                                     false, std::nullopt, nullptr,    projection.get()};
+    RoundExportResult result;
+    for (const auto& exporter : MakeRoundExporters(sources))
+        exporter->Export(3, result);
+
+    EXPECT_EQ(result.Failures, 0);
+    const std::vector<std::string> messages = Ui->Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_THAT(messages[0], HasSubstr("point 2 of polygon 2 cannot be moved back from EPSG:5070. It is written in "
+                                       "EPSG:5070 (NAD83 / Conus Albers), the system the run made it in, instead."));
+    EXPECT_TRUE(fs::exists(Folder.File("out/map_3.dbf")));
+    const ReadBack written = ReadLayer(Folder.File("out/map_3.shp"), "");
+    ASSERT_TRUE(written.Crs);
+    EXPECT_TRUE(SameSystem(*written.Crs, *CrsOf(Albers)));
+    const std::vector<double> expected{0, 0, 0, 1e5, 1e5, 1e5, 1e5, 0, 0, 0, 0, 1e5, 0, 9e6, 1e5, 1e5, 0, 1e5};
+    std::vector<double> sorted = written.Xy, wanted = expected;
+    std::sort(sorted.begin(), sorted.end());
+    std::sort(wanted.begin(), wanted.end());
+    EXPECT_EQ(sorted, wanted);
 }
 
 } // namespace
