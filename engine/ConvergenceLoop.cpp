@@ -51,10 +51,10 @@ constexpr double HeldStepShare = 0.5;
 // The density flow's cells across the side of a polygon of the median area, when the map chooses.
 constexpr double FlowCellsAcross = 3.0;
 // Below the target, the rounds go on while the largest error falls by a tenth within this many
-// rounds; the smallest share it looks at: a polygon below 0.01 % of the map is hardly seen.
+// rounds.
 constexpr int LargestErrorRounds = 3;
 constexpr double LargestErrorFall = 0.9;
-constexpr double LargestErrorMinShare = 1e-4;
+constexpr double LargestErrorMinShare = CartoParams::LargestErrorMinShare;
 // A polygon whose desired area covers fewer flow cells than this is blurred into its neighbours'
 // densities and cannot reach its size; the grid is made finer for it, up to this many cells in
 // all (about 1264 x 1264: 13 MB per array of the flow, a round's transforms about a second), or
@@ -183,7 +183,7 @@ bool CConvergenceLoop::Stops(int round, const RoundMeasures& measures)
     // Tries that no longer lower the largest error ask for a finer flow, or on the finest one for
     // every polygon beyond it scaled in place, before the run ends; after either (this round's,
     // for a stall) the tries start again from a whole step.
-    if (Step_ < MinStep && ChasingLargestError(measures) &&
+    if (Step_ < MinStep && (ChasingLargestError(measures) || StalledAboveWithBeyond(measures)) &&
         (RefinedAt_ == round || RefineFlowGrid(StalledRefinement) || StartScalingAllBeyond())) {
         Step_ = 1.0;
         RecordRefinement(round, LargestRelativeError(measures));
@@ -401,6 +401,14 @@ double CConvergenceLoop::ExcessError(const RoundMeasures& measures) const
 bool CConvergenceLoop::ChasingLargestError(const RoundMeasures& measures) const
 {
     return Params_.LargestError > 0.0 && measures.WeightedMeanError < Params_.TargetError &&
+           LargestRelativeError(measures) > Params_.LargestError;
+}
+
+// Whether the rounds are above the target with a polygon of a visible share beyond the largest
+// error.
+bool CConvergenceLoop::StalledAboveWithBeyond(const RoundMeasures& measures) const
+{
+    return Params_.LargestError > 0.0 && !(measures.WeightedMeanError < Params_.TargetError) &&
            LargestRelativeError(measures) > Params_.LargestError;
 }
 
@@ -774,7 +782,7 @@ bool CConvergenceLoop::RawDisplacement(double rc, std::vector<double>& raw, doub
 CConvergenceLoop::LocalCorrection CConvergenceLoop::LocalCorrections(const RoundMeasures& measures, double cell)
 {
     LocalCorrection local;
-    if (!ChasingLargestError(measures))
+    if (!ChasingLargestError(measures) && !ScaleAllBeyond_)
         return local;
     for (uint32_t i = 0; i < N_ && i < measures.Fits.size(); ++i) {
         const PolygonFit& fit = measures.Fits[i];

@@ -570,6 +570,7 @@ void CCartogramJob::RunRounds(Prepared& prepared, CCartogramFeedback* feedback)
         outputs.ReportNewOverlaps(inputOverlaps, Params.ThreadCount);
         if (Params.Converge && solution.LastMeasures) {
             ReportFarFromSize(*solution.LastMeasures);
+            ReportBeyondLargestError(*solution.LastMeasures);
             ReportTargetMissed(solution);
             if (solution.LoopsCut > 0)
                 ShowMessage(std::to_string(solution.LoopsCut) +
@@ -660,6 +661,43 @@ void CCartogramJob::ReportFarFromSize(const RoundMeasures& result)
                                   "farthest first: ") +
                     list + ".",
                 MessageKind::Warning);
+}
+
+// One warning naming the records of a visible share (CartoParams::LargestErrorMinShare of the
+// total or more) that the convergence mode's result leaves further than the largest error from
+// their sizes, the farthest first, each with how far: a weighted mean error near its target can
+// hide a small country a quarter short.
+void CCartogramJob::ReportBeyondLargestError(const RoundMeasures& result)
+{
+    if (!(Params.LargestError > 0.0))
+        return;
+    constexpr size_t NamedAtMost = 10;
+    std::vector<uint32_t> beyond;
+    for (size_t i = 0; i < result.Fits.size(); ++i)
+        if (result.Fits[i].DesiredShare >= CartoParams::LargestErrorMinShare &&
+            std::fabs(result.Fits[i].Deviation) > Params.LargestError)
+            beyond.push_back(static_cast<uint32_t>(i));
+    if (beyond.empty())
+        return;
+    const auto off = [&result](uint32_t polygon) { return result.Fits[polygon].Deviation; };
+    std::stable_sort(beyond.begin(), beyond.end(),
+                     [&](uint32_t a, uint32_t b) { return std::fabs(off(a)) > std::fabs(off(b)); });
+    std::string list;
+    for (size_t k = 0; k < beyond.size() && k < NamedAtMost; ++k)
+        list += (k == 0 ? "" : ", ") + RecordLabelOf(beyond[k]) + " " +
+                FormatFixed(100.0 * std::fabs(off(beyond[k])), 1) + (off(beyond[k]) < 0.0 ? " % short" : " % over");
+    const size_t count = beyond.size();
+    if (count > NamedAtMost)
+        list += " and " + std::to_string(count - NamedAtMost) + " more";
+    const std::string limit = FormatFixed(100.0 * Params.LargestError, 2) + " %";
+    const std::string least = FormatFixed(100.0 * CartoParams::LargestErrorMinShare, 2) + " %";
+    ShowMessage(
+        std::to_string(count) +
+            (count == 1 ? " polygon of at least " + least + " of the total ends more than " + limit + " from its size: "
+                        : " polygons of at least " + least + " of the total end more than " + limit +
+                              " from their sizes, the farthest first: ") +
+            list + ".",
+        MessageKind::Warning);
 }
 
 // A convergence run whose result stays above its target says so, and so does one whose better

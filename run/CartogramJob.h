@@ -206,6 +206,7 @@ private:
     void Refuse(const std::string& text);
     void ReportLeftOut(const std::vector<LeftOutPolygon>& leftOut);
     void ReportFarFromSize(const RoundMeasures& result);
+    void ReportBeyondLargestError(const RoundMeasures& result);
     void ReportTargetMissed(const CartogramSolution& solution);
     std::string TurnedInvalidText(const std::vector<uint32_t>& polygons);
     bool LoadThroughOgr(Prepared& prepared);

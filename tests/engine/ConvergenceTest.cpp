@@ -622,5 +622,52 @@ TEST(Convergence, AStallOfTheLargestErrorOnTheFinestGridScalesThePolygonsBeyondI
     EXPECT_TRUE(Overlaps(records).empty());
 }
 
+// Above a target the map cannot reach (a polygon that cannot shrink to nothing keeps the
+// weighted mean error up), tries that no longer lower the error do not end the run while a
+// polygon of a visible share is beyond the largest error: the polygons beyond it are scaled in
+// place on top of the flow first, and the result's largest error is below the one the tries
+// stalled at.
+TEST(Convergence, TriesThatStallAboveTheTargetScaleThePolygonsBeyondTheLargestErrorFirst)
+{
+    struct CRounds : CCartogramRoundSink {
+        void OnRoundDone(const SolverRound& round) override
+        {
+            Steps.push_back(round.Step);
+            Largest.push_back(LargestDeviationOf(round.Measures));
+        }
+        std::vector<double> Steps, Largest; // per transformed round
+    };
+    const MapCase map = TownMap(10, 20, 3);
+    CPolygonLayer layer;
+    for (const auto& ring : map.Rings)
+        layer.Add(MakePolygon({ring}));
+    CartoParams params = ConvergenceParams();
+    params.FlowGrid = 96; // a set grid is never refined: the scaling alone is tried
+    params.TargetError = 1e-7;
+    params.LargestError = 0.003;
+    params.MaxSteps = 200;
+    CRounds rounds;
+    CQuadTree tree;
+    CCartogramSolver solver(layer, tree, params, Shares(map.Sizes), layer.BoundingBox());
+    const CartogramSolution solution = solver.Solve(&rounds);
+    ASSERT_EQ(solution.Result, CartogramSolution::Outcome::Completed);
+    ASSERT_GE(solution.LastMeasures->WeightedMeanError, params.TargetError);
+
+    // The first round whose tries found no step: the run ended there before.
+    const auto stalled =
+        std::find_if(rounds.Steps.begin(), rounds.Steps.end(), [](double step) { return step < 1e-3; });
+    ASSERT_NE(stalled, rounds.Steps.end()) << "the tries never stalled";
+    const size_t at = static_cast<size_t>(stalled - rounds.Steps.begin());
+    ASSERT_GT(rounds.Steps.size(), at + 1) << "the run ended at the stall";
+    std::vector<BoostRecord> records;
+    for (const auto& polygon : layer.Polygons())
+        records.push_back(ToBoost(*polygon));
+    EXPECT_LT(LargestDeviation(records, Shares(map.Sizes)), 0.9 * rounds.Largest[at]);
+    for (const BoostRecord& record : records)
+        for (const BoostPolygon& part : record)
+            EXPECT_TRUE(bg::is_valid(part));
+    EXPECT_TRUE(Overlaps(records).empty());
+}
+
 } // namespace
 } // namespace tessaro

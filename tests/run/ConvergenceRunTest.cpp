@@ -16,6 +16,7 @@
 #include <shapefil.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <sstream>
 
@@ -95,6 +96,8 @@ TEST_F(ConvergenceRunTest, TheLogCarriesStepsAndRetriesAndARecordOfNoAreaIsLeftO
     // Converged: no polygon is far from its size, and none is named so.
     EXPECT_TRUE(summary.FarFromSizeRecords.empty());
     EXPECT_EQ(Warning(summary, FarFromSize), "");
+    EXPECT_EQ(Warning(summary, "from their sizes"), "");
+    EXPECT_EQ(Warning(summary, "from its size"), "");
 
     const std::vector<std::string> lines = Lines(ReadText(Folder.File("grid_nfo.txt")));
     ASSERT_EQ(lines.size(), static_cast<size_t>(summary.LastRound) + 3);
@@ -137,6 +140,18 @@ TEST_F(ConvergenceRunTest, PolygonsFarFromTheirSizeAreNamed)
     ASSERT_EQ(stopped.LastRound, 2);
     EXPECT_THAT(stopped.FarFromSizeRecords, ::testing::Contains(0u));
     EXPECT_THAT(Warning(stopped, FarFromSize), HasSubstr("record 1 (A)"));
+    // Every polygon of a visible share further than the largest error from its size is named with
+    // how far, from the kept round's measures, the farthest first.
+    const std::vector<PolygonFit>& fits = stopped.LastMeasures->Fits;
+    const std::string beyond =
+        Warning(stopped, "of at least 0.01 % of the total end more than 1.00 % from their sizes");
+    EXPECT_THAT(beyond,
+                HasSubstr("the farthest first: record 1 (A) " + FormatFixed(100.0 * fits[0].Deviation, 1) + " % over"));
+    for (size_t i = 1; i < fits.size(); ++i) {
+        if (std::fabs(fits[i].Deviation) > 0.01) {
+            EXPECT_THAT(beyond, HasSubstr("record " + std::to_string(i + 1) + " ")) << "record " << i + 1;
+        }
+    }
     // The round limit came before the target, and the run says so with the kept round's figure.
     EXPECT_THAT(Warning(stopped, "stays above the target of 0.001000"),
                 HasSubstr(FormatFixed(stopped.LastMeasures->WeightedMeanError, 6) + " at the kept round 2."));
