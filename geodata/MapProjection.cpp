@@ -60,6 +60,18 @@ bool TransformPairs(OGRCoordinateTransformation& transformation, std::vector<dou
     return true;
 }
 
+// Whether a projection method of WKT1 ("Albers_Conic_Equal_Area", "Equal Earth") keeps areas.
+bool IsEqualAreaMethod(std::string method)
+{
+    for (char& c : method)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c) == '_' ? ' ' : c));
+    for (const char* kind :
+         {"equal area", "equal earth", "mollweide", "sinusoidal", "eckert iv", "eckert vi", "goode homolosine"})
+        if (method.find(kind) != std::string::npos)
+            return true;
+    return false;
+}
+
 } // namespace
 
 struct CMapProjection::Transformations {
@@ -171,11 +183,14 @@ std::unique_ptr<CMapProjection> CMapProjection::Open(const std::string& mapCrs, 
     if (projected.exportToWkt(&wkt, esri) == OGRERR_NONE && wkt != nullptr)
         prj = wkt;
     CPLFree(wkt);
-    return std::unique_ptr<CMapProjection>(
+    auto opened = std::unique_ptr<CMapProjection>(
         new CMapProjection(target, name, std::move(prj), std::move(transformations), std::move(area)));
+    const char* method = projected.GetAttrValue("PROJECTION");
+    opened->KeepsAreas_ = method != nullptr && IsEqualAreaMethod(method);
+    return opened;
 }
 
-std::string CMapProjection::AreaOfUseWarning(const CPolygonLayer& layer) const
+std::string CMapProjection::AreaOfUseWarning(const CPolygonLayer& layer, std::vector<uint32_t>* outsidePolygons) const
 {
     if (!Area_)
         return {};
@@ -187,12 +202,15 @@ std::string CMapProjection::AreaOfUseWarning(const CPolygonLayer& layer) const
         total += static_cast<size_t>(polygon->TotalPointCount());
     const size_t stride = std::max<size_t>(1, total / Sampled);
     std::vector<double> xy;
+    std::vector<uint32_t> polygonOf; // of each sampled point
     size_t k = 0;
-    for (const auto& polygon : layer.Polygons())
-        for (const auto& ring : polygon->Rings())
+    for (uint32_t p = 0; p < layer.Count(); ++p)
+        for (const auto& ring : layer.Polygon(p).Rings())
             for (int32_t i = 0; i < ring->PointCount(); ++i, ++k)
-                if (k % stride == 0)
+                if (k % stride == 0) {
                     xy.insert(xy.end(), {ring->Point(i).X, ring->Point(i).Y});
+                    polygonOf.push_back(p);
+                }
     const size_t count = xy.size() / 2;
     std::vector<int> moved(count, FALSE);
     std::vector<double> x(count), y(count);
@@ -205,8 +223,11 @@ std::string CMapProjection::AreaOfUseWarning(const CPolygonLayer& layer) const
     constexpr double Margin = 1.0;
     size_t outside = 0;
     for (size_t i = 0; i < count; ++i)
-        if (moved[i] != FALSE && !Area_->Holds(x[i], y[i], Margin))
+        if (moved[i] != FALSE && !Area_->Holds(x[i], y[i], Margin)) {
             ++outside;
+            if (outsidePolygons != nullptr && (outsidePolygons->empty() || outsidePolygons->back() != polygonOf[i]))
+                outsidePolygons->push_back(polygonOf[i]);
+        }
     if (outside == 0)
         return {};
     const auto degrees = [](double value) { return FormatFixed(value, 2); };

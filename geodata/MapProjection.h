@@ -33,6 +33,9 @@ public:
     const std::string& TargetName() const { return TargetName_; }
     // The target as a shapefile's .prj holds it (ESRI WKT): for a layer that stays in it.
     const std::string& TargetPrj() const { return TargetPrj_; }
+    // Whether the target is an equal-area projection (Albers, Lambert azimuthal, cylindrical
+    // equal-area, Equal Earth, ...): areas on the map are areas on the ground wherever it reaches.
+    bool KeepsAreas() const { return KeepsAreas_; }
 
     // Moves flat x, y pairs into the projected system (Forward) or back into the map's (Back).
     // False, with the buffer unchanged, when a point cannot be moved (outside the projection's
@@ -57,8 +60,9 @@ public:
 
     // A warning when part of `layer` (in the map's system) lies more than a degree outside the
     // area the target system is made for, where it may distort areas; empty when all of it lies
-    // inside or the target states no area.
-    std::string AreaOfUseWarning(const CPolygonLayer& layer) const;
+    // inside or the target states no area. `outsidePolygons`, when given, receives the polygons
+    // (from 0, in order) with a point found outside (the points of a large map are sampled).
+    std::string AreaOfUseWarning(const CPolygonLayer& layer, std::vector<uint32_t>* outsidePolygons = nullptr) const;
 
 private:
     struct Transformations;
@@ -74,6 +78,7 @@ private:
     std::string Target_;
     std::string TargetName_;
     std::string TargetPrj_;
+    bool KeepsAreas_ = false;
     std::unique_ptr<Transformations> Transformations_;
     std::unique_ptr<AreaOfUse> Area_;
 };

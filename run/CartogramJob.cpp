@@ -258,14 +258,57 @@ bool CCartogramJob::ProjectMap(Prepared& prepared)
         return false;
     }
     CPolygonLayer& layer = prepared.Network->PolygonLayer();
-    if (const std::string warning = prepared.Projection->AreaOfUseWarning(layer); !warning.empty())
-        ShowMessage(warning, MessageKind::Warning);
+    std::vector<uint32_t> outside;
+    const std::string warning = prepared.Projection->AreaOfUseWarning(layer, &outside);
     if (!prepared.Projection->Forward(layer, problem)) {
+        if (!warning.empty())
+            ShowMessage(warning, MessageKind::Warning);
         Refuse("The map cannot be reprojected to " + ProjectTo + ": " + problem + ".");
         return false;
     }
+    if (!warning.empty())
+        ShowMessage(warning + (prepared.Projection->KeepsAreas() ? "" : OutsideAreaText(layer, outside)),
+                    MessageKind::Warning);
+    if (!prepared.Projection->KeepsAreas())
+        ShowMessage(ProjectTo + " (" + prepared.Projection->TargetName() +
+                        ") is not an equal-area projection: the cartogram makes the areas on its map follow the "
+                        "sizes, which are not the areas on the ground. An equal-area system keeps both alike.",
+                    MessageKind::Warning);
     prepared.Network->SetExtent(layer.BoundingBox(), true);
     return true;
+}
+
+// For a projection that does not keep areas: what share of the projected map's area lies in the
+// polygons that reach outside the area the system is made for, when it is a visible one. A few
+// points past its edge distort little, but a polygon that runs on to a pole in Web Mercator
+// (EPSG:3857) can hold nearly all the map's area, and the cartogram is made to that area. Empty
+// below a hundredth.
+std::string CCartogramJob::OutsideAreaText(const CPolygonLayer& projected, const std::vector<uint32_t>& outside)
+{
+    constexpr double VisibleShare = 0.01;
+    constexpr size_t NamedAtMost = 5;
+    double total = 0.0, beyond = 0.0;
+    size_t next = 0;
+    for (uint32_t p = 0; p < projected.Count(); ++p) {
+        double area = 0.0;
+        CPoint2D centroid;
+        if (!projected.Polygon(p).AreaAndCentroid(&centroid, &area) || !std::isfinite(area))
+            continue;
+        total += std::fabs(area);
+        for (; next < outside.size() && outside[next] < p; ++next) {
+        }
+        if (next < outside.size() && outside[next] == p)
+            beyond += std::fabs(area);
+    }
+    if (!(total > 0.0) || !(beyond >= VisibleShare * total))
+        return {};
+    const size_t named = std::min(outside.size(), NamedAtMost);
+    std::string list = RecordListOf({outside.begin(), outside.begin() + static_cast<std::ptrdiff_t>(named)});
+    if (outside.size() > named)
+        list += " and " + std::to_string(outside.size() - named) + " more";
+    return " The polygons that reach outside it (" + list + ") hold " + FormatFixed(100.0 * beyond / total, 1) +
+           " % of the map's area in " + ProjectTo +
+           ", which the cartogram takes for their areas on the ground: choose a projection that keeps areas there.";
 }
 
 bool CCartogramJob::OpenCompanions(Prepared& prepared)

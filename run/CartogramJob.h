@@ -212,6 +212,7 @@ private:
     bool LoadThroughOgr(Prepared& prepared);
     // With ProjectTo: the loaded map moved into that system; false after a refusal.
     bool ProjectMap(Prepared& prepared);
+    std::string OutsideAreaText(const CPolygonLayer& projected, const std::vector<uint32_t>& outside);
     // The writer of the export format, its files checked against the inputs; false after a refusal.
     bool OpenExportWriter(Prepared& prepared);
     // The companion layers read and checked; false after a refusal.

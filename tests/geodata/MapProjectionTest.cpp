@@ -69,5 +69,39 @@ TEST(MapProjection, ARingPushedOverTheMapsEdgeComesBackPast180DegreesAndIsNamed)
     EXPECT_EQ(projection->NotRoundTripping(projected, back), std::vector<uint32_t>{2});
 }
 
+// Equal-area methods are told from the rest by the target's definition, whatever their WKT name
+// ("Equal Earth" has a space, Albers an underscore).
+TEST(MapProjection, TellsEqualAreaProjectionsFromTheRest)
+{
+    for (const auto& [code, keeps] : std::vector<std::pair<std::string, bool>>{{"EPSG:5070", true}, // Albers
+                                                                               {"EPSG:3035", true}, // Lambert azimuthal
+                                                                               {"EPSG:6933", true}, // cylindrical
+                                                                               {"EPSG:8857", true}, // Equal Earth
+                                                                               {"EPSG:3857", false},    // Web Mercator
+                                                                               {"EPSG:32633", false},   // UTM
+                                                                               {"EPSG:3995", false}}) { // stereographic
+        std::string problem;
+        const auto projection = CMapProjection::Open("EPSG:4326", code, problem);
+        ASSERT_TRUE(projection) << problem;
+        EXPECT_EQ(projection->KeepsAreas(), keeps) << code;
+    }
+}
+
+// The polygons found outside the target's area of use are listed, each once and in order.
+TEST(MapProjection, NamesThePolygonsOutsideTheAreaOfUse)
+{
+    std::string problem;
+    const auto mercator = CMapProjection::Open("EPSG:4326", "EPSG:3857", problem);
+    ASSERT_TRUE(mercator) << problem;
+    CPolygonLayer layer;
+    layer.Add(MakePolygon({{0, 0, 0, 10, 10, 10, 10, 0, 0, 0}}));           // inside
+    layer.Add(MakePolygon({{0, -80, 0, -70, 10, -70, 10, -89.9, 0, -80}})); // one point below 85 S
+    layer.Add(MakePolygon({{20, 0, 20, 10, 30, 10, 30, 0, 20, 0}}));        // inside
+    layer.Add(MakePolygon({{0, 87, 0, 88, 10, 88, 10, 87, 0, 87}}));        // all beyond 85 N
+    std::vector<uint32_t> outside;
+    EXPECT_NE(mercator->AreaOfUseWarning(layer, &outside), "");
+    EXPECT_EQ(outside, (std::vector<uint32_t>{1, 3}));
+}
+
 } // namespace
 } // namespace tessaro

@@ -202,6 +202,7 @@ TEST_P(ProjectedRun, DeformsAsTheMapReprojectedByOgrAndWritesBackInDegrees)
     EXPECT_EQ(summary.ExportFailures, 0) << AllMessages(summary);
     // The lower 48 states lie inside the area the Conus Albers system is made for.
     EXPECT_THAT(AllMessages(summary), ::testing::Not(HasSubstr("outside the area")));
+    EXPECT_THAT(AllMessages(summary), ::testing::Not(HasSubstr("equal-area")));
     // The run measured the map in Albers, not in square degrees.
     ASSERT_TRUE(summary.LastMeasures && reference.LastMeasures);
     EXPECT_NEAR(summary.LastMeasures->WeightedMeanError, reference.LastMeasures->WeightedMeanError, 1e-9);
@@ -293,6 +294,12 @@ TEST_F(ProjectionRunTest, ASystemMadeForAnotherRegionIsNamedWithItsArea)
     EXPECT_EQ(summary.Result, CartogramRunSummary::Outcome::Completed) << AllMessages(summary);
     EXPECT_THAT(AllMessages(summary), HasSubstr("The map lies outside the area EPSG:27700 (OSGB36 / British National "
                                                 "Grid) is made for, United Kingdom (UK)"));
+    // A transverse Mercator does not keep areas: far from its area it holds the whole map, and
+    // the run says what that means for the cartogram.
+    EXPECT_THAT(AllMessages(summary), HasSubstr("reach outside it (record 1 (Alabama), "));
+    EXPECT_THAT(AllMessages(summary), HasSubstr(") hold 100.0 % of the map's area in EPSG:27700"));
+    EXPECT_THAT(AllMessages(summary), HasSubstr("EPSG:27700 (OSGB36 / British National Grid) is not an equal-area "
+                                                "projection"));
 }
 
 // A layer the projection cannot take back whole (the cartogram pushed a point past the pole of a
