@@ -181,7 +181,9 @@ bool CConvergenceLoop::Stops(int round, const RoundMeasures& measures)
     if (TargetReached(round, measures) || round == Steps_)
         return true;
     // Tries that no longer lower the largest error ask for a finer flow, or on the finest one for
-    // every polygon beyond it scaled in place, before the run ends; after either (this round's,
+    // every polygon beyond it scaled in place, before the run ends; so do tries that no longer
+    // lower the weighted mean error above the target while a polygon is beyond the largest error
+    // (a near-empty polygon that cannot shrink holding the mean up). After either (this round's,
     // for a stall) the tries start again from a whole step.
     if (Step_ < MinStep && (ChasingLargestError(measures) || StalledAboveWithBeyond(measures)) &&
         (RefinedAt_ == round || RefineFlowGrid(StalledRefinement) || StartScalingAllBeyond())) {

@@ -288,16 +288,13 @@ std::string CCartogramJob::OutsideAreaText(const CPolygonLayer& projected, const
     constexpr double VisibleShare = 0.01;
     constexpr size_t NamedAtMost = 5;
     double total = 0.0, beyond = 0.0;
-    size_t next = 0;
     for (uint32_t p = 0; p < projected.Count(); ++p) {
         double area = 0.0;
         CPoint2D centroid;
         if (!projected.Polygon(p).AreaAndCentroid(&centroid, &area) || !std::isfinite(area))
             continue;
         total += std::fabs(area);
-        for (; next < outside.size() && outside[next] < p; ++next) {
-        }
-        if (next < outside.size() && outside[next] == p)
+        if (std::binary_search(outside.begin(), outside.end(), p))
             beyond += std::fabs(area);
     }
     if (!(total > 0.0) || !(beyond >= VisibleShare * total))
