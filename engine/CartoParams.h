@@ -115,7 +115,7 @@ struct CartoParams {
     // density_flow: the grid moves with a density-equalising flow instead of the force field.
     bool DensityFlow;
     // flow_grid: the flow's cells along the longer side of its grid; 0 chooses them from the map
-    // (about three across a polygon of the median area, 256 to 1024).
+    // (about three across a polygon of the median area, 128 to 1024).
     int32_t FlowGrid;
 
     CartoParams() { SetDefaults(); }

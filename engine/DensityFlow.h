@@ -52,7 +52,7 @@ public:
                    const CExtent& reach, int cells, int threads = 1);
 
     // Cells along the longer side of the grid over `box` such that a square of the median of
-    // `areas` spans `across` cells, from 256 to 1024 (256 without areas).
+    // `areas` spans `across` cells, from 128 to 1024 (128 without areas).
     static int CellsFor(const CExtent& box, std::vector<double> areas, double across);
 
     // A cell's side on a grid of `cells` cells over `box` and its margins (more when Rasterize

@@ -386,9 +386,9 @@ TEST(DensityFlow, TheMapChoosesAboutThreeCellsAcrossTheMedianPolygonWithinBounds
     };
     const Case cases[] = {
         {{0, 0, 1000, 500}, {100.0, 1.0, 1e6}, 450},                // 1.5 * 1000 / (10 / 3)
-        {{0, 0, 100, 50}, {4.0, 1e4, 1e4}, 256},                    // 5 cells: the floor
+        {{0, 0, 100, 50}, {4.0, 1e4, 1e4}, 128},                    // 5 cells: the floor
         {{0, 0, 1000, 1000}, {1e-4, 1e-4, 1.0}, 1024},              // millions: the ceiling
-        {{0, 0, 1000, 1000}, {}, 256},                              // nothing measured
+        {{0, 0, 1000, 1000}, {}, 128},                              // nothing measured
         {{0, 0, 1000, 500}, {0.0, -5.0, 100.0, std::nan("")}, 450}, // only sound areas count
     };
     for (const Case& c : cases)
