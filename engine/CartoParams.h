@@ -104,11 +104,8 @@ struct CartoParams {
     // shrink_floor: a polygon that must grow may not fall below this share of its first area
     // in a round; where a try would take it there, its leaves stand still. 0 off.
     double ShrinkFloor;
-    // The smallest desired share the largest error looks at: a polygon below 0.01 % of the
-    // map is hardly seen.
-    static constexpr double LargestErrorMinShare = 1e-4;
     // largest_error: once the weighted mean error is below the target, the rounds go on while a
-    // polygon of at least LargestErrorMinShare of the total is further than this from its desired area
+    // polygon of at least 0.01 % of the total is further than this from its desired area
     // (|actual / desired - 1|), which a small weighted mean can hide, and that error still
     // falls; the flow's grid is made finer for a polygon too small for it. 0 off.
     double LargestError;

@@ -54,7 +54,7 @@ constexpr double FlowCellsAcross = 3.0;
 // rounds.
 constexpr int LargestErrorRounds = 3;
 constexpr double LargestErrorFall = 0.9;
-constexpr double LargestErrorMinShare = CartoParams::LargestErrorMinShare;
+constexpr double LargestErrorMinShare = PolygonFit::VisibleShare;
 // A polygon whose desired area covers fewer flow cells than this is blurred into its neighbours'
 // densities and cannot reach its size; the grid is made finer for it, up to this many cells in
 // all (about 1264 x 1264: 13 MB per array of the flow, a round's transforms about a second), or
@@ -185,7 +185,7 @@ bool CConvergenceLoop::Stops(int round, const RoundMeasures& measures)
     // lower the weighted mean error above the target while a polygon is beyond the largest error
     // (a near-empty polygon that cannot shrink holding the mean up). After either (this round's,
     // for a stall) the tries start again from a whole step.
-    if (Step_ < MinStep && (ChasingLargestError(measures) || StalledAboveWithBeyond(measures)) &&
+    if (Step_ < MinStep && BeyondLargestError(measures) &&
         (RefinedAt_ == round || RefineFlowGrid(StalledRefinement) || StartScalingAllBeyond())) {
         Step_ = 1.0;
         RecordRefinement(round, LargestRelativeError(measures));
@@ -402,16 +402,13 @@ double CConvergenceLoop::ExcessError(const RoundMeasures& measures) const
 // Whether the rounds are below the target with the largest error still to meet.
 bool CConvergenceLoop::ChasingLargestError(const RoundMeasures& measures) const
 {
-    return Params_.LargestError > 0.0 && measures.WeightedMeanError < Params_.TargetError &&
-           LargestRelativeError(measures) > Params_.LargestError;
+    return measures.WeightedMeanError < Params_.TargetError && BeyondLargestError(measures);
 }
 
-// Whether the rounds are above the target with a polygon of a visible share beyond the largest
-// error.
-bool CConvergenceLoop::StalledAboveWithBeyond(const RoundMeasures& measures) const
+// Whether a polygon of a visible share is beyond the largest error, above the target or below.
+bool CConvergenceLoop::BeyondLargestError(const RoundMeasures& measures) const
 {
-    return Params_.LargestError > 0.0 && !(measures.WeightedMeanError < Params_.TargetError) &&
-           LargestRelativeError(measures) > Params_.LargestError;
+    return Params_.LargestError > 0.0 && LargestRelativeError(measures) > Params_.LargestError;
 }
 
 // The measures of the layer as a try left it; records nothing.
@@ -495,7 +492,7 @@ void CConvergenceLoop::RecordRefinement(int round, double largest)
 // Whether a polygon of a visible share is further than the largest error from its size.
 bool CConvergenceLoop::Beyond(const PolygonFit& fit) const
 {
-    return fit.DesiredShare >= LargestErrorMinShare && std::fabs(fit.Deviation) > Params_.LargestError;
+    return fit.Beyond(Params_.LargestError);
 }
 
 // Once the largest error stalls on the finest flow grid, every polygon beyond it that can be

@@ -75,7 +75,7 @@ private:
     std::optional<RoundMeasures> MeasuresNow();
     double TryErrorNow(bool chasing);
     double ExcessError(const RoundMeasures& measures) const;
-    bool StalledAboveWithBeyond(const RoundMeasures& measures) const;
+    bool BeyondLargestError(const RoundMeasures& measures) const;
     bool ChasingLargestError(const RoundMeasures& measures) const;
     bool TargetReached(int round, const RoundMeasures& measures);
     double LargestRelativeError(const RoundMeasures& measures) const;

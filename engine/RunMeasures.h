@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <limits>
 #include <span>
@@ -28,6 +29,11 @@ struct PolygonFit {
 
     // Below half or above twice the desired area.
     bool FarFromSize() const { return Deviation < -0.5 || Deviation > 1.0; }
+    // The smallest desired share the largest error looks at: a polygon below 0.01 % of the map
+    // is hardly seen.
+    static constexpr double VisibleShare = 1e-4;
+    // Of a visible share and further than `limit` from the desired area (|A/D − 1| > limit).
+    bool Beyond(double limit) const { return DesiredShare >= VisibleShare && std::fabs(Deviation) > limit; }
 };
 
 // The fit of a polygon of area `area` whose share of the sizes is `share`, in a layer of total

@@ -703,7 +703,7 @@ void CCartogramJob::ReportFarFromSize(const RoundMeasures& result)
                 MessageKind::Warning);
 }
 
-// One warning naming the records of a visible share (CartoParams::LargestErrorMinShare of the
+// One warning naming the records of a visible share (PolygonFit::VisibleShare of the
 // total or more) that the convergence mode's result leaves further than the largest error from
 // their sizes, the farthest first, each with how far: a weighted mean error near its target can
 // hide a small country a quarter short.
@@ -714,8 +714,7 @@ void CCartogramJob::ReportBeyondLargestError(const RoundMeasures& result)
     constexpr size_t NamedAtMost = 10;
     std::vector<uint32_t> beyond;
     for (size_t i = 0; i < result.Fits.size(); ++i)
-        if (result.Fits[i].DesiredShare >= CartoParams::LargestErrorMinShare &&
-            std::fabs(result.Fits[i].Deviation) > Params.LargestError)
+        if (result.Fits[i].Beyond(Params.LargestError))
             beyond.push_back(static_cast<uint32_t>(i));
     if (beyond.empty())
         return;
@@ -730,7 +729,7 @@ void CCartogramJob::ReportBeyondLargestError(const RoundMeasures& result)
     if (count > NamedAtMost)
         list += " and " + std::to_string(count - NamedAtMost) + " more";
     const std::string limit = FormatFixed(100.0 * Params.LargestError, 2) + " %";
-    const std::string least = FormatFixed(100.0 * CartoParams::LargestErrorMinShare, 2) + " %";
+    const std::string least = FormatFixed(100.0 * PolygonFit::VisibleShare, 2) + " %";
     ShowMessage(
         std::to_string(count) +
             (count == 1 ? " polygon of at least " + least + " of the total ends more than " + limit + " from its size: "

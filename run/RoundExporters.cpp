@@ -120,8 +120,8 @@ private:
     {
         const CMapProjection& projection = *Sources_.Projection;
         ShowMessage("The layer of round " + std::to_string(round) +
-                        " cannot be taken back to the input's "
-                        "coordinate system: " +
+                        " cannot be taken back to the input's coordinate "
+                        "system: " +
                         problem + ". It is written in " + projection.Target() + " (" + projection.TargetName() +
                         "), the system the run made it in, instead.",
                     MessageKind::Warning);
